@@ -1,0 +1,299 @@
+#include "app/Cli.h"
+
+#include <optional>
+#include <ostream>
+
+#include "app/Workspace.h"
+#include "core/FileError.h"
+#include "core/NumberFormat.h"
+#include "report/ImageSource.h"
+
+namespace barvik {
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: barvik-cli COMMAND [OPTIONS] ARGS\n"
+    "\n"
+    "Commands:\n"
+    "  tables [--case-sensitive] [--keep-colors] LOG\n"
+    "      Analyse LOG and print the five global lists.\n"
+    "  player [--case-sensitive] [--keep-colors] [--min-kills TEXT] [--max-ratio TEXT]\n"
+    "         [--weapon W] LOG NAME\n"
+    "      Analyse LOG, load the player whose row caption is NAME and print his lists and\n"
+    "      ratio chart; with --weapon also the body locations hit with weapon W.\n"
+    "  export [--case-sensitive] [--keep-colors] [--min-kills TEXT] [--max-ratio TEXT]\n"
+    "         LOG DIR\n"
+    "      Analyse LOG and write the HTML report into the folder DIR.\n"
+    "\n"
+    "Options:\n"
+    "  --case-sensitive   keep the letter case of names (\"Ignore case sensitive\" off;\n"
+    "                     default: names are folded to lower case)\n"
+    "  --keep-colors      keep ^-colour codes in names (\"Ignore colors\" off; default:\n"
+    "                     colour codes are removed)\n"
+    "  --min-kills TEXT   minimum kills or deaths of a turn in the ratio list (default 10)\n"
+    "  --max-ratio TEXT   top of the ratio chart's vertical axis (default 5)\n"
+    "  --weapon W         the weapon row to select (player only)\n"
+    "  -h, --help         show this help\n"
+    "\n"
+    "Exit status: 0 on success, 1 when the report could not be written, 2 for bad\n"
+    "arguments or a log that is missing or cannot be read.\n";
+
+struct Options {
+  std::string command;
+  bool case_sensitive = false;
+  bool keep_colors = false;
+  std::string min_kills = "10";
+  std::string max_ratio = "5";
+  std::optional<std::string> weapon;
+  std::vector<std::string> operands;
+};
+
+struct UsageError {
+  std::string message;
+};
+
+// Edit distance, for "did you mean" on a mistyped option or command.
+size_t Distance(const std::string& a, const std::string& b) {
+  std::vector<size_t> prev(b.size() + 1), cur(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) prev[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    cur[0] = i;
+    for (size_t j = 1; j <= b.size(); ++j) {
+      cur[j] = std::min({prev[j] + 1, cur[j - 1] + 1, prev[j - 1] + (a[i - 1] != b[j - 1])});
+    }
+    std::swap(prev, cur);
+  }
+  return prev[b.size()];
+}
+
+std::string Suggest(const std::string& word, const std::vector<std::string>& known) {
+  std::string best;
+  size_t best_distance = 3;
+  for (const std::string& k : known) {
+    size_t d = Distance(word, k);
+    if (d < best_distance) {
+      best_distance = d;
+      best = k;
+    }
+  }
+  return best.empty() ? "" : " (did you mean '" + best + "'?)";
+}
+
+Options Parse(const std::vector<std::string>& args) {
+  Options o;
+  o.command = args[0];
+  const std::vector<std::string> commands = {"tables", "player", "export"};
+  if (o.command != "tables" && o.command != "player" && o.command != "export") {
+    throw UsageError{"unknown command '" + o.command + "'" + Suggest(o.command, commands)};
+  }
+  std::vector<std::string> known = {"--case-sensitive", "--keep-colors"};
+  if (o.command != "tables") {
+    known.push_back("--min-kills");
+    known.push_back("--max-ratio");
+  }
+  if (o.command == "player") known.push_back("--weapon");
+
+  bool options_done = false;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (options_done || a.size() < 2 || a[0] != '-') {
+      o.operands.push_back(a);
+      continue;
+    }
+    if (a == "--") {
+      options_done = true;
+      continue;
+    }
+    std::string name = a;
+    std::optional<std::string> value;
+    if (size_t eq = a.find('='); a.rfind("--", 0) == 0 && eq != std::string::npos) {
+      name = a.substr(0, eq);
+      value = a.substr(eq + 1);
+    }
+    if (std::find(known.begin(), known.end(), name) == known.end()) {
+      throw UsageError{"unknown option '" + name + "' for '" + o.command + "'" +
+                       Suggest(name, known)};
+    }
+    bool takes_value = name == "--min-kills" || name == "--max-ratio" || name == "--weapon";
+    if (takes_value && !value) {
+      if (i + 1 >= args.size()) throw UsageError{"option '" + name + "' needs a value"};
+      value = args[++i];
+    }
+    if (!takes_value && value) throw UsageError{"option '" + name + "' takes no value"};
+    if (name == "--case-sensitive") o.case_sensitive = true;
+    if (name == "--keep-colors") o.keep_colors = true;
+    if (name == "--min-kills") o.min_kills = *value;
+    if (name == "--max-ratio") o.max_ratio = *value;
+    if (name == "--weapon") o.weapon = *value;
+  }
+  const size_t wanted = o.command == "tables" ? 1 : 2;
+  if (o.operands.size() != wanted) {
+    const char* form = o.command == "tables"   ? "LOG"
+                       : o.command == "player" ? "LOG NAME"
+                                               : "LOG DIR";
+    throw UsageError{"'" + o.command + "' takes " + form + " (got " +
+                     std::to_string(o.operands.size()) + " arguments)"};
+  }
+  return o;
+}
+
+// One line per message, so a per-line error stays one line of standard error.
+std::string OneLine(std::string text) {
+  for (char& c : text) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  return text;
+}
+
+int FindRow(const ReportList& list, const std::string& caption) {
+  for (size_t i = 0; i < list.rows.size(); ++i) {
+    if (list.rows[i].caption == caption && caption != kTotalRowCaption) {
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
+void PrintChart(std::ostream& out, const ChartState& chart, char separator) {
+  out << "[Chart1]\n";
+  out << "title\t" << chart.title << "\n";
+  out << "xmax\t" << chart.xmax << "\n";
+  out << "ymax\t" << chart.ymax << "\n";
+  for (const ChartPoint& p : chart.points) {
+    // Y with three decimals: the ratio texts it was read from have three.
+    int64_t thousandths = static_cast<int64_t>(p.y * 1000.0 + (p.y >= 0 ? 0.5 : -0.5));
+    out << "point\t" << p.x << "\t" << FormatQuotient(thousandths, 1000, 3, separator) << "\t"
+        << (p.blue ? "blue" : "red") << "\n";
+  }
+  out << "\n";
+}
+
+// Draws "[#####     ] 12 of 345" on a terminal, rewritten in place.
+void DrawProgress(std::ostream& err, const std::string& progress) {
+  size_t of = progress.find(" of ");
+  if (of == std::string::npos) return;
+  double done = std::stod(progress.substr(0, of));
+  double total = std::stod(progress.substr(of + 4));
+  int width = 40;
+  int filled = total > 0 ? static_cast<int>(width * done / total) : width;
+  err << "\r[" << std::string(static_cast<size_t>(filled), '#')
+      << std::string(static_cast<size_t>(width - filled), ' ') << "] " << progress << std::flush;
+}
+
+}  // namespace
+
+void PrintList(std::ostream& out, const ReportList& list) {
+  out << "[" << list.name << "]\n";
+  for (size_t c = 0; c < list.columns.size(); ++c) {
+    out << (c ? "\t" : "") << list.columns[c].caption;
+  }
+  out << "\n";
+  for (const Row& row : list.rows) {
+    out << row.caption;
+    for (const std::string& cell : row.cells) out << "\t" << cell;
+    out << "\n";
+  }
+  out << "\n";
+}
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+           const CliEnvironment& env) {
+  if (args.empty()) {
+    err << kUsage;
+    return kExitUsage;
+  }
+  for (const std::string& a : args) {
+    if (a == "-h" || a == "--help") {
+      out << kUsage;
+      return kExitOk;
+    }
+    if (a == "--") break;
+  }
+  Options o;
+  try {
+    o = Parse(args);
+  } catch (const UsageError& e) {
+    err << "barvik-cli: " << e.message << "; see 'barvik-cli --help'\n";
+    return kExitUsage;
+  }
+
+  Workspace ws(env.decimal_separator);
+  ws.template_folder = env.template_folder;
+  ws.build_text = env.build_text;
+  ws.options().ignore_case = !o.case_sensitive;
+  ws.options().ignore_colors = !o.keep_colors;
+  ws.options().min_kills = o.min_kills;
+  ws.options().max_ratio = o.max_ratio;
+  ws.hooks.line_error = [&err](const std::string& m) {
+    err << "barvik-cli: " << OneLine(m) << "\n";
+  };
+  const std::string& log_name = o.operands[0];
+
+  try {
+    if (!ws.RunAnalysis(log_name)) {
+      err << "barvik-cli: no such log file: " << log_name << "\n";
+      return kExitUsage;
+    }
+  } catch (const FileError& e) {
+    err << "barvik-cli: " << e.what() << "\n";
+    return kExitUsage;
+  }
+
+  if (o.command == "tables") {
+    for (ListId id :
+         {ListId::Players, ListId::Weapon, ListId::Maps, ListId::GType, ListId::Accuracy}) {
+      PrintList(out, ws.List(id));
+    }
+    return kExitOk;
+  }
+
+  if (o.command == "player") {
+    const std::string& name = o.operands[1];
+    int row = FindRow(ws.List(ListId::Players), name);
+    if (row < 0) {
+      err << "barvik-cli: no player row named '" << name << "' in " << log_name << "\n";
+      return kExitUsage;
+    }
+    ws.SelectPlayerRow(row);
+    ws.ListViewPlayersDblClick();
+    if (o.weapon) {
+      int weapon_row = FindRow(ws.List(ListId::PlayerWeapon), *o.weapon);
+      if (weapon_row < 0) {
+        err << "barvik-cli: player '" << name << "' has no weapon row named '" << *o.weapon
+            << "'\n";
+        return kExitUsage;
+      }
+      ws.SelectPlayerWeaponRow(weapon_row);
+    }
+    for (ListId id :
+         {ListId::Player, ListId::PlayerWeapon, ListId::WeaponAccuracy, ListId::PlayerGlobAccuracy,
+          ListId::PlayerGlobEnemyAccuracy, ListId::PlayerMaps, ListId::PlayerGameType,
+          ListId::PlayerVictims, ListId::PlayerTurnsRatio}) {
+      PrintList(out, ws.List(id));
+    }
+    PrintChart(out, ws.chart(), env.decimal_separator);
+    return kExitOk;
+  }
+
+  // export
+  if (!env.make_image_source) {
+    err << "barvik-cli: this build cannot render the report images\n";
+    return kExitFailure;
+  }
+  ws.options().dest_dir = o.operands[1];
+  if (env.progress_bar) {
+    ws.hooks.status_changed = [&ws, &err] { DrawProgress(err, ws.status(kPanelProgress)); };
+  }
+  try {
+    std::unique_ptr<ImageSource> images = env.make_image_source(ws);
+    ws.ButtonHTMLClick(*images);
+  } catch (const std::exception& e) {
+    if (env.progress_bar) err << "\n";
+    err << "barvik-cli: " << OneLine(e.what()) << "\n";
+    return kExitFailure;
+  }
+  if (env.progress_bar) err << "\n";
+  return kExitOk;
+}
+
+}  // namespace barvik

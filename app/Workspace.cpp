@@ -1,0 +1,303 @@
+#include "app/Workspace.h"
+
+#include <filesystem>
+#include <utility>
+
+#include "core/NumberFormat.h"
+#include "core/Text1252.h"
+#include "log/NameList.h"
+#include "log/Statistics.h"
+
+namespace barvik {
+namespace {
+
+std::vector<Column> Cols(std::initializer_list<std::pair<const char*, int>> spec) {
+  std::vector<Column> columns;
+  for (const auto& [caption, width] : spec) columns.push_back({caption, width, Align::Right});
+  columns.front().align = Align::Left;
+  return columns;
+}
+
+constexpr int kD = kDefaultWidth;
+
+std::array<ReportList, static_cast<size_t>(ListId::kCount)> MakeLists() {
+  ReportList header = MakePlayersList();
+  header.name = "ListViewPlayer";
+  for (Column& c : header.columns) c.width = kAutoWidth;
+  const std::initializer_list<std::pair<const char*, int>> body_location = {
+      {"Body Location", 200}, {"Kills", 55},    {"Kills[%]", 55},   {"I.Damages", 55},
+      {"I.Damages[%]", 55},   {"Suicides", 55}, {"Suicides[%]", 55}};
+  auto player_table = [](const char* first) {
+    return Cols({{first, 200},
+                 {"Kills", 55},
+                 {"Kills[%]", 55},
+                 {"Deads", 55},
+                 {"Deads[%]", 55},
+                 {"Ratio", 55},
+                 {"Suicides", 55},
+                 {"Suicides[%]", kD},
+                 {"I.Damages", 55},
+                 {"Damages", 55},
+                 {"BEL Ticks", 55}});
+  };
+  return {
+      MakePlayersList(),
+      MakeWeaponList(),
+      MakeMapsList(),
+      MakeGameTypeList(),
+      MakeAccuracyList(),
+      std::move(header),
+      ReportList("ListViewPlayerWeapon", Cols({{"Weapon", 145},
+                                               {"Kills", 55},
+                                               {"Kills[%]", 55},
+                                               {"Deads", 55},
+                                               {"Deads[%]", 55},
+                                               {"Ratio", 55},
+                                               {"Suicides", 55},
+                                               {"I.Damages", 55},
+                                               {"Damages", 55},
+                                               {"SelfDamages", 55},
+                                               {"Pick Up", 55}})),
+      ReportList("ListViewWeaponAccuracy", Cols(body_location)),
+      ReportList("ListViewPlayerGlobAccuracy", Cols(body_location)),
+      ReportList("ListViewPlayerGlobEnemyAccuracy", Cols({{"Body Location", 200},
+                                                          {"Deads", 55},
+                                                          {"Deads[%]", 55},
+                                                          {"Damages", 55},
+                                                          {"Damages[%]", 55}})),
+      ReportList("ListViewPlayerMaps", player_table("Map")),
+      ReportList("ListViewPlayerGameType", player_table("Game Type")),
+      ReportList("ListViewPlayerVictims", Cols({{"Player", 200},
+                                                {"Kills", 55},
+                                                {"Kills[%]", 55},
+                                                {"Deads", kD},
+                                                {"Deads[%]", kD},
+                                                {"Ratio", kD},
+                                                {"I.Damages", 55},
+                                                {"Damages", 55}})),
+      ReportList("ListViewPlayerTurnsRatio",
+                 Cols({{"Turn", 60}, {"Kills", 55}, {"Deads", kD}, {"Ratio", kD}}),
+                 /*turn_order=*/true),
+  };
+}
+
+// Sets the hourglass for the lifetime of the guard, also when an action ends in an error.
+class BusyGuard {
+ public:
+  explicit BusyGuard(const std::function<void(bool)>& busy) : busy_(busy) {
+    if (busy_) busy_(true);
+  }
+  ~BusyGuard() {
+    if (busy_) busy_(false);
+  }
+  BusyGuard(const BusyGuard&) = delete;
+  BusyGuard& operator=(const BusyGuard&) = delete;
+
+ private:
+  const std::function<void(bool)>& busy_;
+};
+
+bool FileExists(const std::string& name) {
+  std::error_code ec;
+  auto status = std::filesystem::status(name, ec);
+  return !ec && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
+}
+
+}  // namespace
+
+Workspace::Workspace(char decimal_separator)
+    : lists_(MakeLists()), decimal_separator_(decimal_separator) {
+  // First state: every figure on its first choice, the header without a player.
+  FillFigure(FigureId::Overall, 0);
+  FillFigure(FigureId::GlobAccuracy, 0);
+  FillFigure(FigureId::WeaponAccuracy, 0);
+  FillFigure(FigureId::GlobEnemyAccuracy, 0);
+  ListViewPlayersSelectItem();
+}
+
+Workspace::~Workspace() = default;
+
+void Workspace::SetStatus(int panel, std::string text) {
+  status_[static_cast<size_t>(panel)] = std::move(text);
+  if (hooks.status_changed) hooks.status_changed();
+}
+
+void Workspace::ShowStatus(std::string text) { SetStatus(kPanelActivity, std::move(text)); }
+
+void Workspace::Busy(bool on) {
+  if (hooks.busy) hooks.busy(on);
+}
+
+void Workspace::ListsChanged() {
+  if (hooks.lists_changed) hooks.lists_changed();
+}
+
+std::string Workspace::ElapsedSince(std::chrono::steady_clock::time_point start) const {
+  auto us = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                                  start)
+                .count();
+  return FormatSeconds(us, decimal_separator_);
+}
+
+bool Workspace::RunAnalysis(const std::string& file_name) {
+  if (!FileExists(file_name)) return false;
+  const auto start = std::chrono::steady_clock::now();
+  html_enabled_ = true;
+  server_name_.clear();
+  loaded_name_.clear();
+  ShowStatus("");
+  options_.file = file_name;
+  SetStatus(kPanelFile, options_.file);
+
+  for (ReportList& list : lists_) list.Clear();
+  for (ListId id :
+       {ListId::Players, ListId::Maps, ListId::Weapon, ListId::Accuracy, ListId::GType}) {
+    List(id).ResetSort();
+  }
+  page_ = MainPage::Players;
+  player_page_ = PlayerPage::WeaponUsage;
+  FillFigure(FigureId::GlobAccuracy, 0);
+  FillFigure(FigureId::WeaponAccuracy, 0);
+  // The enemy figure is emptied too, so that it never shows the previous log's player.
+  FillFigure(FigureId::GlobEnemyAccuracy, 0);
+  ListViewPlayersSelectItem();
+  ListsChanged();
+  SetStatus(kPanelFile, options_.file);
+
+  BusyGuard busy(hooks.busy);
+  log_.reset();
+
+  ShowStatus("Loading LOG File");
+  log_ = std::make_unique<LogFile>(options_.file);
+  LogFile& log = *log_;
+
+  ShowStatus("Reading Player Names");
+  log.IgnoreCase = options_.ignore_case;
+  log.IgnoreColors = options_.ignore_colors;
+  {
+    NameList names = BuildNameList(log);
+    PlayerCounters counters(names.size());
+    EventLists events;
+
+    ShowStatus("Reading Players Statistics");
+    CountPlayerStatistics(log, names, counters, events, hooks.line_error);
+    AddTotals(counters);
+    FillPlayersTable(List(ListId::Players), names, counters, decimal_separator_);
+
+    ShowStatus("Reading Used Maps List");
+    ShowStatus("Reading Maps Statistics");
+    FillGlobalTable(List(ListId::Maps), events.maps, events.pool, kMapsLayout, decimal_separator_);
+    ShowStatus("Reading Used Weapons List");
+    ShowStatus("Reading Weapon Statistics");
+    FillGlobalTable(List(ListId::Weapon), events.weapons, events.pool, kWeaponLayout,
+                    decimal_separator_);
+    ShowStatus("Reading GameType List");
+    ShowStatus("Reading GType Statistics");
+    FillGlobalTable(List(ListId::GType), events.game_types, events.pool, kGameTypeLayout,
+                    decimal_separator_);
+    ShowStatus("Reading Body Location List");
+    ShowStatus("Reading Body Location Statistics");
+    FillGlobalTable(List(ListId::Accuracy), events.locations, events.pool, kAccuracyLayout,
+                    decimal_separator_);
+
+    FillFigure(FigureId::Overall, 0);
+    ShowStatus("Flushing...");
+  }
+  page_ = MainPage::Players;
+  player_page_ = PlayerPage::WeaponUsage;
+  ShowStatus("Done");
+
+  for (ListId id :
+       {ListId::Players, ListId::Maps, ListId::Weapon, ListId::GType, ListId::Accuracy}) {
+    List(id).ColumnClick(1, decimal_separator_);
+  }
+  server_name_ = log.HostName;
+  ListsChanged();
+  SetStatus(kPanelElapsed, ElapsedSince(start));
+  return true;
+}
+
+void Workspace::ColumnClick(ListId list, int column) {
+  if (list == ListId::Player) return;  // the header list is never sorted
+  ReportList& l = List(list);
+  if (column < 0 || column >= static_cast<int>(l.columns.size())) return;
+  l.ColumnClick(column, decimal_separator_);
+  ListsChanged();
+}
+
+void Workspace::SelectPlayerRow(int row) {
+  ReportList& players = List(ListId::Players);
+  players.selected = (row >= 0 && row < static_cast<int>(players.rows.size())) ? row : -1;
+  ListViewPlayersSelectItem();
+}
+
+void Workspace::ListViewPlayersSelectItem() {
+  // The new header row exists (still empty) while the weapon figure is refilled, as the
+  // window's handler does it; its radio button goes back to "Kills" too.
+  ReportList& header = List(ListId::Player);
+  header.Clear();
+  header.rows.emplace_back();
+  FillFigure(FigureId::WeaponAccuracy, 0);
+  Row& row = header.rows.back();
+  const Row* selected = List(ListId::Players).SelectedRow();
+  if (selected != nullptr && selected->caption != kTotalRowCaption) {
+    row = *selected;
+  } else {
+    row.caption = std::string(kSelectPlayerFirst);
+  }
+  ListsChanged();
+}
+
+void Workspace::TurnPage(MainPage page) {
+  page_ = page;
+  PageControlChange();
+}
+
+void Workspace::PageControlChange() {
+  if (page_ != MainPage::SelectedPlayer) return;
+  const Row* selected = List(ListId::Players).SelectedRow();
+  if (selected == nullptr || selected->caption == kTotalRowCaption) return;
+  if (selected->caption == loaded_name_) return;
+  ShowSelectedPlayer(selected->caption);
+}
+
+void Workspace::ListViewPlayersDblClick() {
+  const auto start = std::chrono::steady_clock::now();
+  TurnPage(MainPage::SelectedPlayer);
+  SetStatus(kPanelElapsed, ElapsedSince(start));
+}
+
+std::string Workspace::FigureTitle(FigureId id) const {
+  const ReportList& header = List(ListId::Player);
+  const std::string player = header.rows.empty() ? "" : UpperCopy(header.rows[0].caption);
+  switch (id) {
+    case FigureId::Overall:
+      return "All players shot accuracy";
+    case FigureId::GlobAccuracy:
+      return header.rows.empty() ? "" : "Overall shot accuracy of player " + player;
+    case FigureId::GlobEnemyAccuracy:
+      return header.rows.empty() ? "" : "Overall enemy shot accuracy against a player " + player;
+    case FigureId::WeaponAccuracy: {
+      const Row* weapon = List(ListId::PlayerWeapon).SelectedRow();
+      if (weapon == nullptr || header.rows.empty()) return "";
+      return "Shot accuracy of player " + player + " for weapon " + UpperCopy(weapon->caption);
+    }
+  }
+  return "";
+}
+
+void Workspace::FillFigure(FigureId id, int choice) {
+  const auto& choices = FigureChoices(id);
+  if (choice < 0 || choice >= static_cast<int>(choices.size())) return;
+  static constexpr ListId kSource[] = {ListId::Accuracy, ListId::WeaponAccuracy,
+                                       ListId::PlayerGlobAccuracy, ListId::PlayerGlobEnemyAccuracy};
+  FigureState& figure = figures_[static_cast<size_t>(id)];
+  const FigureChoice& c = choices[static_cast<size_t>(choice)];
+  figure.choice = choice;
+  FillBodyLocationFigure(figure, List(kSource[static_cast<size_t>(id)]), c.value_column,
+                         c.percent_column, c.colour, FigureTitle(id), decimal_separator_);
+}
+
+void Workspace::FigureRadioClick(FigureId figure, int choice) { FillFigure(figure, choice); }
+
+}  // namespace barvik

@@ -1,0 +1,200 @@
+// Workspace: the whole state of the main window as plain data, and every window handler as an
+// operation on it. The Qt window renders this state and forwards user events here; the
+// command-line tool, batch mode and the tests drive the same operations without a display.
+//
+// The Workspace owns the loaded LogFile and the server name from an analysis run until the
+// next run replaces them. Report lists are the results store: every page, figure and HTML
+// page reads them as they stand.
+#pragma once
+
+#include <array>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/Figures.h"
+#include "core/LineError.h"
+#include "core/ReportList.h"
+#include "log/LogFile.h"
+
+namespace barvik {
+
+class ImageSource;
+
+// Pages of PageControl, in tab order.
+enum class MainPage { File = 0, Players, Weapon, Maps, GameType, Accuracy, SelectedPlayer };
+// Pages of PageControlPlayer, in tab order.
+enum class PlayerPage {
+  WeaponUsage = 0,
+  OverallAccuracy,
+  EnemyAccuracy,
+  Maps,
+  GameType,
+  Opponents,
+  RatioChart
+};
+
+// The window's report lists.
+enum class ListId {
+  Players = 0,              // ListViewPlayers
+  Weapon,                   // ListViewWeapon
+  Maps,                     // ListViewMaps
+  GType,                    // ListViewGType
+  Accuracy,                 // ListViewAccuracy
+  Player,                   // ListViewPlayer (the one-row header, never sorted)
+  PlayerWeapon,             // ListViewPlayerWeapon
+  WeaponAccuracy,           // ListViewWeaponAccuracy
+  PlayerGlobAccuracy,       // ListViewPlayerGlobAccuracy
+  PlayerGlobEnemyAccuracy,  // ListViewPlayerGlobEnemyAccuracy
+  PlayerMaps,               // ListViewPlayerMaps
+  PlayerGameType,           // ListViewPlayerGameType
+  PlayerVictims,            // ListViewPlayerVictims
+  PlayerTurnsRatio,         // ListViewPlayerTurnsRatio
+  kCount
+};
+
+// Status bar panels.
+enum StatusPanel {
+  kPanelElapsed = 0,
+  kPanelSpacer = 1,
+  kPanelProgress = 2,
+  kPanelActivity = 3,
+  kPanelFile = 4,
+  kPanelCount = 5
+};
+
+// The ratio chart (Chart1) as data.
+struct ChartPoint {
+  int x = 0;
+  double y = 0;
+  bool blue = false;  // blue when y >= 1.0, red below
+};
+
+struct ChartState {
+  std::string title = "Ratio Chart";
+  int xmax = 25;   // bottom axis maximum
+  int ymax = 739;  // left axis maximum
+  std::vector<ChartPoint> points;
+};
+
+// The controls of the "File" page, read when an action starts.
+struct FileOptions {
+  bool ignore_colors = true;  // CheckBoxNameIgnoreColor
+  bool ignore_case = true;    // CheckBoxNameIgnoreCase
+  std::string min_kills = "10";
+  std::string max_ratio = "5";
+  std::string dest_dir = "./html/";                                 // EditDestDir
+  std::string file = "Click \"Open...\" button to open LOG file.";  // EditFile
+};
+
+inline constexpr std::string_view kSelectPlayerFirst = "Select player first";
+
+class Workspace {
+ public:
+  // What the window (or a headless front end) does for the engine while it works.
+  struct Hooks {
+    std::function<void()> status_changed;  // a status text changed: repaint the bar now
+    std::function<void(bool)> busy;        // hourglass cursor on (true) or off
+    LineErrorReporter line_error;          // a scan failed on one line
+    std::function<void()> lists_changed;   // rows of the lists were replaced or re-sorted
+  };
+
+  explicit Workspace(char decimal_separator = '.');
+  Workspace(const Workspace&) = delete;
+  Workspace& operator=(const Workspace&) = delete;
+  ~Workspace();
+
+  // --- Analysis run and global lists -----------------------------------------------------
+  // Loads `file_name` and fills and sorts the five global lists. Returns false, changing
+  // nothing, when no such file exists. Throws FileError when it cannot be read.
+  bool RunAnalysis(const std::string& file_name);
+
+  // A click on a column header of a list (the column-click handler of that list).
+  void ColumnClick(ListId list, int column);
+
+  // --- Player selection and detail ---------------------------------------------------------
+  // Selects a row of ListViewPlayers (-1: none) and runs ListViewPlayersSelectItem.
+  void SelectPlayerRow(int row);
+  // The header list mirrors the selection; the weapon figure is refilled with "Kills".
+  void ListViewPlayersSelectItem();
+
+  // Switches PageControl from code: no page-change handling runs.
+  void SetPage(MainPage page) { page_ = page; }
+  void SetPlayerPage(PlayerPage page) { player_page_ = page; }
+  // The user turned PageControl to `page`: switches and runs PageControlChange.
+  void TurnPage(MainPage page);
+  // Loads the selected player when the player page is active and he is not yet loaded.
+  void PageControlChange();
+  // Shows the player page, loads the selected player if needed, writes the elapsed time.
+  void ListViewPlayersDblClick();
+  // Rescans the log for one player and fills every list and the chart of the player page.
+  void ShowSelectedPlayer(const std::string& name);
+
+  // Selects a row of ListViewPlayerWeapon (-1: none) and runs the selection handler.
+  void SelectPlayerWeaponRow(int row);
+  void ListViewPlayerWeaponSelectItem();
+
+  // --- Figures -------------------------------------------------------------------------------
+  // A click on radio button `choice` (index into FigureChoices) of a figure: refills it.
+  void FigureRadioClick(FigureId figure, int choice);
+
+  // --- Report export ---------------------------------------------------------------------
+  // "Export stats to HTML": writes the report into options().dest_dir; `images` renders the
+  // figures and the chart of the current state. Throws FileError on a file failure.
+  void ButtonHTMLClick(ImageSource& images);
+
+  // --- State -------------------------------------------------------------------------------
+  ReportList& List(ListId id) { return lists_[static_cast<size_t>(id)]; }
+  const ReportList& List(ListId id) const { return lists_[static_cast<size_t>(id)]; }
+
+  FileOptions& options() { return options_; }
+  const FileOptions& options() const { return options_; }
+
+  MainPage page() const { return page_; }
+  PlayerPage player_page() const { return player_page_; }
+  const std::string& status(int panel) const { return status_[static_cast<size_t>(panel)]; }
+  const std::string& LabelLoadedName() const { return loaded_name_; }
+  bool html_enabled() const { return html_enabled_; }
+  const FigureState& figure(FigureId id) const { return figures_[static_cast<size_t>(id)]; }
+  const ChartState& chart() const { return chart_; }
+  const LogFile* log() const { return log_.get(); }
+  const std::string& server_name() const { return server_name_; }
+  char decimal_separator() const { return decimal_separator_; }
+
+  // Where the report templates are read from (the program's folder) and the build text of
+  // the page footers and the caption.
+  std::string template_folder = ".";
+  std::string build_text = "N/A";
+
+  Hooks hooks;
+
+ private:
+  void ShowStatus(std::string text);  // status panel 3, repainted at once
+  void SetStatus(int panel, std::string text);
+  void Busy(bool on);
+  void ListsChanged();
+  void FillFigure(FigureId id, int choice);
+  std::string FigureTitle(FigureId id) const;
+  std::string ElapsedSince(std::chrono::steady_clock::time_point start) const;
+
+  // Fills the player lists, the figures and the chart for `name` from a finished scan. Shared
+  // by ShowSelectedPlayer and the export, which computes every player in one pass.
+  friend class PlayerDetailFiller;
+
+  std::array<ReportList, static_cast<size_t>(ListId::kCount)> lists_;
+  FileOptions options_;
+  MainPage page_ = MainPage::File;
+  PlayerPage player_page_ = PlayerPage::WeaponUsage;
+  std::array<std::string, kPanelCount> status_;
+  std::string loaded_name_;  // LabelLoadedName: whose detail the player page shows
+  bool html_enabled_ = false;
+  std::array<FigureState, 4> figures_;
+  ChartState chart_;
+  std::unique_ptr<LogFile> log_;  // the last run's log
+  std::string server_name_;       // HostName of the last run's log
+  char decimal_separator_;
+};
+
+}  // namespace barvik

@@ -1,0 +1,102 @@
+// The statistics pass of an analysis run and the five global tables it feeds: one walk over
+// the log counts fifteen figures per player and records every death, suicide, damage, action
+// and pick-up as an entry in the event lists of maps, weapons, body locations and game types.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "core/LineError.h"
+#include "core/ReportList.h"
+#include "log/KeyPool.h"
+#include "log/NameList.h"
+
+namespace barvik {
+
+class LogFile;
+
+// The fifteen counters, in the order of the players table's columns after "Ratio" is removed.
+enum Counter : int {
+  kKills = 0,
+  kDeads,
+  kSuicides,
+  kIDamages,
+  kDamages,
+  kSelfDamages,
+  kWins,
+  kLoses,
+  kBelTicks,
+  kWeaponPickUps,
+  kSay,
+  kSayTeam,
+  kJoins,
+  kQuits,
+  kItems,
+  kCounterCount
+};
+
+using CounterRow = std::array<int64_t, kCounterCount>;
+
+// One row per NameList entry, then the total row last.
+struct PlayerCounters {
+  explicit PlayerCounters(size_t names) : rows(names + 1, CounterRow{}) {}
+  std::vector<CounterRow> rows;
+};
+
+// The four groups; list order as in the global tables' count columns.
+struct EventLists {
+  enum MapList { kMapKills, kMapSuicides, kMapDamages, kMapBelTicks };
+  enum WeaponList { kWeaponKills, kWeaponSuicides, kWeaponDamages, kWeaponPickUp };
+  enum LocationList { kLocationKills, kLocationDamages, kLocationSuicides };
+  enum GameTypeList { kGameTypeKills, kGameTypeSuicides, kGameTypeDamages };
+
+  KeyPool pool;
+  EventGroup maps{4};
+  EventGroup weapons{4};
+  EventGroup locations{3};
+  EventGroup game_types{3};
+};
+
+// The map and game type of events before the first game-initialisation line.
+inline constexpr std::string_view kNotDefined = "NOT DEFINED";
+
+// The pass: counts into `counters`, appends to `events`, sets the log's HostName and
+// TurnCount. A failure on one line is reported with the scan name "NAMES" and the pass goes
+// on with the next line.
+void CountPlayerStatistics(LogFile& log, const NameList& names, PlayerCounters& counters,
+                           EventLists& events, const LineErrorReporter& report_error);
+
+// Adds the column sums into the total row.
+void AddTotals(PlayerCounters& counters);
+
+// One row per name and the total row last: counters 0 and 1, the ratio, counters 2 to 14.
+void FillPlayersTable(ReportList& list, const NameList& names, const PlayerCounters& counters,
+                      char decimal_separator);
+
+// A cell of a global table: the count of list `list`, or its percentage of the total.
+struct TableCell {
+  size_t list;
+  bool percent;
+};
+
+// One row per key (first-met order), the total row last, then the first-rows rule. Counts
+// are folded (case-insensitive), so case variants of a key count in one row.
+void FillGlobalTable(ReportList& list, const EventGroup& group, const KeyPool& pool,
+                     const std::vector<TableCell>& layout, char decimal_separator);
+
+// When the second row is the total row, the first row moves to the end.
+void ApplyFirstRowsRule(ReportList& list);
+
+// The columns and cell layouts of the five global tables.
+ReportList MakePlayersList();
+ReportList MakeMapsList();
+ReportList MakeWeaponList();
+ReportList MakeGameTypeList();
+ReportList MakeAccuracyList();
+extern const std::vector<TableCell> kMapsLayout;
+extern const std::vector<TableCell> kWeaponLayout;
+extern const std::vector<TableCell> kGameTypeLayout;
+extern const std::vector<TableCell> kAccuracyLayout;
+
+}  // namespace barvik

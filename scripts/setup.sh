@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs, idempotently, every Debian package Barvik needs to build, test, benchmark and
+# render its window and report off screen. Safe to run again: installed packages are skipped.
+set -euo pipefail
+
+packages=(
+  cmake make g++ clang git pkg-config
+  qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libgl-dev
+  libpng-dev zlib1g-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth fonts-dejavu-core fonts-liberation
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}" >&2
+  if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -q >&2
+  $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" >&2
+fi
