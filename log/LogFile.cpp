@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "core/FileError.h"
@@ -26,9 +27,14 @@ class FieldCursor {
   std::string_view Next() {
     const size_t n = line_.size();
     size_t start = p_;
-    while (p_ < n && line_[p_] != ';') ++p_;
-    size_t end = p_;
-    ++p_;
+    if (start >= n) {
+      ++p_;
+      return {};
+    }
+    const void* semicolon = std::memchr(line_.data() + start, ';', n - start);
+    size_t end =
+        semicolon ? static_cast<size_t>(static_cast<const char*>(semicolon) - line_.data()) : n;
+    p_ = end + 1;
     if (start >= end) return {};
     return line_.substr(start, end - start);
   }
@@ -46,8 +52,14 @@ LogFile::LogFile(const std::string& file_name) {
   if (!file || fstat(fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) {
     throw FileError::CannotOpen(file_name);
   }
-  if (S_ISREG(info.st_mode)) buffer_.reserve(static_cast<size_t>(info.st_size) + 1);
-  // Read to the end, whatever the size said: a log still being written may have grown.
+  // Read in one piece where the size is known, then on to the end whatever the size said: a
+  // log still being written may have grown.
+  size_t have = 0;
+  if (S_ISREG(info.st_mode) && info.st_size > 0) {
+    buffer_.resize(static_cast<size_t>(info.st_size));
+    have = std::fread(buffer_.data(), 1, buffer_.size(), file.get());
+    buffer_.resize(have);
+  }
   char chunk[1 << 16];
   size_t got;
   while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) buffer_.append(chunk, got);
@@ -75,11 +87,18 @@ void LogFile::IndexLines() {
     while (pos < n && data[pos] == '\0') ++pos;
   };
   while (pos < n) {
-    char c = data[pos];
-    if (c != '\n' && c != '\r' && c != '\0') {
-      ++pos;
-      continue;
+    // The next terminator: the first LF, CR or NUL from pos on.
+    const char* lf = static_cast<const char*>(std::memchr(data + pos, '\n', n - pos));
+    size_t end = lf ? static_cast<size_t>(lf - data) : n;
+    if (const void* cr = std::memchr(data + pos, '\r', end - pos)) {
+      end = static_cast<size_t>(static_cast<const char*>(cr) - data);
     }
+    if (const void* nul = std::memchr(data + pos, '\0', end - pos)) {
+      end = static_cast<size_t>(static_cast<const char*>(nul) - data);
+    }
+    if (end == n) break;
+    pos = end;
+    char c = data[pos];
     lines_.emplace_back(start, pos - start);
     if (c == '\n') {
       ++pos;

@@ -1,0 +1,56 @@
+// The analysis run on the large generated log: loading, names, the statistics pass and the
+// five global tables, as "Open..." does it.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+
+#include "app/Workspace.h"
+#include "bench/BenchLog.h"
+#include "log/LogFile.h"
+#include "log/NameList.h"
+#include "log/Statistics.h"
+
+namespace barvik {
+namespace {
+
+void BM_AnalysisRun(benchmark::State& state) {
+  const std::string path = BenchLogPath();
+  const auto bytes = std::filesystem::file_size(path);
+  for (auto _ : state) {
+    Workspace ws;
+    ws.RunAnalysis(path);
+    benchmark::DoNotOptimize(ws.List(ListId::Players).rows.size());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(bytes) * state.iterations());
+  state.counters["lines"] = 1000000;
+}
+BENCHMARK(BM_AnalysisRun)->Unit(benchmark::kMillisecond)->MinTime(3);
+
+// The parts of the run, to see where its time goes.
+void BM_LoadLog(benchmark::State& state) {
+  const std::string path = BenchLogPath();
+  for (auto _ : state) {
+    LogFile log(path);
+    benchmark::DoNotOptimize(log.LineCount());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(std::filesystem::file_size(path)) *
+                          state.iterations());
+}
+BENCHMARK(BM_LoadLog)->Unit(benchmark::kMillisecond);
+
+void BM_NamesAndStatistics(benchmark::State& state) {
+  LogFile log(BenchLogPath());
+  log.IgnoreCase = true;
+  log.IgnoreColors = true;
+  for (auto _ : state) {
+    NameList names = BuildNameList(log);
+    PlayerCounters counters(names.size());
+    EventLists events;
+    CountPlayerStatistics(log, names, counters, events, nullptr);
+    benchmark::DoNotOptimize(counters.rows.data());
+  }
+}
+BENCHMARK(BM_NamesAndStatistics)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace barvik

@@ -1,0 +1,38 @@
+// barvik-genlog: writes a generated server log, for benchmarks and the bundled sample.
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <string>
+
+#include "bench/LogGenerator.h"
+#include "core/NumberFormat.h"
+
+int main(int argc, char** argv) {
+  if (argc < 2 || std::string(argv[1]) == "--help") {
+    std::cerr << "Usage: barvik-genlog OUT [LINES [PLAYERS [SEED [--crlf]]]]\n"
+                 "Writes a generated server log of about LINES lines (default 10000) with\n"
+                 "PLAYERS players (default 40) to OUT.\n";
+    return argc < 2 ? 2 : 0;
+  }
+  barvik::LogGeneratorOptions o;
+  auto number = [&](int i, long fallback) {
+    if (argc <= i) return fallback;
+    auto v = barvik::ParseWholeNumber(argv[i]);
+    if (!v || *v <= 0) {
+      std::cerr << "barvik-genlog: not a positive number: " << argv[i] << "\n";
+      std::exit(2);
+    }
+    return static_cast<long>(*v);
+  };
+  o.lines = static_cast<size_t>(number(2, 10000));
+  o.players = static_cast<int>(number(3, 40));
+  o.seed = static_cast<uint64_t>(number(4, 1));
+  o.crlf = argc > 5 && std::string(argv[5]) == "--crlf";
+  std::ofstream out(argv[1], std::ios::binary);
+  out << barvik::GenerateLog(o);
+  if (!out) {
+    std::cerr << "barvik-genlog: Cannot create file " << argv[1] << "\n";
+    return 1;
+  }
+  return 0;
+}
