@@ -1,0 +1,130 @@
+// barvik-cli run in-process: exact output of "tables", and the exit codes and one-line
+// messages of bad invocations.
+#include "app/Cli.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "tests/TestLog.h"
+
+namespace barvik {
+namespace {
+
+using testing::TempLog;
+
+struct Result {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+Result RunTool(std::vector<std::string> args, char separator = '.') {
+  std::ostringstream out, err;
+  CliEnvironment env;
+  env.decimal_separator = separator;
+  int status = RunCli(args, out, err, env);
+  return {status, out.str(), err.str()};
+}
+
+TEST(CliTest, TablesPrintsTheFiveListsExactly) {
+  TempLog log(
+      "0:00 InitGame: \\g_gametype\\tdm\\mapname\\mp_foy\\\n"
+      "0:01 J;1;0;Bob\n0:01 J;2;1;^2Al\n"
+      "0:02 K;1;0;axis;Bob;2;1;allies;^2Al;mp40_mp;100;MOD;head\n"
+      "0:03 D;2;1;allies;^2Al;1;0;axis;Bob;kar98k_mp;10;MOD;neck\n"
+      "0:04 K;2;1;allies;^2Al;2;1;allies;;kar98k_mp;10;MOD;neck\n");
+  Result r = RunTool({"tables", log.path()}, ',');
+  EXPECT_EQ(r.status, kExitOk);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out,
+            "[ListViewPlayers]\n"
+            "Name\tKills\tDeads\tRatio\tSuicides\tI.Damages\tDamages\tSelf Damages\tWins\tLoses"
+            "\tBEL Ticks\tWeapon\tSay\tSayTeam\tJoins\tQuits\tItems\n"
+            // Equal kills keep the order of filling, so "al" stays above the total row.
+            "al\t1\t0\tn/a\t1\t0\t1\t0\t0\t0\t0\t0\t0\t0\t1\t0\t0\n"
+            "   A  L  L\t1\t1\t1,000\t1\t1\t1\t0\t0\t0\t0\t0\t0\t0\t2\t0\t0\n"
+            "bob\t0\t1\t0,000\t0\t1\t0\t0\t0\t0\t0\t0\t0\t0\t1\t0\t0\n"
+            "\n"
+            "[ListViewWeapon]\n"
+            "Weapon\tKills\tKills[%]\tSuicides\tDamages\tPick Up\n"
+            "mp40_mp\t1\t100,00\t0\t0\t0\n"
+            "   A  L  L\t1\t100,00\t1\t1\t0\n"
+            "kar98k_mp\t0\t0,00\t1\t1\t0\n"
+            "\n"
+            "[ListViewMaps]\n"
+            "Map\tKills\tKills[%]\tSuicides\tDamages\tBEL Ticks\n"
+            "   A  L  L\t1\t100,00\t1\t1\t0\n"
+            "mp_foy\t1\t100,00\t1\t1\t0\n"
+            "\n"
+            "[ListViewGType]\n"
+            "Game Type\tKills\tKills[%]\tSuicides\tDamages\n"
+            "   A  L  L\t1\t100,00\t1\t1\n"
+            "tdm\t1\t100,00\t1\t1\n"
+            "\n"
+            "[ListViewAccuracy]\n"
+            "Body Location\tKills\tKills[%]\tDamages\tDamages[%]\tSuicides\tSuicides[%]\n"
+            "head\t1\t100,00\t0\t0,00\t0\t0,00\n"
+            "   A  L  L\t1\t100,00\t1\t100,00\t1\t100,00\n"
+            "neck\t0\t0,00\t1\t100,00\t1\t100,00\n"
+            "\n");
+}
+
+TEST(CliTest, NameOptionsKeepCaseAndColours) {
+  TempLog log("0:01 J;1;0;^2Al\n0:02 J;1;0;^2AL\n");
+  Result r = RunTool({"tables", "--keep-colors", "--case-sensitive", log.path()});
+  EXPECT_NE(r.out.find("\n^2Al\t"), std::string::npos);
+  EXPECT_EQ(r.out.find("^2AL"), std::string::npos);
+}
+
+TEST(CliTest, BadInvocationsExitWithTwoAndOneLine) {
+  TempLog log("0:01 J;1;0;Al\n");
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {{"tables"}, "barvik-cli: 'tables' takes LOG (got 0 arguments); see 'barvik-cli --help'\n"},
+      {{"tables", "a", "b"},
+       "barvik-cli: 'tables' takes LOG (got 2 arguments); see 'barvik-cli --help'\n"},
+      {{"tabels", "x"},
+       "barvik-cli: unknown command 'tabels' (did you mean 'tables'?); see 'barvik-cli --help'\n"},
+      {{"tables", "--keep-color", log.path()},
+       "barvik-cli: unknown option '--keep-color' for 'tables' (did you mean "
+       "'--keep-colors'?); see 'barvik-cli --help'\n"},
+      {{"tables", "--min-kills", "3", log.path()},
+       "barvik-cli: unknown option '--min-kills' for 'tables'; see 'barvik-cli --help'\n"},
+      {{"player", log.path(), "Al", "--weapon"},
+       "barvik-cli: option '--weapon' needs a value; see 'barvik-cli --help'\n"},
+      {{"tables", "/no/such.log"}, "barvik-cli: no such log file: /no/such.log\n"},
+      {{"tables", "/"}, "barvik-cli: no such log file: /\n"},
+  };
+  for (const Case& c : cases) {
+    Result r = RunTool(c.args);
+    EXPECT_EQ(r.status, kExitUsage) << c.args[0];
+    EXPECT_EQ(r.err, c.message);
+    EXPECT_EQ(r.out, "");
+  }
+  Result none = RunTool({});
+  EXPECT_EQ(none.status, kExitUsage);
+  EXPECT_NE(none.err.find("Usage: barvik-cli"), std::string::npos);
+}
+
+TEST(CliTest, HelpGoesToStandardOutput) {
+  Result r = RunTool({"tables", "--help"});
+  EXPECT_EQ(r.status, kExitOk);
+  EXPECT_NE(r.out.find("--case-sensitive"), std::string::npos);
+  EXPECT_NE(r.out.find("default 10"), std::string::npos);
+  EXPECT_EQ(r.err, "");
+}
+
+TEST(CliTest, UnreadableLogIsReportedWithTheFileMessage) {
+  TempLog log("0:01 J;1;0;Al\n");
+  std::filesystem::permissions(log.path(), std::filesystem::perms::none);
+  if (::access(log.path().c_str(), R_OK) == 0) GTEST_SKIP() << "running as a user who reads all";
+  Result r = RunTool({"tables", log.path()});
+  EXPECT_EQ(r.status, kExitUsage);
+  EXPECT_EQ(r.err, "barvik-cli: Cannot open file " + log.path() + "\n");
+}
+
+}  // namespace
+}  // namespace barvik
