@@ -110,7 +110,7 @@ std::string GenerateLog(const LogGeneratorOptions& o) {
   for (int i = 0; i < o.players; ++i) {
     Player p;
     p.name = MakeName(r, i, o);
-    p.guid = std::to_string(100000 + r.Below(900000));
+    p.guid = std::to_string(100000000 + r.Below(900000000));
     p.slot = i % 32;
     p.team = r.Below(2);
     players.push_back(std::move(p));
