@@ -10,7 +10,7 @@ struct CaseTables {
   std::array<unsigned char, 256> upper{};
 };
 
-CaseTables MakeCaseTables() {
+constexpr CaseTables MakeCaseTables() {
   CaseTables t;
   for (int i = 0; i < 256; ++i) {
     t.lower[i] = static_cast<unsigned char>(i);
@@ -31,10 +31,7 @@ CaseTables MakeCaseTables() {
   return t;
 }
 
-const CaseTables& Tables() {
-  static const CaseTables tables = MakeCaseTables();
-  return tables;
-}
+constexpr CaseTables kCase = MakeCaseTables();
 
 // Code points of 0x80-0x9F; the rest of the code page equals Latin-1.
 constexpr std::array<char16_t, 32> kHighControls = {
@@ -45,18 +42,18 @@ constexpr std::array<char16_t, 32> kHighControls = {
 }  // namespace
 
 char ToLower1252(char c) {
-  return static_cast<char>(Tables().lower[static_cast<unsigned char>(c)]);
+  return static_cast<char>(kCase.lower[static_cast<unsigned char>(c)]);
 }
 
 char ToUpper1252(char c) {
-  return static_cast<char>(Tables().upper[static_cast<unsigned char>(c)]);
+  return static_cast<char>(kCase.upper[static_cast<unsigned char>(c)]);
 }
 
 void LowerInto(std::string_view text, std::string& out) {
-  const auto& lower = Tables().lower;
   out.resize(text.size());
+  char* o = out.data();
   for (size_t i = 0; i < text.size(); ++i) {
-    out[i] = static_cast<char>(lower[static_cast<unsigned char>(text[i])]);
+    o[i] = static_cast<char>(kCase.lower[static_cast<unsigned char>(text[i])]);
   }
 }
 
@@ -67,7 +64,7 @@ std::string LowerCopy(std::string_view text) {
 }
 
 std::string UpperCopy(std::string_view text) {
-  const auto& upper = Tables().upper;
+  const auto& upper = kCase.upper;
   std::string out(text.size(), '\0');
   for (size_t i = 0; i < text.size(); ++i) {
     out[i] = static_cast<char>(upper[static_cast<unsigned char>(text[i])]);
@@ -77,7 +74,7 @@ std::string UpperCopy(std::string_view text) {
 
 bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
-  const auto& lower = Tables().lower;
+  const auto& lower = kCase.lower;
   for (size_t i = 0; i < a.size(); ++i) {
     if (lower[static_cast<unsigned char>(a[i])] != lower[static_cast<unsigned char>(b[i])]) {
       return false;

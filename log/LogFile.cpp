@@ -178,7 +178,7 @@ std::string_view LogFile::NormaliseInto(std::string_view text, std::string& scra
   } else {
     scratch.assign(text);
   }
-  if (IgnoreColors) {
+  if (IgnoreColors && std::memchr(scratch.data(), '^', scratch.size()) != nullptr) {
     // Deleting the first "^" and the character after it, again and again, leaves the same
     // text as one left-to-right pass that drops every "^" with its follower.
     size_t out = 0;

@@ -6,6 +6,7 @@
 namespace barvik {
 
 int NameList::Find(std::string_view name) const {
+  if (auto exact = exact_.find(name); exact != exact_.end()) return exact->second;
   LowerInto(name, scratch_);
   auto it = index_.find(std::string_view(scratch_));
   return it == index_.end() ? -1 : it->second;
@@ -15,7 +16,10 @@ int NameList::Add(std::string_view name) {
   if (name.empty()) return -1;
   LowerInto(name, scratch_);
   auto [it, inserted] = index_.try_emplace(scratch_, static_cast<int>(names_.size()));
-  if (inserted) names_.emplace_back(name);
+  if (inserted) {
+    names_.emplace_back(name);
+    exact_.emplace(names_.back(), it->second);
+  }
   return it->second;
 }
 

@@ -29,6 +29,7 @@ class NameList {
  private:
   std::vector<std::string> names_;  // first-met forms
   StringMap<int> index_;            // lower-case form -> position
+  StringMap<int> exact_;            // first-met form -> position: most lookups need no folding
   mutable std::string scratch_;     // lower-case form of the name being looked up
 };
 
