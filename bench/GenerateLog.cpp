@@ -9,14 +9,14 @@
 
 int main(int argc, char** argv) {
   if (argc < 2 || std::string(argv[1]) == "--help") {
-    std::cerr << "Usage: barvik-genlog OUT [LINES [PLAYERS [SEED [--crlf]]]]\n"
+    std::cerr << "Usage: barvik-genlog OUT [LINES [PLAYERS [SEED]]] [--crlf] [--turn-lines=N]\n"
                  "Writes a generated server log of about LINES lines (default 10000) with\n"
-                 "PLAYERS players (default 40) to OUT.\n";
+                 "PLAYERS players (default 40) to OUT; turns last about N lines (default 3000).\n";
     return argc < 2 ? 2 : 0;
   }
   barvik::LogGeneratorOptions o;
   auto number = [&](int i, long fallback) {
-    if (argc <= i) return fallback;
+    if (argc <= i || argv[i][0] == '-') return fallback;
     auto v = barvik::ParseWholeNumber(argv[i]);
     if (!v || *v <= 0) {
       std::cerr << "barvik-genlog: not a positive number: " << argv[i] << "\n";
@@ -27,7 +27,18 @@ int main(int argc, char** argv) {
   o.lines = static_cast<size_t>(number(2, 10000));
   o.players = static_cast<int>(number(3, 40));
   o.seed = static_cast<uint64_t>(number(4, 1));
-  o.crlf = argc > 5 && std::string(argv[5]) == "--crlf";
+  for (int i = 2; i < argc; ++i) {
+    std::string a = argv[i];
+    if (a == "--crlf") o.crlf = true;
+    if (a.rfind("--turn-lines=", 0) == 0) {
+      auto v = barvik::ParseWholeNumber(a.substr(13));
+      if (!v || *v < 2) {
+        std::cerr << "barvik-genlog: not a turn length: " << a << "\n";
+        return 2;
+      }
+      o.lines_per_turn = *v;
+    }
+  }
   std::ofstream out(argv[1], std::ios::binary);
   out << barvik::GenerateLog(o);
   if (!out) {
