@@ -1,1 +1,75 @@
-// placeholder
+#include "report/PngWriter.h"
+
+#include <png.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <stdexcept>
+#include <vector>
+
+#include "core/FileError.h"
+#include "report/AtomicFile.h"
+
+namespace barvik {
+namespace {
+
+void CheckImage(const RgbImage& image) {
+  const size_t row_bytes = static_cast<size_t>(image.width) * 3;
+  if (image.width <= 0 || image.height <= 0 || image.stride < row_bytes ||
+      image.pixels.size() < image.stride * static_cast<size_t>(image.height - 1) + row_bytes) {
+    throw std::invalid_argument("RGB image of " + std::to_string(image.width) + " x " +
+                                std::to_string(image.height) + " pixels with stride " +
+                                std::to_string(image.stride) + " does not fit its " +
+                                std::to_string(image.pixels.size()) + " bytes");
+  }
+}
+
+// libpng reports failures by calling these; the error handler must not return, so it jumps
+// back to the setjmp in WritePng. Messages are dropped: the caller reports the path.
+void OnPngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void OnPngWarning(png_structp, png_const_charp) {}
+
+// The part of the encoding that libpng may leave by longjmp. It holds no C++ object and
+// changes no local after setjmp; false when libpng failed.
+bool Encode(png_structp png, png_infop info, FILE* out, const RgbImage& image, png_bytep* rows) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_init_io(png, out);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(image.width),
+               static_cast<png_uint_32>(image.height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_compression_level(png, 9);
+  png_write_info(png, info);
+  png_write_image(png, rows);
+  png_write_end(png, nullptr);
+  return true;
+}
+
+}  // namespace
+
+void WritePng(const std::string& path, const RgbImage& image) {
+  CheckImage(image);
+
+  // Every C++ object lives before setjmp: a longjmp skips destructors of objects made after it.
+  AtomicFile file(path);
+  std::vector<png_bytep> rows(static_cast<size_t>(image.height));
+  for (size_t y = 0; y < rows.size(); ++y) {
+    // libpng takes non-const row pointers but only reads them when writing.
+    rows[y] = const_cast<png_bytep>(image.pixels.data() + y * image.stride);
+  }
+
+  png_structp png =
+      png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning);
+  if (png == nullptr) throw FileError::CannotCreate(path);
+  png_infop info = png_create_info_struct(png);
+  if (info == nullptr) {
+    png_destroy_write_struct(&png, nullptr);
+    throw FileError::CannotCreate(path);
+  }
+
+  const bool encoded = Encode(png, info, file.stream(), image, rows.data());
+  png_destroy_write_struct(&png, &info);
+  if (!encoded) throw FileError::CannotCreate(path);
+  file.Commit();
+}
+
+}  // namespace barvik

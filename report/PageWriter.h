@@ -1,0 +1,77 @@
+// The page writer of the HTML report: one report list becomes one page, its rows turned into
+// table rows between pieces of template text read from the template folder. The program
+// itself writes only the bold title, the table rows, a few separator lines and the footer;
+// the document head, style sheet link, navigation and the table tags come from the templates
+// "globhtml1.dat" to "globhtml6.dat".
+//
+// Pages are Windows-1252 bytes. Every line the page holds, the last included, ends in CR LF,
+// whatever line ends the templates use. Texts that come from a list (column captions, row
+// captions, cells) are HTML-escaped; template lines and the title are written as given, so the
+// caller escapes the log texts it puts into a title (EscapeHtml).
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/ReportList.h"
+
+namespace barvik {
+
+// The address the page footer links to.
+inline constexpr std::string_view kMakerSite = "https://barvik.example.org/";
+
+// The date and time texts of a page footer.
+struct FooterTime {
+  std::string date;  // the system's short date format
+  std::string time;  // the system's long time format
+};
+
+// Now, in the user's locale: strftime "%x" and "%X" of the local time (LC_TIME).
+FooterTime SystemFooterTime();
+
+// What a page needs besides its list: where the templates are, the footer's build text and
+// clock, and the file prefix of a player name.
+struct PageSettings {
+  std::string template_folder = ".";
+  std::string build_text = "N/A";
+  std::function<FooterTime()> clock = SystemFooterTime;
+  // The prefix of a player's file names, used for the players' links and for "%PLAYER%";
+  // PlayerFilePrefix when empty. The export passes the prefixes it assigned for the run.
+  std::function<std::string(std::string_view name)> player_prefix;
+};
+
+// A player name as the prefix of his file names: lower-cased (Windows-1252 letters), every
+// byte other than "a"-"z", "0"-"9", ".", "=", "@" and "^" replaced by its code as a signed
+// 8-bit number in decimal ("Bob Smith" gives "bob32smith", byte 233 gives "-23"). Not one to
+// one: "!" and "33" both give "33".
+std::string PlayerFilePrefix(std::string_view name);
+
+// `text` with "&", "<", ">" and '"' replaced by their character references.
+std::string EscapeHtml(std::string_view text);
+
+// The lines of a template text: a line ends at CR, LF or CR LF; a last line without a line end
+// still counts; an empty text has no lines.
+std::vector<std::string> SplitTemplateLines(std::string_view text);
+
+// Writes one page of `source` to `file_path`, replacing an existing file atomically.
+// `title` is wrapped in "<b>" and "</b>"; with `links` every row caption except the total
+// row's links to that player's "weapon.html" page; a non-empty `image_reference` adds an image
+// cell beside the main table; a non-null `header` (the player pages) adds the header table and
+// takes "globhtml3.dat" with "%PLAYER%" expanded instead of "globhtml2.dat". Each template is
+// read afresh from the template folder when the page reaches it.
+//
+// Throws FileError("Cannot open file <template path>") for a template that cannot be read and
+// FileError("Cannot create file <file_path>") for a page that cannot be written; the page file
+// is then left as it was.
+void WriteHTMLPage(const ReportList& source, std::string_view title, const std::string& file_path,
+                   bool links, std::string_view image_reference, const ReportList* header,
+                   const PageSettings& settings);
+
+// The page text itself, as WriteHTMLPage writes it (same arguments, same template errors).
+std::string BuildHTMLPage(const ReportList& source, std::string_view title, bool links,
+                          std::string_view image_reference, const ReportList* header,
+                          const PageSettings& settings);
+
+}  // namespace barvik

@@ -1,0 +1,16 @@
+// PNG encoding of the report images: truecolour RGB, 8 bits per sample, no alpha channel, not
+// interlaced, deflate at level 9. The file is replaced atomically (see AtomicFile.h).
+#pragma once
+
+#include <string>
+
+#include "report/ImageSource.h"
+
+namespace barvik {
+
+// Writes `image` to `path`, replacing an existing file. Throws FileError("Cannot create file
+// <path>") when the file cannot be created or libpng fails while writing it, and
+// std::invalid_argument when the image's size, stride and pixel buffer do not agree.
+void WritePng(const std::string& path, const RgbImage& image);
+
+}  // namespace barvik
