@@ -1,1 +1,92 @@
+// The selected player's scans: one walk over the loaded log that collects everything one
+// player did and suffered as keyed event lists (weapons, hit locations given and taken, maps,
+// game types, opponents, turns), the same walk for every player at once (the report needs
+// all of them), and the walk for the body locations hit with one weapon.
+//
+// A player is his normalised name exactly as it stands in the caption of his players-list
+// row; every name read from a line is normalised by the log's name options and compared with
+// it exactly (case-sensitive). A failure while one line is handled is reported through the
+// reporter with the line's index and the scan goes on with the next line; what the line had
+// already added stays.
 #pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/LineError.h"
+#include "log/KeyPool.h"
+
+namespace barvik {
+
+class LogFile;
+
+// The seven groups of one player's events; list order is the order of the count columns of
+// the group's table. Entries are ids of `pool`, which several PlayerEvents may share (the
+// all-players pass interns each text once for everybody).
+struct PlayerEvents {
+  enum WeaponList {
+    kWeaponKills,
+    kWeaponDeads,
+    kWeaponSuicides,
+    kWeaponIDamages,
+    kWeaponDamages,
+    kWeaponSelfDamages,
+    kWeaponPickUp
+  };
+  enum AttackLocationList { kAttackKills, kAttackIDamages, kAttackSuicides };
+  enum VictimLocationList { kVictimDeads, kVictimDamages };
+  // Maps and game types share one layout.
+  enum PlaceList {
+    kPlaceKills,
+    kPlaceDeads,
+    kPlaceSuicides,
+    kPlaceIDamages,
+    kPlaceDamages,
+    kPlaceBelTicks
+  };
+  enum OpponentList { kOpponentKills, kOpponentDeads, kOpponentIDamages, kOpponentDamages };
+  enum TurnList { kTurnKills, kTurnDeads };
+
+  std::shared_ptr<KeyPool> pool = std::make_shared<KeyPool>();
+  EventGroup weapons{7};
+  EventGroup attack_locations{3};
+  EventGroup victim_locations{2};
+  EventGroup maps{6};
+  EventGroup game_types{6};
+  EventGroup opponents{4};
+  EventGroup turns{2};
+};
+
+// The key of turn n: n with at least seven digits, zero-padded ("0000000" before the first
+// game-initialisation line).
+std::string TurnKey(int64_t turn);
+
+// Appends the events of `name` to `events` (normally empty). Scan name "PLAYER".
+void CollectPlayerEvents(const LogFile& log, std::string_view name, PlayerEvents& events,
+                         const LineErrorReporter& report_error);
+
+// One PlayerEvents per name, in the order of `names`, all over one shared pool, from a single
+// walk over the log. Each equals what CollectPlayerEvents gives for that name alone; a name
+// given twice gets two equal results. Per-line failures are reported once, as "PLAYER".
+std::vector<PlayerEvents> CollectAllPlayersEvents(const LogFile& log,
+                                                  const std::vector<std::string>& names,
+                                                  const LineErrorReporter& report_error);
+
+// The body locations one player hit with one weapon: Kills, I.Damages and Suicides, each
+// entry the hit location of the line.
+struct WeaponHits {
+  enum List { kKills, kIDamages, kSuicides };
+  KeyPool pool;
+  EventGroup hits{3};
+};
+
+// Fills `hits` for `player` and `weapon` (both compared exactly with the normalised line
+// fields). Counts by the same rules as CollectPlayerEvents, so a weapon's location counts
+// add up to its weapon row. Scan name "PLAYER WEAPON".
+void CollectWeaponHits(const LogFile& log, std::string_view player, std::string_view weapon,
+                       WeaponHits& hits, const LineErrorReporter& report_error);
+
+}  // namespace barvik
