@@ -1,9 +1,149 @@
-#include <stdexcept>
+// "Export stats to HTML": the whole report folder from the lists as they stand. The global
+// pages first, then every row of ListViewPlayers loaded in display order as a double click
+// would load it, with his seven pages and three images. Every player's events come from one
+// walk over the log made before the loop; loading a player from them fills the same lists as
+// a rescan would.
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "app/Workspace.h"
+#include "core/FileError.h"
+#include "core/Text1252.h"
+#include "detail/PlayerDetail.h"
+#include "report/AtomicFile.h"
+#include "report/ImageSource.h"
+#include "report/PageWriter.h"
+#include "report/PngWriter.h"
+#include "report/ReportFiles.h"
 
 namespace barvik {
+namespace {
 
-void Workspace::ButtonHTMLClick(ImageSource&) { throw std::logic_error("export not built yet"); }
+// Copies the template `from` over `to`. The copies are optional parts of the report: a
+// missing template or a failed write leaves the export going without that file.
+void CopyTemplate(const std::string& from, const std::string& to) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(from, ec)) return;
+  std::ifstream in(from, std::ios::binary);
+  if (!in) return;
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return;
+  try {
+    WriteFileAtomically(to, bytes);
+  } catch (const FileError&) {
+  }
+}
+
+}  // namespace
+
+void Workspace::ButtonHTMLClick(ImageSource& images) {
+  if (options_.dest_dir.empty()) {
+    throw FileError("Cannot export the report: no output folder given");
+  }
+  const std::string folder = OutputFolderPrefix(options_.dest_dir);
+  {
+    // A folder that cannot be created makes the first page write fail with its path.
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+  }
+  const std::filesystem::path templates(template_folder);
+  CopyTemplate((templates / "style.dat").string(), folder + "style.css");
+  CopyTemplate((templates / "globhtml0.dat").string(), folder + "index.html");
+  const MainPage remembered_page = page_;
+
+  // The file prefix of every player for this run, known before "players.html" links them.
+  ReportList& players = List(ListId::Players);
+  std::vector<std::string> names;
+  names.reserve(players.rows.size());
+  for (const Row& row : players.rows) {
+    if (row.caption != kTotalRowCaption) names.push_back(row.caption);
+  }
+  const StringMap<std::string> prefixes = AssignPlayerPrefixes(names);
+  auto prefix_of = [&prefixes](std::string_view name) {
+    auto it = prefixes.find(name);
+    return it != prefixes.end() ? it->second : PlayerFilePrefix(name);
+  };
+
+  PageSettings settings;
+  settings.template_folder = template_folder;
+  settings.build_text = build_text;
+  settings.player_prefix = prefix_of;
+  const std::string title_prefix = "<i>" + EscapeHtml(server_name_) + "</i>";
+  auto page = [&](ListId list, std::string_view title, const std::string& file, bool links,
+                  std::string_view image, const ReportList* header) {
+    WriteHTMLPage(List(list), title_prefix + std::string(title), folder + file, links, image,
+                  header, settings);
+  };
+  auto image = [&](ReportImage which, const std::string& file) {
+    WritePng(folder + file, images.Render(which));
+  };
+
+  page(ListId::Players, "<br>PLAYERS - Global Statistics", "players.html", true, "", nullptr);
+  page(ListId::Weapon, "<br>WEAPON - Global Statistics", "weapon.html", false, "", nullptr);
+  page(ListId::Maps, "<br>MAPS - Global Statistics", "maps.html", false, "", nullptr);
+  page(ListId::GType, "<br>GAME TYPE - Global Statistics", "gametype.html", false, "", nullptr);
+  page(ListId::Accuracy, "<br>SHOT ACCURACY - Global Statistics", "accuracy.html", false,
+       "./accuracy.png", nullptr);
+  image(ReportImage::Accuracy, "accuracy.png");
+
+  // One walk over the log collects every player's events. The player already loaded keeps
+  // his lists when his row comes first; he is collected too in case his row comes later.
+  StringMap<size_t> event_index;
+  std::vector<std::string> to_collect;
+  to_collect.reserve(names.size());
+  for (const std::string& name : names) {
+    if (event_index.emplace(name, to_collect.size()).second) to_collect.push_back(name);
+  }
+  std::vector<PlayerEvents> events;
+  if (log_ != nullptr && !to_collect.empty()) {
+    events = CollectAllPlayersEvents(*log_, to_collect, hooks.line_error);
+  }
+  std::vector<bool> used(events.size(), false);
+
+  const ReportList* header = &List(ListId::Player);
+  for (size_t i = 0; i < players.rows.size(); ++i) {
+    SelectPlayerRow(static_cast<int>(i));
+    const std::string name = players.rows[i].caption;
+    if (name == kTotalRowCaption) continue;
+
+    // As a double click: the player page, the player loaded unless he already is, the time.
+    const auto start = std::chrono::steady_clock::now();
+    SetPage(MainPage::SelectedPlayer);
+    if (name != loaded_name_) {
+      auto it = event_index.find(name);
+      if (it != event_index.end() && it->second < events.size() && !used[it->second]) {
+        used[it->second] = true;
+        ShowSelectedPlayerFrom(name, events[it->second]);
+        events[it->second] = PlayerEvents();  // frees his event lists
+      } else {
+        ShowSelectedPlayer(name);  // no log walked, or his row met a second time
+      }
+    }
+    SetStatus(kPanelElapsed, ElapsedSince(start));
+    SetStatus(kPanelProgress, std::to_string(i + 1) + " of " + std::to_string(players.rows.size()));
+
+    const std::string p = prefix_of(name);
+    const std::string n = EscapeHtml(UpperCopy(name));
+    page(ListId::PlayerWeapon, "<br>WEAPON - Statistics of " + n, p + "weapon.html", false, "",
+         header);
+    page(ListId::PlayerGlobAccuracy, "<br>OVERALL ACCURACY - Statistics of " + n,
+         p + "accuracy.html", false, "./" + p + "accuracy.png", header);
+    image(ReportImage::PlayerAccuracy, p + "accuracy.png");
+    page(ListId::PlayerGlobEnemyAccuracy, "<br>OPPONENTS OVERALL ACCURACY - Statistics of " + n,
+         p + "enemyaccuracy.html", false, "./" + p + "enemyaccuracy.png", header);
+    image(ReportImage::EnemyAccuracy, p + "enemyaccuracy.png");
+    page(ListId::PlayerMaps, "<br>MAPS - Statistics of " + n, p + "maps.html", false, "", header);
+    page(ListId::PlayerGameType, "<br>GAME TYPE - Statistics of " + n, p + "gametype.html", false,
+         "", header);
+    page(ListId::PlayerVictims, "<br>OPPONENTS - Statistics of " + n, p + "opponents.html", false,
+         "", header);
+    page(ListId::PlayerTurnsRatio, "<br>RATIO CHART - Statistics of " + n, p + "ratiochart.html",
+         false, "./" + p + "ratiochart.png", header);
+    image(ReportImage::RatioChart, p + "ratiochart.png");
+  }
+  SetPage(remembered_page);
+}
 
 }  // namespace barvik

@@ -1,0 +1,238 @@
+// The report export from analysed logs with a fake image source: the file set, that every link
+// and image of every page resolves inside the folder, the order of loading and rendering, the
+// collision suffixes, escaping of log texts in titles, the folder text and the failures.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <set>
+
+#include "app/Workspace.h"
+#include "bench/LogGenerator.h"
+#include "core/FileError.h"
+#include "report/ImageSource.h"
+#include "tests/TestLog.h"
+
+namespace barvik {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TempLog;
+
+// Solid images of the sizes the window renders, noting who was loaded at each call.
+class FakeImages : public ImageSource {
+ public:
+  explicit FakeImages(const Workspace& ws) : ws_(ws) {}
+  RgbImage Render(ReportImage which) override {
+    calls.emplace_back(which, ws_.LabelLoadedName());
+    const bool chart = which == ReportImage::RatioChart;
+    RgbImage image;
+    image.width = chart ? 691 : 233;
+    image.height = chart ? 357 : 355;
+    image.stride = static_cast<size_t>(image.width) * 3;
+    image.pixels.assign(image.stride * static_cast<size_t>(image.height), 0xC0);
+    return image;
+  }
+  std::vector<std::pair<ReportImage, std::string>> calls;
+
+ private:
+  const Workspace& ws_;
+};
+
+std::string ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::set<std::string> FilesIn(const fs::path& folder) {
+  std::set<std::string> files;
+  for (const auto& e : fs::directory_iterator(folder)) files.insert(e.path().filename().string());
+  return files;
+}
+
+class ExportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fs::temp_directory_path() /
+            ("barvik-export-" + std::to_string(getpid()) + "-" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(root_);
+    fs::create_directories(root_);
+    ws_.template_folder = BARVIK_TEMPLATE_DIR;
+    ws_.build_text = "38";
+    ws_.options().dest_dir = (root_ / "html").string();
+  }
+  void TearDown() override { fs::remove_all(root_); }
+
+  void Analyse(const std::string& text) {
+    log_ = std::make_unique<TempLog>(text);
+    ASSERT_TRUE(ws_.RunAnalysis(log_->path()));
+  }
+  void Export() { ws_.ButtonHTMLClick(images_); }
+  fs::path Out() const { return root_ / "html"; }
+  std::vector<std::string> PlayerNames() const {
+    std::vector<std::string> names;
+    for (const Row& r : ws_.List(ListId::Players).rows) {
+      if (r.caption != kTotalRowCaption) names.push_back(r.caption);
+    }
+    return names;
+  }
+
+  fs::path root_;
+  Workspace ws_;
+  FakeImages images_{ws_};
+  std::unique_ptr<TempLog> log_;
+};
+
+const char* kSmallLog =
+    "0:00 InitGame: \\g_gametype\\tdm\\mapname\\mp_foy\\sv_hostname\\Tom & <Jerry>\\\n"
+    "0:01 J;1;0;Bob\n0:01 J;2;1;bob\n0:01 J;3;2;<b>x</b>\n"
+    "0:02 K;1;0;axis;Bob;2;1;allies;bob;mp40_mp;100;MOD;head\n"
+    "0:03 K;2;1;allies;bob;1;0;axis;Bob;kar98k_mp;100;MOD;torso_upper\n"
+    "0:04 K;2;1;allies;bob;3;2;axis;<b>x</b>;kar98k_mp;100;MOD;head\n"
+    "0:05 K;2;1;allies;bob;3;2;axis;<b>x</b>;kar98k_mp;100;MOD;head\n";
+
+TEST_F(ExportTest, EveryLinkAndImageOfTheReportResolvesInsideTheFolder) {
+  LogGeneratorOptions options;
+  options.lines = 4000;
+  options.players = 12;
+  Analyse(GenerateLog(options));
+  ws_.SetPage(MainPage::Weapon);
+  Export();
+
+  const std::vector<std::string> names = PlayerNames();
+  ASSERT_GE(names.size(), 10u);
+  const std::set<std::string> files = FilesIn(Out());
+  EXPECT_EQ(files.size(), 8 + 10 * names.size());  // no temporary file left either
+  for (const char* global : {"style.css", "index.html", "players.html", "weapon.html", "maps.html",
+                             "gametype.html", "accuracy.html", "accuracy.png"}) {
+    EXPECT_TRUE(files.contains(global)) << global;
+  }
+  const std::regex reference(R"re((?:href|src)="([^"]*)")re");
+  size_t checked = 0;
+  for (const std::string& file : files) {
+    if (!file.ends_with(".html")) continue;
+    const std::string page = ReadBytes(Out() / file);
+    for (auto it = std::sregex_iterator(page.begin(), page.end(), reference);
+         it != std::sregex_iterator(); ++it) {
+      std::string target = (*it)[1];
+      if (target.starts_with("http")) continue;
+      if (target.starts_with("./")) target = target.substr(2);
+      EXPECT_TRUE(files.contains(target)) << file << " refers to " << target;
+      ++checked;
+    }
+  }
+  EXPECT_GT(checked, 20 * names.size());
+  EXPECT_EQ(ws_.page(), MainPage::Weapon);  // the page in front when the export started
+  const size_t rows = ws_.List(ListId::Players).rows.size();
+  EXPECT_EQ(ws_.status(kPanelProgress), std::to_string(rows) + " of " + std::to_string(rows));
+}
+
+TEST_F(ExportTest, EachPlayersImagesAreRenderedWhileHeIsLoaded) {
+  Analyse(kSmallLog);
+  Export();
+  std::vector<std::pair<ReportImage, std::string>> expected = {{ReportImage::Accuracy, ""}};
+  for (const std::string& name : PlayerNames()) {
+    expected.emplace_back(ReportImage::PlayerAccuracy, name);
+    expected.emplace_back(ReportImage::EnemyAccuracy, name);
+    expected.emplace_back(ReportImage::RatioChart, name);
+  }
+  EXPECT_EQ(images_.calls, expected);
+  EXPECT_EQ(ws_.LabelLoadedName(), PlayerNames().back());
+  EXPECT_EQ(ws_.List(ListId::Player).rows[0].caption, PlayerNames().back());
+}
+
+TEST_F(ExportTest, PlayersWhoseFilesCollideGetSuffixedFilesAndLinks) {
+  // "!" and "33" both encode to the prefix "33".
+  Analyse(
+      "0:00 InitGame: \\g_gametype\\tdm\\mapname\\mp_foy\\sv_hostname\\S\\\n"
+      "0:01 J;1;0;!\n0:01 J;2;1;33\n"
+      "0:02 K;1;0;axis;!;2;1;allies;33;mp40_mp;100;MOD;head\n"
+      "0:03 K;1;0;axis;!;2;1;allies;33;mp40_mp;100;MOD;head\n"
+      "0:04 K;2;1;allies;33;1;0;axis;!;kar98k_mp;100;MOD;torso_upper\n");
+  Export();
+  ASSERT_EQ(PlayerNames().size(), 2u);
+  const std::string first = PlayerNames()[0];
+  const std::string second = PlayerNames()[1];
+  const std::string players = ReadBytes(Out() / "players.html");
+  EXPECT_NE(players.find("<a href=\"33weapon.html\">" + first + "</a>"), std::string::npos);
+  EXPECT_NE(players.find("<a href=\"33_2weapon.html\">" + second + "</a>"), std::string::npos);
+  EXPECT_EQ(FilesIn(Out()).size(), 8u + 20u);
+  // The second player's pages navigate among his own files and show his own rows.
+  const std::string page = ReadBytes(Out() / "33_2maps.html");
+  EXPECT_NE(page.find("href=\"33_2opponents.html\""), std::string::npos);
+  EXPECT_NE(page.find("MAPS - Statistics of " + second + "</b>"), std::string::npos);
+  EXPECT_NE(page.find("<td align=left>" + second + "</td>"), std::string::npos);
+  EXPECT_NE(ReadBytes(Out() / "33_2accuracy.html").find("<img src=\"./33_2accuracy.png\""),
+            std::string::npos);
+  EXPECT_NE(ReadBytes(Out() / "33maps.html").find("MAPS - Statistics of " + first + "</b>"),
+            std::string::npos);
+}
+
+TEST_F(ExportTest, LogTextsInTitlesAndListsAreEscaped) {
+  Analyse(kSmallLog);
+  Export();
+  const std::string prefix = "60b62x6047b62";  // "<b>x</b>"
+  const std::string page = ReadBytes(Out() / (prefix + "weapon.html"));
+  EXPECT_NE(page.find("<b><i>Tom &amp; &lt;Jerry&gt;</i><br>WEAPON - Statistics of "
+                      "&lt;B&gt;X&lt;/B&gt;</b>"),
+            std::string::npos);
+  EXPECT_EQ(page.find("<b>x</b>"), std::string::npos);
+  EXPECT_NE(ReadBytes(Out() / "players.html")
+                .find("<a href=\"" + prefix + "weapon.html\">&lt;b&gt;x&lt;/b&gt;</a>"),
+            std::string::npos);
+}
+
+TEST_F(ExportTest, FolderTextWithBackslashesAndNoSeparator) {
+  ws_.options().dest_dir = (root_ / "out").string() + "\\sub";
+  Export();  // nothing analysed: the global pages with their heading rows only
+  const std::set<std::string> expected = {"style.css",     "index.html",  "players.html",
+                                          "weapon.html",   "maps.html",   "gametype.html",
+                                          "accuracy.html", "accuracy.png"};
+  EXPECT_EQ(FilesIn(root_ / "out" / "sub"), expected);
+  EXPECT_EQ(ReadBytes(root_ / "out" / "sub" / "style.css"),
+            ReadBytes(fs::path(BARVIK_TEMPLATE_DIR) / "style.dat"));
+}
+
+TEST_F(ExportTest, FailuresStopTheExportWithTheirMessage) {
+  {  // No folder at all: refused before anything is created.
+    ws_.options().dest_dir = "";
+    try {
+      Export();
+      FAIL() << "no error";
+    } catch (const FileError& e) {
+      EXPECT_EQ(std::string(e.what()), "Cannot export the report: no output folder given");
+    }
+    EXPECT_TRUE(images_.calls.empty());
+  }
+  {  // Templates missing: the copies are skipped, the first page names its template.
+    ws_.options().dest_dir = Out().string();
+    ws_.template_folder = (root_ / "no-templates").string();
+    try {
+      Export();
+      FAIL() << "no error";
+    } catch (const FileError& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "Cannot open file " + (root_ / "no-templates" / "globhtml1.dat").string());
+    }
+    EXPECT_TRUE(FilesIn(Out()).empty());
+    ws_.template_folder = BARVIK_TEMPLATE_DIR;
+  }
+  {  // A folder that cannot be created: the first page names its path.
+    std::ofstream(root_ / "file") << "x";
+    ws_.options().dest_dir = (root_ / "file" / "html").string();
+    try {
+      Export();
+      FAIL() << "no error";
+    } catch (const FileError& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "Cannot create file " + (root_ / "file" / "html").string() + "/players.html");
+    }
+  }
+}
+
+}  // namespace
+}  // namespace barvik
