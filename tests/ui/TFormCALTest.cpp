@@ -1,0 +1,280 @@
+#include "ui/TFormCAL.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModelTester>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+
+#include "tests/ui/UiTestSupport.h"
+#include "ui/BodyLocationFigure.h"
+#include "ui/RatioChart.h"
+#include "ui/ReportListModel.h"
+
+namespace barvik {
+namespace {
+
+class TFormCALTest : public ::testing::Test {
+ protected:
+  TFormCALTest() : form_(ws_) {
+    form_.ConnectHooks();
+    form_.SetMessageSink([this](QMessageBox::Icon, const QString& title, const QString& text) {
+      messages_.push_back(title + ": " + text);
+    });
+    for (size_t i = 0; i < static_cast<size_t>(ListId::kCount); ++i) {
+      testers_.push_back(std::make_unique<QAbstractItemModelTester>(
+          form_.Model(static_cast<ListId>(i)),
+          QAbstractItemModelTester::FailureReportingMode::Fatal));
+    }
+  }
+
+  void Open() { form_.OpenLog(files_.Write("small.log", test::kSmallLog)); }
+  template <class T>
+  T* Child(const char* name) {
+    T* child = form_.findChild<T*>(name);
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+  }
+  QString Cell(ListId id, int row, int column) {
+    return form_.Model(id)->index(row, column).data().toString();
+  }
+  void ClickHeader(ListId id, int column) {
+    QHeaderView* header = form_.ListView(id)->horizontalHeader();
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(column) + 5, 5));
+  }
+  void SelectRow(ListId id, int row) {
+    QTableView* view = form_.ListView(id);
+    view->selectionModel()->select(form_.Model(id)->index(row, 0),
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  }
+  int SelectedRow(ListId id) {
+    auto rows = form_.ListView(id)->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.front().row();
+  }
+
+  test::TempFolder files_;
+  Workspace ws_;
+  TFormCAL form_;
+  std::vector<std::unique_ptr<QAbstractItemModelTester>> testers_;
+  QStringList messages_;
+};
+
+TEST_F(TFormCALTest, FirstState) {
+  form_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
+  EXPECT_EQ(form_.objectName(), "FormCAL");
+  EXPECT_EQ(form_.windowTitle(),
+            "Barvik (build N/A) - Call Of Duty (U.O.) Server .LOG File Analyser");
+  EXPECT_TRUE(form_.windowFlags() & Qt::WindowStaysOnTopHint);
+  EXPECT_EQ(form_.size(), QSize(TFormCAL::kDesignWidth, TFormCAL::kDesignHeight));
+  auto* pages = Child<QTabWidget>("PageControl");
+  ASSERT_EQ(pages->count(), 7);
+  EXPECT_EQ(pages->currentIndex(), 0);
+  EXPECT_EQ(pages->tabText(0), "File");
+  EXPECT_EQ(pages->tabText(6), "*** Selected Player ***");
+  EXPECT_EQ(pages->geometry(), QRect(1, 1, 987, 514));
+  auto* player_pages = Child<QTabWidget>("PageControlPlayer");
+  ASSERT_EQ(player_pages->count(), 7);
+  EXPECT_EQ(player_pages->tabText(2), "Overall Enemy Accuracy Against Player");
+
+  EXPECT_TRUE(Child<QCheckBox>("CheckBoxNameIgnoreColor")->isChecked());
+  EXPECT_TRUE(Child<QCheckBox>("CheckBoxNameIgnoreCase")->isChecked());
+  EXPECT_FALSE(Child<QPushButton>("ButtonHTML")->isEnabled());
+  EXPECT_TRUE(Child<QPushButton>("ButtonOpen")->isDefault());
+  EXPECT_EQ(Child<QLineEdit>("EditMinKills")->text(), "10");
+  EXPECT_EQ(Child<QLineEdit>("EditMaxRatio")->text(), "5");
+  auto* edit_file = Child<QLineEdit>("EditFile");
+  EXPECT_TRUE(edit_file->isReadOnly());
+  EXPECT_EQ(edit_file->text(), "Click \"Open...\" button to open LOG file.");
+  EXPECT_EQ(edit_file->geometry(), QRect(50, 77, 376, 21));
+  EXPECT_EQ(Child<QWidget>("MemoHelp")->geometry(), QRect(5, 110, 971, 351));
+  // Tab order starts at "Open..." and runs through the options to the report folder.
+  auto next_tab_stop = [](QWidget* w) {
+    do {
+      w = w->nextInFocusChain();
+    } while (!(w->focusPolicy() & Qt::TabFocus));
+    return w->objectName();
+  };
+  EXPECT_EQ(next_tab_stop(Child<QWidget>("ButtonOpen")), "CheckBoxNameIgnoreColor");
+  EXPECT_EQ(next_tab_stop(Child<QWidget>("EditFile")), "ButtonHTML");
+  EXPECT_EQ(next_tab_stop(Child<QWidget>("EditMaxRatio")), "EditDestDir");
+
+  EXPECT_EQ(Cell(ListId::Player, 0, 0), "Select player first");
+  EXPECT_EQ(form_.ListView(ListId::Players)->objectName(), "ListViewPlayers");
+  EXPECT_EQ(form_.Figure(FigureId::Overall)->TitleLabel()->text(), "All players shot accuracy");
+  EXPECT_TRUE(form_.Figure(FigureId::GlobEnemyAccuracy)->ChoiceButton(0)->isChecked());
+  EXPECT_EQ(form_.StatusPanel(kPanelActivity)->width(), 200);
+
+  QFileDialog* dialog = form_.MakeOpenDialog();
+  EXPECT_EQ(dialog->nameFilters(), QStringList({"Log file (*.log)", "All files (*)"}));
+  EXPECT_EQ(dialog->defaultSuffix(), "log");
+  delete dialog;
+}
+
+TEST_F(TFormCALTest, ChartAndFiguresKeepTheirDesignSizes) {
+  form_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
+  RgbImage chart = form_.Render(ReportImage::RatioChart);
+  EXPECT_EQ(chart.width, 691);
+  EXPECT_EQ(chart.height, 357);
+  EXPECT_GE(chart.stride, static_cast<size_t>(chart.width) * 3);
+  EXPECT_EQ(chart.pixels.size(), chart.stride * static_cast<size_t>(chart.height));
+  // Only the chart grows with the window.
+  form_.resize(form_.width() + 100, form_.height() + 40);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(form_.Render(ReportImage::RatioChart).width, 791);
+  RgbImage figure = form_.Render(ReportImage::Accuracy);
+  EXPECT_EQ(figure.width, 233);
+  EXPECT_EQ(figure.height, 355);
+}
+
+TEST_F(TFormCALTest, AnalysisRunFillsTheListsAndShowsThePlayersPage) {
+  Open();
+  EXPECT_EQ(Child<QTabWidget>("PageControl")->currentIndex(), 1);
+  EXPECT_TRUE(Child<QPushButton>("ButtonHTML")->isEnabled());
+  EXPECT_EQ(form_.StatusPanel(kPanelActivity)->text(), "Done");
+  EXPECT_EQ(Cell(ListId::Players, 0, 0), "   A  L  L");
+  EXPECT_EQ(Cell(ListId::Players, 1, 0), "alice");
+  EXPECT_EQ(Cell(ListId::Players, 1, 1), "3");
+  EXPECT_EQ(form_.Figure(FigureId::Overall)->ValueLabel(1)->text(), "  3");  // head
+  EXPECT_TRUE(messages_.isEmpty()) << messages_.join("\n").toStdString();
+}
+
+TEST_F(TFormCALTest, HeaderClicksSortAndKeepTheSelection) {
+  form_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
+  Open();
+  SelectRow(ListId::Players, 2);  // bob
+  ASSERT_EQ(ws_.List(ListId::Players).selected, 2);
+
+  // The analysis run sorted by "Kills" descending; a click makes it ascending.
+  ClickHeader(ListId::Players, 1);
+  EXPECT_EQ(Cell(ListId::Players, 0, 0), "carl");
+  EXPECT_EQ(Cell(ListId::Players, 3, 0), "   A  L  L");
+  EXPECT_EQ(SelectedRow(ListId::Players), 1);
+  EXPECT_EQ(Cell(ListId::Players, 1, 0), "bob");
+  ClickHeader(ListId::Players, 1);
+  EXPECT_EQ(Cell(ListId::Players, 0, 0), "   A  L  L");
+  // The name column sorts as text: first click Z to A.
+  ClickHeader(ListId::Players, 0);
+  EXPECT_EQ(Cell(ListId::Players, 0, 0), "carl");
+  EXPECT_EQ(Cell(ListId::Player, 0, 0), "bob");
+  EXPECT_TRUE(messages_.isEmpty()) << messages_.join("\n").toStdString();
+}
+
+TEST_F(TFormCALTest, HeaderRowMirrorsTheSelection) {
+  Open();
+  SelectRow(ListId::Players, 1);
+  EXPECT_EQ(Cell(ListId::Player, 0, 0), "alice");
+  EXPECT_EQ(Cell(ListId::Player, 0, 1), "3");
+  SelectRow(ListId::Players, 0);  // the total row
+  EXPECT_EQ(Cell(ListId::Player, 0, 0), "Select player first");
+  SelectRow(ListId::Players, 2);
+  EXPECT_EQ(Cell(ListId::Player, 0, 0), "bob");
+  form_.ListView(ListId::Players)->selectionModel()->clearSelection();
+  EXPECT_EQ(Cell(ListId::Player, 0, 0), "Select player first");
+  EXPECT_EQ(ws_.List(ListId::Players).selected, -1);
+}
+
+TEST_F(TFormCALTest, PlayerLoadsOnUserPageChangeAndDoubleClickOnly) {
+  form_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
+  Open();
+  SelectRow(ListId::Players, 1);
+  // Pages switched from code (the report images) load nobody.
+  form_.Render(ReportImage::PlayerAccuracy);
+  EXPECT_EQ(ws_.LabelLoadedName(), "");
+  EXPECT_EQ(Child<QTabWidget>("PageControl")->currentIndex(), 1);
+
+  // The user turns to the player page.
+  auto* pages = Child<QTabWidget>("PageControl");
+  pages->setCurrentIndex(6);
+  EXPECT_EQ(ws_.LabelLoadedName(), "alice");
+  EXPECT_EQ(Child<QLabel>("LabelLoadedName")->text(), "alice");
+  EXPECT_EQ(Cell(ListId::PlayerWeapon, 1, 0), "mp40_mp");
+
+  // A double click on another row loads him and shows the player page.
+  pages->setCurrentIndex(1);
+  SelectRow(ListId::Players, 2);
+  QTableView* players = form_.ListView(ListId::Players);
+  QTest::mouseDClick(players->viewport(), Qt::LeftButton, {},
+                     players->visualRect(form_.Model(ListId::Players)->index(2, 0)).center());
+  EXPECT_EQ(pages->currentIndex(), 6);
+  EXPECT_EQ(ws_.LabelLoadedName(), "bob");
+  EXPECT_FALSE(form_.StatusPanel(kPanelElapsed)->text().isEmpty());
+  EXPECT_TRUE(messages_.isEmpty()) << messages_.join("\n").toStdString();
+}
+
+TEST_F(TFormCALTest, ReportImagesShowOnlyTheFirstChoiceAndRestoreThePages) {
+  form_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
+  Open();
+  BodyLocationFigure* overall = form_.Figure(FigureId::Overall);
+  overall->ChoiceButton(2)->click();  // "Suicides"
+  EXPECT_EQ(ws_.figure(FigureId::Overall).choice, 2);
+  Child<QTabWidget>("PageControl")->setCurrentIndex(0);
+
+  RgbImage image = form_.Render(ReportImage::Accuracy);
+  ASSERT_EQ(image.width, 233);
+  if (qEnvironmentVariableIsSet("BARVIK_DUMP")) {
+    QImage(image.pixels.data(), image.width, image.height, static_cast<qsizetype>(image.stride),
+           QImage::Format_RGB888)
+        .save("/tmp/acc_test.png");
+  }
+  // The silhouette's green shows in the middle of the body (x 117, y 150).
+  const uint8_t* pixel = image.pixels.data() + 150 * image.stride + 117 * 3;
+  EXPECT_EQ(pixel[0], 0);
+  EXPECT_EQ(pixel[1], 255);
+  EXPECT_EQ(pixel[2], 0);
+  // The picture shows the "Kills" button (lowest place) but not the checked "Suicides" one
+  // (top place); afterwards the window shows all of them again, on the page it was on.
+  auto uniform = [&](QRect r) {
+    const uint8_t* first = image.pixels.data() + r.top() * image.stride + r.left() * 3;
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+      for (int x = r.left(); x <= r.right(); ++x) {
+        const uint8_t* p = image.pixels.data() + y * image.stride + x * 3;
+        if (p[0] != first[0] || p[1] != first[1] || p[2] != first[2]) return false;
+      }
+    }
+    return true;
+  };
+  EXPECT_TRUE(uniform(QRect(5, 15, 50, 15)));
+  EXPECT_FALSE(uniform(QRect(5, 45, 50, 15)));
+  EXPECT_EQ(Child<QTabWidget>("PageControl")->currentIndex(), 0);
+  EXPECT_FALSE(overall->ChoiceButton(2)->isHidden());
+  EXPECT_TRUE(overall->ChoiceButton(2)->isChecked());
+}
+
+TEST_F(TFormCALTest, FailuresBecomeMessagesAndTheWindowStaysUsable) {
+  Open();
+  ws_.template_folder = files_.Path("no-templates");
+  ws_.options().dest_dir = files_.Path("html") + "/";
+  form_.ButtonHTMLClick();
+  ASSERT_EQ(messages_.size(), 1);
+  EXPECT_TRUE(messages_[0].contains("Cannot open file " +
+                                    QString::fromStdString(files_.Path("no-templates"))))
+      << messages_[0].toStdString();
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  // The next action works.
+  Open();
+  EXPECT_EQ(form_.StatusPanel(kPanelActivity)->text(), "Done");
+}
+
+TEST(TFormCALPlacementTest, CentresAndKeepsTheRightEdgeOnANarrowScreen) {
+  EXPECT_EQ(TFormCAL::CentredTopLeft({1280, 1024}, {997, 569}), QPoint(142, 228));
+  EXPECT_EQ(TFormCAL::CentredTopLeft({1281, 1025}, {998, 570}), QPoint(141, 227));
+  // Narrower than the window: right edge on the screen's right edge; too low: negative top.
+  EXPECT_EQ(TFormCAL::CentredTopLeft({800, 480}, {997, 569}), QPoint(-197, -44));
+}
+
+}  // namespace
+}  // namespace barvik

@@ -1,0 +1,65 @@
+// barvik: the window. Exactly two arguments (LOG DIR) run a batch: analyse LOG, write the
+// report into DIR and close. With no display the batch runs on Qt's offscreen platform
+// without a window and reports on standard error.
+#include <sys/resource.h>
+
+#include <clocale>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include <QApplication>
+#include <QLocale>
+
+#include "app/Cli.h"
+#include "app/Workspace.h"
+#include "ui/BatchRun.h"
+#include "ui/Platform.h"
+#include "ui/TFormCAL.h"
+
+namespace {
+
+char QtDecimalSeparator() {
+  const QString point = QLocale().decimalPoint();
+  return point.size() == 1 && point[0].unicode() < 0x80 ? static_cast<char>(point[0].unicode())
+                                                        : '.';
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const bool headless = barvik::UseOffscreenWhenHeadless(argc, argv);
+  try {
+    QApplication app(argc, argv);
+    QApplication::setApplicationDisplayName("Call Of Duty (UO) .LOG Analysys");
+    QApplication::setStyle("Fusion");
+    // Qt set the C locale from the environment; the engine formats its numbers itself.
+    std::setlocale(LC_NUMERIC, "C");
+    // Qt has taken its own options out of argv; the rest are the program's arguments.
+    std::vector<std::string> args(argv + 1, argv + argc);
+
+    barvik::Workspace workspace(QtDecimalSeparator());
+    workspace.template_folder = barvik::ProgramFolder();
+    workspace.build_text = BARVIK_BUILD_TEXT;
+
+    if (headless) {
+      if (args.size() != 2) {
+        std::cerr << "barvik: no display to show the window on; set DISPLAY, or run a batch "
+                     "with the two arguments LOG DIR\n";
+        return barvik::kExitUsage;
+      }
+      setpriority(PRIO_PROCESS, 0, 19);
+      return barvik::RunHeadlessBatch(workspace, args[0], args[1], std::cerr);
+    }
+
+    barvik::TFormCAL form(workspace);
+    form.ConnectHooks();
+    form.SetCommandLine(args);
+    form.show();
+    app.exec();
+    return form.exit_status();
+  } catch (const std::exception& e) {
+    std::cerr << "barvik: " << e.what() << "\n";
+    return barvik::kExitFailure;
+  }
+}

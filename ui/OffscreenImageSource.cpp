@@ -1,0 +1,14 @@
+#include "ui/OffscreenImageSource.h"
+
+#include "ui/TFormCAL.h"
+
+namespace barvik {
+
+OffscreenImageSource::OffscreenImageSource(Workspace& workspace)
+    : form_(std::make_unique<TFormCAL>(workspace, TFormCAL::Mode::kOffscreen)) {}
+
+OffscreenImageSource::~OffscreenImageSource() = default;
+
+RgbImage OffscreenImageSource::Render(ReportImage image) { return form_->Render(image); }
+
+}  // namespace barvik

@@ -1,0 +1,125 @@
+#include "ui/RatioChart.h"
+
+#include <cmath>
+
+#include <QChart>
+#include <QGraphicsLayout>
+#include <QGraphicsSimpleTextItem>
+#include <QLineSeries>
+#include <QValueAxis>
+
+#include "ui/QtText.h"
+
+namespace barvik {
+namespace {
+
+constexpr int kFootHeight = 16;  // room under the axis labels for the foot text
+
+// A step of 1, 2 or 5 times a power of ten that divides 0..max into at most about 8 parts.
+double NiceStep(double max) {
+  if (max <= 0) return 1;
+  const double raw = max / 8;
+  const double power = std::pow(10.0, std::floor(std::log10(raw)));
+  for (double m : {1.0, 2.0, 5.0, 10.0}) {
+    if (m * power >= raw) return std::max(1.0, m * power);
+  }
+  return std::max(1.0, 10 * power);
+}
+
+void SetRange(QValueAxis* axis, int max) {
+  axis->setRange(0, max);
+  axis->setTickType(QValueAxis::TicksDynamic);
+  axis->setTickAnchor(0);
+  axis->setTickInterval(NiceStep(max));
+}
+
+}  // namespace
+
+RatioChart::RatioChart(QWidget* parent) : QChartView(parent) {
+  setObjectName("Chart1");
+  auto* chart = new QChart();  // owned by the view
+  chart->legend()->hide();
+  chart->setBackgroundRoundness(0);
+  chart->setBackgroundBrush(palette().window());
+  chart->setBackgroundPen(Qt::NoPen);
+  chart->setPlotAreaBackgroundVisible(false);  // the back wall is transparent
+  chart->layout()->setContentsMargins(0, 0, 0, 0);
+  chart->setAnimationOptions(QChart::NoAnimation);
+  QFont title_font;
+  title_font.setFamilies({"Arial", "Liberation Sans"});
+  title_font.setPixelSize(11);
+  chart->setTitleFont(title_font);
+
+  series_ = new QLineSeries(chart);
+  series_->setObjectName("Series1");
+  QPen pen(QColor(255, 0, 0));
+  pen.setWidth(2);
+  series_->setPen(pen);
+  series_->setPointsVisible(true);
+  series_->setMarkerSize(3);
+  chart->addSeries(series_);
+
+  axis_x_ = new QValueAxis(chart);
+  axis_y_ = new QValueAxis(chart);
+  for (QValueAxis* axis : {axis_x_, axis_y_}) {
+    axis->setLabelFormat("%g");
+    axis->setLabelsFont(title_font);
+    axis->setMinorTickCount(0);
+  }
+  chart->addAxis(axis_x_, Qt::AlignBottom);
+  chart->addAxis(axis_y_, Qt::AlignLeft);
+  series_->attachAxis(axis_x_);
+  series_->attachAxis(axis_y_);
+
+  foot_ = new QGraphicsSimpleTextItem(QStringLiteral("Server Turn"), chart);
+  QFont foot_font;
+  foot_font.setFamilies({"Arial", "Liberation Sans"});
+  foot_font.setPixelSize(11);  // 8 pt at 96 dpi
+  foot_font.setBold(true);
+  foot_->setFont(foot_font);
+  foot_->setBrush(QColor(255, 0, 0));
+
+  setChart(chart);
+  setRenderHint(QPainter::Antialiasing);
+  setRubberBand(QChartView::RectangleRubberBand);
+  setFrameShape(QFrame::NoFrame);
+  Render(ChartState{});
+}
+
+QString RatioChart::FootText() const { return foot_->text(); }
+
+void RatioChart::Render(const ChartState& state) {
+  QChart* c = chart();
+  c->zoomReset();
+  c->setTitle(ToQString(state.title).toHtmlEscaped());
+  QList<QPointF> points;
+  points.reserve(static_cast<qsizetype>(state.points.size()));
+  for (const ChartPoint& p : state.points) points.append(QPointF(p.x, p.y));
+  series_->clearPointsConfiguration();
+  series_->replace(points);
+  for (size_t i = 0; i < state.points.size(); ++i) {
+    const QColor colour = state.points[i].blue ? QColor(0, 0, 255) : QColor(255, 0, 0);
+    series_->setPointConfiguration(static_cast<int>(i),
+                                   {{QXYSeries::PointConfiguration::Color, colour}});
+  }
+  SetRange(axis_x_, state.xmax);
+  SetRange(axis_y_, state.ymax);
+  PlaceFoot();
+}
+
+void RatioChart::resizeEvent(QResizeEvent* event) {
+  QChartView::resizeEvent(event);
+  PlaceFoot();
+}
+
+void RatioChart::PlaceFoot() {
+  QChart* c = chart();
+  // Margins of 0 except 1 % on the right; the bottom keeps room for the foot text.
+  const int right = static_cast<int>(std::lround(width() * 0.01));
+  c->setMargins(QMargins(0, 0, right, kFootHeight));
+  const QRectF foot = foot_->boundingRect();
+  foot_->setPos((c->size().width() - foot.width()) / 2,
+                c->size().height() - kFootHeight + (kFootHeight - foot.height()) / 2);
+}
+
+}  // namespace barvik

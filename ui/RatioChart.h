@@ -1,0 +1,44 @@
+// RatioChart: the ratio chart of the player page (Chart1), a line chart of one series with
+// a coloured point per turn, manual axis ranges, the title of the ChartState and the foot text
+// "Server Turn" under the plot. Dragging a rectangle zooms. Render() shows a ChartState
+// exactly; the chart keeps nothing else.
+#pragma once
+
+#include <QChartView>
+
+#include "app/Workspace.h"
+
+class QGraphicsSimpleTextItem;
+class QLineSeries;
+class QValueAxis;
+
+namespace barvik {
+
+class RatioChart : public QChartView {
+  Q_OBJECT
+
+ public:
+  explicit RatioChart(QWidget* parent = nullptr);
+  RatioChart(const RatioChart&) = delete;
+  RatioChart& operator=(const RatioChart&) = delete;
+
+  void Render(const ChartState& state);
+
+  QLineSeries* series() const { return series_; }
+  QValueAxis* axis_x() const { return axis_x_; }
+  QValueAxis* axis_y() const { return axis_y_; }
+  QString FootText() const;
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void PlaceFoot();
+
+  QLineSeries* series_;
+  QValueAxis* axis_x_;
+  QValueAxis* axis_y_;
+  QGraphicsSimpleTextItem* foot_;
+};
+
+}  // namespace barvik
