@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 
 #include "tests/TestLog.h"
@@ -68,6 +69,18 @@ TEST(CliTest, TablesPrintsTheFiveListsExactly) {
             "   A  L  L\t1\t100,00\t1\t100,00\t1\t100,00\n"
             "neck\t0\t0,00\t1\t100,00\t1\t100,00\n"
             "\n");
+}
+
+// The bundled sample log's lists, pinned: any change to counting, formatting or sorting shows
+// here first.
+TEST(CliTest, SampleLogTablesAreUnchanged) {
+  std::ifstream expected_file(BARVIK_TEST_DATA "/sample-tables.txt", std::ios::binary);
+  std::stringstream expected;
+  expected << expected_file.rdbuf();
+  Result r = RunTool({"tables", BARVIK_SOURCE_DIR "/samples/sample.log"});
+  EXPECT_EQ(r.status, kExitOk);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.out, expected.str());
 }
 
 TEST(CliTest, NameOptionsKeepCaseAndColours) {
