@@ -2,6 +2,8 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -186,7 +188,10 @@ void TFormCAL::BuildFilePage(QWidget* page) {
   anchors->Add(edit_dest_dir_, {497, 12, 156, 21});
   auto* label62 = AutoLabel("Ratio Char minimum kills/deads", page);
   label62->setObjectName("Label62");
-  anchors->Add(label62, {49, 54, 0, 0});
+  // This caption is wider in the fonts at hand than the design allows: it ends two pixels
+  // before its edit box and grows to the left.
+  const QSize label62_size = label62->sizeHint();
+  anchors->Add(label62, QRect(QPoint(std::min(49, 203 - label62_size.width()), 54), label62_size));
   edit_min_kills_ = new QLineEdit;
   edit_min_kills_->setObjectName("EditMinKills");
   anchors->Add(edit_min_kills_, {205, 50, 51, 21});
@@ -496,7 +501,12 @@ void TFormCAL::ApplyColumnWidths(ListId id, bool only_auto) {
         view->setColumnWidth(0, 120);
       }
     } else if (!only_auto) {
-      view->setColumnWidth(column, width);
+      // Never narrower than its caption: a clipped "I.Damages" would read "Damages".
+      const QHeaderView* header = view->horizontalHeader();
+      const int caption =
+          QFontMetrics(header->font()).horizontalAdvance(ToQString(list.columns[c].caption)) +
+          2 * header->style()->pixelMetric(QStyle::PM_HeaderMargin) + 4;
+      view->setColumnWidth(column, std::max(width, caption));
     }
   }
 }
