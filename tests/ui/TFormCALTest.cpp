@@ -269,6 +269,41 @@ TEST_F(TFormCALTest, FailuresBecomeMessagesAndTheWindowStaysUsable) {
   EXPECT_EQ(form_.StatusPanel(kPanelActivity)->text(), "Done");
 }
 
+TEST_F(TFormCALTest, BatchFailuresKeepTheWindowOpenWithAFailureStatus) {
+  files_.Write("blocker", "a file where the report folder should be");
+  for (const char* t : {"globhtml1.dat", "globhtml2.dat", "globhtml3.dat", "globhtml4.dat",
+                        "globhtml5.dat", "globhtml6.dat"}) {
+    files_.Write(t, "");
+  }
+  ws_.template_folder = files_.Path("");
+  form_.SetCommandLine({files_.Write("small.log", test::kSmallLog), files_.Path("blocker") + "/r"});
+  form_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
+  EXPECT_FALSE(form_.isEnabled());
+  EXPECT_EQ(Child<QLineEdit>("EditDestDir")->text(),
+            QString::fromStdString(files_.Path("blocker") + "/r"));
+  form_.TimerCmdLineTimer();
+  ASSERT_EQ(messages_.size(), 1);
+  EXPECT_TRUE(messages_[0].contains(QString::fromStdString(files_.Path("blocker"))))
+      << messages_[0].toStdString();
+  EXPECT_TRUE(form_.isVisible());
+  EXPECT_TRUE(form_.isEnabled());
+  EXPECT_NE(form_.exit_status(), 0);
+}
+
+TEST_F(TFormCALTest, BatchWithAMissingLogSaysSoAndCloses) {
+  form_.SetCommandLine({files_.Path("missing.log"), files_.Path("report")});
+  form_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
+  form_.TimerCmdLineTimer();
+  ASSERT_EQ(messages_.size(), 1);
+  EXPECT_TRUE(messages_[0].contains("Cannot open file " +
+                                    QString::fromStdString(files_.Path("missing.log"))));
+  EXPECT_FALSE(form_.isVisible());
+  EXPECT_NE(form_.exit_status(), 0);
+  EXPECT_FALSE(std::filesystem::exists(files_.Path("report")));
+}
+
 TEST(TFormCALPlacementTest, CentresAndKeepsTheRightEdgeOnANarrowScreen) {
   EXPECT_EQ(TFormCAL::CentredTopLeft({1280, 1024}, {997, 569}), QPoint(142, 228));
   EXPECT_EQ(TFormCAL::CentredTopLeft({1281, 1025}, {998, 570}), QPoint(141, 227));
