@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <utility>
 
+#include "app/BusyGuard.h"
 #include "core/NumberFormat.h"
 #include "core/Text1252.h"
 #include "log/NameList.h"
@@ -11,9 +12,9 @@
 namespace barvik {
 namespace {
 
-std::vector<Column> Cols(std::initializer_list<std::pair<const char*, int>> spec) {
+std::vector<Column> Cols(std::initializer_list<std::pair<const char*, int>> layout) {
   std::vector<Column> columns;
-  for (const auto& [caption, width] : spec) columns.push_back({caption, width, Align::Right});
+  for (const auto& [caption, width] : layout) columns.push_back({caption, width, Align::Right});
   columns.front().align = Align::Left;
   return columns;
 }
@@ -80,22 +81,6 @@ std::array<ReportList, static_cast<size_t>(ListId::kCount)> MakeLists() {
                  /*turn_order=*/true),
   };
 }
-
-// Sets the hourglass for the lifetime of the guard, also when an action ends in an error.
-class BusyGuard {
- public:
-  explicit BusyGuard(const std::function<void(bool)>& busy) : busy_(busy) {
-    if (busy_) busy_(true);
-  }
-  ~BusyGuard() {
-    if (busy_) busy_(false);
-  }
-  BusyGuard(const BusyGuard&) = delete;
-  BusyGuard& operator=(const BusyGuard&) = delete;
-
- private:
-  const std::function<void(bool)>& busy_;
-};
 
 bool FileExists(const std::string& name) {
   std::error_code ec;

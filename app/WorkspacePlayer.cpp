@@ -4,31 +4,13 @@
 #include <functional>
 #include <string>
 
+#include "app/BusyGuard.h"
 #include "app/Workspace.h"
 #include "core/Text1252.h"
 #include "detail/PlayerDetail.h"
 #include "detail/PlayerTables.h"
 
 namespace barvik {
-namespace {
-
-// Sets the hourglass for the lifetime of the guard, also when an action ends in an error.
-class BusyGuard {
- public:
-  explicit BusyGuard(const std::function<void(bool)>& busy) : busy_(busy) {
-    if (busy_) busy_(true);
-  }
-  ~BusyGuard() {
-    if (busy_) busy_(false);
-  }
-  BusyGuard(const BusyGuard&) = delete;
-  BusyGuard& operator=(const BusyGuard&) = delete;
-
- private:
-  const std::function<void(bool)>& busy_;
-};
-
-}  // namespace
 
 // The steps of a player load before and after its scan.
 class PlayerDetailFiller {

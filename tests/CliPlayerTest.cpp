@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "app/Cli.h"
+#include "tests/CliRun.h"
 #include "tests/TestLog.h"
 
 namespace barvik {
@@ -12,17 +13,8 @@ namespace {
 
 using testing::TempLog;
 
-struct Result {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Result RunTool(std::vector<std::string> args) {
-  std::ostringstream out, err;
-  int status = RunCli(args, out, err, CliEnvironment{});
-  return {status, out.str(), err.str()};
-}
+using Result = testing::CliResult;
+using testing::RunTool;
 
 const char* kLog =
     "0:00 InitGame: \\g_gametype\\tdm\\mapname\\mp_foy\\\n"

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "tests/CliRun.h"
 #include "tests/TestLog.h"
 
 namespace barvik {
@@ -14,19 +15,8 @@ namespace {
 
 using testing::TempLog;
 
-struct Result {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Result RunTool(std::vector<std::string> args, char separator = '.') {
-  std::ostringstream out, err;
-  CliEnvironment env;
-  env.decimal_separator = separator;
-  int status = RunCli(args, out, err, env);
-  return {status, out.str(), err.str()};
-}
+using Result = testing::CliResult;
+using testing::RunTool;
 
 TEST(CliTest, TablesPrintsTheFiveListsExactly) {
   TempLog log(
