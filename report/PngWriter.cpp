@@ -1,6 +1,7 @@
 #include "report/PngWriter.h"
 
 #include <png.h>
+#include <zlib.h>
 
 #include <csetjmp>
 #include <cstdio>
@@ -38,6 +39,11 @@ bool Encode(png_structp png, png_infop info, FILE* out, const RgbImage& image, p
                static_cast<png_uint_32>(image.height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_set_compression_level(png, 9);
+  // Screen pictures are flat colour areas. Level 9's search of long match chains spends most
+  // of an export's time on them; run-length matching after the "up" filter compresses them
+  // about as well in a fraction of the time (most rows repeat the row above).
+  png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
+  png_set_compression_strategy(png, Z_RLE);
   png_write_info(png, info);
   png_write_image(png, rows);
   png_write_end(png, nullptr);
