@@ -1,0 +1,141 @@
+// The report export on the large generated log (about 1,000,000 lines, a few hundred players)
+// with an image source that hands out ready-made images, so the figures are the engine's own
+// time: the whole export, and its parts (one player's seven pages, the PNG encoding of one
+// figure and one chart image, plain and with drawing-like content).
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "app/Workspace.h"
+#include "bench/BenchLog.h"
+#include "report/ImageSource.h"
+#include "report/PageWriter.h"
+#include "report/PngWriter.h"
+
+namespace barvik {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A figure-like picture: a light background with a filled body shape, bars and small
+// blocks of "text" dots, so deflate has something to do. `plain` gives one solid colour.
+RgbImage MakeImage(int width, int height, bool plain) {
+  RgbImage image;
+  image.width = width;
+  image.height = height;
+  image.stride = static_cast<size_t>(width) * 3 + 1;  // padded rows, as a toolkit gives them
+  image.pixels.assign(image.stride * static_cast<size_t>(height), 0xF0);
+  if (plain) return image;
+  uint32_t noise = 12345;
+  for (int y = 0; y < height; ++y) {
+    for (int x = 0; x < width; ++x) {
+      uint8_t* p =
+          &image.pixels[static_cast<size_t>(y) * image.stride + static_cast<size_t>(x) * 3];
+      const int dx = x - width / 2;
+      const int dy = y - height / 3;
+      if (dx * dx * 4 + dy * dy < width * width / 2) {  // the body
+        p[0] = 0;
+        p[1] = 255;
+        p[2] = 0;
+      }
+      if (y % 40 < 12 && x % 80 < 60) {  // value labels: dots of text
+        noise = noise * 1103515245u + 12345u;
+        if ((noise >> 16) % 3 == 0) p[0] = p[1] = p[2] = 0;
+      }
+      if (y % 40 >= 14 && y % 40 < 22 && x % 80 < 30) {  // bars
+        p[0] = 0;
+        p[1] = 0;
+        p[2] = 255;
+      }
+    }
+  }
+  return image;
+}
+
+class ReadyImages : public ImageSource {
+ public:
+  explicit ReadyImages(bool plain)
+      : figure_(MakeImage(233, 355, plain)), chart_(MakeImage(691, 357, plain)) {}
+  RgbImage Render(ReportImage which) override {
+    return which == ReportImage::RatioChart ? chart_ : figure_;
+  }
+
+ private:
+  RgbImage figure_;
+  RgbImage chart_;
+};
+
+Workspace& Analysed() {
+  static Workspace* ws = [] {
+    auto* w = new Workspace;
+    w->RunAnalysis(BenchLogPath());
+    // The build copies the default templates beside the programs.
+    w->template_folder = fs::read_symlink("/proc/self/exe").parent_path().string();
+    w->options().dest_dir =
+        (fs::temp_directory_path() / ("barvik-bench-report-" + std::to_string(getpid()))).string();
+    return w;
+  }();
+  return *ws;
+}
+
+size_t PlayerCount(const Workspace& ws) {
+  size_t n = 0;
+  for (const Row& r : ws.List(ListId::Players).rows) n += r.caption != kTotalRowCaption;
+  return n;
+}
+
+// The whole export: global pages, the one pass for every player, each player loaded, his
+// seven pages and three images.
+void BM_Export(benchmark::State& state) {
+  Workspace& ws = Analysed();
+  ReadyImages images(state.range(0) != 0);
+  for (auto _ : state) ws.ButtonHTMLClick(images);
+  state.counters["players"] = static_cast<double>(PlayerCount(ws));
+  fs::remove_all(ws.options().dest_dir);
+}
+BENCHMARK(BM_Export)->ArgName("plain_images")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+// One loaded player's seven pages, as the export writes them.
+void BM_PlayerPages(benchmark::State& state) {
+  Workspace& ws = Analysed();
+  ws.SelectPlayerRow(static_cast<int>(ws.List(ListId::Players).rows.size() / 2));
+  ws.ListViewPlayersDblClick();
+  const std::string folder = ws.options().dest_dir;
+  fs::create_directories(folder);
+  PageSettings settings;
+  settings.template_folder = ws.template_folder;
+  const ReportList& header = ws.List(ListId::Player);
+  for (auto _ : state) {
+    for (ListId id : {ListId::PlayerWeapon, ListId::PlayerGlobAccuracy,
+                      ListId::PlayerGlobEnemyAccuracy, ListId::PlayerMaps, ListId::PlayerGameType,
+                      ListId::PlayerVictims, ListId::PlayerTurnsRatio}) {
+      WriteHTMLPage(ws.List(id), "<i>server</i><br>PAGE", folder + "/page.html", false, "", &header,
+                    settings);
+    }
+  }
+  fs::remove_all(folder);
+}
+BENCHMARK(BM_PlayerPages)->Unit(benchmark::kMicrosecond);
+
+// One image written as PNG at compression level 9.
+void BM_WritePng(benchmark::State& state) {
+  const bool chart = state.range(0) != 0;
+  const RgbImage image = MakeImage(chart ? 691 : 233, chart ? 357 : 355, state.range(1) != 0);
+  const std::string path =
+      (fs::temp_directory_path() / ("barvik-bench-" + std::to_string(getpid()) + ".png")).string();
+  for (auto _ : state) WritePng(path, image);
+  state.counters["bytes"] = static_cast<double>(fs::file_size(path));
+  fs::remove(path);
+}
+BENCHMARK(BM_WritePng)
+    ->ArgNames({"chart", "plain"})
+    ->Args({0, 1})
+    ->Args({0, 0})
+    ->Args({1, 1})
+    ->Args({1, 0})
+    ->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace barvik
