@@ -95,6 +95,13 @@ const char* kSmallLog =
     "0:04 K;2;1;allies;bob;3;2;axis;<b>x</b>;kar98k_mp;100;MOD;head\n"
     "0:05 K;2;1;allies;bob;3;2;axis;<b>x</b>;kar98k_mp;100;MOD;head\n";
 
+const char* kCollidingLog =
+    "0:00 InitGame: \\g_gametype\\tdm\\mapname\\mp_foy\\sv_hostname\\S\\\n"
+    "0:01 J;1;0;!\n0:01 J;2;1;33\n"
+    "0:02 K;1;0;axis;!;2;1;allies;33;mp40_mp;100;MOD;head\n"
+    "0:03 K;1;0;axis;!;2;1;allies;33;mp40_mp;100;MOD;head\n"
+    "0:04 K;2;1;allies;33;1;0;axis;!;kar98k_mp;100;MOD;torso_upper\n";
+
 TEST_F(ExportTest, EveryLinkAndImageOfTheReportResolvesInsideTheFolder) {
   LogGeneratorOptions options;
   options.lines = 4000;
@@ -147,12 +154,7 @@ TEST_F(ExportTest, EachPlayersImagesAreRenderedWhileHeIsLoaded) {
 
 TEST_F(ExportTest, PlayersWhoseFilesCollideGetSuffixedFilesAndLinks) {
   // "!" and "33" both encode to the prefix "33".
-  Analyse(
-      "0:00 InitGame: \\g_gametype\\tdm\\mapname\\mp_foy\\sv_hostname\\S\\\n"
-      "0:01 J;1;0;!\n0:01 J;2;1;33\n"
-      "0:02 K;1;0;axis;!;2;1;allies;33;mp40_mp;100;MOD;head\n"
-      "0:03 K;1;0;axis;!;2;1;allies;33;mp40_mp;100;MOD;head\n"
-      "0:04 K;2;1;allies;33;1;0;axis;!;kar98k_mp;100;MOD;torso_upper\n");
+  Analyse(kCollidingLog);
   Export();
   ASSERT_EQ(PlayerNames().size(), 2u);
   const std::string first = PlayerNames()[0];
@@ -170,6 +172,25 @@ TEST_F(ExportTest, PlayersWhoseFilesCollideGetSuffixedFilesAndLinks) {
             std::string::npos);
   EXPECT_NE(ReadBytes(Out() / "33maps.html").find("MAPS - Statistics of " + first + "</b>"),
             std::string::npos);
+}
+
+TEST_F(ExportTest, PlayerAlreadyLoadedKeepsHisListsAsTheyStand) {
+  Analyse(kCollidingLog);
+  // The user loads the first player and re-sorts his weapon list before exporting.
+  ws_.SelectPlayerRow(1);
+  ws_.ListViewPlayersDblClick();
+  ws_.ColumnClick(ListId::PlayerWeapon, 0);
+  std::vector<std::string> order;
+  for (const Row& r : ws_.List(ListId::PlayerWeapon).rows) order.push_back(r.caption);
+  ASSERT_GE(order.size(), 3u);
+  ASSERT_NE(order.front(), kTotalRowCaption);  // a reload would sort the total row first
+  Export();
+  const std::string page = ReadBytes(Out() / "33weapon.html");
+  size_t at = 0;
+  for (const std::string& caption : order) {
+    at = page.find("<td align=left>" + caption + "</td>", at);
+    ASSERT_NE(at, std::string::npos) << caption;
+  }
 }
 
 TEST_F(ExportTest, LogTextsInTitlesAndListsAreEscaped) {
