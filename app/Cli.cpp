@@ -33,6 +33,7 @@ constexpr const char* kUsage =
     "  --min-kills TEXT   minimum kills or deaths of a turn in the ratio list (default 10)\n"
     "  --max-ratio TEXT   top of the ratio chart's vertical axis (default 5)\n"
     "  --weapon W         the weapon row to select (player only)\n"
+    "  --                 end of the options: a LOG, NAME or DIR after it may start with '-'\n"
     "  -h, --help         show this help\n"
     "\n"
     "Exit status: 0 on success, 1 when the report could not be written, 2 for bad\n"
