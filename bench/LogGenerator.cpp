@@ -157,10 +157,13 @@ std::string GenerateLog(const LogGeneratorOptions& o) {
   while (lines < o.lines) {
     const std::string map(kMaps[static_cast<size_t>(r.Below(kMaps.size()))]);
     const std::string type(kGameTypes[static_cast<size_t>(r.Below(kGameTypes.size()))]);
-    line("InitGame: \\_Admin\\Barvik test\\g_gametype\\" + type +
-         "\\gamename\\Call of Duty\\mapname\\" + map +
-         "\\protocol\\22\\shortversion\\1.51\\sv_hostname\\^1Barvik ^7Test "
-         "Server\\sv_maxclients\\32");
+    std::string init = "InitGame: \\_Admin\\Barvik test\\g_gametype\\";
+    init += type;
+    init += "\\gamename\\Call of Duty\\mapname\\";
+    init += map;
+    init += "\\protocol\\22\\shortversion\\1.51\\sv_hostname\\^1Barvik ^7Test Server";
+    init += "\\sv_maxclients\\32";
+    line(init);
     const size_t turn_end =
         lines + static_cast<size_t>(o.lines_per_turn / 2 + r.Below(o.lines_per_turn));
     while (lines < turn_end && lines < o.lines) {

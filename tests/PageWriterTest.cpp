@@ -32,6 +32,7 @@ Row MakeRow(std::string caption, std::vector<std::string> cells) {
 
 ReportList MakeList(std::vector<std::string> captions, std::vector<Row> rows) {
   std::vector<Column> columns;
+  columns.reserve(captions.size());
   for (std::string& c : captions) columns.push_back({std::move(c), kDefaultWidth, Align::Right});
   ReportList list("ListViewTest", std::move(columns));
   list.rows = std::move(rows);

@@ -123,7 +123,7 @@ TEST_F(ReportPngTest, PaddedRowsKeepTheirPixelsAndDropThePadding) {
   ASSERT_EQ(d.rgb.size(), 45u);
   for (int y = 0; y < 3; ++y) {
     for (int x = 0; x < 5; ++x) {
-      const uint8_t* p = &d.rgb[static_cast<size_t>(y * 15 + x * 3)];
+      const uint8_t* p = &d.rgb[static_cast<size_t>(y) * 15 + static_cast<size_t>(x) * 3];
       EXPECT_EQ(p[0], x * 50);
       EXPECT_EQ(p[1], y * 100);
       EXPECT_EQ(p[2], x + y);
