@@ -138,6 +138,8 @@ BodyLocationFigure::BodyLocationFigure(FigureId id, QWidget* parent) : QGroupBox
   setObjectName(names.group);
   setTitle(names.caption);
   setFixedWidth(kWidth);
+  // Never so low that the title or the lowest cell is cut.
+  setMinimumHeight(kImageHeight);
 
   silhouette_ = new BodySilhouette(this);
   silhouette_->setGeometry(60, 20, 115, 286);

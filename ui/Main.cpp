@@ -20,7 +20,9 @@ int main(int argc, char** argv) {
   const bool headless = barvik::UseOffscreenWhenHeadless(argc, argv);
   try {
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName("Call Of Duty (UO) .LOG Analysys");
+    // The task bar name. Set as the application's name: Qt appends a display name to every
+    // window title, and the title bar shows the caption alone.
+    QApplication::setApplicationName("Call Of Duty (UO) .LOG Analysys");
     QApplication::setStyle("Fusion");
     const char decimal_separator = barvik::UseUserLocale();
     // Qt has taken its own options out of argv; the rest are the program's arguments.
