@@ -386,6 +386,11 @@ TEST_F(TFormCALTest, KeyboardLeavesListsAndTurnsPagesKeepingTheSelection) {
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab,
                   Qt::ControlModifier | Qt::ShiftModifier);
   EXPECT_EQ(pages->currentIndex(), 1);
+  // From an edit box as well.
+  pages->setCurrentIndex(0);
+  Child<QLineEdit>("EditDestDir")->setFocus();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_EQ(pages->currentIndex(), 1);
   // Turning to the player page by key is the user's page change: it loads him.
   pages->setCurrentIndex(5);
   QTest::keyClick(&form_, Qt::Key_Tab, Qt::ControlModifier);
