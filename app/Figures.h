@@ -55,9 +55,19 @@ struct FigureChoice {
 // The choices of a figure, the first one being the one checked at start.
 const std::vector<FigureChoice>& FigureChoices(FigureId figure);
 
+// Where a name (of a player or a weapon) stands in a text, in bytes.
+struct TextSpan {
+  size_t offset = 0;
+  size_t length = 0;
+  bool operator==(const TextSpan&) const = default;
+};
+
 struct FigureState {
   int choice = 0;     // index into FigureChoices: the checked radio button
   std::string title;  // the title label's text
+  // The names within `title`, in order: a label too small for the whole title may shorten
+  // these, never the fixed words around them.
+  std::vector<TextSpan> title_names;
   std::array<FigureCell, kFigureCellCount> cells{};
 };
 

@@ -252,23 +252,39 @@ void Workspace::ListViewPlayersDblClick() {
   SetStatus(kPanelElapsed, ElapsedSince(start));
 }
 
-std::string Workspace::FigureTitle(FigureId id) const {
+Workspace::FigureTitleText Workspace::FigureTitle(FigureId id) const {
   const ReportList& header = List(ListId::Player);
-  const std::string player = header.rows.empty() ? "" : UpperCopy(header.rows[0].caption);
+  FigureTitleText title;
+  auto add_words = [&](std::string_view words) { title.text += words; };
+  auto add_name = [&](const std::string& caption) {
+    title.names.push_back({title.text.size(), caption.size()});
+    title.text += UpperCopy(caption);
+  };
   switch (id) {
     case FigureId::Overall:
-      return "All players shot accuracy";
+      add_words("All players shot accuracy");
+      break;
     case FigureId::GlobAccuracy:
-      return header.rows.empty() ? "" : "Overall shot accuracy of player " + player;
+      if (header.rows.empty()) break;
+      add_words("Overall shot accuracy of player ");
+      add_name(header.rows[0].caption);
+      break;
     case FigureId::GlobEnemyAccuracy:
-      return header.rows.empty() ? "" : "Overall enemy shot accuracy against a player " + player;
+      if (header.rows.empty()) break;
+      add_words("Overall enemy shot accuracy against a player ");
+      add_name(header.rows[0].caption);
+      break;
     case FigureId::WeaponAccuracy: {
       const Row* weapon = List(ListId::PlayerWeapon).SelectedRow();
-      if (weapon == nullptr || header.rows.empty()) return "";
-      return "Shot accuracy of player " + player + " for weapon " + UpperCopy(weapon->caption);
+      if (weapon == nullptr || header.rows.empty()) break;
+      add_words("Shot accuracy of player ");
+      add_name(header.rows[0].caption);
+      add_words(" for weapon ");
+      add_name(weapon->caption);
+      break;
     }
   }
-  return "";
+  return title;
 }
 
 void Workspace::FillFigure(FigureId id, int choice) {
@@ -279,8 +295,10 @@ void Workspace::FillFigure(FigureId id, int choice) {
   FigureState& figure = figures_[static_cast<size_t>(id)];
   const FigureChoice& c = choices[static_cast<size_t>(choice)];
   figure.choice = choice;
+  FigureTitleText title = FigureTitle(id);
   FillBodyLocationFigure(figure, List(kSource[static_cast<size_t>(id)]), c.value_column,
-                         c.percent_column, c.colour, FigureTitle(id), decimal_separator_);
+                         c.percent_column, c.colour, std::move(title.text), decimal_separator_);
+  figure.title_names = std::move(title.names);
 }
 
 void Workspace::FigureRadioClick(FigureId figure, int choice) { FillFigure(figure, choice); }

@@ -180,7 +180,11 @@ class Workspace {
   void Busy(bool on);
   void ListsChanged();
   void FillFigure(FigureId id, int choice);
-  std::string FigureTitle(FigureId id) const;
+  struct FigureTitleText {
+    std::string text;
+    std::vector<TextSpan> names;  // the player's and the weapon's names within `text`
+  };
+  FigureTitleText FigureTitle(FigureId id) const;
   std::string ElapsedSince(std::chrono::steady_clock::time_point start) const;
 
   // Fills the player lists, the figures and the chart for `name` from a finished scan. Shared

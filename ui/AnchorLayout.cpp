@@ -41,7 +41,20 @@ QLayoutItem* AnchorLayout::takeAt(int index) {
 
 QSize AnchorLayout::sizeHint() const { return {0, 0}; }
 
-QSize AnchorLayout::minimumSize() const { return {0, 0}; }
+QSize AnchorLayout::minimumSize() const {
+  // The widgets that do not follow the right (bottom) edge stand where the design puts them
+  // whatever the size, so the layout must reach their right (bottom) edge.
+  QSize size(0, 0);
+  for (const Entry& e : entries_) {
+    const QSize extent = e.design.size().isEmpty() ? e.item->sizeHint() : e.design.size();
+    if (!(e.anchors & kAnchorRight))
+      size.setWidth(std::max(size.width(), e.design.x() + extent.width()));
+    if (!(e.anchors & kAnchorBottom)) {
+      size.setHeight(std::max(size.height(), e.design.y() + extent.height()));
+    }
+  }
+  return size;
+}
 
 void AnchorLayout::setGeometry(const QRect& rect) {
   QLayout::setGeometry(rect);

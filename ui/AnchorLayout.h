@@ -4,6 +4,10 @@
 // every container between the window and this layout grows and shrinks one to one with the
 // window, so a widget anchored to both left and right is (design width + the window's growth)
 // wide. At the window's design size every widget has exactly its design rectangle.
+//
+// The minimum size holds every widget that keeps its place whatever the size (one not anchored
+// to the right or bottom edge); those that follow an edge are kept whole by the window's own
+// minimum size.
 #pragma once
 
 #include <vector>

@@ -1,5 +1,7 @@
 #include "ui/BodyLocationFigure.h"
 
+#include <algorithm>
+
 #include <QLabel>
 #include <QPainter>
 #include <QRadioButton>
@@ -75,6 +77,59 @@ const FigureNames& NamesOf(FigureId id) {
 
 QColor ToQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
 
+// The title as `label` can show it whole: the text itself when it fits, otherwise the same
+// text with every name cut to at most one common length and ended with an ellipsis, the
+// longest such text that fits. The fixed words are never cut.
+QString FittedTitle(const QLabel& label, const std::string& text,
+                    const std::vector<TextSpan>& names) {
+  QStringList words;  // the fixed words before each name, then those after the last
+  QStringList name_texts;
+  size_t at = 0;
+  for (const TextSpan& name : names) {
+    if (name.offset < at || name.offset + name.length > text.size()) break;
+    words.append(ToQString(std::string_view(text).substr(at, name.offset - at)));
+    name_texts.append(ToQString(std::string_view(text).substr(name.offset, name.length)));
+    at = name.offset + name.length;
+  }
+  words.append(ToQString(std::string_view(text).substr(at)));
+
+  const QFontMetrics metrics(label.font());
+  const QRect box = label.contentsRect();
+  const int flags = static_cast<int>(label.alignment()) | Qt::TextWordWrap;
+  auto fits = [&](const QString& candidate) {
+    const QRect needed = metrics.boundingRect(box, flags, candidate);
+    return needed.width() <= box.width() && needed.height() <= box.height();
+  };
+  auto compose = [&](qsizetype cap) {
+    QString out = words[0];
+    for (qsizetype i = 0; i < name_texts.size(); ++i) {
+      QString name = name_texts[i];
+      if (name.size() > cap) {
+        name.truncate(cap);
+        while (name.endsWith(' ')) name.chop(1);
+        name += QChar(0x2026);  // …
+      }
+      out += name + words[i + 1];
+    }
+    return out;
+  };
+
+  qsizetype longest = 0;
+  for (const QString& name : name_texts) longest = std::max(longest, name.size());
+  QString whole = compose(longest);
+  if (fits(whole)) return whole;
+  qsizetype shown = 0, too_long = longest;  // compose(too_long) does not fit
+  while (too_long - shown > 1) {
+    const qsizetype mid = shown + (too_long - shown) / 2;
+    if (fits(compose(mid))) {
+      shown = mid;
+    } else {
+      too_long = mid;
+    }
+  }
+  return compose(shown);
+}
+
 }  // namespace
 
 BodyLocationFigure::BodyLocationFigure(FigureId id, QWidget* parent) : QGroupBox(parent), id_(id) {
@@ -83,6 +138,8 @@ BodyLocationFigure::BodyLocationFigure(FigureId id, QWidget* parent) : QGroupBox
   setObjectName(names.group);
   setTitle(names.caption);
   setFixedWidth(kWidth);
+  // Never so low that the title or the lowest cell is cut.
+  setMinimumHeight(kImageHeight);
 
   silhouette_ = new BodySilhouette(this);
   silhouette_->setGeometry(60, 20, 115, 286);
@@ -135,7 +192,11 @@ BodyLocationFigure::BodyLocationFigure(FigureId id, QWidget* parent) : QGroupBox
 }
 
 void BodyLocationFigure::Render(const FigureState& state) {
-  title_->setText(ToQString(state.title));
+  const QString title = FittedTitle(*title_, state.title, state.title_names);
+  title_->setText(title);
+  // A shortened title tells the whole one under the pointer.
+  const QString whole = ToQString(state.title);
+  title_->setToolTip(title == whole ? QString() : whole);
   for (size_t i = 0; i < kFigureCellCount; ++i) {
     const FigureCell& cell = state.cells[i];
     QLabel* label = labels_[i];

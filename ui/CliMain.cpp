@@ -1,5 +1,5 @@
-// barvik-cli entry: the locale's decimal separator, the program's folder for the templates,
-// the off-screen renderer of the report images, then RunCli. Qt is started only when an
+// barvik-cli entry: the user's locale and the program's folder (as the window takes them), the
+// off-screen renderer of the report images, then RunCli. Qt is started only when an
 // export asks for images, on the offscreen platform when there is no display. Built without
 // the window (BARVIK_WITH_IMAGES undefined) the tool has no renderer and cannot export.
 #include <unistd.h>
@@ -9,30 +9,19 @@
 #include <memory>
 
 #include "app/Cli.h"
+#include "app/ProgramEnvironment.h"
 
 #ifdef BARVIK_WITH_IMAGES
 #include <QApplication>
 
 #include "ui/OffscreenImageSource.h"
 #include "ui/Platform.h"
-#else
-#include <filesystem>
 #endif
 
 int main(int argc, char** argv) {
   barvik::CliEnvironment env;
-#ifdef BARVIK_WITH_IMAGES
-  env.decimal_separator = barvik::LocaleDecimalSeparator();
+  env.decimal_separator = barvik::UseUserLocale();
   env.template_folder = barvik::ProgramFolder();
-#else
-  std::setlocale(LC_ALL, "");
-  const char* point = std::localeconv()->decimal_point;
-  env.decimal_separator = (point && point[0] && !point[1]) ? point[0] : '.';
-  std::setlocale(LC_NUMERIC, "C");
-  std::error_code ec;
-  auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  env.template_folder = ec ? "." : self.parent_path().string();
-#endif
   env.build_text = BARVIK_BUILD_TEXT;
   env.progress_bar = isatty(STDERR_FILENO);
   std::vector<std::string> args(argv + 1, argv + argc);

@@ -3,42 +3,32 @@
 // without a window and reports on standard error.
 #include <sys/resource.h>
 
-#include <clocale>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include <QApplication>
-#include <QLocale>
 
 #include "app/Cli.h"
+#include "app/ProgramEnvironment.h"
 #include "app/Workspace.h"
 #include "ui/BatchRun.h"
 #include "ui/Platform.h"
 #include "ui/TFormCAL.h"
 
-namespace {
-
-char QtDecimalSeparator() {
-  const QString point = QLocale().decimalPoint();
-  return point.size() == 1 && point[0].unicode() < 0x80 ? static_cast<char>(point[0].unicode())
-                                                        : '.';
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
   const bool headless = barvik::UseOffscreenWhenHeadless(argc, argv);
   try {
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName("Call Of Duty (UO) .LOG Analysys");
+    // The task bar name. Set as the application's name: Qt appends a display name to every
+    // window title, and the title bar shows the caption alone.
+    QApplication::setApplicationName("Call Of Duty (UO) .LOG Analysys");
     QApplication::setStyle("Fusion");
-    // Qt set the C locale from the environment; the engine formats its numbers itself.
-    std::setlocale(LC_NUMERIC, "C");
+    const char decimal_separator = barvik::UseUserLocale();
     // Qt has taken its own options out of argv; the rest are the program's arguments.
     std::vector<std::string> args(argv + 1, argv + argc);
 
-    barvik::Workspace workspace(QtDecimalSeparator());
+    barvik::Workspace workspace(decimal_separator);
     workspace.template_folder = barvik::ProgramFolder();
     workspace.build_text = BARVIK_BUILD_TEXT;
 

@@ -1,9 +1,7 @@
 #include "ui/Platform.h"
 
-#include <clocale>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
 namespace barvik {
 namespace {
@@ -30,22 +28,6 @@ bool UseOffscreenWhenHeadless(int argc, char** argv) {
   if (!IsHeadless(argc, argv)) return false;
   setenv("QT_QPA_PLATFORM", "offscreen", 1);
   return true;
-}
-
-std::string ProgramFolder() {
-  std::error_code ec;
-  auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return ec ? "." : self.parent_path().string();
-}
-
-char LocaleDecimalSeparator() {
-  const char* previous = std::setlocale(LC_NUMERIC, nullptr);
-  std::string saved = previous ? previous : "C";
-  std::setlocale(LC_NUMERIC, "");
-  const char* point = std::localeconv()->decimal_point;
-  const char separator = (point && point[0] && !point[1]) ? point[0] : '.';
-  std::setlocale(LC_NUMERIC, saved.c_str());
-  return separator;
 }
 
 }  // namespace barvik

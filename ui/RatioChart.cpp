@@ -5,7 +5,9 @@
 #include <QChart>
 #include <QGraphicsLayout>
 #include <QGraphicsSimpleTextItem>
+#include <QKeyEvent>
 #include <QLineSeries>
+#include <QMouseEvent>
 #include <QValueAxis>
 
 #include "ui/QtText.h"
@@ -82,6 +84,7 @@ RatioChart::RatioChart(QWidget* parent) : QChartView(parent) {
   setChart(chart);
   setRenderHint(QPainter::Antialiasing);
   setRubberBand(QChartView::RectangleRubberBand);
+  setFocusPolicy(Qt::StrongFocus);  // Escape reaches it after a click
   setFrameShape(QFrame::NoFrame);
   Render(ChartState{});
 }
@@ -110,6 +113,25 @@ void RatioChart::Render(const ChartState& state) {
 void RatioChart::resizeEvent(QResizeEvent* event) {
   QChartView::resizeEvent(event);
   PlaceFoot();
+}
+
+void RatioChart::mouseReleaseEvent(QMouseEvent* event) {
+  // The view's own right click only undoes one zoom step.
+  if (event->button() == Qt::RightButton) {
+    chart()->zoomReset();
+    event->accept();
+    return;
+  }
+  QChartView::mouseReleaseEvent(event);
+}
+
+void RatioChart::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && chart()->isZoomed()) {
+    chart()->zoomReset();
+    event->accept();
+    return;
+  }
+  QChartView::keyPressEvent(event);
 }
 
 void RatioChart::PlaceFoot() {

@@ -1,7 +1,8 @@
 // RatioChart: the ratio chart of the player page (Chart1), a line chart of one series with
 // a coloured point per turn, manual axis ranges, the title of the ChartState and the foot text
-// "Server Turn" under the plot. Dragging a rectangle zooms. Render() shows a ChartState
-// exactly; the chart keeps nothing else.
+// "Server Turn" under the plot. Dragging a rectangle zooms; a right click or Escape brings
+// the full view back at once. Render() shows a ChartState exactly; the chart keeps nothing
+// else.
 #pragma once
 
 #include <QChartView>
@@ -31,6 +32,8 @@ class RatioChart : public QChartView {
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void PlaceFoot();

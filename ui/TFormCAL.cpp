@@ -19,9 +19,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStyledItemDelegate>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
@@ -39,6 +41,7 @@ namespace {
 
 constexpr QSize kDesignClient(TFormCAL::kDesignWidth, TFormCAL::kDesignHeight);
 constexpr int kStatusHeight = 19;
+constexpr int kPlayerHeaderHeight = 40;  // ListViewPlayer
 
 QFont PixelFont(QStringList families, int pixels, bool bold = false) {
   QFont font;
@@ -111,6 +114,8 @@ TFormCAL::TFormCAL(Workspace& workspace, Mode mode)
 
   page_control_ = new QTabWidget(this);
   page_control_->setObjectName("PageControl");
+  // The window is never narrower than the tabs: none is cut or hidden behind scroll arrows.
+  page_control_->tabBar()->setUsesScrollButtons(false);
   auto* file_page = new QWidget;
   file_page->setObjectName("TabSheet14");
   page_control_->addTab(file_page, "File");
@@ -151,6 +156,15 @@ TFormCAL::TFormCAL(Workspace& workspace, Mode mode)
     auto* enter = new QShortcut(QKeySequence(key), this);
     connect(enter, &QShortcut::activated, button_open_, &QPushButton::click);
   }
+  // Ctrl+Tab and Ctrl+Shift+Tab turn the page of PageControl wherever the focus is, as the
+  // user's own page change; a list with the focus never sees them (it would toggle its row).
+  auto* next_page = new QShortcut(this);
+  next_page->setKey(QKeySequence(Qt::CTRL | Qt::Key_Tab));
+  connect(next_page, &QShortcut::activated, this, [this] { TurnPageByKey(1); });
+  auto* previous_page = new QShortcut(this);
+  previous_page->setKeys({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab),
+                          QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab)});
+  connect(previous_page, &QShortcut::activated, this, [this] { TurnPageByKey(-1); });
 
   resize(kDesignClient);
   for (size_t i = 0; i < views_.size(); ++i) ApplyColumnWidths(static_cast<ListId>(i), false);
@@ -166,6 +180,7 @@ TFormCAL::TFormCAL(Workspace& workspace, Mode mode)
 
 TFormCAL::~TFormCAL() {
   // The hooks point at this window; the Workspace outlives it.
+  if (hooks_connected_) ws_.hooks = {};
   if (busy_depth_ > 0) QApplication::restoreOverrideCursor();
 }
 
@@ -265,11 +280,18 @@ QWidget* TFormCAL::BuildPlayerPage() {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   QTableView* header = MakeListView(ListId::Player);
-  header->setFixedHeight(40);
+  header->setFixedHeight(kPlayerHeaderHeight);
+  // A window too narrow for the row shows a horizontal scroll bar: the list grows by its
+  // height, so that the bar never covers the row.
+  connect(header->horizontalScrollBar(), &QScrollBar::rangeChanged, header, [header](int, int max) {
+    const int bar = max > 0 ? header->horizontalScrollBar()->sizeHint().height() : 0;
+    header->setFixedHeight(kPlayerHeaderHeight + bar);
+  });
   layout->addWidget(header);
 
   page_control_player_ = new QTabWidget;
   page_control_player_->setObjectName("PageControlPlayer");
+  page_control_player_->tabBar()->setUsesScrollButtons(false);
   layout->addWidget(page_control_player_, 1);
 
   // Weapon usage: the weapon list over the weapon's body locations, and the weapon figure.
@@ -328,6 +350,8 @@ QTableView* TFormCAL::MakeListView(ListId id) {
   view->setShowGrid(true);
   view->setWordWrap(false);
   view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // Tab and Shift+Tab go to the next or previous control, not to another cell or row.
+  view->setTabKeyNavigation(false);
   view->setSelectionMode(QAbstractItemView::SingleSelection);
   view->setSelectionBehavior(id == ListId::Player ? QAbstractItemView::SelectItems
                                                   : QAbstractItemView::SelectRows);
@@ -416,6 +440,7 @@ QWidget* TFormCAL::BuildStatusBar() {
 }
 
 void TFormCAL::ConnectHooks() {
+  hooks_connected_ = true;
   ws_.hooks.status_changed = [this] {
     SyncStatus();
     status_bar_->repaint();
@@ -593,7 +618,7 @@ QFileDialog* TFormCAL::MakeOpenDialog() {
   auto* dialog = new QFileDialog(this, "Open");
   dialog->setObjectName("OpenDialog");
   dialog->setAcceptMode(QFileDialog::AcceptOpen);
-  dialog->setFileMode(QFileDialog::AnyFile);  // a typed name that does not exist is no error
+  dialog->setFileMode(QFileDialog::ExistingFile);  // a typed name of a missing file is refused
   dialog->setNameFilters({"Log file (*.log)", "All files (*)"});
   dialog->selectNameFilter("Log file (*.log)");
   dialog->setDefaultSuffix("log");
@@ -609,7 +634,16 @@ void TFormCAL::ButtonOpenClick() {
 }
 
 void TFormCAL::OpenLog(const std::string& path) {
-  Guarded([&] { ws_.RunAnalysis(path); });
+  bool found = true;
+  if (Guarded([&] { found = ws_.RunAnalysis(path); }) && !found) {
+    // Said, not passed over: the dialog refuses a missing file, but one can vanish meanwhile.
+    ShowError(FileError::CannotOpen(path));
+  }
+}
+
+void TFormCAL::TurnPageByKey(int step) {
+  const int count = page_control_->count();
+  page_control_->setCurrentIndex((page_control_->currentIndex() + step + count) % count);
 }
 
 void TFormCAL::ButtonHTMLClick() {
@@ -642,8 +676,7 @@ void TFormCAL::TimerCmdLineTimer() {
   if (!Guarded([&] { found = ws_.RunAnalysis(args_[0]); })) return;  // the window stays open
   if (!found) {
     // No report from a log that is not there: say so and end with a failure status.
-    ShowMessage(QMessageBox::Critical, QGuiApplication::applicationDisplayName(),
-                PathToQString(FileError::CannotOpen(args_[0]).what()));
+    ShowError(FileError::CannotOpen(args_[0]));
     exit_status_ = 2;
     close();
     return;

@@ -124,6 +124,8 @@ class TFormCAL : public QWidget, public ImageSource {
   void ApplySelection(ListId id);
   void ApplyColumnWidths(ListId id, bool only_auto);
   void SetPagesFromCode(int page, int player_page);
+  // Ctrl+Tab (+1) and Ctrl+Shift+Tab (-1): the next or previous page, round the end.
+  void TurnPageByKey(int step);
   void SyncStatus();
   void Busy(bool on);
 
@@ -155,6 +157,7 @@ class TFormCAL : public QWidget, public ImageSource {
   std::vector<std::string> args_;
   int exit_status_ = 0;
   int busy_depth_ = 0;
+  bool hooks_connected_ = false;  // ConnectHooks() ran: the destructor clears the hooks
   bool shown_once_ = false;
   bool syncing_ = false;      // the window itself changes selections and pages
   bool sorting_ = false;      // a header click is re-ordering a model

@@ -27,13 +27,21 @@ class BatchModeTest : public ::testing::Test {
   // as on a server; otherwise the window runs on the offscreen platform. A run that has not
   // ended after `timeout_ms` is killed.
   ProgramRun Barvik(const QStringList& args, bool headless, int timeout_ms = 60000) {
+    return Run(BARVIK_GUI_PATH, args, headless, timeout_ms);
+  }
+  // Runs `program` as Barvik() does, with `extra` added to its environment.
+  ProgramRun Run(const QString& program, const QStringList& args, bool headless,
+                 int timeout_ms = 60000, const QStringList& extra = {}) {
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
     if (!headless) env.insert("QT_QPA_PLATFORM", "offscreen");
+    for (const QString& setting : extra) {
+      env.insert(setting.section('=', 0, 0), setting.section('=', 1));
+    }
     process.setProcessEnvironment(env);
     process.setWorkingDirectory(QString::fromStdString(files_.Path("")));
-    process.start(BARVIK_GUI_PATH, args);
+    process.start(program, args);
     ProgramRun run;
     EXPECT_TRUE(process.waitForStarted());
     run.finished = process.waitForFinished(timeout_ms);
@@ -106,6 +114,43 @@ TEST_F(BatchModeTest, UncreatableFolderFailsNamingIt) {
   ASSERT_TRUE(run.finished);
   EXPECT_NE(run.status, 0);
   EXPECT_NE(run.err.find(folder), std::string::npos) << run.err;
+}
+
+// The window's batch and barvik-cli take the user's locale from one place: under a locale that
+// writes a decimal comma (whether or not the system has it) both write the same report.
+TEST_F(BatchModeTest, BothProgramsWriteOneReportUnderAnyLocale) {
+  for (const char* locale : {"de_DE.UTF-8", "C.UTF-8"}) {
+    SCOPED_TRACE(locale);
+    const QStringList env = {QString("LC_ALL=") + locale};
+    const QString window = Dir(std::string("window-") + locale);
+    const QString cli = Dir(std::string("cli-") + locale);
+    ProgramRun batch = Run(BARVIK_GUI_PATH, {Log(), window}, true, 60000, env);
+    ASSERT_EQ(batch.status, 0) << batch.err;
+    ProgramRun tool = Run(BARVIK_CLI_PATH, {"export", Log(), cli}, true, 60000, env);
+    ASSERT_EQ(tool.status, 0) << tool.err;
+
+    // The footer's date and time differ between the runs, their format does not.
+    auto masked = [](std::map<std::string, std::string> files) {
+      const std::string footer = "Statistics generated ";
+      for (auto& [name, text] : files) {
+        for (size_t at = text.find(footer); at != std::string::npos;
+             at = text.find(footer, at + 1)) {
+          for (size_t i = at + footer.size(); i < text.size() && text[i] != '<'; ++i) {
+            if (text[i] >= '0' && text[i] <= '9') text[i] = '#';
+          }
+        }
+      }
+      return files;
+    };
+    const auto from_window = masked(Snapshot(window.toStdString()));
+    const auto from_cli = masked(Snapshot(cli.toStdString()));
+    ASSERT_EQ(from_window.size(), 8u + 3u * 10u);
+    for (const auto& [name, text] : from_window) {
+      auto other = from_cli.find(name);
+      ASSERT_NE(other, from_cli.end()) << name;
+      EXPECT_TRUE(text == other->second) << name << " differs";
+    }
+  }
 }
 
 TEST_F(BatchModeTest, OtherArgumentCountsStayInteractive) {

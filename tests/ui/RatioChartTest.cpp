@@ -5,6 +5,7 @@
 
 #include <QChart>
 #include <QLineSeries>
+#include <QTest>
 #include <QValueAxis>
 
 namespace barvik {
@@ -48,6 +49,36 @@ TEST(RatioChartTest, PointsKeepTheirColoursAndAReplacedChartForgetsThem) {
   ASSERT_EQ(chart.series()->count(), 1);
   EXPECT_EQ(colour(0).value<QColor>(), QColor(0, 0, 255));
   EXPECT_TRUE(chart.series()->pointConfiguration(1).isEmpty());
+}
+
+TEST(RatioChartTest, RightClickAndEscapeBringTheFullViewBackAtOnce) {
+  RatioChart chart;
+  chart.resize(691, 357);
+  chart.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&chart));
+  ChartState state;
+  state.xmax = 20;
+  state.ymax = 4;
+  state.points = {{1, 0.5, false}, {10, 2.0, true}, {20, 1.0, true}};
+  chart.Render(state);
+  auto full_view = [&] {
+    return chart.axis_x()->min() == 0 && chart.axis_x()->max() == 20 &&
+           chart.axis_y()->min() == 0 && chart.axis_y()->max() == 4;
+  };
+  auto zoom_twice = [&] {
+    const QRectF plot = chart.chart()->plotArea();
+    chart.chart()->zoomIn(plot.adjusted(plot.width() / 4, 0, -plot.width() / 4, 0));
+    chart.chart()->zoomIn(plot.adjusted(0, plot.height() / 4, 0, -plot.height() / 4));
+    ASSERT_FALSE(full_view());
+  };
+
+  zoom_twice();
+  QTest::mouseClick(chart.viewport(), Qt::RightButton, {}, chart.viewport()->rect().center());
+  EXPECT_TRUE(full_view()) << chart.axis_x()->min() << ".." << chart.axis_x()->max();
+
+  zoom_twice();
+  QTest::keyClick(&chart, Qt::Key_Escape);
+  EXPECT_TRUE(full_view()) << chart.axis_x()->min() << ".." << chart.axis_x()->max();
 }
 
 }  // namespace

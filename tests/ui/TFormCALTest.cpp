@@ -10,12 +10,15 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
 
 #include "tests/ui/UiTestSupport.h"
 #include "ui/BodyLocationFigure.h"
+#include "ui/QtText.h"
 #include "ui/RatioChart.h"
 #include "ui/ReportListModel.h"
 
@@ -55,6 +58,14 @@ class TFormCALTest : public ::testing::Test {
     QTableView* view = form_.ListView(id);
     view->selectionModel()->select(form_.Model(id)->index(row, 0),
                                    QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  }
+  int RowOf(ListId id, const std::string& caption) {
+    const auto& rows = ws_.List(id).rows;
+    for (size_t i = 0; i < rows.size(); ++i) {
+      if (rows[i].caption == caption) return static_cast<int>(i);
+    }
+    ADD_FAILURE() << "no row " << caption;
+    return -1;
   }
   int SelectedRow(ListId id) {
     auto rows = form_.ListView(id)->selectionModel()->selectedRows();
@@ -302,6 +313,159 @@ TEST_F(TFormCALTest, BatchWithAMissingLogSaysSoAndCloses) {
   EXPECT_FALSE(form_.isVisible());
   EXPECT_NE(form_.exit_status(), 0);
   EXPECT_FALSE(std::filesystem::exists(files_.Path("report")));
+}
+
+TEST_F(TFormCALTest, SmallestWindowCutsNothing) {
+  form_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
+  Open();
+  SelectRow(ListId::Players, 1);
+  form_.resize(100, 100);
+  QCoreApplication::processEvents();
+  EXPECT_LT(form_.width(), TFormCAL::kDesignWidth);
+  EXPECT_LT(form_.height(), TFormCAL::kDesignHeight);
+
+  // Every control of every page lies wholly on its page, and every tab shows whole.
+  auto* pages = Child<QTabWidget>("PageControl");
+  auto* player_pages = Child<QTabWidget>("PageControlPlayer");
+  auto check_page = [&](QTabWidget* tabs) {
+    QWidget* page = tabs->currentWidget();
+    QCoreApplication::processEvents();
+    for (QWidget* w : page->findChildren<QWidget*>()) {
+      if (w->objectName().isEmpty() || w->objectName().startsWith("qt_") || !w->isVisible()) {
+        continue;
+      }
+      const QRect on_page(w->mapTo(page, QPoint(0, 0)), w->size());
+      EXPECT_TRUE(page->rect().contains(on_page))
+          << w->objectName().toStdString() << " on " << page->objectName().toStdString();
+    }
+    EXPECT_LE(tabs->tabBar()->tabRect(tabs->count() - 1).right(), tabs->tabBar()->width());
+  };
+  for (int i = 0; i < pages->count(); ++i) {
+    pages->setCurrentIndex(i);
+    check_page(pages);
+  }
+  for (int i = 0; i < player_pages->count(); ++i) {
+    player_pages->setCurrentIndex(i);
+    check_page(player_pages);
+  }
+  // The header row is wider than the window: its scroll bar comes below the row.
+  QTableView* header = form_.ListView(ListId::Player);
+  ASSERT_TRUE(header->horizontalScrollBar()->isVisible());
+  EXPECT_LE(header->visualRect(form_.Model(ListId::Player)->index(0, 0)).bottom(),
+            header->viewport()->height());
+}
+
+TEST_F(TFormCALTest, KeyboardLeavesListsAndTurnsPagesKeepingTheSelection) {
+  form_.show();
+  form_.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form_));
+  Open();
+  auto* pages = Child<QTabWidget>("PageControl");
+  QTableView* players = form_.ListView(ListId::Players);
+  QTest::mouseClick(players->viewport(), Qt::LeftButton, {},
+                    players->visualRect(form_.Model(ListId::Players)->index(1, 0)).center());
+  ASSERT_EQ(SelectedRow(ListId::Players), 1);
+  // Arrows move the selection.
+  QTest::keyClick(players, Qt::Key_Down);
+  EXPECT_EQ(SelectedRow(ListId::Players), 2);
+  const QString bob = Cell(ListId::Players, 2, 0);
+  EXPECT_EQ(Cell(ListId::Player, 0, 0), bob);
+
+  // Tab goes to another control; the selection stays.
+  QTest::keyClick(players, Qt::Key_Tab);
+  EXPECT_NE(QApplication::focusWidget(), players);
+  EXPECT_EQ(SelectedRow(ListId::Players), 2);
+
+  // Ctrl+Tab turns the page even from inside a list, which keeps its row.
+  players->setFocus();
+  QTest::keyClick(players, Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_EQ(pages->currentIndex(), 2);
+  EXPECT_EQ(SelectedRow(ListId::Players), 2);
+  EXPECT_EQ(Cell(ListId::Player, 0, 0), bob);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab,
+                  Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(pages->currentIndex(), 1);
+  // From an edit box as well.
+  pages->setCurrentIndex(0);
+  Child<QLineEdit>("EditDestDir")->setFocus();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_EQ(pages->currentIndex(), 1);
+  // Turning to the player page by key is the user's page change: it loads him.
+  pages->setCurrentIndex(5);
+  QTest::keyClick(&form_, Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_EQ(pages->currentIndex(), 6);
+  EXPECT_EQ(ToQString(ws_.LabelLoadedName()), bob);
+  EXPECT_TRUE(messages_.isEmpty()) << messages_.join("\n").toStdString();
+}
+
+TEST_F(TFormCALTest, LongNamesAreShortenedInFigureTitlesNeverTheFixedWords) {
+  const std::string pine = "pine - toyotas are awesommmmmmm";
+  form_.OpenLog(files_.Write("long.log", "  0:01 J;1;0;" + pine +
+                                             "\n  0:01 J;2;1;Bob\n  0:03 K;1;0;allies;" + pine +
+                                             ";2;1;axis;Bob;kar98k_mp;100;MOD;head\n"));
+  SelectRow(ListId::Players, RowOf(ListId::Players, pine));
+  Child<QTabWidget>("PageControl")->setCurrentIndex(6);
+  SelectRow(ListId::PlayerWeapon, RowOf(ListId::PlayerWeapon, "kar98k_mp"));
+
+  const QString name = QString::fromStdString(pine).toUpper();
+  struct Case {
+    FigureId figure;
+    QString words;  // the fixed words the title starts with
+    QString whole;
+  } cases[] = {
+      {FigureId::GlobEnemyAccuracy, "Overall enemy shot accuracy against a player ",
+       "Overall enemy shot accuracy against a player " + name},
+      {FigureId::WeaponAccuracy, "Shot accuracy of player ",
+       "Shot accuracy of player " + name + " for weapon KAR98K_MP"},
+  };
+  for (const Case& c : cases) {
+    const QLabel* title = form_.Figure(c.figure)->TitleLabel();
+    const QRect needed =
+        QFontMetrics(title->font())
+            .boundingRect(title->contentsRect(),
+                          static_cast<int>(title->alignment()) | Qt::TextWordWrap, title->text());
+    EXPECT_LE(needed.height(), title->height()) << title->text().toStdString();
+    EXPECT_TRUE(title->text().startsWith(c.words)) << title->text().toStdString();
+    EXPECT_TRUE(title->text().contains(QChar(0x2026))) << title->text().toStdString();
+    EXPECT_EQ(title->toolTip(), c.whole);
+  }
+  EXPECT_TRUE(
+      form_.Figure(FigureId::WeaponAccuracy)->TitleLabel()->text().contains(" for weapon "));
+
+  // A title that fits is shown as it is, with no tooltip.
+  const QLabel* fits = form_.Figure(FigureId::GlobAccuracy)->TitleLabel();
+  EXPECT_EQ(fits->text(), "Overall shot accuracy of player " + name);
+  EXPECT_EQ(fits->toolTip(), "");
+}
+
+TEST_F(TFormCALTest, MissingLogIsRefusedOrSaid) {
+  QFileDialog* dialog = form_.MakeOpenDialog();
+  EXPECT_EQ(dialog->fileMode(), QFileDialog::ExistingFile);
+  delete dialog;
+  form_.OpenLog(files_.Path("gone.log"));
+  ASSERT_EQ(messages_.size(), 1);
+  EXPECT_TRUE(messages_[0].endsWith(": Cannot open file " +
+                                    QString::fromStdString(files_.Path("gone.log"))))
+      << messages_[0].toStdString();
+}
+
+TEST(TFormCALHooksTest, AClosedWindowLeavesNoHooksAndARendererTouchesNone) {
+  Workspace ws;
+  {
+    TFormCAL form(ws);
+    form.ConnectHooks();
+    ASSERT_TRUE(ws.hooks.status_changed);
+  }
+  EXPECT_FALSE(ws.hooks.status_changed);
+  EXPECT_FALSE(ws.hooks.busy);
+  EXPECT_FALSE(ws.hooks.line_error);
+  EXPECT_FALSE(ws.hooks.lists_changed);
+
+  // A renderer over another front end's Workspace leaves that front end's hooks in place.
+  ws.hooks.status_changed = [] {};
+  { TFormCAL renderer(ws, TFormCAL::Mode::kOffscreen); }
+  EXPECT_TRUE(ws.hooks.status_changed);
 }
 
 TEST(TFormCALPlacementTest, CentresAndKeepsTheRightEdgeOnANarrowScreen) {
