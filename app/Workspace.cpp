@@ -171,18 +171,18 @@ bool Workspace::RunAnalysis(const std::string& file_name) {
 
     ShowStatus("Reading Used Maps List");
     ShowStatus("Reading Maps Statistics");
-    FillGlobalTable(List(ListId::Maps), events.maps, events.pool, kMapsLayout, decimal_separator_);
+    FillGlobalTable(List(ListId::Maps), events.maps, *events.pool, kMapsLayout, decimal_separator_);
     ShowStatus("Reading Used Weapons List");
     ShowStatus("Reading Weapon Statistics");
-    FillGlobalTable(List(ListId::Weapon), events.weapons, events.pool, kWeaponLayout,
+    FillGlobalTable(List(ListId::Weapon), events.weapons, *events.pool, kWeaponLayout,
                     decimal_separator_);
     ShowStatus("Reading GameType List");
     ShowStatus("Reading GType Statistics");
-    FillGlobalTable(List(ListId::GType), events.game_types, events.pool, kGameTypeLayout,
+    FillGlobalTable(List(ListId::GType), events.game_types, *events.pool, kGameTypeLayout,
                     decimal_separator_);
     ShowStatus("Reading Body Location List");
     ShowStatus("Reading Body Location Statistics");
-    FillGlobalTable(List(ListId::Accuracy), events.locations, events.pool, kAccuracyLayout,
+    FillGlobalTable(List(ListId::Accuracy), events.locations, *events.pool, kAccuracyLayout,
                     decimal_separator_);
 
     FillFigure(FigureId::Overall, 0);

@@ -39,13 +39,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FillPlayersTable(players, names, counters, separator);
   Check(players.rows.size() == names.size() + 1);
   ReportList maps = MakeMapsList();
-  FillGlobalTable(maps, events.maps, events.pool, kMapsLayout, separator);
+  FillGlobalTable(maps, events.maps, *events.pool, kMapsLayout, separator);
   ReportList weapons = MakeWeaponList();
-  FillGlobalTable(weapons, events.weapons, events.pool, kWeaponLayout, separator);
+  FillGlobalTable(weapons, events.weapons, *events.pool, kWeaponLayout, separator);
   ReportList types = MakeGameTypeList();
-  FillGlobalTable(types, events.game_types, events.pool, kGameTypeLayout, separator);
+  FillGlobalTable(types, events.game_types, *events.pool, kGameTypeLayout, separator);
   ReportList locations = MakeAccuracyList();
-  FillGlobalTable(locations, events.locations, events.pool, kAccuracyLayout, separator);
+  FillGlobalTable(locations, events.locations, *events.pool, kAccuracyLayout, separator);
 
   for (ReportList* list : {&players, &maps, &weapons, &types, &locations}) {
     for (const Row& row : list->rows) Check(row.cells.size() + 1 == list->columns.size());

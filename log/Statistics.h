@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "core/LineError.h"
@@ -51,7 +52,7 @@ struct EventLists {
   enum LocationList { kLocationKills, kLocationDamages, kLocationSuicides };
   enum GameTypeList { kGameTypeKills, kGameTypeSuicides, kGameTypeDamages };
 
-  KeyPool pool;
+  std::shared_ptr<KeyPool> pool;  // the log's keys, set by the pass
   EventGroup maps{4};
   EventGroup weapons{4};
   EventGroup locations{3};
