@@ -38,21 +38,6 @@ KeyTable CollectKeys(const EventGroup& group, const KeyPool& pool, size_t list_c
   return table;
 }
 
-void CountKeysFolded(const EventGroup& group, const KeyPool& pool, KeyTable& table) {
-  constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
-  std::vector<uint32_t> row_of_folded(pool.FoldedCount(), kNone);
-  for (size_t r = 0; r < table.keys.size(); ++r) {
-    uint32_t& row = row_of_folded[pool.FoldedId(table.keys[r])];
-    if (row == kNone) row = static_cast<uint32_t>(r);
-  }
-  for (size_t j = 0; j < group.lists.size(); ++j) {
-    for (KeyId id : group.lists[j]) {
-      uint32_t row = row_of_folded[pool.FoldedId(id)];
-      if (row != kNone) ++table.counts[row][j];
-    }
-  }
-}
-
 void CountKeysExact(const EventGroup& group, const KeyPool& pool, KeyTable& table) {
   constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
   std::vector<uint32_t> row_of_id(pool.size(), kNone);

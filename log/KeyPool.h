@@ -54,10 +54,8 @@ struct KeyTable {
 // form (the form met first).
 KeyTable CollectKeys(const EventGroup& group, const KeyPool& pool, size_t list_count);
 
-// Counts of every list of the group. Folded: an entry counts for the key it equals without
-// regard to case (the global tables). Exact: only entries written exactly like the key count
-// (the player detail tables).
-void CountKeysFolded(const EventGroup& group, const KeyPool& pool, KeyTable& table);
+// Counts of every list of the group: only entries written exactly like the key count (the
+// player detail tables).
 void CountKeysExact(const EventGroup& group, const KeyPool& pool, KeyTable& table);
 
 }  // namespace barvik

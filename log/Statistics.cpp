@@ -1,5 +1,6 @@
 #include "log/Statistics.h"
 
+#include <algorithm>
 #include <string>
 
 #include "core/NumberFormat.h"
@@ -14,7 +15,12 @@ namespace {
 class StatisticsPass {
  public:
   StatisticsPass(LogFile& log, const NameList& names, PlayerCounters& counters, EventLists& events)
-      : log_(log), forms_(log.Forms()), names_(names), counters_(counters), events_(events) {}
+      : log_(log),
+        forms_(log.Forms()),
+        pool_(forms_.pool()),
+        names_(names),
+        counters_(counters),
+        events_(events) {}
 
   void operator()(const EventView& e, const ScanState& state) {
     first_ = second_ = NameForms::kEmpty;
@@ -84,8 +90,8 @@ class StatisticsPass {
     const int r = Lookup(name);
     if (r >= 0) ++counters_.rows[static_cast<size_t>(r)][c];
   }
-  static void Append(EventGroup& group, size_t list, KeyId key) {
-    group.lists[list].push_back(key);
+  void Append(CountedGroup& group, size_t list, KeyId key) {
+    group.Add(list, key, pool_.FoldedId(key));
   }
 
   void Hit(bool kill, const uint32_t* ids, const ScanState& state) {
@@ -126,6 +132,7 @@ class StatisticsPass {
 
   LogFile& log_;
   const NameForms& forms_;
+  const KeyPool& pool_;
   const NameList& names_;
   PlayerCounters& counters_;
   EventLists& events_;
@@ -166,13 +173,49 @@ void FillPlayersTable(ReportList& list, const NameList& names, const PlayerCount
   ApplyFirstRowsRule(list);
 }
 
-void FillGlobalTable(ReportList& list, const EventGroup& group, const KeyPool& pool,
+void CountedGroup::Add(size_t list, KeyId key, KeyId folded) {
+  auto [it, inserted] = slot_.try_emplace(folded, cells_.size());
+  if (inserted) cells_.resize(cells_.size() + lists_);
+  Cell& cell = cells_[it->second + list];
+  if (cell.count++ == 0) {
+    cell.first_seq = next_seq_[list];
+    cell.form = key;
+  }
+  ++next_seq_[list];
+}
+
+std::vector<CountedGroup::Row> CountedGroup::Rows() const {
+  struct Order {
+    size_t list;
+    uint64_t seq;
+    size_t slot;
+  };
+  std::vector<Order> order;
+  order.reserve(slot_.size());
+  for (size_t slot = 0; slot < cells_.size(); slot += lists_) {
+    size_t j = 0;
+    while (cells_[slot + j].count == 0) ++j;  // every slot has an entry in some list
+    order.push_back({j, cells_[slot + j].first_seq, slot});
+  }
+  std::sort(order.begin(), order.end(), [](const Order& a, const Order& b) {
+    return a.list != b.list ? a.list < b.list : a.seq < b.seq;
+  });
+  std::vector<Row> rows;
+  rows.reserve(order.size());
+  for (const Order& o : order) {
+    Row row{cells_[o.slot + o.list].form, std::vector<int64_t>(lists_)};
+    for (size_t j = 0; j < lists_; ++j) row.counts[j] = cells_[o.slot + j].count;
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+void FillGlobalTable(ReportList& list, const CountedGroup& group, const KeyPool& pool,
                      const std::vector<TableCell>& layout, char decimal_separator) {
-  KeyTable table = CollectKeys(group, pool, group.lists.size());
-  CountKeysFolded(group, pool, table);
-  std::vector<int64_t> totals(group.lists.size(), 0);
-  for (const auto& counts : table.counts) {
-    for (size_t j = 0; j < counts.size(); ++j) totals[j] += counts[j];
+  const std::vector<CountedGroup::Row> rows = group.Rows();
+  std::vector<int64_t> totals(group.ListCount(), 0);
+  for (const auto& row : rows) {
+    for (size_t j = 0; j < row.counts.size(); ++j) totals[j] += row.counts[j];
   }
   auto add_row = [&](std::string caption, const std::vector<int64_t>& counts) {
     Row row;
@@ -184,9 +227,7 @@ void FillGlobalTable(ReportList& list, const EventGroup& group, const KeyPool& p
     }
     list.rows.push_back(std::move(row));
   };
-  for (size_t r = 0; r < table.keys.size(); ++r) {
-    add_row(std::string(pool.Text(table.keys[r])), table.counts[r]);
-  }
+  for (const auto& row : rows) add_row(std::string(pool.Text(row.key)), row.counts);
   add_row(std::string(kTotalRowCaption), totals);
   ApplyFirstRowsRule(list);
 }
