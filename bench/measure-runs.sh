@@ -51,9 +51,10 @@ for lines in $sizes; do
   a=$(awk_time "$log")
   echo "== $lines lines, $((bytes / 1000000)) MB; awk ${a}s"
   # A player from the middle of the list and his most used weapon.
-  player=$("$cli" tables "$log" | awk -F'\t' 'NR > 2 && $1 == "" { exit } NR == 150 { print $1 }')
+  # (awk reads to the end: an early exit would break the pipe under pipefail.)
+  player=$("$cli" tables "$log" | awk -F'\t' 'NR == 150 { print $1 }')
   weapon=$("$cli" player -- "$log" "$player" |
-    awk -F'\t' '/^\[ListViewPlayerWeapon\]/ { f = 1; next } f && ++n == 3 { print $1; exit }')
+    awk -F'\t' '/^\[ListViewPlayerWeapon\]/ { f = 1; next } f && ++n == 3 { print $1 }')
   run "tables" "$bytes" "$a" "$cli" tables "$log"
   run "player" "$bytes" "$a" "$cli" player --weapon "$weapon" -- "$log" "$player"
   if [ "$export_runs" != 0 ]; then
