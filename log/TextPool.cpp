@@ -1,5 +1,6 @@
 #include "log/TextPool.h"
 
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -45,7 +46,9 @@ void TextPool::Grow() {
 const char* TextPool::Store(std::string_view text) {
   if (text.empty()) return "";
   if (text.size() > block_size_ - block_used_) {
-    block_size_ = std::max(kBlockBytes, text.size());
+    // Blocks double from a small first one, so a pool of a few texts stays small.
+    block_size_ = std::max(std::min(kBlockBytes, std::max<size_t>(256, block_size_ * 2)),
+                           text.size());
     blocks_.push_back(std::make_unique<char[]>(block_size_));
     block_used_ = 0;
   }
@@ -72,7 +75,7 @@ uint32_t TextPool::Intern(std::string_view text) {
 
 size_t TextPool::MemoryBytes() const {
   return texts_.capacity() * sizeof(Entry) + slots_.capacity() * sizeof(uint32_t) +
-         blocks_.size() * kBlockBytes;
+         blocks_.size() * block_size_;
 }
 
 }  // namespace barvik
