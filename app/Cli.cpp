@@ -1,11 +1,14 @@
 #include "app/Cli.h"
 
+#include <chrono>
+#include <filesystem>
 #include <optional>
 #include <ostream>
 
 #include "app/Workspace.h"
 #include "core/FileError.h"
 #include "core/NumberFormat.h"
+#include "log/LogSource.h"
 #include "report/ImageSource.h"
 
 namespace barvik {
@@ -15,15 +18,20 @@ constexpr const char* kUsage =
     "Usage: barvik-cli COMMAND [OPTIONS] ARGS\n"
     "\n"
     "Commands:\n"
-    "  tables [--case-sensitive] [--keep-colors] LOG\n"
+    "  tables [--case-sensitive] [--keep-colors] LOG...\n"
     "      Analyse LOG and print the five global lists.\n"
     "  player [--case-sensitive] [--keep-colors] [--min-kills TEXT] [--max-ratio TEXT]\n"
-    "         [--weapon W] LOG NAME\n"
+    "         [--weapon W] LOG... NAME\n"
     "      Analyse LOG, load the player whose row caption is NAME and print his lists and\n"
     "      ratio chart; with --weapon also the body locations hit with weapon W.\n"
     "  export [--case-sensitive] [--keep-colors] [--min-kills TEXT] [--max-ratio TEXT]\n"
-    "         LOG DIR\n"
+    "         LOG... DIR\n"
     "      Analyse LOG and write the HTML report into the folder DIR.\n"
+    "\n"
+    "Logs: several LOG operands are read in the order given as one log, each file ending\n"
+    "its last line. A folder stands for its rotated log, oldest first: NAME.N[.gz] ...\n"
+    "NAME.1[.gz] (numbers compared as numbers), then NAME; other files are ignored.\n"
+    "Gzip-compressed logs (.gz, also several members) are read as they are.\n"
     "\n"
     "Options:\n"
     "  --case-sensitive   keep the letter case of names (\"Ignore case sensitive\" off;\n"
@@ -128,10 +136,10 @@ Options Parse(const std::vector<std::string>& args) {
     if (name == "--weapon") o.weapon = *value;
   }
   const size_t wanted = o.command == "tables" ? 1 : 2;
-  if (o.operands.size() != wanted) {
-    const char* form = o.command == "tables"   ? "LOG"
-                       : o.command == "player" ? "LOG NAME"
-                                               : "LOG DIR";
+  if (o.operands.size() < wanted) {
+    const char* form = o.command == "tables"   ? "LOG..."
+                       : o.command == "player" ? "LOG... NAME"
+                                               : "LOG... DIR";
     throw UsageError{"'" + o.command + "' takes " + form + " (got " +
                      std::to_string(o.operands.size()) + " arguments)"};
   }
@@ -168,6 +176,33 @@ void PrintChart(std::ostream& out, const ChartState& chart, char separator) {
   }
   out << "\n";
 }
+
+// Draws "[#####     ] 45% of 300 MB read" on a terminal once reading has taken a second,
+// rewritten in place; Finish() ends its line.
+class ReadingBar {
+ public:
+  explicit ReadingBar(std::ostream& err) : err_(err) {}
+  void Update(uint64_t done, uint64_t total) {
+    if (!shown_ && std::chrono::steady_clock::now() - start_ < std::chrono::seconds(1)) return;
+    const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
+    if (shown_ && percent == percent_) return;
+    shown_ = true;
+    percent_ = percent;
+    const size_t filled = static_cast<size_t>(percent * 40 / 100);
+    err_ << "\r[" << std::string(filled, '#') << std::string(40 - filled, ' ') << "] " << percent
+         << "% of " << (total + 999999) / 1000000 << " MB read" << std::flush;
+  }
+  void Finish() {
+    if (shown_) err_ << "\n";
+    shown_ = false;
+  }
+
+ private:
+  std::ostream& err_;
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+  bool shown_ = false;
+  int percent_ = -1;
+};
 
 // Draws "[#####     ] 12 of 345" on a terminal, rewritten in place.
 void DrawProgress(std::ostream& err, const std::string& progress) {
@@ -228,14 +263,30 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   ws.hooks.line_error = [&err](const std::string& m) {
     err << "barvik-cli: " << OneLine(m) << "\n";
   };
-  const std::string& log_name = o.operands[0];
-
+  // Every operand but the last of player and export is a log.
+  const std::vector<std::string> logs(o.operands.begin(),
+                                      o.operands.end() - (o.command == "tables" ? 0 : 1));
+  const std::string& log_name = logs.size() == 1 ? logs[0] : std::string("the logs");
+  ReadingBar bar(err);
+  if (env.progress_bar) {
+    ws.hooks.reading = [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); };
+  }
   try {
-    if (!ws.RunAnalysis(log_name)) {
+    for (const std::string& l : logs) {
+      if (!std::filesystem::exists(l)) {
+        err << "barvik-cli: no such log file: " << l << "\n";
+        return kExitUsage;
+      }
+    }
+    const std::vector<std::string> files = ExpandLogOperands(logs);
+    const bool found = ws.RunAnalysis(files);
+    bar.Finish();
+    if (!found) {
       err << "barvik-cli: no such log file: " << log_name << "\n";
       return kExitUsage;
     }
   } catch (const FileError& e) {
+    bar.Finish();
     err << "barvik-cli: " << e.what() << "\n";
     return kExitUsage;
   }
@@ -249,7 +300,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
 
   if (o.command == "player") {
-    const std::string& name = o.operands[1];
+    const std::string& name = o.operands.back();
     int row = FindRow(ws.List(ListId::Players), name);
     if (row < 0) {
       err << "barvik-cli: no player row named '" << name << "' in " << log_name << "\n";
@@ -281,7 +332,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     err << "barvik-cli: this build cannot render the report images\n";
     return kExitFailure;
   }
-  ws.options().dest_dir = o.operands[1];
+  ws.options().dest_dir = o.operands.back();
   if (env.progress_bar) {
     ws.hooks.status_changed = [&ws, &err] { DrawProgress(err, ws.status(kPanelProgress)); };
   }

@@ -125,13 +125,21 @@ std::string Workspace::ElapsedSince(std::chrono::steady_clock::time_point start)
 }
 
 bool Workspace::RunAnalysis(const std::string& file_name) {
-  if (!FileExists(file_name)) return false;
+  return RunAnalysis(std::vector<std::string>{file_name});
+}
+
+bool Workspace::RunAnalysis(const std::vector<std::string>& files) {
+  if (files.empty()) return false;
+  for (const std::string& f : files) {
+    if (!FileExists(f)) return false;
+  }
   const auto start = std::chrono::steady_clock::now();
   html_enabled_ = true;
   server_name_.clear();
   loaded_name_.clear();
   ShowStatus("");
-  options_.file = file_name;
+  options_.file = files.front();
+  for (size_t i = 1; i < files.size(); ++i) options_.file += " " + files[i];
   SetStatus(kPanelFile, options_.file);
 
   for (ReportList& list : lists_) list.Clear();
@@ -153,7 +161,20 @@ bool Workspace::RunAnalysis(const std::string& file_name) {
   log_.reset();
 
   ShowStatus("Loading LOG File");
-  log_ = std::make_unique<LogFile>(options_.file);
+  {
+    // Reading that takes more than a second shows its progress in status panel 2.
+    int shown_percent = -1;
+    auto progress = [&](uint64_t done, uint64_t total) {
+      if (hooks.reading) hooks.reading(done, total);
+      if (std::chrono::steady_clock::now() - start < std::chrono::seconds(1)) return;
+      const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
+      if (percent == shown_percent) return;
+      shown_percent = percent;
+      SetStatus(kPanelProgress, "Reading " + std::to_string(percent) + "%");
+    };
+    log_ = std::make_unique<LogFile>(files, progress);
+    if (shown_percent >= 0) SetStatus(kPanelProgress, "");
+  }
   LogFile& log = *log_;
 
   ShowStatus("Reading Player Names");
@@ -171,18 +192,18 @@ bool Workspace::RunAnalysis(const std::string& file_name) {
 
     ShowStatus("Reading Used Maps List");
     ShowStatus("Reading Maps Statistics");
-    FillGlobalTable(List(ListId::Maps), events.maps, events.pool, kMapsLayout, decimal_separator_);
+    FillGlobalTable(List(ListId::Maps), events.maps, *events.pool, kMapsLayout, decimal_separator_);
     ShowStatus("Reading Used Weapons List");
     ShowStatus("Reading Weapon Statistics");
-    FillGlobalTable(List(ListId::Weapon), events.weapons, events.pool, kWeaponLayout,
+    FillGlobalTable(List(ListId::Weapon), events.weapons, *events.pool, kWeaponLayout,
                     decimal_separator_);
     ShowStatus("Reading GameType List");
     ShowStatus("Reading GType Statistics");
-    FillGlobalTable(List(ListId::GType), events.game_types, events.pool, kGameTypeLayout,
+    FillGlobalTable(List(ListId::GType), events.game_types, *events.pool, kGameTypeLayout,
                     decimal_separator_);
     ShowStatus("Reading Body Location List");
     ShowStatus("Reading Body Location Statistics");
-    FillGlobalTable(List(ListId::Accuracy), events.locations, events.pool, kAccuracyLayout,
+    FillGlobalTable(List(ListId::Accuracy), events.locations, *events.pool, kAccuracyLayout,
                     decimal_separator_);
 
     FillFigure(FigureId::Overall, 0);

@@ -100,6 +100,8 @@ class Workspace {
     std::function<void(bool)> busy;        // hourglass cursor on (true) or off
     LineErrorReporter line_error;          // a scan failed on one line
     std::function<void()> lists_changed;   // rows of the lists were replaced or re-sorted
+    // Reading the logs: bytes read of all inputs so far, of their total size on disk.
+    std::function<void(uint64_t done, uint64_t total)> reading;
   };
 
   explicit Workspace(char decimal_separator = '.');
@@ -111,6 +113,9 @@ class Workspace {
   // Loads `file_name` and fills and sorts the five global lists. Returns false, changing
   // nothing, when no such file exists. Throws FileError when it cannot be read.
   bool RunAnalysis(const std::string& file_name);
+  // The same for several files read in order as one log (each ending its last line); false
+  // when one of them does not exist.
+  bool RunAnalysis(const std::vector<std::string>& files);
 
   // A click on a column header of a list (the column-click handler of that list).
   void ColumnClick(ListId list, int column);

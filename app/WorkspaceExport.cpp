@@ -1,8 +1,6 @@
 // "Export stats to HTML": the whole report folder from the lists as they stand. The global
 // pages first, then every row of ListViewPlayers loaded in display order as a double click
-// would load it, with his seven pages and three images. Every player's events come from one
-// walk over the log made before the loop; loading a player from them fills the same lists as
-// a rescan would.
+// would load it, with his seven pages and three images.
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -11,7 +9,6 @@
 #include "app/Workspace.h"
 #include "core/FileError.h"
 #include "core/Text1252.h"
-#include "detail/PlayerDetail.h"
 #include "report/AtomicFile.h"
 #include "report/ImageSource.h"
 #include "report/PageWriter.h"
@@ -88,20 +85,6 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
        "./accuracy.png", nullptr);
   image(ReportImage::Accuracy, "accuracy.png");
 
-  // One walk over the log collects every player's events. The player already loaded keeps
-  // his lists when his row comes first; he is collected too in case his row comes later.
-  StringMap<size_t> event_index;
-  std::vector<std::string> to_collect;
-  to_collect.reserve(names.size());
-  for (const std::string& name : names) {
-    if (event_index.emplace(name, to_collect.size()).second) to_collect.push_back(name);
-  }
-  std::vector<PlayerEvents> events;
-  if (log_ != nullptr && !to_collect.empty()) {
-    events = CollectAllPlayersEvents(*log_, to_collect, hooks.line_error);
-  }
-  std::vector<bool> used(events.size(), false);
-
   const ReportList* header = &List(ListId::Player);
   for (size_t i = 0; i < players.rows.size(); ++i) {
     SelectPlayerRow(static_cast<int>(i));
@@ -111,16 +94,9 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
     // As a double click: the player page, the player loaded unless he already is, the time.
     const auto start = std::chrono::steady_clock::now();
     SetPage(MainPage::SelectedPlayer);
-    if (name != loaded_name_) {
-      auto it = event_index.find(name);
-      if (it != event_index.end() && it->second < events.size() && !used[it->second]) {
-        used[it->second] = true;
-        ShowSelectedPlayerFrom(name, events[it->second]);
-        events[it->second] = PlayerEvents();  // frees his event lists
-      } else {
-        ShowSelectedPlayer(name);  // no log walked, or his row met a second time
-      }
-    }
+    // Each load visits only the player's own events (the log's player index), so the
+    // export never holds more than one player's event lists.
+    if (name != loaded_name_) ShowSelectedPlayer(name);
     SetStatus(kPanelElapsed, ElapsedSince(start));
     SetStatus(kPanelProgress, std::to_string(i + 1) + " of " + std::to_string(players.rows.size()));
 

@@ -1,6 +1,7 @@
 // The player detail on the large generated log: loading one player as a double click does
-// (rescan and fill), the rescan alone, the weapon scan, and the single pass that collects
-// every player's events for the report, with the memory its event lists hold.
+// (his indexed events and the fill), the scan alone, the weapon scan, the single pass that
+// collects every player's events at once with the memory its event lists hold, and every
+// player loaded from his index in turn.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -99,6 +100,25 @@ void BM_AllPlayersPass(benchmark::State& state) {
   state.counters["pool_keys"] = static_cast<double>(pool_keys);
 }
 BENCHMARK(BM_AllPlayersPass)->Unit(benchmark::kMillisecond);
+
+// Every player from his index, one after the other, as the export loads them: the whole of
+// the all-players detail without holding more than one player's lists.
+void BM_AllPlayersFromIndex(benchmark::State& state) {
+  Workspace& ws = Analysed();
+  const std::vector<std::string> names = PlayerNames(ws);
+  size_t entries = 0;
+  for (auto _ : state) {
+    entries = 0;
+    for (const std::string& name : names) {
+      PlayerEvents events;
+      CollectPlayerEvents(*ws.log(), name, events, nullptr);
+      entries += events.weapons.lists[0].size();
+    }
+    benchmark::DoNotOptimize(entries);
+  }
+  state.counters["players"] = static_cast<double>(names.size());
+}
+BENCHMARK(BM_AllPlayersFromIndex)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace barvik

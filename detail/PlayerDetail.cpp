@@ -3,7 +3,7 @@
 #include <exception>
 #include <utility>
 
-#include "core/StringHash.h"
+#include "log/EventScan.h"
 #include "log/LogFile.h"
 #include "log/Statistics.h"
 
@@ -14,149 +14,160 @@ using P = PlayerEvents;
 
 void Add(EventGroup& group, size_t list, KeyId key) { group.lists[list].push_back(key); }
 
-// The walk shared by the one-player and the all-players scans, so that both count by the
-// same rules. `players.Find(name)` gives the index of the followed player whose name is
-// exactly `name`, or -1; `players.Events(index)` his lists. Texts are interned into `pool`.
+// The player scan as a handler of the event walk, shared by the one-player and the
+// all-players scans so that both count by the same rules. `players.Find(key)` gives the index
+// of the followed player whose name is exactly the key's text, or -1; `players.Events(index)`
+// his lists.
 template <typename Players>
-void ScanPlayerEvents(const LogFile& log, KeyPool& pool, Players& players,
-                      const LineErrorReporter& report_error) {
-  KeyId map = pool.Intern(kNotDefined);
-  KeyId game_type = map;
-  int64_t turn = 0;
-  KeyId turn_key = pool.Intern(TurnKey(turn));
-  int64_t last_lookup = -1;
-  std::string scratch[4];
-  std::string_view f[13];
-  auto find = [&](std::string_view name) {
-    int r = players.Find(name);
-    last_lookup = r;
-    return r;
-  };
+class PlayerScan {
+ public:
+  PlayerScan(const NameForms& forms, Players& players)
+      : forms_(forms), pool_(forms.pool()), players_(players) {
+    turn_key_ = pool_.Intern(TurnKey(0));
+  }
 
-  for (size_t i = 0; i < log.LineCount(); ++i) {
-    std::string_view n1;
-    std::string_view n2;
-    try {
-      LogFile::GetFields(log.Line(i), 13, f);
-      const LineKind kind = LogFile::KindOfField1(f[0]);
-      switch (kind) {
-        case LineKind::GameInit:
-          map = pool.Intern(GameInitValue(f[0], "\\mapname\\"));
-          game_type = pool.Intern(GameInitValue(f[0], "\\g_gametype\\"));
-          turn_key = pool.Intern(TurnKey(++turn));
-          break;
-        case LineKind::WeaponPickUp: {
-          n1 = log.NormaliseInto(f[3], scratch[0]);
-          int p = find(n1);
-          if (p >= 0) {
-            KeyId weapon = pool.Intern(log.NormaliseInto(f[4], scratch[1]));
-            Add(players.Events(p).weapons, P::kWeaponPickUp, weapon);
-          }
-          break;
-        }
-        case LineKind::Action: {
-          n1 = log.NormaliseInto(f[4], scratch[0]);
-          int p = find(n1);
-          if (p >= 0) {
-            PlayerEvents& e = players.Events(p);
-            Add(e.maps, P::kPlaceBelTicks, map);
-            Add(e.game_types, P::kPlaceBelTicks, game_type);
-          }
-          break;
-        }
-        case LineKind::Kill:
-        case LineKind::Damage: {
-          const bool kill = kind == LineKind::Kill;
-          n1 = log.NormaliseInto(f[4], scratch[0]);  // victim
-          n2 = log.NormaliseInto(f[8], scratch[1]);  // attacker
-          const int v = find(n1);
-          // When the attacker is the victim, only the victim's side of the line counts.
-          const int a = n2 == n1 ? -1 : find(n2);
-          if (v < 0 && a < 0) break;
-          const KeyId weapon = pool.Intern(log.NormaliseInto(f[9], scratch[2]));
-          const KeyId location = pool.Intern(log.NormaliseInto(f[12], scratch[3]));
-          if (v >= 0) {
-            PlayerEvents& e = players.Events(v);
-            const bool by_other = !n2.empty() && n2 != n1;
-            if (kill && by_other) {
-              Add(e.weapons, P::kWeaponDeads, weapon);
-              Add(e.victim_locations, P::kVictimDeads, location);
-              Add(e.maps, P::kPlaceDeads, map);
-              Add(e.game_types, P::kPlaceDeads, game_type);
-              Add(e.opponents, P::kOpponentDeads, pool.Intern(n2));
-              Add(e.turns, P::kTurnDeads, turn_key);
-            } else if (kill) {
-              Add(e.weapons, P::kWeaponSuicides, weapon);
-              Add(e.attack_locations, P::kAttackSuicides, location);
-              Add(e.maps, P::kPlaceSuicides, map);
-              Add(e.game_types, P::kPlaceSuicides, game_type);
-            } else if (by_other) {
-              Add(e.weapons, P::kWeaponDamages, weapon);
-              Add(e.victim_locations, P::kVictimDamages, location);
-              Add(e.maps, P::kPlaceDamages, map);
-              Add(e.game_types, P::kPlaceDamages, game_type);
-              Add(e.opponents, P::kOpponentDamages, pool.Intern(n2));
-            } else {
-              // A self damage reaches only the weapon table.
-              Add(e.weapons, P::kWeaponSelfDamages, weapon);
-            }
-          }
-          if (a >= 0) {
-            PlayerEvents& e = players.Events(a);
-            if (kill) {
-              Add(e.weapons, P::kWeaponKills, weapon);
-              Add(e.attack_locations, P::kAttackKills, location);
-              Add(e.maps, P::kPlaceKills, map);
-              Add(e.game_types, P::kPlaceKills, game_type);
-              Add(e.opponents, P::kOpponentKills, pool.Intern(n1));
-              Add(e.turns, P::kTurnKills, turn_key);
-            } else {
-              Add(e.weapons, P::kWeaponIDamages, weapon);
-              Add(e.attack_locations, P::kAttackIDamages, location);
-              Add(e.maps, P::kPlaceIDamages, map);
-              Add(e.game_types, P::kPlaceIDamages, game_type);
-              Add(e.opponents, P::kOpponentIDamages, pool.Intern(n1));
-            }
-          }
-          break;
-        }
-        default:
-          break;
+  void operator()(const EventView& e, const ScanState& state) {
+    n1_ = n2_ = NameForms::kEmpty;
+    switch (e.kind) {
+      case LineKind::WeaponPickUp: {
+        n1_ = forms_.Name(e.ids[0]);
+        const int p = Find(n1_);
+        if (p >= 0) Add(players_.Events(p).weapons, P::kWeaponPickUp, forms_.Name(e.ids[1]));
+        break;
       }
-    } catch (const std::exception&) {
-      if (report_error) report_error(LineErrorMessage("PLAYER", i, last_lookup, n1, n2));
+      case LineKind::Action: {
+        n1_ = forms_.Name(e.ids[0]);
+        const int p = Find(n1_);
+        if (p >= 0) {
+          PlayerEvents& ev = players_.Events(p);
+          Add(ev.maps, P::kPlaceBelTicks, state.map);
+          Add(ev.game_types, P::kPlaceBelTicks, state.game_type);
+        }
+        break;
+      }
+      case LineKind::Kill:
+      case LineKind::Damage:
+        Hit(e.kind == LineKind::Kill, e.ids, state);
+        break;
+      default:
+        break;
     }
   }
-}
+
+  std::string ErrorMessage(uint64_t line) const {
+    return LineErrorMessage("PLAYER", line, last_lookup_, pool_.Text(n1_), pool_.Text(n2_));
+  }
+
+ private:
+  int Find(KeyId name) {
+    const int r = players_.Find(name);
+    last_lookup_ = r;
+    return r;
+  }
+
+  KeyId TurnKeyOf(int64_t turn) {
+    if (turn != turn_) {
+      turn_ = turn;
+      turn_key_ = pool_.Intern(TurnKey(turn));
+    }
+    return turn_key_;
+  }
+
+  void Hit(bool kill, const uint32_t* ids, const ScanState& state) {
+    n1_ = forms_.Name(ids[0]);  // victim
+    n2_ = forms_.Name(ids[1]);  // attacker
+    const int v = Find(n1_);
+    // When the attacker is the victim, only the victim's side of the line counts.
+    const int a = n2_ == n1_ ? -1 : Find(n2_);
+    if (v < 0 && a < 0) return;
+    const KeyId weapon = forms_.Name(ids[2]);
+    const KeyId location = forms_.Name(ids[3]);
+    if (v >= 0) {
+      PlayerEvents& e = players_.Events(v);
+      const bool by_other = n2_ != NameForms::kEmpty && n2_ != n1_;
+      if (kill && by_other) {
+        Add(e.weapons, P::kWeaponDeads, weapon);
+        Add(e.victim_locations, P::kVictimDeads, location);
+        Add(e.maps, P::kPlaceDeads, state.map);
+        Add(e.game_types, P::kPlaceDeads, state.game_type);
+        Add(e.opponents, P::kOpponentDeads, n2_);
+        Add(e.turns, P::kTurnDeads, TurnKeyOf(state.turn));
+      } else if (kill) {
+        Add(e.weapons, P::kWeaponSuicides, weapon);
+        Add(e.attack_locations, P::kAttackSuicides, location);
+        Add(e.maps, P::kPlaceSuicides, state.map);
+        Add(e.game_types, P::kPlaceSuicides, state.game_type);
+      } else if (by_other) {
+        Add(e.weapons, P::kWeaponDamages, weapon);
+        Add(e.victim_locations, P::kVictimDamages, location);
+        Add(e.maps, P::kPlaceDamages, state.map);
+        Add(e.game_types, P::kPlaceDamages, state.game_type);
+        Add(e.opponents, P::kOpponentDamages, n2_);
+      } else {
+        // A self damage reaches only the weapon table.
+        Add(e.weapons, P::kWeaponSelfDamages, weapon);
+      }
+    }
+    if (a >= 0) {
+      PlayerEvents& e = players_.Events(a);
+      if (kill) {
+        Add(e.weapons, P::kWeaponKills, weapon);
+        Add(e.attack_locations, P::kAttackKills, location);
+        Add(e.maps, P::kPlaceKills, state.map);
+        Add(e.game_types, P::kPlaceKills, state.game_type);
+        Add(e.opponents, P::kOpponentKills, n1_);
+        Add(e.turns, P::kTurnKills, TurnKeyOf(state.turn));
+      } else {
+        Add(e.weapons, P::kWeaponIDamages, weapon);
+        Add(e.attack_locations, P::kAttackIDamages, location);
+        Add(e.maps, P::kPlaceIDamages, state.map);
+        Add(e.game_types, P::kPlaceIDamages, state.game_type);
+        Add(e.opponents, P::kOpponentIDamages, n1_);
+      }
+    }
+  }
+
+  const NameForms& forms_;
+  KeyPool& pool_;
+  Players& players_;
+  int64_t last_lookup_ = -1;
+  KeyId n1_ = NameForms::kEmpty;
+  KeyId n2_ = NameForms::kEmpty;
+  int64_t turn_ = 0;
+  KeyId turn_key_;
+};
 
 class OnePlayer {
  public:
-  OnePlayer(std::string_view name, PlayerEvents& events) : name_(name), events_(events) {}
-  int Find(std::string_view name) const { return name == name_ ? 0 : -1; }
+  OnePlayer(KeyId name, PlayerEvents& events) : name_(name), events_(events) {}
+  int Find(KeyId name) const { return name == name_ ? 0 : -1; }
   PlayerEvents& Events(int) { return events_; }
 
  private:
-  std::string_view name_;
+  KeyId name_;
   PlayerEvents& events_;
 };
 
 class AllPlayers {
  public:
-  AllPlayers(const StringMap<int>& index, std::vector<PlayerEvents>& events)
+  AllPlayers(const std::vector<int>& index, std::vector<PlayerEvents>& events)
       : index_(index), events_(events) {}
-  int Find(std::string_view name) const {
-    auto it = index_.find(name);
-    return it == index_.end() ? -1 : it->second;
-  }
+  int Find(KeyId name) const { return name < index_.size() ? index_[name] : -1; }
   PlayerEvents& Events(int index) { return events_[static_cast<size_t>(index)]; }
 
  private:
-  const StringMap<int>& index_;
+  const std::vector<int>& index_;  // by key
   std::vector<PlayerEvents>& events_;
 };
 
 void ShrinkToFit(EventGroup& group) {
   for (auto& list : group.lists) list.shrink_to_fit();
+}
+
+// The records in which a name normalising exactly to `name` takes part, in log order.
+std::vector<uint32_t> PositionsOf(const LogFile& log, KeyId name) {
+  if (name == KeyPool::kNone) return {};
+  return log.Index().Merge(log.Forms().RawOf(name));
 }
 
 }  // namespace
@@ -169,27 +180,37 @@ std::string TurnKey(int64_t turn) {
 
 void CollectPlayerEvents(const LogFile& log, std::string_view name, PlayerEvents& events,
                          const LineErrorReporter& report_error) {
-  OnePlayer player(name, events);
-  ScanPlayerEvents(log, *events.pool, player, report_error);
+  const NameForms& forms = log.Forms();
+  events.pool = forms.shared_pool();
+  const KeyId key = forms.pool().Find(name);
+  OnePlayer player(key, events);
+  PlayerScan<OnePlayer> scan(forms, player);
+  ScanEventsAt(log, PositionsOf(log, key), scan, report_error);
 }
 
 std::vector<PlayerEvents> CollectAllPlayersEvents(const LogFile& log,
                                                   const std::vector<std::string>& names,
                                                   const LineErrorReporter& report_error) {
-  auto pool = std::make_shared<KeyPool>();
+  const NameForms& forms = log.Forms();
   std::vector<PlayerEvents> events(names.size());
-  for (PlayerEvents& e : events) e.pool = pool;
+  for (PlayerEvents& e : events) e.pool = forms.shared_pool();
 
   // Exact names; a name given again is filled from its first occurrence afterwards.
-  StringMap<int> index;
+  std::vector<int> index(forms.pool().size(), -1);
   std::vector<std::pair<size_t, size_t>> repeats;  // (position, first position)
   for (size_t i = 0; i < names.size(); ++i) {
-    auto [it, inserted] = index.try_emplace(names[i], static_cast<int>(i));
-    if (!inserted) repeats.emplace_back(i, static_cast<size_t>(it->second));
+    const KeyId key = forms.pool().Find(names[i]);
+    if (key == KeyPool::kNone) continue;  // never on a line: no events
+    if (index[key] < 0) {
+      index[key] = static_cast<int>(i);
+    } else {
+      repeats.emplace_back(i, static_cast<size_t>(index[key]));
+    }
   }
 
   AllPlayers players(index, events);
-  ScanPlayerEvents(log, *pool, players, report_error);
+  PlayerScan<AllPlayers> scan(forms, players);
+  ScanEvents(log, scan, report_error);
 
   // The lists are kept until the report has used them all: give back the growth reserve.
   for (PlayerEvents& e : events) {
@@ -202,36 +223,59 @@ std::vector<PlayerEvents> CollectAllPlayersEvents(const LogFile& log,
   return events;
 }
 
+namespace {
+
+// The weapon scan as a handler: the player's kills, inflicted damages and suicides with one
+// weapon, by hit location.
+class WeaponScan {
+ public:
+  WeaponScan(const NameForms& forms, KeyId player, KeyId weapon, WeaponHits& hits)
+      : forms_(forms), player_(player), weapon_(weapon), hits_(hits) {}
+
+  void operator()(const EventView& e, const ScanState&) {
+    victim_ = attacker_ = NameForms::kEmpty;
+    if (e.kind != LineKind::Kill && e.kind != LineKind::Damage) return;
+    victim_ = forms_.Name(e.ids[0]);
+    attacker_ = forms_.Name(e.ids[1]);
+    WeaponHits::List list;
+    if (victim_ == player_) {
+      // Damage the player did to himself, and his deaths by others, are not his hits.
+      const bool by_other = attacker_ != NameForms::kEmpty && attacker_ != victim_;
+      if (e.kind == LineKind::Damage || by_other) return;
+      list = WeaponHits::kSuicides;
+    } else if (attacker_ == player_) {
+      list = e.kind == LineKind::Kill ? WeaponHits::kKills : WeaponHits::kIDamages;
+    } else {
+      return;
+    }
+    if (forms_.Name(e.ids[2]) != weapon_) return;
+    Add(hits_.hits, list, hits_.pool.Intern(forms_.pool().Text(forms_.Name(e.ids[3]))));
+  }
+
+  std::string ErrorMessage(uint64_t line) const {
+    const KeyPool& pool = forms_.pool();
+    return LineErrorMessage("PLAYER WEAPON", line, -1, pool.Text(victim_), pool.Text(attacker_));
+  }
+
+ private:
+  const NameForms& forms_;
+  KeyId player_;
+  KeyId weapon_;
+  WeaponHits& hits_;
+  KeyId victim_ = NameForms::kEmpty;
+  KeyId attacker_ = NameForms::kEmpty;
+};
+
+}  // namespace
+
 void CollectWeaponHits(const LogFile& log, std::string_view player, std::string_view weapon,
                        WeaponHits& hits, const LineErrorReporter& report_error) {
-  std::string scratch[4];
-  std::string_view f[13];
-  for (size_t i = 0; i < log.LineCount(); ++i) {
-    std::string_view victim;
-    std::string_view attacker;
-    try {
-      LogFile::GetFields(log.Line(i), 13, f);
-      const LineKind kind = LogFile::KindOfField1(f[0]);
-      if (kind != LineKind::Kill && kind != LineKind::Damage) continue;
-      victim = log.NormaliseInto(f[4], scratch[0]);
-      attacker = log.NormaliseInto(f[8], scratch[1]);
-      WeaponHits::List list;
-      if (victim == player) {
-        // Damage the player did to himself, and his deaths by others, are not his hits.
-        const bool by_other = !attacker.empty() && attacker != victim;
-        if (kind == LineKind::Damage || by_other) continue;
-        list = WeaponHits::kSuicides;
-      } else if (attacker == player) {
-        list = kind == LineKind::Kill ? WeaponHits::kKills : WeaponHits::kIDamages;
-      } else {
-        continue;
-      }
-      if (log.NormaliseInto(f[9], scratch[2]) != weapon) continue;
-      Add(hits.hits, list, hits.pool.Intern(log.NormaliseInto(f[12], scratch[3])));
-    } catch (const std::exception&) {
-      if (report_error) report_error(LineErrorMessage("PLAYER WEAPON", i, -1, victim, attacker));
-    }
-  }
+  const NameForms& forms = log.Forms();
+  const KeyId player_key = forms.pool().Find(player);
+  const KeyId weapon_key = forms.pool().Find(weapon);
+  if (weapon_key == KeyPool::kNone) return;
+  WeaponScan scan(forms, player_key, weapon_key, hits);
+  ScanEventsAt(log, PositionsOf(log, player_key), scan, report_error);
 }
 
 }  // namespace barvik

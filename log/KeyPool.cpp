@@ -7,16 +7,18 @@
 namespace barvik {
 
 KeyId KeyPool::Intern(std::string_view text) {
-  auto it = exact_.find(text);
-  if (it != exact_.end()) return it->second;
-  KeyId id = static_cast<KeyId>(texts_.size());
-  texts_.emplace_back(text);
-  LowerInto(text, scratch_);
-  auto [folded, inserted] = folded_.try_emplace(scratch_, static_cast<KeyId>(folded_count_));
-  if (inserted) ++folded_count_;
-  folded_of_.push_back(folded->second);
-  exact_.emplace(texts_.back(), id);
+  const size_t before = exact_.size();
+  const KeyId id = exact_.Intern(text);
+  if (exact_.size() != before) {
+    LowerInto(exact_.Text(id), scratch_);
+    folded_of_.push_back(folded_.Intern(scratch_));
+  }
   return id;
+}
+
+KeyId KeyPool::FindFolded(std::string_view text) const {
+  LowerInto(text, scratch_);
+  return folded_.Find(scratch_);
 }
 
 KeyTable CollectKeys(const EventGroup& group, const KeyPool& pool, size_t list_count) {
@@ -34,21 +36,6 @@ KeyTable CollectKeys(const EventGroup& group, const KeyPool& pool, size_t list_c
   }
   table.counts.assign(table.keys.size(), std::vector<int64_t>(group.lists.size(), 0));
   return table;
-}
-
-void CountKeysFolded(const EventGroup& group, const KeyPool& pool, KeyTable& table) {
-  constexpr uint32_t kNone = std::numeric_limits<uint32_t>::max();
-  std::vector<uint32_t> row_of_folded(pool.FoldedCount(), kNone);
-  for (size_t r = 0; r < table.keys.size(); ++r) {
-    uint32_t& row = row_of_folded[pool.FoldedId(table.keys[r])];
-    if (row == kNone) row = static_cast<uint32_t>(r);
-  }
-  for (size_t j = 0; j < group.lists.size(); ++j) {
-    for (KeyId id : group.lists[j]) {
-      uint32_t row = row_of_folded[pool.FoldedId(id)];
-      if (row != kNone) ++table.counts[row][j];
-    }
-  }
 }
 
 void CountKeysExact(const EventGroup& group, const KeyPool& pool, KeyTable& table) {

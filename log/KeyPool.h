@@ -1,15 +1,15 @@
 // KeyPool: the texts that event lists hold, interned. Each distinct text gets an id; texts
 // equal without regard to letter case share a folded id. Event lists store ids, so counting
-// a key's entries compares numbers instead of texts.
+// a key's entries compares numbers instead of texts. Views from Text() stay valid while the
+// pool lives.
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "core/StringHash.h"
+#include "log/TextPool.h"
 
 namespace barvik {
 
@@ -17,20 +17,24 @@ using KeyId = uint32_t;
 
 class KeyPool {
  public:
+  static constexpr KeyId kNone = TextPool::kNone;
+
   KeyId Intern(std::string_view text);
-  std::string_view Text(KeyId id) const { return texts_[id]; }
+  std::string_view Text(KeyId id) const { return exact_.Text(id); }
+  // The id of exactly `text`, or kNone.
+  KeyId Find(std::string_view text) const { return exact_.Find(text); }
   // The same number for every text with the same lower-case form.
   KeyId FoldedId(KeyId id) const { return folded_of_[id]; }
-  size_t size() const { return texts_.size(); }
-  size_t FoldedCount() const { return folded_count_; }
+  // The folded id of any text with the lower-case form of `text`, or kNone.
+  KeyId FindFolded(std::string_view text) const;
+  size_t size() const { return exact_.size(); }
+  size_t FoldedCount() const { return folded_.size(); }
 
  private:
-  std::deque<std::string> texts_;  // by id; a deque keeps the views in the maps valid
-  std::vector<KeyId> folded_of_;   // folded id of each id
-  StringMap<KeyId> exact_;         // text -> id
-  StringMap<KeyId> folded_;        // lower-case text -> folded id
-  size_t folded_count_ = 0;
-  std::string scratch_;
+  TextPool exact_;                // the texts as interned, by id
+  TextPool folded_;               // their lower-case forms, by folded id
+  std::vector<KeyId> folded_of_;  // folded id of each id
+  mutable std::string scratch_;
 };
 
 // A group of event lists: list j feeds the j-th count column of a table. An entry is the id
@@ -50,10 +54,8 @@ struct KeyTable {
 // form (the form met first).
 KeyTable CollectKeys(const EventGroup& group, const KeyPool& pool, size_t list_count);
 
-// Counts of every list of the group. Folded: an entry counts for the key it equals without
-// regard to case (the global tables). Exact: only entries written exactly like the key count
-// (the player detail tables).
-void CountKeysFolded(const EventGroup& group, const KeyPool& pool, KeyTable& table);
+// Counts of every list of the group: only entries written exactly like the key count (the
+// player detail tables).
 void CountKeysExact(const EventGroup& group, const KeyPool& pool, KeyTable& table);
 
 }  // namespace barvik

@@ -1,120 +1,59 @@
 #include "log/LogFile.h"
 
-#include <sys/stat.h>
-#include <cstdio>
 #include <cstring>
-#include <memory>
 
-#include "core/FileError.h"
 #include "core/Text1252.h"
+#include "log/FieldCursor.h"
+#include "log/LineLayout.h"
 
 namespace barvik {
 namespace {
 
-// Walks the ";"-fields of a line's event text, field 1 first. Past the last field every
-// further field reads as empty.
-class FieldCursor {
+// Turns each line into its event as it is read.
+class EventBuilder : public LineSink {
  public:
-  explicit FieldCursor(std::string_view line) : line_(line) {
-    const size_t n = line.size();
-    if (n == 0) return;
-    // Blanks, the time stamp, blanks: never past the last character.
-    while (p_ + 1 < n && line[p_] == ' ') ++p_;
-    while (p_ + 1 < n && line[p_] != ' ') ++p_;
-    while (p_ + 1 < n && line[p_] == ' ') ++p_;
-  }
-
-  std::string_view Next() {
-    const size_t n = line_.size();
-    size_t start = p_;
-    if (start >= n) {
-      ++p_;
-      return {};
-    }
-    const void* semicolon = std::memchr(line_.data() + start, ';', n - start);
-    size_t end =
-        semicolon ? static_cast<size_t>(static_cast<const char*>(semicolon) - line_.data()) : n;
-    p_ = end + 1;
-    if (start >= end) return {};
-    return line_.substr(start, end - start);
-  }
+  explicit EventBuilder(EventStore& store) : store_(store) {}
+  void Line(std::string_view line) override { store_.AddLine(line); }
 
  private:
-  std::string_view line_;
-  size_t p_ = 0;
+  EventStore& store_;
 };
 
 }  // namespace
 
-LogFile::LogFile(const std::string& file_name) {
-  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(file_name.c_str(), "rb"), &std::fclose);
-  struct stat info {};
-  if (!file || fstat(fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) {
-    throw FileError::CannotOpen(file_name);
-  }
-  // Read in one piece where the size is known, then on to the end whatever the size said: a
-  // log still being written may have grown.
-  size_t have = 0;
-  if (S_ISREG(info.st_mode) && info.st_size > 0) {
-    buffer_.resize(static_cast<size_t>(info.st_size));
-    have = std::fread(buffer_.data(), 1, buffer_.size(), file.get());
-    buffer_.resize(have);
-  }
-  char chunk[1 << 16];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) buffer_.append(chunk, got);
-  if (std::ferror(file.get())) throw FileError::CannotOpen(file_name);
-  IndexLines();
+LogFile::LogFile(const std::string& file_name) : LogFile(std::vector<std::string>{file_name}) {}
+
+LogFile::LogFile(const std::vector<std::string>& files, const ReadProgress& progress) {
+  EventBuilder builder(events_);
+  ReadLogFiles(files, builder, progress);
+  events_.Finish();
 }
 
-LogFile LogFile::FromText(std::string text) {
+LogFile::~LogFile() = default;
+
+LogFile LogFile::FromText(std::string_view text) { return FromTexts({std::string(text)}); }
+
+LogFile LogFile::FromTexts(const std::vector<std::string>& texts) {
   LogFile log;
-  log.buffer_ = std::move(text);
-  log.IndexLines();
+  EventBuilder builder(log.events_);
+  for (const std::string& text : texts) {
+    LineSplitter splitter;
+    splitter.Feed(text.data(), text.size(), builder);
+    splitter.Finish(builder);
+  }
+  log.events_.Finish();
   return log;
 }
 
-void LogFile::IndexLines() {
-  // A line ends at CR, LF or CR LF. A run of NUL bytes (a crashed server's hole in its log)
-  // ends a line as a LF would, and loading goes on after it.
-  const char* data = buffer_.data();
-  const size_t n = buffer_.size();
-  lines_.clear();
-  lines_.reserve(n / 64 + 1);
-  size_t start = 0;
-  size_t pos = 0;
-  auto skip_nul_run = [&] {
-    while (pos < n && data[pos] == '\0') ++pos;
-  };
-  while (pos < n) {
-    // The next terminator: the first LF, CR or NUL from pos on.
-    const char* lf = static_cast<const char*>(std::memchr(data + pos, '\n', n - pos));
-    size_t end = lf ? static_cast<size_t>(lf - data) : n;
-    if (const void* cr = std::memchr(data + pos, '\r', end - pos)) {
-      end = static_cast<size_t>(static_cast<const char*>(cr) - data);
-    }
-    if (const void* nul = std::memchr(data + pos, '\0', end - pos)) {
-      end = static_cast<size_t>(static_cast<const char*>(nul) - data);
-    }
-    if (end == n) break;
-    pos = end;
-    char c = data[pos];
-    lines_.emplace_back(start, pos - start);
-    if (c == '\n') {
-      ++pos;
-    } else if (c == '\0') {
-      skip_nul_run();
-    } else {
-      ++pos;
-      if (pos < n && data[pos] == '\n') {
-        ++pos;
-      } else if (pos < n && data[pos] == '\0') {
-        skip_nul_run();
-      }
-    }
-    start = pos;
-  }
-  if (start < n) lines_.emplace_back(start, n - start);
+const NameForms& LogFile::Forms() const {
+  auto& forms = forms_[(IgnoreCase ? 1 : 0) + (IgnoreColors ? 2 : 0)];
+  if (!forms) forms = std::make_unique<NameForms>(events_, IgnoreCase, IgnoreColors);
+  return *forms;
+}
+
+const PlayerIndex& LogFile::Index() const {
+  if (!index_) index_ = std::make_unique<PlayerIndex>(events_);
+  return *index_;
 }
 
 std::string_view LogFile::GetField(std::string_view line, int n) {
@@ -169,16 +108,19 @@ LineKind LogFile::KindOfField1(std::string_view f) {
   return LineKind::Other;
 }
 
-LineKind LogFile::GetLineKind(std::string_view line) { return KindOfField1(GetField(line, 1)); }
+LineKind LogFile::GetLineKind(std::string_view line) {
+  return KindOfField1(GetField(line, layout::kKindField));
+}
 
-std::string_view LogFile::NormaliseInto(std::string_view text, std::string& scratch) const {
-  if (!IgnoreCase && !IgnoreColors) return text;
-  if (IgnoreCase) {
+std::string_view LogFile::NormaliseText(std::string_view text, bool ignore_case, bool ignore_colors,
+                                        std::string& scratch) {
+  if (!ignore_case && !ignore_colors) return text;
+  if (ignore_case) {
     LowerInto(text, scratch);
   } else {
     scratch.assign(text);
   }
-  if (IgnoreColors && std::memchr(scratch.data(), '^', scratch.size()) != nullptr) {
+  if (ignore_colors && std::memchr(scratch.data(), '^', scratch.size()) != nullptr) {
     // Deleting the first "^" and the character after it, again and again, leaves the same
     // text as one left-to-right pass that drops every "^" with its follower.
     size_t out = 0;
@@ -200,38 +142,40 @@ std::string LogFile::NormaliseName(std::string_view text) const {
 }
 
 std::string LogFile::ReadLineName(std::string_view line) const {
-  return NormaliseName(GetField(line, 4));
+  return NormaliseName(GetField(line, layout::kNameLineName));
 }
 
 std::pair<std::string, std::string> LogFile::ReadPickUp(std::string_view line) const {
-  std::string_view f[5];
-  GetFields(line, 5, f);
-  return {NormaliseName(f[3]), NormaliseName(f[4])};
+  std::string_view f[layout::kPickUpWeapon];
+  GetFields(line, layout::kPickUpWeapon, f);
+  return {NormaliseName(f[layout::kPickUpName - 1]), NormaliseName(f[layout::kPickUpWeapon - 1])};
 }
 
 Hit LogFile::ReadHit(std::string_view line) const {
-  std::string_view f[13];
-  GetFields(line, 13, f);
-  return Hit{NormaliseName(f[4]), NormaliseName(f[8]), NormaliseName(f[9]), NormaliseName(f[12])};
+  using namespace layout;
+  std::string_view f[kHitFieldCount];
+  GetFields(line, kHitFieldCount, f);
+  return Hit{NormaliseName(f[kHitVictim - 1]), NormaliseName(f[kHitAttacker - 1]),
+             NormaliseName(f[kHitWeapon - 1]), NormaliseName(f[kHitLocation - 1])};
 }
 
 std::string LogFile::ReadItem(std::string_view line) const {
-  return NormaliseName(GetField(line, 4));
+  return NormaliseName(GetField(line, layout::kNameLineName));
 }
 
 std::string LogFile::ReadAction(std::string_view line) const {
-  return NormaliseName(GetField(line, 5));
+  return NormaliseName(GetField(line, layout::kActionName));
 }
 
 void LogFile::ReadTeamResult(std::string_view line, std::vector<std::string>& out) const {
   FieldCursor cursor(line);
-  for (int i = 0; i < 3; ++i) cursor.Next();
+  for (int i = 1; i < layout::kTeamFirstName; ++i) cursor.Next();
   std::string scratch;
   for (;;) {
     std::string_view name = NormaliseInto(cursor.Next(), scratch);
     if (name.empty()) return;
     out.emplace_back(name);
-    cursor.Next();
+    for (int i = 1; i < layout::kTeamNameStep; ++i) cursor.Next();
   }
 }
 
@@ -245,10 +189,10 @@ std::string_view GameInitValue(std::string_view field1, std::string_view key) {
 }
 
 GameInitValues LogFile::ReadGameInit(std::string_view line) {
-  std::string_view field1 = GetField(line, 1);
-  return GameInitValues{std::string(GameInitValue(field1, "\\mapname\\")),
-                        std::string(GameInitValue(field1, "\\g_gametype\\")),
-                        std::string(GameInitValue(field1, "\\sv_hostname\\"))};
+  std::string_view field1 = GetField(line, layout::kKindField);
+  return GameInitValues{std::string(GameInitValue(field1, layout::kMapKey)),
+                        std::string(GameInitValue(field1, layout::kGameTypeKey)),
+                        std::string(GameInitValue(field1, layout::kHostNameKey))};
 }
 
 }  // namespace barvik

@@ -1,36 +1,28 @@
-// LogFile: one loaded server log. The whole file is held in one buffer; the lines are views
-// into it, indexed once at load time, and stay valid while the LogFile lives. Every pass over
-// the log reads its lines through the accessors here, which split a line into ";"-fields
-// after its time stamp and normalise names according to the two name flags.
+// LogFile: one loaded server log, or several read in order as one. The lines are read once,
+// streaming, into compact events (EventStore) and are not kept; every pass over the log reads
+// those events. The name options are applied to the interned texts through NameForms, one
+// per option state, so a pass sees names exactly as the accessors below would return them
+// from the line.
 //
-// Bad input never fails: a line of any other form is of kind Other, and a missing field
-// reads as the empty text. Only a file that cannot be read raises FileError.
+// The static accessors split a single line into ";"-fields after its time stamp and read the
+// values of each line kind; the event builder uses them. Bad input never fails: a line of
+// any other form is of kind Other, and a missing field reads as the empty text. Only a file
+// that cannot be read raises FileError.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-namespace barvik {
+#include "log/EventStore.h"
+#include "log/LineKind.h"
+#include "log/LogSource.h"
 
-enum class LineKind {
-  GameInit = 0,
-  Other = 1,
-  Join = 2,
-  Quit = 3,
-  Say = 4,
-  SayTeam = 5,
-  WeaponPickUp = 6,
-  Damage = 7,
-  Kill = 8,
-  Item = 9,
-  Action = 10,
-  Win = 11,
-  Loss = 12,
-};
+namespace barvik {
 
 struct Hit {
   std::string victim;
@@ -47,21 +39,29 @@ struct GameInitValues {
 
 class LogFile {
  public:
-  // Loads the file; throws FileError("Cannot open file <name>") when it cannot be read.
+  // Reads the file; throws FileError("Cannot open file <name>") when it cannot be read, and
+  // "Cannot read file <name>: ..." when its compressed data is damaged.
   explicit LogFile(const std::string& file_name);
+  // Reads the files in order as one log, each ending its last line.
+  explicit LogFile(const std::vector<std::string>& files, const ReadProgress& progress = {});
 
-  // A log made from text in memory (tests, benchmarks, the fuzzer).
-  static LogFile FromText(std::string text);
+  // A log made from text in memory (tests, benchmarks, the fuzzer); several texts are read
+  // as several files.
+  static LogFile FromText(std::string_view text);
+  static LogFile FromTexts(const std::vector<std::string>& texts);
 
   LogFile(LogFile&&) = default;
   LogFile& operator=(LogFile&&) = default;
   LogFile(const LogFile&) = delete;
   LogFile& operator=(const LogFile&) = delete;
+  ~LogFile();
 
-  size_t LineCount() const { return lines_.size(); }
-  std::string_view Line(size_t index) const {
-    return std::string_view(buffer_.data() + lines_[index].first, lines_[index].second);
-  }
+  size_t LineCount() const { return static_cast<size_t>(events_.LineCount()); }
+  const EventStore& events() const { return events_; }
+  // The keys of the current IgnoreCase / IgnoreColors state (computed on first use).
+  const NameForms& Forms() const;
+  // Where each raw name occurs (built on first use).
+  const PlayerIndex& Index() const;
 
   // Field n (from 1) of a line: the text between the (n-1)-th and n-th ";" of the event text
   // that follows the time stamp. Not normalised; empty when absent.
@@ -78,7 +78,11 @@ class LogFile {
   std::string NormaliseName(std::string_view text) const;
   // The same without a copy where nothing changes: returns `text` itself or a view into
   // `scratch`, valid until `scratch` is next used.
-  std::string_view NormaliseInto(std::string_view text, std::string& scratch) const;
+  std::string_view NormaliseInto(std::string_view text, std::string& scratch) const {
+    return NormaliseText(text, IgnoreCase, IgnoreColors, scratch);
+  }
+  static std::string_view NormaliseText(std::string_view text, bool ignore_case, bool ignore_colors,
+                                        std::string& scratch);
 
   std::string ReadLineName(std::string_view line) const;                            // field 4
   std::pair<std::string, std::string> ReadPickUp(std::string_view line) const;      // 4, 5
@@ -95,10 +99,10 @@ class LogFile {
 
  private:
   LogFile() = default;
-  void IndexLines();
 
-  std::string buffer_;                            // the file's bytes
-  std::vector<std::pair<size_t, size_t>> lines_;  // offset and length of each line
+  EventStore events_;
+  mutable std::array<std::unique_ptr<NameForms>, 4> forms_;  // by option state
+  mutable std::unique_ptr<PlayerIndex> index_;
 };
 
 // One of the three values of a game-initialisation field 1: the text after `key` up to the

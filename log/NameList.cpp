@@ -1,50 +1,51 @@
 #include "log/NameList.h"
 
-#include "core/Text1252.h"
 #include "log/LogFile.h"
 
 namespace barvik {
 
 int NameList::Find(std::string_view name) const {
-  if (auto exact = exact_.find(name); exact != exact_.end()) return exact->second;
-  LowerInto(name, scratch_);
-  auto it = index_.find(std::string_view(scratch_));
-  return it == index_.end() ? -1 : it->second;
+  const KeyId folded = pool_->FindFolded(name);
+  return folded < row_of_folded_.size() ? row_of_folded_[folded] : -1;
 }
 
-int NameList::Add(std::string_view name) {
-  if (name.empty()) return -1;
-  LowerInto(name, scratch_);
-  auto [it, inserted] = index_.try_emplace(scratch_, static_cast<int>(names_.size()));
-  if (inserted) {
-    names_.emplace_back(name);
-    exact_.emplace(names_.back(), it->second);
+int NameList::AddKey(KeyId key) {
+  if (pool_->Text(key).empty()) return -1;
+  const KeyId folded = pool_->FoldedId(key);
+  if (folded >= row_of_folded_.size()) row_of_folded_.resize(pool_->FoldedCount(), -1);
+  int32_t& row = row_of_folded_[folded];
+  if (row < 0) {
+    row = static_cast<int32_t>(keys_.size());
+    keys_.push_back(key);
   }
-  return it->second;
+  return row;
+}
+
+std::vector<std::string> NameList::Names() const {
+  std::vector<std::string> names;
+  names.reserve(keys_.size());
+  for (KeyId key : keys_) names.emplace_back(pool_->Text(key));
+  return names;
 }
 
 NameList BuildNameList(const LogFile& log) {
-  NameList names;
-  std::string scratch;
-  std::string_view fields[13];
-  for (size_t i = 0; i < log.LineCount(); ++i) {
-    std::string_view line = log.Line(i);
-    std::string_view field1 = LogFile::GetField(line, 1);
-    switch (LogFile::KindOfField1(field1)) {
+  const NameForms& forms = log.Forms();
+  NameList names(forms.shared_pool());
+  log.events().ForEach([&](const EventView& e) {
+    switch (e.kind) {
       case LineKind::Join:
       case LineKind::Quit:
       case LineKind::Say:
-        names.Add(log.NormaliseInto(LogFile::GetField(line, 4), scratch));
+        names.AddKey(forms.Name(e.ids[0]));
         break;
       case LineKind::Kill:
-        LogFile::GetFields(line, 9, fields);
-        names.Add(log.NormaliseInto(fields[4], scratch));
-        names.Add(log.NormaliseInto(fields[8], scratch));
+        names.AddKey(forms.Name(e.ids[0]));  // victim
+        names.AddKey(forms.Name(e.ids[1]));  // attacker
         break;
       default:
         break;
     }
-  }
+  });
   return names;
 }
 

@@ -1,13 +1,14 @@
-// NameList: the distinct player names of a log in order of first appearance. Names are
-// compared without regard to letter case (Windows-1252 folding), whatever the name options
-// say; a lookup returns the first-met form's position.
+// NameList: the distinct player names of a log in order of first appearance, as keys of the
+// log's NameForms. Names are compared without regard to letter case (Windows-1252 folding),
+// whatever the name options say; a lookup returns the first-met form's position.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "core/StringHash.h"
+#include "log/KeyPool.h"
 
 namespace barvik {
 
@@ -15,22 +16,29 @@ class LogFile;
 
 class NameList {
  public:
-  // Position of the entry equal to `name` ignoring case, or -1.
+  NameList() : NameList(std::make_shared<KeyPool>()) {}
+  explicit NameList(std::shared_ptr<const KeyPool> pool) : pool_(std::move(pool)) {}
+
+  // Position of the entry equal to the key's text ignoring case, or -1.
+  int FindKey(KeyId key) const {
+    const KeyId folded = pool_->FoldedId(key);
+    return folded < row_of_folded_.size() ? row_of_folded_[folded] : -1;
+  }
+  // The same for any text.
   int Find(std::string_view name) const;
 
-  // Appends `name` unless an equal entry exists; returns its position. Empty names are
+  // Appends the key unless an equal entry exists; returns its position. The empty text is
   // never appended (returns -1).
-  int Add(std::string_view name);
+  int AddKey(KeyId key);
 
-  size_t size() const { return names_.size(); }
-  const std::string& operator[](size_t i) const { return names_[i]; }
-  const std::vector<std::string>& Names() const { return names_; }
+  size_t size() const { return keys_.size(); }
+  std::string_view operator[](size_t i) const { return pool_->Text(keys_[i]); }
+  std::vector<std::string> Names() const;
 
  private:
-  std::vector<std::string> names_;  // first-met forms
-  StringMap<int> index_;            // lower-case form -> position
-  StringMap<int> exact_;            // first-met form -> position: most lookups need no folding
-  mutable std::string scratch_;     // lower-case form of the name being looked up
+  std::shared_ptr<const KeyPool> pool_;
+  std::vector<KeyId> keys_;             // first-met forms
+  std::vector<int32_t> row_of_folded_;  // folded id -> position, -1 when absent
 };
 
 // The names of the Join, Quit, Say and Kill lines (victim before attacker), normalised.

@@ -1,143 +1,153 @@
 #include "log/Statistics.h"
 
+#include <algorithm>
 #include <string>
 
 #include "core/NumberFormat.h"
+#include "log/EventScan.h"
 #include "log/LogFile.h"
 
 namespace barvik {
 
-void CountPlayerStatistics(LogFile& log, const NameList& names, PlayerCounters& counters,
-                           EventLists& events, const LineErrorReporter& report_error) {
-  KeyPool& pool = events.pool;
-  KeyId current_map = pool.Intern(kNotDefined);
-  KeyId current_game_type = current_map;
-  int64_t last_lookup = -1;
-  std::string scratch[4];
-  std::string_view f[13];
-  std::vector<std::string> team;
+namespace {
 
-  auto lookup = [&](std::string_view name) {
-    int r = names.Find(name);
-    last_lookup = r;
-    return r;
-  };
-  auto append = [](EventGroup& group, size_t list, KeyId key) { group.lists[list].push_back(key); };
+// The statistics pass as a handler of the event walk.
+class StatisticsPass {
+ public:
+  StatisticsPass(LogFile& log, const NameList& names, PlayerCounters& counters, EventLists& events)
+      : log_(log),
+        forms_(log.Forms()),
+        pool_(forms_.pool()),
+        names_(names),
+        counters_(counters),
+        events_(events) {}
 
-  for (size_t i = 0; i < log.LineCount(); ++i) {
-    std::string_view first;
-    std::string_view second;
-    try {
-      std::string_view line = log.Line(i);
-      LogFile::GetFields(line, 13, f);
-      switch (LogFile::KindOfField1(f[0])) {
-        case LineKind::GameInit: {
-          std::string_view field1 = f[0];
-          current_map = pool.Intern(GameInitValue(field1, "\\mapname\\"));
-          current_game_type = pool.Intern(GameInitValue(field1, "\\g_gametype\\"));
-          log.HostName = std::string(GameInitValue(field1, "\\sv_hostname\\"));
-          ++log.TurnCount;
-          break;
+  void operator()(const EventView& e, const ScanState& state) {
+    first_ = second_ = NameForms::kEmpty;
+    const uint32_t* ids = e.ids;
+    switch (e.kind) {
+      case LineKind::GameInit:
+        log_.HostName = std::string(log_.events().settings().Text(state.host));
+        ++log_.TurnCount;
+        break;
+      case LineKind::Join:
+        Count(forms_.Name(ids[0]), kJoins);
+        break;
+      case LineKind::Quit:
+        Count(forms_.Name(ids[0]), kQuits);
+        break;
+      case LineKind::Say:
+        Count(forms_.Name(ids[0]), kSay);
+        break;
+      case LineKind::SayTeam:
+        Count(forms_.Name(ids[0]), kSayTeam);
+        break;
+      case LineKind::Item:
+        Count(forms_.Name(ids[0]), kItems);
+        break;
+      case LineKind::WeaponPickUp:
+        // The weapon counts whether or not the player is listed.
+        Append(events_.weapons, EventLists::kWeaponPickUp, forms_.Name(ids[1]));
+        Count(forms_.Name(ids[0]), kWeaponPickUps);
+        break;
+      case LineKind::Action:
+        Count(forms_.Name(ids[0]), kBelTicks);
+        Append(events_.maps, EventLists::kMapBelTicks, state.map);
+        break;
+      case LineKind::Damage:
+      case LineKind::Kill:
+        Hit(e.kind == LineKind::Kill, ids, state);
+        break;
+      case LineKind::Win:
+      case LineKind::Loss: {
+        const Counter c = e.kind == LineKind::Win ? kWins : kLoses;
+        for (uint32_t i = 0; i < e.count; ++i) {
+          const KeyId name = forms_.Name(ids[i]);
+          if (name == NameForms::kEmpty) break;  // normalising emptied it: the list ends
+          const int r = Lookup(name);
+          if (r >= 0) ++counters_.rows[static_cast<size_t>(r)][c];
         }
-        case LineKind::Join:
-        case LineKind::Quit:
-        case LineKind::Say:
-        case LineKind::SayTeam: {
-          Counter c = kJoins;
-          switch (LogFile::KindOfField1(f[0])) {
-            case LineKind::Quit:
-              c = kQuits;
-              break;
-            case LineKind::Say:
-              c = kSay;
-              break;
-            case LineKind::SayTeam:
-              c = kSayTeam;
-              break;
-            default:
-              break;
-          }
-          first = log.NormaliseInto(f[3], scratch[0]);
-          int r = lookup(first);
-          if (r >= 0) ++counters.rows[static_cast<size_t>(r)][c];
-          break;
-        }
-        case LineKind::WeaponPickUp: {
-          first = log.NormaliseInto(f[3], scratch[0]);
-          std::string_view weapon = log.NormaliseInto(f[4], scratch[1]);
-          append(events.weapons, EventLists::kWeaponPickUp, pool.Intern(weapon));
-          int r = lookup(first);
-          if (r >= 0) ++counters.rows[static_cast<size_t>(r)][kWeaponPickUps];
-          break;
-        }
-        case LineKind::Damage:
-        case LineKind::Kill: {
-          const bool kill = f[0][0] == 'K';
-          first = log.NormaliseInto(f[4], scratch[0]);
-          second = log.NormaliseInto(f[8], scratch[1]);
-          std::string_view weapon = log.NormaliseInto(f[9], scratch[2]);
-          std::string_view location = log.NormaliseInto(f[12], scratch[3]);
-          const bool by_other = !second.empty() && second != first;
-          int v = lookup(first);
-          if (v >= 0) {
-            CounterRow& row = counters.rows[static_cast<size_t>(v)];
-            if (kill) {
-              ++row[by_other ? kDeads : kSuicides];
-              size_t list_m = by_other ? EventLists::kMapKills : EventLists::kMapSuicides;
-              size_t list_w = by_other ? EventLists::kWeaponKills : EventLists::kWeaponSuicides;
-              size_t list_l = by_other ? EventLists::kLocationKills : EventLists::kLocationSuicides;
-              size_t list_g = by_other ? EventLists::kGameTypeKills : EventLists::kGameTypeSuicides;
-              append(events.maps, list_m, current_map);
-              append(events.weapons, list_w, pool.Intern(weapon));
-              append(events.locations, list_l, pool.Intern(location));
-              append(events.game_types, list_g, current_game_type);
-            } else if (by_other) {
-              ++row[kDamages];
-              append(events.maps, EventLists::kMapDamages, current_map);
-              append(events.weapons, EventLists::kWeaponDamages, pool.Intern(weapon));
-              append(events.locations, EventLists::kLocationDamages, pool.Intern(location));
-              append(events.game_types, EventLists::kGameTypeDamages, current_game_type);
-            } else {
-              ++row[kSelfDamages];
-            }
-          }
-          int a = lookup(second);
-          if (a >= 0 && second != first) {
-            ++counters.rows[static_cast<size_t>(a)][kill ? kKills : kIDamages];
-          }
-          break;
-        }
-        case LineKind::Item: {
-          first = log.NormaliseInto(f[3], scratch[0]);
-          int r = lookup(first);
-          if (r >= 0) ++counters.rows[static_cast<size_t>(r)][kItems];
-          break;
-        }
-        case LineKind::Action: {
-          first = log.NormaliseInto(f[4], scratch[0]);
-          int r = lookup(first);
-          if (r >= 0) ++counters.rows[static_cast<size_t>(r)][kBelTicks];
-          append(events.maps, EventLists::kMapBelTicks, current_map);
-          break;
-        }
-        case LineKind::Win:
-        case LineKind::Loss: {
-          Counter c = f[0][0] == 'W' ? kWins : kLoses;
-          team.clear();
-          log.ReadTeamResult(line, team);
-          for (const std::string& name : team) {
-            int r = lookup(name);
-            if (r >= 0) ++counters.rows[static_cast<size_t>(r)][c];
-          }
-          break;
-        }
-        case LineKind::Other:
-          break;
+        break;
       }
-    } catch (const std::exception&) {
-      if (report_error) report_error(LineErrorMessage("NAMES", i, last_lookup, first, second));
+      case LineKind::Other:
+        break;
     }
   }
+
+  std::string ErrorMessage(uint64_t line) const {
+    const KeyPool& pool = forms_.pool();
+    return LineErrorMessage("NAMES", line, last_lookup_, pool.Text(first_), pool.Text(second_));
+  }
+
+ private:
+  int Lookup(KeyId name) {
+    const int r = names_.FindKey(name);
+    last_lookup_ = r;
+    return r;
+  }
+  void Count(KeyId name, Counter c) {
+    first_ = name;
+    const int r = Lookup(name);
+    if (r >= 0) ++counters_.rows[static_cast<size_t>(r)][c];
+  }
+  void Append(CountedGroup& group, size_t list, KeyId key) {
+    group.Add(list, key, pool_.FoldedId(key));
+  }
+
+  void Hit(bool kill, const uint32_t* ids, const ScanState& state) {
+    first_ = forms_.Name(ids[0]);   // victim
+    second_ = forms_.Name(ids[1]);  // attacker
+    const KeyId weapon = forms_.Name(ids[2]);
+    const KeyId location = forms_.Name(ids[3]);
+    const bool by_other = second_ != NameForms::kEmpty && second_ != first_;
+    const int v = Lookup(first_);
+    if (v >= 0) {
+      CounterRow& row = counters_.rows[static_cast<size_t>(v)];
+      if (kill) {
+        ++row[by_other ? kDeads : kSuicides];
+        Append(events_.maps, by_other ? EventLists::kMapKills : EventLists::kMapSuicides,
+               state.map);
+        Append(events_.weapons, by_other ? EventLists::kWeaponKills : EventLists::kWeaponSuicides,
+               weapon);
+        Append(events_.locations,
+               by_other ? EventLists::kLocationKills : EventLists::kLocationSuicides, location);
+        Append(events_.game_types,
+               by_other ? EventLists::kGameTypeKills : EventLists::kGameTypeSuicides,
+               state.game_type);
+      } else if (by_other) {
+        ++row[kDamages];
+        Append(events_.maps, EventLists::kMapDamages, state.map);
+        Append(events_.weapons, EventLists::kWeaponDamages, weapon);
+        Append(events_.locations, EventLists::kLocationDamages, location);
+        Append(events_.game_types, EventLists::kGameTypeDamages, state.game_type);
+      } else {
+        ++row[kSelfDamages];
+      }
+    }
+    const int a = Lookup(second_);
+    if (a >= 0 && second_ != first_) {
+      ++counters_.rows[static_cast<size_t>(a)][kill ? kKills : kIDamages];
+    }
+  }
+
+  LogFile& log_;
+  const NameForms& forms_;
+  const KeyPool& pool_;
+  const NameList& names_;
+  PlayerCounters& counters_;
+  EventLists& events_;
+  int64_t last_lookup_ = -1;
+  KeyId first_ = NameForms::kEmpty;
+  KeyId second_ = NameForms::kEmpty;
+};
+
+}  // namespace
+
+void CountPlayerStatistics(LogFile& log, const NameList& names, PlayerCounters& counters,
+                           EventLists& events, const LineErrorReporter& report_error) {
+  events.pool = log.Forms().shared_pool();
+  StatisticsPass pass(log, names, counters, events);
+  ScanEvents(log, pass, report_error);
 }
 
 void AddTotals(PlayerCounters& counters) {
@@ -163,13 +173,49 @@ void FillPlayersTable(ReportList& list, const NameList& names, const PlayerCount
   ApplyFirstRowsRule(list);
 }
 
-void FillGlobalTable(ReportList& list, const EventGroup& group, const KeyPool& pool,
+void CountedGroup::Add(size_t list, KeyId key, KeyId folded) {
+  auto [it, inserted] = slot_.try_emplace(folded, cells_.size());
+  if (inserted) cells_.resize(cells_.size() + lists_);
+  Cell& cell = cells_[it->second + list];
+  if (cell.count++ == 0) {
+    cell.first_seq = next_seq_[list];
+    cell.form = key;
+  }
+  ++next_seq_[list];
+}
+
+std::vector<CountedGroup::Row> CountedGroup::Rows() const {
+  struct Order {
+    size_t list;
+    uint64_t seq;
+    size_t slot;
+  };
+  std::vector<Order> order;
+  order.reserve(slot_.size());
+  for (size_t slot = 0; slot < cells_.size(); slot += lists_) {
+    size_t j = 0;
+    while (cells_[slot + j].count == 0) ++j;  // every slot has an entry in some list
+    order.push_back({j, cells_[slot + j].first_seq, slot});
+  }
+  std::sort(order.begin(), order.end(), [](const Order& a, const Order& b) {
+    return a.list != b.list ? a.list < b.list : a.seq < b.seq;
+  });
+  std::vector<Row> rows;
+  rows.reserve(order.size());
+  for (const Order& o : order) {
+    Row row{cells_[o.slot + o.list].form, std::vector<int64_t>(lists_)};
+    for (size_t j = 0; j < lists_; ++j) row.counts[j] = cells_[o.slot + j].count;
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+void FillGlobalTable(ReportList& list, const CountedGroup& group, const KeyPool& pool,
                      const std::vector<TableCell>& layout, char decimal_separator) {
-  KeyTable table = CollectKeys(group, pool, group.lists.size());
-  CountKeysFolded(group, pool, table);
-  std::vector<int64_t> totals(group.lists.size(), 0);
-  for (const auto& counts : table.counts) {
-    for (size_t j = 0; j < counts.size(); ++j) totals[j] += counts[j];
+  const std::vector<CountedGroup::Row> rows = group.Rows();
+  std::vector<int64_t> totals(group.ListCount(), 0);
+  for (const auto& row : rows) {
+    for (size_t j = 0; j < row.counts.size(); ++j) totals[j] += row.counts[j];
   }
   auto add_row = [&](std::string caption, const std::vector<int64_t>& counts) {
     Row row;
@@ -181,9 +227,7 @@ void FillGlobalTable(ReportList& list, const EventGroup& group, const KeyPool& p
     }
     list.rows.push_back(std::move(row));
   };
-  for (size_t r = 0; r < table.keys.size(); ++r) {
-    add_row(std::string(pool.Text(table.keys[r])), table.counts[r]);
-  }
+  for (const auto& row : rows) add_row(std::string(pool.Text(row.key)), row.counts);
   add_row(std::string(kTotalRowCaption), totals);
   ApplyFirstRowsRule(list);
 }

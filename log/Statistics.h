@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "core/LineError.h"
@@ -44,6 +46,35 @@ struct PlayerCounters {
   std::vector<CounterRow> rows;
 };
 
+// A group of event lists kept as what the global tables need of them: for each key (folded:
+// texts equal without regard to case are one key) its number of entries in each list, and
+// where it was first met in each list, with the form met there. The table comes out as from
+// the lists themselves: keys in first-met order list by list, captioned with the first form.
+class CountedGroup {
+ public:
+  explicit CountedGroup(size_t lists) : lists_(lists), next_seq_(lists, 0) {}
+  void Add(size_t list, KeyId key, KeyId folded);
+  size_t ListCount() const { return lists_; }
+
+  struct Row {
+    KeyId key;                    // the form met first
+    std::vector<int64_t> counts;  // by list
+  };
+  // The keys in first-met order, list by list.
+  std::vector<Row> Rows() const;
+
+ private:
+  struct Cell {
+    int64_t count = 0;
+    uint64_t first_seq = 0;  // position of the first entry in its list
+    KeyId form = 0;          // that entry's text
+  };
+  size_t lists_;
+  std::vector<uint64_t> next_seq_;          // entries so far, by list
+  std::unordered_map<KeyId, size_t> slot_;  // folded key -> first cell of its slot
+  std::vector<Cell> cells_;                 // lists_ cells per slot
+};
+
 // The four groups; list order as in the global tables' count columns.
 struct EventLists {
   enum MapList { kMapKills, kMapSuicides, kMapDamages, kMapBelTicks };
@@ -51,11 +82,11 @@ struct EventLists {
   enum LocationList { kLocationKills, kLocationDamages, kLocationSuicides };
   enum GameTypeList { kGameTypeKills, kGameTypeSuicides, kGameTypeDamages };
 
-  KeyPool pool;
-  EventGroup maps{4};
-  EventGroup weapons{4};
-  EventGroup locations{3};
-  EventGroup game_types{3};
+  std::shared_ptr<KeyPool> pool;  // the log's keys, set by the pass
+  CountedGroup maps{4};
+  CountedGroup weapons{4};
+  CountedGroup locations{3};
+  CountedGroup game_types{3};
 };
 
 // The map and game type of events before the first game-initialisation line.
@@ -82,7 +113,7 @@ struct TableCell {
 
 // One row per key (first-met order), the total row last, then the first-rows rule. Counts
 // are folded (case-insensitive), so case variants of a key count in one row.
-void FillGlobalTable(ReportList& list, const EventGroup& group, const KeyPool& pool,
+void FillGlobalTable(ReportList& list, const CountedGroup& group, const KeyPool& pool,
                      const std::vector<TableCell>& layout, char decimal_separator);
 
 // When the second row is the total row, the first row moves to the end.

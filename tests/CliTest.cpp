@@ -91,9 +91,11 @@ TEST(CliTest, BadInvocationsExitWithTwoAndOneLine) {
     std::vector<std::string> args;
     std::string message;
   } cases[] = {
-      {{"tables"}, "barvik-cli: 'tables' takes LOG (got 0 arguments); see 'barvik-cli --help'\n"},
-      {{"tables", "a", "b"},
-       "barvik-cli: 'tables' takes LOG (got 2 arguments); see 'barvik-cli --help'\n"},
+      {{"tables"},
+       "barvik-cli: 'tables' takes LOG... (got 0 arguments); see 'barvik-cli --help'\n"},
+      {{"player", log.path()},
+       "barvik-cli: 'player' takes LOG... NAME (got 1 arguments); see 'barvik-cli --help'\n"},
+      {{"tables", log.path(), "/no/b.log"}, "barvik-cli: no such log file: /no/b.log\n"},
       {{"tabels", "x"},
        "barvik-cli: unknown command 'tabels' (did you mean 'tables'?); see 'barvik-cli --help'\n"},
       {{"tables", "--keep-color", log.path()},
@@ -104,7 +106,7 @@ TEST(CliTest, BadInvocationsExitWithTwoAndOneLine) {
       {{"player", log.path(), "Al", "--weapon"},
        "barvik-cli: option '--weapon' needs a value; see 'barvik-cli --help'\n"},
       {{"tables", "/no/such.log"}, "barvik-cli: no such log file: /no/such.log\n"},
-      {{"tables", "/"}, "barvik-cli: no such log file: /\n"},
+      {{"tables", "/proc/self"}, "barvik-cli: Cannot open file /proc/self: no rotated log in it\n"},
   };
   for (const Case& c : cases) {
     Result r = RunTool(c.args);

@@ -10,11 +10,25 @@
 namespace barvik {
 namespace {
 
-std::vector<std::string> Lines(std::string text) {
-  LogFile log = LogFile::FromText(std::move(text));
+// Collects the lines a reader gives.
+struct LineList : LineSink {
+  void Line(std::string_view line) override { lines.emplace_back(line); }
   std::vector<std::string> lines;
-  for (size_t i = 0; i < log.LineCount(); ++i) lines.emplace_back(log.Line(i));
-  return lines;
+};
+
+// The lines of `text` read as one file; also fed a byte at a time, which must split alike.
+std::vector<std::string> Lines(const std::string& text) {
+  LineList whole;
+  LineList bytewise;
+  LineSplitter a;
+  a.Feed(text.data(), text.size(), whole);
+  a.Finish(whole);
+  LineSplitter b;
+  for (char c : text) b.Feed(&c, 1, bytewise);
+  b.Finish(bytewise);
+  EXPECT_EQ(whole.lines, bytewise.lines) << "split differs across block boundaries";
+  EXPECT_EQ(LogFile::FromText(text).LineCount(), whole.lines.size());
+  return whole.lines;
 }
 
 using V = std::vector<std::string>;
@@ -58,7 +72,9 @@ TEST(LogFileLoadTest, ReadsAFileFromDisk) {
   { std::ofstream(path, std::ios::binary) << "  0:00 J;1;0;Bob\r\n  0:01 Q;1;0;Bob"; }
   LogFile log(path.string());
   ASSERT_EQ(log.LineCount(), 2u);
-  EXPECT_EQ(log.Line(1), "  0:01 Q;1;0;Bob");
+  LineList lines;
+  ReadLogFiles({path.string()}, lines);
+  EXPECT_EQ(lines.lines.back(), "  0:01 Q;1;0;Bob");
   EXPECT_EQ(log.TurnCount, 0);
   EXPECT_TRUE(log.HostName.empty());
   std::filesystem::remove(path);

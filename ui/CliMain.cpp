@@ -1,7 +1,10 @@
 // barvik-cli entry: the user's locale and the program's folder (as the window takes them), the
 // off-screen renderer of the report images, then RunCli. Qt is started only when an
-// export asks for images, on the offscreen platform when there is no display. Built without
-// the window (BARVIK_WITH_IMAGES undefined) the tool has no renderer and cannot export.
+// export asks for images, on the offscreen platform when there is no display.
+//
+// Built without the renderer (BARVIK_WITH_IMAGES undefined: barvik-cli) the program loads no
+// Qt library at all; an export is handed to barvik-export beside it, the same program with
+// the renderer, which replaces this process (same arguments, streams and exit status).
 #include <unistd.h>
 
 #include <clocale>
@@ -25,6 +28,16 @@ int main(int argc, char** argv) {
   env.build_text = BARVIK_BUILD_TEXT;
   env.progress_bar = isatty(STDERR_FILENO);
   std::vector<std::string> args(argv + 1, argv + argc);
+#ifndef BARVIK_WITH_IMAGES
+  if (!args.empty() && args[0] == "export") {
+    const std::string renderer = env.template_folder + "/barvik-export";
+    if (::access(renderer.c_str(), X_OK) == 0) {
+      argv[0] = const_cast<char*>("barvik-cli");
+      ::execv(renderer.c_str(), argv);
+    }
+    // Not there or not startable: RunCli reports that this build cannot export.
+  }
+#endif
 
 #ifdef BARVIK_WITH_IMAGES
   static int qt_argc = 1;

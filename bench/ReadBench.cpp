@@ -1,0 +1,87 @@
+// Reading logs: line splitting of files whose lines end in CR alone or in NUL runs (linear
+// whatever the line ends), and the streaming read that turns a generated log into events,
+// for 1M, 2M and 4M lines.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <string>
+
+#include "bench/BenchLog.h"
+#include "log/LogFile.h"
+#include "log/LogSource.h"
+
+namespace barvik {
+namespace {
+
+struct CountLines : LineSink {
+  void Line(std::string_view line) override {
+    ++lines;
+    bytes += line.size();
+  }
+  size_t lines = 0;
+  size_t bytes = 0;
+};
+
+// `lines` lines of 60 bytes ending in `end`, fed in blocks of 1 MiB as a file is read.
+void SplitLines(benchmark::State& state, const std::string& end) {
+  const auto lines = static_cast<size_t>(state.range(0));
+  std::string text;
+  for (size_t i = 0; i < lines; ++i) text += std::string(60, 'x') + end;
+  size_t count = 0;
+  for (auto _ : state) {
+    CountLines sink;
+    LineSplitter splitter;
+    for (size_t at = 0; at < text.size(); at += 1 << 20) {
+      splitter.Feed(text.data() + at, std::min<size_t>(1 << 20, text.size() - at), sink);
+    }
+    splitter.Finish(sink);
+    count = sink.lines;
+  }
+  state.counters["lines"] = static_cast<double>(count);
+  state.SetBytesProcessed(static_cast<int64_t>(text.size()) * state.iterations());
+}
+
+void BM_SplitLinesEndedByLf(benchmark::State& state) { SplitLines(state, "\n"); }
+void BM_SplitLinesEndedByCr(benchmark::State& state) { SplitLines(state, "\r"); }
+void BM_SplitLinesEndedByNulRuns(benchmark::State& state) {
+  SplitLines(state, std::string("\0\0\0\0", 4));
+}
+BENCHMARK(BM_SplitLinesEndedByLf)
+    ->Arg(25000)
+    ->Arg(50000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SplitLinesEndedByCr)
+    ->Arg(25000)
+    ->Arg(50000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SplitLinesEndedByNulRuns)
+    ->Arg(25000)
+    ->Arg(50000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
+
+// The events of a generated log read from its file; memory held by the events per log byte.
+void BM_ReadLogToEvents(benchmark::State& state) {
+  const std::string path = BenchLogPath(static_cast<size_t>(state.range(0)));
+  const auto bytes = std::filesystem::file_size(path);
+  size_t held = 0;
+  for (auto _ : state) {
+    LogFile log(path);
+    held = log.events().MemoryBytes();
+    benchmark::DoNotOptimize(log.LineCount());
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(bytes) * state.iterations());
+  state.counters["events_MB"] = static_cast<double>(held) / 1e6;
+  state.counters["held_per_log_byte"] = static_cast<double>(held) / static_cast<double>(bytes);
+}
+BENCHMARK(BM_ReadLogToEvents)
+    ->Arg(1000000)
+    ->Arg(2000000)
+    ->Arg(4000000)
+    ->Iterations(2)
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace barvik

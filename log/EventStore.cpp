@@ -1,0 +1,218 @@
+#include "log/EventStore.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+#include <string>
+
+#include "log/FieldCursor.h"
+#include "log/LineLayout.h"
+#include "log/LogFile.h"
+#include "log/Statistics.h"
+
+namespace barvik {
+
+WordBuffer& WordBuffer::operator=(WordBuffer&& other) noexcept {
+  if (this != &other) {
+    std::free(data_);
+    data_ = std::exchange(other.data_, nullptr);
+    size_ = std::exchange(other.size_, 0);
+    capacity_ = std::exchange(other.capacity_, 0);
+  }
+  return *this;
+}
+
+void WordBuffer::Append(const uint32_t* words, size_t count) {
+  if (size_ + count > capacity_) {
+    size_t capacity = std::max<size_t>({size_ + count, capacity_ + capacity_ / 2, 1 << 14});
+    void* grown = std::realloc(data_, capacity * sizeof(uint32_t));
+    if (grown == nullptr) throw std::bad_alloc();
+    data_ = static_cast<uint32_t*>(grown);
+    capacity_ = capacity;
+  }
+  std::memcpy(data_ + size_, words, count * sizeof(uint32_t));
+  size_ += count;
+}
+
+void WordBuffer::ShrinkToFit() {
+  if (size_ == capacity_ || size_ == 0) return;
+  if (void* shrunk = std::realloc(data_, size_ * sizeof(uint32_t))) {
+    data_ = static_cast<uint32_t*>(shrunk);
+    capacity_ = size_;
+  }
+}
+
+EventStore::EventStore() {
+  texts_.Intern("");  // kEmptyText
+}
+
+void EventStore::Append(std::initializer_list<uint32_t> words) {
+  // Record positions are 32-bit.
+  if (words_.size() + words.size() >= UINT32_MAX) {
+    throw std::length_error("the logs hold too many events");
+  }
+  words_.Append(words.begin(), words.size());
+}
+
+void EventStore::FlushSkips() {
+  if (skipped_ > 0) {
+    Append({kSkipKind | (skipped_ << 8)});
+    skipped_ = 0;
+  }
+}
+
+void EventStore::AddLine(std::string_view line) {
+  using namespace layout;
+  ++lines_;
+  std::string_view f[kHitFieldCount];
+  LogFile::GetFields(line, kHitFieldCount, f);
+  const LineKind kind = LogFile::KindOfField1(f[kKindField - 1]);
+  const auto header = static_cast<uint32_t>(kind);
+  auto text = [&](int field) { return texts_.Intern(f[field - 1]); };
+  switch (kind) {
+    case LineKind::Other:
+      if (++skipped_ == (1u << 24) - 1) FlushSkips();
+      return;
+    case LineKind::GameInit: {
+      FlushSkips();
+      const std::string_view field1 = f[kKindField - 1];
+      game_inits_.push_back(static_cast<uint32_t>(words_.size()));
+      Append({header, settings_.Intern(GameInitValue(field1, kMapKey)),
+              settings_.Intern(GameInitValue(field1, kGameTypeKey)),
+              settings_.Intern(GameInitValue(field1, kHostNameKey))});
+      return;
+    }
+    case LineKind::Join:
+    case LineKind::Quit:
+    case LineKind::Say:
+    case LineKind::SayTeam:
+    case LineKind::Item:
+      FlushSkips();
+      Append({header, text(kNameLineName)});
+      return;
+    case LineKind::Action:
+      FlushSkips();
+      Append({header, text(kActionName)});
+      return;
+    case LineKind::WeaponPickUp:
+      FlushSkips();
+      Append({header, text(kPickUpName), text(kPickUpWeapon)});
+      return;
+    case LineKind::Damage:
+    case LineKind::Kill:
+      FlushSkips();
+      Append({header, text(kHitVictim), text(kHitAttacker), text(kHitWeapon), text(kHitLocation)});
+      return;
+    case LineKind::Win:
+    case LineKind::Loss: {
+      FlushSkips();
+      // The names up to the first empty field; a name that normalising empties ends the list
+      // earlier, which the passes see.
+      FieldCursor cursor(line);
+      for (int i = 1; i < kTeamFirstName; ++i) cursor.Next();
+      team_.clear();
+      for (;;) {
+        std::string_view name = cursor.Next();
+        if (name.empty()) break;
+        team_.push_back(texts_.Intern(name));
+        for (int i = 1; i < kTeamNameStep; ++i) cursor.Next();
+      }
+      Append({header, static_cast<uint32_t>(team_.size())});
+      words_.Append(team_.data(), team_.size());
+      return;
+    }
+  }
+}
+
+void EventStore::Finish() {
+  words_.ShrinkToFit();
+  game_inits_.shrink_to_fit();
+}
+
+uint64_t EventStore::LineAt(uint32_t position) const {
+  uint64_t found = 0;
+  ForEach([&](const EventView& e) {
+    if (e.position == position) found = e.line;
+  });
+  return found;
+}
+
+size_t EventStore::MemoryBytes() const {
+  return words_.size() * sizeof(uint32_t) + texts_.MemoryBytes() + settings_.MemoryBytes() +
+         game_inits_.capacity() * sizeof(uint32_t);
+}
+
+NameForms::NameForms(const EventStore& store, bool ignore_case, bool ignore_colors)
+    : pool_(std::make_shared<KeyPool>()) {
+  pool_->Intern("");  // kEmpty
+  std::string scratch;
+  const TextPool& texts = store.texts();
+  names_.reserve(texts.size());
+  for (uint32_t raw = 0; raw < texts.size(); ++raw) {
+    names_.push_back(pool_->Intern(
+        LogFile::NormaliseText(texts.Text(raw), ignore_case, ignore_colors, scratch)));
+  }
+  const TextPool& settings = store.settings();
+  settings_.reserve(settings.size());
+  for (uint32_t raw = 0; raw < settings.size(); ++raw) {
+    settings_.push_back(pool_->Intern(settings.Text(raw)));
+  }
+  not_defined_ = pool_->Intern(kNotDefined);
+}
+
+std::span<const uint32_t> NameForms::RawOf(KeyId key) const {
+  if (raw_start_.empty()) {
+    // Counting sort of the raw ids by their key.
+    raw_start_.assign(pool_->size() + 1, 0);
+    for (KeyId k : names_) ++raw_start_[k + 1];
+    for (size_t k = 1; k < raw_start_.size(); ++k) raw_start_[k] += raw_start_[k - 1];
+    raw_ids_.resize(names_.size());
+    std::vector<uint32_t> next(raw_start_.begin(), raw_start_.end() - 1);
+    for (uint32_t raw = 0; raw < names_.size(); ++raw) raw_ids_[next[names_[raw]]++] = raw;
+  }
+  if (key >= raw_start_.size() - 1) return {};  // kNone too
+  return {raw_ids_.data() + raw_start_[key], raw_start_[key + 1] - raw_start_[key]};
+}
+
+PlayerIndex::PlayerIndex(const EventStore& store) {
+  // Two walks: count each raw name's records, then place them.
+  start_.assign(store.texts().size() + 1, 0);
+  auto names_of = [](const EventView& e, auto&& visit) {
+    switch (e.kind) {
+      case LineKind::WeaponPickUp:
+      case LineKind::Action:
+        visit(e.ids[0]);
+        break;
+      case LineKind::Damage:
+      case LineKind::Kill:
+        visit(e.ids[0]);
+        if (e.ids[1] != e.ids[0]) visit(e.ids[1]);
+        break;
+      default:
+        break;
+    }
+  };
+  store.ForEach([&](const EventView& e) { names_of(e, [&](uint32_t raw) { ++start_[raw + 1]; }); });
+  for (size_t i = 1; i < start_.size(); ++i) start_[i] += start_[i - 1];
+  positions_.resize(start_.back());
+  std::vector<uint32_t> next(start_.begin(), start_.end() - 1);
+  store.ForEach([&](const EventView& e) {
+    names_of(e, [&](uint32_t raw) { positions_[next[raw]++] = e.position; });
+  });
+}
+
+std::vector<uint32_t> PlayerIndex::Merge(std::span<const uint32_t> raws) const {
+  std::vector<uint32_t> out;
+  for (uint32_t raw : raws) {
+    auto p = Positions(raw);
+    out.insert(out.end(), p.begin(), p.end());
+  }
+  if (raws.size() > 1) {
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+  }
+  return out;
+}
+
+}  // namespace barvik

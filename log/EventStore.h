@@ -1,0 +1,199 @@
+// EventStore: a log as compact events, built from its lines in one streaming pass. Each line
+// that some pass uses becomes one record of 32-bit words: a header (the line kind) and the ids
+// of the raw texts the line carries, interned as written: names, weapons and hit locations in
+// one pool, the map, game type and server name of game-initialisation lines in another. Lines
+// of other kinds are kept only as a count, so every event knows its line index. No text is
+// normalised here: NameForms maps raw ids to the normalised keys of one name-option state.
+//
+// Records, after the header word (kind in the low 8 bits):
+//   GameInit      map, game type, server name (setting ids)
+//   Join, Quit, Say, SayTeam, Item, Action    name
+//   WeaponPickUp  name, weapon
+//   Damage, Kill  victim, attacker, weapon, location
+//   Win, Loss     count, then the names of fields 4, 6, ... up to the first empty one
+//   (skip)        header only: the number of other lines in its high 24 bits
+#pragma once
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "log/KeyPool.h"
+#include "log/LineKind.h"
+#include "log/TextPool.h"
+
+namespace barvik {
+
+// A growable array of words. Large buffers grow by realloc, which the C library does by
+// remapping pages, so growing never holds the old and the new copy at once.
+class WordBuffer {
+ public:
+  WordBuffer() = default;
+  WordBuffer(WordBuffer&& other) noexcept { *this = std::move(other); }
+  WordBuffer& operator=(WordBuffer&& other) noexcept;
+  WordBuffer(const WordBuffer&) = delete;
+  WordBuffer& operator=(const WordBuffer&) = delete;
+  ~WordBuffer() { std::free(data_); }
+
+  void Append(const uint32_t* words, size_t count);
+  void ShrinkToFit();
+  const uint32_t* data() const { return data_; }
+  size_t size() const { return size_; }
+
+ private:
+  uint32_t* data_ = nullptr;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
+};
+
+// One event as the passes see it.
+struct EventView {
+  LineKind kind;
+  const uint32_t* ids;  // raw ids in record order (Win/Loss: the names)
+  uint32_t count;       // Win/Loss: the number of names
+  uint32_t position;    // word position of the record
+  uint64_t line;        // 0-based index of the line in the log
+};
+
+class EventStore {
+ public:
+  static constexpr uint32_t kEmptyText = 0;  // the raw id of the empty text
+
+  EventStore();
+  EventStore(EventStore&&) = default;
+  EventStore& operator=(EventStore&&) = default;
+
+  // Appends the event of one line (the line itself is not kept).
+  void AddLine(std::string_view line);
+  // Gives back the growth reserve once all lines are in.
+  void Finish();
+
+  uint64_t LineCount() const { return lines_; }
+  const TextPool& texts() const { return texts_; }
+  const TextPool& settings() const { return settings_; }
+  // Word positions of the game-initialisation records, in log order.
+  const std::vector<uint32_t>& game_inits() const { return game_inits_; }
+  // The line index of the record at `position` (walks the records from the start).
+  uint64_t LineAt(uint32_t position) const;
+  // Bytes held, for the benchmarks.
+  size_t MemoryBytes() const;
+
+  // Calls f(const EventView&) for every event in log order.
+  template <typename F>
+  void ForEach(F&& f) const;
+  EventView At(uint32_t position) const;
+
+ private:
+  static constexpr uint32_t kSkipKind = 13;
+  static size_t RecordWords(const uint32_t* record);
+  void Append(std::initializer_list<uint32_t> words);
+  void FlushSkips();
+
+  WordBuffer words_;
+  TextPool texts_;     // names, weapons, locations as written
+  TextPool settings_;  // maps, game types, server names as written
+  std::vector<uint32_t> game_inits_;
+  std::vector<uint32_t> team_;  // scratch for a Win/Loss line
+  uint64_t lines_ = 0;
+  uint32_t skipped_ = 0;  // other lines since the last record
+};
+
+// The normalised keys of one name-option state: every raw name, weapon and location text
+// normalised (case folded, colour codes removed as the options say) and interned in one
+// KeyPool, together with the setting texts as written, "NOT DEFINED" and the turn keys the
+// scans add. Changing an option takes another NameForms, never another reading of the log.
+class NameForms {
+ public:
+  static constexpr KeyId kEmpty = 0;  // the key of the empty text
+
+  NameForms(const EventStore& store, bool ignore_case, bool ignore_colors);
+
+  KeyId Name(uint32_t raw) const { return names_[raw]; }
+  KeyId Setting(uint32_t raw) const { return settings_[raw]; }
+  KeyId NotDefined() const { return not_defined_; }
+  KeyPool& pool() const { return *pool_; }
+  const std::shared_ptr<KeyPool>& shared_pool() const { return pool_; }
+  // The raw ids whose normalised form is exactly `key`.
+  std::span<const uint32_t> RawOf(KeyId key) const;
+
+ private:
+  std::shared_ptr<KeyPool> pool_;
+  std::vector<KeyId> names_;     // by raw name id
+  std::vector<KeyId> settings_;  // by raw setting id
+  KeyId not_defined_;
+  mutable std::vector<uint32_t> raw_start_;  // by key: where its raw ids begin in raw_ids_
+  mutable std::vector<uint32_t> raw_ids_;
+};
+
+// For each raw name, the records in which it is the player of a pick-up or action line, or
+// the victim or attacker of a damage or kill line: a player's scan visits only those.
+class PlayerIndex {
+ public:
+  explicit PlayerIndex(const EventStore& store);
+  std::span<const uint32_t> Positions(uint32_t raw) const {
+    return {positions_.data() + start_[raw], start_[raw + 1] - start_[raw]};
+  }
+  // The positions of every raw id of `raws`, in log order, each once.
+  std::vector<uint32_t> Merge(std::span<const uint32_t> raws) const;
+
+ private:
+  std::vector<uint32_t> start_;
+  std::vector<uint32_t> positions_;
+};
+
+// The map, game type and turn at an event: what the game-initialisation lines before it set.
+struct ScanState {
+  KeyId map;
+  KeyId game_type;
+  int64_t turn = 0;
+  uint32_t host = 0;  // raw setting id of the server name; valid once turn > 0
+};
+
+inline size_t EventStore::RecordWords(const uint32_t* r) {
+  switch (static_cast<LineKind>(r[0] & 0xFF)) {
+    case LineKind::GameInit:
+      return 4;
+    case LineKind::WeaponPickUp:
+      return 3;
+    case LineKind::Damage:
+    case LineKind::Kill:
+      return 5;
+    case LineKind::Win:
+    case LineKind::Loss:
+      return 2 + r[1];
+    case LineKind::Other:
+      return 1;
+    default:
+      return (r[0] & 0xFF) == kSkipKind ? 1 : 2;
+  }
+}
+
+inline EventView EventStore::At(uint32_t position) const {
+  const uint32_t* r = words_.data() + position;
+  const auto kind = static_cast<LineKind>(r[0] & 0xFF);
+  if (kind == LineKind::Win || kind == LineKind::Loss) return {kind, r + 2, r[1], position, 0};
+  return {kind, r + 1, 0, position, 0};
+}
+
+template <typename F>
+void EventStore::ForEach(F&& f) const {
+  const uint32_t* w = words_.data();
+  const size_t n = words_.size();
+  uint64_t line = 0;
+  for (size_t p = 0; p < n;) {
+    if ((w[p] & 0xFF) == kSkipKind) {
+      line += w[p] >> 8;
+      ++p;
+      continue;
+    }
+    EventView e = At(static_cast<uint32_t>(p));
+    e.line = line++;
+    f(e);
+    p += RecordWords(w + p);
+  }
+}
+
+}  // namespace barvik

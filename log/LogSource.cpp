@@ -1,0 +1,264 @@
+#include "log/LogSource.h"
+
+#include <sys/stat.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "core/FileError.h"
+
+namespace barvik {
+namespace {
+
+constexpr size_t kBlockBytes = 1 << 20;
+
+FileError CannotRead(const std::string& path, const std::string& why) {
+  return FileError("Cannot read file " + path + ": " + why);
+}
+
+// The position of the next c at or after `from` in [from, n), or n. `cached` keeps the last
+// answer, so that each byte of a block is searched once per terminator whatever the lines.
+size_t NextOf(const char* data, size_t from, size_t n, char c, size_t& cached) {
+  if (cached >= from && cached != SIZE_MAX) return cached;
+  const void* at = std::memchr(data + from, c, n - from);
+  cached = at ? static_cast<size_t>(static_cast<const char*>(at) - data) : n;
+  return cached;
+}
+
+using File = std::unique_ptr<FILE, int (*)(FILE*)>;
+
+File OpenForReading(const std::string& path, uint64_t* size) {
+  File file(std::fopen(path.c_str(), "rb"), &std::fclose);
+  struct stat info {};
+  if (!file || fstat(fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) {
+    throw FileError::CannotOpen(path);
+  }
+  *size = S_ISREG(info.st_mode) ? static_cast<uint64_t>(info.st_size) : 0;
+  return file;
+}
+
+// Inflates gzip data (one or more members) block by block into the splitter.
+class GzipReader {
+ public:
+  explicit GzipReader(const std::string& path) : path_(path) {
+    if (inflateInit2(&z_, 15 + 16) != Z_OK) throw CannotRead(path, "out of memory");
+  }
+  ~GzipReader() { inflateEnd(&z_); }
+  GzipReader(const GzipReader&) = delete;
+  GzipReader& operator=(const GzipReader&) = delete;
+
+  void Feed(const char* data, size_t size, LineSplitter& splitter, LineSink& sink) {
+    z_.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data));
+    z_.avail_in = static_cast<uInt>(size);
+    while (z_.avail_in > 0) {
+      if (member_done_) {
+        // Another member follows the one that ended.
+        inflateReset(&z_);
+        member_done_ = false;
+      }
+      z_.next_out = reinterpret_cast<Bytef*>(out_.data());
+      z_.avail_out = static_cast<uInt>(out_.size());
+      const int rc = inflate(&z_, Z_NO_FLUSH);
+      const size_t produced = out_.size() - z_.avail_out;
+      if (produced > 0) splitter.Feed(out_.data(), produced, sink);
+      if (rc == Z_STREAM_END) {
+        member_done_ = true;
+      } else if (rc == Z_DATA_ERROR || rc == Z_NEED_DICT) {
+        throw CannotRead(path_, std::string("damaged compressed data") +
+                                    (z_.msg ? std::string(" (") + z_.msg + ")" : ""));
+      } else if (rc == Z_MEM_ERROR) {
+        throw CannotRead(path_, "out of memory");
+      } else if (rc == Z_BUF_ERROR && produced == 0) {
+        break;  // needs more input
+      }
+    }
+  }
+
+  void Finish() {
+    if (!member_done_) throw CannotRead(path_, "compressed data ends early (truncated file)");
+  }
+
+ private:
+  std::string path_;
+  z_stream z_{};
+  bool member_done_ = false;
+  std::vector<char> out_ = std::vector<char>(kBlockBytes);
+};
+
+struct Member {
+  std::string path;
+  uint64_t number = 0;  // 0: the current log NAME itself
+};
+
+// "NAME.N" / "NAME.N.gz" / "NAME" / "NAME.gz" -> (NAME, N, numbered).
+struct ParsedName {
+  std::string base;
+  uint64_t number = 0;
+  bool numbered = false;
+};
+
+ParsedName ParseRotatedName(std::string name) {
+  if (name.size() > 3 && name.ends_with(".gz")) name.resize(name.size() - 3);
+  ParsedName p{name, 0, false};
+  const size_t dot = name.rfind('.');
+  if (dot == std::string::npos || dot == 0 || dot + 1 == name.size()) return p;
+  const std::string digits = name.substr(dot + 1);
+  if (digits.size() > 18 ||
+      !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    return p;
+  }
+  p.base = name.substr(0, dot);
+  p.number = std::stoull(digits);
+  p.numbered = true;
+  return p;
+}
+
+}  // namespace
+
+void LineSplitter::Feed(const char* data, size_t n, LineSink& sink) {
+  size_t next_lf = SIZE_MAX;
+  size_t next_cr = SIZE_MAX;
+  size_t next_nul = SIZE_MAX;
+  size_t i = 0;
+  while (i < n) {
+    if (after_cr_) {
+      after_cr_ = false;
+      if (data[i] == '\n') {
+        ++i;
+        continue;
+      }
+      if (data[i] == '\0') in_nul_run_ = true;
+    }
+    if (in_nul_run_) {
+      while (i < n && data[i] == '\0') ++i;
+      if (i == n) return;
+      in_nul_run_ = false;
+    }
+    const size_t end =
+        std::min({NextOf(data, i, n, '\n', next_lf), NextOf(data, i, n, '\r', next_cr),
+                  NextOf(data, i, n, '\0', next_nul)});
+    if (end == n) {
+      pending_.append(data + i, n - i);
+      return;
+    }
+    if (pending_.empty()) {
+      sink.Line(std::string_view(data + i, end - i));
+    } else {
+      pending_.append(data + i, end - i);
+      sink.Line(pending_);
+      pending_.clear();
+    }
+    if (data[end] == '\r') after_cr_ = true;
+    if (data[end] == '\0') in_nul_run_ = true;
+    i = end + 1;
+  }
+}
+
+void LineSplitter::Finish(LineSink& sink) {
+  if (!pending_.empty()) sink.Line(pending_);
+  pending_.clear();
+  after_cr_ = false;
+  in_nul_run_ = false;
+}
+
+void ReadLogFiles(const std::vector<std::string>& files, LineSink& sink,
+                  const ReadProgress& progress) {
+  std::vector<File> opened;
+  uint64_t total = 0;
+  for (const std::string& path : files) {
+    uint64_t size = 0;
+    opened.push_back(OpenForReading(path, &size));
+    total += size;
+  }
+  std::vector<char> block(kBlockBytes);
+  uint64_t done = 0;
+  for (size_t f = 0; f < files.size(); ++f) {
+    FILE* file = opened[f].get();
+    LineSplitter splitter;
+    std::optional<GzipReader> gzip;
+    bool first = true;
+    size_t got;
+    while ((got = std::fread(block.data(), 1, block.size(), file)) > 0) {
+      if (first && got >= 2 && static_cast<unsigned char>(block[0]) == 0x1F &&
+          static_cast<unsigned char>(block[1]) == 0x8B) {
+        gzip.emplace(files[f]);
+      }
+      first = false;
+      if (gzip) {
+        gzip->Feed(block.data(), got, splitter, sink);
+      } else {
+        splitter.Feed(block.data(), got, sink);
+      }
+      done += got;
+      if (progress) progress(std::min(done, total), total);
+    }
+    if (std::ferror(file)) throw FileError::CannotOpen(files[f]);
+    if (gzip) gzip->Finish();
+    splitter.Finish(sink);
+    opened[f].reset();
+  }
+}
+
+std::vector<std::string> RotatedLogFiles(const std::string& folder) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  std::vector<std::pair<ParsedName, std::string>> files;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code type_ec;
+    if (!it->is_regular_file(type_ec)) continue;
+    std::string name = it->path().filename().string();
+    if (name.empty() || name[0] == '.') continue;
+    files.emplace_back(ParseRotatedName(name), it->path().string());
+  }
+  if (ec) throw FileError::CannotOpen(folder);
+  std::vector<std::string> bases;
+  for (const auto& [parsed, path] : files) {
+    if (parsed.numbered && std::find(bases.begin(), bases.end(), parsed.base) == bases.end()) {
+      bases.push_back(parsed.base);
+    }
+  }
+  if (bases.empty()) throw FileError("Cannot open file " + folder + ": no rotated log in it");
+  if (bases.size() > 1) {
+    std::sort(bases.begin(), bases.end());
+    std::string list;
+    for (const std::string& b : bases) list += (list.empty() ? "" : ", ") + b;
+    throw FileError("Cannot open file " + folder + ": it holds more than one rotated log (" + list +
+                    "); name the files instead");
+  }
+  std::vector<Member> members;
+  for (const auto& [parsed, path] : files) {
+    if (parsed.base == bases.front()) members.push_back({path, parsed.number});
+  }
+  // Oldest first: the highest number first, the current log (number 0) last.
+  std::sort(members.begin(), members.end(),
+            [](const Member& a, const Member& b) { return a.number > b.number; });
+  for (size_t i = 1; i < members.size(); ++i) {
+    if (members[i].number == members[i - 1].number) {
+      throw FileError("Cannot open file " + folder + ": both " + members[i - 1].path + " and " +
+                      members[i].path + " hold one part of the log");
+    }
+  }
+  std::vector<std::string> out;
+  for (Member& m : members) out.push_back(std::move(m.path));
+  return out;
+}
+
+std::vector<std::string> ExpandLogOperands(const std::vector<std::string>& operands) {
+  std::vector<std::string> files;
+  for (const std::string& operand : operands) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(operand, ec)) {
+      for (std::string& f : RotatedLogFiles(operand)) files.push_back(std::move(f));
+    } else {
+      files.push_back(operand);
+    }
+  }
+  return files;
+}
+
+}  // namespace barvik

@@ -1,0 +1,137 @@
+// barvik-cli over several logs: the result equals that of the one log made of the files in
+// order (each ending its last line), whatever the files hold; a folder reads as its rotated
+// set; a damaged compressed log stops the run before anything is written.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "bench/LogGenerator.h"
+#include "tests/CliRun.h"
+
+namespace barvik {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::RunTool;
+
+class CliLogsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("barvik-clilogs-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string Write(const std::string& name, const std::string& bytes) {
+    const fs::path path = dir_ / name;
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path.string();
+  }
+  static std::string Gzip(const std::string& text) {
+    const std::string path =
+        (fs::temp_directory_path() / ("barvik-gz-" + std::to_string(::getpid()))).string();
+    gzFile gz = gzopen(path.c_str(), "wb");
+    gzwrite(gz, text.data(), static_cast<unsigned>(text.size()));
+    gzclose(gz);
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    fs::remove(path);
+    return bytes;
+  }
+  static std::string Generated(uint64_t seed, size_t lines) {
+    LogGeneratorOptions o;
+    o.seed = seed;
+    o.lines = lines;
+    o.players = 9;
+    o.lines_per_turn = 150;
+    o.crlf = seed % 2 == 0;
+    return GenerateLog(o);
+  }
+
+  // Every output of tables and player (two players, a weapon) under all four name-option
+  // states must be the same for `files` as for the single log `whole`.
+  void ExpectSameResults(const std::vector<std::string>& files, const std::string& whole) {
+    const std::vector<std::vector<std::string>> option_sets = {
+        {}, {"--case-sensitive"}, {"--keep-colors"}, {"--case-sensitive", "--keep-colors"}};
+    for (const auto& options : option_sets) {
+      auto args = [&](std::vector<std::string> head, const std::vector<std::string>& logs,
+                      std::vector<std::string> tail) {
+        head.insert(head.end(), options.begin(), options.end());
+        head.push_back("--");
+        head.insert(head.end(), logs.begin(), logs.end());
+        head.insert(head.end(), tail.begin(), tail.end());
+        return head;
+      };
+      const auto one = RunTool(args({"tables"}, {whole}, {}));
+      const auto several = RunTool(args({"tables"}, files, {}));
+      ASSERT_EQ(one.status, 0) << one.err;
+      EXPECT_EQ(several.status, 0) << several.err;
+      EXPECT_EQ(several.out, one.out);
+      // The third and the last player rows.
+      std::vector<std::string> players;
+      std::istringstream rows(one.out);
+      std::string line;
+      std::getline(rows, line);
+      std::getline(rows, line);
+      while (std::getline(rows, line) && !line.empty())
+        players.push_back(line.substr(0, line.find('\t')));
+      ASSERT_GE(players.size(), 3u);
+      for (const std::string& player : {players[2], players.back()}) {
+        const auto a = RunTool(args({"player", "--min-kills", "1"}, {whole}, {player}));
+        const auto b = RunTool(args({"player", "--min-kills", "1"}, files, {player}));
+        EXPECT_EQ(b.out, a.out) << player;
+        EXPECT_EQ(b.err, a.err) << player;
+      }
+    }
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(CliLogsTest, SeveralLogsGiveTheResultsOfTheirConcatenation) {
+  using namespace std::string_literals;
+  const std::string a = Generated(3, 900);
+  const std::string b = Generated(4, 700);
+  std::string a_open = a.substr(0, a.size() - (a.ends_with("\r\n") ? 2 : 1));  // no final end
+  const std::string nuls = "\0\0\0\0"s;
+  const std::vector<std::string> files = {
+      Write("a.log", a_open), Write("b.log.gz", Gzip(b)), Write("empty.log", ""),
+      Write("nuls.log", nuls), Write("c.log", "0:01 K;1;0;axis;Zed;2;1;allies;Al;mp40;1;M;head")};
+  // One log: each file ends its last line; the NUL run is one (empty) line.
+  const std::string whole = Write(
+      "whole.log", a_open + "\n" + b + "\n" + "0:01 K;1;0;axis;Zed;2;1;allies;Al;mp40;1;M;head");
+  ExpectSameResults(files, whole);
+}
+
+TEST_F(CliLogsTest, FolderReadsItsRotatedSetOldestFirst) {
+  std::string parts[4];
+  for (int i = 0; i < 4; ++i) parts[i] = Generated(10 + static_cast<uint64_t>(i), 500);
+  Write("rot/games_mp.log.10.gz", Gzip(parts[0]));
+  Write("rot/games_mp.log.9.gz", Gzip(parts[1]));
+  Write("rot/games_mp.log.1", parts[2]);
+  Write("rot/games_mp.log", parts[3]);
+  Write("rot/readme.txt", "0:01 J;1;0;Stray\n");
+  const std::string whole = Write("whole.log", parts[0] + parts[1] + parts[2] + parts[3]);
+  ExpectSameResults({(dir_ / "rot").string()}, whole);
+}
+
+TEST_F(CliLogsTest, TruncatedGzipStopsTheExportBeforeAnythingIsWritten) {
+  const std::string gz = Gzip(Generated(5, 2000));
+  const std::string cut = Write("cut.log.gz", gz.substr(0, gz.size() - 40));
+  const std::string out = (dir_ / "report").string();
+  const auto r = RunTool({"export", Write("ok.log", Generated(6, 100)), cut, out});
+  EXPECT_EQ(r.status, kExitUsage);
+  EXPECT_EQ(r.err.rfind("barvik-cli: Cannot read file " + cut + ": ", 0), 0u) << r.err;
+  EXPECT_EQ(r.err.find('\n'), r.err.size() - 1) << "one line";
+  EXPECT_FALSE(fs::exists(out));
+  EXPECT_EQ(RunTool({"tables", cut}).status, kExitUsage);
+}
+
+}  // namespace
+}  // namespace barvik

@@ -1,0 +1,164 @@
+// Reading logs: several files as one, gzip files (several members, damaged, truncated), the
+// rotated set of a folder, and the progress of reading.
+#include "log/LogSource.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "core/FileError.h"
+#include "log/LogFile.h"
+
+namespace barvik {
+namespace {
+
+namespace fs = std::filesystem;
+using V = std::vector<std::string>;
+
+// gzip of `text` as one member.
+std::string Gzip(const std::string& text) {
+  z_stream z{};
+  EXPECT_EQ(deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  std::string out(deflateBound(&z, text.size()) + 32, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
+  z.avail_in = static_cast<uInt>(text.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+  out.resize(z.total_out);
+  deflateEnd(&z);
+  return out;
+}
+
+class LogFolder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("barvik-logsource-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string Write(const std::string& name, const std::string& bytes) {
+    const fs::path path = dir_ / name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path.string();
+  }
+  V Lines(const V& files) {
+    struct Collect : LineSink {
+      void Line(std::string_view line) override { lines.emplace_back(line); }
+      V lines;
+    } sink;
+    ReadLogFiles(files, sink);
+    return sink.lines;
+  }
+  std::string Name(const std::string& path) { return fs::path(path).filename().string(); }
+
+  fs::path dir_;
+};
+
+TEST_F(LogFolder, EachFileEndsItsLastLine) {
+  using namespace std::string_literals;
+  const std::string a = Write("a", "a1\na2");  // no final line break
+  const std::string empty = Write("empty", "");
+  const std::string nuls = Write("nuls", "\0\0\0"s);
+  const std::string cr = Write("cr", "c1\r");
+  const std::string lf = Write("lf", "\nd1\n");  // its LF does not join the CR before it
+  EXPECT_EQ(Lines({a, empty, nuls, cr, lf}), (V{"a1", "a2", "", "c1", "", "d1"}));
+  EXPECT_EQ(Lines({empty}), V{});
+}
+
+TEST_F(LogFolder, GzipReadsLikeThePlainFileAlsoWithSeveralMembers) {
+  const std::string text = "0:01 J;1;0;Bob\r\n0:02 Q;1;0;Bob\n0:03 say;1;0;Bob;hi";
+  const std::string plain = Write("plain.log", text);
+  const std::string one = Write("one.log.gz", Gzip(text));
+  // Members split inside a line and inside a CR LF: the data is one text.
+  const std::string two = Write(
+      "two.log.gz", Gzip(text.substr(0, 15)) + Gzip(text.substr(15, 20)) + Gzip(text.substr(35)));
+  const std::string named_plainly = Write("gzip-without-extension", Gzip(text));
+  EXPECT_EQ(Lines({one}), Lines({plain}));
+  EXPECT_EQ(Lines({two}), Lines({plain}));
+  EXPECT_EQ(Lines({named_plainly}), Lines({plain}));
+  EXPECT_EQ(Lines({plain}).size(), 3u);
+}
+
+TEST_F(LogFolder, DamagedOrTruncatedGzipIsReportedWithItsName) {
+  std::string gz = Gzip(std::string(5000, 'x') + "\n0:01 J;1;0;Bob\n");
+  const std::string truncated = Write("cut.log.gz", gz.substr(0, gz.size() / 2));
+  std::string damaged_bytes = gz;
+  damaged_bytes[damaged_bytes.size() / 2] ^= 0x55;
+  damaged_bytes[damaged_bytes.size() / 2 + 1] ^= 0x55;
+  const std::string damaged = Write("bad.log.gz", damaged_bytes);
+  const std::string trailing = Write("trail.log.gz", gz + "garbage");
+  for (const std::string& path : {truncated, damaged, trailing}) {
+    try {
+      LogFile log(path);
+      ADD_FAILURE() << path << " read without error";
+    } catch (const FileError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind("Cannot read file " + path + ": ", 0), 0u) << e.what();
+    }
+  }
+}
+
+TEST_F(LogFolder, RotatedSetOldestFirstNumbersComparedAsNumbers) {
+  Write("x.log", "");
+  Write("x.log.1", "");
+  Write("x.log.2.gz", Gzip(""));
+  Write("x.log.9.gz", Gzip(""));
+  Write("x.log.10.gz", Gzip(""));
+  Write("notes.txt", "stray");
+  Write("x.log.old", "stray");
+  Write(".x.log.3", "hidden");
+  fs::create_directories(dir_ / "x.log.4");  // a folder is no member
+  V names;
+  for (const std::string& f : RotatedLogFiles(dir_.string())) names.push_back(Name(f));
+  EXPECT_EQ(names, (V{"x.log.10.gz", "x.log.9.gz", "x.log.2.gz", "x.log.1", "x.log"}));
+
+  // Operands: files as given, a folder by its set.
+  V expanded;
+  for (const std::string& f : ExpandLogOperands({(dir_ / "notes.txt").string(), dir_.string()})) {
+    expanded.push_back(Name(f));
+  }
+  EXPECT_EQ(expanded.front(), "notes.txt");
+  EXPECT_EQ(expanded.size(), 6u);
+}
+
+TEST_F(LogFolder, FolderWithoutOrWithSeveralRotatedLogsIsRefused) {
+  Write("a.log", "");
+  EXPECT_THROW(RotatedLogFiles(dir_.string()), FileError);
+  Write("a.log.1", "");
+  Write("b.log.1", "");
+  try {
+    RotatedLogFiles(dir_.string());
+    ADD_FAILURE() << "two rotated logs accepted";
+  } catch (const FileError& e) {
+    EXPECT_NE(std::string(e.what()).find("(a.log, b.log)"), std::string::npos) << e.what();
+  }
+  fs::remove(dir_ / "b.log.1");
+  Write("a.log.1.gz", Gzip(""));  // the same part twice
+  EXPECT_THROW(RotatedLogFiles(dir_.string()), FileError);
+}
+
+TEST_F(LogFolder, ProgressCountsTheBytesOfAllInputs) {
+  const std::string a = Write("a", std::string(3000, 'a'));
+  const std::string b = Write("b", Gzip(std::string(3000, 'b')));
+  const uint64_t total = fs::file_size(a) + fs::file_size(b);
+  uint64_t last = 0;
+  struct Ignore : LineSink {
+    void Line(std::string_view) override {}
+  } sink;
+  ReadLogFiles({a, b}, sink, [&](uint64_t done, uint64_t all) {
+    EXPECT_EQ(all, total);
+    EXPECT_GE(done, last);
+    last = done;
+  });
+  EXPECT_EQ(last, total);
+  EXPECT_THROW(ReadLogFiles({a, (dir_ / "missing").string()}, sink), FileError);
+}
+
+}  // namespace
+}  // namespace barvik
