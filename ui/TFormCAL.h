@@ -125,6 +125,7 @@ class TFormCAL : public QWidget, public ImageSource {
   void ApplyColumnWidths(ListId id, bool only_auto);
   void SetPagesFromCode(int page, int player_page);
   void SyncStatus();
+  void SyncPictures();  // the figures and the chart
   void Busy(bool on);
 
   Workspace& ws_;
