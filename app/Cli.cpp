@@ -1,7 +1,9 @@
 #include "app/Cli.h"
 
+#include <charconv>
 #include <chrono>
 #include <filesystem>
+#include <new>
 #include <optional>
 #include <ostream>
 
@@ -10,6 +12,7 @@
 #include "core/NumberFormat.h"
 #include "log/LogSource.h"
 #include "report/ImageSource.h"
+#include "report/ReportFiles.h"
 
 namespace barvik {
 namespace {
@@ -25,7 +28,7 @@ constexpr const char* kUsage =
     "      Analyse LOG, load the player whose row caption is NAME and print his lists and\n"
     "      ratio chart; with --weapon also the body locations hit with weapon W.\n"
     "  export [--case-sensitive] [--keep-colors] [--min-kills TEXT] [--max-ratio TEXT]\n"
-    "         LOG... DIR\n"
+    "         [--wait SECONDS] LOG... DIR\n"
     "      Analyse LOG and write the HTML report into the folder DIR.\n"
     "\n"
     "Logs: several LOG operands are read in the order given as one log, each file ending\n"
@@ -41,11 +44,14 @@ constexpr const char* kUsage =
     "  --min-kills TEXT   minimum kills or deaths of a turn in the ratio list (default 10)\n"
     "  --max-ratio TEXT   top of the ratio chart's vertical axis (default 5)\n"
     "  --weapon W         the weapon row to select (player only)\n"
+    "  --wait SECONDS     how long to wait while another run writes into DIR (export only;\n"
+    "                     default 0)\n"
     "  --                 end of the options: a LOG, NAME or DIR after it may start with '-'\n"
     "  -h, --help         show this help\n"
     "\n"
     "Exit status: 0 on success, 1 when the report could not be written, 2 for bad\n"
-    "arguments or a log that is missing or cannot be read.\n";
+    "arguments or a log that is missing or cannot be read, 3 when another run holds DIR\n"
+    "for longer than --wait.\n";
 
 struct Options {
   std::string command;
@@ -54,6 +60,7 @@ struct Options {
   std::string min_kills = "10";
   std::string max_ratio = "5";
   std::optional<std::string> weapon;
+  double wait_seconds = 0;
   std::vector<std::string> operands;
 };
 
@@ -88,6 +95,18 @@ std::string Suggest(const std::string& word, const std::vector<std::string>& kno
   return best.empty() ? "" : " (did you mean '" + best + "'?)";
 }
 
+// A whole number of seconds, 0 to one day.
+double ParseSeconds(const std::string& text) {
+  int seconds = -1;
+  const char* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, seconds);
+  if (ec != std::errc() || ptr != end || seconds < 0 || seconds > 86400) {
+    throw UsageError{"option '--wait' takes a whole number of seconds from 0 to 86400, not '" +
+                     text + "'"};
+  }
+  return seconds;
+}
+
 Options Parse(const std::vector<std::string>& args) {
   Options o;
   o.command = args[0];
@@ -101,6 +120,7 @@ Options Parse(const std::vector<std::string>& args) {
     known.push_back("--max-ratio");
   }
   if (o.command == "player") known.push_back("--weapon");
+  if (o.command == "export") known.push_back("--wait");
 
   bool options_done = false;
   for (size_t i = 1; i < args.size(); ++i) {
@@ -123,7 +143,8 @@ Options Parse(const std::vector<std::string>& args) {
       throw UsageError{"unknown option '" + name + "' for '" + o.command + "'" +
                        Suggest(name, known)};
     }
-    bool takes_value = name == "--min-kills" || name == "--max-ratio" || name == "--weapon";
+    bool takes_value =
+        name == "--min-kills" || name == "--max-ratio" || name == "--weapon" || name == "--wait";
     if (takes_value && !value) {
       if (i + 1 >= args.size()) throw UsageError{"option '" + name + "' needs a value"};
       value = args[++i];
@@ -134,6 +155,7 @@ Options Parse(const std::vector<std::string>& args) {
     if (name == "--min-kills") o.min_kills = *value;
     if (name == "--max-ratio") o.max_ratio = *value;
     if (name == "--weapon") o.weapon = *value;
+    if (name == "--wait") o.wait_seconds = ParseSeconds(*value);
   }
   const size_t wanted = o.command == "tables" ? 1 : 2;
   if (o.operands.size() < wanted) {
@@ -144,14 +166,6 @@ Options Parse(const std::vector<std::string>& args) {
                      std::to_string(o.operands.size()) + " arguments)"};
   }
   return o;
-}
-
-// One line per message, so a per-line error stays one line of standard error.
-std::string OneLine(std::string text) {
-  for (char& c : text) {
-    if (c == '\n' || c == '\r') c = ' ';
-  }
-  return text;
 }
 
 int FindRow(const ReportList& list, const std::string& caption) {
@@ -218,6 +232,34 @@ void DrawProgress(std::ostream& err, const std::string& progress) {
 
 }  // namespace
 
+std::string TerminalText(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string shown;
+  shown.reserve(text.size());
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\n' || c == '\r') {
+      shown += ' ';
+    } else if ((byte < 0x20 && c != '\t') || byte == 0x7F) {
+      shown += "\\x";
+      shown += kHex[byte >> 4];
+      shown += kHex[byte & 0xF];
+    } else {
+      shown += c;
+    }
+  }
+  return shown;
+}
+
+std::string FailureText(const std::exception& e) {
+  if (dynamic_cast<const std::bad_alloc*>(&e) != nullptr) return "out of memory";
+  std::string text = e.what();
+  if (const auto* file_error = dynamic_cast<const FileError*>(&e)) {
+    if (!file_error->reason().empty()) text += ": " + file_error->reason();
+  }
+  return TerminalText(text);
+}
+
 void PrintList(std::ostream& out, const ReportList& list) {
   out << "[" << list.name << "]\n";
   for (size_t c = 0; c < list.columns.size(); ++c) {
@@ -249,7 +291,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   try {
     o = Parse(args);
   } catch (const UsageError& e) {
-    err << "barvik-cli: " << e.message << "; see 'barvik-cli --help'\n";
+    err << "barvik-cli: " << TerminalText(e.message) << "; see 'barvik-cli --help'\n";
     return kExitUsage;
   }
 
@@ -261,7 +303,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   ws.options().min_kills = o.min_kills;
   ws.options().max_ratio = o.max_ratio;
   ws.hooks.line_error = [&err](const std::string& m) {
-    err << "barvik-cli: " << OneLine(m) << "\n";
+    err << "barvik-cli: " << TerminalText(m) << "\n";
   };
   // Every operand but the last of player and export is a log.
   const std::vector<std::string> logs(o.operands.begin(),
@@ -274,7 +316,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   try {
     for (const std::string& l : logs) {
       if (!std::filesystem::exists(l)) {
-        err << "barvik-cli: no such log file: " << l << "\n";
+        err << "barvik-cli: no such log file: " << TerminalText(l) << "\n";
         return kExitUsage;
       }
     }
@@ -282,12 +324,12 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     const bool found = ws.RunAnalysis(files);
     bar.Finish();
     if (!found) {
-      err << "barvik-cli: no such log file: " << log_name << "\n";
+      err << "barvik-cli: no such log file: " << TerminalText(log_name) << "\n";
       return kExitUsage;
     }
   } catch (const FileError& e) {
     bar.Finish();
-    err << "barvik-cli: " << e.what() << "\n";
+    err << "barvik-cli: " << FailureText(e) << "\n";
     return kExitUsage;
   }
 
@@ -303,7 +345,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     const std::string& name = o.operands.back();
     int row = FindRow(ws.List(ListId::Players), name);
     if (row < 0) {
-      err << "barvik-cli: no player row named '" << name << "' in " << log_name << "\n";
+      err << "barvik-cli: no player row named '" << TerminalText(name) << "' in "
+          << TerminalText(log_name) << "\n";
       return kExitUsage;
     }
     ws.SelectPlayerRow(row);
@@ -311,8 +354,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     if (o.weapon) {
       int weapon_row = FindRow(ws.List(ListId::PlayerWeapon), *o.weapon);
       if (weapon_row < 0) {
-        err << "barvik-cli: player '" << name << "' has no weapon row named '" << *o.weapon
-            << "'\n";
+        err << "barvik-cli: player '" << TerminalText(name) << "' has no weapon row named '"
+            << TerminalText(*o.weapon) << "'\n";
         return kExitUsage;
       }
       ws.SelectPlayerWeaponRow(weapon_row);
@@ -333,6 +376,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return kExitFailure;
   }
   ws.options().dest_dir = o.operands.back();
+  ws.export_wait_seconds = o.wait_seconds;
   if (env.progress_bar) {
     ws.hooks.status_changed = [&ws, &err] { DrawProgress(err, ws.status(kPanelProgress)); };
   }
@@ -341,8 +385,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     ws.ButtonHTMLClick(*images);
   } catch (const std::exception& e) {
     if (env.progress_bar) err << "\n";
-    err << "barvik-cli: " << OneLine(e.what()) << "\n";
-    return kExitFailure;
+    err << "barvik-cli: " << FailureText(e) << "\n";
+    return dynamic_cast<const ReportFolderBusy*>(&e) != nullptr ? kExitBusy : kExitFailure;
   }
   if (env.progress_bar) err << "\n";
   return kExitOk;

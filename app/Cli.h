@@ -3,10 +3,12 @@
 // piped. RunCli returns the process exit status.
 #pragma once
 
+#include <exception>
 #include <functional>
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace barvik {
@@ -19,6 +21,7 @@ enum ExitCode : int {
   kExitOk = 0,
   kExitFailure = 1,  // the work started but failed (a file could not be written)
   kExitUsage = 2,    // bad arguments, or a log that is missing or cannot be read
+  kExitBusy = 3,     // another run holds the report folder
 };
 
 struct CliEnvironment {
@@ -32,6 +35,15 @@ struct CliEnvironment {
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            const CliEnvironment& env);
+
+// `text` made safe for a terminal or a log file, as one line: line ends become blanks,
+// other control characters (terminal escapes) "\xNN"; every other byte stays as it is.
+std::string TerminalText(std::string_view text);
+
+// The message of a failure as headless front ends print it (through TerminalText): the
+// text, then ": " and the system's reason for a FileError that has one; "out of memory" for
+// std::bad_alloc.
+std::string FailureText(const std::exception& e);
 
 // "[name]", the column captions, one line per row, an empty line; fields joined by tabs.
 void PrintList(std::ostream& out, const ReportList& list);

@@ -151,7 +151,9 @@ class Workspace {
 
   // --- Report export ---------------------------------------------------------------------
   // "Export stats to HTML": writes the report into options().dest_dir; `images` renders the
-  // figures and the chart of the current state. Throws FileError on a file failure.
+  // figures and the chart of the current state. Throws FileError on a file failure (the
+  // folder then holds the previous report unchanged) and ReportFolderBusy when another run
+  // holds the folder for longer than export_wait_seconds.
   void ButtonHTMLClick(ImageSource& images);
 
   // --- State -------------------------------------------------------------------------------
@@ -176,6 +178,8 @@ class Workspace {
   // the page footers and the caption.
   std::string template_folder = ".";
   std::string build_text = "N/A";
+  // How long an export waits for another run to let go of the report folder.
+  double export_wait_seconds = 0;
 
   Hooks hooks;
 

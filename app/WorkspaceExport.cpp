@@ -1,10 +1,14 @@
 // "Export stats to HTML": the whole report folder from the lists as they stand. The global
 // pages first, then every row of ListViewPlayers loaded in display order as a double click
-// would load it, with his seven pages and three images.
+// would load it, with his seven pages and three images. The files are staged and reach the
+// folder together once all were written, under the folder's lock. Every player's events come from
+// one walk over the log made before the loop; loading a player from them fills the same lists as a
+// rescan would.
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 
 #include "app/Workspace.h"
 #include "core/FileError.h"
@@ -44,6 +48,17 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
     // A folder that cannot be created makes the first page write fail with its path.
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
+  }
+  // One run at a time per folder; what a killed run left is cleared by the next one.
+  ReportFolderLock lock(folder, export_wait_seconds, options_.dest_dir);
+  if (lock.held()) StagingArea::RemoveLeftovers(folder);
+  // Every file is written into the staging folder and moved into place at the end, so a
+  // failure leaves the previous report whole. Without a staging folder (the folder cannot be
+  // written) the files go straight to their places and the first one fails with its name.
+  std::optional<StagingArea> staging;
+  try {
+    staging.emplace(folder);
+  } catch (const FileError&) {
   }
   const std::filesystem::path templates(template_folder);
   CopyTemplate((templates / "style.dat").string(), folder + "style.css");
@@ -119,6 +134,7 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
          false, "./" + p + "ratiochart.png", header);
     image(ReportImage::RatioChart, p + "ratiochart.png");
   }
+  if (staging) staging->Publish();
   SetPage(remembered_page);
 }
 

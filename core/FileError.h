@@ -1,7 +1,10 @@
 // The failure of a file operation, carrying the message the user sees: "Cannot open file
-// <path>" or "Cannot create file <path>".
+// <path>" or "Cannot create file <path>". The system's reason (strerror of the failing call),
+// when known, is kept apart: the window shows the message alone, headless front ends append
+// the reason.
 #pragma once
 
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -14,9 +17,18 @@ class FileError : public std::runtime_error {
   static FileError CannotOpen(const std::string& path) {
     return FileError("Cannot open file " + path);
   }
-  static FileError CannotCreate(const std::string& path) {
-    return FileError("Cannot create file " + path);
+  // `error_number` is the errno of the failing call; 0 for no known reason.
+  static FileError CannotCreate(const std::string& path, int error_number = 0) {
+    FileError error("Cannot create file " + path);
+    if (error_number != 0) error.reason_ = std::strerror(error_number);
+    return error;
   }
+
+  // "No space left on device", or empty.
+  const std::string& reason() const { return reason_; }
+
+ private:
+  std::string reason_;
 };
 
 }  // namespace barvik

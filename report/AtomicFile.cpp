@@ -1,9 +1,11 @@
 #include "report/AtomicFile.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 
 #include "core/FileError.h"
@@ -11,10 +13,15 @@
 namespace barvik {
 namespace {
 
-// "<folder>/.<name>.<pid>-<n>.tmp": hidden, beside the target, unique within the process.
-std::string TemporaryName(const std::string& target, unsigned attempt) {
+namespace fs = std::filesystem;
+
+constexpr std::string_view kStagingPrefix = ".barvik-staging-";
+
+// "<folder>/.<name>.<pid>-<n>.tmp": hidden, beside the file it stands for, unique within
+// the process (the counter) and among processes (the pid).
+std::string TemporaryName(const std::string& place) {
   static unsigned counter = 0;
-  std::filesystem::path path(target);
+  fs::path path(place);
   // Built by appending: g++ 12 warns falsely on "literal" + std::string (its bug 105329).
   std::string name(1, '.');
   name += path.filename().string();
@@ -22,25 +29,50 @@ std::string TemporaryName(const std::string& target, unsigned attempt) {
   name += std::to_string(getpid());
   name += '-';
   name += std::to_string(counter++);
-  name += '-';
-  name += std::to_string(attempt);
   name += ".tmp";
   return (path.parent_path() / name).string();
 }
 
+bool AllDigits(std::string_view text) {
+  if (text.empty()) return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+// Gives `file` the permission bits of `existing` when that is a regular file.
+void KeepMode(const std::string& existing, const std::string& file) {
+  struct stat st {};
+  if (stat(existing.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    chmod(file.c_str(), st.st_mode & 07777);
+  }
+}
+
+std::string WithSlash(std::string path) {
+  if (path.empty() || path.back() != '/') path += '/';
+  return path;
+}
+
 }  // namespace
 
+StagingArea* StagingArea::open_ = nullptr;
+
 AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {
+  place_ = StagingArea::open_ != nullptr ? StagingArea::open_->PlaceOf(target_) : target_;
+  int error_number = 0;
   for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    std::string candidate = TemporaryName(target_, attempt);
-    // 0666 under the user's umask: the finished file gets ordinary permissions.
+    std::string candidate = TemporaryName(place_);
+    // 0666 under the user's umask: a new file gets ordinary permissions.
     int fd = open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
+      error_number = errno;
       if (errno == EEXIST) continue;
       break;
     }
     stream_ = fdopen(fd, "wb");
     if (stream_ == nullptr) {
+      error_number = errno;
       close(fd);
       unlink(candidate.c_str());
       break;
@@ -48,7 +80,7 @@ AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {
     temporary_ = std::move(candidate);
     return;
   }
-  throw FileError::CannotCreate(target_);
+  throw FileError::CannotCreate(target_, error_number);
 }
 
 AtomicFile::~AtomicFile() {
@@ -56,28 +88,119 @@ AtomicFile::~AtomicFile() {
   if (!committed_ && !temporary_.empty()) unlink(temporary_.c_str());
 }
 
-void AtomicFile::Fail() { throw FileError::CannotCreate(target_); }
+void AtomicFile::Fail(int error_number) { throw FileError::CannotCreate(target_, error_number); }
 
 void AtomicFile::Write(std::string_view bytes) {
-  if (stream_ == nullptr) Fail();
+  if (stream_ == nullptr) Fail(EBADF);
+  errno = 0;
   if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), stream_) != bytes.size()) {
-    Fail();
+    Fail(errno);
   }
 }
 
 void AtomicFile::Commit() {
-  if (stream_ == nullptr) Fail();
-  bool ok = std::ferror(stream_) == 0;
-  ok = std::fclose(stream_) == 0 && ok;
+  if (stream_ == nullptr) Fail(EBADF);
+  errno = 0;
+  int error_number = 0;
+  if (std::fflush(stream_) != 0 || std::ferror(stream_) != 0) error_number = errno ? errno : EIO;
+  if (std::fclose(stream_) != 0 && error_number == 0) error_number = errno ? errno : EIO;
   stream_ = nullptr;
-  if (!ok || std::rename(temporary_.c_str(), target_.c_str()) != 0) Fail();
+  if (error_number != 0) Fail(error_number);
+  KeepMode(place_, temporary_);
+  if (std::rename(temporary_.c_str(), place_.c_str()) != 0) Fail(errno);
   committed_ = true;
+  if (place_ != target_) StagingArea::open_->Staged(target_, place_);
 }
 
 void WriteFileAtomically(const std::string& path, std::string_view bytes) {
   AtomicFile file(path);
   file.Write(bytes);
   file.Commit();
+}
+
+StagingArea::StagingArea(const std::string& folder)
+    : folder_(WithSlash(fs::path(folder).lexically_normal().string())) {
+  std::string pattern = folder_;
+  pattern += kStagingPrefix;
+  pattern += "XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) throw FileError::CannotCreate(pattern, errno);
+  staging_ = WithSlash(pattern);
+  previous_ = open_;
+  open_ = this;
+}
+
+StagingArea::~StagingArea() {
+  open_ = previous_;
+  std::error_code ec;
+  fs::remove_all(staging_, ec);
+}
+
+std::string StagingArea::PlaceOf(const std::string& target) const {
+  const std::string normal = fs::path(target).lexically_normal().string();
+  if (normal.size() <= folder_.size() || normal.compare(0, folder_.size(), folder_) != 0) {
+    return target;
+  }
+  const std::string_view inside = std::string_view(normal).substr(folder_.size());
+  if (inside.substr(0, kStagingPrefix.size()) == kStagingPrefix || inside.substr(0, 3) == "../") {
+    return target;
+  }
+  std::string place = staging_;
+  place += inside;
+  std::error_code ec;
+  fs::create_directories(fs::path(place).parent_path(), ec);
+  return place;
+}
+
+void StagingArea::Staged(const std::string& target, const std::string& place) {
+  for (const auto& file : files_) {
+    if (file.second == place) return;  // written again: the staged copy is the newest
+  }
+  files_.emplace_back(target, place);
+}
+
+void StagingArea::Publish() {
+  std::error_code ec;
+  for (const auto& [target, place] : files_) {
+    if (fs::is_directory(target, ec)) throw FileError::CannotCreate(target, EISDIR);
+  }
+  for (auto it = files_.rbegin(); it != files_.rend(); ++it) {
+    const auto& [target, place] = *it;
+    fs::create_directories(fs::path(target).parent_path(), ec);
+    KeepMode(target, place);
+    if (std::rename(place.c_str(), target.c_str()) != 0) {
+      throw FileError::CannotCreate(target, errno);
+    }
+  }
+}
+
+void StagingArea::RemoveLeftovers(const std::string& folder) {
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    std::error_code type_ec;
+    if (name.compare(0, kStagingPrefix.size(), kStagingPrefix) == 0 && it->is_directory(type_ec)) {
+      std::error_code remove_ec;
+      fs::remove_all(it->path(), remove_ec);
+    } else if (IsTemporaryName(name) && it->is_regular_file(type_ec)) {
+      std::error_code remove_ec;
+      fs::remove(it->path(), remove_ec);
+    }
+  }
+}
+
+bool StagingArea::IsTemporaryName(std::string_view name) {
+  constexpr std::string_view kEnd = ".tmp";
+  if (name.size() < 2 + kEnd.size() || name[0] != '.' ||
+      name.substr(name.size() - kEnd.size()) != kEnd) {
+    return false;
+  }
+  name.remove_suffix(kEnd.size());
+  const size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot < 2) return false;
+  const std::string_view numbers = name.substr(dot + 1);
+  const size_t dash = numbers.find('-');
+  return dash != std::string_view::npos && AllDigits(numbers.substr(0, dash)) &&
+         AllDigits(numbers.substr(dash + 1));
 }
 
 }  // namespace barvik

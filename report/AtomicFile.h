@@ -1,19 +1,31 @@
 // Report files are replaced atomically: the bytes go to a temporary file in the target's own
 // folder, which is then renamed over the target. A failure at any point leaves the target as
 // it was (absent or the previous version) and removes the temporary file, so a reader of the
-// report folder never sees a half-written page or image.
+// report folder never sees a half-written page or image. A replaced file keeps the permission
+// bits of the file it replaces.
+//
+// While a StagingArea is open, files inside its report folder are written into the staging
+// folder instead and reach their places only when the whole report is done.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace barvik {
 
+// The most bytes the temporary name adds to the name of the file it stands for: a leading
+// ".", then ".<pid>-<counter>.tmp" with two numbers of up to ten digits each.
+inline constexpr size_t kTemporaryNameExtra = 27;
+
 class AtomicFile {
  public:
-  // Creates the temporary file beside `target`. Throws FileError("Cannot create file
-  // <target>") when the folder does not exist or is not writable.
+  // Creates the temporary file beside `target` (beside its staged place while a StagingArea
+  // covers it). Throws FileError("Cannot create file <target>") when the folder does not
+  // exist or is not writable.
   explicit AtomicFile(std::string target);
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
@@ -26,23 +38,71 @@ class AtomicFile {
   // Appends bytes; throws FileError("Cannot create file <target>") on a write error.
   void Write(std::string_view bytes);
 
-  // Closes the temporary file and renames it over the target. Throws FileError("Cannot create
-  // file <target>") when the data cannot be flushed or the rename fails (for instance when
-  // the target is a folder).
+  // Closes the temporary file and renames it over the target (or its staged place). Throws
+  // FileError("Cannot create file <target>") when the data cannot be flushed or the rename
+  // fails (for instance when the target is a folder).
   void Commit();
 
   const std::string& target() const { return target_; }
 
  private:
-  [[noreturn]] void Fail();
+  [[noreturn]] void Fail(int error_number);
 
   std::string target_;     // the file being replaced
-  std::string temporary_;  // the file being written, in the target's folder
+  std::string place_;      // where the finished file goes: the target or its staged place
+  std::string temporary_;  // the file being written, in the folder of place_
   FILE* stream_ = nullptr;
   bool committed_ = false;
 };
 
 // The whole file `path` replaced by `bytes`, atomically as above.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+// A staging folder inside a report folder, for one export. While it is open, every
+// AtomicFile whose target lies in the report folder or below it is written to the same
+// relative path inside the staging folder. Publish() then moves the staged files into place,
+// the last written first, so the pages that link the others ("players.html", "index.html")
+// arrive after them. Without Publish (a failed export) the destructor removes the staging
+// folder with everything in it, and the report folder is as it was.
+//
+// One staging area at a time per process; the caller holds the folder's ReportFolderLock, so
+// no other run writes there meanwhile.
+class StagingArea {
+ public:
+  // `folder`: the report folder, which must exist. Throws FileError("Cannot create file
+  // <folder>...") when the staging folder cannot be made there.
+  explicit StagingArea(const std::string& folder);
+  StagingArea(const StagingArea&) = delete;
+  StagingArea& operator=(const StagingArea&) = delete;
+  ~StagingArea();
+
+  // Moves every staged file over its target. Throws FileError("Cannot create file
+  // <target>") for a target that cannot be replaced (a folder in its place); that is checked
+  // for every file before the first one moves.
+  void Publish();
+
+  // Removes what killed runs left in `folder`: staging folders and the temporary files of
+  // AtomicFile. Only for a caller that holds the folder's lock.
+  static void RemoveLeftovers(const std::string& folder);
+
+  // True for a file name of the form AtomicFile gives its temporary files.
+  static bool IsTemporaryName(std::string_view file_name);
+
+ private:
+  friend class AtomicFile;
+
+  // Where a file for `target` is written: its staged place (parent folders made) when it lies
+  // in the report folder, otherwise the target itself.
+  std::string PlaceOf(const std::string& target) const;
+  // A file for `target` was committed at `place`.
+  void Staged(const std::string& target, const std::string& place);
+
+  static StagingArea* open_;  // the staging area files are routed into, or nullptr
+
+  std::string folder_;   // the report folder, normalised, ending in "/"
+  std::string staging_;  // the staging folder, ending in "/"
+  std::vector<std::pair<std::string, std::string>> files_;  // target, staged place
+  StagingArea* previous_ = nullptr;                         // the one open before this one
+};
 
 }  // namespace barvik

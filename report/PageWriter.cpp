@@ -8,6 +8,7 @@
 #include "core/FileError.h"
 #include "core/Text1252.h"
 #include "report/AtomicFile.h"
+#include "report/ReportFiles.h"
 
 namespace barvik {
 namespace {
@@ -168,13 +169,14 @@ std::string PlayerFilePrefix(std::string_view name) {
   std::string prefix;
   prefix.reserve(name.size() * 2);
   for (char c : LowerCopy(name)) {
-    if (KeepsInPrefix(c)) {
+    // A leading "." would make hidden files, which many web servers refuse to serve.
+    if (KeepsInPrefix(c) && !(c == '.' && prefix.empty())) {
       prefix += c;
     } else {
       prefix += std::to_string(static_cast<int>(static_cast<signed char>(c)));
     }
   }
-  return prefix;
+  return FitPrefix(prefix, name, kMaxPrefixBytes);
 }
 
 std::string EscapeHtml(std::string_view text) {

@@ -1,30 +1,74 @@
 #include "report/ReportFiles.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
 #include <unordered_set>
 
 #include "report/PageWriter.h"
 
 namespace barvik {
+namespace {
+
+// FNV-1a: the same on every machine and run, so a cut prefix (part of page addresses)
+// stays the same from one report to the next.
+uint32_t StableHash(std::string_view text) {
+  uint64_t h = 14695981039346656037ull;
+  for (unsigned char c : text) {
+    h ^= c;
+    h *= 1099511628211ull;
+  }
+  return static_cast<uint32_t>(h ^ (h >> 32));
+}
+
+}  // namespace
+
+std::string FitPrefix(std::string_view prefix, std::string_view whole, size_t limit) {
+  if (prefix.size() <= limit) return std::string(prefix);
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string cut(prefix.substr(0, limit - 9));
+  cut += '_';
+  const uint32_t hash = StableHash(whole);
+  for (int shift = 28; shift >= 0; shift -= 4) cut += kHex[(hash >> shift) & 0xF];
+  return cut;
+}
 
 StringMap<std::string> AssignPlayerPrefixes(const std::vector<std::string>& names) {
   std::unordered_set<std::string, StringHash, std::equal_to<>> taken;
   for (std::string_view file : kGlobalReportFiles) taken.insert(std::string(file));
+  auto is_free = [&taken](const std::string& p) {
+    std::string full;
+    for (std::string_view file : kPlayerFileBases) {
+      full.assign(p);
+      full += file;
+      if (taken.contains(full)) return false;
+    }
+    return true;
+  };
+  // Per prefix, the first suffix not yet seen taken: the taken names only grow, so a suffix
+  // found taken once stays taken and is not tried again.
+  StringMap<int> next_suffix;
   StringMap<std::string> prefixes;
   prefixes.reserve(names.size());
   for (const std::string& name : names) {
     if (prefixes.contains(name)) continue;
     const std::string base = PlayerFilePrefix(name);
     std::string prefix = base;
-    auto is_free = [&taken](const std::string& p) {
-      for (std::string_view file : kPlayerFileBases) {
-        std::string full = p;
-        full += file;
-        if (taken.contains(full)) return false;
+    if (!is_free(prefix)) {
+      int& suffix = next_suffix.try_emplace(base, 2).first->second;
+      for (;; ++suffix) {
+        // Built by appending: g++ 12 warns falsely on "literal" + std::string (its bug 105329).
+        std::string tail(1, '_');
+        tail += std::to_string(suffix);
+        prefix = FitPrefix(base, base, kMaxPrefixBytes - tail.size());
+        prefix += tail;
+        if (is_free(prefix)) break;
       }
-      return true;
-    };
-    for (int suffix = 2; !is_free(prefix); ++suffix) {
-      prefix = base + "_" + std::to_string(suffix);
+      ++suffix;
     }
     for (std::string_view file : kPlayerFileBases) {
       std::string full = prefix;
@@ -43,6 +87,33 @@ std::string OutputFolderPrefix(std::string_view dest_dir) {
   }
   if (!folder.empty() && folder.back() != '/') folder += '/';
   return folder;
+}
+
+ReportFolderLock::ReportFolderLock(const std::string& folder, double wait_seconds,
+                                   const std::string& shown_name) {
+  std::string path = folder;
+  if (!path.empty() && path.back() != '/') path += '/';
+  path += kLockFileName;
+  fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+  if (fd_ < 0) return;
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                            std::chrono::duration<double>(wait_seconds > 0 ? wait_seconds : 0));
+  while (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    const bool busy = errno == EWOULDBLOCK || errno == EINTR;
+    if (!busy || std::chrono::steady_clock::now() >= deadline) {
+      close(fd_);
+      fd_ = -1;
+      // A file system without locks: the run goes on unlocked rather than not at all.
+      if (!busy) return;
+      throw ReportFolderBusy(shown_name);
+    }
+    usleep(50 * 1000);
+  }
+}
+
+ReportFolderLock::~ReportFolderLock() {
+  if (fd_ >= 0) close(fd_);  // closing the file lets go of the lock
 }
 
 }  // namespace barvik

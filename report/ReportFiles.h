@@ -1,13 +1,18 @@
 // The file names of one report folder: the global files, the ten files of each player named
-// by his file prefix, the prefixes assigned for one export, and the output folder text.
+// by his file prefix, the prefixes assigned for one export, the output folder text, and the
+// lock that keeps two runs out of one folder.
 #pragma once
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/FileError.h"
 #include "core/StringHash.h"
+#include "report/AtomicFile.h"
 
 namespace barvik {
 
@@ -21,16 +26,58 @@ inline constexpr std::array<std::string_view, 10> kPlayerFileBases = {
     "weapon.html", "accuracy.html", "accuracy.png",   "enemyaccuracy.html", "enemyaccuracy.png",
     "maps.html",   "gametype.html", "opponents.html", "ratiochart.html",    "ratiochart.png"};
 
+// The longest file name a file system takes, in bytes.
+inline constexpr size_t kMaxFileNameBytes = 255;
+
+// The longest prefix whose every file name, written under its temporary name, still fits.
+inline constexpr size_t kMaxPrefixBytes =
+    kMaxFileNameBytes - kTemporaryNameExtra -
+    std::max_element(kPlayerFileBases.begin(), kPlayerFileBases.end(),
+                     [](std::string_view a, std::string_view b) { return a.size() < b.size(); })
+        ->size();
+
+// `prefix` when it has at most `limit` bytes; otherwise its start followed by "_" and eight
+// hexadecimal digits of a hash of `whole`, `limit` bytes in all.
+std::string FitPrefix(std::string_view prefix, std::string_view whole, size_t limit);
+
 // The file prefix of every distinct name of `names` for one export, taken in order: the
 // player's PlayerFilePrefix when none of his ten file names is taken yet, otherwise that
-// prefix with "_2", "_3", ... appended, the first suffix that frees all ten. A name is taken
-// once an earlier player holds it or when it is a global file (the empty name's pages would
-// otherwise replace "weapon.html" and the other global pages). The same name twice keeps its
-// first prefix. Prefixes never contain "_", so a suffixed prefix meets only suffixed ones.
+// prefix with "_2", "_3", ... appended, the first suffix that frees all ten (cut again with
+// FitPrefix where the suffix would make it too long). A name is taken once an earlier player
+// holds it or when it is a global file (the empty name's pages would otherwise replace
+// "weapon.html" and the other global pages). The same name twice keeps its first prefix.
+// Linear in the number of names, however many share one prefix.
 StringMap<std::string> AssignPlayerPrefixes(const std::vector<std::string>& names);
 
 // The folder text of the "File" page as a path prefix: "\" read as "/", and "/" appended when
 // the text does not end in one. Empty for an empty text.
 std::string OutputFolderPrefix(std::string_view dest_dir);
+
+// The lock file of a report folder.
+inline constexpr std::string_view kLockFileName = ".barvik.lock";
+
+// Another run holds the report folder: "Report folder <folder> is in use".
+class ReportFolderBusy : public FileError {
+ public:
+  explicit ReportFolderBusy(const std::string& folder)
+      : FileError("Report folder " + folder + " is in use") {}
+};
+
+// An advisory lock (flock) on the lock file of a report folder, held while it lives. Waits up
+// to `wait_seconds` for another run to let go, then throws ReportFolderBusy naming
+// `shown_name`. A lock file that cannot be created (no folder, no write permission) gives no
+// lock and no error: the export's first write then fails with its own message.
+class ReportFolderLock {
+ public:
+  ReportFolderLock(const std::string& folder, double wait_seconds, const std::string& shown_name);
+  ReportFolderLock(const ReportFolderLock&) = delete;
+  ReportFolderLock& operator=(const ReportFolderLock&) = delete;
+  ~ReportFolderLock();
+
+  bool held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;  // the open lock file, or -1
+};
 
 }  // namespace barvik

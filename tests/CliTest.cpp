@@ -107,6 +107,16 @@ TEST(CliTest, BadInvocationsExitWithTwoAndOneLine) {
        "barvik-cli: option '--weapon' needs a value; see 'barvik-cli --help'\n"},
       {{"tables", "/no/such.log"}, "barvik-cli: no such log file: /no/such.log\n"},
       {{"tables", "/proc/self"}, "barvik-cli: Cannot open file /proc/self: no rotated log in it\n"},
+      {{"export", "--wait", "soon", log.path(), "out"},
+       "barvik-cli: option '--wait' takes a whole number of seconds from 0 to 86400, not 'soon'; "
+       "see 'barvik-cli --help'\n"},
+      {{"tables", "--wait", "1", log.path()},
+       "barvik-cli: unknown option '--wait' for 'tables'; see 'barvik-cli --help'\n"},
+      // Terminal escapes in what the user typed or the log holds never reach the terminal.
+      {{"player", log.path(), "\x1b]0;owned\x07\x1b[2J"},
+       "barvik-cli: no player row named '\\x1B]0;owned\\x07\\x1B[2J' in " + log.path() + "\n"},
+      {{"tables", "/no/\x9b\xe9t\x7f.log"},
+       "barvik-cli: no such log file: /no/\x9b\xe9t\\x7F.log\n"},
   };
   for (const Case& c : cases) {
     Result r = RunTool(c.args);

@@ -4,9 +4,13 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <regex>
 #include <set>
 
@@ -14,6 +18,7 @@
 #include "bench/LogGenerator.h"
 #include "core/FileError.h"
 #include "report/ImageSource.h"
+#include "report/ReportFiles.h"
 #include "tests/TestLog.h"
 
 namespace barvik {
@@ -27,6 +32,7 @@ class FakeImages : public ImageSource {
  public:
   explicit FakeImages(const Workspace& ws) : ws_(ws) {}
   RgbImage Render(ReportImage which) override {
+    if (calls.size() == fail_at) throw FileError::CannotCreate("image", ENOSPC);
     calls.emplace_back(which, ws_.LabelLoadedName());
     const bool chart = which == ReportImage::RatioChart;
     RgbImage image;
@@ -37,6 +43,7 @@ class FakeImages : public ImageSource {
     return image;
   }
   std::vector<std::pair<ReportImage, std::string>> calls;
+  size_t fail_at = SIZE_MAX;  // the call that fails as a full disk would
 
  private:
   const Workspace& ws_;
@@ -47,10 +54,25 @@ std::string ReadBytes(const fs::path& path) {
   return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
+// The report's files, without the folder's lock file.
 std::set<std::string> FilesIn(const fs::path& folder) {
   std::set<std::string> files;
-  for (const auto& e : fs::directory_iterator(folder)) files.insert(e.path().filename().string());
+  for (const auto& e : fs::directory_iterator(folder)) {
+    if (e.path().filename() != kLockFileName) files.insert(e.path().filename().string());
+  }
   return files;
+}
+
+// Every entry of a folder, hidden ones included (the lock file left out), with its bytes and
+// permission bits.
+std::map<std::string, std::string> Snapshot(const fs::path& folder) {
+  std::map<std::string, std::string> entries;
+  for (const auto& e : fs::directory_iterator(folder)) {
+    if (e.path().filename() == kLockFileName) continue;
+    entries[e.path().filename().string()] =
+        std::to_string(static_cast<int>(e.status().permissions())) + ":" + ReadBytes(e.path());
+  }
+  return entries;
 }
 
 class ExportTest : public ::testing::Test {
@@ -253,6 +275,74 @@ TEST_F(ExportTest, FailuresStopTheExportWithTheirMessage) {
                 "Cannot create file " + (root_ / "file" / "html").string() + "/players.html");
     }
   }
+}
+
+TEST_F(ExportTest, FailedExportLeavesThePreviousReportAsItWas) {
+  Analyse(kSmallLog);
+  Export();
+  fs::permissions(Out() / "players.html", fs::perms(0640));
+  const auto before = Snapshot(Out());
+  const std::string old_players = ReadBytes(Out() / "players.html");
+  // The next log has another player; the export fails at its player images.
+  Analyse(std::string(kSmallLog) + "0:06 J;4;3;Dave\n");
+  for (size_t fail_at : {0u, 4u}) {
+    images_.calls.clear();
+    images_.fail_at = fail_at;
+    try {
+      Export();
+      FAIL() << "no error";
+    } catch (const FileError& e) {
+      EXPECT_EQ(e.reason(), "No space left on device");
+    }
+    EXPECT_EQ(Snapshot(Out()), before) << "failing at image " << fail_at;
+  }
+  // A run that succeeds replaces the pages, each keeping the permissions of the one before.
+  images_.fail_at = SIZE_MAX;
+  Export();
+  EXPECT_NE(ReadBytes(Out() / "players.html"), old_players);
+  EXPECT_EQ(fs::status(Out() / "players.html").permissions(), fs::perms(0640));
+  EXPECT_TRUE(fs::exists(Out() / "daveweapon.html"));
+  EXPECT_EQ(FilesIn(Out()).size(), 8u + 10u * PlayerNames().size());
+}
+
+TEST_F(ExportTest, LongAndDottedNamesGetFilesTheServerCanHoldAndServe) {
+  const std::string letters(300, 'a');
+  const std::string marks(120, '!');  // each "!" takes two bytes ("33")
+  const std::string fits(kMaxPrefixBytes, 'f');
+  Analyse(
+      "0:00 InitGame: \\g_gametype\\dm\\mapname\\mp_one\\sv_hostname\\S\\\n"
+      "0:01 J;1;0;" +
+      letters + "\n0:01 J;2;1;" + letters + "b\n0:01 J;3;2;" + marks + "\n0:01 J;4;3;" + fits +
+      "\n0:01 J;5;4;.\n0:01 J;6;5;..x\n");
+  Export();
+  const std::set<std::string> files = FilesIn(Out());
+  EXPECT_EQ(files.size(), 8u + 6u * 10u);
+  std::set<std::string> prefixes;
+  for (const std::string& file : files) {
+    EXPECT_LE(file.size() + kTemporaryNameExtra, kMaxFileNameBytes) << file;
+    EXPECT_NE(file[0], '.') << file;
+    if (file.ends_with("opponents.html")) prefixes.insert(file.substr(0, file.size() - 14));
+  }
+  EXPECT_EQ(prefixes.size(), 6u);        // the two long names stay apart
+  EXPECT_TRUE(prefixes.contains(fits));  // a name whose files fit keeps its prefix
+  EXPECT_TRUE(prefixes.contains("46"));
+  EXPECT_TRUE(prefixes.contains("46.x"));
+  // The long names keep their start, and players.html links the files that were written.
+  const std::string players = ReadBytes(Out() / "players.html");
+  const std::regex link(R"re(href="([^"]*)")re");
+  size_t player_links = 0;
+  for (auto it = std::sregex_iterator(players.begin(), players.end(), link);
+       it != std::sregex_iterator(); ++it) {
+    const std::string target = (*it)[1];
+    if (target.starts_with("http")) continue;
+    EXPECT_TRUE(files.contains(target)) << target;
+    player_links += std::find(kGlobalReportFiles.begin(), kGlobalReportFiles.end(), target) ==
+                    kGlobalReportFiles.end();
+  }
+  EXPECT_EQ(player_links, 6u);
+  EXPECT_EQ(std::count_if(prefixes.begin(), prefixes.end(),
+                          [](const std::string& p) { return p.starts_with("aaaaaaaaaa"); }),
+            2);
 }
 
 }  // namespace

@@ -5,19 +5,10 @@
 #include "app/Cli.h"
 #include "app/Workspace.h"
 #include "core/FileError.h"
+#include "report/ReportFiles.h"
 #include "ui/OffscreenImageSource.h"
 
 namespace barvik {
-namespace {
-
-std::string OneLine(std::string text) {
-  for (char& c : text) {
-    if (c == '\n' || c == '\r') c = ' ';
-  }
-  return text;
-}
-
-}  // namespace
 
 int RunHeadlessBatch(Workspace& ws, const std::string& log, const std::string& dir,
                      std::ostream& err) {
@@ -25,7 +16,7 @@ int RunHeadlessBatch(Workspace& ws, const std::string& log, const std::string& d
   ws.hooks.status_changed = [&] {
     if (ws.status(kPanelActivity) != activity) {
       activity = ws.status(kPanelActivity);
-      if (!activity.empty()) err << "barvik: " << activity << "\n";
+      if (!activity.empty()) err << "barvik: " << TerminalText(activity) << "\n";
     }
     if (ws.status(kPanelProgress) != progress) {
       progress = ws.status(kPanelProgress);
@@ -33,26 +24,32 @@ int RunHeadlessBatch(Workspace& ws, const std::string& log, const std::string& d
     }
   };
   ws.hooks.line_error = [&](const std::string& message) {
-    err << "barvik: " << OneLine(message) << "\n";
+    err << "barvik: " << TerminalText(message) << "\n";
   };
   ws.options().dest_dir = dir;
   try {
     if (!ws.RunAnalysis(log)) {
-      err << "barvik: " << FileError::CannotOpen(log).what() << "\n";
+      err << "barvik: " << TerminalText(FileError::CannotOpen(log).what()) << "\n";
       return kExitUsage;
     }
+  } catch (const std::bad_alloc& e) {
+    err << "barvik: " << FailureText(e) << "\n";
+    return kExitFailure;
   } catch (const std::exception& e) {
-    err << "barvik: " << OneLine(e.what()) << "\n";
+    err << "barvik: " << FailureText(e) << "\n";
     return kExitUsage;
   }
   try {
     OffscreenImageSource images(ws);
     ws.ButtonHTMLClick(images);
+  } catch (const ReportFolderBusy& e) {
+    err << "barvik: " << FailureText(e) << "\n";
+    return kExitBusy;
   } catch (const std::exception& e) {
-    err << "barvik: " << OneLine(e.what()) << "\n";
+    err << "barvik: " << FailureText(e) << "\n";
     return kExitFailure;
   }
-  err << "barvik: report written to " << dir << "\n";
+  err << "barvik: report written to " << TerminalText(dir) << "\n";
   return kExitOk;
 }
 

@@ -1,6 +1,6 @@
 // barvik-cli entry: the user's locale and the program's folder (as the window takes them), the
 // off-screen renderer of the report images, then RunCli. Qt is started only when an
-// export asks for images, on the offscreen platform when there is no display.
+// export asks for images, always on the offscreen platform.
 //
 // Built without the renderer (BARVIK_WITH_IMAGES undefined: barvik-cli) the program loads no
 // Qt library at all; an export is handed to barvik-export beside it, the same program with
@@ -45,7 +45,10 @@ int main(int argc, char** argv) {
   std::unique_ptr<QApplication> app;
   env.make_image_source = [&app](barvik::Workspace& ws) -> std::unique_ptr<barvik::ImageSource> {
     if (!app) {
-      barvik::UseOffscreenWhenHeadless(qt_argc, qt_argv);
+      // The tool never shows a window: offscreen whatever DISPLAY says, so a display that
+      // is not there cannot stop it, and Qt's notes stay off standard error.
+      barvik::UseOffscreenPlatform(qt_argc, qt_argv);
+      barvik::QuietQtMessages("barvik-cli");
       app = std::make_unique<QApplication>(qt_argc, qt_argv);
       QApplication::setStyle("Fusion");
       // Qt set the C locale from the environment; numbers are formatted by the engine.
@@ -54,6 +57,10 @@ int main(int argc, char** argv) {
     return std::make_unique<barvik::OffscreenImageSource>(ws);
   };
 #endif
-  const int status = barvik::RunCli(args, std::cout, std::cerr, env);
-  return status;
+  try {
+    return barvik::RunCli(args, std::cout, std::cerr, env);
+  } catch (const std::exception& e) {
+    std::cerr << "barvik-cli: " << barvik::FailureText(e) << "\n";
+    return barvik::kExitFailure;
+  }
 }

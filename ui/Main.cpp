@@ -1,9 +1,13 @@
-// barvik: the window. Exactly two arguments (LOG DIR) run a batch: analyse LOG, write the
-// report into DIR and close. With no display the batch runs on Qt's offscreen platform
-// without a window and reports on standard error.
+// barvik: the window. Exactly two arguments (LOG DIR), optionally after "--wait SECONDS",
+// run a batch: analyse LOG, write the report into DIR and close. Where nobody can see a
+// window (no display, an offscreen or minimal platform, a display that does not answer) the
+// batch runs without a window and reports on standard error; it never waits on a dialog.
 #include <sys/resource.h>
 
+#include <charconv>
+#include <clocale>
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -16,8 +20,40 @@
 #include "ui/Platform.h"
 #include "ui/TFormCAL.h"
 
+namespace {
+
+// Takes a leading "--wait SECONDS" (or "--wait=SECONDS") off a batch's arguments. Returns
+// false for a value that is not a whole number of seconds.
+bool TakeWaitOption(std::vector<std::string>& args, double& seconds) {
+  std::string value;
+  size_t taken = 0;
+  if (args.size() == 4 && args[0] == "--wait") {
+    value = args[1];
+    taken = 2;
+  } else if (args.size() == 3 && args[0].rfind("--wait=", 0) == 0) {
+    value = args[0].substr(7);
+    taken = 1;
+  } else {
+    return true;
+  }
+  int whole = -1;
+  const char* end = value.data() + value.size();
+  auto [ptr, ec] = std::from_chars(value.data(), end, whole);
+  if (ec != std::errc() || ptr != end || whole < 0 || whole > 86400) return false;
+  seconds = whole;
+  args.erase(args.begin(), args.begin() + static_cast<std::ptrdiff_t>(taken));
+  return true;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  const bool headless = barvik::UseOffscreenWhenHeadless(argc, argv);
+  const barvik::Screen screen = barvik::ChooseScreen(argc, argv);
+  const bool headless = screen != barvik::Screen::kVisible;
+  if (headless) {
+    barvik::UseOffscreenPlatform(argc, argv);
+    barvik::QuietQtMessages("barvik");
+  }
   try {
     QApplication app(argc, argv);
     // The task bar name. Set as the application's name: Qt appends a display name to every
@@ -27,15 +63,27 @@ int main(int argc, char** argv) {
     const char decimal_separator = barvik::UseUserLocale();
     // Qt has taken its own options out of argv; the rest are the program's arguments.
     std::vector<std::string> args(argv + 1, argv + argc);
+    double wait_seconds = 0;
+    if (!TakeWaitOption(args, wait_seconds)) {
+      std::cerr << "barvik: --wait takes a whole number of seconds from 0 to 86400\n";
+      return barvik::kExitUsage;
+    }
 
     barvik::Workspace workspace(decimal_separator);
     workspace.template_folder = barvik::ProgramFolder();
     workspace.build_text = BARVIK_BUILD_TEXT;
+    workspace.export_wait_seconds = wait_seconds;
 
     if (headless) {
       if (args.size() != 2) {
-        std::cerr << "barvik: no display to show the window on; set DISPLAY, or run a batch "
-                     "with the two arguments LOG DIR\n";
+        if (screen == barvik::Screen::kUnreachable) {
+          std::cerr << "barvik: cannot open the display \""
+                    << barvik::TerminalText(barvik::DisplayName())
+                    << "\"; check DISPLAY, or run a batch with the two arguments LOG DIR\n";
+        } else {
+          std::cerr << "barvik: no display to show the window on; set DISPLAY, or run a "
+                       "batch with the two arguments LOG DIR\n";
+        }
         return barvik::kExitUsage;
       }
       setpriority(PRIO_PROCESS, 0, 19);
@@ -49,7 +97,7 @@ int main(int argc, char** argv) {
     app.exec();
     return form.exit_status();
   } catch (const std::exception& e) {
-    std::cerr << "barvik: " << e.what() << "\n";
+    std::cerr << "barvik: " << barvik::FailureText(e) << "\n";
     return barvik::kExitFailure;
   }
 }

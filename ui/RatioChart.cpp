@@ -98,13 +98,17 @@ void RatioChart::Render(const ChartState& state) {
   QList<QPointF> points;
   points.reserve(static_cast<qsizetype>(state.points.size()));
   for (const ChartPoint& p : state.points) points.append(QPointF(p.x, p.y));
-  series_->clearPointsConfiguration();
-  series_->replace(points);
+  // All point colours in one call: one per point would redo the series' drawing data each
+  // time, a cost that grows with the square of the points.
+  QHash<int, QHash<QXYSeries::PointConfiguration, QVariant>> colours;
+  colours.reserve(static_cast<qsizetype>(state.points.size()));
   for (size_t i = 0; i < state.points.size(); ++i) {
     const QColor colour = state.points[i].blue ? QColor(0, 0, 255) : QColor(255, 0, 0);
-    series_->setPointConfiguration(static_cast<int>(i),
-                                   {{QXYSeries::PointConfiguration::Color, colour}});
+    colours.insert(static_cast<int>(i), {{QXYSeries::PointConfiguration::Color, colour}});
   }
+  series_->clearPointsConfiguration();
+  series_->replace(points);
+  series_->setPointsConfiguration(colours);
   SetRange(axis_x_, state.xmax);
   SetRange(axis_y_, state.ymax);
   PlaceFoot();

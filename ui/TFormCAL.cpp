@@ -485,7 +485,11 @@ void TFormCAL::Sync() {
   button_html_->setEnabled(ws_.html_enabled());
   label_loaded_name_->setText(ToQString(ws_.LabelLoadedName()));
   SyncStatus();
+  SyncPictures();
+  syncing_ = was_syncing;
+}
 
+void TFormCAL::SyncPictures() {
   for (size_t i = 0; i < figures_.size(); ++i)
     figures_[i]->Render(ws_.figure(static_cast<FigureId>(i)));
   const ChartState& chart = ws_.chart();
@@ -502,7 +506,6 @@ void TFormCAL::Sync() {
     shown_chart_ = chart;
     chart_shown_ = true;
   }
-  syncing_ = was_syncing;
 }
 
 void TFormCAL::SyncStatus() {
@@ -719,7 +722,9 @@ bool TFormCAL::eventFilter(QObject* watched, QEvent* event) {
 }
 
 RgbImage TFormCAL::Render(ReportImage image) {
-  Sync();
+  // The pictures only: the lists are not in any image, and refreshing every list for every
+  // image would make an export's cost grow with the square of its players.
+  SyncPictures();
   BodyLocationFigure* figure = nullptr;
   QWidget* target = chart_;
   int page = static_cast<int>(MainPage::SelectedPlayer);
@@ -748,8 +753,11 @@ RgbImage TFormCAL::Render(ReportImage image) {
   const int old_page = page_control_->currentIndex();
   const int old_player_page = page_control_player_->currentIndex();
   SetPagesFromCode(page, player_page);
-  // The page just made current gets its size and layout now, not at the next event.
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+  // The page just made current gets its size and layout now, not at the next event. All
+  // posted events go: an export without an event loop would otherwise pile them up, and Qt
+  // compares every new one with the whole queue.
+  QCoreApplication::sendPostedEvents();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   for (QWidget* w = target; w; w = w->parentWidget()) {
     if (w->layout()) w->layout()->activate();
   }

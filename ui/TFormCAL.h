@@ -127,6 +127,7 @@ class TFormCAL : public QWidget, public ImageSource {
   // Ctrl+Tab (+1) and Ctrl+Shift+Tab (-1): the next or previous page, round the end.
   void TurnPageByKey(int step);
   void SyncStatus();
+  void SyncPictures();  // the figures and the chart
   void Busy(bool on);
 
   Workspace& ws_;
