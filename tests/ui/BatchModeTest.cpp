@@ -19,6 +19,7 @@
 #include <sstream>
 #include <thread>
 
+#include <zlib.h>
 #include <QProcess>
 
 #include "report/ReportFiles.h"
@@ -393,10 +394,24 @@ TEST_F(BatchModeTest, LeftoversOfAKilledRunAreRemoved) {
 }
 
 TEST_F(BatchModeTest, OutOfMemoryIsSaidAndEndsWithOne) {
-  // A log larger than the memory the run may take (sparse: no disk used).
-  const std::string log = files_.Path("huge.log");
-  { std::ofstream(log, std::ios::binary) << "  0:01 J;1;0;Alice\n"; }
-  fs::resize_file(log, 3ull << 30);
+  // A gzip log whose one line is longer than the memory the run may take: a line is held
+  // whole while it is read. Concatenated members of one compressed megabyte keep it small.
+  const std::string log = files_.Path("huge.log.gz");
+  {
+    const std::string megabyte(1 << 20, 'a');
+    z_stream z{};
+    ASSERT_EQ(deflateInit2(&z, 9, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    std::string member(deflateBound(&z, megabyte.size()), '\0');
+    z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(megabyte.data()));
+    z.avail_in = static_cast<uInt>(megabyte.size());
+    z.next_out = reinterpret_cast<Bytef*>(member.data());
+    z.avail_out = static_cast<uInt>(member.size());
+    ASSERT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+    member.resize(z.total_out);
+    deflateEnd(&z);
+    std::ofstream out(log, std::ios::binary);
+    for (int i = 0; i < 1200; ++i) out << member;
+  }
   RunSetup limited;
   limited.in_child = [] {
     const rlimit limit{1ull << 30, 1ull << 30};
