@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 
 #include "app/Workspace.h"
 #include "core/FileError.h"
@@ -17,6 +18,7 @@
 #include "report/PageWriter.h"
 #include "report/PngWriter.h"
 #include "report/ReportFiles.h"
+#include "report/SiteWriter.h"
 
 namespace barvik {
 namespace {
@@ -34,6 +36,38 @@ void CopyTemplate(const std::string& from, const std::string& to) {
     WriteFileAtomically(to, bytes);
   } catch (const FileError&) {
   }
+}
+
+// The modern site beside the classic pages, fed the same lists (see SiteWriter.h).
+std::unique_ptr<SiteWriter> StartSite(Workspace& ws, const std::string& folder,
+                                      const StringMap<std::string>& prefixes,
+                                      const PageSettings& settings) {
+  SiteSettings site;
+  site.report_folder = folder;
+  site.template_folder = ws.template_folder;
+  site.server_name = ws.server_name();
+  site.build_text = ws.build_text;
+  const FooterTime now = settings.clock ? settings.clock() : SystemFooterTime();
+  site.generated = now.date + " " + now.time;
+  site.decimal_separator = ws.decimal_separator();
+  site.turns = ws.log() != nullptr ? ws.log()->TurnCount : 0;
+  site.prefixes = &prefixes;
+  site.log = ws.log();
+  auto writer = std::make_unique<SiteWriter>(std::move(site));
+  writer->WriteGlobal({&ws.List(ListId::Players), &ws.List(ListId::Weapon), &ws.List(ListId::Maps),
+                       &ws.List(ListId::GType), &ws.List(ListId::Accuracy)});
+  return writer;
+}
+
+PlayerLists SitePlayerLists(const Workspace& ws) {
+  return {&ws.List(ListId::Player),
+          &ws.List(ListId::PlayerWeapon),
+          &ws.List(ListId::PlayerGlobAccuracy),
+          &ws.List(ListId::PlayerGlobEnemyAccuracy),
+          &ws.List(ListId::PlayerMaps),
+          &ws.List(ListId::PlayerGameType),
+          &ws.List(ListId::PlayerVictims),
+          &ws.List(ListId::PlayerTurnsRatio)};
 }
 
 }  // namespace
@@ -87,6 +121,7 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   page(ListId::Accuracy, "<br>SHOT ACCURACY - Global Statistics", "accuracy.html", false,
        "./accuracy.png", nullptr);
   image(ReportImage::Accuracy, "accuracy.png");
+  const std::unique_ptr<SiteWriter> site = StartSite(*this, folder, prefixes, settings);
 
   // One walk over the log collects every player's events. The player already loaded keeps
   // his lists when his row comes first; he is collected too in case his row comes later.
@@ -142,7 +177,9 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
     page(ListId::PlayerTurnsRatio, "<br>RATIO CHART - Statistics of " + n, p + "ratiochart.html",
          false, "./" + p + "ratiochart.png", header);
     image(ReportImage::RatioChart, p + "ratiochart.png");
+    site->WritePlayer(name, SitePlayerLists(*this));
   }
+  site->Finish();
   SetPage(remembered_page);
 }
 
