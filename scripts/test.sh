@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds with warnings as errors, runs every test, then gives the
-# log fuzzer a short run (FUZZ_SECONDS, default 60; 0 skips it).
+# Installs what is missing, builds with warnings as errors, runs every test and the browser
+# checks of an exported report, then gives the log fuzzer a short run (FUZZ_SECONDS, default
+# 60; 0 skips it).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/build.sh
 build=${BUILD_DIR:-build}
 ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+# The exported pages in a real browser (headless chromium).
+BUILD_DIR="$build" bash tests/browser/run.sh
 
 seconds=${FUZZ_SECONDS:-60}
 if [ "$seconds" -gt 0 ]; then

@@ -51,6 +51,7 @@ class BatchModeTest : public ::testing::Test {
   static std::map<std::string, std::string> Snapshot(const std::string& folder) {
     std::map<std::string, std::string> files;
     for (const auto& entry : fs::directory_iterator(folder)) {
+      if (!entry.is_regular_file()) continue;  // the site folder, checked on its own
       std::ifstream in(entry.path(), std::ios::binary);
       files[entry.path().filename().string()] =
           std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -86,6 +87,10 @@ TEST_F(BatchModeTest, WindowRunWritesTheReportAndClosesByItself) {
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(Snapshot(files_.Path("report")).size(), 8u + 3u * 10u);
+  // The site beside the classic pages, with a profile per player.
+  EXPECT_TRUE(fs::is_regular_file(files_.Path("report/site/index.html")));
+  EXPECT_TRUE(fs::is_regular_file(files_.Path("report/site/stats.json")));
+  EXPECT_TRUE(fs::is_regular_file(files_.Path("report/site/p/carl.html")));
 }
 
 TEST_F(BatchModeTest, MissingLogFailsAndLeavesTheReportAlone) {
