@@ -133,7 +133,7 @@ constexpr std::array<Part, 16> kParts = {{
 
 std::string SiteTableHtml(const ReportList& list, const FriendlyNames& friendly,
                           const NameKind* kind, const StringMap<std::string>* prefixes,
-                          std::string_view link_root, std::string_view id) {
+                          std::string_view link_root, std::string_view id, bool row_anchors) {
   std::string out = "<div class=\"scroll\"><table class=\"data\" id=\"";
   out += id;
   out += "\">\n<thead><tr>";
@@ -142,19 +142,19 @@ std::string SiteTableHtml(const ReportList& list, const FriendlyNames& friendly,
     const std::string* help = &column == &list.columns.front()
                                   ? nullptr
                                   : friendly.Find(NameKind::Column, column.caption);
-    out += "<th scope=\"col\"";
+    out += "<th";
     if (help != nullptr) Add(out, " title=\"", HtmlUtf8(*help), "\"");
     Add(out, ">", HtmlText(column.caption), "</th>");
   }
   out += "</tr></thead>\n";
   auto row_html = [&](const Row& row, bool total) {
-    std::string line = "<tr><th scope=\"row\"";
-    if (!total && kind != nullptr)
+    std::string line = "<tr><th";
+    if (!total && kind != nullptr && row_anchors)
       line += " id=\"" + std::string(id) + "-" + HtmlText(PlayerFilePrefix(row.caption)) + "\"";
     line += ">";
     if (total) {
       line += "All";
-    } else if (!link_root.empty()) {
+    } else if (prefixes != nullptr) {
       line += LinkTo(prefixes, link_root, row.caption, HtmlText(row.caption));
     } else {
       line += CaptionHtml(friendly, kind, row.caption);
@@ -202,13 +202,13 @@ std::string BodyFigureSvg(const ReportList& list, std::string_view column,
     const bool dark = values[i] > 0 && step >= 3;
     const std::string* nice = friendly.Find(NameKind::Location, p.key);
     const std::string label = nice != nullptr ? HtmlUtf8(*nice) : HtmlText(p.key);
-    out += "<g><title>" + label + ": " + Format("%.2f", values[i]) + "%</title>";
-    out += "<rect x=\"" + std::to_string(p.x) + "\" y=\"" + std::to_string(p.y) + "\" width=\"" +
-           std::to_string(p.w) + "\" height=\"" + std::to_string(p.h) + "\" rx=\"" +
-           (p.key == "head" ? "26" : "8") + "\" fill=\"" + std::string(fill) + "\"/>";
-    out += "<text x=\"" + std::to_string(p.x + p.w / 2) + "\" y=\"" +
-           std::to_string(p.y + p.h / 2 + 4) + "\" class=\"" + (dark ? "on-dark" : "on-light") +
-           "\">" + Format("%.1f", values[i]) + "</text></g>";
+    // Corners and the label colour come from the style sheet ("d": a dark fill, white text).
+    Add(out, dark ? "<g class=\"d\"><title>" : "<g><title>", label, ": ", Format("%.2f", values[i]),
+        "%</title><rect x=\"", std::to_string(p.x), "\" y=\"", std::to_string(p.y), "\" width=\"",
+        std::to_string(p.w), "\" height=\"", std::to_string(p.h),
+        p.key == "head" ? "\" rx=\"26" : "", "\" fill=\"", fill, "\"/><text x=\"",
+        std::to_string(p.x + p.w / 2), "\" y=\"", std::to_string(p.y + p.h / 2 + 4), "\">",
+        Format("%.1f", values[i]), "</text></g>");
   }
   const Row* none = FindRow(list, "none");
   const double none_value = none != nullptr ? CellValue(list, *none, column, decimal_separator) : 0;
@@ -394,7 +394,7 @@ void SiteWriter::WriteGlobal(const GlobalLists& lists) {
   for (const auto& p : pages) {
     std::string text = PageHead(std::string(p.heading) + " - " + server, "");
     text += "<h1>" + std::string(p.heading) + "</h1>\n";
-    text += SiteTableHtml(*p.list, friendly_, p.kind, nullptr, "", p.id);
+    text += SiteTableHtml(*p.list, friendly_, p.kind, nullptr, "", p.id, true);
     text += PageFoot("", true);
     Write(p.file, text);
   }
@@ -460,7 +460,7 @@ void SiteWriter::WritePlayer(const std::string& name, const PlayerLists& lists) 
   page += "<h2 id=\"gametypes\">Game types</h2>\n" +
           SiteTableHtml(*lists.game_types, friendly_, &type, nullptr, "", "pg");
   page += "<h2 id=\"opponents\">Opponents</h2>\n" +
-          SiteTableHtml(*lists.opponents, friendly_, nullptr, settings_.prefixes, "./", "po");
+          SiteTableHtml(*lists.opponents, friendly_, nullptr, settings_.prefixes, "", "po");
   page += "<h2 id=\"turns\">Turns</h2>\n" + RatioChartSvg(*lists.turns, sep) +
           SiteTableHtml(*lists.turns, friendly_, nullptr, nullptr, "", "pt");
   page += PageFoot("../", true);

@@ -113,11 +113,13 @@ class SiteWriter {
 // Pieces of the pages, public for the tests.
 
 // A table of `list`: the total row in a body of its own before the others; `kind` gives the
-// caption column friendly names; `link_root` non-empty makes player captions links to their
-// profiles (`link_root` + prefix + ".html") using `prefixes`.
+// caption column friendly names; with `prefixes` the captions link to the players' profiles
+// (`link_root` + prefix + ".html"); `row_anchors` gives each row an id ("<id>-<prefix of its
+// caption>") for links from other pages.
 std::string SiteTableHtml(const ReportList& list, const FriendlyNames& friendly,
                           const NameKind* kind, const StringMap<std::string>* prefixes,
-                          std::string_view link_root, std::string_view id);
+                          std::string_view link_root, std::string_view id,
+                          bool row_anchors = false);
 
 // The body-location heat map of `list` (rows named by the body-location keys) for the column
 // `column`, as an inline SVG.
