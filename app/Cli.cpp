@@ -192,6 +192,7 @@ void DrawProgress(std::ostream& err, const std::string& progress) {
 void PrintJson(std::ostream& out, const Workspace& ws, const std::vector<ListId>& ids,
                const ChartState* chart) {
   std::vector<const ReportList*> lists;
+  lists.reserve(ids.size());
   for (ListId id : ids) lists.push_back(&ws.List(id));
   Json document = JsonDocument();
   document["server"] = Utf8From1252(ws.server_name());

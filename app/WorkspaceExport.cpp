@@ -9,6 +9,7 @@
 #include <iterator>
 #include <memory>
 
+#include "app/SiteLists.h"
 #include "app/Workspace.h"
 #include "core/FileError.h"
 #include "core/Text1252.h"
@@ -18,7 +19,6 @@
 #include "report/PageWriter.h"
 #include "report/PngWriter.h"
 #include "report/ReportFiles.h"
-#include "report/SiteWriter.h"
 
 namespace barvik {
 namespace {
@@ -54,9 +54,15 @@ std::unique_ptr<SiteWriter> StartSite(Workspace& ws, const std::string& folder,
   site.prefixes = &prefixes;
   site.log = ws.log();
   auto writer = std::make_unique<SiteWriter>(std::move(site));
-  writer->WriteGlobal({&ws.List(ListId::Players), &ws.List(ListId::Weapon), &ws.List(ListId::Maps),
-                       &ws.List(ListId::GType), &ws.List(ListId::Accuracy)});
+  writer->WriteGlobal(SiteGlobalLists(ws));
   return writer;
+}
+
+}  // namespace
+
+GlobalLists SiteGlobalLists(const Workspace& ws) {
+  return {&ws.List(ListId::Players), &ws.List(ListId::Weapon), &ws.List(ListId::Maps),
+          &ws.List(ListId::GType), &ws.List(ListId::Accuracy)};
 }
 
 PlayerLists SitePlayerLists(const Workspace& ws) {
@@ -69,8 +75,6 @@ PlayerLists SitePlayerLists(const Workspace& ws) {
           &ws.List(ListId::PlayerVictims),
           &ws.List(ListId::PlayerTurnsRatio)};
 }
-
-}  // namespace
 
 void Workspace::ButtonHTMLClick(ImageSource& images) {
   if (options_.dest_dir.empty()) {

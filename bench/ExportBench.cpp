@@ -8,13 +8,13 @@
 #include <filesystem>
 #include <string>
 
+#include "app/SiteLists.h"
 #include "app/Workspace.h"
 #include "bench/BenchLog.h"
 #include "report/ImageSource.h"
 #include "report/PageWriter.h"
 #include "report/PngWriter.h"
 #include "report/ReportFiles.h"
-#include "report/SiteWriter.h"
 
 namespace barvik {
 namespace {
@@ -134,14 +134,7 @@ void BM_Site(benchmark::State& state) {
   }
   const StringMap<std::string> prefixes = AssignPlayerPrefixes(names);
   const std::string folder = OutputFolderPrefix(ws.options().dest_dir);
-  const PlayerLists lists = {&ws.List(ListId::Player),
-                             &ws.List(ListId::PlayerWeapon),
-                             &ws.List(ListId::PlayerGlobAccuracy),
-                             &ws.List(ListId::PlayerGlobEnemyAccuracy),
-                             &ws.List(ListId::PlayerMaps),
-                             &ws.List(ListId::PlayerGameType),
-                             &ws.List(ListId::PlayerVictims),
-                             &ws.List(ListId::PlayerTurnsRatio)};
+  const PlayerLists lists = SitePlayerLists(ws);
   for (auto _ : state) {
     SiteSettings settings;
     settings.report_folder = folder;
@@ -149,8 +142,7 @@ void BM_Site(benchmark::State& state) {
     settings.prefixes = &prefixes;
     settings.log = ws.log();
     SiteWriter site(std::move(settings));
-    site.WriteGlobal({&ws.List(ListId::Players), &ws.List(ListId::Weapon), &ws.List(ListId::Maps),
-                      &ws.List(ListId::GType), &ws.List(ListId::Accuracy)});
+    site.WriteGlobal(SiteGlobalLists(ws));
     for (const std::string& name : names) site.WritePlayer(name, lists);
     site.Finish();
   }

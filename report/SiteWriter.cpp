@@ -248,10 +248,9 @@ std::string RatioChartSvg(const ReportList& turns, char decimal_separator) {
   for (int t = 0; t <= 4; ++t) {
     const double v = top * t / 4;
     const std::string y = Format("%.1f", y_of(v));
-    out += "<line class=\"grid\" x1=\"" + Format("%.0f", left) + "\" x2=\"" +
-           Format("%.0f", right) + "\" y1=\"" + y + "\" y2=\"" + y +
-           "\"/><text class=\"axis\" x=\"38\" y=\"" + y + "\" dy=\"4\" text-anchor=\"end\">" +
-           Format(top < 4 ? "%.2f" : "%.1f", v) + "</text>";
+    Add(out, "<line class=\"grid\" x1=\"", Format("%.0f", left), "\" x2=\"", Format("%.0f", right),
+        "\" y1=\"", y, "\" y2=\"", y, "\"/><text class=\"axis\" x=\"38\" y=\"", y,
+        "\" dy=\"4\" text-anchor=\"end\">", Format(top < 4 ? "%.2f" : "%.1f", v), "</text>");
   }
   const std::string one = Format("%.1f", y_of(1));
   out += "<line class=\"ref\" x1=\"" + Format("%.0f", left) + "\" x2=\"" + Format("%.0f", right) +
