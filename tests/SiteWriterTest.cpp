@@ -2,6 +2,11 @@
 // the JSON form of cells, and the figures' scales.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <regex>
 
 #include "log/LogFile.h"
@@ -125,6 +130,64 @@ TEST(SiteFigureTest, RatioAxisFitsTheDataAndMarksOne) {
   // Small ratios keep a readable axis of at least 0 to 1.
   turns.rows = {{"0000001", {"1", "4", "0,250"}}};
   EXPECT_NE(RatioChartSvg(turns, ',').find(">1.00</text>"), std::string::npos);
+}
+
+TEST(SiteWriterTest, SpellingsAreCountedPerNameAsTheNameOptionsGiveIt) {
+  LogFile log = LogFile::FromText(
+      "0:01 J;1;0;^1Bob\n0:02 J;1;0;^1Bob\n0:03 J;1;0;BOB\n0:04 Q;1;0;^2bob\n0:05 J;2;1;x\n");
+  log.IgnoreCase = true;
+  log.IgnoreColors = true;
+  const Spellings spellings = CollectSpellings(log);
+  ASSERT_EQ(spellings.size(), 2u);
+  const auto& bob = spellings.at("bob");
+  ASSERT_EQ(bob.size(), 2u);  // quits are no spellings of their own
+  EXPECT_EQ(bob[0], std::make_pair(std::string("^1Bob"), 2));
+  EXPECT_EQ(bob[1], std::make_pair(std::string("BOB"), 1));
+}
+
+TEST(SiteWriterTest, HomeRanksPlayersAndLeavesOutRatiosOfFewKills) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::temp_directory_path() / ("barvik-site-" + std::to_string(getpid()));
+  fs::remove_all(folder);
+  ReportList players("ListViewPlayers", {{"Name"}, {"Kills"}, {"Ratio"}});
+  players.rows = {{std::string(kTotalRowCaption), {"125", "1.000"}},
+                  {"many", {"100", "1.250"}},
+                  {"lucky", {"5", "5.000"}},
+                  {"steady", {"20", "2.000"}}};
+  ReportList empty("L", {{"Key"}, {"Kills"}});
+  ReportList given("ListViewPlayerGlobAccuracy", {{"Body Location"}, {"Kills"}, {"Kills[%]"}});
+  given.rows = {{"head", {"7", "7.00"}}};
+  const StringMap<std::string> prefixes = {
+      {"many", "many"}, {"lucky", "lucky"}, {"steady", "steady"}};
+  SiteSettings settings;
+  settings.report_folder = folder.string() + "/";
+  settings.server_name = "^1Red ^7Server";
+  settings.prefixes = &prefixes;
+  SiteWriter site(settings);
+  site.WriteGlobal({&players, &empty, &empty, &empty, &empty});
+  for (const char* name : {"many", "lucky", "steady"}) {
+    site.WritePlayer(name, {&empty, &empty, &given, &empty, &empty, &empty, &empty, &empty});
+  }
+  site.Finish();
+
+  std::ifstream in(folder / "site" / "index.html");
+  const std::string home((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  fs::remove_all(folder);
+  const size_t kills = home.find("<h2>Most kills</h2>");
+  const size_t ratio = home.find("<h2>Best ratio");
+  const size_t heads = home.find("<h2>Most head shots</h2>");
+  ASSERT_TRUE(kills < ratio && ratio < heads) << home;
+  const std::string by_kills = VisibleText(home.substr(kills, ratio - kills));
+  EXPECT_LT(by_kills.find("many"), by_kills.find("steady"));
+  EXPECT_LT(by_kills.find("steady"), by_kills.find("lucky"));
+  const std::string by_ratio = VisibleText(home.substr(ratio, heads - ratio));
+  EXPECT_LT(by_ratio.find("steady"), by_ratio.find("many"));
+  EXPECT_EQ(by_ratio.find("lucky"), std::string::npos);  // 5 kills are too few to rank
+  EXPECT_NE(home.find("<a href=\"p/lucky.html\">lucky</a> <span class=\"num\">7</span>"),
+            std::string::npos);
+  EXPECT_NE(home.find("<span class=\"c1\">Red </span><span class=\"c7\">Server</span>"),
+            std::string::npos);
+  EXPECT_NE(home.find("<title>Statistics - Red Server</title>"), std::string::npos);
 }
 
 }  // namespace
