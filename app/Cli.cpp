@@ -13,6 +13,8 @@
 #include "log/LogSource.h"
 #include "report/ImageSource.h"
 #include "report/ReportFiles.h"
+#include "report/JsonWriter.h"
+#include "report/SiteText.h"
 
 namespace barvik {
 namespace {
@@ -21,10 +23,10 @@ constexpr const char* kUsage =
     "Usage: barvik-cli COMMAND [OPTIONS] ARGS\n"
     "\n"
     "Commands:\n"
-    "  tables [--case-sensitive] [--keep-colors] LOG...\n"
+    "  tables [--case-sensitive] [--keep-colors] [--json] LOG...\n"
     "      Analyse LOG and print the five global lists.\n"
     "  player [--case-sensitive] [--keep-colors] [--min-kills TEXT] [--max-ratio TEXT]\n"
-    "         [--weapon W] LOG... NAME\n"
+    "         [--weapon W] [--json] LOG... NAME\n"
     "      Analyse LOG, load the player whose row caption is NAME and print his lists and\n"
     "      ratio chart; with --weapon also the body locations hit with weapon W.\n"
     "  export [--case-sensitive] [--keep-colors] [--min-kills TEXT] [--max-ratio TEXT]\n"
@@ -44,6 +46,8 @@ constexpr const char* kUsage =
     "  --min-kills TEXT   minimum kills or deaths of a turn in the ratio list (default 10)\n"
     "  --max-ratio TEXT   top of the ratio chart's vertical axis (default 5)\n"
     "  --weapon W         the weapon row to select (player only)\n"
+    "  --json             print the lists as one JSON document (UTF-8) instead of\n"
+    "                     tab-separated text (tables and player)\n"
     "  --wait SECONDS     how long to wait while another run writes into DIR (export only;\n"
     "                     default 0)\n"
     "  --                 end of the options: a LOG, NAME or DIR after it may start with '-'\n"
@@ -61,6 +65,7 @@ struct Options {
   std::string max_ratio = "5";
   std::optional<std::string> weapon;
   double wait_seconds = 0;
+  bool json = false;
   std::vector<std::string> operands;
 };
 
@@ -121,6 +126,7 @@ Options Parse(const std::vector<std::string>& args) {
   }
   if (o.command == "player") known.push_back("--weapon");
   if (o.command == "export") known.push_back("--wait");
+  if (o.command != "export") known.push_back("--json");
 
   bool options_done = false;
   for (size_t i = 1; i < args.size(); ++i) {
@@ -152,6 +158,7 @@ Options Parse(const std::vector<std::string>& args) {
     if (!takes_value && value) throw UsageError{"option '" + name + "' takes no value"};
     if (name == "--case-sensitive") o.case_sensitive = true;
     if (name == "--keep-colors") o.keep_colors = true;
+    if (name == "--json") o.json = true;
     if (name == "--min-kills") o.min_kills = *value;
     if (name == "--max-ratio") o.max_ratio = *value;
     if (name == "--weapon") o.weapon = *value;
@@ -228,6 +235,28 @@ void DrawProgress(std::ostream& err, const std::string& progress) {
   int filled = total > 0 ? static_cast<int>(width * done / total) : width;
   err << "\r[" << std::string(static_cast<size_t>(filled), '#')
       << std::string(static_cast<size_t>(width - filled), ' ') << "] " << progress << std::flush;
+}
+
+// The lists of `ids` (and the chart) as one JSON document, the same texts PrintList shows.
+void PrintJson(std::ostream& out, const Workspace& ws, const std::vector<ListId>& ids,
+               const ChartState* chart) {
+  std::vector<const ReportList*> lists;
+  lists.reserve(ids.size());
+  for (ListId id : ids) lists.push_back(&ws.List(id));
+  Json document = JsonDocument();
+  document["server"] = Utf8From1252(ws.server_name());
+  document["lists"] = ListsJson(lists, ws.decimal_separator());
+  if (chart != nullptr) {
+    Json points = Json::array();
+    for (const ChartPoint& p : chart->points) {
+      points.push_back({{"x", p.x}, {"y", p.y}, {"colour", p.blue ? "blue" : "red"}});
+    }
+    document["chart"] = {{"title", Utf8From1252(chart->title)},
+                         {"xmax", chart->xmax},
+                         {"ymax", chart->ymax},
+                         {"points", std::move(points)}};
+  }
+  out << JsonText(document);
 }
 
 }  // namespace
@@ -334,10 +363,13 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
 
   if (o.command == "tables") {
-    for (ListId id :
-         {ListId::Players, ListId::Weapon, ListId::Maps, ListId::GType, ListId::Accuracy}) {
-      PrintList(out, ws.List(id));
+    const std::vector<ListId> ids = {ListId::Players, ListId::Weapon, ListId::Maps, ListId::GType,
+                                     ListId::Accuracy};
+    if (o.json) {
+      PrintJson(out, ws, ids, nullptr);
+      return kExitOk;
     }
+    for (ListId id : ids) PrintList(out, ws.List(id));
     return kExitOk;
   }
 
@@ -360,12 +392,20 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
       }
       ws.SelectPlayerWeaponRow(weapon_row);
     }
-    for (ListId id :
-         {ListId::Player, ListId::PlayerWeapon, ListId::WeaponAccuracy, ListId::PlayerGlobAccuracy,
-          ListId::PlayerGlobEnemyAccuracy, ListId::PlayerMaps, ListId::PlayerGameType,
-          ListId::PlayerVictims, ListId::PlayerTurnsRatio}) {
-      PrintList(out, ws.List(id));
+    const std::vector<ListId> ids = {ListId::Player,
+                                     ListId::PlayerWeapon,
+                                     ListId::WeaponAccuracy,
+                                     ListId::PlayerGlobAccuracy,
+                                     ListId::PlayerGlobEnemyAccuracy,
+                                     ListId::PlayerMaps,
+                                     ListId::PlayerGameType,
+                                     ListId::PlayerVictims,
+                                     ListId::PlayerTurnsRatio};
+    if (o.json) {
+      PrintJson(out, ws, ids, &ws.chart());
+      return kExitOk;
     }
+    for (ListId id : ids) PrintList(out, ws.List(id));
     PrintChart(out, ws.chart(), env.decimal_separator);
     return kExitOk;
   }

@@ -8,8 +8,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <optional>
 
+#include "app/SiteLists.h"
 #include "app/Workspace.h"
 #include "core/FileError.h"
 #include "core/Text1252.h"
@@ -37,7 +39,43 @@ void CopyTemplate(const std::string& from, const std::string& to) {
   }
 }
 
+// The modern site beside the classic pages, fed the same lists (see SiteWriter.h).
+std::unique_ptr<SiteWriter> StartSite(Workspace& ws, const std::string& folder,
+                                      const StringMap<std::string>& prefixes,
+                                      const PageSettings& settings) {
+  SiteSettings site;
+  site.report_folder = folder;
+  site.template_folder = ws.template_folder;
+  site.server_name = ws.server_name();
+  site.build_text = ws.build_text;
+  const FooterTime now = settings.clock ? settings.clock() : SystemFooterTime();
+  site.generated = now.date + " " + now.time;
+  site.decimal_separator = ws.decimal_separator();
+  site.turns = ws.log() != nullptr ? ws.log()->TurnCount : 0;
+  site.prefixes = &prefixes;
+  site.log = ws.log();
+  auto writer = std::make_unique<SiteWriter>(std::move(site));
+  writer->WriteGlobal(SiteGlobalLists(ws));
+  return writer;
+}
+
 }  // namespace
+
+GlobalLists SiteGlobalLists(const Workspace& ws) {
+  return {&ws.List(ListId::Players), &ws.List(ListId::Weapon), &ws.List(ListId::Maps),
+          &ws.List(ListId::GType), &ws.List(ListId::Accuracy)};
+}
+
+PlayerLists SitePlayerLists(const Workspace& ws) {
+  return {&ws.List(ListId::Player),
+          &ws.List(ListId::PlayerWeapon),
+          &ws.List(ListId::PlayerGlobAccuracy),
+          &ws.List(ListId::PlayerGlobEnemyAccuracy),
+          &ws.List(ListId::PlayerMaps),
+          &ws.List(ListId::PlayerGameType),
+          &ws.List(ListId::PlayerVictims),
+          &ws.List(ListId::PlayerTurnsRatio)};
+}
 
 void Workspace::ButtonHTMLClick(ImageSource& images) {
   if (options_.dest_dir.empty()) {
@@ -99,6 +137,7 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   page(ListId::Accuracy, "<br>SHOT ACCURACY - Global Statistics", "accuracy.html", false,
        "./accuracy.png", nullptr);
   image(ReportImage::Accuracy, "accuracy.png");
+  const std::unique_ptr<SiteWriter> site = StartSite(*this, folder, prefixes, settings);
 
   const ReportList* header = &List(ListId::Player);
   for (size_t i = 0; i < players.rows.size(); ++i) {
@@ -133,7 +172,9 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
     page(ListId::PlayerTurnsRatio, "<br>RATIO CHART - Statistics of " + n, p + "ratiochart.html",
          false, "./" + p + "ratiochart.png", header);
     image(ReportImage::RatioChart, p + "ratiochart.png");
+    site->WritePlayer(name, SitePlayerLists(*this));
   }
+  site->Finish();
   if (staging) staging->Publish();
   SetPage(remembered_page);
 }

@@ -8,11 +8,13 @@
 #include <filesystem>
 #include <string>
 
+#include "app/SiteLists.h"
 #include "app/Workspace.h"
 #include "bench/BenchLog.h"
 #include "report/ImageSource.h"
 #include "report/PageWriter.h"
 #include "report/PngWriter.h"
+#include "report/ReportFiles.h"
 
 namespace barvik {
 namespace {
@@ -118,6 +120,41 @@ void BM_PlayerPages(benchmark::State& state) {
   fs::remove_all(folder);
 }
 BENCHMARK(BM_PlayerPages)->Unit(benchmark::kMicrosecond);
+
+// The site alone, the export's addition: the spellings pass over the log, the global pages,
+// one profile per player (each made from the lists of one loaded player of average size),
+// the home page and stats.json.
+void BM_Site(benchmark::State& state) {
+  Workspace& ws = Analysed();
+  ws.SelectPlayerRow(static_cast<int>(ws.List(ListId::Players).rows.size() / 2));
+  ws.ListViewPlayersDblClick();
+  std::vector<std::string> names;
+  for (const Row& r : ws.List(ListId::Players).rows) {
+    if (r.caption != kTotalRowCaption) names.push_back(r.caption);
+  }
+  const StringMap<std::string> prefixes = AssignPlayerPrefixes(names);
+  const std::string folder = OutputFolderPrefix(ws.options().dest_dir);
+  const PlayerLists lists = SitePlayerLists(ws);
+  for (auto _ : state) {
+    SiteSettings settings;
+    settings.report_folder = folder;
+    settings.template_folder = ws.template_folder;
+    settings.prefixes = &prefixes;
+    settings.log = ws.log();
+    SiteWriter site(std::move(settings));
+    site.WriteGlobal(SiteGlobalLists(ws));
+    for (const std::string& name : names) site.WritePlayer(name, lists);
+    site.Finish();
+  }
+  uintmax_t bytes = 0;
+  for (const auto& e : fs::recursive_directory_iterator(folder + "site")) {
+    if (e.is_regular_file()) bytes += e.file_size();
+  }
+  state.counters["players"] = static_cast<double>(names.size());
+  state.counters["site_bytes"] = static_cast<double>(bytes);
+  fs::remove_all(ws.options().dest_dir);
+}
+BENCHMARK(BM_Site)->Unit(benchmark::kMillisecond);
 
 // One image written as PNG at compression level 9.
 void BM_WritePng(benchmark::State& state) {

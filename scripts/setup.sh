@@ -9,7 +9,12 @@ packages=(
   libpng-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core fonts-liberation
+  nlohmann-json3-dev chromium
 )
+# The browser tests run on Node.js with npm; a Node.js installed outside Debian's packages is
+# used as it is.
+command -v node >/dev/null 2>&1 || packages+=(nodejs)
+command -v npm >/dev/null 2>&1 || packages+=(npm)
 
 missing=()
 for p in "${packages[@]}"; do

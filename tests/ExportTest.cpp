@@ -19,6 +19,8 @@
 #include "core/FileError.h"
 #include "report/ImageSource.h"
 #include "report/ReportFiles.h"
+#include "report/JsonWriter.h"
+#include "report/PageWriter.h"
 #include "tests/TestLog.h"
 
 namespace barvik {
@@ -135,7 +137,8 @@ TEST_F(ExportTest, EveryLinkAndImageOfTheReportResolvesInsideTheFolder) {
   const std::vector<std::string> names = PlayerNames();
   ASSERT_GE(names.size(), 10u);
   const std::set<std::string> files = FilesIn(Out());
-  EXPECT_EQ(files.size(), 8 + 10 * names.size());  // no temporary file left either
+  // The site folder beside them; no temporary file left either.
+  EXPECT_EQ(files.size(), 8 + 1 + 10 * names.size());
   for (const char* global : {"style.css", "index.html", "players.html", "weapon.html", "maps.html",
                              "gametype.html", "accuracy.html", "accuracy.png"}) {
     EXPECT_TRUE(files.contains(global)) << global;
@@ -150,7 +153,7 @@ TEST_F(ExportTest, EveryLinkAndImageOfTheReportResolvesInsideTheFolder) {
       std::string target = (*it)[1];
       if (target.starts_with("http")) continue;
       if (target.starts_with("./")) target = target.substr(2);
-      EXPECT_TRUE(files.contains(target)) << file << " refers to " << target;
+      EXPECT_TRUE(fs::is_regular_file(Out() / target)) << file << " refers to " << target;
       ++checked;
     }
   }
@@ -184,7 +187,7 @@ TEST_F(ExportTest, PlayersWhoseFilesCollideGetSuffixedFilesAndLinks) {
   const std::string players = ReadBytes(Out() / "players.html");
   EXPECT_NE(players.find("<a href=\"33weapon.html\">" + first + "</a>"), std::string::npos);
   EXPECT_NE(players.find("<a href=\"33_2weapon.html\">" + second + "</a>"), std::string::npos);
-  EXPECT_EQ(FilesIn(Out()).size(), 8u + 20u);
+  EXPECT_EQ(FilesIn(Out()).size(), 8u + 1u + 20u);
   // The second player's pages navigate among his own files and show his own rows.
   const std::string page = ReadBytes(Out() / "33_2maps.html");
   EXPECT_NE(page.find("href=\"33_2opponents.html\""), std::string::npos);
@@ -232,9 +235,9 @@ TEST_F(ExportTest, LogTextsInTitlesAndListsAreEscaped) {
 TEST_F(ExportTest, FolderTextWithBackslashesAndNoSeparator) {
   ws_.options().dest_dir = (root_ / "out").string() + "\\sub";
   Export();  // nothing analysed: the global pages with their heading rows only
-  const std::set<std::string> expected = {"style.css",     "index.html",  "players.html",
-                                          "weapon.html",   "maps.html",   "gametype.html",
-                                          "accuracy.html", "accuracy.png"};
+  const std::set<std::string> expected = {"style.css",     "index.html",   "players.html",
+                                          "weapon.html",   "maps.html",    "gametype.html",
+                                          "accuracy.html", "accuracy.png", "site"};
   EXPECT_EQ(FilesIn(root_ / "out" / "sub"), expected);
   EXPECT_EQ(ReadBytes(root_ / "out" / "sub" / "style.css"),
             ReadBytes(fs::path(BARVIK_TEMPLATE_DIR) / "style.dat"));
@@ -343,6 +346,87 @@ TEST_F(ExportTest, LongAndDottedNamesGetFilesTheServerCanHoldAndServe) {
   EXPECT_EQ(std::count_if(prefixes.begin(), prefixes.end(),
                           [](const std::string& p) { return p.starts_with("aaaaaaaaaa"); }),
             2);
+}
+
+// The modern site beside the classic pages.
+
+// Every page of the site under `site`, by its path relative to it.
+std::vector<fs::path> SitePages(const fs::path& site) {
+  std::vector<fs::path> pages;
+  for (const auto& e : fs::recursive_directory_iterator(site)) {
+    if (e.path().extension() == ".html") pages.push_back(fs::relative(e.path(), site));
+  }
+  return pages;
+}
+
+TEST_F(ExportTest, SiteLinksResolveInsideTheReportAndStatsHoldEveryPlayer) {
+  LogGeneratorOptions options;
+  options.lines = 4000;
+  options.players = 12;
+  Analyse(GenerateLog(options));
+  Export();
+
+  const fs::path site = Out() / "site";
+  const std::vector<fs::path> pages = SitePages(site);
+  const std::vector<std::string> names = PlayerNames();
+  EXPECT_EQ(pages.size(), 5 + names.size());
+  const std::regex reference(R"re((?:href|src)="([^"#]*)(#[^"]*)?")re");
+  for (const fs::path& page : pages) {
+    const std::string text = ReadBytes(site / page);
+    EXPECT_NE(text.find("<meta name=\"viewport\""), std::string::npos) << page;
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), reference);
+         it != std::sregex_iterator(); ++it) {
+      const std::string target = (*it)[1];
+      if (target.empty()) continue;  // a link within the page
+      EXPECT_EQ(target.find(':'), std::string::npos) << page << " leaves the folder: " << target;
+      const fs::path resolved = fs::weakly_canonical(site / page.parent_path() / target);
+      EXPECT_TRUE(fs::is_regular_file(resolved)) << page << " refers to " << target;
+      EXPECT_TRUE(resolved.string().starts_with(fs::weakly_canonical(Out()).string())) << target;
+    }
+  }
+
+  const Json stats = Json::parse(ReadBytes(site / "stats.json"));
+  EXPECT_EQ(stats["format"], std::string(kJsonFormat));
+  EXPECT_EQ(stats["lists"]["ListViewPlayers"]["rows"].size(),
+            ws_.List(ListId::Players).rows.size());
+  ASSERT_EQ(stats["players"].size(), names.size());
+  for (size_t i = 0; i < names.size(); ++i) {
+    EXPECT_EQ(stats["players"][i]["name"], names[i]);
+    EXPECT_TRUE(fs::is_regular_file(site / stats["players"][i]["profile"].get<std::string>()));
+    EXPECT_EQ(stats["players"][i]["lists"].size(), 8u);
+  }
+}
+
+TEST_F(ExportTest, SiteProfilesOfCollidingNamesLinkEachOther) {
+  Analyse(kCollidingLog);
+  Export();
+  const std::string first = PlayerNames()[0];
+  const std::string second = PlayerNames()[1];
+  const fs::path site = Out() / "site";
+  const std::string players = ReadBytes(site / "players.html");
+  EXPECT_NE(players.find("<a href=\"p/33.html\">" + first + "</a>"), std::string::npos);
+  EXPECT_NE(players.find("<a href=\"p/33_2.html\">" + second + "</a>"), std::string::npos);
+  // Each one's opponents table links the other's own profile.
+  EXPECT_NE(ReadBytes(site / "p" / "33.html").find("<a href=\"33_2.html\">" + second + "</a>"),
+            std::string::npos);
+  EXPECT_NE(ReadBytes(site / "p" / "33_2.html").find("<a href=\"33.html\">" + first + "</a>"),
+            std::string::npos);
+}
+
+TEST_F(ExportTest, SitePagesEscapeLogTextsAndNameThemInTheirTitles) {
+  Analyse(kSmallLog);
+  Export();
+  const fs::path site = Out() / "site";
+  for (const fs::path& page : SitePages(site)) {
+    const std::string text = ReadBytes(site / page);
+    EXPECT_EQ(text.find("<b>x</b>"), std::string::npos) << page;
+    EXPECT_EQ(text.find("<Jerry>"), std::string::npos) << page;
+    EXPECT_NE(text.find(" - Tom &amp; &lt;Jerry&gt;</title>"), std::string::npos) << page;
+  }
+  const std::string profile = ReadBytes(site / "p" / (PlayerFilePrefix("<b>x</b>") + ".html"));
+  EXPECT_NE(profile.find("<title>&lt;b&gt;x&lt;/b&gt; - player - Tom &amp; &lt;Jerry&gt;</title>"),
+            std::string::npos);
+  EXPECT_NE(ReadBytes(Out() / "index.html").find("href=\"site/index.html\""), std::string::npos);
 }
 
 }  // namespace

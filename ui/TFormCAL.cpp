@@ -7,7 +7,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -30,6 +32,8 @@
 #include <QVBoxLayout>
 
 #include "core/FileError.h"
+#include "report/ReportFiles.h"
+#include "report/SiteWriter.h"
 #include "ui/AnchorLayout.h"
 #include "ui/BodyLocationFigure.h"
 #include "ui/QtText.h"
@@ -227,6 +231,9 @@ void TFormCAL::BuildFilePage(QWidget* page) {
   button_open_->setObjectName("ButtonOpen");
   button_open_->setDefault(true);
   anchors->Add(button_open_, {435, 77, 56, 21});
+  button_browser_ = new QPushButton("Open report in browser");
+  button_browser_->setObjectName("ButtonBrowser");
+  anchors->Add(button_browser_, {500, 77, 153, 21});
   memo_help_ = new QPlainTextEdit;
   memo_help_->setObjectName("MemoHelp");
   memo_help_->setReadOnly(true);
@@ -260,6 +267,7 @@ void TFormCAL::BuildFilePage(QWidget* page) {
           [this](const QString& text) { ws_.options().max_ratio = To1252(text); });
   connect(button_open_, &QPushButton::clicked, this, &TFormCAL::ButtonOpenClick);
   connect(button_html_, &QPushButton::clicked, this, &TFormCAL::ButtonHTMLClick);
+  connect(button_browser_, &QPushButton::clicked, this, &TFormCAL::ButtonBrowserClick);
 }
 
 QWidget* TFormCAL::BuildListPage(const char* name, ListId list, FigureId* figure) {
@@ -483,6 +491,7 @@ void TFormCAL::Sync() {
   if (edit_max_ratio_->text() != max_ratio) edit_max_ratio_->setText(max_ratio);
   edit_file_->setText(PathToQString(o.file));
   button_html_->setEnabled(ws_.html_enabled());
+  button_browser_->setEnabled(QFileInfo::exists(SiteHomePath()));
   label_loaded_name_->setText(ToQString(ws_.LabelLoadedName()));
   SyncStatus();
   SyncPictures();
@@ -651,6 +660,24 @@ void TFormCAL::TurnPageByKey(int step) {
 
 void TFormCAL::ButtonHTMLClick() {
   Guarded([&] { ws_.ButtonHTMLClick(*this); });
+  button_browser_->setEnabled(QFileInfo::exists(SiteHomePath()));
+}
+
+QString TFormCAL::SiteHomePath() const {
+  const std::string folder = OutputFolderPrefix(ws_.options().dest_dir);
+  return QFileInfo(PathToQString(folder + std::string(kSiteFolder) + "index.html"))
+      .absoluteFilePath();
+}
+
+void TFormCAL::ButtonBrowserClick() {
+  const QString home = SiteHomePath();
+  const QUrl url = QUrl::fromLocalFile(home);
+  const bool opened =
+      QFileInfo::exists(home) && (url_opener_ ? url_opener_(url) : QDesktopServices::openUrl(url));
+  if (!opened) {
+    ShowMessage(QMessageBox::Warning, QGuiApplication::applicationDisplayName(),
+                "Cannot open the report in a browser: " + home);
+  }
 }
 
 QPoint TFormCAL::CentredTopLeft(QSize screen, QSize window) {

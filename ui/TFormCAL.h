@@ -18,6 +18,7 @@
 #include <vector>
 
 #include <QMessageBox>
+#include <QUrl>
 #include <QWidget>
 
 #include "app/Workspace.h"
@@ -72,6 +73,11 @@ class TFormCAL : public QWidget, public ImageSource {
   // Runs the analysis of `path` (as a confirmed open dialog does).
   void OpenLog(const std::string& path);
   void ButtonHTMLClick();
+  // "Open report in browser": the site's home page of the report folder, with the desktop's
+  // browser; enabled while that page exists.
+  void ButtonBrowserClick();
+  // The home page of the site in the report folder of the "File" page.
+  QString SiteHomePath() const;
   // Placement on the screen, then the batch-mode check; runs when the window is first shown.
   void FormShow();
   void TimerCmdLineTimer();
@@ -93,6 +99,10 @@ class TFormCAL : public QWidget, public ImageSource {
   using MessageSink =
       std::function<void(QMessageBox::Icon icon, const QString& title, const QString& text)>;
   void SetMessageSink(MessageSink sink) { message_sink_ = std::move(sink); }
+  // Opens an address with the desktop's browser; tests watch it here. The default asks the
+  // desktop (QDesktopServices).
+  using UrlOpener = std::function<bool(const QUrl& url)>;
+  void SetUrlOpener(UrlOpener opener) { url_opener_ = std::move(opener); }
 
   Workspace& workspace() { return ws_; }
   QTableView* ListView(ListId id) const { return views_[static_cast<size_t>(id)]; }
@@ -143,6 +153,7 @@ class TFormCAL : public QWidget, public ImageSource {
   QCheckBox* check_ignore_color_ = nullptr;
   QCheckBox* check_ignore_case_ = nullptr;
   QPushButton* button_html_ = nullptr;
+  QPushButton* button_browser_ = nullptr;
   QPushButton* button_open_ = nullptr;
   QLineEdit* edit_dest_dir_ = nullptr;
   QLineEdit* edit_min_kills_ = nullptr;
@@ -155,6 +166,7 @@ class TFormCAL : public QWidget, public ImageSource {
   QTimer* timer_cmd_line_ = nullptr;
 
   MessageSink message_sink_;
+  UrlOpener url_opener_;
   std::vector<std::string> args_;
   int exit_status_ = 0;
   int busy_depth_ = 0;

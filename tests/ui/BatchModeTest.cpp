@@ -152,7 +152,7 @@ class BatchModeTest : public ::testing::Test {
   test::TempFolder files_;
 };
 
-constexpr size_t kReportFiles = 8 + 3 * 10;
+constexpr size_t kReportFiles = 8 + 3 * 10 + 1;  // and the site folder
 
 TEST_F(BatchModeTest, HeadlessRunWritesTheWholeReport) {
   ProgramRun run = Barvik({Log(), Dir("report")});
@@ -228,6 +228,10 @@ TEST_F(BatchModeTest, WindowRunOnARealDisplay) {
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(Snapshot(files_.Path("report")).size(), kReportFiles);
+  // The site beside the classic pages, with a profile per player.
+  EXPECT_TRUE(fs::is_regular_file(files_.Path("report/site/index.html")));
+  EXPECT_TRUE(fs::is_regular_file(files_.Path("report/site/stats.json")));
+  EXPECT_TRUE(fs::is_regular_file(files_.Path("report/site/p/carl.html")));
 
   // Other argument counts are interactive: the window stays until it is closed. Long enough
   // for the batch timer (one second) to have fired.

@@ -280,6 +280,37 @@ TEST_F(TFormCALTest, FailuresBecomeMessagesAndTheWindowStaysUsable) {
   EXPECT_EQ(form_.StatusPanel(kPanelActivity)->text(), "Done");
 }
 
+TEST_F(TFormCALTest, OpenReportInBrowserOpensTheSiteOnceAnExportWroteIt) {
+  std::vector<QUrl> opened;
+  form_.SetUrlOpener([&opened](const QUrl& url) {
+    opened.push_back(url);
+    return true;
+  });
+  auto* button = Child<QPushButton>("ButtonBrowser");
+  EXPECT_FALSE(button->isEnabled());
+  for (const char* t : {"globhtml1.dat", "globhtml2.dat", "globhtml3.dat", "globhtml4.dat",
+                        "globhtml5.dat", "globhtml6.dat"}) {
+    files_.Write(t, "");
+  }
+  ws_.template_folder = files_.Path("");
+  Open();
+  ws_.options().dest_dir = files_.Path("html");
+  form_.ButtonHTMLClick();
+  ASSERT_TRUE(messages_.empty()) << messages_[0].toStdString();
+  ASSERT_TRUE(button->isEnabled());
+  QTest::mouseClick(button, Qt::LeftButton);
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0],
+            QUrl::fromLocalFile(QString::fromStdString(files_.Path("html/site/index.html"))));
+
+  // A browser that cannot be started is reported, not ignored.
+  form_.SetUrlOpener([](const QUrl&) { return false; });
+  form_.ButtonBrowserClick();
+  ASSERT_EQ(messages_.size(), 1);
+  EXPECT_TRUE(messages_[0].contains("Cannot open the report in a browser"))
+      << messages_[0].toStdString();
+}
+
 TEST_F(TFormCALTest, BatchFailuresKeepTheWindowOpenWithAFailureStatus) {
   files_.Write("blocker", "a file where the report folder should be");
   for (const char* t : {"globhtml1.dat", "globhtml2.dat", "globhtml3.dat", "globhtml4.dat",

@@ -1,0 +1,35 @@
+// Plain-language names for the engine names the log uses (weapons, maps, game types, body
+// locations) and explanations of the column captions, read from the data table
+// "friendly-names.dat" of the template folder. Each line of that table is
+// "kind<TAB>raw name<TAB>friendly text"; empty lines and lines starting with "#" are skipped,
+// as are lines without two tabs. Raw names match without regard to letter case. A missing
+// table gives no friendly names at all: every name is then shown as it is.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace barvik {
+
+enum class NameKind { Weapon, Map, GameType, Location, Column };
+
+class FriendlyNames {
+ public:
+  FriendlyNames() = default;
+
+  // The table of `text` (UTF-8 friendly texts).
+  static FriendlyNames Parse(std::string_view text);
+  // The table "friendly-names.dat" of `template_folder`; empty when it cannot be read.
+  static FriendlyNames Load(const std::string& template_folder);
+
+  // The friendly text (UTF-8) of `raw`, or nullptr when the table has none.
+  const std::string* Find(NameKind kind, std::string_view raw) const;
+
+  size_t size() const { return names_.size(); }
+
+ private:
+  std::unordered_map<std::string, std::string> names_;  // kind letter + lower-case raw name
+};
+
+}  // namespace barvik

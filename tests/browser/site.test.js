@@ -1,0 +1,201 @@
+// Browser checks of an exported report folder in Debian's chromium, headless, driven by
+// puppeteer-core: every link and asset of every page resolves inside the folder, no page logs
+// an error or asks for anything outside it, nothing is wider than a 390 px phone, the players
+// search filters, and the sort scripts of both faces sort names as text and numbers as numbers.
+//
+// Usage: node tests/browser/site.test.js REPORT_DIR [SCREENSHOT_DIR]
+// With SCREENSHOT_DIR, the home, players and one profile page are also saved there at 1366 and
+// 390 px width (the README's pictures).
+'use strict';
+
+const fs = require('fs');
+const path = require('path');
+const { pathToFileURL } = require('url');
+const puppeteer = require('puppeteer-core');
+
+const report = path.resolve(process.argv[2] || '');
+const shots = process.argv[3] ? path.resolve(process.argv[3]) : null;
+const failures = [];
+function fail(message) { failures.push(message); }
+function check(condition, message) { if (!condition) fail(message); }
+
+function inside(file) {
+  const relative = path.relative(report, file);
+  return relative !== '' && !relative.startsWith('..') && !path.isAbsolute(relative);
+}
+
+async function openPage(browser, width) {
+  const page = await browser.newPage();
+  await page.setViewport({ width, height: width < 500 ? 844 : 900 });
+  await page.setRequestInterception(true);
+  page.on('request', (request) => {
+    if (request.url().startsWith('file://')) {
+      request.continue();
+    } else {
+      fail(`request outside the folder: ${request.url()}`);
+      request.abort();
+    }
+  });
+  page.on('console', (m) => { if (m.type() === 'error') fail(`${page.url()}: console: ${m.text()}`); });
+  page.on('pageerror', (e) => fail(`${page.url()}: script error: ${e.message}`));
+  page.on('requestfailed', (r) => {
+    if (r.url().startsWith('file://')) fail(`${page.url()}: missing ${r.url()}`);
+  });
+  return page;
+}
+
+// Every page reachable from the two home pages, each loaded at phone width.
+async function crawl(browser) {
+  const page = await openPage(browser, 390);
+  const queue = [path.join(report, 'index.html'), path.join(report, 'site', 'index.html')];
+  const seen = new Set(queue);
+  let pages = 0;
+  while (queue.length) {
+    const file = queue.shift();
+    await page.goto(pathToFileURL(file).href, { waitUntil: 'load' });
+    ++pages;
+    const facts = await page.evaluate(() => ({
+      width: document.documentElement.scrollWidth,
+      refs: Array.from(document.querySelectorAll('[href], [src]'))
+        .map((e) => e.getAttribute('href') || e.getAttribute('src')),
+      title: document.title,
+    }));
+    const name = path.relative(report, file);
+    check(facts.width <= 390, `${name} is ${facts.width} px wide on a 390 px screen`);
+    if (name.startsWith('site')) check(facts.title.includes(' - '), `${name} has a plain title`);
+    for (const ref of facts.refs) {
+      if (ref.startsWith('#')) continue;
+      if (/^[a-z]+:/i.test(ref)) {
+        // The classic footer's link to the maker's site is the only address outside.
+        if (!name.startsWith('site') && ref.startsWith('https://barvik.example.org')) continue;
+        fail(`${name} links outside the folder: ${ref}`);
+        continue;
+      }
+      const target = path.resolve(path.dirname(file), decodeURI(ref.split('#')[0]));
+      if (!inside(target) || !fs.existsSync(target)) {
+        fail(`${name} refers to ${ref}, which is not in the folder`);
+      } else if (target.endsWith('.html') && !seen.has(target)) {
+        seen.add(target);
+        queue.push(target);
+      }
+    }
+  }
+  await page.close();
+  return pages;
+}
+
+async function names(page, selector) {
+  return page.$$eval(selector, (rows) => rows.map((r) => r.cells[0].textContent.trim()));
+}
+function order(list, wanted) { return list.filter((n) => wanted.includes(n)); }
+const NAMES = ['33', 'älf', 'bob', 'n/a'];
+
+async function siteChecks(browser) {
+  const page = await openPage(browser, 1366);
+  await page.goto(pathToFileURL(path.join(report, 'site', 'players.html')).href);
+  const body = '#players tbody:not(.total) tr';
+
+  await page.type('#filter', 'BO');
+  const shown = await page.$$eval(body, (rows) =>
+    rows.filter((r) => !r.hidden).map((r) => r.cells[0].textContent.trim()));
+  check(shown.length > 0 && shown.every((n) => n.includes('bo')), `search "BO" shows ${shown}`);
+  check(shown.includes('bob'), 'search "BO" hides bob');
+  await page.$eval('#filter', (e) => { e.value = 'alf'; e.dispatchEvent(new Event('input')); });
+  const accented = await page.$$eval(body, (rows) =>
+    rows.filter((r) => !r.hidden).map((r) => r.cells[0].textContent.trim()));
+  check(accented.join() === 'älf', `search "alf" ignores accents: ${accented}`);
+  await page.$eval('#filter', (e) => { e.value = ''; e.dispatchEvent(new Event('input')); });
+
+  await page.click('#players thead th:nth-child(1) button');
+  const list = await names(page, body);
+  check(order(list, NAMES).join() === NAMES.join(), `site: by name gives ${order(list, NAMES)}`);
+  check(list[list.length - 1] === 'n/a', 'site: "n/a" is not last by name');
+  check((await page.$$('#players tbody.total tr')).length === 1, 'site: the total row moved');
+
+  await page.click('#players thead th:nth-child(2) button');
+  const kills = await page.$$eval(body, (rows) => rows.map((r) => Number(r.cells[1].textContent)));
+  check(kills.every((k, i) => i === 0 || kills[i - 1] >= k), `site: kills not descending: ${kills}`);
+  await page.close();
+}
+
+async function classicChecks(browser) {
+  const page = await openPage(browser, 1366);
+  await page.goto(pathToFileURL(path.join(report, 'players.html')).href);
+  const rows = 'table.sortable tr:not(:first-child):not(.filler)';
+  const captions = () => page.$$eval(rows, (r) => r.map((x) => x.cells[1].textContent.trim()));
+  const totalAt = async () => (await captions()).indexOf('A  L  L');
+
+  const before = await totalAt();
+  check(before >= 0, 'classic: no total row');
+  await page.click('table.sortable tr:first-child td:nth-child(2)');  // "Name"
+  const list = await captions();
+  check(order(list, NAMES).join() === NAMES.join(), `classic: by name gives ${order(list, NAMES)}`);
+  check(list[list.length - 1] === 'n/a', 'classic: "n/a" is not last by name');
+  check((await totalAt()) === before, 'classic: the total row moved');
+
+  // The Kills heading by keyboard: focus it and press Enter.
+  await page.focus('table.sortable tr:first-child td:nth-child(3)');
+  await page.keyboard.press('Enter');
+  const kills = await page.$$eval(rows, (r) => r.filter((x) => x.cells[0].textContent.trim() !== '')
+    .map((x) => Number(x.cells[2].textContent)));
+  check(kills.every((k, i) => i === 0 || kills[i - 1] >= k), `classic: kills not descending: ${kills}`);
+  const sortState = await page.$eval('table.sortable tr:first-child td:nth-child(3)',
+    (c) => c.getAttribute('aria-sort'));
+  check(sortState === 'descending', `classic: Kills heading says ${sortState}`);
+  check((await totalAt()) === before, 'classic: the total row moved on the second sort');
+
+  // Rows beside a tall image keep their natural height: bob's ratio chart page has one turn
+  // row beside a 357 px image.
+  await page.goto(pathToFileURL(path.join(report, 'bobratiochart.html')).href);
+  const heights = await page.$$eval('table.sortable tr:not(.filler), table.header tr',
+    (r) => r.map((x) => Math.round(x.getBoundingClientRect().height)));
+  check(heights.length >= 3 && heights.every((h) => h < 40),
+    `classic: rows beside the chart image are ${heights} px high`);
+  await page.close();
+}
+
+async function screenshots(browser) {
+  fs.mkdirSync(shots, { recursive: true });
+  const profile = fs.readdirSync(path.join(report, 'site', 'p')).find((f) => f === 'wolf6.html') ||
+    fs.readdirSync(path.join(report, 'site', 'p'))[0];
+  const targets = [['home', 'index.html'], ['players', 'players.html'], ['profile', `p/${profile}`]];
+  for (const width of [1366, 390]) {
+    const page = await openPage(browser, width);
+    for (const [label, file] of targets) {
+      await page.goto(pathToFileURL(path.join(report, 'site', file)).href);
+      await page.screenshot({ path: path.join(shots, `site-${label}-${width}.png`),
+        clip: { x: 0, y: 0, width, height: width < 500 ? 844 : 900 } });
+    }
+    await page.close();
+  }
+}
+
+(async () => {
+  if (!fs.existsSync(path.join(report, 'site', 'index.html'))) {
+    console.error(`usage: node site.test.js REPORT_DIR (no site in ${report})`);
+    process.exit(2);
+  }
+  const browser = await puppeteer.launch({
+    executablePath: process.env.BARVIK_CHROMIUM || '/usr/bin/chromium',
+    headless: true,
+    args: ['--no-sandbox', '--disable-gpu', '--allow-file-access-from-files'],
+  });
+  let pages = 0;
+  try {
+    pages = await crawl(browser);
+    await siteChecks(browser);
+    await classicChecks(browser);
+    if (shots) await screenshots(browser);
+  } finally {
+    await browser.close();
+  }
+  if (failures.length) {
+    for (const f of failures.slice(0, 200)) console.error(`FAIL ${f}`);
+    console.error(`browser checks: ${failures.length} failures over ${pages} pages`);
+    process.exit(1);
+  }
+  console.error(`browser checks: ${pages} pages, every check passed`);
+})().catch((e) => {
+  console.error(e);
+  process.exit(1);
+});
