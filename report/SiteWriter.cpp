@@ -291,13 +291,15 @@ std::string RatioChartSvg(const ReportList& turns, char decimal_separator) {
 }
 
 Spellings CollectSpellings(const LogFile& log) {
+  // Join lines name the player as he typed himself: his spellings, counted per row caption.
+  const EventStore& events = log.events();
+  const NameForms& forms = log.Forms();
   StringMap<StringMap<int>> counts;
-  for (size_t i = 0; i < log.LineCount(); ++i) {
-    const std::string_view line = log.Line(i);
-    if (LogFile::GetLineKind(line) != LineKind::Join) continue;
-    const std::string_view raw = LogFile::GetField(line, 4);
-    ++counts[log.NormaliseName(raw)][std::string(raw)];
-  }
+  events.ForEach([&](const EventView& e) {
+    if (e.kind != LineKind::Join) return;
+    const std::string_view name = forms.pool().Text(forms.Name(e.ids[0]));
+    ++counts[std::string(name)][std::string(events.texts().Text(e.ids[0]))];
+  });
   Spellings spellings;
   for (auto& [name, forms] : counts) {
     std::vector<std::pair<std::string, int>> list(forms.begin(), forms.end());

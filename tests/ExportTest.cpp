@@ -65,14 +65,15 @@ std::set<std::string> FilesIn(const fs::path& folder) {
   return files;
 }
 
-// Every entry of a folder, hidden ones included (the lock file left out), with its bytes and
-// permission bits.
+// Every entry below a folder by its relative path, hidden ones included (the lock file left
+// out), with its bytes and permission bits; a folder shows as "<folder>".
 std::map<std::string, std::string> Snapshot(const fs::path& folder) {
   std::map<std::string, std::string> entries;
-  for (const auto& e : fs::directory_iterator(folder)) {
+  for (const auto& e : fs::recursive_directory_iterator(folder)) {
     if (e.path().filename() == kLockFileName) continue;
-    entries[e.path().filename().string()] =
-        std::to_string(static_cast<int>(e.status().permissions())) + ":" + ReadBytes(e.path());
+    const std::string bits = std::to_string(static_cast<int>(e.status().permissions())) + ":";
+    entries[fs::relative(e.path(), folder).string()] =
+        bits + (e.is_directory() ? "<folder>" : ReadBytes(e.path()));
   }
   return entries;
 }
@@ -305,7 +306,7 @@ TEST_F(ExportTest, FailedExportLeavesThePreviousReportAsItWas) {
   EXPECT_NE(ReadBytes(Out() / "players.html"), old_players);
   EXPECT_EQ(fs::status(Out() / "players.html").permissions(), fs::perms(0640));
   EXPECT_TRUE(fs::exists(Out() / "daveweapon.html"));
-  EXPECT_EQ(FilesIn(Out()).size(), 8u + 10u * PlayerNames().size());
+  EXPECT_EQ(FilesIn(Out()).size(), 8u + 1u + 10u * PlayerNames().size());  // and site/
 }
 
 TEST_F(ExportTest, LongAndDottedNamesGetFilesTheServerCanHoldAndServe) {
@@ -319,7 +320,7 @@ TEST_F(ExportTest, LongAndDottedNamesGetFilesTheServerCanHoldAndServe) {
       "\n0:01 J;5;4;.\n0:01 J;6;5;..x\n");
   Export();
   const std::set<std::string> files = FilesIn(Out());
-  EXPECT_EQ(files.size(), 8u + 6u * 10u);
+  EXPECT_EQ(files.size(), 8u + 1u + 6u * 10u);  // and site/
   std::set<std::string> prefixes;
   for (const std::string& file : files) {
     EXPECT_LE(file.size() + kTemporaryNameExtra, kMaxFileNameBytes) << file;
