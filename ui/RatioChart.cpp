@@ -37,9 +37,11 @@ void SetRange(QValueAxis* axis, int max) {
 
 }  // namespace
 
-RatioChart::RatioChart(QWidget* parent) : QChartView(parent) {
+// The chart is handed to the view's constructor, which owns it: a chart set later would leave
+// the view's own default chart to nobody.
+RatioChart::RatioChart(QWidget* parent) : QChartView(new QChart(), parent) {
   setObjectName("Chart1");
-  auto* chart = new QChart();  // owned by the view
+  QChart* chart = this->chart();
   chart->legend()->hide();
   chart->setBackgroundRoundness(0);
   chart->setBackgroundBrush(palette().window());
@@ -81,7 +83,6 @@ RatioChart::RatioChart(QWidget* parent) : QChartView(parent) {
   foot_->setFont(foot_font);
   foot_->setBrush(QColor(255, 0, 0));
 
-  setChart(chart);
   setRenderHint(QPainter::Antialiasing);
   setRubberBand(QChartView::RectangleRubberBand);
   setFocusPolicy(Qt::StrongFocus);  // Escape reaches it after a click
