@@ -24,6 +24,7 @@ WordBuffer& WordBuffer::operator=(WordBuffer&& other) noexcept {
 }
 
 void WordBuffer::Append(const uint32_t* words, size_t count) {
+  if (count == 0) return;  // a Win or Loss line without names
   if (size_ + count > capacity_) {
     size_t capacity = std::max<size_t>({size_ + count, capacity_ + capacity_ / 2, 1 << 14});
     void* grown = std::realloc(data_, capacity * sizeof(uint32_t));
