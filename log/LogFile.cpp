@@ -120,7 +120,7 @@ std::string_view LogFile::NormaliseText(std::string_view text, bool ignore_case,
   } else {
     scratch.assign(text);
   }
-  if (ignore_colors && std::memchr(scratch.data(), '^', scratch.size()) != nullptr) {
+  if (ignore_colors && scratch.find('^') != std::string::npos) {
     // Deleting the first "^" and the character after it, again and again, leaves the same
     // text as one left-to-right pass that drops every "^" with its follower.
     size_t out = 0;

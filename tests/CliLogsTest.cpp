@@ -2,48 +2,23 @@
 // order (each ending its last line), whatever the files hold; a folder reads as its rotated
 // set; a damaged compressed log stops the run before anything is written.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "bench/LogGenerator.h"
 #include "tests/CliRun.h"
+#include "tests/TempFolder.h"
 
 namespace barvik {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Gzip;
 using testing::RunTool;
 
-class CliLogsTest : public ::testing::Test {
+class CliLogsTest : public testing::TempFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("barvik-clilogs-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string Write(const std::string& name, const std::string& bytes) {
-    const fs::path path = dir_ / name;
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path.string();
-  }
-  static std::string Gzip(const std::string& text) {
-    const std::string path =
-        (fs::temp_directory_path() / ("barvik-gz-" + std::to_string(::getpid()))).string();
-    gzFile gz = gzopen(path.c_str(), "wb");
-    gzwrite(gz, text.data(), static_cast<unsigned>(text.size()));
-    gzclose(gz);
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    fs::remove(path);
-    return bytes;
-  }
   static std::string Generated(uint64_t seed, size_t lines) {
     LogGeneratorOptions o;
     o.seed = seed;
@@ -90,8 +65,6 @@ class CliLogsTest : public ::testing::Test {
       }
     }
   }
-
-  fs::path dir_;
 };
 
 TEST_F(CliLogsTest, SeveralLogsGiveTheResultsOfTheirConcatenation) {
