@@ -1,7 +1,6 @@
 #include "app/Cli.h"
 
 #include <charconv>
-#include <chrono>
 #include <filesystem>
 #include <new>
 #include <optional>
@@ -198,17 +197,14 @@ void PrintChart(std::ostream& out, const ChartState& chart, char separator) {
   out << "\n";
 }
 
-// Draws "[#####     ] 45% of 300 MB read" on a terminal once reading has taken a second,
-// rewritten in place; Finish() ends its line.
+// Draws "[#####     ] 45% of 300 MB read" on a terminal, rewritten in place; Finish() ends
+// its line.
 class ReadingBar {
  public:
   explicit ReadingBar(std::ostream& err) : err_(err) {}
   void Update(uint64_t done, uint64_t total) {
-    if (!shown_ && std::chrono::steady_clock::now() - start_ < std::chrono::seconds(1)) return;
     const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
-    if (shown_ && percent == percent_) return;
     shown_ = true;
-    percent_ = percent;
     const size_t filled = static_cast<size_t>(percent * 40 / 100);
     err_ << "\r[" << std::string(filled, '#') << std::string(40 - filled, ' ') << "] " << percent
          << "% of " << (total + 999999) / 1000000 << " MB read" << std::flush;
@@ -220,9 +216,7 @@ class ReadingBar {
 
  private:
   std::ostream& err_;
-  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
   bool shown_ = false;
-  int percent_ = -1;
 };
 
 // Draws "[#####     ] 12 of 345" on a terminal, rewritten in place.

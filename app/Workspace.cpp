@@ -162,18 +162,17 @@ bool Workspace::RunAnalysis(const std::vector<std::string>& files) {
 
   ShowStatus("Loading LOG File");
   {
-    // Reading that takes more than a second shows its progress in status panel 2.
+    // Reading that takes more than a second reports its progress, once per percent.
     int shown_percent = -1;
     auto progress = [&](uint64_t done, uint64_t total) {
-      if (hooks.reading) hooks.reading(done, total);
+      if (!hooks.reading) return;
       if (std::chrono::steady_clock::now() - start < std::chrono::seconds(1)) return;
       const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
       if (percent == shown_percent) return;
       shown_percent = percent;
-      SetStatus(kPanelProgress, "Reading " + std::to_string(percent) + "%");
+      hooks.reading(done, total);
     };
     log_ = std::make_unique<LogFile>(files, progress);
-    if (shown_percent >= 0) SetStatus(kPanelProgress, "");
   }
   LogFile& log = *log_;
 

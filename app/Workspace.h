@@ -100,7 +100,8 @@ class Workspace {
     std::function<void(bool)> busy;        // hourglass cursor on (true) or off
     LineErrorReporter line_error;          // a scan failed on one line
     std::function<void()> lists_changed;   // rows of the lists were replaced or re-sorted
-    // Reading the logs: bytes read of all inputs so far, of their total size on disk.
+    // Reading the logs, once it has taken a second: bytes read of all inputs so far, of
+    // their total size on disk; called once per percent.
     std::function<void(uint64_t done, uint64_t total)> reading;
   };
 

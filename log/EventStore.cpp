@@ -24,6 +24,7 @@ WordBuffer& WordBuffer::operator=(WordBuffer&& other) noexcept {
 }
 
 void WordBuffer::Append(const uint32_t* words, size_t count) {
+  if (count == 0) return;  // a Win or Loss line without names
   if (size_ + count > capacity_) {
     size_t capacity = std::max<size_t>({size_ + count, capacity_ + capacity_ / 2, 1 << 14});
     void* grown = std::realloc(data_, capacity * sizeof(uint32_t));
@@ -65,9 +66,34 @@ void EventStore::FlushSkips() {
 void EventStore::AddLine(std::string_view line) {
   using namespace layout;
   ++lines_;
+  // Field 1 gives the kind; then only the fields that kind carries are split off.
+  FieldCursor cursor(line);
   std::string_view f[kHitFieldCount];
-  LogFile::GetFields(line, kHitFieldCount, f);
+  f[0] = cursor.Next();
   const LineKind kind = LogFile::KindOfField1(f[kKindField - 1]);
+  int needed = 0;
+  switch (kind) {
+    case LineKind::Join:
+    case LineKind::Quit:
+    case LineKind::Say:
+    case LineKind::SayTeam:
+    case LineKind::Item:
+      needed = kNameLineName;
+      break;
+    case LineKind::Action:
+      needed = kActionName;
+      break;
+    case LineKind::WeaponPickUp:
+      needed = kPickUpWeapon;
+      break;
+    case LineKind::Damage:
+    case LineKind::Kill:
+      needed = kHitFieldCount;
+      break;
+    default:
+      break;
+  }
+  for (int i = 1; i < needed; ++i) f[i] = cursor.Next();
   const auto header = static_cast<uint32_t>(kind);
   auto text = [&](int field) { return texts_.Intern(f[field - 1]); };
   switch (kind) {

@@ -1,7 +1,9 @@
 #include "log/LogFile.h"
 
 #include <cstring>
+#include <stdexcept>
 
+#include "core/FileError.h"
 #include "core/Text1252.h"
 #include "log/FieldCursor.h"
 #include "log/LineLayout.h"
@@ -25,7 +27,13 @@ LogFile::LogFile(const std::string& file_name) : LogFile(std::vector<std::string
 
 LogFile::LogFile(const std::vector<std::string>& files, const ReadProgress& progress) {
   EventBuilder builder(events_);
-  ReadLogFiles(files, builder, progress);
+  try {
+    ReadLogFiles(files, builder, progress);
+  } catch (const std::length_error& e) {
+    // Beyond what 32-bit event positions and text ids address.
+    throw FileError("Cannot read file " + (files.empty() ? std::string() : files.back()) + ": " +
+                    e.what());
+  }
   events_.Finish();
 }
 
@@ -120,7 +128,7 @@ std::string_view LogFile::NormaliseText(std::string_view text, bool ignore_case,
   } else {
     scratch.assign(text);
   }
-  if (ignore_colors && std::memchr(scratch.data(), '^', scratch.size()) != nullptr) {
+  if (ignore_colors && scratch.find('^') != std::string::npos) {
     // Deleting the first "^" and the character after it, again and again, leaves the same
     // text as one left-to-right pass that drops every "^" with its follower.
     size_t out = 0;

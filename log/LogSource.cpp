@@ -244,6 +244,7 @@ std::vector<std::string> RotatedLogFiles(const std::string& folder) {
     }
   }
   std::vector<std::string> out;
+  out.reserve(members.size());
   for (Member& m : members) out.push_back(std::move(m.path));
   return out;
 }

@@ -174,9 +174,12 @@ void FillPlayersTable(ReportList& list, const NameList& names, const PlayerCount
 }
 
 void CountedGroup::Add(size_t list, KeyId key, KeyId folded) {
-  auto [it, inserted] = slot_.try_emplace(folded, cells_.size());
-  if (inserted) cells_.resize(cells_.size() + lists_);
-  Cell& cell = cells_[it->second + list];
+  if (folded >= slot_.size()) slot_.resize(folded + 1, 0);
+  if (slot_[folded] == 0) {
+    cells_.resize(cells_.size() + lists_);
+    slot_[folded] = static_cast<uint32_t>(cells_.size() - lists_ + 1);
+  }
+  Cell& cell = cells_[slot_[folded] - 1 + list];
   if (cell.count++ == 0) {
     cell.first_seq = next_seq_[list];
     cell.form = key;
@@ -191,7 +194,7 @@ std::vector<CountedGroup::Row> CountedGroup::Rows() const {
     size_t slot;
   };
   std::vector<Order> order;
-  order.reserve(slot_.size());
+  order.reserve(cells_.size() / lists_);
   for (size_t slot = 0; slot < cells_.size(); slot += lists_) {
     size_t j = 0;
     while (cells_[slot + j].count == 0) ++j;  // every slot has an entry in some list

@@ -6,7 +6,6 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-#include <unordered_map>
 #include <vector>
 
 #include "core/LineError.h"
@@ -70,9 +69,9 @@ class CountedGroup {
     KeyId form = 0;          // that entry's text
   };
   size_t lists_;
-  std::vector<uint64_t> next_seq_;          // entries so far, by list
-  std::unordered_map<KeyId, size_t> slot_;  // folded key -> first cell of its slot
-  std::vector<Cell> cells_;                 // lists_ cells per slot
+  std::vector<uint64_t> next_seq_;  // entries so far, by list
+  std::vector<uint32_t> slot_;      // folded key -> its first cell + 1, 0 when not met
+  std::vector<Cell> cells_;         // lists_ cells per slot
 };
 
 // The four groups; list order as in the global tables' count columns.

@@ -47,8 +47,8 @@ const char* TextPool::Store(std::string_view text) {
   if (text.empty()) return "";
   if (text.size() > block_size_ - block_used_) {
     // Blocks double from a small first one, so a pool of a few texts stays small.
-    block_size_ = std::max(std::min(kBlockBytes, std::max<size_t>(256, block_size_ * 2)),
-                           text.size());
+    block_size_ =
+        std::max(std::min(kBlockBytes, std::max<size_t>(256, block_size_ * 2)), text.size());
     blocks_.push_back(std::make_unique<char[]>(block_size_));
     block_used_ = 0;
   }

@@ -3,51 +3,23 @@
 #include "log/LogSource.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "core/FileError.h"
 #include "log/LogFile.h"
+#include "tests/TempFolder.h"
 
 namespace barvik {
 namespace {
 
 namespace fs = std::filesystem;
 using V = std::vector<std::string>;
+using testing::Gzip;
 
-// gzip of `text` as one member.
-std::string Gzip(const std::string& text) {
-  z_stream z{};
-  EXPECT_EQ(deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
-  std::string out(deflateBound(&z, text.size()) + 32, '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(text.data()));
-  z.avail_in = static_cast<uInt>(text.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-  out.resize(z.total_out);
-  deflateEnd(&z);
-  return out;
-}
-
-class LogFolder : public ::testing::Test {
+class LogFolder : public testing::TempFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("barvik-logsource-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string Write(const std::string& name, const std::string& bytes) {
-    const fs::path path = dir_ / name;
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path.string();
-  }
   V Lines(const V& files) {
     struct Collect : LineSink {
       void Line(std::string_view line) override { lines.emplace_back(line); }
@@ -57,8 +29,6 @@ class LogFolder : public ::testing::Test {
     return sink.lines;
   }
   std::string Name(const std::string& path) { return fs::path(path).filename().string(); }
-
-  fs::path dir_;
 };
 
 TEST_F(LogFolder, EachFileEndsItsLastLine) {

@@ -460,6 +460,12 @@ void TFormCAL::ConnectHooks() {
   ws_.hooks.lists_changed = [this] {
     if (!sorting_) Sync();
   };
+  // A long read shows its progress in panel 2 until the next status text rewrites it.
+  ws_.hooks.reading = [this](uint64_t done, uint64_t total) {
+    status_panels_[kPanelProgress]->setText(
+        QString("Reading %1%").arg(total > 0 ? done * 100 / total : 100));
+    status_bar_->repaint();
+  };
 }
 
 void TFormCAL::Busy(bool on) {
