@@ -51,7 +51,9 @@ class VirtualDisplay {
  public:
   VirtualDisplay() {
     server_.setProgram("Xvfb");
-    server_.setArguments({"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1280x1024x24"});
+    // -noreset: the server must not restart (and refuse clients) when the last one leaves.
+    server_.setArguments(
+        {"-displayfd", "1", "-noreset", "-nolisten", "tcp", "-screen", "0", "1280x1024x24"});
     server_.start();
     if (!server_.waitForStarted(5000)) return;
     while (name_.isEmpty() && server_.waitForReadyRead(10000)) {
