@@ -92,12 +92,13 @@ void UseOffscreenPlatform(int& argc, char** argv) {
 
 void QuietQtMessages(const char* program) {
 #ifdef NDEBUG
-  if (IsSet("BARVIK_QT_MESSAGES")) return;
+  constexpr bool kDebugBuild = false;
+#else
+  constexpr bool kDebugBuild = true;
+#endif
+  if (kDebugBuild || IsSet("BARVIK_QT_MESSAGES")) return;
   quiet_program = program;
   qInstallMessageHandler(PrintSeriousQtMessages);
-#else
-  (void)program;
-#endif
 }
 
 std::string DisplayName() {
