@@ -45,17 +45,28 @@ struct RunSetup {
 };
 
 // An X server of our own (Xvfb) for the runs that need a visible window; absent when the
-// machine has no Xvfb.
+// machine has no Xvfb. It takes a high display number that nothing else on the machine uses,
+// so servers that other programs start on the usual numbers cannot get in its way.
 class VirtualDisplay {
  public:
   VirtualDisplay() {
-    server_.setProgram("Xvfb");
-    server_.setArguments({"-displayfd", "1", "-nolisten", "tcp", "-screen", "0", "1280x1024x24"});
-    server_.start();
-    if (!server_.waitForStarted(5000)) return;
-    while (name_.isEmpty() && server_.waitForReadyRead(10000)) {
-      const QString line = QString::fromLatin1(server_.readAllStandardOutput()).trimmed();
-      if (!line.isEmpty()) name_ = ":" + line;
+    for (int n = 180; n < 220 && name_.isEmpty(); ++n) {
+      const std::string number = std::to_string(n);
+      if (fs::exists("/tmp/.X" + number + "-lock")) continue;
+      server_.start("Xvfb", {QString::fromStdString(":" + number), "-nolisten", "tcp", "-screen",
+                             "0", "1280x1024x24"});
+      if (!server_.waitForStarted(5000)) return;  // no Xvfb on this machine
+      for (int wait = 0; wait < 100 && server_.state() == QProcess::Running; ++wait) {
+        if (fs::exists("/tmp/.X11-unix/X" + number)) {
+          name_ = QString::fromStdString(":" + number);
+          break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      }
+      if (name_.isEmpty()) {
+        server_.kill();
+        server_.waitForFinished();
+      }
     }
   }
   ~VirtualDisplay() {
