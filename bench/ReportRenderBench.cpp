@@ -1,7 +1,8 @@
 // The report export with the real renderer (the window's widgets drawn off screen), at sizes
 // that show how its cost grows: logs whose players only join, 1,000 / 4,000 / 16,000 of them
 // (time per player should stay flat), and the ratio chart of one player with 2,000 / 4,000
-// / 8,000 turns drawn into its image (time per point should stay flat).
+// / 8,000 turns drawn into its image (time per point should stay flat); and the window's
+// check of its lists, which still grows with the players.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include "ui/OffscreenImageSource.h"
 #include "ui/Platform.h"
 #include "ui/RatioChart.h"
+#include "ui/TFormCAL.h"
 
 namespace barvik {
 namespace {
@@ -59,6 +61,25 @@ BENCHMARK(BM_ExportPlayersWithRenderer)
     ->Arg(16000)
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
+
+// The window brought up to date when nothing changed, as its hooks do after every player an
+// export loads in the window: every list is checked for changes.
+void BM_WindowSyncUnchanged(benchmark::State& state) {
+  const int players = static_cast<int>(state.range(0));
+  const std::string log = JoinOnlyLog(players);
+  Workspace ws;
+  ws.RunAnalysis(log);
+  TFormCAL form(ws, TFormCAL::Mode::kOffscreen);
+  form.Sync();
+  for (auto _ : state) form.Sync();
+  fs::remove(log);
+}
+BENCHMARK(BM_WindowSyncUnchanged)
+    ->ArgName("players")
+    ->Arg(1000)
+    ->Arg(4000)
+    ->Arg(16000)
+    ->Unit(benchmark::kMicrosecond);
 
 void BM_RatioChartImage(benchmark::State& state) {
   const int turns = static_cast<int>(state.range(0));
