@@ -1,9 +1,9 @@
 // "Export stats to HTML": the whole report folder from the lists as they stand. The global
 // pages first, then every row of ListViewPlayers loaded in display order as a double click
-// would load it, with his seven pages and three images. The files are staged and reach the
-// folder together once all were written, under the folder's lock. Every player's events come from
-// one walk over the log made before the loop; loading a player from them fills the same lists as a
-// rescan would.
+// would load it, with his seven pages and three images. Every player's events come from one
+// walk over the log made before the loop; loading a player from them fills the same lists as
+// a rescan would. The files are staged and reach the folder together once all were written,
+// under the folder's lock.
 #include <chrono>
 #include <filesystem>
 #include <fstream>

@@ -1,12 +1,14 @@
 // The report export on the large generated log (about 1,000,000 lines, a few hundred players)
 // with an image source that hands out ready-made images, so the figures are the engine's own
 // time: the whole export, and its parts (one player's seven pages, the PNG encoding of one
-// figure and one chart image, plain and with drawing-like content).
+// figure and one chart image, plain and with drawing-like content); and the file prefixes of
+// many names that share one prefix.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "app/SiteLists.h"
 #include "app/Workspace.h"
@@ -173,6 +175,29 @@ BENCHMARK(BM_WritePng)
     ->Args({1, 1})
     ->Args({1, 0})
     ->Unit(benchmark::kMicrosecond);
+
+// File prefixes for `n` distinct names that all encode to one prefix: every name is a row
+// of 15 pieces, each "!" or "33", and both pieces give "33". Each name after the first takes
+// the next suffix; the time per name should stay flat.
+void BM_AssignPrefixesSharedPrefix(benchmark::State& state) {
+  const int n = static_cast<int>(state.range(0));
+  std::vector<std::string> names;
+  names.reserve(static_cast<size_t>(n));
+  for (int i = 0; i < n; ++i) {
+    std::string name;
+    for (int bit = 14; bit >= 0; --bit) name += (i >> bit) & 1 ? "33" : "!";
+    names.push_back(std::move(name));
+  }
+  for (auto _ : state) benchmark::DoNotOptimize(AssignPlayerPrefixes(names));
+  state.counters["per_name"] =
+      benchmark::Counter(static_cast<double>(n) * static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_AssignPrefixesSharedPrefix)
+    ->ArgName("names")
+    ->Arg(5000)
+    ->Arg(20000)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace barvik

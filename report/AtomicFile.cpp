@@ -152,10 +152,8 @@ std::string StagingArea::PlaceOf(const std::string& target) const {
 }
 
 void StagingArea::Staged(const std::string& target, const std::string& place) {
-  for (const auto& file : files_) {
-    if (file.second == place) return;  // written again: the staged copy is the newest
-  }
-  files_.emplace_back(target, place);
+  // A file written again is listed once: its staged copy is the newest.
+  if (staged_places_.insert(place).second) files_.emplace_back(target, place);
 }
 
 void StagingArea::Publish() {

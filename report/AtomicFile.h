@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -102,6 +103,7 @@ class StagingArea {
   std::string folder_;   // the report folder, normalised, ending in "/"
   std::string staging_;  // the staging folder, ending in "/"
   std::vector<std::pair<std::string, std::string>> files_;  // target, staged place
+  std::unordered_set<std::string> staged_places_;           // the places of files_
   StagingArea* previous_ = nullptr;                         // the one open before this one
 };
 

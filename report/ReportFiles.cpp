@@ -39,6 +39,7 @@ std::string FitPrefix(std::string_view prefix, std::string_view whole, size_t li
 
 StringMap<std::string> AssignPlayerPrefixes(const std::vector<std::string>& names) {
   std::unordered_set<std::string, StringHash, std::equal_to<>> taken;
+  taken.reserve(kGlobalReportFiles.size() + kPlayerFileBases.size() * names.size());
   for (std::string_view file : kGlobalReportFiles) taken.insert(std::string(file));
   auto is_free = [&taken](const std::string& p) {
     std::string full;
@@ -52,6 +53,7 @@ StringMap<std::string> AssignPlayerPrefixes(const std::vector<std::string>& name
   // Per prefix, the first suffix not yet seen taken: the taken names only grow, so a suffix
   // found taken once stays taken and is not tried again.
   StringMap<int> next_suffix;
+  next_suffix.reserve(names.size());
   StringMap<std::string> prefixes;
   prefixes.reserve(names.size());
   for (const std::string& name : names) {

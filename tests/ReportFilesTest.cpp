@@ -35,6 +35,27 @@ TEST(AssignPlayerPrefixesTest, SameNameTwiceKeepsOnePrefix) {
   EXPECT_EQ(p.at("Bob"), "bob");
 }
 
+TEST(AssignPlayerPrefixesTest, LongNamesAreCutAndStayApartEvenWhenSuffixed) {
+  const std::string at_limit(kMaxPrefixBytes, 'z');  // fits exactly
+  const std::string upper_at_limit(kMaxPrefixBytes, 'Z');
+  const std::string long_name(300, 'a');
+  const std::string other_long_name = long_name + "b";
+  auto p = AssignPlayerPrefixes({at_limit, upper_at_limit, long_name, other_long_name});
+  EXPECT_EQ(p.at(at_limit), at_limit);
+  for (const auto& [name, prefix] : p) {
+    EXPECT_LE(prefix.size(), kMaxPrefixBytes) << name.size();
+  }
+  // The same letters in another case collide: the suffix still fits after a cut.
+  EXPECT_TRUE(p.at(upper_at_limit).ends_with("_2"));
+  EXPECT_TRUE(p.at(upper_at_limit).starts_with("zzzzzzzzzz"));
+  // Cut prefixes keep the start and differ by their hash, without a suffix.
+  EXPECT_TRUE(p.at(long_name).starts_with(std::string(100, 'a')));
+  EXPECT_NE(p.at(long_name), p.at(other_long_name));
+  EXPECT_FALSE(p.at(other_long_name).ends_with("_2"));
+  // The next export of the same names gives the same addresses.
+  EXPECT_EQ(AssignPlayerPrefixes({at_limit, upper_at_limit, long_name, other_long_name}), p);
+}
+
 TEST(OutputFolderPrefixTest, BackslashesBecomeSlashesAndOneIsAppended) {
   EXPECT_EQ(OutputFolderPrefix("out"), "out/");
   EXPECT_EQ(OutputFolderPrefix("out/"), "out/");

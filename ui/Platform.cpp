@@ -35,7 +35,10 @@ std::string RequestedPlatform(int argc, char** argv) {
 }
 
 // Whether the X display of DISPLAY accepts a connection, asked of libxcb as Qt's X platform
-// would ask it. Loaded at run time: the programs do not link the X libraries themselves.
+// would ask it. Loaded at run time: the programs do not link the X libraries themselves. A
+// connection that worked stays open for the life of the process: an X server without other
+// clients (a bare Xvfb) resets when its last client leaves, and Qt's own connection, made
+// right after, would then fail.
 bool XDisplayAnswers() {
   void* xcb = dlopen("libxcb.so.1", RTLD_NOW | RTLD_LOCAL);
   if (xcb == nullptr) return false;  // then Qt's X platform cannot run either
@@ -45,14 +48,11 @@ bool XDisplayAnswers() {
   auto connect = reinterpret_cast<Connect>(dlsym(xcb, "xcb_connect"));
   auto has_error = reinterpret_cast<HasError>(dlsym(xcb, "xcb_connection_has_error"));
   auto disconnect = reinterpret_cast<Disconnect>(dlsym(xcb, "xcb_disconnect"));
-  bool answers = false;
-  if (connect != nullptr && has_error != nullptr && disconnect != nullptr) {
-    void* connection = connect(nullptr, nullptr);
-    answers = connection != nullptr && has_error(connection) == 0;
-    if (connection != nullptr) disconnect(connection);
-  }
+  void* connection = connect != nullptr ? connect(nullptr, nullptr) : nullptr;
+  if (connection != nullptr && has_error != nullptr && has_error(connection) == 0) return true;
+  if (connection != nullptr && disconnect != nullptr) disconnect(connection);
   dlclose(xcb);
-  return answers;
+  return false;
 }
 
 const char* quiet_program = "barvik";
@@ -91,12 +91,13 @@ void UseOffscreenPlatform(int& argc, char** argv) {
 
 void QuietQtMessages(const char* program) {
 #ifdef NDEBUG
-  if (IsSet("BARVIK_QT_MESSAGES")) return;
+  constexpr bool kDebugBuild = false;
+#else
+  constexpr bool kDebugBuild = true;
+#endif
+  if (kDebugBuild || IsSet("BARVIK_QT_MESSAGES")) return;
   quiet_program = program;
   qInstallMessageHandler(PrintSeriousQtMessages);
-#else
-  (void)program;
-#endif
 }
 
 std::string DisplayName() {

@@ -46,7 +46,8 @@ struct RunSetup {
 };
 
 // An X server of our own (Xvfb) for the runs that need a visible window; absent when the
-// machine has no Xvfb.
+// machine has no Xvfb. The server picks a free display number itself and is stopped with
+// SIGTERM, so it removes its lock file and socket.
 class VirtualDisplay {
  public:
   VirtualDisplay() {
@@ -62,8 +63,11 @@ class VirtualDisplay {
     }
   }
   ~VirtualDisplay() {
-    server_.kill();
-    server_.waitForFinished();
+    server_.terminate();
+    if (!server_.waitForFinished(5000)) {
+      server_.kill();
+      server_.waitForFinished();
+    }
   }
   const QString& name() const { return name_; }  // ":N", or empty when none started
 
@@ -399,7 +403,22 @@ TEST_F(BatchModeTest, LeftoversOfAKilledRunAreRemoved) {
   EXPECT_EQ(report.size(), kReportFiles + 2);
 }
 
+// Programs built with the address sanitizer reserve more address space than the limit and
+// end on a failed allocation by design.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
 TEST_F(BatchModeTest, OutOfMemoryIsSaidAndEndsWithOne) {
+  if (kAddressSanitizer) GTEST_SKIP() << "address sanitizer build";
   // A gzip log whose one line is longer than the memory the run may take: a line is held
   // whole while it is read. Concatenated members of one compressed megabyte keep it small.
   const std::string log = files_.Path("huge.log.gz");
