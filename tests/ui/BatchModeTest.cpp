@@ -435,11 +435,11 @@ TEST_F(BatchModeTest, OutOfMemoryIsSaidAndEndsWithOne) {
     member.resize(z.total_out);
     deflateEnd(&z);
     std::ofstream out(log, std::ios::binary);
-    for (int i = 0; i < 1200; ++i) out << member;
+    for (int i = 0; i < 600; ++i) out << member;
   }
   RunSetup limited;
   limited.in_child = [] {
-    const rlimit limit{1ull << 30, 1ull << 30};
+    const rlimit limit{512ull << 20, 512ull << 20};
     setrlimit(RLIMIT_AS, &limit);
   };
   ProgramRun cli = Cli({"tables", QString::fromStdString(log)}, limited);
