@@ -47,7 +47,7 @@ constexpr QSize kDesignClient(TFormCAL::kDesignWidth, TFormCAL::kDesignHeight);
 constexpr int kStatusHeight = 19;
 constexpr int kPlayerHeaderHeight = 40;  // ListViewPlayer
 
-QFont PixelFont(QStringList families, int pixels, bool bold = false) {
+QFont PixelFont(const QStringList& families, int pixels, bool bold = false) {
   QFont font;
   font.setFamilies(families);
   font.setPixelSize(pixels);
@@ -791,9 +791,12 @@ RgbImage TFormCAL::Render(ReportImage image) {
   // compares every new one with the whole queue.
   QCoreApplication::sendPostedEvents();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  for (QWidget* w = target; w; w = w->parentWidget()) {
+  // The target and every widget above it (the target is never null: a figure or the chart).
+  QWidget* w = target;
+  do {
     if (w->layout()) w->layout()->activate();
-  }
+    w = w->parentWidget();
+  } while (w != nullptr);
 
   const QSize size =
       figure ? QSize(figure->width(), BodyLocationFigure::kImageHeight) : target->size();

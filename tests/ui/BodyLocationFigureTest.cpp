@@ -27,7 +27,7 @@ class BodyLocationFigureTest : public ::testing::Test {
   void AddRow(std::string caption, std::string kills, std::string percent) {
     list_.rows.push_back({std::move(caption), {kills, percent, "7", "50.00", "1", "1.00"}});
   }
-  void Fill(int choice, std::string title = "All players shot accuracy") {
+  void Fill(int choice, const std::string& title = "All players shot accuracy") {
     const FigureChoice& c = FigureChoices(FigureId::Overall)[static_cast<size_t>(choice)];
     FillBodyLocationFigure(state_, list_, c.value_column, c.percent_column, c.colour, title, '.');
     state_.choice = choice;

@@ -242,17 +242,19 @@ TEST_F(TFormCALTest, ReportImagesShowOnlyTheFirstChoiceAndRestoreThePages) {
         .save("/tmp/acc_test.png");
   }
   // The silhouette's green shows in the middle of the body (x 117, y 150).
-  const uint8_t* pixel = image.pixels.data() + 150 * image.stride + 117 * 3;
+  const uint8_t* pixel = image.pixels.data() + size_t{150} * image.stride + size_t{117} * 3;
   EXPECT_EQ(pixel[0], 0);
   EXPECT_EQ(pixel[1], 255);
   EXPECT_EQ(pixel[2], 0);
   // The picture shows the "Kills" button (lowest place) but not the checked "Suicides" one
   // (top place); afterwards the window shows all of them again, on the page it was on.
   auto uniform = [&](QRect r) {
-    const uint8_t* first = image.pixels.data() + r.top() * image.stride + r.left() * 3;
+    const uint8_t* first = image.pixels.data() + static_cast<size_t>(r.top()) * image.stride +
+                           static_cast<size_t>(r.left()) * 3;
     for (int y = r.top(); y <= r.bottom(); ++y) {
       for (int x = r.left(); x <= r.right(); ++x) {
-        const uint8_t* p = image.pixels.data() + y * image.stride + x * 3;
+        const uint8_t* p = image.pixels.data() + static_cast<size_t>(y) * image.stride +
+                           static_cast<size_t>(x) * 3;
         if (p[0] != first[0] || p[1] != first[1] || p[2] != first[2]) return false;
       }
     }

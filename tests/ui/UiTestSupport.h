@@ -34,7 +34,7 @@ class TempFolder {
     return (std::filesystem::path(dir_.path().toStdString()) / name).string();
   }
   std::string Write(const std::string& name, const std::string& text) const {
-    const std::string path = Path(name);
+    std::string path = Path(name);
     std::ofstream(path, std::ios::binary) << text;
     return path;
   }
