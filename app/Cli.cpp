@@ -11,8 +11,8 @@
 #include "core/NumberFormat.h"
 #include "log/LogSource.h"
 #include "report/ImageSource.h"
-#include "report/ReportFiles.h"
 #include "report/JsonWriter.h"
+#include "report/ReportFiles.h"
 #include "report/SiteText.h"
 
 namespace barvik {

@@ -41,13 +41,9 @@ constexpr std::array<char16_t, 32> kHighControls = {
 
 }  // namespace
 
-char ToLower1252(char c) {
-  return static_cast<char>(kCase.lower[static_cast<unsigned char>(c)]);
-}
+char ToLower1252(char c) { return static_cast<char>(kCase.lower[static_cast<unsigned char>(c)]); }
 
-char ToUpper1252(char c) {
-  return static_cast<char>(kCase.upper[static_cast<unsigned char>(c)]);
-}
+char ToUpper1252(char c) { return static_cast<char>(kCase.upper[static_cast<unsigned char>(c)]); }
 
 void LowerInto(std::string_view text, std::string& out) {
   out.resize(text.size());

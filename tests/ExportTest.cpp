@@ -18,9 +18,9 @@
 #include "bench/LogGenerator.h"
 #include "core/FileError.h"
 #include "report/ImageSource.h"
-#include "report/ReportFiles.h"
 #include "report/JsonWriter.h"
 #include "report/PageWriter.h"
+#include "report/ReportFiles.h"
 #include "tests/TestLog.h"
 
 namespace barvik {
