@@ -1,8 +1,9 @@
 // The report export with the real renderer (the window's widgets drawn off screen), at sizes
 // that show how its cost grows: logs whose players only join, 1,000 / 4,000 / 16,000 of them
 // (time per player should stay flat), and the ratio chart of one player with 2,000 / 4,000
-// / 8,000 turns drawn into its image (time per point should stay flat); and the window's
-// check of its lists, which still grows with the players.
+// / 8,000 turns drawn into its image (time per point should stay flat); the export as the
+// window runs it; and the window's check of all its lists, which grows with the players (an
+// export in the window leaves the global lists out of it).
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -59,6 +60,33 @@ BENCHMARK(BM_ExportPlayersWithRenderer)
     ->Arg(1000)
     ->Arg(4000)
     ->Arg(16000)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+
+// The export as the window runs it, its hooks bringing the window up to date after every
+// player: the time per player should stay flat here too.
+void BM_WindowExport(benchmark::State& state) {
+  const int players = static_cast<int>(state.range(0));
+  const std::string log = JoinOnlyLog(players);
+  Workspace ws;
+  ws.RunAnalysis(log);
+  ws.template_folder = fs::read_symlink("/proc/self/exe").parent_path().string();
+  ws.options().dest_dir = Scratch("window-report").string();
+  TFormCAL form(ws, TFormCAL::Mode::kOffscreen);
+  form.ConnectHooks();
+  form.Sync();
+  for (auto _ : state) form.ButtonHTMLClick();
+  state.counters["per_player"] =
+      benchmark::Counter(static_cast<double>(players) * static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  ws.hooks = {};
+  fs::remove_all(ws.options().dest_dir);
+  fs::remove(log);
+}
+BENCHMARK(BM_WindowExport)
+    ->ArgName("players")
+    ->Arg(1000)
+    ->Arg(4000)
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 

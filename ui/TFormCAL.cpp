@@ -480,6 +480,7 @@ void TFormCAL::Sync() {
   const bool was_syncing = syncing_;
   syncing_ = true;
   for (size_t i = 0; i < models_.size(); ++i) {
+    if (exporting_ && i < static_cast<size_t>(ListId::Player)) continue;  // the global lists
     if (models_[i]->Refresh()) ApplyColumnWidths(static_cast<ListId>(i), true);
   }
   ApplySelection(ListId::Players);
@@ -665,8 +666,23 @@ void TFormCAL::TurnPageByKey(int step) {
 }
 
 void TFormCAL::ButtonHTMLClick() {
-  Guarded([&] { ws_.ButtonHTMLClick(*this); });
+  RunExport();
   button_browser_->setEnabled(QFileInfo::exists(SiteHomePath()));
+}
+
+bool TFormCAL::RunExport() {
+  // Loading one player after another changes only the player lists; the global lists keep
+  // their rows, so their models are not checked for changes after every player (that check
+  // reads the whole list, and an export's cost would grow with the square of its players).
+  exporting_ = true;
+  const bool ok = Guarded([&] {
+    struct Done {
+      bool& flag;
+      ~Done() { flag = false; }
+    } done{exporting_};
+    ws_.ButtonHTMLClick(*this);
+  });
+  return ok;
 }
 
 QString TFormCAL::SiteHomePath() const {
@@ -717,7 +733,7 @@ void TFormCAL::TimerCmdLineTimer() {
     close();
     return;
   }
-  if (!Guarded([&] { ws_.ButtonHTMLClick(*this); })) return;  // shown; the window stays open
+  if (!RunExport()) return;  // shown; the window stays open
   exit_status_ = 0;
   close();
 }

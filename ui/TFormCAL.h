@@ -73,6 +73,8 @@ class TFormCAL : public QWidget, public ImageSource {
   // Runs the analysis of `path` (as a confirmed open dialog does).
   void OpenLog(const std::string& path);
   void ButtonHTMLClick();
+  // The export as the window runs it (button and batch): true when it succeeded.
+  bool RunExport();
   // "Open report in browser": the site's home page of the report folder, with the desktop's
   // browser; enabled while that page exists.
   void ButtonBrowserClick();
@@ -174,6 +176,7 @@ class TFormCAL : public QWidget, public ImageSource {
   bool shown_once_ = false;
   bool syncing_ = false;      // the window itself changes selections and pages
   bool sorting_ = false;      // a header click is re-ordering a model
+  bool exporting_ = false;    // an export runs: only the player lists change
   bool code_switch_ = false;  // pages switched from code: no page-change handling
 };
 
