@@ -1,15 +1,18 @@
 #include "app/Cli.h"
 
 #include <charconv>
+#include <ctime>
 #include <filesystem>
 #include <new>
 #include <optional>
 #include <ostream>
 
+#include "app/Watch.h"
 #include "app/Workspace.h"
 #include "core/FileError.h"
 #include "core/NumberFormat.h"
 #include "log/LogSource.h"
+#include "report/AtomicFile.h"
 #include "report/ImageSource.h"
 #include "report/JsonWriter.h"
 #include "report/ReportFiles.h"
@@ -29,8 +32,12 @@ constexpr const char* kUsage =
     "      Analyse LOG, load the player whose row caption is NAME and print his lists and\n"
     "      ratio chart; with --weapon also the body locations hit with weapon W.\n"
     "  export [--case-sensitive] [--keep-colors] [--min-kills TEXT] [--max-ratio TEXT]\n"
-    "         [--wait SECONDS] LOG... DIR\n"
+    "         [--wait SECONDS] [--incremental] LOG... DIR\n"
     "      Analyse LOG and write the HTML report into the folder DIR.\n"
+    "  watch [export options] [--every SECONDS] LOG... DIR\n"
+    "      Export once, then again whenever a LOG grew, was rotated or replaced, writing\n"
+    "      only the files that changed; one status line per run on standard error. Stops\n"
+    "      on SIGINT or SIGTERM (exit status 0), leaving the last whole report.\n"
     "\n"
     "Logs: several LOG operands are read in the order given as one log, each file ending\n"
     "its last line. A folder stands for its rotated log, oldest first: NAME.N[.gz] ...\n"
@@ -47,14 +54,19 @@ constexpr const char* kUsage =
     "  --weapon W         the weapon row to select (player only)\n"
     "  --json             print the lists as one JSON document (UTF-8) instead of\n"
     "                     tab-separated text (tables and player)\n"
-    "  --wait SECONDS     how long to wait while another run writes into DIR (export only;\n"
-    "                     default 0)\n"
+    "  --wait SECONDS     how long to wait while another run writes into DIR (export and\n"
+    "                     watch; default 0)\n"
+    "  --incremental      leave every file in DIR whose contents did not change untouched\n"
+    "                     (footer time stamps aside), so web caches see only real changes\n"
+    "                     (export only; watch always does this)\n"
+    "  --every SECONDS    how often watch looks at the logs where the system cannot tell\n"
+    "                     it of changes at once (watch only; default 60)\n"
     "  --                 end of the options: a LOG, NAME or DIR after it may start with '-'\n"
     "  -h, --help         show this help\n"
     "\n"
     "Exit status: 0 on success, 1 when the report could not be written, 2 for bad\n"
     "arguments or a log that is missing or cannot be read, 3 when another run holds DIR\n"
-    "for longer than --wait.\n";
+    "for longer than --wait. Watch reports a failed run and goes on watching.\n";
 
 struct Options {
   std::string command;
@@ -64,6 +76,8 @@ struct Options {
   std::string max_ratio = "5";
   std::optional<std::string> weapon;
   double wait_seconds = 0;
+  bool incremental = false;
+  int every_seconds = 60;
   bool json = false;
   std::vector<std::string> operands;
 };
@@ -99,14 +113,14 @@ std::string Suggest(const std::string& word, const std::vector<std::string>& kno
   return best.empty() ? "" : " (did you mean '" + best + "'?)";
 }
 
-// A whole number of seconds, 0 to one day.
-double ParseSeconds(const std::string& text) {
+// The value of `option`: a whole number of seconds, `least` to one day.
+int ParseSeconds(const std::string& option, const std::string& text, int least) {
   int seconds = -1;
   const char* end = text.data() + text.size();
   auto [ptr, ec] = std::from_chars(text.data(), end, seconds);
-  if (ec != std::errc() || ptr != end || seconds < 0 || seconds > 86400) {
-    throw UsageError{"option '--wait' takes a whole number of seconds from 0 to 86400, not '" +
-                     text + "'"};
+  if (ec != std::errc() || ptr != end || seconds < least || seconds > 86400) {
+    throw UsageError{"option '" + option + "' takes a whole number of seconds from " +
+                     std::to_string(least) + " to 86400, not '" + text + "'"};
   }
   return seconds;
 }
@@ -114,8 +128,8 @@ double ParseSeconds(const std::string& text) {
 Options Parse(const std::vector<std::string>& args) {
   Options o;
   o.command = args[0];
-  const std::vector<std::string> commands = {"tables", "player", "export"};
-  if (o.command != "tables" && o.command != "player" && o.command != "export") {
+  const std::vector<std::string> commands = {"tables", "player", "export", "watch"};
+  if (std::find(commands.begin(), commands.end(), o.command) == commands.end()) {
     throw UsageError{"unknown command '" + o.command + "'" + Suggest(o.command, commands)};
   }
   std::vector<std::string> known = {"--case-sensitive", "--keep-colors"};
@@ -124,8 +138,11 @@ Options Parse(const std::vector<std::string>& args) {
     known.push_back("--max-ratio");
   }
   if (o.command == "player") known.push_back("--weapon");
-  if (o.command == "export") known.push_back("--wait");
-  if (o.command != "export") known.push_back("--json");
+  const bool exports = o.command == "export" || o.command == "watch";
+  if (exports) known.push_back("--wait");
+  if (o.command == "export") known.push_back("--incremental");
+  if (o.command == "watch") known.push_back("--every");
+  if (!exports) known.push_back("--json");
 
   bool options_done = false;
   for (size_t i = 1; i < args.size(); ++i) {
@@ -148,8 +165,8 @@ Options Parse(const std::vector<std::string>& args) {
       throw UsageError{"unknown option '" + name + "' for '" + o.command + "'" +
                        Suggest(name, known)};
     }
-    bool takes_value =
-        name == "--min-kills" || name == "--max-ratio" || name == "--weapon" || name == "--wait";
+    bool takes_value = name == "--min-kills" || name == "--max-ratio" || name == "--weapon" ||
+                       name == "--wait" || name == "--every";
     if (takes_value && !value) {
       if (i + 1 >= args.size()) throw UsageError{"option '" + name + "' needs a value"};
       value = args[++i];
@@ -161,7 +178,9 @@ Options Parse(const std::vector<std::string>& args) {
     if (name == "--min-kills") o.min_kills = *value;
     if (name == "--max-ratio") o.max_ratio = *value;
     if (name == "--weapon") o.weapon = *value;
-    if (name == "--wait") o.wait_seconds = ParseSeconds(*value);
+    if (name == "--wait") o.wait_seconds = ParseSeconds(name, *value, 0);
+    if (name == "--incremental") o.incremental = true;
+    if (name == "--every") o.every_seconds = ParseSeconds(name, *value, 1);
   }
   const size_t wanted = o.command == "tables" ? 1 : 2;
   if (o.operands.size() < wanted) {
@@ -297,6 +316,138 @@ void PrintList(std::ostream& out, const ReportList& list) {
   out << "\n";
 }
 
+namespace {
+
+// A watch run cut short by a stop signal; the export's staging folder goes with it.
+struct StopRequested {};
+
+// The options of the "File" and "Options" pages as the command line gives them.
+void Configure(Workspace& ws, const Options& o, const CliEnvironment& env, std::ostream& err) {
+  ws.template_folder = env.template_folder;
+  ws.build_text = env.build_text;
+  ws.options().ignore_case = !o.case_sensitive;
+  ws.options().ignore_colors = !o.keep_colors;
+  ws.options().min_kills = o.min_kills;
+  ws.options().max_ratio = o.max_ratio;
+  ws.hooks.line_error = [&err](const std::string& m) {
+    err << "barvik-cli: " << TerminalText(m) << "\n";
+  };
+}
+
+// Reads and analyses the logs; kExitOk, or kExitUsage with the message printed.
+int Analyse(Workspace& ws, const std::vector<std::string>& logs, std::ostream& err,
+            ReadingBar& bar) {
+  const std::string& log_name = logs.size() == 1 ? logs[0] : std::string("the logs");
+  try {
+    for (const std::string& l : logs) {
+      if (!std::filesystem::exists(l)) {
+        err << "barvik-cli: no such log file: " << TerminalText(l) << "\n";
+        return kExitUsage;
+      }
+    }
+    const std::vector<std::string> files = ExpandLogOperands(logs);
+    const bool found = ws.RunAnalysis(files);
+    bar.Finish();
+    if (!found) {
+      err << "barvik-cli: no such log file: " << TerminalText(log_name) << "\n";
+      return kExitUsage;
+    }
+  } catch (const FileError& e) {
+    bar.Finish();
+    err << "barvik-cli: " << FailureText(e) << "\n";
+    return kExitUsage;
+  }
+  return kExitOk;
+}
+
+// Writes the report of the analysed logs into `dir`; kExitOk, or the failure's status with
+// its message printed.
+int Export(Workspace& ws, const std::string& dir, double wait_seconds, const CliEnvironment& env,
+           std::ostream& err) {
+  if (!env.make_image_source) {
+    err << "barvik-cli: this build cannot render the report images\n";
+    return kExitFailure;
+  }
+  ws.options().dest_dir = dir;
+  ws.export_wait_seconds = wait_seconds;
+  try {
+    std::unique_ptr<ImageSource> images = env.make_image_source(ws);
+    ws.ButtonHTMLClick(*images);
+  } catch (const std::exception& e) {
+    if (env.progress_bar) err << "\n";
+    err << "barvik-cli: " << FailureText(e) << "\n";
+    return dynamic_cast<const ReportFolderBusy*>(&e) != nullptr ? kExitBusy : kExitFailure;
+  }
+  if (env.progress_bar) err << "\n";
+  return kExitOk;
+}
+
+// "2026-12-09 03:27:00": the local time a watch run ended.
+std::string WatchTime() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32] = "";
+  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+  return text;
+}
+
+// Exports whenever the logs changed, until a stop signal; always status 0 once started.
+int Watch(const Options& o, const std::vector<std::string>& logs, std::ostream& err,
+          const CliEnvironment& env) {
+  const StopSignals stop;
+  const ChangeWaiter waiter(logs);
+  Workspace ws(env.decimal_separator);
+  Configure(ws, o, env, err);
+  // A stop signal ends the run at its next progress step: the export's staging folder is
+  // removed as it unwinds and the lock let go, so the folder keeps its last whole report.
+  ws.hooks.reading = [](uint64_t /*done*/, uint64_t /*total*/) {
+    if (StopSignals::requested()) throw StopRequested{};
+  };
+  ws.hooks.status_changed = [] {
+    if (StopSignals::requested()) throw StopRequested{};
+  };
+  ReadingBar no_bar(err);
+  std::string exported;  // the inputs as they were when the last good run started
+  while (!StopSignals::requested()) {
+    std::string inputs = InputFingerprint(logs);
+    if (inputs != exported) {
+      int status = kExitOk;
+      size_t written = 0;
+      size_t kept = 0;
+      try {
+        status = Analyse(ws, logs, err, no_bar);
+        if (status == kExitOk) {
+          const KeepIdenticalFiles keep;
+          status = Export(ws, o.operands.back(), o.wait_seconds, env, err);
+          written = keep.written();
+          kept = keep.kept();
+        }
+      } catch (const StopRequested&) {
+        break;
+      }
+      if (StopSignals::requested()) break;
+      const size_t lines = ws.log() != nullptr ? ws.log()->LineCount() : 0;
+      if (status == kExitOk) {
+        exported = std::move(inputs);
+        err << "barvik-cli: " << WatchTime() << ": " << lines << " lines read, " << written
+            << " files written, " << kept << " unchanged\n";
+      } else {
+        // Tried again after a full period, whatever the folders do meanwhile.
+        err << "barvik-cli: " << WatchTime() << ": run failed; next try in " << o.every_seconds
+            << " s\n";
+        exported.clear();
+        ChangeWaiter::Sleep(o.every_seconds);
+        continue;
+      }
+    }
+    waiter.Wait(o.every_seconds);
+  }
+  return kExitOk;
+}
+
+}  // namespace
+
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            const CliEnvironment& env) {
   if (args.empty()) {
@@ -318,43 +469,27 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return kExitUsage;
   }
 
-  Workspace ws(env.decimal_separator);
-  ws.template_folder = env.template_folder;
-  ws.build_text = env.build_text;
-  ws.options().ignore_case = !o.case_sensitive;
-  ws.options().ignore_colors = !o.keep_colors;
-  ws.options().min_kills = o.min_kills;
-  ws.options().max_ratio = o.max_ratio;
-  ws.hooks.line_error = [&err](const std::string& m) {
-    err << "barvik-cli: " << TerminalText(m) << "\n";
-  };
-  // Every operand but the last of player and export is a log.
+  // Every operand but the last of player, export and watch is a log.
   const std::vector<std::string> logs(o.operands.begin(),
                                       o.operands.end() - (o.command == "tables" ? 0 : 1));
-  const std::string& log_name = logs.size() == 1 ? logs[0] : std::string("the logs");
-  ReadingBar bar(err);
-  if (env.progress_bar) {
-    ws.hooks.reading = [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); };
-  }
-  try {
+  if (o.command == "watch") {
     for (const std::string& l : logs) {
       if (!std::filesystem::exists(l)) {
         err << "barvik-cli: no such log file: " << TerminalText(l) << "\n";
         return kExitUsage;
       }
     }
-    const std::vector<std::string> files = ExpandLogOperands(logs);
-    const bool found = ws.RunAnalysis(files);
-    bar.Finish();
-    if (!found) {
-      err << "barvik-cli: no such log file: " << TerminalText(log_name) << "\n";
-      return kExitUsage;
-    }
-  } catch (const FileError& e) {
-    bar.Finish();
-    err << "barvik-cli: " << FailureText(e) << "\n";
-    return kExitUsage;
+    return Watch(o, logs, err, env);
   }
+
+  Workspace ws(env.decimal_separator);
+  Configure(ws, o, env, err);
+  const std::string& log_name = logs.size() == 1 ? logs[0] : std::string("the logs");
+  ReadingBar bar(err);
+  if (env.progress_bar) {
+    ws.hooks.reading = [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); };
+  }
+  if (const int status = Analyse(ws, logs, err, bar); status != kExitOk) return status;
 
   if (o.command == "tables") {
     const std::vector<ListId> ids = {ListId::Players, ListId::Weapon, ListId::Maps, ListId::GType,
@@ -405,25 +540,12 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
 
   // export
-  if (!env.make_image_source) {
-    err << "barvik-cli: this build cannot render the report images\n";
-    return kExitFailure;
-  }
-  ws.options().dest_dir = o.operands.back();
-  ws.export_wait_seconds = o.wait_seconds;
   if (env.progress_bar) {
     ws.hooks.status_changed = [&ws, &err] { DrawProgress(err, ws.status(kPanelProgress)); };
   }
-  try {
-    std::unique_ptr<ImageSource> images = env.make_image_source(ws);
-    ws.ButtonHTMLClick(*images);
-  } catch (const std::exception& e) {
-    if (env.progress_bar) err << "\n";
-    err << "barvik-cli: " << FailureText(e) << "\n";
-    return dynamic_cast<const ReportFolderBusy*>(&e) != nullptr ? kExitBusy : kExitFailure;
-  }
-  if (env.progress_bar) err << "\n";
-  return kExitOk;
+  std::optional<KeepIdenticalFiles> keep;
+  if (o.incremental) keep.emplace();
+  return Export(ws, o.operands.back(), o.wait_seconds, env, err);
 }
 
 }  // namespace barvik

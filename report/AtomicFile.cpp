@@ -4,9 +4,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
 
 #include "core/FileError.h"
 
@@ -54,9 +58,57 @@ std::string WithSlash(std::string path) {
   return path;
 }
 
+// The whole of a regular file, or nothing when it cannot be read.
+std::optional<std::string> ReadWhole(const std::string& path) {
+  std::error_code ec;
+  if (!fs::is_regular_file(path, ec)) return std::nullopt;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
+// Where the time stamp of a report file lies: [begin, end) of `text`, or npos for none.
+// The markers around it are ones a log's texts cannot produce once escaped ("<" in HTML, an
+// unescaped quote in JSON), so no player name or map can move the masked range.
+std::pair<size_t, size_t> TimeStampRange(std::string_view text) {
+  constexpr size_t npos = std::string_view::npos;
+  struct Footer {
+    std::string_view before, after;
+  };
+  // The classic page footer, then the site's.
+  static constexpr std::array<Footer, 2> kFooters = {{
+      {"Statistics generated ", "<br>with Barvik  build "},
+      {"<footer>Generated ", " with Barvik build "},
+  }};
+  for (const Footer& footer : kFooters) {
+    const size_t end = text.rfind(footer.after);
+    if (end == npos) continue;
+    const size_t start = text.rfind(footer.before, end);
+    if (start == npos) continue;
+    const size_t begin = start + footer.before.size();
+    if (text.substr(begin, end - begin).find('\n') != npos) continue;
+    return {begin, end};
+  }
+  constexpr std::string_view kJsonKey = "\"generated\":\"";
+  const size_t key = text.find(kJsonKey);
+  if (key == npos) return {npos, npos};
+  const size_t begin = key + kJsonKey.size();
+  for (size_t i = begin; i < text.size(); ++i) {
+    if (text[i] == '\\') {
+      ++i;
+    } else if (text[i] == '"') {
+      return {begin, i};
+    }
+  }
+  return {npos, npos};
+}
+
 }  // namespace
 
 StagingArea* StagingArea::open_ = nullptr;
+KeepIdenticalFiles* KeepIdenticalFiles::open_ = nullptr;
 
 AtomicFile::AtomicFile(std::string target) : target_(std::move(target)) {
   place_ = StagingArea::open_ != nullptr ? StagingArea::open_->PlaceOf(target_) : target_;
@@ -106,9 +158,17 @@ void AtomicFile::Commit() {
   if (std::fclose(stream_) != 0 && error_number == 0) error_number = errno ? errno : EIO;
   stream_ = nullptr;
   if (error_number != 0) Fail(error_number);
+  KeepIdenticalFiles* keep = KeepIdenticalFiles::open_;
+  if (keep != nullptr && KeepIdenticalFiles::Unchanged(target_, place_, temporary_)) {
+    unlink(temporary_.c_str());
+    committed_ = true;
+    ++keep->kept_;
+    return;
+  }
   KeepMode(place_, temporary_);
   if (std::rename(temporary_.c_str(), place_.c_str()) != 0) Fail(errno);
   committed_ = true;
+  if (keep != nullptr) ++keep->written_;
   if (place_ != target_) StagingArea::open_->Staged(target_, place_);
 }
 
@@ -116,6 +176,29 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
   AtomicFile file(path);
   file.Write(bytes);
   file.Commit();
+}
+
+bool SameApartFromTimeStamp(std::string_view a, std::string_view b) {
+  if (a == b) return true;
+  const auto [a_begin, a_end] = TimeStampRange(a);
+  const auto [b_begin, b_end] = TimeStampRange(b);
+  if (a_begin == std::string_view::npos || b_begin == std::string_view::npos) return false;
+  return a.substr(0, a_begin) == b.substr(0, b_begin) && a.substr(a_end) == b.substr(b_end);
+}
+
+KeepIdenticalFiles::KeepIdenticalFiles() { open_ = this; }
+
+KeepIdenticalFiles::~KeepIdenticalFiles() { open_ = nullptr; }
+
+bool KeepIdenticalFiles::Unchanged(const std::string& target, const std::string& place,
+                                   const std::string& temporary) {
+  // A staged copy is what the export will publish for the target: the newer version.
+  std::error_code ec;
+  const std::string& existing = place != target && fs::is_regular_file(place, ec) ? place : target;
+  const std::optional<std::string> old_bytes = ReadWhole(existing);
+  if (!old_bytes) return false;
+  const std::optional<std::string> new_bytes = ReadWhole(temporary);
+  return new_bytes && SameApartFromTimeStamp(*new_bytes, *old_bytes);
 }
 
 StagingArea::StagingArea(const std::string& folder)

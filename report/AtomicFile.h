@@ -5,7 +5,8 @@
 // bits of the file it replaces.
 //
 // While a StagingArea is open, files inside its report folder are written into the staging
-// folder instead and reach their places only when the whole report is done.
+// folder instead and reach their places only when the whole report is done. While a
+// KeepIdenticalFiles is open, a file whose new bytes equal the old ones is not replaced at all.
 #pragma once
 
 #include <cstddef>
@@ -58,6 +59,40 @@ class AtomicFile {
 
 // The whole file `path` replaced by `bytes`, atomically as above.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+// True when two versions of a report file differ at most in their time stamp: the date and
+// time of a classic page's footer, of a site page's footer, or the "generated" member of a
+// JSON document. Everything else, the length of the time stamp's surroundings included,
+// must match byte for byte.
+bool SameApartFromTimeStamp(std::string_view a, std::string_view b);
+
+// An incremental export: while one lives, an AtomicFile whose finished bytes are the same
+// (SameApartFromTimeStamp) as those its target holds is dropped on Commit. The target keeps
+// its bytes and modification time, nothing is staged for it, and web caches see no change.
+// A file staged earlier in the same export is compared with its staged copy instead. One at a
+// time per process.
+class KeepIdenticalFiles {
+ public:
+  KeepIdenticalFiles();
+  KeepIdenticalFiles(const KeepIdenticalFiles&) = delete;
+  KeepIdenticalFiles& operator=(const KeepIdenticalFiles&) = delete;
+  ~KeepIdenticalFiles();
+
+  size_t written() const { return written_; }  // files committed with new contents
+  size_t kept() const { return kept_; }        // files left as they were
+
+ private:
+  friend class AtomicFile;
+
+  // True when the finished `temporary` for `target` (to go to `place`) changes nothing.
+  static bool Unchanged(const std::string& target, const std::string& place,
+                        const std::string& temporary);
+
+  static KeepIdenticalFiles* open_;  // the one in force, or nullptr
+
+  size_t written_ = 0;
+  size_t kept_ = 0;
+};
 
 // A staging folder inside a report folder, for one export. While it is open, every
 // AtomicFile whose target lies in the report folder or below it is written to the same

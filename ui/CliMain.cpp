@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
   env.progress_bar = isatty(STDERR_FILENO);
   std::vector<std::string> args(argv + 1, argv + argc);
 #ifndef BARVIK_WITH_IMAGES
-  if (!args.empty() && args[0] == "export") {
+  if (!args.empty() && (args[0] == "export" || args[0] == "watch")) {
     const std::string renderer = env.template_folder + "/barvik-export";
     if (::access(renderer.c_str(), X_OK) == 0) {
       argv[0] = const_cast<char*>("barvik-cli");
