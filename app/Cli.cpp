@@ -431,11 +431,11 @@ int Watch(const Options& o, const std::vector<std::string>& logs, std::ostream& 
       if (status == kExitOk) {
         exported = std::move(inputs);
         err << "barvik-cli: " << WatchTime() << ": " << lines << " lines read, " << written
-            << " files written, " << kept << " unchanged\n";
+            << " files written, " << kept << " unchanged" << std::endl;
       } else {
         // Tried again after a full period, whatever the folders do meanwhile.
         err << "barvik-cli: " << WatchTime() << ": run failed; next try in " << o.every_seconds
-            << " s\n";
+            << " s" << std::endl;
         exported.clear();
         ChangeWaiter::Sleep(o.every_seconds);
         continue;

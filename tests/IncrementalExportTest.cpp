@@ -1,0 +1,224 @@
+// Incremental exports and watch mode: files whose contents did not change keep their bytes
+// and modification time, changed ones are replaced, and the folder then holds what a fresh
+// full export would (footer time stamps aside); watch picks up an appended log and stops on
+// SIGTERM with status 0 and no staging leftovers.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <regex>
+#include <thread>
+
+#include "app/Cli.h"
+#include "app/Workspace.h"
+#include "report/AtomicFile.h"
+#include "report/ImageSource.h"
+#include "report/ReportFiles.h"
+#include "tests/TempFolder.h"
+
+namespace barvik {
+namespace {
+
+namespace fs = std::filesystem;
+
+// One grey image of the size asked for; the same bytes every time.
+class GreyImages : public ImageSource {
+ public:
+  RgbImage Render(ReportImage which) override {
+    RgbImage image;
+    image.width = which == ReportImage::RatioChart ? 691 : 233;
+    image.height = which == ReportImage::RatioChart ? 357 : 355;
+    image.stride = static_cast<size_t>(image.width) * 3;
+    image.pixels.assign(image.stride * static_cast<size_t>(image.height), 0x80);
+    return image;
+  }
+};
+
+std::string ReadBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The report's files by relative path, with the footers' dates and times blanked.
+std::map<std::string, std::string> MaskedReport(const fs::path& folder) {
+  static const std::regex classic("Statistics generated [^<\n]*<br>");
+  static const std::regex site("<footer>Generated [^<\n]* with Barvik build");
+  static const std::regex json("\"generated\":\"[^\"]*\"");
+  std::map<std::string, std::string> files;
+  for (const auto& e : fs::recursive_directory_iterator(folder)) {
+    if (e.path().filename() == kLockFileName) continue;
+    std::string text = e.is_directory() ? "<folder>" : ReadBytes(e.path());
+    text = std::regex_replace(text, classic, "Statistics generated #<br>");
+    text = std::regex_replace(text, site, "<footer>Generated # with Barvik build");
+    text = std::regex_replace(text, json, "\"generated\":\"#\"");
+    files[fs::relative(e.path(), folder).string()] = std::move(text);
+  }
+  return files;
+}
+
+class IncrementalExportTest : public testing::TempFolderTest {
+ protected:
+  void SetUp() override {
+    TempFolderTest::SetUp();
+    const std::string sample = ReadBytes(BARVIK_SOURCE_DIR "/samples/sample.log");
+    ASSERT_GT(sample.size(), 1000u);
+    // The last turn of the sample played once more, appended later.
+    const size_t cut = sample.rfind(" InitGame:");
+    ASSERT_NE(cut, std::string::npos);
+    const size_t line = sample.rfind('\n', cut);
+    appended_ = sample.substr(line + 1);
+    log_ = Write("games_mp.log", sample);
+  }
+
+  void Append() const { std::ofstream(log_, std::ios::binary | std::ios::app) << appended_; }
+
+  void Export(const fs::path& folder) const {
+    Workspace ws('.');
+    ws.template_folder = BARVIK_TEMPLATE_DIR;
+    ASSERT_TRUE(ws.RunAnalysis({log_}));
+    ws.options().dest_dir = folder.string();
+    GreyImages images;
+    ws.ButtonHTMLClick(images);
+  }
+
+  std::string log_;
+  std::string appended_;
+};
+
+TEST_F(IncrementalExportTest, LeavesIdenticalFilesAndEqualsAFreshExport) {
+  const fs::path report = dir_ / "report";
+  Export(report);
+  // Back-dated, so that a file replaced within the same second is still told apart.
+  const auto old_time = fs::last_write_time(report / "players.html") - std::chrono::hours(1);
+  for (const auto& e : fs::recursive_directory_iterator(report)) {
+    if (e.is_regular_file()) fs::last_write_time(e.path(), old_time);
+  }
+
+  {
+    const KeepIdenticalFiles keep;
+    Export(report);
+    EXPECT_EQ(keep.written(), 0u) << "nothing changed, nothing written";
+    EXPECT_GT(keep.kept(), 100u);
+  }
+  for (const auto& e : fs::recursive_directory_iterator(report)) {
+    if (e.is_regular_file() && e.path().filename() != kLockFileName) {
+      EXPECT_EQ(fs::last_write_time(e.path()), old_time) << e.path();
+    }
+  }
+
+  Append();
+  size_t kept = 0;
+  {
+    const KeepIdenticalFiles keep;
+    Export(report);
+    kept = keep.kept();
+    EXPECT_GT(keep.written(), 0u);
+    EXPECT_GT(kept, 0u);
+  }
+  size_t untouched = 0;
+  for (const auto& e : fs::recursive_directory_iterator(report)) {
+    if (e.is_regular_file() && e.path().filename() != kLockFileName) {
+      untouched += fs::last_write_time(e.path()) == old_time ? 1 : 0;
+    }
+  }
+  EXPECT_EQ(untouched, kept);
+  EXPECT_NE(fs::last_write_time(report / "players.html"), old_time);
+  EXPECT_NE(fs::last_write_time(report / "site" / "stats.json"), old_time);
+
+  const fs::path fresh = dir_ / "fresh";
+  Export(fresh);
+  EXPECT_EQ(MaskedReport(report), MaskedReport(fresh));
+}
+
+TEST(SameApartFromTimeStampTest, OnlyTheFooterTimeIsIgnored) {
+  const std::string classic =
+      "<td>Ghost</td>\n     Statistics generated 12/09/26  03:30:00<br>"
+      "with Barvik  build 1 &nbsp;\n</html>\n";
+  std::string later = classic;
+  later.replace(later.find("03:30:00"), 8, "3:31:00 PM");
+  EXPECT_TRUE(SameApartFromTimeStamp(classic, later));
+  std::string other_build = classic;
+  other_build.replace(other_build.find("build 1"), 7, "build 2");
+  EXPECT_FALSE(SameApartFromTimeStamp(classic, other_build));
+  std::string other_body = later;
+  other_body.replace(other_body.find("Ghost"), 5, "Ghast");
+  EXPECT_FALSE(SameApartFromTimeStamp(classic, other_body));
+  // A name that looks like a footer start cannot widen the masked range.
+  EXPECT_FALSE(SameApartFromTimeStamp("<td>Statistics generated A</td>" + classic,
+                                      "<td>Statistics generated B</td>" + classic));
+
+  const std::string site = "<p>x</p>\n<footer>Generated 2026-12-09 03:30 with Barvik build 1";
+  EXPECT_TRUE(SameApartFromTimeStamp(site, "<p>x</p>\n<footer>Generated now with Barvik build 1"));
+  EXPECT_FALSE(SameApartFromTimeStamp(site, "<p>y</p>\n<footer>Generated now with Barvik build 1"));
+
+  const std::string json = R"({"generated":"a \"b\"","turns":3})";
+  EXPECT_TRUE(SameApartFromTimeStamp(json, R"({"generated":"c","turns":3})"));
+  EXPECT_FALSE(SameApartFromTimeStamp(json, R"({"generated":"c","turns":4})"));
+  // Files without a time stamp (images, style sheets) must match whole.
+  EXPECT_FALSE(SameApartFromTimeStamp("\x89PNG1", "\x89PNG2"));
+}
+
+// Waits up to ten seconds for `done`.
+template <typename Condition>
+bool WaitFor(Condition done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  return true;
+}
+
+TEST_F(IncrementalExportTest, WatchPicksUpAnAppendAndStopsOnSigterm) {
+  const fs::path report = dir_ / "report";
+  const fs::path status_file = dir_ / "watch.err";
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::ofstream err(status_file);
+    std::ostringstream out;
+    CliEnvironment env;
+    env.template_folder = BARVIK_TEMPLATE_DIR;
+    env.make_image_source = [](Workspace&) { return std::make_unique<GreyImages>(); };
+    const int status = RunCli({"watch", "--every", "1", log_, report.string()}, out, err, env);
+    err.flush();
+    _exit(status);
+  }
+  auto status_lines = [&] {
+    const std::string text = ReadBytes(status_file);
+    return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+  };
+  const bool first = WaitFor([&] { return status_lines() >= 1; });
+  const std::string before = first ? ReadBytes(report / "players.html") : "";
+  if (first) Append();
+  const bool second =
+      first && WaitFor([&] { return ReadBytes(report / "players.html") != before; });
+  kill(child, SIGTERM);
+  int status = -1;
+  const bool ended = WaitFor([&] { return waitpid(child, &status, WNOHANG) == child; });
+  if (!ended) {
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+  }
+  ASSERT_TRUE(first) << "no first export";
+  EXPECT_TRUE(second) << "the append was not exported";
+  ASSERT_TRUE(ended) << "watch did not stop on SIGTERM";
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  const std::string text = ReadBytes(status_file);
+  EXPECT_NE(text.find(" lines read, "), std::string::npos) << text;
+  for (const auto& e : fs::directory_iterator(report)) {
+    const std::string name = e.path().filename().string();
+    EXPECT_FALSE(name.rfind(".barvik-staging-", 0) == 0 || StagingArea::IsTemporaryName(name))
+        << name;
+  }
+}
+
+}  // namespace
+}  // namespace barvik
