@@ -59,8 +59,9 @@ constexpr const char* kUsage =
     "  --incremental      leave every file in DIR whose contents did not change untouched\n"
     "                     (footer time stamps aside), so web caches see only real changes\n"
     "                     (export only; watch always does this)\n"
-    "  --every SECONDS    how often watch looks at the logs where the system cannot tell\n"
-    "                     it of changes at once (watch only; default 60)\n"
+    "  --every SECONDS    how often watch looks at the logs without inotify, and the\n"
+    "                     longest it waits for a busy log to go quiet (watch only;\n"
+    "                     default 60)\n"
     "  --                 end of the options: a LOG, NAME or DIR after it may start with '-'\n"
     "  -h, --help         show this help\n"
     "\n"
@@ -334,17 +335,23 @@ void Configure(Workspace& ws, const Options& o, const CliEnvironment& env, std::
   };
 }
 
+// False, with the message printed, when a LOG operand does not exist.
+bool AllLogsExist(const std::vector<std::string>& logs, std::ostream& err) {
+  for (const std::string& l : logs) {
+    if (!std::filesystem::exists(l)) {
+      err << "barvik-cli: no such log file: " << TerminalText(l) << "\n";
+      return false;
+    }
+  }
+  return true;
+}
+
 // Reads and analyses the logs; kExitOk, or kExitUsage with the message printed.
 int Analyse(Workspace& ws, const std::vector<std::string>& logs, std::ostream& err,
             ReadingBar& bar) {
   const std::string& log_name = logs.size() == 1 ? logs[0] : std::string("the logs");
   try {
-    for (const std::string& l : logs) {
-      if (!std::filesystem::exists(l)) {
-        err << "barvik-cli: no such log file: " << TerminalText(l) << "\n";
-        return kExitUsage;
-      }
-    }
+    if (!AllLogsExist(logs, err)) return kExitUsage;
     const std::vector<std::string> files = ExpandLogOperands(logs);
     const bool found = ws.RunAnalysis(files);
     bar.Finish();
@@ -473,12 +480,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   const std::vector<std::string> logs(o.operands.begin(),
                                       o.operands.end() - (o.command == "tables" ? 0 : 1));
   if (o.command == "watch") {
-    for (const std::string& l : logs) {
-      if (!std::filesystem::exists(l)) {
-        err << "barvik-cli: no such log file: " << TerminalText(l) << "\n";
-        return kExitUsage;
-      }
-    }
+    if (!AllLogsExist(logs, err)) return kExitUsage;
     return Watch(o, logs, err, env);
   }
 
