@@ -415,6 +415,9 @@ int Watch(const Options& o, const std::vector<std::string>& logs, std::ostream& 
     if (StopSignals::requested()) throw StopRequested{};
   };
   ReadingBar no_bar(err);
+  // One status line per run and nothing else, also on a terminal.
+  CliEnvironment quiet = env;
+  quiet.progress_bar = false;
   std::string exported;  // the inputs as they were when the last good run started
   while (!StopSignals::requested()) {
     std::string inputs = InputFingerprint(logs);
@@ -426,7 +429,7 @@ int Watch(const Options& o, const std::vector<std::string>& logs, std::ostream& 
         status = Analyse(ws, logs, err, no_bar);
         if (status == kExitOk) {
           const KeepIdenticalFiles keep;
-          status = Export(ws, o.operands.back(), o.wait_seconds, env, err);
+          status = Export(ws, o.operands.back(), o.wait_seconds, quiet, err);
           written = keep.written();
           kept = keep.kept();
         }
