@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "app/Cli.h"
+#include "app/Watch.h"
 #include "app/Workspace.h"
 #include "report/AtomicFile.h"
 #include "report/ImageSource.h"
@@ -162,6 +163,32 @@ TEST(SameApartFromTimeStampTest, OnlyTheFooterTimeIsIgnored) {
   EXPECT_FALSE(SameApartFromTimeStamp(json, R"({"generated":"c","turns":4})"));
   // Files without a time stamp (images, style sheets) must match whole.
   EXPECT_FALSE(SameApartFromTimeStamp("\x89PNG1", "\x89PNG2"));
+}
+
+TEST_F(IncrementalExportTest, InputFingerprintSeesGrowthRotationAndReplacement) {
+  const std::vector<std::string> folder = {dir_.string()};
+  Write("games_mp.log.1", "");  // a rotated log: the folder stands for its members
+  const std::string start = InputFingerprint(folder);
+  EXPECT_EQ(InputFingerprint(folder), start);
+  Write("notes.txt", "not a log");  // other files of the folder do not count
+  EXPECT_EQ(InputFingerprint(folder), start);
+
+  Append();
+  const std::string grown = InputFingerprint(folder);
+  EXPECT_NE(grown, start);
+  // Rotated: the same bytes under the next name, and a new empty live log.
+  fs::rename(dir_ / "games_mp.log.1", dir_ / "games_mp.log.2");
+  fs::rename(log_, dir_ / "games_mp.log.1");
+  Write("games_mp.log", "");
+  const std::string rotated = InputFingerprint(folder);
+  EXPECT_NE(rotated, grown);
+  // Replaced by a file of the same size and time: only the inode tells.
+  const auto time = fs::last_write_time(log_);
+  Write("games_mp.log.new", "");
+  fs::last_write_time(dir_ / "games_mp.log.new", time);
+  fs::rename(dir_ / "games_mp.log.new", log_);
+  EXPECT_NE(InputFingerprint(folder), rotated);
+  EXPECT_NE(InputFingerprint({log_}), InputFingerprint({(dir_ / "gone.log").string()}));
 }
 
 // Waits up to ten seconds for `done`.
