@@ -39,21 +39,37 @@ std::string JoinOnlyLog(int players) {
   return path.string();
 }
 
-void BM_ExportPlayersWithRenderer(benchmark::State& state) {
-  const int players = static_cast<int>(state.range(0));
-  const std::string log = JoinOnlyLog(players);
+// A Workspace that analysed a join-only log of `players` and exports into a scratch folder;
+// the log and the report go when it does.
+struct JoinOnlyExport {
+  explicit JoinOnlyExport(int players, const std::string& folder)
+      : players(players), log(JoinOnlyLog(players)) {
+    ws.RunAnalysis(log);
+    ws.template_folder = fs::read_symlink("/proc/self/exe").parent_path().string();
+    ws.options().dest_dir = Scratch(folder).string();
+  }
+  ~JoinOnlyExport() {
+    ws.hooks = {};
+    fs::remove_all(ws.options().dest_dir);
+    fs::remove(log);
+  }
+  void CountPerPlayer(benchmark::State& state) const {
+    state.counters["per_player"] =
+        benchmark::Counter(static_cast<double>(players) * static_cast<double>(state.iterations()),
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  }
+
+  int players;
+  std::string log;
   Workspace ws;
-  ws.RunAnalysis(log);
-  ws.template_folder = fs::read_symlink("/proc/self/exe").parent_path().string();
-  ws.options().dest_dir = Scratch("report").string();
-  OffscreenImageSource images(ws);
-  for (auto _ : state) ws.ButtonHTMLClick(images);
-  state.counters["players"] = players;
-  state.counters["per_player"] =
-      benchmark::Counter(static_cast<double>(players) * static_cast<double>(state.iterations()),
-                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-  fs::remove_all(ws.options().dest_dir);
-  fs::remove(log);
+};
+
+void BM_ExportPlayersWithRenderer(benchmark::State& state) {
+  JoinOnlyExport run(static_cast<int>(state.range(0)), "report");
+  OffscreenImageSource images(run.ws);
+  for (auto _ : state) run.ws.ButtonHTMLClick(images);
+  state.counters["players"] = run.players;
+  run.CountPerPlayer(state);
 }
 BENCHMARK(BM_ExportPlayersWithRenderer)
     ->ArgName("players")
@@ -66,22 +82,12 @@ BENCHMARK(BM_ExportPlayersWithRenderer)
 // The export as the window runs it, its hooks bringing the window up to date after every
 // player: the time per player should stay flat here too.
 void BM_WindowExport(benchmark::State& state) {
-  const int players = static_cast<int>(state.range(0));
-  const std::string log = JoinOnlyLog(players);
-  Workspace ws;
-  ws.RunAnalysis(log);
-  ws.template_folder = fs::read_symlink("/proc/self/exe").parent_path().string();
-  ws.options().dest_dir = Scratch("window-report").string();
-  TFormCAL form(ws, TFormCAL::Mode::kOffscreen);
+  JoinOnlyExport run(static_cast<int>(state.range(0)), "window-report");
+  TFormCAL form(run.ws, TFormCAL::Mode::kOffscreen);
   form.ConnectHooks();
   form.Sync();
   for (auto _ : state) form.ButtonHTMLClick();
-  state.counters["per_player"] =
-      benchmark::Counter(static_cast<double>(players) * static_cast<double>(state.iterations()),
-                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
-  ws.hooks = {};
-  fs::remove_all(ws.options().dest_dir);
-  fs::remove(log);
+  run.CountPerPlayer(state);
 }
 BENCHMARK(BM_WindowExport)
     ->ArgName("players")
