@@ -11,6 +11,7 @@
 #include "app/Workspace.h"
 #include "core/FileError.h"
 #include "core/NumberFormat.h"
+#include "log/EventCache.h"
 #include "log/LogSource.h"
 #include "report/AtomicFile.h"
 #include "report/ImageSource.h"
@@ -59,6 +60,10 @@ constexpr const char* kUsage =
     "  --incremental      leave every file in DIR whose contents did not change untouched\n"
     "                     (footer time stamps aside), so web caches see only real changes\n"
     "                     (export only; watch always does this)\n"
+    "  --cache DIR        keep the events of the logs read in DIR, so that the next run\n"
+    "                     reads only what is new (default: $XDG_CACHE_HOME/barvik, else\n"
+    "                     ~/.cache/barvik)\n"
+    "  --no-cache         read the logs whole and keep nothing (both: every command)\n"
     "  --every SECONDS    how often watch looks at the logs without inotify, and the\n"
     "                     longest it waits for a busy log to go quiet (watch only;\n"
     "                     default 60)\n"
@@ -78,6 +83,8 @@ struct Options {
   std::optional<std::string> weapon;
   double wait_seconds = 0;
   bool incremental = false;
+  std::optional<std::string> cache;  // --cache DIR
+  bool no_cache = false;
   int every_seconds = 60;
   bool json = false;
   std::vector<std::string> operands;
@@ -133,7 +140,7 @@ Options Parse(const std::vector<std::string>& args) {
   if (std::find(commands.begin(), commands.end(), o.command) == commands.end()) {
     throw UsageError{"unknown command '" + o.command + "'" + Suggest(o.command, commands)};
   }
-  std::vector<std::string> known = {"--case-sensitive", "--keep-colors"};
+  std::vector<std::string> known = {"--case-sensitive", "--keep-colors", "--cache", "--no-cache"};
   if (o.command != "tables") {
     known.push_back("--min-kills");
     known.push_back("--max-ratio");
@@ -167,7 +174,7 @@ Options Parse(const std::vector<std::string>& args) {
                        Suggest(name, known)};
     }
     bool takes_value = name == "--min-kills" || name == "--max-ratio" || name == "--weapon" ||
-                       name == "--wait" || name == "--every";
+                       name == "--wait" || name == "--every" || name == "--cache";
     if (takes_value && !value) {
       if (i + 1 >= args.size()) throw UsageError{"option '" + name + "' needs a value"};
       value = args[++i];
@@ -182,7 +189,12 @@ Options Parse(const std::vector<std::string>& args) {
     if (name == "--wait") o.wait_seconds = ParseSeconds(name, *value, 0);
     if (name == "--incremental") o.incremental = true;
     if (name == "--every") o.every_seconds = ParseSeconds(name, *value, 1);
+    if (name == "--cache") o.cache = *value;
+    if (name == "--no-cache") o.no_cache = true;
   }
+  if (o.cache && o.no_cache)
+    throw UsageError{"options '--cache' and '--no-cache' exclude each other"};
+  if (o.cache && o.cache->empty()) throw UsageError{"option '--cache' needs a folder"};
   const size_t wanted = o.command == "tables" ? 1 : 2;
   if (o.operands.size() < wanted) {
     const char* form = o.command == "tables"   ? "LOG..."
@@ -326,6 +338,7 @@ struct StopRequested {};
 void Configure(Workspace& ws, const Options& o, const CliEnvironment& env, std::ostream& err) {
   ws.template_folder = env.template_folder;
   ws.build_text = env.build_text;
+  ws.cache_folder = o.no_cache ? std::string() : o.cache ? *o.cache : DefaultCacheFolder();
   ws.options().ignore_case = !o.case_sensitive;
   ws.options().ignore_colors = !o.keep_colors;
   ws.options().min_kills = o.min_kills;

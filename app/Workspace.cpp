@@ -172,7 +172,7 @@ bool Workspace::RunAnalysis(const std::vector<std::string>& files) {
       shown_percent = percent;
       hooks.reading(done, total);
     };
-    log_ = std::make_unique<LogFile>(files, progress);
+    log_ = std::make_unique<LogFile>(files, progress, cache_folder);
   }
   LogFile& log = *log_;
 

@@ -179,6 +179,9 @@ class Workspace {
   // the page footers and the caption.
   std::string template_folder = ".";
   std::string build_text = "N/A";
+  // Where the events of the logs read are cached between runs (see log/EventCache.h); empty:
+  // no cache. The programs set the user's cache folder; tests leave it empty.
+  std::string cache_folder;
   // How long an export waits for another run to let go of the report folder.
   double export_wait_seconds = 0;
 

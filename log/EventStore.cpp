@@ -25,6 +25,10 @@ WordBuffer& WordBuffer::operator=(WordBuffer&& other) noexcept {
 
 void WordBuffer::Append(const uint32_t* words, size_t count) {
   if (count == 0) return;  // a Win or Loss line without names
+  std::memcpy(Extend(count), words, count * sizeof(uint32_t));
+}
+
+uint32_t* WordBuffer::Extend(size_t count) {
   if (size_ + count > capacity_) {
     size_t capacity = std::max<size_t>({size_ + count, capacity_ + capacity_ / 2, 1 << 14});
     void* grown = std::realloc(data_, capacity * sizeof(uint32_t));
@@ -32,8 +36,9 @@ void WordBuffer::Append(const uint32_t* words, size_t count) {
     data_ = static_cast<uint32_t*>(grown);
     capacity_ = capacity;
   }
-  std::memcpy(data_ + size_, words, count * sizeof(uint32_t));
+  uint32_t* at = data_ + size_;
   size_ += count;
+  return at;
 }
 
 void WordBuffer::ShrinkToFit() {
@@ -98,7 +103,7 @@ void EventStore::AddLine(std::string_view line) {
   auto text = [&](int field) { return texts_.Intern(f[field - 1]); };
   switch (kind) {
     case LineKind::Other:
-      if (++skipped_ == (1u << 24) - 1) FlushSkips();
+      if (++skipped_ == kMaxSkip) FlushSkips();
       return;
     case LineKind::GameInit: {
       FlushSkips();
@@ -154,6 +159,80 @@ void EventStore::AddLine(std::string_view line) {
 void EventStore::Finish() {
   words_.ShrinkToFit();
   game_inits_.shrink_to_fit();
+}
+
+void EventStore::AddSkipped(uint64_t count) {
+  // As that many lines of other kinds one by one: a full skip record at every kMaxSkip.
+  uint64_t total = skipped_ + count;
+  while (total >= kMaxSkip) {
+    skipped_ = kMaxSkip;
+    FlushSkips();
+    total -= kMaxSkip;
+  }
+  skipped_ = static_cast<uint32_t>(total);
+}
+
+EventStore::Mark EventStore::Here() const {
+  return {words_.size(), lines_, static_cast<uint32_t>(texts_.size()),
+          static_cast<uint32_t>(settings_.size()), skipped_};
+}
+
+void EventStore::AppendStore(const EventStore& other) {
+  // Interning the other store's texts in its id order, which is their order of first use in
+  // its lines, numbers the new ones as reading those lines here would.
+  std::vector<uint32_t> texts(other.texts_.size());
+  for (uint32_t id = 0; id < texts.size(); ++id) texts[id] = texts_.Intern(other.texts_.Text(id));
+  std::vector<uint32_t> settings(other.settings_.size());
+  for (uint32_t id = 0; id < settings.size(); ++id) {
+    settings[id] = settings_.Intern(other.settings_.Text(id));
+  }
+  const uint32_t* w = other.words_.data();
+  const size_t n = other.words_.size();
+  uint32_t record[5];
+  for (size_t p = 0; p < n;) {
+    if ((w[p] & 0xFF) == kSkipKind) {
+      AddSkipped(w[p] >> 8);
+      ++p;
+      continue;
+    }
+    FlushSkips();
+    const size_t size = RecordWords(w + p);
+    const auto kind = static_cast<LineKind>(w[p] & 0xFF);
+    if (kind == LineKind::GameInit) {
+      game_inits_.push_back(static_cast<uint32_t>(words_.size()));
+      Append({w[p], settings[w[p + 1]], settings[w[p + 2]], settings[w[p + 3]]});
+    } else if (kind == LineKind::Win || kind == LineKind::Loss) {
+      Append({w[p], w[p + 1]});
+      team_.clear();
+      for (size_t i = 2; i < size; ++i) team_.push_back(texts[w[p + i]]);
+      words_.Append(team_.data(), team_.size());
+    } else {
+      record[0] = w[p];
+      for (size_t i = 1; i < size; ++i) record[i] = texts[w[p + i]];
+      if (words_.size() + size >= UINT32_MAX) {
+        throw std::length_error("the logs hold too many events");
+      }
+      words_.Append(record, size);
+    }
+    p += size;
+  }
+  AddSkipped(other.skipped_);
+  lines_ += other.lines_;
+}
+
+bool EventStore::SameAs(const EventStore& other) const {
+  auto same_pool = [](const TextPool& a, const TextPool& b) {
+    if (a.size() != b.size()) return false;
+    for (uint32_t id = 0; id < a.size(); ++id) {
+      if (a.Text(id) != b.Text(id)) return false;
+    }
+    return true;
+  };
+  return lines_ == other.lines_ && skipped_ == other.skipped_ &&
+         words_.size() == other.words_.size() &&
+         std::equal(words_.data(), words_.data() + words_.size(), other.words_.data()) &&
+         game_inits_ == other.game_inits_ && same_pool(texts_, other.texts_) &&
+         same_pool(settings_, other.settings_);
 }
 
 uint64_t EventStore::LineAt(uint32_t position) const {

@@ -14,6 +14,7 @@
 //   (skip)        header only: the number of other lines in its high 24 bits
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -39,6 +40,9 @@ class WordBuffer {
   ~WordBuffer() { std::free(data_); }
 
   void Append(const uint32_t* words, size_t count);
+  // Makes room for `count` more words and returns where they go; their values are unset.
+  uint32_t* Extend(size_t count);
+  void Truncate(size_t size) { size_ = std::min(size, size_); }
   void ShrinkToFit();
   const uint32_t* data() const { return data_; }
   size_t size() const { return size_; }
@@ -71,6 +75,21 @@ class EventStore {
   // Gives back the growth reserve once all lines are in.
   void Finish();
 
+  // A point in the building of the store, as the cache records it.
+  struct Mark {
+    uint64_t words = 0;
+    uint64_t lines = 0;
+    uint32_t texts = 0;
+    uint32_t settings = 0;
+    uint32_t skipped = 0;
+  };
+  Mark Here() const;
+  // Appends the events of `other`, built from the lines that follow this store's, exactly as
+  // adding those lines here would have: the same records, text ids and line numbers.
+  void AppendStore(const EventStore& other);
+  // The same records, texts and line count (tests and the fuzzer).
+  bool SameAs(const EventStore& other) const;
+
   uint64_t LineCount() const { return lines_; }
   const TextPool& texts() const { return texts_; }
   const TextPool& settings() const { return settings_; }
@@ -87,10 +106,14 @@ class EventStore {
   EventView At(uint32_t position) const;
 
  private:
+  friend class EventStoreFile;  // the event cache's writer and checked reader
+
   static constexpr uint32_t kSkipKind = 13;
+  static constexpr uint32_t kMaxSkip = (1u << 24) - 1;
   static size_t RecordWords(const uint32_t* record);
   void Append(std::initializer_list<uint32_t> words);
   void FlushSkips();
+  void AddSkipped(uint64_t count);
 
   WordBuffer words_;
   TextPool texts_;     // names, weapons, locations as written

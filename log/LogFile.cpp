@@ -25,16 +25,18 @@ class EventBuilder : public LineSink {
 
 LogFile::LogFile(const std::string& file_name) : LogFile(std::vector<std::string>{file_name}) {}
 
-LogFile::LogFile(const std::vector<std::string>& files, const ReadProgress& progress) {
-  EventBuilder builder(events_);
+LogFile::LogFile(const std::vector<std::string>& files, const ReadProgress& progress)
+    : LogFile(files, progress, std::string()) {}
+
+LogFile::LogFile(const std::vector<std::string>& files, const ReadProgress& progress,
+                 const std::string& cache_folder) {
   try {
-    ReadLogFiles(files, builder, progress);
+    cache_use_ = ReadThroughCache(files, cache_folder, events_, progress);
   } catch (const std::length_error& e) {
     // Beyond what 32-bit event positions and text ids address.
     throw FileError("Cannot read file " + (files.empty() ? std::string() : files.back()) + ": " +
                     e.what());
   }
-  events_.Finish();
 }
 
 LogFile::~LogFile() = default;

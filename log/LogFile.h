@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "log/EventCache.h"
 #include "log/EventStore.h"
 #include "log/LineKind.h"
 #include "log/LogSource.h"
@@ -44,6 +45,9 @@ class LogFile {
   explicit LogFile(const std::string& file_name);
   // Reads the files in order as one log, each ending its last line.
   explicit LogFile(const std::vector<std::string>& files, const ReadProgress& progress = {});
+  // The same through the event cache in `cache_folder` (see EventCache.h; empty: none).
+  LogFile(const std::vector<std::string>& files, const ReadProgress& progress,
+          const std::string& cache_folder);
 
   // A log made from text in memory (tests, benchmarks, the fuzzer); several texts are read
   // as several files.
@@ -58,6 +62,8 @@ class LogFile {
 
   size_t LineCount() const { return static_cast<size_t>(events_.LineCount()); }
   const EventStore& events() const { return events_; }
+  // What the reading took from the cache and read from the logs.
+  const CacheUse& cache_use() const { return cache_use_; }
   // The keys of the current IgnoreCase / IgnoreColors state (computed on first use).
   const NameForms& Forms() const;
   // Where each raw name occurs (built on first use).
@@ -101,6 +107,7 @@ class LogFile {
   LogFile() = default;
 
   EventStore events_;
+  CacheUse cache_use_;
   mutable std::array<std::unique_ptr<NameForms>, 4> forms_;  // by option state
   mutable std::unique_ptr<PlayerIndex> index_;
 };

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -29,18 +30,73 @@ class LineSink {
   virtual void Line(std::string_view line) = 0;
 };
 
+// What the splitter remembers of the bytes before a point of a file, besides an unfinished
+// line: a CR just ended a line (a LF after it belongs to it), or a NUL run is going on.
+struct SplitState {
+  bool after_cr = false;
+  bool in_nul_run = false;
+};
+
 // Splits the bytes of one file into lines, across block boundaries.
 class LineSplitter {
  public:
+  LineSplitter() = default;
+  // Goes on from a point of a file where no line was begun.
+  explicit LineSplitter(SplitState state)
+      : after_cr_(state.after_cr), in_nul_run_(state.in_nul_run) {}
+
   void Feed(const char* data, size_t size, LineSink& sink);
   // The end of the file: its last line, if it has no terminator, and a fresh state.
   void Finish(LineSink& sink);
+
+  SplitState state() const { return {after_cr_, in_nul_run_}; }
+  // Bytes of the line begun and not yet ended.
+  size_t pending_size() const { return pending_.size(); }
 
  private:
   std::string pending_;    // the line begun in an earlier block
   bool after_cr_ = false;  // the last byte was a CR: a LF or a NUL run belongs to it
   bool in_nul_run_ = false;
 };
+
+// Where the reading of a plain file starts: `offset` is the first byte given to the splitter,
+// in `state`. With `summarise`, the summary's CRC-32 counts the bytes from `crc_offset` on
+// (>= offset), going on from `crc`, the CRC of the bytes before it, and a gzip file's edge
+// blocks are hashed.
+struct ReadStart {
+  bool summarise = false;
+  uint64_t offset = 0;
+  SplitState state;
+  uint64_t crc_offset = 0;
+  uint32_t crc = 0;
+};
+
+// What reading one file saw of it.
+struct FileSummary {
+  bool gzip = false;
+  uint64_t content_size = 0;  // bytes of the file, after decompression
+  uint32_t content_crc = 0;   // their CRC-32 (as a gzip trailer holds it)
+  // Gzip files: hashes of the first and the last kSummaryBlock bytes of the content.
+  uint64_t content_first_hash = 0;
+  uint64_t content_last_hash = 0;
+  // Where the line without terminator at the end of the file begins (the end when there is
+  // none), and the splitter's state there: reading can go on from it once the file grew.
+  uint64_t split_offset = 0;
+  SplitState split_state;
+};
+
+inline constexpr size_t kSummaryBlock = 64 * 1024;
+
+// A 64-bit hash of bytes, for recognising the blocks of a file.
+uint64_t BlockHash(const char* data, size_t size);
+
+// Reads one opened file into `sink` as ReadLogFiles reads each of its files; a plain file from
+// `start`. `at_split` runs at the end of the file, just before its line without terminator
+// (if any) goes to the sink; `on_bytes` gets the count of every block read from the disk.
+// `path` names the file in messages.
+FileSummary ReadLogFile(FILE* file, const std::string& path, LineSink& sink, const ReadStart& start,
+                        const std::function<void()>& at_split,
+                        const std::function<void(size_t)>& on_bytes);
 
 // Reads `files` in order into `sink`; one file's lines end with its end.
 void ReadLogFiles(const std::vector<std::string>& files, LineSink& sink,

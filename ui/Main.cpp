@@ -16,6 +16,7 @@
 #include "app/Cli.h"
 #include "app/ProgramEnvironment.h"
 #include "app/Workspace.h"
+#include "log/EventCache.h"
 #include "ui/BatchRun.h"
 #include "ui/Platform.h"
 #include "ui/TFormCAL.h"
@@ -73,6 +74,7 @@ int main(int argc, char** argv) {
     workspace.template_folder = barvik::ProgramFolder();
     workspace.build_text = BARVIK_BUILD_TEXT;
     workspace.export_wait_seconds = wait_seconds;
+    workspace.cache_folder = barvik::DefaultCacheFolder();
 
     if (headless) {
       if (args.size() != 2) {

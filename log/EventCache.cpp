@@ -1,0 +1,804 @@
+#include "log/EventCache.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <stdexcept>
+
+#include "core/FileError.h"
+
+namespace barvik {
+namespace {
+
+constexpr char kMagic[8] = {'B', 'R', 'V', 'K', 'E', 'V', 'T', '\n'};
+constexpr uint32_t kByteOrder = 0x01020304;
+// Bump whenever the records, the texts or this file's layout change.
+constexpr uint32_t kVersion = 1;
+constexpr uint32_t kGzipFlag = 1;
+constexpr uint32_t kAfterCrFlag = 2;
+constexpr uint32_t kInNulRunFlag = 4;
+constexpr size_t kMaxPath = 4096;
+constexpr const char* kPrefix = "f-";
+constexpr const char* kSuffix = ".events";
+
+// What a cache file says of its log file and of the events it holds.
+struct Header {
+  uint64_t dev = 0;
+  uint64_t ino = 0;
+  uint64_t file_size = 0;  // bytes of the file on disk that were read
+  uint64_t mtime_ns = 0;
+  uint64_t raw_first_hash = 0;  // of the file's bytes, first and last kSummaryBlock
+  uint64_t raw_last_hash = 0;
+  uint32_t flags = 0;
+  uint32_t content_crc = 0;
+  uint64_t content_size = 0;
+  uint64_t content_first_hash = 0;
+  uint64_t content_last_hash = 0;
+  uint64_t split_offset = 0;
+  EventStore::Mark split;  // the store before the line without terminator at the end
+  EventStore::Mark full;   // the whole store
+  uint64_t text_bytes = 0;
+  uint64_t setting_bytes = 0;
+  std::string path;  // the log's path when written, for pruning
+
+  bool gzip() const { return (flags & kGzipFlag) != 0; }
+  uint64_t PayloadBytes() const {
+    return full.words * 4 + uint64_t{full.texts} * 4 + text_bytes + uint64_t{full.settings} * 4 +
+           setting_bytes + 4;
+  }
+};
+
+// Little helpers for the header's fields, in the machine's byte order (the byte-order word
+// rejects a file from another kind of machine).
+class Encoder {
+ public:
+  template <typename T>
+  void Put(T value) {
+    bytes_.append(reinterpret_cast<const char*>(&value), sizeof value);
+  }
+  void PutMark(const EventStore::Mark& m) {
+    Put(m.words);
+    Put(m.lines);
+    Put(m.texts);
+    Put(m.settings);
+    Put(m.skipped);
+  }
+  std::string& bytes() { return bytes_; }
+
+ private:
+  std::string bytes_;
+};
+
+class Decoder {
+ public:
+  Decoder(const char* data, size_t size) : data_(data), size_(size) {}
+  template <typename T>
+  bool Get(T& value) {
+    if (size_ - at_ < sizeof value) return false;
+    std::memcpy(&value, data_ + at_, sizeof value);
+    at_ += sizeof value;
+    return true;
+  }
+  bool GetMark(EventStore::Mark& m) {
+    return Get(m.words) && Get(m.lines) && Get(m.texts) && Get(m.settings) && Get(m.skipped);
+  }
+
+ private:
+  const char* data_;
+  size_t size_;
+  size_t at_ = 0;
+};
+
+uint32_t Crc(uint32_t crc, const void* data, size_t size) {
+  const auto* p = static_cast<const Bytef*>(data);
+  while (size > 0) {
+    const auto n = static_cast<uInt>(std::min<size_t>(size, 1u << 30));
+    crc = static_cast<uint32_t>(crc32(crc, p, n));
+    p += n;
+    size -= n;
+  }
+  return crc;
+}
+
+// The fixed part of the header, up to the path's size.
+std::string EncodeFixed(const Header& h) {
+  Encoder e;
+  e.bytes().append(kMagic, sizeof kMagic);
+  e.Put(kByteOrder);
+  e.Put(kVersion);
+  e.Put(h.dev);
+  e.Put(h.ino);
+  e.Put(h.file_size);
+  e.Put(h.mtime_ns);
+  e.Put(h.raw_first_hash);
+  e.Put(h.raw_last_hash);
+  e.Put(h.flags);
+  e.Put(h.content_crc);
+  e.Put(h.content_size);
+  e.Put(h.content_first_hash);
+  e.Put(h.content_last_hash);
+  e.Put(h.split_offset);
+  e.PutMark(h.split);
+  e.PutMark(h.full);
+  e.Put(h.text_bytes);
+  e.Put(h.setting_bytes);
+  e.Put(static_cast<uint32_t>(h.path.size()));
+  return std::move(e.bytes());
+}
+
+const size_t kFixedBytes = EncodeFixed(Header{}).size();
+
+std::string EncodeHeader(const Header& h) {
+  std::string bytes = EncodeFixed(h) + h.path;
+  const uint32_t crc = Crc(0, bytes.data(), bytes.size());
+  bytes.append(reinterpret_cast<const char*>(&crc), sizeof crc);
+  return bytes;
+}
+
+// Reads the fixed part; the path's size in `path_size`.
+bool DecodeFixed(const char* data, Header& h, uint32_t& path_size) {
+  if (std::memcmp(data, kMagic, sizeof kMagic) != 0) return false;
+  Decoder d(data + sizeof kMagic, kFixedBytes - sizeof kMagic);
+  uint32_t order = 0;
+  uint32_t version = 0;
+  if (!d.Get(order) || order != kByteOrder || !d.Get(version) || version != kVersion) return false;
+  return d.Get(h.dev) && d.Get(h.ino) && d.Get(h.file_size) && d.Get(h.mtime_ns) &&
+         d.Get(h.raw_first_hash) && d.Get(h.raw_last_hash) && d.Get(h.flags) &&
+         d.Get(h.content_crc) && d.Get(h.content_size) && d.Get(h.content_first_hash) &&
+         d.Get(h.content_last_hash) && d.Get(h.split_offset) && d.GetMark(h.split) &&
+         d.GetMark(h.full) && d.Get(h.text_bytes) && d.Get(h.setting_bytes) && d.Get(path_size) &&
+         path_size <= kMaxPath;
+}
+
+// Where the bytes of a cache file come from: a file or, for the fuzzer, memory.
+class Source {
+ public:
+  virtual ~Source() = default;
+  virtual bool Read(void* to, size_t size) = 0;
+  virtual uint64_t Size() const = 0;
+};
+
+class FileSource : public Source {
+ public:
+  explicit FileSource(int fd) : fd_(fd) {
+    struct stat st {};
+    size_ = fstat(fd, &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
+  }
+  bool Read(void* to, size_t size) override {
+    auto* p = static_cast<char*>(to);
+    while (size > 0) {
+      const ssize_t got = ::read(fd_, p, std::min<size_t>(size, 1 << 24));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) return false;
+      p += got;
+      size -= static_cast<size_t>(got);
+    }
+    return true;
+  }
+  uint64_t Size() const override { return size_; }
+
+ private:
+  int fd_;
+  uint64_t size_ = 0;
+};
+
+class MemorySource : public Source {
+ public:
+  explicit MemorySource(const std::string& bytes) : bytes_(bytes) {}
+  bool Read(void* to, size_t size) override {
+    if (bytes_.size() - at_ < size) return false;
+    std::memcpy(to, bytes_.data() + at_, size);
+    at_ += size;
+    return true;
+  }
+  uint64_t Size() const override { return bytes_.size(); }
+
+ private:
+  const std::string& bytes_;
+  size_t at_ = 0;
+};
+
+bool ReadHeader(Source& in, Header& h) {
+  std::string bytes(kFixedBytes, '\0');
+  uint32_t path_size = 0;
+  if (!in.Read(bytes.data(), bytes.size()) || !DecodeFixed(bytes.data(), h, path_size)) {
+    return false;
+  }
+  h.path.resize(path_size);
+  uint32_t crc = 0;
+  if (!in.Read(h.path.data(), path_size) || !in.Read(&crc, sizeof crc)) return false;
+  bytes += h.path;
+  if (Crc(0, bytes.data(), bytes.size()) != crc) return false;
+  // The sizes must describe exactly the rest of the file, so a damaged header can never make
+  // the reader allocate more than the file holds.
+  const auto fits = [](const EventStore::Mark& m) {
+    return m.words < UINT32_MAX && m.texts >= 1 && m.skipped < (1u << 24) - 1;
+  };
+  const EventStore::Mark& s = h.split;
+  const EventStore::Mark& f = h.full;
+  if (!fits(f) || !fits(s) || s.words > f.words || s.texts > f.texts || s.settings > f.settings ||
+      s.lines > f.lines || h.split_offset > h.content_size || f.words > (uint64_t{1} << 34) ||
+      h.text_bytes > (uint64_t{1} << 40) || h.setting_bytes > (uint64_t{1} << 40)) {
+    return false;
+  }
+  return in.Size() == kFixedBytes + path_size + 4 + h.PayloadBytes();
+}
+
+}  // namespace
+
+// The payload: the store's words, then each pool as its text sizes and its bytes, then the
+// CRC-32 of all of it.
+class EventStoreFile {
+ public:
+  static bool Write(FILE* out, const EventStore& store) {
+    uint32_t crc = 0;
+    auto put = [&](const void* data, size_t size) {
+      crc = Crc(crc, data, size);
+      return std::fwrite(data, 1, size, out) == size;
+    };
+    if (!put(store.words_.data(), store.words_.size() * 4)) return false;
+    for (const TextPool* pool : {&store.texts_, &store.settings_}) {
+      std::vector<uint32_t> sizes(pool->size());
+      for (uint32_t id = 0; id < sizes.size(); ++id) {
+        sizes[id] = static_cast<uint32_t>(pool->Text(id).size());
+      }
+      if (!put(sizes.data(), sizes.size() * 4)) return false;
+      for (uint32_t id = 0; id < sizes.size(); ++id) {
+        const std::string_view text = pool->Text(id);
+        if (!put(text.data(), text.size())) return false;
+      }
+    }
+    return std::fwrite(&crc, 1, sizeof crc, out) == sizeof crc;
+  }
+
+  static void Describe(const EventStore& store, Header& h) {
+    h.full = store.Here();
+    h.text_bytes = 0;
+    for (uint32_t id = 0; id < store.texts_.size(); ++id)
+      h.text_bytes += store.texts_.Text(id).size();
+    h.setting_bytes = 0;
+    for (uint32_t id = 0; id < store.settings_.size(); ++id) {
+      h.setting_bytes += store.settings_.Text(id).size();
+    }
+  }
+
+  // The store of the payload after `h`, cut back to `mark` (h.split or h.full), or nothing
+  // when any check fails.
+  static std::optional<EventStore> Read(Source& in, const Header& h, const EventStore::Mark& mark) {
+    uint32_t crc = 0;
+    auto get = [&](void* to, size_t size) {
+      if (!in.Read(to, size)) return false;
+      crc = Crc(crc, to, size);
+      return true;
+    };
+    EventStore store;
+    uint32_t* words = store.words_.Extend(h.full.words);
+    if (!get(words, h.full.words * 4)) return std::nullopt;
+    std::vector<uint32_t> text_sizes(h.full.texts);
+    std::string text_bytes(h.text_bytes, '\0');
+    std::vector<uint32_t> setting_sizes(h.full.settings);
+    std::string setting_bytes(h.setting_bytes, '\0');
+    uint32_t stored_crc = 0;
+    if (!get(text_sizes.data(), text_sizes.size() * 4) ||
+        !get(text_bytes.data(), text_bytes.size()) ||
+        !get(setting_sizes.data(), setting_sizes.size() * 4) ||
+        !get(setting_bytes.data(), setting_bytes.size()) ||
+        !in.Read(&stored_crc, sizeof stored_crc) || stored_crc != crc) {
+      return std::nullopt;
+    }
+    // Every text in id order: each must be new, so the ids come out as they were.
+    auto fill = [](TextPool& pool, const std::vector<uint32_t>& sizes, const std::string& bytes,
+                   uint32_t count, uint32_t first) {
+      uint64_t at = 0;
+      for (uint32_t id = 0; id < sizes.size(); ++id) {
+        if (bytes.size() - at < sizes[id]) return false;
+        const std::string_view text(bytes.data() + at, sizes[id]);
+        at += sizes[id];
+        if (id < first) {
+          if (!text.empty()) return false;  // the empty text the store starts with
+          continue;
+        }
+        if (id < count && pool.Intern(text) != id) return false;
+      }
+      return at == bytes.size();
+    };
+    if (!fill(store.texts_, text_sizes, text_bytes, mark.texts, 1) ||
+        !fill(store.settings_, setting_sizes, setting_bytes, mark.settings, 0)) {
+      return std::nullopt;
+    }
+    store.words_.Truncate(mark.words);
+    if (!CheckRecords(store, mark)) return std::nullopt;
+    store.lines_ = mark.lines;
+    store.skipped_ = mark.skipped;
+    store.Finish();
+    return store;
+  }
+
+ private:
+  // Every record whole, of a known kind, with ids inside the pools; the lines they count
+  // agree with the mark. Rebuilds the game-initialisation positions.
+  static bool CheckRecords(EventStore& store, const EventStore::Mark& mark) {
+    const uint32_t* w = store.words_.data();
+    const size_t n = store.words_.size();
+    const uint32_t texts = static_cast<uint32_t>(store.texts_.size());
+    const uint32_t settings = static_cast<uint32_t>(store.settings_.size());
+    uint64_t lines = 0;
+    for (size_t p = 0; p < n;) {
+      const uint32_t kind = w[p] & 0xFF;
+      if (kind == EventStore::kSkipKind) {
+        if ((w[p] >> 8) == 0) return false;
+        lines += w[p] >> 8;
+        ++p;
+        continue;
+      }
+      if ((w[p] >> 8) != 0 || kind > static_cast<uint32_t>(LineKind::Loss) ||
+          kind == static_cast<uint32_t>(LineKind::Other)) {
+        return false;
+      }
+      const bool team = kind == static_cast<uint32_t>(LineKind::Win) ||
+                        kind == static_cast<uint32_t>(LineKind::Loss);
+      if (team && p + 1 >= n) return false;
+      const size_t size = team ? 2 + size_t{w[p + 1]} : EventStore::RecordWords(w + p);
+      if (size > n - p) return false;
+      if (kind == static_cast<uint32_t>(LineKind::GameInit)) {
+        for (size_t i = 1; i < size; ++i) {
+          if (w[p + i] >= settings) return false;
+        }
+        store.game_inits_.push_back(static_cast<uint32_t>(p));
+      } else {
+        for (size_t i = team ? 2 : 1; i < size; ++i) {
+          if (w[p + i] >= texts) return false;
+        }
+      }
+      ++lines;
+      p += size;
+    }
+    return lines + mark.skipped == mark.lines;
+  }
+};
+
+namespace {
+
+using File = std::unique_ptr<FILE, int (*)(FILE*)>;
+
+struct Fd {
+  int fd = -1;
+  explicit Fd(int f) : fd(f) {}
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  ~Fd() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+bool PreadAll(int fd, char* to, size_t size, uint64_t offset) {
+  while (size > 0) {
+    const ssize_t got = ::pread(fd, to, size, static_cast<off_t>(offset));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    to += got;
+    size -= static_cast<size_t>(got);
+    offset += static_cast<uint64_t>(got);
+  }
+  return true;
+}
+
+// The hashes of the first and the last kSummaryBlock bytes of the first `size` bytes of a file.
+bool EdgeHashes(int fd, uint64_t size, uint64_t& first, uint64_t& last) {
+  const size_t n = static_cast<size_t>(std::min<uint64_t>(size, kSummaryBlock));
+  std::string block(n, '\0');
+  if (!PreadAll(fd, block.data(), n, 0)) return false;
+  first = BlockHash(block.data(), n);
+  if (!PreadAll(fd, block.data(), n, size - n)) return false;
+  last = BlockHash(block.data(), n);
+  return true;
+}
+
+uint64_t MtimeNs(const struct stat& st) {
+  return static_cast<uint64_t>(st.st_mtim.tv_sec) * 1000000000ull +
+         static_cast<uint64_t>(st.st_mtim.tv_nsec);
+}
+
+std::string EntryPath(const std::string& folder, uint64_t dev, uint64_t ino) {
+  const uint64_t key[2] = {dev, ino};
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%016llx",
+                static_cast<unsigned long long>(BlockHash(reinterpret_cast<const char*>(key), 16)));
+  return folder + "/" + kPrefix + hex + kSuffix;
+}
+
+// Opens a cache file and reads its header.
+std::optional<Header> OpenEntry(const std::string& path, std::unique_ptr<Fd>& fd) {
+  fd = std::make_unique<Fd>(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd->fd < 0) return std::nullopt;
+  FileSource in(fd->fd);
+  Header h;
+  if (!ReadHeader(in, h)) return std::nullopt;
+  return h;
+}
+
+// The first bytes of a gzip file's content, up to kSummaryBlock, hashed, and its trailer: the
+// CRC-32 and size (modulo 2^32) of the last member's content.
+struct GzipSignature {
+  uint64_t first_hash = 0;
+  uint32_t crc = 0;
+  uint32_t size = 0;
+};
+
+std::optional<GzipSignature> SignatureOfGzip(int fd, uint64_t file_size) {
+  if (file_size < 18) return std::nullopt;
+  GzipSignature s;
+  char trailer[8];
+  if (!PreadAll(fd, trailer, 8, file_size - 8)) return std::nullopt;
+  std::memcpy(&s.crc, trailer, 4);
+  std::memcpy(&s.size, trailer + 4, 4);
+  z_stream z{};
+  if (inflateInit2(&z, 15 + 16) != Z_OK) return std::nullopt;
+  std::string out(kSummaryBlock, '\0');
+  std::vector<char> in(1 << 16);
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  uint64_t offset = 0;
+  int rc = Z_OK;
+  while (z.avail_out > 0 && rc == Z_OK && offset < file_size) {
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(in.size(), file_size - offset));
+    if (!PreadAll(fd, in.data(), n, offset)) break;
+    offset += n;
+    z.next_in = reinterpret_cast<Bytef*>(in.data());
+    z.avail_in = static_cast<uInt>(n);
+    while (z.avail_in > 0 && z.avail_out > 0 && rc == Z_OK) rc = inflate(&z, Z_NO_FLUSH);
+  }
+  const size_t produced = out.size() - z.avail_out;
+  inflateEnd(&z);
+  if (rc != Z_OK && rc != Z_STREAM_END) return std::nullopt;
+  s.first_hash = BlockHash(out.data(), produced);
+  return s;
+}
+
+// Headers of every cache file in the folder, read once per run when some log is unknown.
+struct KnownEntry {
+  std::string file;
+  Header header;
+};
+
+std::vector<KnownEntry> ScanEntries(const std::string& folder) {
+  std::vector<KnownEntry> out;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
+       it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (!name.starts_with(kPrefix) || !name.ends_with(kSuffix)) continue;
+    std::unique_ptr<Fd> fd;
+    if (auto h = OpenEntry(it->path().string(), fd)) out.push_back({it->path().string(), *h});
+  }
+  return out;
+}
+
+// Writes a cache file: a temporary file in the folder, renamed over the old one.
+bool SaveEntry(const std::string& folder, const std::string& target, Header h,
+               const EventStore& store) {
+  EventStoreFile::Describe(store, h);
+  std::string temporary = folder + "/.tmp-XXXXXX";
+  const int fd = ::mkstemp(temporary.data());
+  if (fd < 0) return false;
+  File out(::fdopen(fd, "wb"), &std::fclose);
+  if (!out) {
+    ::close(fd);
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  const std::string header = EncodeHeader(h);
+  bool ok = std::fwrite(header.data(), 1, header.size(), out.get()) == header.size() &&
+            EventStoreFile::Write(out.get(), store);
+  ok = std::fclose(out.release()) == 0 && ok;
+  if (!ok || std::rename(temporary.c_str(), target.c_str()) != 0) {
+    ::unlink(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
+// Removes cache files not used for 30 days, those of logs gone for 2 days, and temporary
+// files a killed run left over an hour ago. A run marks the files it uses by their time.
+void Prune(const std::string& folder) {
+  namespace fs = std::filesystem;
+  const auto now = fs::file_time_type::clock::now();
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    std::error_code e;
+    const auto age = now - it->last_write_time(e);
+    if (e) continue;
+    const std::string name = it->path().filename().string();
+    const std::string path = it->path().string();
+    if (name.starts_with(".tmp-")) {
+      if (age > std::chrono::hours(1)) fs::remove(it->path(), e);
+      continue;
+    }
+    if (!name.starts_with(kPrefix) || !name.ends_with(kSuffix)) continue;
+    if (age > std::chrono::hours(24 * 30)) {
+      fs::remove(it->path(), e);
+      continue;
+    }
+    if (age < std::chrono::hours(48)) continue;
+    std::unique_ptr<Fd> fd;
+    const std::optional<Header> h = OpenEntry(path, fd);
+    struct stat st {};
+    if (!h || ::stat(h->path.c_str(), &st) != 0 || static_cast<uint64_t>(st.st_dev) != h->dev ||
+        static_cast<uint64_t>(st.st_ino) != h->ino) {
+      fs::remove(it->path(), e);
+    }
+  }
+}
+
+class EventBuilder : public LineSink {
+ public:
+  explicit EventBuilder(EventStore& store) : store_(store) {}
+  void Line(std::string_view line) override { store_.AddLine(line); }
+
+ private:
+  EventStore& store_;
+};
+
+// How one log file will be taken.
+enum class Way { Reuse, Grow, Read };
+
+struct Input {
+  std::string path;      // as given: messages name it so
+  std::string absolute;  // recorded in the cache file
+  File file{nullptr, &std::fclose};
+  struct stat st {};
+  Way way = Way::Read;
+  std::string entry;   // the cache file to take from (Reuse, Grow)
+  Header header;       // its header
+  bool moved = false;  // recognised by content: saved again under its own identity
+};
+
+// Decides how to take `in` from what the folder holds.
+void Plan(Input& in, const std::string& folder, std::optional<std::vector<KnownEntry>>& known) {
+  const int fd = fileno(in.file.get());
+  const uint64_t size = static_cast<uint64_t>(in.st.st_size);
+  if (!S_ISREG(in.st.st_mode)) return;
+  const std::string own = EntryPath(folder, in.st.st_dev, in.st.st_ino);
+  std::unique_ptr<Fd> entry_fd;
+  if (std::optional<Header> h = OpenEntry(own, entry_fd);
+      h && h->dev == static_cast<uint64_t>(in.st.st_dev) &&
+      h->ino == static_cast<uint64_t>(in.st.st_ino) && size >= h->file_size) {
+    uint64_t first = 0;
+    uint64_t last = 0;
+    const bool same_edges = EdgeHashes(fd, h->file_size, first, last) &&
+                            first == h->raw_first_hash && last == h->raw_last_hash;
+    if (same_edges && size == h->file_size && MtimeNs(in.st) == h->mtime_ns) {
+      in.way = Way::Reuse;
+    } else if (same_edges && size > h->file_size && !h->gzip()) {
+      in.way = Way::Grow;
+    }
+    if (in.way != Way::Read) {
+      in.entry = own;
+      in.header = *h;
+      return;
+    }
+  }
+  // Not known under its own identity: perhaps its content is (a rotated member, a copy).
+  if (!known) known = ScanEntries(folder);
+  bool gzip = false;
+  {
+    unsigned char magic[2] = {0, 0};
+    gzip = size >= 2 && PreadAll(fd, reinterpret_cast<char*>(magic), 2, 0) && magic[0] == 0x1F &&
+           magic[1] == 0x8B;
+  }
+  std::optional<GzipSignature> signature;
+  uint64_t first = 0;
+  uint64_t last = 0;
+  if (gzip) {
+    signature = SignatureOfGzip(fd, size);
+    if (!signature) return;
+  } else if (size == 0 || !EdgeHashes(fd, size, first, last)) {
+    return;
+  }
+  for (const KnownEntry& k : *known) {
+    const Header& h = k.header;
+    const bool match = gzip ? h.content_crc == signature->crc &&
+                                  static_cast<uint32_t>(h.content_size) == signature->size &&
+                                  h.content_first_hash == signature->first_hash
+                            : h.content_size == size && h.content_first_hash == first &&
+                                  h.content_last_hash == last;
+    if (match) {
+      in.way = Way::Reuse;
+      in.entry = k.file;
+      in.header = h;
+      in.moved = true;
+      return;
+    }
+  }
+}
+
+// The events of one file and what the cache should remember of it.
+struct Taken {
+  EventStore store;
+  bool save = false;
+  Header header;
+};
+
+std::optional<EventStore> LoadEntry(const std::string& file, bool at_split) {
+  std::unique_ptr<Fd> fd;
+  const std::optional<Header> h = OpenEntry(file, fd);
+  if (!h) return std::nullopt;
+  FileSource in(fd->fd);
+  try {
+    return EventStoreFile::Read(in, *h, at_split ? h->split : h->full);
+  } catch (const std::exception&) {
+    return std::nullopt;  // out of memory for a damaged size, too many texts
+  }
+}
+
+Taken Take(Input& in, const std::function<void(size_t)>& on_bytes, CacheUse& use) {
+  Taken t;
+  const int fd = fileno(in.file.get());
+  if (in.way == Way::Reuse) {
+    if (std::optional<EventStore> s = LoadEntry(in.entry, false)) {
+      ++use.files_reused;
+      t.store = std::move(*s);
+      if (in.moved) {
+        t.save = true;
+        t.header = in.header;
+        t.header.dev = static_cast<uint64_t>(in.st.st_dev);
+        t.header.ino = static_cast<uint64_t>(in.st.st_ino);
+        t.header.file_size = static_cast<uint64_t>(in.st.st_size);
+        t.header.mtime_ns = MtimeNs(in.st);
+        t.header.flags = (t.header.flags & ~kGzipFlag);
+        unsigned char magic[2] = {0, 0};
+        if (PreadAll(fd, reinterpret_cast<char*>(magic), 2, 0) && magic[0] == 0x1F &&
+            magic[1] == 0x8B) {
+          t.header.flags |= kGzipFlag;
+        }
+        EdgeHashes(fd, t.header.file_size, t.header.raw_first_hash, t.header.raw_last_hash);
+        t.header.path = in.absolute;
+      } else {
+        ::utimensat(AT_FDCWD, in.entry.c_str(), nullptr, 0);  // used: not to be pruned
+      }
+      return t;
+    }
+    in.way = Way::Read;
+  }
+  ReadStart start;
+  start.summarise = true;
+  if (in.way == Way::Grow) {
+    if (std::optional<EventStore> s = LoadEntry(in.entry, true)) {
+      t.store = std::move(*s);
+      start.offset = in.header.split_offset;
+      start.state.after_cr = (in.header.flags & kAfterCrFlag) != 0;
+      start.state.in_nul_run = (in.header.flags & kInNulRunFlag) != 0;
+      start.crc_offset = in.header.content_size;
+      start.crc = in.header.content_crc;
+    } else {
+      in.way = Way::Read;
+    }
+  }
+  EventBuilder builder(t.store);
+  EventStore::Mark split;
+  uint64_t file_bytes = start.offset;
+  const FileSummary summary = ReadLogFile(
+      in.file.get(), in.path, builder, start, [&] { split = t.store.Here(); },
+      [&](size_t got) {
+        file_bytes += got;
+        use.bytes_read += got;
+        if (on_bytes) on_bytes(got);
+      });
+  ++(in.way == Way::Grow ? use.files_grown : use.files_read);
+  Header& h = t.header;
+  h.dev = static_cast<uint64_t>(in.st.st_dev);
+  h.ino = static_cast<uint64_t>(in.st.st_ino);
+  h.file_size = file_bytes;
+  h.mtime_ns = MtimeNs(in.st);
+  h.flags = (summary.gzip ? kGzipFlag : 0) | (summary.split_state.after_cr ? kAfterCrFlag : 0) |
+            (summary.split_state.in_nul_run ? kInNulRunFlag : 0);
+  h.content_crc = summary.content_crc;
+  h.content_size = summary.content_size;
+  h.split_offset = summary.split_offset;
+  h.split = split;
+  h.path = in.absolute;
+  if (!EdgeHashes(fd, file_bytes, h.raw_first_hash, h.raw_last_hash)) return t;
+  h.content_first_hash = summary.gzip ? summary.content_first_hash : h.raw_first_hash;
+  h.content_last_hash = summary.gzip ? summary.content_last_hash : h.raw_last_hash;
+  t.save = file_bytes > 0 && h.path.size() <= kMaxPath;
+  return t;
+}
+
+std::string AbsolutePath(const std::string& path) {
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  return ec ? path : absolute.lexically_normal().string();
+}
+
+}  // namespace
+
+CacheUse ReadThroughCache(const std::vector<std::string>& files, const std::string& folder,
+                          EventStore& store, const ReadProgress& progress) {
+  CacheUse use;
+  if (folder.empty()) {
+    EventBuilder builder(store);
+    uint64_t total = 0;
+    ReadLogFiles(files, builder, [&](uint64_t done, uint64_t all) {
+      total = done;
+      if (progress) progress(done, all);
+    });
+    use.bytes_read = total;
+    use.files_read = files.size();
+    store.Finish();
+    return use;
+  }
+  // Every log is opened before any is read, so a missing one fails the run at once.
+  std::vector<Input> inputs(files.size());
+  for (size_t i = 0; i < files.size(); ++i) {
+    Input& in = inputs[i];
+    in.path = files[i];
+    in.absolute = AbsolutePath(files[i]);
+    in.file.reset(std::fopen(files[i].c_str(), "rb"));
+    if (!in.file || fstat(fileno(in.file.get()), &in.st) != 0 || S_ISDIR(in.st.st_mode)) {
+      throw FileError::CannotOpen(files[i]);
+    }
+  }
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  ::chmod(folder.c_str(), 0700);
+  std::optional<std::vector<KnownEntry>> known;
+  uint64_t total = 0;
+  for (Input& in : inputs) {
+    Plan(in, folder, known);
+    const auto size = static_cast<uint64_t>(S_ISREG(in.st.st_mode) ? in.st.st_size : 0);
+    if (in.way == Way::Read) total += size;
+    if (in.way == Way::Grow) total += size - in.header.split_offset;
+  }
+  uint64_t done = 0;
+  auto on_bytes = [&](size_t got) {
+    done += got;
+    if (progress) progress(std::min(done, total), total);
+  };
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    Input& in = inputs[i];
+    Taken t = Take(in, on_bytes, use);
+    in.file.reset();
+    if (t.save &&
+        SaveEntry(folder, EntryPath(folder, t.header.dev, t.header.ino), t.header, t.store)) {
+      ++use.cache_written;
+    }
+    if (i == 0) {
+      store = std::move(t.store);
+    } else {
+      store.AppendStore(t.store);
+    }
+  }
+  store.Finish();
+  if (use.cache_written > 0) Prune(folder);
+  return use;
+}
+
+std::string DefaultCacheFolder() {
+  const char* xdg = std::getenv("XDG_CACHE_HOME");
+  if (xdg != nullptr && xdg[0] == '/') return std::string(xdg) + "/barvik";
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && home[0] != '\0') return std::string(home) + "/.cache/barvik";
+  return {};
+}
+
+std::optional<EventStore> StoreFromCacheBytes(const std::string& bytes, bool at_split) {
+  MemorySource in(bytes);
+  Header h;
+  if (!ReadHeader(in, h)) return std::nullopt;
+  try {
+    return EventStoreFile::Read(in, h, at_split ? h.split : h.full);
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
+}  // namespace barvik

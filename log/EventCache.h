@@ -1,0 +1,58 @@
+// The event cache: after a log file is read, its events (the EventStore of that file alone)
+// are kept in a cache folder, one cache file per log file, so that the next run reads only
+// what is new.
+//
+// A log file is known by its device, inode, size, modification time and the hashes of its
+// first and last 64 KiB. The next run then
+//   - takes the cached events of a file that did not change;
+//   - reads a file that only grew from the start of its last cached line on (a line cut at the
+//     old end is read again whole), after the cached events up to that line;
+//   - recognises a file of a new inode by its content: a copy, or a rotated member gzipped
+//     since (the gzip trailer's CRC-32 and size against the cached content's, and the hash of
+//     its first 64 KiB, which takes inflating only that much);
+//   - reads every other file, also one that shrank or was replaced, again.
+// The events of several files are then joined in order (EventStore::AppendStore), giving the
+// same store as one reading of all of them.
+//
+// Cache files are versioned, checked (CRC-32 of their header and of their contents, and every
+// record and text id checked before use), written to a temporary file and renamed into place.
+// A damaged, foreign, other-version or unreadable cache file is ignored and replaced; no
+// problem of the cache ever fails a run: at worst the log is read as without it. Cache files
+// not used for 30 days, or for 2 days once their log is gone, are removed.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "log/EventStore.h"
+#include "log/LogSource.h"
+
+namespace barvik {
+
+// What a reading through the cache did, for status lines, benchmarks and tests.
+struct CacheUse {
+  uint64_t bytes_read = 0;   // bytes read from the logs themselves (0: all came from the cache)
+  size_t files_reused = 0;   // taken whole from the cache (also recognised by content)
+  size_t files_grown = 0;    // read on from where the cache stopped
+  size_t files_read = 0;     // read whole
+  size_t cache_written = 0;  // cache files written
+};
+
+// Reads `files` in order into `store` (which must be empty), taking what the cache folder
+// holds of each and refreshing it. Throws FileError exactly as ReadLogFiles does for the logs
+// themselves; the cache never makes it fail. An empty `folder` reads without a cache.
+CacheUse ReadThroughCache(const std::vector<std::string>& files, const std::string& folder,
+                          EventStore& store, const ReadProgress& progress = {});
+
+// $XDG_CACHE_HOME/barvik when XDG_CACHE_HOME is an absolute path, else $HOME/.cache/barvik;
+// empty when neither can be found.
+std::string DefaultCacheFolder();
+
+// The cache file reader on its own, for the fuzzer: takes `bytes` as the contents of a cache
+// file and returns the store it holds (cut back to its split point with `at_split`) when
+// every check passes.
+std::optional<EventStore> StoreFromCacheBytes(const std::string& bytes, bool at_split);
+
+}  // namespace barvik
