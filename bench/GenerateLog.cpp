@@ -10,8 +10,10 @@
 int main(int argc, char** argv) {
   if (argc < 2 || std::string(argv[1]) == "--help") {
     std::cerr << "Usage: barvik-genlog OUT [LINES [PLAYERS [SEED]]] [--crlf] [--turn-lines=N]\n"
+                 "       [--active=K]\n"
                  "Writes a generated server log of about LINES lines (default 10000) with\n"
-                 "PLAYERS players (default 40) to OUT; turns last about N lines (default 3000).\n";
+                 "PLAYERS players (default 40) to OUT; turns last about N lines (default 3000);\n"
+                 "with --active only the first K players (same names and seed) play.\n";
     return argc < 2 ? 2 : 0;
   }
   barvik::LogGeneratorOptions o;
@@ -30,6 +32,14 @@ int main(int argc, char** argv) {
   for (int i = 2; i < argc; ++i) {
     std::string a = argv[i];
     if (a == "--crlf") o.crlf = true;
+    if (a.rfind("--active=", 0) == 0) {
+      auto v = barvik::ParseWholeNumber(a.substr(9));
+      if (!v || *v < 1) {
+        std::cerr << "barvik-genlog: not a player count: " << a << "\n";
+        return 2;
+      }
+      o.active = static_cast<int>(*v);
+    }
     if (a.rfind("--turn-lines=", 0) == 0) {
       auto v = barvik::ParseWholeNumber(a.substr(13));
       if (!v || *v < 2) {

@@ -127,7 +127,8 @@ std::string GenerateLog(const LogGeneratorOptions& o) {
     out += eol;
     ++lines;
   };
-  auto pick = [&]() -> Player& { return players[static_cast<size_t>(r.Below(o.players))]; };
+  const int playing = o.active > 0 && o.active < o.players ? o.active : o.players;
+  auto pick = [&]() -> Player& { return players[static_cast<size_t>(r.Below(playing))]; };
   auto location = [&]() {
     int w = r.Below(100);
     for (size_t i = 0; i < kLocationWeights.size(); ++i) {
@@ -241,7 +242,8 @@ std::string GenerateLog(const LogGeneratorOptions& o) {
     // The turn's result: the winners and the losers of the two teams.
     std::string w = "W;" + team_name(0);
     std::string l = "L;" + team_name(1);
-    for (const Player& p : players) {
+    for (int i = 0; i < playing; ++i) {
+      const Player& p = players[static_cast<size_t>(i)];
       if (r.Chance(20)) {
         (p.team == 0 ? w : l) += ";" + p.guid + ";" + p.name;
       }

@@ -14,6 +14,8 @@ struct LogGeneratorOptions {
   uint64_t seed = 1;
   size_t lines = 10000;  // about this many lines
   int players = 40;      // distinct player names
+  int active = 0;        // only the first this many of them play (0: all), as in a log that
+                         // goes on with the players of one evening
   int lines_per_turn = 3000;
   bool crlf = false;
   bool quirks = true;         // modded fields, unknown kinds, untimed chat, colour codes
