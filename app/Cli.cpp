@@ -451,10 +451,14 @@ int Watch(const Options& o, const std::vector<std::string>& logs, std::ostream& 
       }
       if (StopSignals::requested()) break;
       const size_t lines = ws.log() != nullptr ? ws.log()->LineCount() : 0;
+      const uint64_t bytes = ws.log() != nullptr ? ws.log()->cache_use().bytes_read : 0;
       if (status == kExitOk) {
         exported = std::move(inputs);
-        err << "barvik-cli: " << WatchTime() << ": " << lines << " lines read, " << written
-            << " files written, " << kept << " unchanged" << std::endl;
+        // The log's lines in all, and how much of the logs this run had to read itself (the
+        // rest came from the event cache).
+        err << "barvik-cli: " << WatchTime() << ": " << lines << " lines read (" << bytes
+            << " new bytes), " << written << " files written, " << kept << " unchanged"
+            << std::endl;
       } else {
         // Tried again after a full period, whatever the folders do meanwhile.
         err << "barvik-cli: " << WatchTime() << ": run failed; next try in " << o.every_seconds
