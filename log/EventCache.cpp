@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 
@@ -239,11 +240,13 @@ bool ReadHeader(Source& in, Header& h) {
 // CRC-32 of all of it.
 class EventStoreFile {
  public:
-  static bool Write(FILE* out, const EventStore& store) {
+  using Output = std::function<bool(const void*, size_t)>;
+
+  static bool Write(const Output& out, const EventStore& store) {
     uint32_t crc = 0;
     auto put = [&](const void* data, size_t size) {
       crc = Crc(crc, data, size);
-      return std::fwrite(data, 1, size, out) == size;
+      return out(data, size);
     };
     if (!put(store.words_.data(), store.words_.size() * 4)) return false;
     for (const TextPool* pool : {&store.texts_, &store.settings_}) {
@@ -257,7 +260,7 @@ class EventStoreFile {
         if (!put(text.data(), text.size())) return false;
       }
     }
-    return std::fwrite(&crc, 1, sizeof crc, out) == sizeof crc;
+    return out(&crc, sizeof crc);
   }
 
   static void Describe(const EventStore& store, Header& h) {
@@ -497,8 +500,13 @@ bool SaveEntry(const std::string& folder, const std::string& target, Header h,
     return false;
   }
   const std::string header = EncodeHeader(h);
-  bool ok = std::fwrite(header.data(), 1, header.size(), out.get()) == header.size() &&
-            EventStoreFile::Write(out.get(), store);
+  FILE* file = out.get();
+  bool ok = std::fwrite(header.data(), 1, header.size(), file) == header.size() &&
+            EventStoreFile::Write(
+                [file](const void* data, size_t size) {
+                  return std::fwrite(data, 1, size, file) == size;
+                },
+                store);
   ok = std::fclose(out.release()) == 0 && ok;
   if (!ok || std::rename(temporary.c_str(), target.c_str()) != 0) {
     ::unlink(temporary.c_str());
@@ -788,6 +796,35 @@ std::string DefaultCacheFolder() {
   const char* home = std::getenv("HOME");
   if (home != nullptr && home[0] != '\0') return std::string(home) + "/.cache/barvik";
   return {};
+}
+
+std::string CacheBytesOf(const EventStore& store) {
+  Header h;
+  h.split = store.Here();
+  EventStoreFile::Describe(store, h);
+  std::string bytes = EncodeHeader(h);
+  EventStoreFile::Write(
+      [&bytes](const void* data, size_t size) {
+        bytes.append(static_cast<const char*>(data), size);
+        return true;
+      },
+      store);
+  return bytes;
+}
+
+void RepairCacheChecksums(std::string& bytes) {
+  Header h;
+  uint32_t path_size = 0;
+  if (bytes.size() < kFixedBytes || !DecodeFixed(bytes.data(), h, path_size) ||
+      bytes.size() < kFixedBytes + path_size + 8) {
+    return;
+  }
+  const size_t header_end = kFixedBytes + path_size;
+  const uint32_t header_crc = Crc(0, bytes.data(), header_end);
+  std::memcpy(bytes.data() + header_end, &header_crc, 4);
+  const size_t payload = header_end + 4;
+  const uint32_t payload_crc = Crc(0, bytes.data() + payload, bytes.size() - payload - 4);
+  std::memcpy(bytes.data() + bytes.size() - 4, &payload_crc, 4);
 }
 
 std::optional<EventStore> StoreFromCacheBytes(const std::string& bytes, bool at_split) {

@@ -5,13 +5,13 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${FUZZ_SECONDS:-60}
 [ "$seconds" -gt 0 ] || exit 0
-targets=(barvik_fuzz_log barvik_fuzz_page)
+targets=(barvik_fuzz_log barvik_fuzz_page barvik_fuzz_cache)
 CXX=clang++ cmake -S . -B build-fuzz -DBARVIK_FUZZ=ON -DBARVIK_BUILD_UI=OFF \
   -DBUILD_TESTING=OFF -DBARVIK_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >&2
 cmake --build build-fuzz -j"$(nproc)" --target "${targets[@]}" >&2
 for target in "${targets[@]}"; do
   work=$(mktemp -d)
-  if [ "$target" = barvik_fuzz_log ]; then cp fuzz/corpus/* "$work/"; fi
+  if [ "$target" != barvik_fuzz_page ]; then cp fuzz/corpus/* "$work/"; fi
   "build-fuzz/$target" -max_total_time="$seconds" -max_len=4096 -timeout=10 \
     -artifact_prefix="$work/" "$work" 2> "$work/fuzz.log" || {
     tail -n 40 "$work/fuzz.log" >&2

@@ -106,5 +106,24 @@ TEST_F(CliLogsTest, TruncatedGzipStopsTheExportBeforeAnythingIsWritten) {
   EXPECT_EQ(RunTool({"tables", cut}).status, kExitUsage);
 }
 
+TEST_F(CliLogsTest, TheCacheOptionsChooseTheFolderOrNone) {
+  const std::string log = Write("games_mp.log", Generated(21, 1500));
+  const std::string cache = (dir_ / "cache").string();
+  const auto fresh = RunTool({"tables", "--no-cache", log});
+  ASSERT_EQ(fresh.status, 0) << fresh.err;
+  for (int run = 0; run < 2; ++run) {  // filling the cache, then from it
+    const auto cached = RunTool({"tables", "--cache", cache, log});
+    EXPECT_EQ(cached.status, 0) << cached.err;
+    EXPECT_EQ(cached.out, fresh.out);
+  }
+  size_t files = 0;
+  for (const auto& e : fs::directory_iterator(cache)) files += e.path().extension() == ".events";
+  EXPECT_EQ(files, 1u);
+  const auto both = RunTool({"tables", "--cache", cache, "--no-cache", log});
+  EXPECT_EQ(both.status, 2);
+  EXPECT_NE(both.err.find("exclude each other"), std::string::npos) << both.err;
+  EXPECT_EQ(RunTool({"tables", "--cache=", log}).status, 2);
+}
+
 }  // namespace
 }  // namespace barvik
