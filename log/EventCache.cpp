@@ -196,6 +196,7 @@ class MemorySource : public Source {
  public:
   explicit MemorySource(const std::string& bytes) : bytes_(bytes) {}
   bool Read(void* to, size_t size) override {
+    if (size == 0) return true;  // `to` may be the null data of an empty vector
     if (bytes_.size() - at_ < size) return false;
     std::memcpy(to, bytes_.data() + at_, size);
     at_ += size;
