@@ -1,9 +1,10 @@
 // Reading logs: line splitting of files whose lines end in CR alone or in NUL runs (linear
-// whatever the line ends), and the streaming read that turns a generated log into events,
-// for 1M, 2M and 4M lines.
+// whatever the line ends), the streaming read that turns a generated log into events, for 1M,
+// 2M and 4M lines, and the same through the event cache.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "bench/BenchLog.h"
@@ -82,6 +83,60 @@ BENCHMARK(BM_ReadLogToEvents)
     ->Arg(4000000)
     ->Iterations(2)
     ->Unit(benchmark::kMillisecond);
+
+// Reading a generated log of 4,000,000 lines through the event cache: cold (the cache is
+// filled), unchanged (every event from the cache) and grown by 10,000 lines (the cached events,
+// then the new lines). The log is a copy, so that growing it leaves the shared one alone.
+enum class CacheCase { Cold, Unchanged, Grown };
+
+void ReadThroughTheCache(benchmark::State& state, CacheCase which) {
+  namespace fs = std::filesystem;
+  const fs::path work = fs::temp_directory_path() / "barvik-bench-cache";
+  fs::remove_all(work);
+  fs::create_directories(work);
+  const std::string log = (work / "games_mp.log").string();
+  fs::copy_file(BenchLogPath(4000000), log);
+  const std::string tail = [] {
+    std::ifstream in(BenchLogPath(10000), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }();
+  const std::string cache = (work / "cache").string();
+  CacheUse use;
+  for (auto _ : state) {
+    state.PauseTiming();
+    fs::remove_all(cache);
+    if (which != CacheCase::Cold) {
+      // The run before: fills the cache with the log as it stood.
+      fs::resize_file(log, fs::file_size(BenchLogPath(4000000)));
+      LogFile before({log}, {}, cache);
+      if (which == CacheCase::Grown) std::ofstream(log, std::ios::app | std::ios::binary) << tail;
+    }
+    state.ResumeTiming();
+    LogFile after({log}, {}, cache);
+    use = after.cache_use();
+    benchmark::DoNotOptimize(after.LineCount());
+  }
+  state.counters["MB_read"] = static_cast<double>(use.bytes_read) / 1e6;
+  state.counters["cache_MB"] = [&] {
+    double bytes = 0;
+    for (const auto& e : fs::directory_iterator(cache)) bytes += static_cast<double>(e.file_size());
+    return bytes / 1e6;
+  }();
+  fs::remove_all(work);
+}
+
+void BM_ReadThroughCacheCold(benchmark::State& state) {
+  ReadThroughTheCache(state, CacheCase::Cold);
+}
+void BM_ReadThroughCacheUnchanged(benchmark::State& state) {
+  ReadThroughTheCache(state, CacheCase::Unchanged);
+}
+void BM_ReadThroughCacheGrown(benchmark::State& state) {
+  ReadThroughTheCache(state, CacheCase::Grown);
+}
+BENCHMARK(BM_ReadThroughCacheCold)->Iterations(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadThroughCacheUnchanged)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadThroughCacheGrown)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace barvik

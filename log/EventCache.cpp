@@ -719,6 +719,12 @@ Taken Take(Input& in, const std::function<void(size_t)>& on_bytes, CacheUse& use
   h.content_first_hash = summary.gzip ? summary.content_first_hash : h.raw_first_hash;
   h.content_last_hash = summary.gzip ? summary.content_last_hash : h.raw_last_hash;
   t.save = file_bytes > 0 && h.path.size() <= kMaxPath;
+  // A grown file's cache file is written again only once the file grew by a sixteenth since
+  // it was written: until then a run reads those new bytes again, which costs less than
+  // writing the whole cache file after every few lines (watch runs every minute).
+  if (in.way == Way::Grow && (file_bytes - in.header.file_size) * 16 < in.header.file_size) {
+    t.save = false;
+  }
   return t;
 }
 

@@ -81,6 +81,14 @@ TEST_F(EventCacheTest, AGrownLogIsReadOnFromItsLastCachedLine) {
   // And again: the grown state was cached in its turn.
   Append(log, tail);
   EXPECT_EQ(ReadAndCompare({log}).bytes_read, tail.size());
+  // A few lines more do not rewrite the cache file; the next run reads them again.
+  const std::string line = "  9:59 J;1;0;Late\n";
+  Append(log, line);
+  const CacheUse small = ReadAndCompare({log});
+  EXPECT_EQ(small.bytes_read, line.size());
+  EXPECT_EQ(small.cache_written, 0u);
+  Append(log, line);
+  EXPECT_EQ(ReadAndCompare({log}).bytes_read, 2 * line.size());
 }
 
 TEST_F(EventCacheTest, ALineCutAtTheOldEndIsReadAgainWhole) {
