@@ -85,7 +85,7 @@ struct FileSummary {
   SplitState split_state;
 };
 
-inline constexpr size_t kSummaryBlock = 64 * 1024;
+inline constexpr size_t kSummaryBlock = size_t{64} * 1024;
 
 // A 64-bit hash of bytes, for recognising the blocks of a file.
 uint64_t BlockHash(const char* data, size_t size);
