@@ -27,9 +27,11 @@ constexpr uint32_t kVersion = 1;
 constexpr uint32_t kGzipFlag = 1;
 constexpr uint32_t kAfterCrFlag = 2;
 constexpr uint32_t kInNulRunFlag = 4;
+constexpr uint32_t kDeltaFlag = 8;
 constexpr size_t kMaxPath = 4096;
 constexpr const char* kPrefix = "f-";
 constexpr const char* kSuffix = ".events";
+constexpr const char* kDeltaSuffix = ".delta";
 
 // What a cache file says of its log file and of the events it holds.
 struct Header {
@@ -49,6 +51,10 @@ struct Header {
   EventStore::Mark full;   // the whole store
   uint64_t text_bytes = 0;
   uint64_t setting_bytes = 0;
+  // A delta file holds the events of the lines after its base file's split point; it names
+  // the base by the base's file size and content CRC.
+  uint64_t base_size = 0;
+  uint32_t base_crc = 0;
   std::string path;  // the log's path when written, for pruning
 
   bool gzip() const { return (flags & kGzipFlag) != 0; }
@@ -132,6 +138,8 @@ std::string EncodeFixed(const Header& h) {
   e.PutMark(h.full);
   e.Put(h.text_bytes);
   e.Put(h.setting_bytes);
+  e.Put(h.base_size);
+  e.Put(h.base_crc);
   e.Put(static_cast<uint32_t>(h.path.size()));
   return std::move(e.bytes());
 }
@@ -156,8 +164,8 @@ bool DecodeFixed(const char* data, Header& h, uint32_t& path_size) {
          d.Get(h.raw_first_hash) && d.Get(h.raw_last_hash) && d.Get(h.flags) &&
          d.Get(h.content_crc) && d.Get(h.content_size) && d.Get(h.content_first_hash) &&
          d.Get(h.content_last_hash) && d.Get(h.split_offset) && d.GetMark(h.split) &&
-         d.GetMark(h.full) && d.Get(h.text_bytes) && d.Get(h.setting_bytes) && d.Get(path_size) &&
-         path_size <= kMaxPath;
+         d.GetMark(h.full) && d.Get(h.text_bytes) && d.Get(h.setting_bytes) && d.Get(h.base_size) &&
+         d.Get(h.base_crc) && d.Get(path_size) && path_size <= kMaxPath;
 }
 
 // Where the bytes of a cache file come from: a file or, for the fuzzer, memory.
@@ -468,12 +476,37 @@ std::optional<GzipSignature> SignatureOfGzip(int fd, uint64_t file_size) {
   return s;
 }
 
-// Headers of every cache file in the folder, read once per run when some log is unknown.
+std::string DeltaPath(const std::string& base) {
+  return base.substr(0, base.size() - std::strlen(kSuffix)) + kDeltaSuffix;
+}
+
+// What the cache holds of one log file: a base file and, when the log grew a little since,
+// a delta file with the events of its new lines.
 struct KnownEntry {
-  std::string file;
-  Header header;
+  std::string file;  // the base file
+  Header base;
+  bool has_delta = false;
+  Header delta;
+  // The log file as the cache last saw it.
+  const Header& whole() const { return has_delta ? delta : base; }
 };
 
+std::optional<KnownEntry> OpenKnown(const std::string& file) {
+  std::unique_ptr<Fd> fd;
+  std::optional<Header> base = OpenEntry(file, fd);
+  if (!base || (base->flags & kDeltaFlag) != 0) return std::nullopt;
+  KnownEntry k{file, *base, false, {}};
+  if (std::optional<Header> delta = OpenEntry(DeltaPath(file), fd);
+      delta && (delta->flags & kDeltaFlag) != 0 && delta->dev == base->dev &&
+      delta->ino == base->ino && delta->base_size == base->file_size &&
+      delta->base_crc == base->content_crc && !base->gzip()) {
+    k.has_delta = true;
+    k.delta = *delta;
+  }
+  return k;
+}
+
+// Every state of a log file the folder knows: each base alone, and with its delta.
 std::vector<KnownEntry> ScanEntries(const std::string& folder) {
   std::vector<KnownEntry> out;
   std::error_code ec;
@@ -481,8 +514,14 @@ std::vector<KnownEntry> ScanEntries(const std::string& folder) {
        it.increment(ec)) {
     const std::string name = it->path().filename().string();
     if (!name.starts_with(kPrefix) || !name.ends_with(kSuffix)) continue;
-    std::unique_ptr<Fd> fd;
-    if (auto h = OpenEntry(it->path().string(), fd)) out.push_back({it->path().string(), *h});
+    if (std::optional<KnownEntry> k = OpenKnown(it->path().string())) {
+      if (k->has_delta) {
+        KnownEntry alone = *k;
+        alone.has_delta = false;
+        out.push_back(std::move(alone));
+      }
+      out.push_back(std::move(*k));
+    }
   }
   return out;
 }
@@ -532,7 +571,9 @@ void Prune(const std::string& folder) {
       if (age > std::chrono::hours(1)) fs::remove(it->path(), e);
       continue;
     }
-    if (!name.starts_with(kPrefix) || !name.ends_with(kSuffix)) continue;
+    if (!name.starts_with(kPrefix) || (!name.ends_with(kSuffix) && !name.ends_with(kDeltaSuffix))) {
+      continue;
+    }
     if (age > std::chrono::hours(24 * 30)) {
       fs::remove(it->path(), e);
       continue;
@@ -566,44 +607,41 @@ struct Input {
   File file{nullptr, &std::fclose};
   struct stat st {};
   Way way = Way::Read;
-  std::string entry;   // the cache file to take from (Reuse, Grow)
-  Header header;       // its header
+  KnownEntry entry;    // what to take from (Reuse, Grow)
   bool moved = false;  // recognised by content: saved again under its own identity
 };
+
+bool IsGzip(int fd) {
+  unsigned char magic[2] = {0, 0};
+  return PreadAll(fd, reinterpret_cast<char*>(magic), 2, 0) && magic[0] == 0x1F && magic[1] == 0x8B;
+}
 
 // Decides how to take `in` from what the folder holds.
 void Plan(Input& in, const std::string& folder, std::optional<std::vector<KnownEntry>>& known) {
   const int fd = fileno(in.file.get());
   const uint64_t size = static_cast<uint64_t>(in.st.st_size);
   if (!S_ISREG(in.st.st_mode)) return;
-  const std::string own = EntryPath(folder, in.st.st_dev, in.st.st_ino);
-  std::unique_ptr<Fd> entry_fd;
-  if (std::optional<Header> h = OpenEntry(own, entry_fd);
-      h && h->dev == static_cast<uint64_t>(in.st.st_dev) &&
-      h->ino == static_cast<uint64_t>(in.st.st_ino) && size >= h->file_size) {
+  if (std::optional<KnownEntry> k = OpenKnown(EntryPath(folder, in.st.st_dev, in.st.st_ino));
+      k && k->base.dev == static_cast<uint64_t>(in.st.st_dev) &&
+      k->base.ino == static_cast<uint64_t>(in.st.st_ino) && size >= k->whole().file_size) {
+    const Header& h = k->whole();
     uint64_t first = 0;
     uint64_t last = 0;
-    const bool same_edges = EdgeHashes(fd, h->file_size, first, last) &&
-                            first == h->raw_first_hash && last == h->raw_last_hash;
-    if (same_edges && size == h->file_size && MtimeNs(in.st) == h->mtime_ns) {
+    const bool same_edges = EdgeHashes(fd, h.file_size, first, last) && first == h.raw_first_hash &&
+                            last == h.raw_last_hash;
+    if (same_edges && size == h.file_size && MtimeNs(in.st) == h.mtime_ns) {
       in.way = Way::Reuse;
-    } else if (same_edges && size > h->file_size && !h->gzip()) {
+    } else if (same_edges && size > h.file_size && !h.gzip()) {
       in.way = Way::Grow;
     }
     if (in.way != Way::Read) {
-      in.entry = own;
-      in.header = *h;
+      in.entry = std::move(*k);
       return;
     }
   }
   // Not known under its own identity: perhaps its content is (a rotated member, a copy).
   if (!known) known = ScanEntries(folder);
-  bool gzip = false;
-  {
-    unsigned char magic[2] = {0, 0};
-    gzip = size >= 2 && PreadAll(fd, reinterpret_cast<char*>(magic), 2, 0) && magic[0] == 0x1F &&
-           magic[1] == 0x8B;
-  }
+  const bool gzip = size >= 2 && IsGzip(fd);
   std::optional<GzipSignature> signature;
   uint64_t first = 0;
   uint64_t last = 0;
@@ -614,7 +652,7 @@ void Plan(Input& in, const std::string& folder, std::optional<std::vector<KnownE
     return;
   }
   for (const KnownEntry& k : *known) {
-    const Header& h = k.header;
+    const Header& h = k.whole();
     const bool match = gzip ? h.content_crc == signature->crc &&
                                   static_cast<uint32_t>(h.content_size) == signature->size &&
                                   h.content_first_hash == signature->first_hash
@@ -622,20 +660,12 @@ void Plan(Input& in, const std::string& folder, std::optional<std::vector<KnownE
                                   h.content_last_hash == last;
     if (match) {
       in.way = Way::Reuse;
-      in.entry = k.file;
-      in.header = h;
+      in.entry = k;
       in.moved = true;
       return;
     }
   }
 }
-
-// The events of one file and what the cache should remember of it.
-struct Taken {
-  EventStore store;
-  bool save = false;
-  Header header;
-};
 
 std::optional<EventStore> LoadEntry(const std::string& file, bool at_split) {
   std::unique_ptr<Fd> fd;
@@ -649,30 +679,59 @@ std::optional<EventStore> LoadEntry(const std::string& file, bool at_split) {
   }
 }
 
+// The events of the log file as the entry saw it (cut back to its split point with
+// `at_split`): the base's, then the delta's.
+std::optional<EventStore> LoadKnown(const KnownEntry& k, bool at_split) {
+  if (!k.has_delta) return LoadEntry(k.file, at_split);
+  std::optional<EventStore> base = LoadEntry(k.file, true);
+  std::optional<EventStore> delta = base ? LoadEntry(DeltaPath(k.file), at_split) : std::nullopt;
+  if (!delta) return std::nullopt;
+  base->AppendStore(*delta);
+  return base;
+}
+
+// The events of one file and what the cache should remember of it.
+struct Taken {
+  EventStore store;  // of the whole file
+  // What to save: `saved` described by `header`, as a base or as the delta of the base.
+  enum class Save { None, Base, Delta } save = Save::None;
+  EventStore delta;  // Save::Delta: the events after the base's split point
+  Header header;
+};
+
 Taken Take(Input& in, const std::function<void(size_t)>& on_bytes, CacheUse& use) {
   Taken t;
   const int fd = fileno(in.file.get());
   if (in.way == Way::Reuse) {
-    if (std::optional<EventStore> s = LoadEntry(in.entry, false)) {
+    if (std::optional<EventStore> s = LoadKnown(in.entry, false)) {
       ++use.files_reused;
       t.store = std::move(*s);
       if (in.moved) {
-        t.save = true;
-        t.header = in.header;
+        t.save = Taken::Save::Base;
+        t.header = in.entry.whole();
         t.header.dev = static_cast<uint64_t>(in.st.st_dev);
         t.header.ino = static_cast<uint64_t>(in.st.st_ino);
         t.header.file_size = static_cast<uint64_t>(in.st.st_size);
         t.header.mtime_ns = MtimeNs(in.st);
-        t.header.flags = (t.header.flags & ~kGzipFlag);
-        unsigned char magic[2] = {0, 0};
-        if (PreadAll(fd, reinterpret_cast<char*>(magic), 2, 0) && magic[0] == 0x1F &&
-            magic[1] == 0x8B) {
-          t.header.flags |= kGzipFlag;
-        }
+        t.header.flags &= ~(kGzipFlag | kDeltaFlag);
+        if (IsGzip(fd)) t.header.flags |= kGzipFlag;
+        t.header.base_size = 0;
+        t.header.base_crc = 0;
         EdgeHashes(fd, t.header.file_size, t.header.raw_first_hash, t.header.raw_last_hash);
         t.header.path = in.absolute;
+        // The split mark of the joined store: lost with a delta, so a later growth of this
+        // copy reads it whole once (a rotated member does not grow).
+        if (in.entry.has_delta) {
+          t.header.split_offset = 0;
+          t.header.flags &= ~(kAfterCrFlag | kInNulRunFlag);
+          t.header.split = EventStore().Here();
+        }
       } else {
-        ::utimensat(AT_FDCWD, in.entry.c_str(), nullptr, 0);  // used: not to be pruned
+        // Used: not to be pruned.
+        ::utimensat(AT_FDCWD, in.entry.file.c_str(), nullptr, 0);
+        if (in.entry.has_delta) {
+          ::utimensat(AT_FDCWD, DeltaPath(in.entry.file).c_str(), nullptr, 0);
+        }
       }
       return t;
     }
@@ -680,23 +739,42 @@ Taken Take(Input& in, const std::function<void(size_t)>& on_bytes, CacheUse& use
   }
   ReadStart start;
   start.summarise = true;
+  // A file that grew a little since its base was written is read into a delta of its own:
+  // writing that costs as much as the new lines, not as the whole history. Once it grew by a
+  // sixteenth of the base, the whole store becomes the new base.
+  EventStore* into = &t.store;
   if (in.way == Way::Grow) {
-    if (std::optional<EventStore> s = LoadEntry(in.entry, true)) {
+    const Header& base = in.entry.base;
+    const Header& whole = in.entry.whole();
+    const auto size = static_cast<uint64_t>(in.st.st_size);
+    const bool as_delta = (size - base.file_size) * 16 < base.file_size;
+    std::optional<EventStore> s = LoadEntry(in.entry.file, true);
+    std::optional<EventStore> delta;
+    if (s && in.entry.has_delta) delta = LoadEntry(DeltaPath(in.entry.file), true);
+    if (s && (delta || !in.entry.has_delta)) {
       t.store = std::move(*s);
-      start.offset = in.header.split_offset;
-      start.state.after_cr = (in.header.flags & kAfterCrFlag) != 0;
-      start.state.in_nul_run = (in.header.flags & kInNulRunFlag) != 0;
-      start.crc_offset = in.header.content_size;
-      start.crc = in.header.content_crc;
+      if (as_delta) {
+        if (delta) t.delta = std::move(*delta);
+        into = &t.delta;
+        t.save = Taken::Save::Delta;
+      } else if (delta) {
+        t.store.AppendStore(*delta);
+      }
+      start.offset = whole.split_offset;
+      start.state.after_cr = (whole.flags & kAfterCrFlag) != 0;
+      start.state.in_nul_run = (whole.flags & kInNulRunFlag) != 0;
+      start.crc_offset = whole.content_size;
+      start.crc = whole.content_crc;
     } else {
       in.way = Way::Read;
+      t.store = EventStore();
     }
   }
-  EventBuilder builder(t.store);
+  EventBuilder builder(*into);
   EventStore::Mark split;
   uint64_t file_bytes = start.offset;
   const FileSummary summary = ReadLogFile(
-      in.file.get(), in.path, builder, start, [&] { split = t.store.Here(); },
+      in.file.get(), in.path, builder, start, [&] { split = into->Here(); },
       [&](size_t got) {
         file_bytes += got;
         use.bytes_read += got;
@@ -715,15 +793,19 @@ Taken Take(Input& in, const std::function<void(size_t)>& on_bytes, CacheUse& use
   h.split_offset = summary.split_offset;
   h.split = split;
   h.path = in.absolute;
-  if (!EdgeHashes(fd, file_bytes, h.raw_first_hash, h.raw_last_hash)) return t;
+  if (t.save == Taken::Save::Delta) {
+    h.flags |= kDeltaFlag;
+    h.base_size = in.entry.base.file_size;
+    h.base_crc = in.entry.base.content_crc;
+    t.store.AppendStore(t.delta);
+  }
+  const bool hashed = EdgeHashes(fd, file_bytes, h.raw_first_hash, h.raw_last_hash);
   h.content_first_hash = summary.gzip ? summary.content_first_hash : h.raw_first_hash;
   h.content_last_hash = summary.gzip ? summary.content_last_hash : h.raw_last_hash;
-  t.save = file_bytes > 0 && h.path.size() <= kMaxPath;
-  // A grown file's cache file is written again only once the file grew by a sixteenth since
-  // it was written: until then a run reads those new bytes again, which costs less than
-  // writing the whole cache file after every few lines (watch runs every minute).
-  if (in.way == Way::Grow && (file_bytes - in.header.file_size) * 16 < in.header.file_size) {
-    t.save = false;
+  if (!hashed || file_bytes == 0 || h.path.size() > kMaxPath) {
+    t.save = Taken::Save::None;
+  } else if (t.save != Taken::Save::Delta) {
+    t.save = Taken::Save::Base;
   }
   return t;
 }
@@ -771,7 +853,7 @@ CacheUse ReadThroughCache(const std::vector<std::string>& files, const std::stri
     Plan(in, folder, known);
     const auto size = static_cast<uint64_t>(S_ISREG(in.st.st_mode) ? in.st.st_size : 0);
     if (in.way == Way::Read) total += size;
-    if (in.way == Way::Grow) total += size - in.header.split_offset;
+    if (in.way == Way::Grow) total += size - in.entry.whole().split_offset;
   }
   uint64_t done = 0;
   auto on_bytes = [&](size_t got) {
@@ -782,8 +864,12 @@ CacheUse ReadThroughCache(const std::vector<std::string>& files, const std::stri
     Input& in = inputs[i];
     Taken t = Take(in, on_bytes, use);
     in.file.reset();
-    if (t.save &&
-        SaveEntry(folder, EntryPath(folder, t.header.dev, t.header.ino), t.header, t.store)) {
+    const std::string base = EntryPath(folder, t.header.dev, t.header.ino);
+    if (t.save == Taken::Save::Base && SaveEntry(folder, base, t.header, t.store)) {
+      ::unlink(DeltaPath(base).c_str());  // its lines are in the new base
+      ++use.cache_written;
+    }
+    if (t.save == Taken::Save::Delta && SaveEntry(folder, DeltaPath(base), t.header, t.delta)) {
       ++use.cache_written;
     }
     if (i == 0) {
