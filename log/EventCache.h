@@ -11,7 +11,10 @@
 //     since (the gzip trailer's CRC-32 and size against the cached content's, and the hash of
 //     its first 64 KiB, which takes inflating only that much);
 //   - reads every other file, also one that shrank or was replaced, again.
-// The events of several files are then joined in order (EventStore::AppendStore), giving the
+// A file that grew by less than a sixteenth since its cache file was written keeps the events
+// of its new lines in a delta file beside it, so that a run after a few new lines writes as
+// much as those lines, not the whole history again, and the cache still knows the file's
+// whole content when it is rotated. The events of several files are then joined in order (EventStore::AppendStore), giving the
 // same store as one reading of all of them.
 //
 // Cache files are versioned, checked (CRC-32 of their header and of their contents, and every
