@@ -58,7 +58,7 @@ PY
 history="$work/history-$lines.log"
 [ -f "$history" ] || "$build/barvik-genlog" "$history" "$lines" 300 7
 [ -f "$work/tail-active.log" ] || "$build/barvik-genlog" "$work/tail-active.log" 10000 300 7 --active="$active"
-[ -f "$work/tail-all.log" ] || "$build/barvik-genlog" "$work/tail-all.log" 10000 300 11
+[ -f "$work/tail-all.log" ] || "$build/barvik-genlog" "$work/tail-all.log" 10000 300 7
 rm -rf "$work/cache" "$work/report" "$work/logs"
 mkdir -p "$work/logs"
 live="$work/logs/games_mp.log"
