@@ -81,6 +81,14 @@ class KeepIdenticalFiles {
   size_t written() const { return written_; }  // files committed with new contents
   size_t kept() const { return kept_; }        // files left as they were
 
+  // True while one is open: the export runs incrementally.
+  static bool InForce() { return open_ != nullptr; }
+  // Counts a file that the export left as it was without writing it at all (an image the
+  // render memo found unchanged).
+  static void CountKept() {
+    if (open_ != nullptr) ++open_->kept_;
+  }
+
  private:
   friend class AtomicFile;
 
