@@ -175,13 +175,14 @@ class Workspace {
   const std::string& server_name() const { return server_name_; }
   char decimal_separator() const { return decimal_separator_; }
 
-  // Where the report templates are read from (the program's folder) and the build text of
-  // the page footers and the caption.
+  // Where the report templates are read from (the program's folder).
   std::string template_folder = ".";
-  std::string build_text = "N/A";
-  // Where the events of the logs read are cached between runs (see log/EventCache.h); empty:
-  // no cache. The programs set the user's cache folder; tests leave it empty.
+  // Where the program keeps its caches between runs: the events of the logs read (see
+  // log/EventCache.h) and an incremental export's render memo; empty: none. The programs set
+  // the user's cache folder; tests leave it empty.
   std::string cache_folder;
+  // The build text of the page footers and the caption.
+  std::string build_text = "N/A";
   // How long an export waits for another run to let go of the report folder.
   double export_wait_seconds = 0;
 

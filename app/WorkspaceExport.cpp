@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/ImageFingerprint.h"
 #include "app/SiteLists.h"
 #include "app/Workspace.h"
 #include "core/FileError.h"
@@ -19,6 +20,7 @@
 #include "report/ImageSource.h"
 #include "report/PageWriter.h"
 #include "report/PngWriter.h"
+#include "report/RenderMemo.h"
 #include "report/ReportFiles.h"
 
 namespace barvik {
@@ -126,8 +128,28 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
     WriteHTMLPage(List(list), title_prefix + std::string(title), folder + file, links, image,
                   header, settings);
   };
+  // An incremental export with a cache folder leaves an image whose fingerprint and file are
+  // the ones the memo recorded; it neither draws nor encodes it (see RenderMemo.h).
+  std::optional<RenderMemo> memo;
+  if (KeepIdenticalFiles::InForce() && !cache_folder.empty()) memo.emplace(cache_folder, folder);
+  if (memo && !memo->enabled()) memo.reset();
+  auto draw = [&](ReportImage which, const std::string& file) {
+    std::string png = EncodePng(images.Render(which), folder + file);
+    WriteFileAtomically(folder + file, png);
+    return png;
+  };
   auto image = [&](ReportImage which, const std::string& file) {
-    WritePng(folder + file, images.Render(which));
+    if (memo) {
+      if (const std::optional<uint64_t> fingerprint = ImageFingerprint(*this, which, images)) {
+        if (memo->Reusable(file, *fingerprint)) {
+          KeepIdenticalFiles::CountKept();
+        } else {
+          memo->Written(file, *fingerprint, draw(which, file));
+        }
+        return;
+      }
+    }
+    draw(which, file);
   };
 
   page(ListId::Players, "<br>PLAYERS - Global Statistics", "players.html", true, "", nullptr);
@@ -176,6 +198,7 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   }
   site->Finish();
   if (staging) staging->Publish();
+  if (memo) memo->Save();
   SetPage(remembered_page);
 }
 

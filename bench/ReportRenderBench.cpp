@@ -2,8 +2,9 @@
 // that show how its cost grows: logs whose players only join, 1,000 / 4,000 / 16,000 of them
 // (time per player should stay flat), and the ratio chart of one player with 2,000 / 4,000
 // / 8,000 turns drawn into its image (time per point should stay flat); the export as the
-// window runs it; and the window's check of all its lists, which grows with the players (an
-// export in the window leaves the global lists out of it).
+// window runs it; an incremental export of an unchanged log with and without the render
+// memo; and the window's check of all its lists, which grows with the players (an export in
+// the window leaves the global lists out of it).
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -16,6 +17,7 @@
 #include <QImage>
 
 #include "app/Workspace.h"
+#include "report/AtomicFile.h"
 #include "ui/OffscreenImageSource.h"
 #include "ui/Platform.h"
 #include "ui/RatioChart.h"
@@ -76,6 +78,33 @@ BENCHMARK(BM_ExportPlayersWithRenderer)
     ->Arg(1000)
     ->Arg(4000)
     ->Arg(16000)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+
+// An incremental export of an unchanged log into the folder of an earlier one, with the
+// render memo (memo:1: no image drawn, only pages made and compared) and without it
+// (memo:0: every image drawn and compared); the time per player should stay flat.
+void BM_IncrementalExportUnchanged(benchmark::State& state) {
+  JoinOnlyExport run(static_cast<int>(state.range(0)), "incremental-report");
+  const fs::path cache = Scratch("incremental-cache");
+  if (state.range(1) != 0) run.ws.cache_folder = cache.string();
+  OffscreenImageSource images(run.ws);
+  {
+    const KeepIdenticalFiles keep;
+    run.ws.ButtonHTMLClick(images);
+  }
+  for (auto _ : state) {
+    const KeepIdenticalFiles keep;
+    run.ws.ButtonHTMLClick(images);
+  }
+  fs::remove_all(cache);
+  run.CountPerPlayer(state);
+}
+BENCHMARK(BM_IncrementalExportUnchanged)
+    ->ArgNames({"players", "memo"})
+    ->Args({250, 0})
+    ->Args({250, 1})
+    ->Args({1000, 1})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 

@@ -8,8 +8,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 
 #include "core/FileError.h"
@@ -58,14 +56,33 @@ std::string WithSlash(std::string path) {
   return path;
 }
 
-// The whole of a regular file, or nothing when it cannot be read.
-std::optional<std::string> ReadWhole(const std::string& path) {
-  std::error_code ec;
-  if (!fs::is_regular_file(path, ec)) return std::nullopt;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
+// The whole of a regular file, or nothing when it cannot be read. With `size`, also nothing
+// when the file has another size: a file that must match whole is then not read at all.
+std::optional<std::string> ReadWhole(const std::string& path,
+                                     std::optional<size_t> size = std::nullopt) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::optional<std::string> bytes;
+  struct stat st {};
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+      (!size || *size == static_cast<size_t>(st.st_size))) {
+    // One byte more than the size: a file that grew meanwhile is read whole all the same.
+    std::string data(static_cast<size_t>(st.st_size) + 1, '\0');
+    size_t got = 0;
+    for (;;) {
+      if (got == data.size()) data.resize(data.size() * 2);
+      const ssize_t n = read(fd, data.data() + got, data.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) break;
+      if (n == 0) {
+        data.resize(got);
+        bytes = std::move(data);
+        break;
+      }
+      got += static_cast<size_t>(n);
+    }
+  }
+  close(fd);
   return bytes;
 }
 
@@ -103,6 +120,15 @@ std::pair<size_t, size_t> TimeStampRange(std::string_view text) {
     }
   }
   return {npos, npos};
+}
+
+// SameApartFromTimeStamp of `a`, whose time stamp lies at `a_stamp`, and a `b` that differs
+// from it.
+bool SameApart(std::string_view a, std::pair<size_t, size_t> a_stamp, std::string_view b) {
+  const auto [a_begin, a_end] = a_stamp;
+  const auto [b_begin, b_end] = TimeStampRange(b);
+  if (a_begin == std::string_view::npos || b_begin == std::string_view::npos) return false;
+  return a.substr(0, a_begin) == b.substr(0, b_begin) && a.substr(a_end) == b.substr(b_end);
 }
 
 }  // namespace
@@ -159,11 +185,14 @@ void AtomicFile::Commit() {
   stream_ = nullptr;
   if (error_number != 0) Fail(error_number);
   KeepIdenticalFiles* keep = KeepIdenticalFiles::open_;
-  if (keep != nullptr && KeepIdenticalFiles::Unchanged(target_, place_, temporary_)) {
-    unlink(temporary_.c_str());
-    committed_ = true;
-    ++keep->kept_;
-    return;
+  if (keep != nullptr && !compared_) {
+    const std::optional<std::string> bytes = ReadWhole(temporary_);
+    if (bytes && KeepIdenticalFiles::Unchanged(target_, place_, *bytes)) {
+      unlink(temporary_.c_str());
+      committed_ = true;
+      ++keep->kept_;
+      return;
+    }
   }
   KeepMode(place_, temporary_);
   if (std::rename(temporary_.c_str(), place_.c_str()) != 0) Fail(errno);
@@ -173,17 +202,25 @@ void AtomicFile::Commit() {
 }
 
 void WriteFileAtomically(const std::string& path, std::string_view bytes) {
+  KeepIdenticalFiles* keep = KeepIdenticalFiles::open_;
+  bool compared = false;
+  if (keep != nullptr) {
+    const std::string place =
+        StagingArea::open_ != nullptr ? StagingArea::open_->StagedPlaceOf(path) : path;
+    if (KeepIdenticalFiles::Unchanged(path, place, bytes)) {
+      ++keep->kept_;
+      return;
+    }
+    compared = true;
+  }
   AtomicFile file(path);
+  file.compared_ = compared;
   file.Write(bytes);
   file.Commit();
 }
 
 bool SameApartFromTimeStamp(std::string_view a, std::string_view b) {
-  if (a == b) return true;
-  const auto [a_begin, a_end] = TimeStampRange(a);
-  const auto [b_begin, b_end] = TimeStampRange(b);
-  if (a_begin == std::string_view::npos || b_begin == std::string_view::npos) return false;
-  return a.substr(0, a_begin) == b.substr(0, b_begin) && a.substr(a_end) == b.substr(b_end);
+  return a == b || SameApart(a, TimeStampRange(a), b);
 }
 
 KeepIdenticalFiles::KeepIdenticalFiles() { open_ = this; }
@@ -191,14 +228,16 @@ KeepIdenticalFiles::KeepIdenticalFiles() { open_ = this; }
 KeepIdenticalFiles::~KeepIdenticalFiles() { open_ = nullptr; }
 
 bool KeepIdenticalFiles::Unchanged(const std::string& target, const std::string& place,
-                                   const std::string& temporary) {
+                                   std::string_view bytes) {
   // A staged copy is what the export will publish for the target: the newer version.
   std::error_code ec;
   const std::string& existing = place != target && fs::is_regular_file(place, ec) ? place : target;
-  const std::optional<std::string> old_bytes = ReadWhole(existing);
-  if (!old_bytes) return false;
-  const std::optional<std::string> new_bytes = ReadWhole(temporary);
-  return new_bytes && SameApartFromTimeStamp(*new_bytes, *old_bytes);
+  // Bytes without a time stamp must match whole, so an old file of another size differs.
+  const std::pair<size_t, size_t> stamp = TimeStampRange(bytes);
+  std::optional<size_t> size;
+  if (stamp.first == std::string_view::npos) size = bytes.size();
+  const std::optional<std::string> old_bytes = ReadWhole(existing, size);
+  return old_bytes && (bytes == *old_bytes || SameApart(bytes, stamp, *old_bytes));
 }
 
 StagingArea::StagingArea(const std::string& folder)
@@ -218,7 +257,7 @@ StagingArea::~StagingArea() {
   fs::remove_all(staging_, ec);
 }
 
-std::string StagingArea::PlaceOf(const std::string& target) const {
+std::string StagingArea::StagedPlaceOf(const std::string& target) const {
   const std::string normal = fs::path(target).lexically_normal().string();
   if (normal.size() <= folder_.size() || normal.compare(0, folder_.size(), folder_) != 0) {
     return target;
@@ -229,8 +268,15 @@ std::string StagingArea::PlaceOf(const std::string& target) const {
   }
   std::string place = staging_;
   place += inside;
-  std::error_code ec;
-  fs::create_directories(fs::path(place).parent_path(), ec);
+  return place;
+}
+
+std::string StagingArea::PlaceOf(const std::string& target) const {
+  std::string place = StagedPlaceOf(target);
+  if (place != target) {
+    std::error_code ec;
+    fs::create_directories(fs::path(place).parent_path(), ec);
+  }
   return place;
 }
 

@@ -50,14 +50,18 @@ class AtomicFile {
  private:
   [[noreturn]] void Fail(int error_number);
 
+  friend void WriteFileAtomically(const std::string& path, std::string_view bytes);
+
   std::string target_;     // the file being replaced
   std::string place_;      // where the finished file goes: the target or its staged place
   std::string temporary_;  // the file being written, in the folder of place_
   FILE* stream_ = nullptr;
   bool committed_ = false;
+  bool compared_ = false;  // the bytes were found to differ before they were written
 };
 
-// The whole file `path` replaced by `bytes`, atomically as above.
+// The whole file `path` replaced by `bytes`, atomically as above. While a KeepIdenticalFiles
+// is open, bytes that change nothing are told before any temporary file is made.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
 
 // True when two versions of a report file differ at most in their time stamp: the date and
@@ -81,12 +85,21 @@ class KeepIdenticalFiles {
   size_t written() const { return written_; }  // files committed with new contents
   size_t kept() const { return kept_; }        // files left as they were
 
+  // True while one is open: the export runs incrementally.
+  static bool InForce() { return open_ != nullptr; }
+  // Counts a file that the export left as it was without writing it at all (an image the
+  // render memo found unchanged).
+  static void CountKept() {
+    if (open_ != nullptr) ++open_->kept_;
+  }
+
  private:
   friend class AtomicFile;
+  friend void WriteFileAtomically(const std::string& path, std::string_view bytes);
 
-  // True when the finished `temporary` for `target` (to go to `place`) changes nothing.
+  // True when `bytes` for `target` (to go to `place`) change nothing.
   static bool Unchanged(const std::string& target, const std::string& place,
-                        const std::string& temporary);
+                        std::string_view bytes);
 
   static KeepIdenticalFiles* open_;  // the one in force, or nullptr
 
@@ -126,10 +139,13 @@ class StagingArea {
 
  private:
   friend class AtomicFile;
+  friend void WriteFileAtomically(const std::string& path, std::string_view bytes);
 
   // Where a file for `target` is written: its staged place (parent folders made) when it lies
   // in the report folder, otherwise the target itself.
   std::string PlaceOf(const std::string& target) const;
+  // The same without making folders.
+  std::string StagedPlaceOf(const std::string& target) const;
   // A file for `target` was committed at `place`.
   void Staged(const std::string& target, const std::string& place);
 

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace barvik {
@@ -24,10 +26,22 @@ struct RgbImage {
   std::vector<uint8_t> pixels;
 };
 
+// The version of the pictures' drawing, part of every image fingerprint an incremental export
+// keeps (see RenderMemo.h). Bump it with any change to how an image is drawn from its state
+// (the figures, the chart, the window's layout of them, the PNG encoding), so that no image
+// drawn by the old code is taken for one the new code would draw.
+inline constexpr int kRenderFormatVersion = 1;
+
 class ImageSource {
  public:
   virtual ~ImageSource() = default;
   virtual RgbImage Render(ReportImage image) = 0;
+
+  // Everything besides the Workspace state shown that the picture of `image` depends on (the
+  // toolkit and its version, the style, the fonts as they rasterise, the window's size), as a
+  // text that changes whenever the pixels could. std::nullopt when the source cannot tell:
+  // the picture is then always drawn.
+  virtual std::optional<std::string> RenderContext(ReportImage /*image*/) { return std::nullopt; }
 };
 
 }  // namespace barvik

@@ -4,8 +4,8 @@
 #include <zlib.h>
 
 #include <csetjmp>
-#include <cstdio>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "core/FileError.h"
@@ -26,15 +26,30 @@ void CheckImage(const RgbImage& image) {
 }
 
 // libpng reports failures by calling these; the error handler must not return, so it jumps
-// back to the setjmp in WritePng. Messages are dropped: the caller reports the path.
+// back to the setjmp in EncodePng. Messages are dropped: the caller reports the path.
 void OnPngError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void OnPngWarning(png_structp, png_const_charp) {}
 
+// libpng's output goes to the std::string given as its io pointer. A failed append (no
+// memory) becomes a libpng error: no exception may cross libpng's C frames.
+void AppendBytes(png_structp png, png_bytep data, size_t length) {
+  auto* out = static_cast<std::string*>(png_get_io_ptr(png));
+  bool appended = true;
+  try {
+    out->append(reinterpret_cast<const char*>(data), length);
+  } catch (...) {
+    appended = false;
+  }
+  if (!appended) png_error(png, "out of memory");
+}
+void NoFlush(png_structp) {}
+
 // The part of the encoding that libpng may leave by longjmp. It holds no C++ object and
 // changes no local after setjmp; false when libpng failed.
-bool Encode(png_structp png, png_infop info, FILE* out, const RgbImage& image, png_bytep* rows) {
+bool Encode(png_structp png, png_infop info, std::string* out, const RgbImage& image,
+            png_bytep* rows) {
   if (setjmp(png_jmpbuf(png))) return false;
-  png_init_io(png, out);
+  png_set_write_fn(png, out, AppendBytes, NoFlush);
   png_set_IHDR(png, info, static_cast<png_uint_32>(image.width),
                static_cast<png_uint_32>(image.height), 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -52,11 +67,12 @@ bool Encode(png_structp png, png_infop info, FILE* out, const RgbImage& image, p
 
 }  // namespace
 
-void WritePng(const std::string& path, const RgbImage& image) {
+std::string EncodePng(const RgbImage& image, const std::string& path) {
   CheckImage(image);
 
   // Every C++ object lives before setjmp: a longjmp skips destructors of objects made after it.
-  AtomicFile file(path);
+  std::string bytes;
+  bytes.reserve(image.pixels.size() / 8);
   std::vector<png_bytep> rows(static_cast<size_t>(image.height));
   for (size_t y = 0; y < rows.size(); ++y) {
     // libpng takes non-const row pointers but only reads them when writing.
@@ -72,10 +88,14 @@ void WritePng(const std::string& path, const RgbImage& image) {
     throw FileError::CannotCreate(path);
   }
 
-  const bool encoded = Encode(png, info, file.stream(), image, rows.data());
+  const bool encoded = Encode(png, info, &bytes, image, rows.data());
   png_destroy_write_struct(&png, &info);
   if (!encoded) throw FileError::CannotCreate(path);
-  file.Commit();
+  return bytes;
+}
+
+void WritePng(const std::string& path, const RgbImage& image) {
+  WriteFileAtomically(path, EncodePng(image, path));
 }
 
 }  // namespace barvik

@@ -8,8 +8,13 @@
 
 namespace barvik {
 
-// Writes `image` to `path`, replacing an existing file. Throws FileError("Cannot create file
-// <path>") when the file cannot be created or libpng fails while writing it, and
+// The bytes of the PNG file of `image`. Throws std::invalid_argument when the image's size,
+// stride and pixel buffer do not agree, and FileError("Cannot create file <path>") when
+// libpng fails (`path` names the file the bytes are meant for).
+std::string EncodePng(const RgbImage& image, const std::string& path);
+
+// Writes EncodePng(image, path) to `path`, replacing an existing file. Throws FileError("Cannot
+// create file <path>") when the file cannot be created or written or libpng fails, and
 // std::invalid_argument when the image's size, stride and pixel buffer do not agree.
 void WritePng(const std::string& path, const RgbImage& image);
 

@@ -10,9 +10,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <map>
-#include <regex>
 #include <thread>
 
 #include "app/Cli.h"
@@ -21,6 +18,7 @@
 #include "report/AtomicFile.h"
 #include "report/ImageSource.h"
 #include "report/ReportFiles.h"
+#include "tests/MaskedReport.h"
 #include "tests/TempFolder.h"
 
 namespace barvik {
@@ -41,27 +39,8 @@ class GreyImages : public ImageSource {
   }
 };
 
-std::string ReadBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-// The report's files by relative path, with the footers' dates and times blanked.
-std::map<std::string, std::string> MaskedReport(const fs::path& folder) {
-  static const std::regex classic("Statistics generated [^<\n]*<br>");
-  static const std::regex site("<footer>Generated [^<\n]* with Barvik build");
-  static const std::regex json("\"generated\":\"[^\"]*\"");
-  std::map<std::string, std::string> files;
-  for (const auto& e : fs::recursive_directory_iterator(folder)) {
-    if (e.path().filename() == kLockFileName) continue;
-    std::string text = e.is_directory() ? "<folder>" : ReadBytes(e.path());
-    text = std::regex_replace(text, classic, "Statistics generated #<br>");
-    text = std::regex_replace(text, site, "<footer>Generated # with Barvik build");
-    text = std::regex_replace(text, json, "\"generated\":\"#\"");
-    files[fs::relative(e.path(), folder).string()] = std::move(text);
-  }
-  return files;
-}
+using testing::MaskedReport;
+using testing::ReadBytes;
 
 class IncrementalExportTest : public testing::TempFolderTest {
  protected:

@@ -11,4 +11,8 @@ OffscreenImageSource::~OffscreenImageSource() = default;
 
 RgbImage OffscreenImageSource::Render(ReportImage image) { return form_->Render(image); }
 
+std::optional<std::string> OffscreenImageSource::RenderContext(ReportImage image) {
+  return form_->RenderContext(image);
+}
+
 }  // namespace barvik

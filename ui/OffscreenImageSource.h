@@ -21,6 +21,7 @@ class OffscreenImageSource : public ImageSource {
   OffscreenImageSource& operator=(const OffscreenImageSource&) = delete;
 
   RgbImage Render(ReportImage image) override;
+  std::optional<std::string> RenderContext(ReportImage image) override;
   TFormCAL& form() { return *form_; }
 
  private:

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include <QApplication>
+#include <QChart>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -24,14 +25,17 @@
 #include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
+#include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QValueAxis>
 
 #include "core/FileError.h"
+#include "core/StableHash.h"
 #include "report/ReportFiles.h"
 #include "report/SiteWriter.h"
 #include "ui/AnchorLayout.h"
@@ -770,25 +774,36 @@ bool TFormCAL::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
+BodyLocationFigure* TFormCAL::FigureOf(ReportImage image) const {
+  switch (image) {
+    case ReportImage::Accuracy:
+      return figures_[static_cast<size_t>(FigureId::Overall)];
+    case ReportImage::PlayerAccuracy:
+      return figures_[static_cast<size_t>(FigureId::GlobAccuracy)];
+    case ReportImage::EnemyAccuracy:
+      return figures_[static_cast<size_t>(FigureId::GlobEnemyAccuracy)];
+    case ReportImage::RatioChart:
+      break;
+  }
+  return nullptr;
+}
+
 RgbImage TFormCAL::Render(ReportImage image) {
   // The pictures only: the lists are not in any image, and refreshing every list for every
   // image would make an export's cost grow with the square of its players.
   SyncPictures();
-  BodyLocationFigure* figure = nullptr;
+  BodyLocationFigure* figure = FigureOf(image);
   QWidget* target = chart_;
   int page = static_cast<int>(MainPage::SelectedPlayer);
   int player_page = page_control_player_->currentIndex();
   switch (image) {
     case ReportImage::Accuracy:
-      figure = figures_[static_cast<size_t>(FigureId::Overall)];
       page = static_cast<int>(MainPage::Accuracy);
       break;
     case ReportImage::PlayerAccuracy:
-      figure = figures_[static_cast<size_t>(FigureId::GlobAccuracy)];
       player_page = static_cast<int>(PlayerPage::OverallAccuracy);
       break;
     case ReportImage::EnemyAccuracy:
-      figure = figures_[static_cast<size_t>(FigureId::GlobEnemyAccuracy)];
       player_page = static_cast<int>(PlayerPage::EnemyAccuracy);
       break;
     case ReportImage::RatioChart:
@@ -829,6 +844,69 @@ RgbImage TFormCAL::Render(ReportImage image) {
   RgbImage out;
   CopyToRgb(picture, out);
   return out;
+}
+
+std::string TFormCAL::ToolkitContext() {
+  // The fonts of the pictures: the figures' captions, buttons and titles, their values, and
+  // the chart's title, axes and (bold) foot text.
+  const BodyLocationFigure* figure = figures_[static_cast<size_t>(FigureId::Overall)];
+  QFont foot = chart_->chart()->titleFont();
+  foot.setBold(true);
+  const QList<QFont> fonts = {figure->font(), figure->ValueLabel(0)->font(),
+                              chart_->chart()->titleFont(), chart_->axis_x()->labelsFont(), foot};
+  QString context =
+      QString("Qt %1 %2 %3")
+          .arg(QString::fromLatin1(qVersion()), QGuiApplication::platformName(), style()->name());
+  // Sample texts in each font and an antialiased shape, hashed: a font file replaced under
+  // the same name, other hinting or another rasteriser changes the probe.
+  constexpr int kLine = 24;
+  QImage probe(360, kLine * (static_cast<int>(fonts.size()) + 1), QImage::Format_RGB32);
+  probe.fill(Qt::white);
+  {
+    QPainter painter(&probe);
+    painter.setPen(Qt::black);
+    for (qsizetype i = 0; i < fonts.size(); ++i) {
+      const QFontInfo info(fonts[i]);
+      context += QString(" %1/%2/%3").arg(info.family(), info.styleName()).arg(info.pixelSize());
+      painter.setFont(fonts[i]);
+      painter.drawText(QRect(2, kLine * static_cast<int>(i), probe.width() - 4, kLine),
+                       Qt::AlignLeft | Qt::AlignVCenter,
+                       QStringLiteral("0123456789.,% err Ratio Chart Server Turn Kills Deads "
+                                      "Body Location WgQy\u00e9\u2026"));
+    }
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(255, 0, 0), 2));
+    painter.setBrush(QColor(0, 160, 0, 128));
+    painter.drawEllipse(QRectF(3.5, kLine * fonts.size() + 2.25, 97.3, kLine - 5.5));
+  }
+  StableHash pixels;
+  for (int y = 0; y < probe.height(); ++y) {
+    pixels.Bytes(std::string_view(reinterpret_cast<const char*>(probe.constScanLine(y)),
+                                  static_cast<size_t>(probe.width()) * 4));
+  }
+  context += QString(" probe %1").arg(pixels.value());
+  return context.toStdString();
+}
+
+std::optional<std::string> TFormCAL::RenderContext(ReportImage image) {
+  if (image == ReportImage::RatioChart && chart_->chart()->isZoomed()) return std::nullopt;
+  if (toolkit_context_.empty()) toolkit_context_ = ToolkitContext();
+  const BodyLocationFigure* figure = FigureOf(image);
+  const QWidget* target = figure ? static_cast<const QWidget*>(figure) : chart_;
+  // The window's size fixes the layout, so the picture's size; the palette its colours.
+  StableHash colours;
+  const QPalette& palette = target->palette();
+  for (int group = 0; group < QPalette::NColorGroups; ++group) {
+    for (int role = 0; role < QPalette::NColorRoles; ++role) {
+      const QColor colour = palette.color(static_cast<QPalette::ColorGroup>(group),
+                                          static_cast<QPalette::ColorRole>(role));
+      colours.Number(static_cast<uint64_t>(colour.rgba64()));
+    }
+  }
+  colours.Number(static_cast<uint64_t>(chart_->chart()->backgroundBrush().color().rgba64()));
+  const QString window =
+      QString(" window %1x%2 palette %3").arg(width()).arg(height()).arg(colours.value());
+  return toolkit_context_ + window.toStdString();
 }
 
 }  // namespace barvik

@@ -14,6 +14,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,10 @@ class TFormCAL : public QWidget, public ImageSource {
 
   // ImageSource: one picture of the current state, as the window shows it.
   RgbImage Render(ReportImage image) override;
+  // The Qt version, platform, style, the window's size, the picture's palette and a probe of
+  // how the pictures' fonts and shapes rasterise here; none for a zoomed chart, whose picture
+  // shows what its state does not name.
+  std::optional<std::string> RenderContext(ReportImage image) override;
 
   // --- Handlers --------------------------------------------------------------------------
   void ButtonOpenClick();
@@ -140,6 +145,10 @@ class TFormCAL : public QWidget, public ImageSource {
   void TurnPageByKey(int step);
   void SyncStatus();
   void SyncPictures();  // the figures and the chart
+  // The figure a picture shows, or nullptr for the chart.
+  BodyLocationFigure* FigureOf(ReportImage image) const;
+  // The part of RenderContext that holds while the program runs, drawn once.
+  std::string ToolkitContext();
   void Busy(bool on);
 
   Workspace& ws_;
@@ -148,7 +157,8 @@ class TFormCAL : public QWidget, public ImageSource {
   std::array<QTableView*, static_cast<size_t>(ListId::kCount)> views_{};
   std::array<BodyLocationFigure*, 4> figures_{};
   RatioChart* chart_ = nullptr;
-  ChartState shown_chart_;  // what chart_ shows
+  ChartState shown_chart_;       // what chart_ shows
+  std::string toolkit_context_;  // ToolkitContext(), once it was needed
   bool chart_shown_ = false;
   QTabWidget* page_control_ = nullptr;
   QTabWidget* page_control_player_ = nullptr;

@@ -2,7 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <optional>
+
 #include <QAbstractItemModelTester>
+#include <QChart>
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QHeaderView>
@@ -16,8 +23,10 @@
 #include <QTableView>
 #include <QTest>
 
+#include "report/AtomicFile.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/BodyLocationFigure.h"
+#include "ui/OffscreenImageSource.h"
 #include "ui/QtText.h"
 #include "ui/RatioChart.h"
 #include "ui/ReportListModel.h"
@@ -481,6 +490,84 @@ TEST_F(TFormCALTest, MissingLogIsRefusedOrSaid) {
   EXPECT_TRUE(messages_[0].endsWith(": Cannot open file " +
                                     QString::fromStdString(files_.Path("gone.log"))))
       << messages_[0].toStdString();
+}
+
+TEST_F(TFormCALTest, RenderContextNamesTheWindowAndRefusesAZoomedChart) {
+  Open();
+  const std::optional<std::string> figure = form_.RenderContext(ReportImage::PlayerAccuracy);
+  ASSERT_TRUE(figure.has_value());
+  {
+    // Another renderer of the same state in the same program draws the same pictures.
+    TFormCAL renderer(ws_, TFormCAL::Mode::kOffscreen);
+    EXPECT_EQ(renderer.RenderContext(ReportImage::PlayerAccuracy), figure);
+  }
+  form_.Render(ReportImage::RatioChart);
+  RatioChart* chart = form_.Chart();
+  ASSERT_TRUE(form_.RenderContext(ReportImage::RatioChart).has_value());
+  chart->chart()->zoomIn(chart->chart()->plotArea().adjusted(20, 0, -20, 0));
+  EXPECT_FALSE(form_.RenderContext(ReportImage::RatioChart).has_value());
+  chart->chart()->zoomReset();
+  // The window's size moves and sizes the pictures.
+  form_.resize(form_.width() + 100, form_.height());
+  EXPECT_NE(form_.RenderContext(ReportImage::PlayerAccuracy), figure);
+}
+
+// Counts the pictures an export has drawn by the window's renderer.
+class CountingImages : public ImageSource {
+ public:
+  explicit CountingImages(Workspace& ws) : images_(ws) {}
+  RgbImage Render(ReportImage image) override {
+    ++drawn;
+    return images_.Render(image);
+  }
+  std::optional<std::string> RenderContext(ReportImage image) override {
+    return images_.RenderContext(image);
+  }
+  int drawn = 0;
+
+ private:
+  OffscreenImageSource images_;
+};
+
+// Pictures left by the memo, and those drawn after other players' were skipped, are the
+// bytes a fresh export draws.
+TEST(TFormCALRenderMemoTest, IncrementalExportDrawsTheChangedPicturesAsAFreshOne) {
+  test::TempFolder files;
+  const std::string log = files.Write("small.log", test::kSmallLog);
+  auto run = [&](const std::string& folder, bool incremental) {
+    Workspace ws;
+    ws.template_folder = BARVIK_TEMPLATE_DIR;
+    ws.cache_folder = files.Path("cache");
+    EXPECT_TRUE(ws.RunAnalysis(log));
+    ws.options().dest_dir = folder;
+    CountingImages images(ws);
+    std::optional<KeepIdenticalFiles> keep;
+    if (incremental) keep.emplace();
+    ws.ButtonHTMLClick(images);
+    return images.drawn;
+  };
+  auto pictures = [](const std::string& folder) {
+    std::map<std::string, std::string> png;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) {
+      if (e.path().extension() != ".png") continue;
+      std::ifstream in(e.path(), std::ios::binary);
+      png[e.path().filename()] = {std::istreambuf_iterator<char>(in), {}};
+    }
+    return png;
+  };
+  const std::string report = files.Path("report");
+  const int all = run(report, true);
+  EXPECT_EQ(all, 10);  // the global figure and three pictures for each of three players
+  EXPECT_EQ(run(report, true), 0);
+  // Bob kills Carl in the same turn: Alice's pictures stay as they are.
+  std::ofstream(log, std::ios::app)
+      << "  0:07 K;3;2;axis;Carl;2;1;axis;Bob;mp40_mp;100;MOD_RIFLE_BULLET;left_arm_upper\n";
+  const int drawn = run(report, true);
+  EXPECT_GT(drawn, 0);
+  EXPECT_LE(drawn, all - 3);
+  const std::string fresh = files.Path("fresh");
+  run(fresh, false);
+  EXPECT_EQ(pictures(report), pictures(fresh));
 }
 
 TEST(TFormCALHooksTest, AClosedWindowLeavesNoHooksAndARendererTouchesNone) {

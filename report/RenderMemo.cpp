@@ -1,0 +1,262 @@
+#include "report/RenderMemo.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+
+#include "core/StableHash.h"
+
+namespace barvik {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The memo file: the magic, the format version, the report folder's canonical path, the
+// record count, the records (name, fingerprint, size, modification time in nanoseconds,
+// inode, content hash), then a StableHash of all bytes before it. Numbers are eight bytes,
+// least significant first; texts are their length, then their bytes.
+constexpr std::string_view kMagic = "BRVKMEMO";
+constexpr uint64_t kFormatVersion = 1;
+constexpr size_t kRecordNumbers = 5;
+
+void PutNumber(std::string& out, uint64_t number) {
+  for (int i = 0; i < 8; ++i) out += static_cast<char>((number >> (8 * i)) & 0xFF);
+}
+
+void PutText(std::string& out, std::string_view text) {
+  PutNumber(out, text.size());
+  out += text;
+}
+
+// Reads what PutNumber and PutText wrote; once anything is out of bounds, ok() stays false.
+class Reader {
+ public:
+  explicit Reader(std::string_view data) : data_(data) {}
+  uint64_t Number() {
+    if (!ok_ || data_.size() - at_ < 8) return Fail();
+    uint64_t number = 0;
+    for (int i = 0; i < 8; ++i) {
+      number |= static_cast<uint64_t>(static_cast<uint8_t>(data_[at_ + i])) << (8 * i);
+    }
+    at_ += 8;
+    return number;
+  }
+  std::string_view Text() { return Bytes(Number()); }
+  std::string_view Bytes(uint64_t size) {
+    if (!ok_ || data_.size() - at_ < size) {
+      Fail();
+      return {};
+    }
+    const std::string_view bytes = data_.substr(at_, size);
+    at_ += size;
+    return bytes;
+  }
+  bool ok() const { return ok_; }
+  size_t left() const { return data_.size() - at_; }
+
+ private:
+  uint64_t Fail() {
+    ok_ = false;
+    return 0;
+  }
+  std::string_view data_;
+  size_t at_ = 0;
+  bool ok_ = true;
+};
+
+uint64_t ContentHash(std::string_view bytes) { return StableHash().Text(bytes).value(); }
+
+int64_t ModificationNanoseconds(const struct stat& st) {
+  return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
+// Exactly `size` bytes of the file open as `fd`, or nothing when it holds another number.
+std::optional<std::string> ReadExactly(int fd, size_t size) {
+  std::string bytes(size + 1, '\0');  // one more: a file that grew shows it
+  size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  if (got != size) return std::nullopt;
+  bytes.resize(size);
+  return bytes;
+}
+
+std::optional<std::string> ReadFile(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  std::optional<std::string> bytes;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    bytes = ReadExactly(fd, static_cast<size_t>(st.st_size));
+  }
+  close(fd);
+  return bytes;
+}
+
+// Makes every missing folder of `path` with mode 0700 (a cache holds what the user's report
+// folders hold). True when `path` is then a folder this process may write in.
+bool MakePrivateFolder(const std::string& path) {
+  fs::path so_far;
+  for (const fs::path& part : fs::path(path).lexically_normal()) {
+    so_far /= part;
+    if (part.empty()) continue;
+    if (mkdir(so_far.c_str(), 0700) != 0 && errno != EEXIST) return false;
+  }
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+         access(path.c_str(), W_OK | X_OK) == 0;
+}
+
+// `bytes` in place of `path`: a new file beside it, renamed over it once whole. The memo is
+// not a report file, so AtomicFile (which an incremental export counts and compares) is not
+// used. False when it could not be done; no temporary file stays.
+bool ReplaceFile(const std::string& path, std::string_view bytes) {
+  std::string temporary = path + ".XXXXXX";
+  const int fd = mkstemp(temporary.data());
+  if (fd < 0) return false;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  const bool closed = close(fd) == 0;
+  if (done != bytes.size() || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
+    unlink(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
+std::string Hex(uint64_t number) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string text(16, '0');
+  for (int i = 15; i >= 0; --i, number >>= 4) text[static_cast<size_t>(i)] = kDigits[number & 0xF];
+  return text;
+}
+
+}  // namespace
+
+RenderMemo::RenderMemo(const std::string& memo_folder, const std::string& report_folder)
+    : report_folder_(report_folder) {
+  if (report_folder_.empty() || report_folder_.back() != '/') report_folder_ += '/';
+  if (memo_folder.empty()) return;
+  std::error_code ec;
+  canonical_ = fs::canonical(report_folder, ec).string();
+  if (ec || !MakePrivateFolder(memo_folder)) return;
+  memo_file_ =
+      (fs::path(memo_folder) / ("render-" + Hex(StableHash().Text(canonical_).value()) + ".memo"))
+          .string();
+  Load();
+}
+
+void RenderMemo::Load() {
+  const std::optional<std::string> bytes = ReadFile(memo_file_);
+  if (!bytes || bytes->size() < 8) return;
+  const std::string_view body = std::string_view(*bytes).substr(0, bytes->size() - 8);
+  Reader check(std::string_view(*bytes).substr(body.size()));
+  if (check.Number() != StableHash().Bytes(body).value()) return;
+
+  Reader in(body);
+  if (in.Bytes(kMagic.size()) != kMagic || in.Number() != kFormatVersion ||
+      in.Text() != canonical_) {
+    return;
+  }
+  const uint64_t count = in.Number();
+  // Each record takes at least its name's length and its numbers.
+  if (!in.ok() || count > in.left() / (8 * (1 + kRecordNumbers))) return;
+  std::unordered_map<std::string, Record> records;
+  records.reserve(static_cast<size_t>(count));
+  for (uint64_t i = 0; i < count; ++i) {
+    const std::string_view name = in.Text();
+    Record r;
+    r.fingerprint = in.Number();
+    r.size = in.Number();
+    r.mtime_ns = static_cast<int64_t>(in.Number());
+    r.inode = in.Number();
+    r.content = in.Number();
+    if (!in.ok()) return;
+    records.emplace(name, r);
+  }
+  if (in.left() != 0) return;
+  earlier_ = std::move(records);
+}
+
+bool RenderMemo::Reusable(const std::string& name, uint64_t fingerprint) {
+  const auto it = earlier_.find(name);
+  if (it == earlier_.end() || it->second.fingerprint != fingerprint) return false;
+  const Record& r = it->second;
+  const std::string path = report_folder_ + name;
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool same =
+      fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) == r.size &&
+      ModificationNanoseconds(st) == r.mtime_ns && static_cast<uint64_t>(st.st_ino) == r.inode;
+  if (same) {
+    const std::optional<std::string> bytes = ReadExactly(fd, static_cast<size_t>(r.size));
+    same = bytes && ContentHash(*bytes) == r.content;
+  }
+  close(fd);
+  if (same) next_[name] = r;
+  return same;
+}
+
+void RenderMemo::Written(const std::string& name, uint64_t fingerprint, std::string_view bytes) {
+  if (!enabled()) return;
+  written_.push_back({name, fingerprint, bytes.size(), ContentHash(bytes)});
+}
+
+void RenderMemo::Save() {
+  if (!enabled()) return;
+  for (const Pending& p : written_) {
+    struct stat st {};
+    const std::string path = report_folder_ + p.name;
+    // A file of another size is not the one written: left out, it is drawn next time.
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<uint64_t>(st.st_size) != p.size) {
+      next_.erase(p.name);
+      continue;
+    }
+    next_[p.name] = {p.fingerprint, p.size, ModificationNanoseconds(st),
+                     static_cast<uint64_t>(st.st_ino), p.content};
+  }
+  written_.clear();
+  ReplaceFile(memo_file_, Serialise());
+}
+
+std::string RenderMemo::Serialise() const {
+  std::vector<const std::pair<const std::string, Record>*> records;
+  records.reserve(next_.size());
+  for (const auto& entry : next_) records.push_back(&entry);
+  std::sort(records.begin(), records.end(), [](auto* a, auto* b) { return a->first < b->first; });
+
+  std::string out(kMagic);
+  PutNumber(out, kFormatVersion);
+  PutText(out, canonical_);
+  PutNumber(out, records.size());
+  for (const auto* entry : records) {
+    const Record& r = entry->second;
+    PutText(out, entry->first);
+    for (uint64_t number :
+         {r.fingerprint, r.size, static_cast<uint64_t>(r.mtime_ns), r.inode, r.content}) {
+      PutNumber(out, number);
+    }
+  }
+  PutNumber(out, StableHash().Bytes(out).value());
+  return out;
+}
+
+}  // namespace barvik

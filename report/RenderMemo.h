@@ -1,0 +1,81 @@
+// RenderMemo: what an incremental export remembers of the images it left in one report folder,
+// so that the next one may leave an image as it is instead of drawing and encoding it again.
+// For each image file it keeps the fingerprint of everything the pixels were drawn from (the
+// caller computes it) and the file as the export left it: size, modification time in
+// nanoseconds, inode and a hash of its bytes.
+//
+// The memo is a cache outside the report folder: one file per report folder in a memo folder,
+// named after a hash of the report folder's canonical path, so the report folder holds the
+// same files as after a fresh export. It never decides on its own word: an image may be left
+// only when its fingerprint is the recorded one and the file on disk is still the recorded
+// one, its bytes included. A memo file that is missing, damaged, truncated, of another format
+// version or of another report folder reads as empty; a memo folder that cannot be made or
+// written turns the memo off. No failure of the memo fails an export.
+//
+// Use: construct once the report folder exists (the caller holds its lock, so no other run
+// writes the folder or its memo meanwhile); ask Reusable before drawing an image, tell Written
+// after writing one, and Save once the export has put every file in place. Without Save (a
+// failed export) the memo file stays as it was, and what it records stays true or is found
+// stale by the file check.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace barvik {
+
+class RenderMemo {
+ public:
+  // The memo of `report_folder` (an existing folder) in `memo_folder`, which is made with
+  // mode 0700 where missing. An empty `memo_folder` gives a memo that is off.
+  RenderMemo(const std::string& memo_folder, const std::string& report_folder);
+  RenderMemo(const RenderMemo&) = delete;
+  RenderMemo& operator=(const RenderMemo&) = delete;
+
+  // False when there is no usable memo folder: nothing is reusable and Save does nothing.
+  bool enabled() const { return !memo_file_.empty(); }
+
+  // True when the file `name` of the report folder was written from `fingerprint` by an
+  // earlier export and is still byte for byte what that export left: the caller may leave it
+  // untouched. Its record then passes on to the saved memo.
+  bool Reusable(const std::string& name, uint64_t fingerprint);
+
+  // The file `name` was written in this export from `fingerprint` with `bytes`. Its place in
+  // the folder is looked at in Save, once the file is there (staged files move at the end).
+  void Written(const std::string& name, uint64_t fingerprint, std::string_view bytes);
+
+  // Records the written files as they now lie in the folder and replaces the memo file
+  // atomically with the records of this export's reused and written files (the others are
+  // gone from the report or changed). A failure leaves the old memo file.
+  void Save();
+
+ private:
+  struct Record {
+    uint64_t fingerprint = 0;
+    uint64_t size = 0;
+    int64_t mtime_ns = 0;
+    uint64_t inode = 0;
+    uint64_t content = 0;  // StableHash of the bytes, as a Text
+  };
+  struct Pending {
+    std::string name;
+    uint64_t fingerprint;
+    uint64_t size;
+    uint64_t content;
+  };
+
+  void Load();
+  std::string Serialise() const;
+
+  std::string report_folder_;  // ending in "/"
+  std::string canonical_;      // the report folder's canonical path, as the memo names it
+  std::string memo_file_;      // the memo's path, or empty when the memo is off
+  std::unordered_map<std::string, Record> earlier_;  // read from the memo file
+  std::unordered_map<std::string, Record> next_;     // for the memo Save writes
+  std::vector<Pending> written_;                     // files written in this export
+};
+
+}  // namespace barvik

@@ -1,0 +1,372 @@
+// The render memo of incremental exports: an image whose state and file did not change is not
+// drawn again, one whose state changed or whose file was touched is, a damaged or foreign memo
+// means every image is drawn, and the folder always equals a fresh export's (footers aside).
+// The fake pictures follow the state they show, so an image left from an older state would
+// differ from the fresh export's.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+
+#include "app/ImageFingerprint.h"
+#include "app/Workspace.h"
+#include "core/StableHash.h"
+#include "report/AtomicFile.h"
+#include "report/ImageSource.h"
+#include "report/PageWriter.h"
+#include "report/ReportFiles.h"
+#include "tests/MaskedReport.h"
+#include "tests/TempFolder.h"
+
+namespace barvik {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::MaskedReport;
+using testing::ReadBytes;
+
+// Pictures coloured by a hash of the state they show; each notes the file it is drawn for.
+class StateImages : public ImageSource {
+ public:
+  StateImages(const Workspace& ws, std::optional<std::string> context)
+      : ws_(ws), context_(std::move(context)) {}
+
+  RgbImage Render(ReportImage which) override {
+    drawn.insert(FileOf(which));
+    StableHash hash;
+    const bool chart = which == ReportImage::RatioChart;
+    if (chart) {
+      AddChartState(hash, ws_.chart());
+    } else {
+      const FigureId id = which == ReportImage::Accuracy         ? FigureId::Overall
+                          : which == ReportImage::PlayerAccuracy ? FigureId::GlobAccuracy
+                                                                 : FigureId::GlobEnemyAccuracy;
+      AddFigureState(hash, ws_.figure(id));
+    }
+    RgbImage image;
+    image.width = chart ? 64 : 32;
+    image.height = 16;
+    image.stride = static_cast<size_t>(image.width) * 3;
+    image.pixels.resize(image.stride * static_cast<size_t>(image.height));
+    const uint64_t colour = hash.value();
+    for (size_t i = 0; i < image.pixels.size(); ++i) {
+      image.pixels[i] = static_cast<uint8_t>(colour >> (8 * (i % 8)));
+    }
+    return image;
+  }
+  std::optional<std::string> RenderContext(ReportImage) override { return context_; }
+
+  std::set<std::string> drawn;  // the image files drawn, by name in the folder
+
+ private:
+  std::string FileOf(ReportImage which) {
+    if (which == ReportImage::Accuracy) return "accuracy.png";
+    if (prefixes_.empty()) {
+      std::vector<std::string> names;
+      for (const Row& row : ws_.List(ListId::Players).rows) {
+        if (row.caption != kTotalRowCaption) names.push_back(row.caption);
+      }
+      prefixes_ = AssignPlayerPrefixes(names);
+    }
+    const std::string& prefix = prefixes_.at(ws_.LabelLoadedName());
+    return prefix + (which == ReportImage::PlayerAccuracy  ? "accuracy.png"
+                     : which == ReportImage::EnemyAccuracy ? "enemyaccuracy.png"
+                                                           : "ratiochart.png");
+  }
+
+  const Workspace& ws_;
+  std::optional<std::string> context_;
+  StringMap<std::string> prefixes_;
+};
+
+// The PNG files of a report folder, by name.
+std::map<std::string, std::string> Images(const fs::path& folder) {
+  std::map<std::string, std::string> images;
+  for (const auto& e : fs::directory_iterator(folder)) {
+    if (e.path().extension() == ".png") images[e.path().filename()] = ReadBytes(e.path());
+  }
+  return images;
+}
+
+// The names whose bytes differ between two sets of images (or that only one holds).
+std::set<std::string> Changed(const std::map<std::string, std::string>& before,
+                              const std::map<std::string, std::string>& after) {
+  std::set<std::string> changed;
+  for (const auto& [name, bytes] : after) {
+    auto it = before.find(name);
+    if (it == before.end() || it->second != bytes) changed.insert(name);
+  }
+  return changed;
+}
+
+class RenderMemoTest : public testing::TempFolderTest {
+ protected:
+  void SetUp() override {
+    TempFolderTest::SetUp();
+    sample_ = ReadBytes(BARVIK_SOURCE_DIR "/samples/sample.log");
+    ASSERT_GT(sample_.size(), 1000u);
+    log_ = Write("games_mp.log", sample_);
+    report_ = dir_ / "report";
+    cache_ = (dir_ / "cache" / "barvik").string();
+  }
+
+  struct Run {
+    std::set<std::string> drawn;
+    size_t written = 0;
+    size_t kept = 0;
+  };
+
+  // An export of the log into `folder`: incremental with the memo folder `cache` (none when
+  // empty) unless `incremental` is false.
+  Run Export(const fs::path& folder, const std::string& cache, bool incremental = true,
+             std::optional<std::string> context = "fake") const {
+    Workspace ws('.');
+    ws.template_folder = BARVIK_TEMPLATE_DIR;
+    ws.cache_folder = cache;
+    EXPECT_TRUE(ws.RunAnalysis({log_}));
+    ws.options().dest_dir = folder.string();
+    StateImages images(ws, std::move(context));
+    Run run;
+    std::optional<KeepIdenticalFiles> keep;
+    if (incremental) keep.emplace();
+    ws.ButtonHTMLClick(images);
+    run.drawn = std::move(images.drawn);
+    if (keep) {
+      run.written = keep->written();
+      run.kept = keep->kept();
+    }
+    return run;
+  }
+
+  // What a fresh export of the log into a new folder holds.
+  std::map<std::string, std::string> Fresh() const {
+    const fs::path fresh = dir_ / "fresh";
+    fs::remove_all(fresh);
+    Export(fresh, "", false);
+    return MaskedReport(fresh);
+  }
+
+  // The memo files in the memo folder.
+  std::vector<fs::path> MemoFiles() const {
+    std::vector<fs::path> files;
+    for (const auto& e : fs::directory_iterator(cache_)) files.push_back(e.path());
+    return files;
+  }
+
+  std::string sample_;
+  std::string log_;
+  fs::path report_;
+  std::string cache_;
+};
+
+TEST_F(RenderMemoTest, UnchangedLogDrawsNoImageAndLeavesEveryFile) {
+  const Run first = Export(report_, cache_);
+  const size_t images = Images(report_).size();
+  EXPECT_EQ(first.drawn.size(), images) << "no memo yet: every image drawn";
+  ASSERT_EQ(MemoFiles().size(), 1u);
+  struct stat st {};
+  ASSERT_EQ(stat(cache_.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+  // Back-dated, so that a file rewritten within the same second is still told apart; the memo
+  // then records other times than the files have, so this export draws again and records
+  // them.
+  const auto old_time = fs::last_write_time(report_ / "players.html") - std::chrono::hours(1);
+  for (const auto& e : fs::recursive_directory_iterator(report_)) {
+    if (e.is_regular_file()) fs::last_write_time(e.path(), old_time);
+  }
+  EXPECT_EQ(Export(report_, cache_).drawn.size(), images);
+
+  const Run second = Export(report_, cache_);
+  EXPECT_TRUE(second.drawn.empty()) << *second.drawn.begin();
+  EXPECT_EQ(second.written, 0u);
+  EXPECT_GT(second.kept, images);
+  for (const auto& e : fs::recursive_directory_iterator(report_)) {
+    if (e.is_regular_file() && e.path().filename() != kLockFileName) {
+      EXPECT_EQ(fs::last_write_time(e.path()), old_time) << e.path();
+    }
+  }
+  EXPECT_EQ(MaskedReport(report_), Fresh());
+}
+
+TEST_F(RenderMemoTest, OnlyImagesWhoseStateChangedAreDrawnAgain) {
+  Export(report_, cache_);
+  const auto before = Images(report_);
+  // One more kill of Ghost 8 by Gunner 1 in the last turn: the turn count stays.
+  const std::string kill =
+      "131:34 K;699646647;8;allies;Ghost 8;521638527;1;axis;Gunner 1;kar98k_mp;76;"
+      "MOD_PISTOL_BULLET;head\n";
+  const size_t at = sample_.find(kill);
+  ASSERT_NE(at, std::string::npos);
+  Write("games_mp.log", std::string(sample_).insert(at, kill));
+
+  const Run run = Export(report_, cache_);
+  const auto after = Images(report_);
+  EXPECT_EQ(run.drawn, Changed(before, after)) << "drawn are exactly the images that changed";
+  EXPECT_FALSE(run.drawn.empty());
+  EXPECT_LT(run.drawn.size(), 8u);
+  const std::string victim = PlayerFilePrefix("Ghost 8");
+  const std::string killer = PlayerFilePrefix("Gunner 1");
+  for (const std::string& name : run.drawn) {
+    EXPECT_TRUE(name == "accuracy.png" || name.rfind(victim, 0) == 0 || name.rfind(killer, 0) == 0)
+        << name;
+  }
+  EXPECT_EQ(MaskedReport(report_), Fresh());
+}
+
+TEST_F(RenderMemoTest, TouchedRewrittenOrDeletedImagesAreDrawnAgain) {
+  Export(report_, cache_);
+  const auto images = Images(report_);
+  ASSERT_GE(images.size(), 4u);
+  auto it = images.begin();
+  const std::string touched = (it++)->first;
+  const std::string deleted = (it++)->first;
+  const std::string rewritten = (it++)->first;
+  fs::last_write_time(report_ / touched,
+                      fs::last_write_time(report_ / touched) - std::chrono::seconds(5));
+  fs::remove(report_ / deleted);
+  // Other bytes written in place, its size, time and inode kept: only its bytes tell.
+  {
+    const fs::path path = report_ / rewritten;
+    const auto time = fs::last_write_time(path);
+    std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+    file.seekp(20);
+    file.put('\x55');
+    file.close();
+    fs::last_write_time(path, time);
+  }
+  EXPECT_EQ(Export(report_, cache_).drawn, (std::set<std::string>{touched, deleted, rewritten}));
+  EXPECT_EQ(MaskedReport(report_), Fresh());
+  EXPECT_TRUE(Export(report_, cache_).drawn.empty()) << "the drawn ones were recorded";
+}
+
+TEST_F(RenderMemoTest, DamagedOrForeignMemoIsIgnored) {
+  Export(report_, cache_);
+  ASSERT_EQ(MemoFiles().size(), 1u);
+  const fs::path memo = MemoFiles()[0];
+  const std::string good = ReadBytes(memo);
+  const size_t images = Images(report_).size();
+  // Another folder's memo under this folder's name.
+  const fs::path other = dir_ / "other";
+  const std::string other_cache = (dir_ / "other-cache").string();
+  Export(other, other_cache);
+  for (const auto& e : fs::directory_iterator(other_cache))
+    fs::copy_file(e.path(), dir_ / "foreign");
+  const std::string foreign = ReadBytes(dir_ / "foreign");
+
+  std::string flipped = good;
+  flipped[flipped.size() / 2] ^= 1;
+  const std::map<std::string, std::string> damaged = {
+      {"empty", ""},
+      {"truncated", good.substr(0, good.size() - 9)},
+      {"one bit flipped", flipped},
+      {"longer", good + "x"},
+      {"foreign", foreign},
+  };
+  for (const auto& [what, bytes] : damaged) {
+    std::ofstream(memo, std::ios::binary | std::ios::trunc) << bytes;
+    EXPECT_EQ(Export(report_, cache_).drawn.size(), images) << what;
+    EXPECT_EQ(MaskedReport(report_), Fresh()) << what;
+  }
+  EXPECT_TRUE(Export(report_, cache_).drawn.empty()) << "a sound memo was written again";
+}
+
+TEST_F(RenderMemoTest, WithoutAMemoEveryImageIsDrawn) {
+  Export(report_, cache_);
+  const size_t images = Images(report_).size();
+  // No memo folder given.
+  EXPECT_EQ(Export(report_, "").drawn.size(), images);
+  // Not incremental: the memo is neither read nor written (it would record the new files).
+  const std::string memo_before = ReadBytes(MemoFiles().at(0));
+  EXPECT_EQ(Export(report_, cache_, false).drawn.size(), images);
+  EXPECT_EQ(ReadBytes(MemoFiles().at(0)), memo_before);
+  Export(report_, cache_);
+  EXPECT_TRUE(Export(report_, cache_).drawn.empty());
+  // A source that cannot name what its pictures depend on.
+  EXPECT_EQ(Export(report_, cache_, true, std::nullopt).drawn.size(), images);
+  // Another context (a new toolkit, other fonts) makes every fingerprint another.
+  Export(report_, cache_);
+  EXPECT_EQ(Export(report_, cache_, true, "other fonts").drawn.size(), images);
+  // A memo folder that cannot be made: no memo, and the export still succeeds.
+  Write("not-a-folder", "");
+  const std::string blocked = (dir_ / "not-a-folder" / "barvik").string();
+  EXPECT_EQ(Export(report_, blocked).drawn.size(), images);
+  EXPECT_EQ(Export(report_, blocked).drawn.size(), images);
+  EXPECT_EQ(MaskedReport(report_), Fresh());
+}
+
+TEST_F(RenderMemoTest, FailedExportKeepsTheEarlierMemo) {
+  Export(report_, cache_);
+  const std::string memo_before = ReadBytes(MemoFiles().at(0));
+  Write("games_mp.log", sample_ + sample_);  // every image changes
+  fs::remove(report_ / "site" / "stats.json");
+  fs::create_directory(report_ / "site" / "stats.json");  // the site cannot be published
+  EXPECT_THROW(Export(report_, cache_), FileError);
+  EXPECT_EQ(ReadBytes(MemoFiles().at(0)), memo_before);
+  fs::remove_all(report_ / "site" / "stats.json");
+  Write("games_mp.log", sample_);
+  EXPECT_TRUE(Export(report_, cache_).drawn.empty()) << "the earlier images are all still there";
+}
+
+// A field of the state that the drawing reads and the fingerprint missed would leave an
+// image of an older state in place.
+TEST(ImageFingerprintTest, EveryFieldTheDrawingReadsChangesIt) {
+  auto figure_hash = [](const FigureState& figure) {
+    StableHash hash;
+    AddFigureState(hash, figure);
+    return hash.value();
+  };
+  FigureState figure;
+  figure.title = "Bob with mp40";
+  figure.title_names = {{0, 3}, {9, 4}};
+  figure.cells[3].label = "12";
+  figure.cells[3].gauge = 40;
+  figure.cells[3].gauge_visible = true;
+  const uint64_t base = figure_hash(figure);
+  auto vary = [&](const char* what, auto change) {
+    FigureState changed = figure;
+    change(changed);
+    EXPECT_NE(figure_hash(changed), base) << what;
+  };
+  vary("choice", [](FigureState& f) { f.choice = 1; });
+  vary("title", [](FigureState& f) { f.title = "Bob with mp44"; });
+  vary("name span", [](FigureState& f) { f.title_names[1].length = 3; });
+  vary("name count", [](FigureState& f) { f.title_names.pop_back(); });
+  vary("label", [](FigureState& f) { f.cells[3].label = "13"; });
+  vary("label moved", [](FigureState& f) { std::swap(f.cells[3], f.cells[4]); });
+  vary("colour", [](FigureState& f) { f.cells[3].colour = kBlue; });
+  vary("gauge", [](FigureState& f) { f.cells[3].gauge = 41; });
+  vary("gauge hidden", [](FigureState& f) { f.cells[3].gauge_visible = false; });
+
+  auto chart_hash = [](const ChartState& chart) {
+    StableHash hash;
+    AddChartState(hash, chart);
+    return hash.value();
+  };
+  ChartState chart;
+  chart.points = {{1, 0.5, false}, {2, 1.5, true}};
+  const uint64_t chart_base = chart_hash(chart);
+  auto vary_chart = [&](const char* what, auto change) {
+    ChartState changed = chart;
+    change(changed);
+    EXPECT_NE(chart_hash(changed), chart_base) << what;
+  };
+  vary_chart("title", [](ChartState& c) { c.title = "Ratio Chart for player BOB"; });
+  vary_chart("xmax", [](ChartState& c) { c.xmax = 26; });
+  vary_chart("ymax", [](ChartState& c) { c.ymax = 5; });
+  vary_chart("x", [](ChartState& c) { c.points[0].x = 3; });
+  vary_chart("y", [](ChartState& c) { c.points[0].y = 0.25; });
+  vary_chart("colour", [](ChartState& c) { c.points[1].blue = false; });
+  vary_chart("one point less", [](ChartState& c) { c.points.pop_back(); });
+  // Texts carry their length: moving a byte from one text to the next is seen.
+  EXPECT_NE(StableHash().Text("ab").Text("c").value(), StableHash().Text("a").Text("bc").value());
+  EXPECT_NE(StableHash().Bytes("a").value(),
+            StableHash().Bytes(std::string_view("a\0", 2)).value());
+}
+
+}  // namespace
+}  // namespace barvik
