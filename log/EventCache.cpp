@@ -555,8 +555,9 @@ bool SaveEntry(const std::string& folder, const std::string& target, Header h,
   return true;
 }
 
-// Removes cache files not used for 30 days, those of logs gone for 2 days, and temporary
-// files a killed run left over an hour ago. A run marks the files it uses by their time.
+// Removes cache files (and render memos) not used for 30 days, those of logs gone for 2 days,
+// and temporary files a killed run left over an hour ago. A run marks the files it uses by their
+// time.
 void Prune(const std::string& folder) {
   namespace fs = std::filesystem;
   const auto now = fs::file_time_type::clock::now();
@@ -567,8 +568,13 @@ void Prune(const std::string& folder) {
     if (e) continue;
     const std::string name = it->path().filename().string();
     const std::string path = it->path().string();
-    if (name.starts_with(".tmp-")) {
+    if (name.starts_with(".tmp-") || (name.starts_with("render-") && !name.ends_with(".memo"))) {
       if (age > std::chrono::hours(1)) fs::remove(it->path(), e);
+      continue;
+    }
+    // The render memos of incremental exports live here too: one per report folder.
+    if (name.starts_with("render-")) {
+      if (age > std::chrono::hours(24 * 30)) fs::remove(it->path(), e);
       continue;
     }
     if (!name.starts_with(kPrefix) || (!name.ends_with(kSuffix) && !name.ends_with(kDeltaSuffix))) {

@@ -151,9 +151,12 @@ class RenderMemoTest : public testing::TempFolderTest {
   }
 
   // The memo files in the memo folder.
+  // The render memos in the cache folder (the event cache keeps its files there too).
   std::vector<fs::path> MemoFiles() const {
     std::vector<fs::path> files;
-    for (const auto& e : fs::directory_iterator(cache_)) files.push_back(e.path());
+    for (const auto& e : fs::directory_iterator(cache_)) {
+      if (e.path().filename().string().starts_with("render-")) files.push_back(e.path());
+    }
     return files;
   }
 
@@ -254,8 +257,10 @@ TEST_F(RenderMemoTest, DamagedOrForeignMemoIsIgnored) {
   const fs::path other = dir_ / "other";
   const std::string other_cache = (dir_ / "other-cache").string();
   Export(other, other_cache);
-  for (const auto& e : fs::directory_iterator(other_cache))
-    fs::copy_file(e.path(), dir_ / "foreign");
+  for (const auto& e : fs::directory_iterator(other_cache)) {
+    if (e.path().filename().string().starts_with("render-"))
+      fs::copy_file(e.path(), dir_ / "foreign");
+  }
   const std::string foreign = ReadBytes(dir_ / "foreign");
 
   std::string flipped = good;
