@@ -129,9 +129,12 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
                   header, settings);
   };
   // An incremental export with a cache folder leaves an image whose fingerprint and file are
-  // the ones the memo recorded; it neither draws nor encodes it (see RenderMemo.h).
+  // the ones the memo recorded; it neither draws nor encodes it (see RenderMemo.h). A full
+  // export draws every image and records them, so the first incremental run after it has a
+  // memo to go by.
   std::optional<RenderMemo> memo;
-  if (KeepIdenticalFiles::InForce() && !cache_folder.empty()) memo.emplace(cache_folder, folder);
+  const bool incremental = KeepIdenticalFiles::InForce();
+  if (!cache_folder.empty()) memo.emplace(cache_folder, folder);
   if (memo && !memo->enabled()) memo.reset();
   auto draw = [&](ReportImage which, const std::string& file) {
     std::string png = EncodePng(images.Render(which), folder + file);
@@ -141,7 +144,7 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   auto image = [&](ReportImage which, const std::string& file) {
     if (memo) {
       if (const std::optional<uint64_t> fingerprint = ImageFingerprint(*this, which, images)) {
-        if (memo->Reusable(file, *fingerprint)) {
+        if (incremental && memo->Reusable(file, *fingerprint)) {
           KeepIdenticalFiles::CountKept();
         } else {
           memo->Written(file, *fingerprint, draw(which, file));

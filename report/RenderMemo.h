@@ -1,5 +1,5 @@
-// RenderMemo: what an incremental export remembers of the images it left in one report folder,
-// so that the next one may leave an image as it is instead of drawing and encoding it again.
+// RenderMemo: what an export remembers of the images it left in one report folder, so that the
+// next incremental one may leave an image as it is instead of drawing and encoding it again.
 // For each image file it keeps the fingerprint of everything the pixels were drawn from (the
 // caller computes it) and the file as the export left it: size, modification time in
 // nanoseconds, inode and a hash of its bytes.
