@@ -20,13 +20,8 @@ cli="$build/barvik-cli"
 mkdir -p "$work"
 export XDG_CACHE_HOME="$work/cache"
 
-# seconds FILE: "WALL CPU PEAK_KB" from the output of /usr/bin/time -v.
-figures() {
-  awk '/Elapsed \(wall clock\)/ { n = split($NF, t, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + t[i] }
-       /User time|System time/ { cpu += $NF }
-       /Maximum resident set size/ { kb = $NF }
-       END { print s, cpu, kb }' "$1"
-}
+# figures FILE: "WALL CPU PEAK_KB" (the output of /usr/bin/time -v).
+. bench/time-figures.sh
 
 # timed LABEL COMMAND...: prints the figures; the CPU seconds in $cpu.
 timed() {

@@ -17,13 +17,8 @@ export_runs=${EXPORT:-1}
 cli="$build/barvik-cli"
 mkdir -p "$work"
 
-# figures FILE: "WALL CPU PEAK_KB" from the output of /usr/bin/time -v.
-figures() {
-  awk '/Elapsed \(wall clock\)/ { n = split($NF, t, ":"); s = 0; for (i = 1; i <= n; i++) s = s * 60 + t[i] }
-       /User time|System time/ { cpu += $NF }
-       /Maximum resident set size/ { kb = $NF }
-       END { print s, cpu, kb }' "$1"
-}
+# figures FILE: "WALL CPU PEAK_KB" (the output of /usr/bin/time -v).
+. bench/time-figures.sh
 
 # run LABEL BYTES AWK_CPU COMMAND...: one line of figures. On a shared machine the CPU
 # seconds (user + system) compare better than the wall time.

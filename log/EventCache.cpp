@@ -595,15 +595,6 @@ void Prune(const std::string& folder) {
   }
 }
 
-class EventBuilder : public LineSink {
- public:
-  explicit EventBuilder(EventStore& store) : store_(store) {}
-  void Line(std::string_view line) override { store_.AddLine(line); }
-
- private:
-  EventStore& store_;
-};
-
 // How one log file will be taken.
 enum class Way { Reuse, Grow, Read };
 

@@ -14,8 +14,8 @@
 // A file that grew by less than a sixteenth since its cache file was written keeps the events
 // of its new lines in a delta file beside it, so that a run after a few new lines writes as
 // much as those lines, not the whole history again, and the cache still knows the file's
-// whole content when it is rotated. The events of several files are then joined in order (EventStore::AppendStore), giving the
-// same store as one reading of all of them.
+// whole content when it is rotated. The events of several files are then joined in order
+// (EventStore::AppendStore), giving the same store as one reading of all of them.
 //
 // Cache files are versioned, checked (CRC-32 of their header and of their contents, and every
 // record and text id checked before use), written to a temporary file and renamed into place.
@@ -33,6 +33,16 @@
 #include "log/LogSource.h"
 
 namespace barvik {
+
+// Turns each line into its event as it is read.
+class EventBuilder : public LineSink {
+ public:
+  explicit EventBuilder(EventStore& store) : store_(store) {}
+  void Line(std::string_view line) override { store_.AddLine(line); }
+
+ private:
+  EventStore& store_;
+};
 
 // What a reading through the cache did, for status lines, benchmarks and tests.
 struct CacheUse {

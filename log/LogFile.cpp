@@ -9,20 +9,6 @@
 #include "log/LineLayout.h"
 
 namespace barvik {
-namespace {
-
-// Turns each line into its event as it is read.
-class EventBuilder : public LineSink {
- public:
-  explicit EventBuilder(EventStore& store) : store_(store) {}
-  void Line(std::string_view line) override { store_.AddLine(line); }
-
- private:
-  EventStore& store_;
-};
-
-}  // namespace
-
 LogFile::LogFile(const std::string& file_name) : LogFile(std::vector<std::string>{file_name}) {}
 
 LogFile::LogFile(const std::vector<std::string>& files, const ReadProgress& progress)
