@@ -308,13 +308,17 @@ PlayerIndex::PlayerIndex(const EventStore& store) {
 }
 
 std::vector<uint32_t> PlayerIndex::Merge(std::span<const uint32_t> raws) const {
+  // Each raw id's positions are in log order: a few lists are merged, many sorted.
   std::vector<uint32_t> out;
+  const bool merge = raws.size() <= 8;
   for (uint32_t raw : raws) {
     auto p = Positions(raw);
+    const auto middle = static_cast<std::ptrdiff_t>(out.size());
     out.insert(out.end(), p.begin(), p.end());
+    if (merge && middle > 0) std::inplace_merge(out.begin(), out.begin() + middle, out.end());
   }
   if (raws.size() > 1) {
-    std::sort(out.begin(), out.end());
+    if (!merge) std::sort(out.begin(), out.end());
     out.erase(std::unique(out.begin(), out.end()), out.end());
   }
   return out;
