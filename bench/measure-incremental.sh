@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Whole runs of barvik-cli export with the event cache, measured with /usr/bin/time -v:
 #   1. a cold export of a generated history of LINES lines (default 4,000,000; empty cache),
+#      then an incremental one of the unchanged log and one after three lines in its last turn,
 #   2. the same log with 10,000 lines appended, exported with --incremental: once with lines in
 #      which only ACTIVE of the players play (default 24: one evening's server), once with
 #      lines in which all of them play,
@@ -62,6 +63,14 @@ logs=("$live")
 echo "== $lines lines, $(($(stat -c %s "$live") / 1000000)) MB"
 timed "cold export" "$cli" export "$live" "$work/report/"
 cold=$cpu
+timed "unchanged, --incremental" "$cli" export --incremental "$live" "$work/report/"
+echo "  $(echo "$cpu / $cold" | bc -l | cut -c1-5) x the cold run's cpu"
+# Three kill lines inside the last turn: no new turn, so only the players in them change.
+grep -m 1 ';K;\| K;' <(tail -n 2000 "$live") | sed 's/^ *[0-9]*:[0-9]* //; s/^/ 99:00 /' >"$work/kill.txt"
+for _ in 1 2 3; do cat "$work/kill.txt" >>"$live"; done
+timed "+3 lines in the last turn" "$cli" export --incremental "$live" "$work/report/"
+echo "  $(echo "$cpu / $cold" | bc -l | cut -c1-5) x the cold run's cpu"
+same "$work/report"
 for tail in active all; do
   cat "$work/tail-$tail.log" >>"$live"
   timed "+10000 lines ($tail), --incremental" "$cli" export --incremental "$live" "$work/report/"
