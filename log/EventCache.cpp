@@ -254,6 +254,7 @@ class EventStoreFile {
   static bool Write(const Output& out, const EventStore& store) {
     uint32_t crc = 0;
     auto put = [&](const void* data, size_t size) {
+      if (size == 0) return true;  // `data` may be the null data of an empty vector
       crc = Crc(crc, data, size);
       return out(data, size);
     };
