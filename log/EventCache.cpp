@@ -105,17 +105,6 @@ class Decoder {
   size_t at_ = 0;
 };
 
-uint32_t Crc(uint32_t crc, const void* data, size_t size) {
-  const auto* p = static_cast<const Bytef*>(data);
-  while (size > 0) {
-    const auto n = static_cast<uInt>(std::min<size_t>(size, 1u << 30));
-    crc = static_cast<uint32_t>(crc32(crc, p, n));
-    p += n;
-    size -= n;
-  }
-  return crc;
-}
-
 // The fixed part of the header, up to the path's size.
 std::string EncodeFixed(const Header& h) {
   Encoder e;
@@ -148,7 +137,7 @@ const size_t kFixedBytes = EncodeFixed(Header{}).size();
 
 std::string EncodeHeader(const Header& h) {
   std::string bytes = EncodeFixed(h) + h.path;
-  const uint32_t crc = Crc(0, bytes.data(), bytes.size());
+  const uint32_t crc = Crc32(0, bytes.data(), bytes.size());
   bytes.append(reinterpret_cast<const char*>(&crc), sizeof crc);
   return bytes;
 }
@@ -227,7 +216,7 @@ bool ReadHeader(Source& in, Header& h) {
   uint32_t crc = 0;
   if (!in.Read(h.path.data(), path_size) || !in.Read(&crc, sizeof crc)) return false;
   bytes += h.path;
-  if (Crc(0, bytes.data(), bytes.size()) != crc) return false;
+  if (Crc32(0, bytes.data(), bytes.size()) != crc) return false;
   // The sizes must describe exactly the rest of the file, so a damaged header can never make
   // the reader allocate more than the file holds.
   const auto fits = [](const EventStore::Mark& m) {
@@ -255,7 +244,7 @@ class EventStoreFile {
     uint32_t crc = 0;
     auto put = [&](const void* data, size_t size) {
       if (size == 0) return true;  // `data` may be the null data of an empty vector
-      crc = Crc(crc, data, size);
+      crc = Crc32(crc, data, size);
       return out(data, size);
     };
     if (!put(store.words_.data(), store.words_.size() * 4)) return false;
@@ -290,7 +279,7 @@ class EventStoreFile {
     uint32_t crc = 0;
     auto get = [&](void* to, size_t size) {
       if (!in.Read(to, size)) return false;
-      crc = Crc(crc, to, size);
+      crc = Crc32(crc, to, size);
       return true;
     };
     EventStore store;
@@ -911,10 +900,10 @@ void RepairCacheChecksums(std::string& bytes) {
     return;
   }
   const size_t header_end = kFixedBytes + path_size;
-  const uint32_t header_crc = Crc(0, bytes.data(), header_end);
+  const uint32_t header_crc = Crc32(0, bytes.data(), header_end);
   std::memcpy(bytes.data() + header_end, &header_crc, 4);
   const size_t payload = header_end + 4;
-  const uint32_t payload_crc = Crc(0, bytes.data() + payload, bytes.size() - payload - 4);
+  const uint32_t payload_crc = Crc32(0, bytes.data() + payload, bytes.size() - payload - 4);
   std::memcpy(bytes.data() + bytes.size() - 4, &payload_crc, 4);
 }
 

@@ -168,6 +168,18 @@ void LineSplitter::Finish(LineSink& sink) {
   in_nul_run_ = false;
 }
 
+uint32_t Crc32(uint32_t crc, const void* data, size_t size) {
+  // zlib takes sizes of 32 bits.
+  const auto* p = static_cast<const Bytef*>(data);
+  while (size > 0) {
+    const auto n = static_cast<uInt>(std::min<size_t>(size, 1u << 30));
+    crc = static_cast<uint32_t>(crc32(crc, p, n));
+    p += n;
+    size -= n;
+  }
+  return crc;
+}
+
 uint64_t BlockHash(const char* data, size_t size) {
   // 64-bit FNV-1a over 8-byte words with a final mix: a block of 64 KiB hashes in ~20 us.
   uint64_t h = 0xcbf29ce484222325ull ^ size;
@@ -212,16 +224,6 @@ class EdgeBlocks {
   std::string last_;
 };
 
-uint32_t Crc(uint32_t crc, const char* data, size_t size) {
-  while (size > 0) {
-    const auto n = static_cast<uInt>(std::min<size_t>(size, 1u << 30));
-    crc = static_cast<uint32_t>(crc32(crc, reinterpret_cast<const Bytef*>(data), n));
-    data += n;
-    size -= n;
-  }
-  return crc;
-}
-
 }  // namespace
 
 FileSummary ReadLogFile(FILE* file, const std::string& path, LineSink& sink, const ReadStart& start,
@@ -241,7 +243,7 @@ FileSummary ReadLogFile(FILE* file, const std::string& path, LineSink& sink, con
     if (start.summarise) {
       const uint64_t skip =
           start.crc_offset > at ? std::min<uint64_t>(start.crc_offset - at, size) : 0;
-      summary.content_crc = Crc(summary.content_crc, data + skip, size - skip);
+      summary.content_crc = Crc32(summary.content_crc, data + skip, size - skip);
       if (gzip) edges.Add(data, size);
     }
     splitter.Feed(data, size, sink);
