@@ -23,7 +23,7 @@ namespace {
 constexpr char kMagic[8] = {'B', 'R', 'V', 'K', 'E', 'V', 'T', '\n'};
 constexpr uint32_t kByteOrder = 0x01020304;
 // Bump whenever the records, the texts or this file's layout change.
-constexpr uint32_t kVersion = 1;
+constexpr uint32_t kVersion = 2;
 constexpr uint32_t kGzipFlag = 1;
 constexpr uint32_t kAfterCrFlag = 2;
 constexpr uint32_t kInNulRunFlag = 4;
@@ -39,6 +39,7 @@ struct Header {
   uint64_t ino = 0;
   uint64_t file_size = 0;  // bytes of the file on disk that were read
   uint64_t mtime_ns = 0;
+  uint64_t ctime_ns = 0;        // the status change time: no program can set it back
   uint64_t raw_first_hash = 0;  // of the file's bytes, first and last kSummaryBlock
   uint64_t raw_last_hash = 0;
   uint32_t flags = 0;
@@ -56,6 +57,7 @@ struct Header {
   uint64_t base_size = 0;
   uint32_t base_crc = 0;
   std::string path;  // the log's path when written, for pruning
+  std::string raw;   // the header's bytes as read, to tell whether a file is still the same
 
   bool gzip() const { return (flags & kGzipFlag) != 0; }
   uint64_t PayloadBytes() const {
@@ -115,6 +117,7 @@ std::string EncodeFixed(const Header& h) {
   e.Put(h.ino);
   e.Put(h.file_size);
   e.Put(h.mtime_ns);
+  e.Put(h.ctime_ns);
   e.Put(h.raw_first_hash);
   e.Put(h.raw_last_hash);
   e.Put(h.flags);
@@ -150,7 +153,7 @@ bool DecodeFixed(const char* data, Header& h, uint32_t& path_size) {
   uint32_t version = 0;
   if (!d.Get(order) || order != kByteOrder || !d.Get(version) || version != kVersion) return false;
   return d.Get(h.dev) && d.Get(h.ino) && d.Get(h.file_size) && d.Get(h.mtime_ns) &&
-         d.Get(h.raw_first_hash) && d.Get(h.raw_last_hash) && d.Get(h.flags) &&
+         d.Get(h.ctime_ns) && d.Get(h.raw_first_hash) && d.Get(h.raw_last_hash) && d.Get(h.flags) &&
          d.Get(h.content_crc) && d.Get(h.content_size) && d.Get(h.content_first_hash) &&
          d.Get(h.content_last_hash) && d.Get(h.split_offset) && d.GetMark(h.split) &&
          d.GetMark(h.full) && d.Get(h.text_bytes) && d.Get(h.setting_bytes) && d.Get(h.base_size) &&
@@ -165,6 +168,7 @@ class Source {
   virtual uint64_t Size() const = 0;
 };
 
+// Reads a cache file from its start, whatever else has read the same descriptor.
 class FileSource : public Source {
  public:
   explicit FileSource(int fd) : fd_(fd) {
@@ -174,10 +178,11 @@ class FileSource : public Source {
   bool Read(void* to, size_t size) override {
     auto* p = static_cast<char*>(to);
     while (size > 0) {
-      const ssize_t got = ::read(fd_, p, std::min<size_t>(size, 1 << 24));
+      const ssize_t got = ::pread(fd_, p, std::min<size_t>(size, 1 << 24), static_cast<off_t>(at_));
       if (got < 0 && errno == EINTR) continue;
       if (got <= 0) return false;
       p += got;
+      at_ += static_cast<uint64_t>(got);
       size -= static_cast<size_t>(got);
     }
     return true;
@@ -187,6 +192,7 @@ class FileSource : public Source {
  private:
   int fd_;
   uint64_t size_ = 0;
+  uint64_t at_ = 0;
 };
 
 class MemorySource : public Source {
@@ -217,6 +223,8 @@ bool ReadHeader(Source& in, Header& h) {
   if (!in.Read(h.path.data(), path_size) || !in.Read(&crc, sizeof crc)) return false;
   bytes += h.path;
   if (Crc32(0, bytes.data(), bytes.size()) != crc) return false;
+  h.raw = bytes;
+  h.raw.append(reinterpret_cast<const char*>(&crc), sizeof crc);
   // The sizes must describe exactly the rest of the file, so a damaged header can never make
   // the reader allocate more than the file holds.
   const auto fits = [](const EventStore::Mark& m) {
@@ -405,10 +413,11 @@ bool EdgeHashes(int fd, uint64_t size, uint64_t& first, uint64_t& last) {
   return true;
 }
 
-uint64_t MtimeNs(const struct stat& st) {
-  return static_cast<uint64_t>(st.st_mtim.tv_sec) * 1000000000ull +
-         static_cast<uint64_t>(st.st_mtim.tv_nsec);
+uint64_t Ns(const struct timespec& t) {
+  return static_cast<uint64_t>(t.tv_sec) * 1000000000ull + static_cast<uint64_t>(t.tv_nsec);
 }
+uint64_t MtimeNs(const struct stat& st) { return Ns(st.st_mtim); }
+uint64_t CtimeNs(const struct stat& st) { return Ns(st.st_ctim); }
 
 std::string EntryPath(const std::string& folder, uint64_t dev, uint64_t ino) {
   const uint64_t key[2] = {dev, ino};
@@ -418,10 +427,14 @@ std::string EntryPath(const std::string& folder, uint64_t dev, uint64_t ino) {
   return folder + "/" + kPrefix + hex + kSuffix;
 }
 
-// Opens a cache file and reads its header.
-std::optional<Header> OpenEntry(const std::string& path, std::unique_ptr<Fd>& fd) {
-  fd = std::make_unique<Fd>(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd->fd < 0) return std::nullopt;
+// Opens a cache file and reads its header. Only a regular file of this user is taken: one that
+// somebody else put into the folder could hold any events.
+std::optional<Header> OpenEntry(const std::string& path, std::shared_ptr<Fd>& fd) {
+  fd = std::make_shared<Fd>(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+  struct stat st {};
+  if (fd->fd < 0 || fstat(fd->fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid()) {
+    return std::nullopt;
+  }
   FileSource in(fd->fd);
   Header h;
   if (!ReadHeader(in, h)) return std::nullopt;
@@ -472,28 +485,51 @@ std::string DeltaPath(const std::string& base) {
 
 // What the cache holds of one log file: a base file and, when the log grew a little since,
 // a delta file with the events of its new lines.
+//
+// The entry keeps its cache files open from the moment their headers were read: another run,
+// or the same log named twice in this one, may replace them by path meanwhile, and the events
+// taken must be those the headers describe.
 struct KnownEntry {
   std::string file;  // the base file
   Header base;
   bool has_delta = false;
   Header delta;
+  std::shared_ptr<Fd> base_fd;
+  std::shared_ptr<Fd> delta_fd;
   // The log file as the cache last saw it.
   const Header& whole() const { return has_delta ? delta : base; }
 };
 
 std::optional<KnownEntry> OpenKnown(const std::string& file) {
-  std::unique_ptr<Fd> fd;
-  std::optional<Header> base = OpenEntry(file, fd);
+  KnownEntry k;
+  k.file = file;
+  std::optional<Header> base = OpenEntry(file, k.base_fd);
   if (!base || (base->flags & kDeltaFlag) != 0) return std::nullopt;
-  KnownEntry k{file, *base, false, {}};
+  k.base = std::move(*base);
+  std::shared_ptr<Fd> fd;
   if (std::optional<Header> delta = OpenEntry(DeltaPath(file), fd);
-      delta && (delta->flags & kDeltaFlag) != 0 && delta->dev == base->dev &&
-      delta->ino == base->ino && delta->base_size == base->file_size &&
-      delta->base_crc == base->content_crc && !base->gzip()) {
+      delta && (delta->flags & kDeltaFlag) != 0 && delta->dev == k.base.dev &&
+      delta->ino == k.base.ino && delta->base_size == k.base.file_size &&
+      delta->base_crc == k.base.content_crc && !k.base.gzip()) {
     k.has_delta = true;
-    k.delta = *delta;
+    k.delta = std::move(*delta);
+    k.delta_fd = std::move(fd);
   }
   return k;
+}
+
+// The entry as OpenKnown finds it now, when its files still hold what `k` describes.
+std::optional<KnownEntry> Reopen(const KnownEntry& k) {
+  std::optional<KnownEntry> now = OpenKnown(k.file);
+  if (!now || now->base.raw != k.base.raw || (k.has_delta && !now->has_delta) ||
+      (k.has_delta && now->delta.raw != k.delta.raw)) {
+    return std::nullopt;
+  }
+  if (!k.has_delta) {
+    now->has_delta = false;
+    now->delta_fd.reset();
+  }
+  return now;
 }
 
 // Every state of a log file the folder knows: each base alone, and with its delta.
@@ -505,6 +541,9 @@ std::vector<KnownEntry> ScanEntries(const std::string& folder) {
     const std::string name = it->path().filename().string();
     if (!name.starts_with(kPrefix) || !name.ends_with(kSuffix)) continue;
     if (std::optional<KnownEntry> k = OpenKnown(it->path().string())) {
+      // Only the headers are kept: a folder of many entries must not hold as many files open.
+      k->base_fd.reset();
+      k->delta_fd.reset();
       if (k->has_delta) {
         KnownEntry alone = *k;
         alone.has_delta = false;
@@ -575,7 +614,7 @@ void Prune(const std::string& folder) {
       continue;
     }
     if (age < std::chrono::hours(48)) continue;
-    std::unique_ptr<Fd> fd;
+    std::shared_ptr<Fd> fd;
     const std::optional<Header> h = OpenEntry(path, fd);
     struct stat st {};
     if (!h || ::stat(h->path.c_str(), &st) != 0 || static_cast<uint64_t>(st.st_dev) != h->dev ||
@@ -596,6 +635,9 @@ struct Input {
   Way way = Way::Read;
   KnownEntry entry;    // what to take from (Reuse, Grow)
   bool moved = false;  // recognised by content: saved again under its own identity
+  // The file may have changed where the cheap checks do not look: the content the entry
+  // covers must have the entry's CRC-32 before its events are taken.
+  bool check = false;
 };
 
 bool IsGzip(int fd) {
@@ -616,10 +658,14 @@ void Plan(Input& in, const std::string& folder, std::optional<std::vector<KnownE
     uint64_t last = 0;
     const bool same_edges = EdgeHashes(fd, h.file_size, first, last) && first == h.raw_first_hash &&
                             last == h.raw_last_hash;
+    // Untouched since the cache saw it only when its status change time is the same too:
+    // any write changes that, and nothing can set it back. Otherwise the bytes decide.
     if (same_edges && size == h.file_size && MtimeNs(in.st) == h.mtime_ns) {
       in.way = Way::Reuse;
+      in.check = CtimeNs(in.st) != h.ctime_ns;
     } else if (same_edges && size > h.file_size && !h.gzip()) {
       in.way = Way::Grow;
+      in.check = true;
     }
     if (in.way != Way::Read) {
       in.entry = std::move(*k);
@@ -645,22 +691,27 @@ void Plan(Input& in, const std::string& folder, std::optional<std::vector<KnownE
                                   h.content_first_hash == signature->first_hash
                             : h.content_size == size && h.content_first_hash == first &&
                                   h.content_last_hash == last;
-    if (match) {
+    if (!match) continue;
+    // The files may have been replaced since the folder was scanned.
+    if (std::optional<KnownEntry> now = Reopen(k)) {
       in.way = Way::Reuse;
-      in.entry = k;
+      in.entry = std::move(*now);
       in.moved = true;
+      in.check = true;
       return;
     }
   }
 }
 
-std::optional<EventStore> LoadEntry(const std::string& file, bool at_split) {
-  std::unique_ptr<Fd> fd;
-  const std::optional<Header> h = OpenEntry(file, fd);
-  if (!h) return std::nullopt;
+// The events of the cache file open as `fd`, whose header `expected` was read before.
+std::optional<EventStore> LoadEntry(const std::shared_ptr<Fd>& fd, const Header& expected,
+                                    bool at_split) {
+  if (!fd || fd->fd < 0) return std::nullopt;
   FileSource in(fd->fd);
+  Header h;
+  if (!ReadHeader(in, h) || h.raw != expected.raw) return std::nullopt;
   try {
-    return EventStoreFile::Read(in, *h, at_split ? h->split : h->full);
+    return EventStoreFile::Read(in, h, at_split ? h.split : h.full);
   } catch (const std::exception&) {
     return std::nullopt;  // out of memory for a damaged size, too many texts
   }
@@ -669,12 +720,30 @@ std::optional<EventStore> LoadEntry(const std::string& file, bool at_split) {
 // The events of the log file as the entry saw it (cut back to its split point with
 // `at_split`): the base's, then the delta's.
 std::optional<EventStore> LoadKnown(const KnownEntry& k, bool at_split) {
-  if (!k.has_delta) return LoadEntry(k.file, at_split);
-  std::optional<EventStore> base = LoadEntry(k.file, true);
-  std::optional<EventStore> delta = base ? LoadEntry(DeltaPath(k.file), at_split) : std::nullopt;
+  if (!k.has_delta) return LoadEntry(k.base_fd, k.base, at_split);
+  std::optional<EventStore> base = LoadEntry(k.base_fd, k.base, true);
+  std::optional<EventStore> delta = base ? LoadEntry(k.delta_fd, k.delta, at_split) : std::nullopt;
   if (!delta) return std::nullopt;
   base->AppendStore(*delta);
   return base;
+}
+
+// True when the log's content holds what the entry covers: for a file taken whole, all of it
+// with the entry's size and CRC-32 (every member of a gzip file); for a grown one, the bytes
+// the entry read.
+bool ContentAsCached(Input& in, CacheUse& use) {
+  const Header& h = in.entry.whole();
+  const bool whole = in.way == Way::Reuse;
+  try {
+    const ContentSum sum = SumContent(in.file.get(), in.path, whole ? UINT64_MAX : h.content_size);
+    use.bytes_checked += static_cast<uint64_t>(in.st.st_size);
+    const bool same = sum.size == h.content_size && sum.crc == h.content_crc;
+    return fseeko(in.file.get(), 0, SEEK_SET) == 0 && same;
+  } catch (const std::exception&) {
+    // Damaged compressed data: reading the file says so as it would without the cache.
+    fseeko(in.file.get(), 0, SEEK_SET);
+    return false;
+  }
 }
 
 // The events of one file and what the cache should remember of it.
@@ -689,6 +758,14 @@ struct Taken {
 Taken Take(Input& in, const std::function<void(size_t)>& on_bytes, CacheUse& use) {
   Taken t;
   const int fd = fileno(in.file.get());
+  if (in.way != Way::Read && in.check) {
+    if (!ContentAsCached(in, use)) {
+      in.way = Way::Read;
+      in.moved = false;
+    } else if (in.way == Way::Reuse) {
+      in.moved = true;  // saved again with the status it has now, so the next run trusts it
+    }
+  }
   if (in.way == Way::Reuse) {
     if (std::optional<EventStore> s = LoadKnown(in.entry, false)) {
       ++use.files_reused;
@@ -700,6 +777,7 @@ Taken Take(Input& in, const std::function<void(size_t)>& on_bytes, CacheUse& use
         t.header.ino = static_cast<uint64_t>(in.st.st_ino);
         t.header.file_size = static_cast<uint64_t>(in.st.st_size);
         t.header.mtime_ns = MtimeNs(in.st);
+        t.header.ctime_ns = CtimeNs(in.st);
         t.header.flags &= ~(kGzipFlag | kDeltaFlag);
         if (IsGzip(fd)) t.header.flags |= kGzipFlag;
         t.header.base_size = 0;
@@ -715,10 +793,8 @@ Taken Take(Input& in, const std::function<void(size_t)>& on_bytes, CacheUse& use
         }
       } else {
         // Used: not to be pruned.
-        ::utimensat(AT_FDCWD, in.entry.file.c_str(), nullptr, 0);
-        if (in.entry.has_delta) {
-          ::utimensat(AT_FDCWD, DeltaPath(in.entry.file).c_str(), nullptr, 0);
-        }
+        ::futimens(in.entry.base_fd->fd, nullptr);
+        if (in.entry.has_delta) ::futimens(in.entry.delta_fd->fd, nullptr);
       }
       return t;
     }
@@ -735,9 +811,9 @@ Taken Take(Input& in, const std::function<void(size_t)>& on_bytes, CacheUse& use
     const Header& whole = in.entry.whole();
     const auto size = static_cast<uint64_t>(in.st.st_size);
     const bool as_delta = (size - base.file_size) * 16 < base.file_size;
-    std::optional<EventStore> s = LoadEntry(in.entry.file, true);
+    std::optional<EventStore> s = LoadEntry(in.entry.base_fd, in.entry.base, true);
     std::optional<EventStore> delta;
-    if (s && in.entry.has_delta) delta = LoadEntry(DeltaPath(in.entry.file), true);
+    if (s && in.entry.has_delta) delta = LoadEntry(in.entry.delta_fd, in.entry.delta, true);
     if (s && (delta || !in.entry.has_delta)) {
       t.store = std::move(*s);
       if (as_delta) {
@@ -773,6 +849,7 @@ Taken Take(Input& in, const std::function<void(size_t)>& on_bytes, CacheUse& use
   h.ino = static_cast<uint64_t>(in.st.st_ino);
   h.file_size = file_bytes;
   h.mtime_ns = MtimeNs(in.st);
+  h.ctime_ns = CtimeNs(in.st);
   h.flags = (summary.gzip ? kGzipFlag : 0) | (summary.split_state.after_cr ? kAfterCrFlag : 0) |
             (summary.split_state.in_nul_run ? kInNulRunFlag : 0);
   h.content_crc = summary.content_crc;
@@ -826,14 +903,14 @@ CacheUse ReadThroughCache(const std::vector<std::string>& files, const std::stri
     Input& in = inputs[i];
     in.path = files[i];
     in.absolute = AbsolutePath(files[i]);
-    in.file.reset(std::fopen(files[i].c_str(), "rb"));
-    if (!in.file || fstat(fileno(in.file.get()), &in.st) != 0 || S_ISDIR(in.st.st_mode)) {
-      throw FileError::CannotOpen(files[i]);
-    }
+    in.file = OpenLogFile(files[i], in.st);
   }
-  std::error_code ec;
-  std::filesystem::create_directories(folder, ec);
-  ::chmod(folder.c_str(), 0700);
+  use.refused = PrepareCacheFolder(folder);
+  if (!use.refused.empty()) {
+    CacheUse plain = ReadThroughCache(files, "", store, progress);
+    plain.refused = std::move(use.refused);
+    return plain;
+  }
   std::optional<std::vector<KnownEntry>> known;
   uint64_t total = 0;
   for (Input& in : inputs) {
@@ -868,6 +945,26 @@ CacheUse ReadThroughCache(const std::vector<std::string>& files, const std::stri
   store.Finish();
   if (use.cache_written > 0) Prune(folder);
   return use;
+}
+
+std::string PrepareCacheFolder(const std::string& folder) {
+  // Missing folders are made; the cache folder itself only for this user. An existing one is
+  // never changed: it may be anybody's (--cache /tmp).
+  struct stat st {};
+  if (::stat(folder.c_str(), &st) != 0) {
+    const std::filesystem::path path(folder);
+    std::error_code ec;
+    if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+      return std::string("cannot make it: ") + std::strerror(errno);
+    }
+    if (::stat(folder.c_str(), &st) != 0)
+      return std::string("cannot make it: ") + std::strerror(errno);
+  }
+  if (!S_ISDIR(st.st_mode)) return "not a folder";
+  if (st.st_uid != geteuid()) return "it belongs to another user";
+  if ((st.st_mode & 022) != 0) return "others can write into it";
+  return {};
 }
 
 std::string DefaultCacheFolder() {

@@ -17,6 +17,11 @@
 // whole content when it is rotated. The events of several files are then joined in order
 // (EventStore::AppendStore), giving the same store as one reading of all of them.
 //
+// A file is taken from the cache without reading it only when its device, inode, size,
+// modification and status-change times and edge hashes are all as cached. Otherwise (a grown
+// file, a rotated or copied one, one whose status changed) the part of its content the cache
+// covers must have the cached CRC-32 first; a file changed anywhere is read again.
+//
 // Cache files are versioned, checked (CRC-32 of their header and of their contents, and every
 // record and text id checked before use), written to a temporary file and renamed into place.
 // A damaged, foreign, other-version or unreadable cache file is ignored and replaced; no
@@ -46,11 +51,15 @@ class EventBuilder : public LineSink {
 
 // What a reading through the cache did, for status lines, benchmarks and tests.
 struct CacheUse {
-  uint64_t bytes_read = 0;   // bytes read from the logs themselves (0: all came from the cache)
-  size_t files_reused = 0;   // taken whole from the cache (also recognised by content)
-  size_t files_grown = 0;    // read on from where the cache stopped
-  size_t files_read = 0;     // read whole
-  size_t cache_written = 0;  // cache files written
+  uint64_t bytes_read = 0;     // bytes read from the logs themselves (0: all came from the cache)
+  size_t files_reused = 0;     // taken whole from the cache (also recognised by content)
+  size_t files_grown = 0;      // read on from where the cache stopped
+  size_t files_read = 0;       // read whole
+  size_t cache_written = 0;    // cache files written
+  uint64_t bytes_checked = 0;  // bytes of the logs read to check the cache against them
+  // Why the cache folder was not used (its owner, its mode), or empty. The logs are then read
+  // whole and nothing is kept.
+  std::string refused;
 };
 
 // Reads `files` in order into `store` (which must be empty), taking what the cache folder
@@ -58,6 +67,12 @@ struct CacheUse {
 // themselves; the cache never makes it fail. An empty `folder` reads without a cache.
 CacheUse ReadThroughCache(const std::vector<std::string>& files, const std::string& folder,
                           EventStore& store, const ReadProgress& progress = {});
+
+// Makes the cache folder when it is missing (mode 0700) and tells whether it may be used:
+// empty when it may, otherwise why not (not a folder, another user's, writable by others).
+// Cache files that others could have put there would be trusted with the results. An
+// existing folder is never changed.
+std::string PrepareCacheFolder(const std::string& folder);
 
 // $XDG_CACHE_HOME/barvik when XDG_CACHE_HOME is an absolute path, else $HOME/.cache/barvik;
 // empty when neither can be found.

@@ -30,14 +30,11 @@ size_t NextOf(const char* data, size_t from, size_t n, char c, size_t& cached) {
   return cached;
 }
 
-using File = std::unique_ptr<FILE, int (*)(FILE*)>;
+using File = LogFileHandle;
 
 File OpenForReading(const std::string& path, uint64_t* size) {
-  File file(std::fopen(path.c_str(), "rb"), &std::fclose);
   struct stat info {};
-  if (!file || fstat(fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) {
-    throw FileError::CannotOpen(path);
-  }
+  File file = OpenLogFile(path, info);
   *size = S_ISREG(info.st_mode) ? static_cast<uint64_t>(info.st_size) : 0;
   return file;
 }
@@ -195,6 +192,48 @@ uint64_t BlockHash(const char* data, size_t size) {
   h *= 0xff51afd7ed558ccdull;
   h ^= h >> 33;
   return h;
+}
+
+LogFileHandle OpenLogFile(const std::string& path, struct stat& info) {
+  LogFileHandle file(std::fopen(path.c_str(), "rb"), &std::fclose);
+  if (!file || fstat(fileno(file.get()), &info) != 0 || S_ISDIR(info.st_mode)) {
+    throw FileError::CannotOpen(path);
+  }
+  // A device or socket never ends (/dev/zero) or is no log at all; pipes are read as streams.
+  if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) || S_ISSOCK(info.st_mode)) {
+    throw FileError::CannotOpen(path, "not a regular file");
+  }
+  return file;
+}
+
+ContentSum SumContent(FILE* file, const std::string& path, uint64_t limit) {
+  ContentSum sum;
+  if (fseeko(file, 0, SEEK_SET) != 0) throw FileError::CannotOpen(path);
+  std::vector<char> block(kBlockBytes);
+  std::optional<GzipReader> gzip;
+  auto content = [&](const char* data, size_t size) {
+    const auto n = static_cast<size_t>(std::min<uint64_t>(size, limit - sum.size));
+    sum.crc = Crc32(sum.crc, data, n);
+    sum.size += n;
+  };
+  bool first = true;
+  size_t got;
+  while (sum.size < limit && (got = std::fread(block.data(), 1, block.size(), file)) > 0) {
+    if (first && got >= 2 && static_cast<unsigned char>(block[0]) == 0x1F &&
+        static_cast<unsigned char>(block[1]) == 0x8B) {
+      gzip.emplace(path);
+    }
+    first = false;
+    if (gzip) {
+      gzip->Feed(block.data(), got, content);
+    } else {
+      content(block.data(), got);
+    }
+  }
+  if (std::ferror(file)) throw FileError::CannotOpen(path);
+  sum.gzip = gzip.has_value();
+  if (gzip && sum.size < limit) gzip->Finish();
+  return sum;
 }
 
 namespace {

@@ -14,9 +14,12 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+struct stat;
 
 namespace barvik {
 
@@ -92,6 +95,22 @@ uint32_t Crc32(uint32_t crc, const void* data, size_t size);
 
 // A 64-bit hash of bytes, for recognising the blocks of a file.
 uint64_t BlockHash(const char* data, size_t size);
+
+using LogFileHandle = std::unique_ptr<FILE, int (*)(FILE*)>;
+
+// Opens a log file for reading and gives its status in `info`. Throws FileError("Cannot open
+// file NAME") when it cannot be opened or is a folder, and the same with the reason "not a
+// regular file" for a device or socket, whose reading would never end.
+LogFileHandle OpenLogFile(const std::string& path, struct stat& info);
+
+// The size and CRC-32 of the first `limit` bytes of a file's content (inflated when it is
+// gzip, every member), read from its start. Throws FileError as ReadLogFile does.
+struct ContentSum {
+  bool gzip = false;
+  uint64_t size = 0;
+  uint32_t crc = 0;
+};
+ContentSum SumContent(FILE* file, const std::string& path, uint64_t limit = UINT64_MAX);
 
 // Reads one opened file into `sink` as ReadLogFiles reads each of its files; a plain file from
 // `start`. `at_split` runs at the end of the file, just before its line without terminator

@@ -7,6 +7,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <optional>
 
@@ -18,6 +19,12 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::string_view kStagingPrefix = ".barvik-staging-";
+// The journal of a publish under way: the staging folder's name, then for every file in the
+// order it moves, whether it replaces a file ("R") or is new ("N"), and its path inside the
+// report folder; each record ends in a NUL byte.
+constexpr std::string_view kJournalName = ".barvik-publish";
+// Inside the staging folder: hard links to the files a publish replaces, to put them back.
+constexpr std::string_view kBackupFolder = ".barvik-old/";
 
 // "<folder>/.<name>.<pid>-<n>.tmp": hidden, beside the file it stands for, unique within
 // the process (the counter) and among processes (the pid).
@@ -285,22 +292,203 @@ void StagingArea::Staged(const std::string& target, const std::string& place) {
   if (staged_places_.insert(place).second) files_.emplace_back(target, place);
 }
 
-void StagingArea::Publish() {
-  std::error_code ec;
-  for (const auto& [target, place] : files_) {
-    if (fs::is_directory(target, ec)) throw FileError::CannotCreate(target, EISDIR);
+namespace {
+
+struct JournalEntry {
+  bool replaces = false;  // a file stood at the target before
+  std::string relative;   // the path inside the report folder
+};
+
+// The files of one publish: the report folder, its staging folder (both ending in "/") and
+// the entries in the order they move.
+struct Journal {
+  std::string folder;
+  std::string staging;
+  std::vector<JournalEntry> entries;
+
+  std::string Path() const { return folder + std::string(kJournalName); }
+  std::string Target(const JournalEntry& e) const { return folder + e.relative; }
+  std::string Staged(const JournalEntry& e) const { return staging + e.relative; }
+  std::string Backup(const JournalEntry& e) const {
+    return staging + std::string(kBackupFolder) + e.relative;
   }
-  for (auto it = files_.rbegin(); it != files_.rend(); ++it) {
-    const auto& [target, place] = *it;
-    fs::create_directories(fs::path(target).parent_path(), ec);
-    KeepMode(target, place);
-    if (std::rename(place.c_str(), target.c_str()) != 0) {
-      throw FileError::CannotCreate(target, errno);
+};
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return lstat(path.c_str(), &st) == 0;
+}
+
+// Makes the folders of `relative` below `base` that are missing. False when one of them
+// cannot be made or is not a real folder (a symbolic link would lead the file elsewhere).
+bool MakeFolders(const std::string& base, std::string_view relative, int& error_number) {
+  for (size_t slash = relative.find('/'); slash != std::string_view::npos;
+       slash = relative.find('/', slash + 1)) {
+    const std::string folder = base + std::string(relative.substr(0, slash));
+    struct stat st {};
+    if (lstat(folder.c_str(), &st) == 0) {
+      if (S_ISDIR(st.st_mode)) continue;
+      error_number = S_ISLNK(st.st_mode) ? ELOOP : ENOTDIR;
+      return false;
     }
+    if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+      error_number = errno;
+      return false;
+    }
+  }
+  return true;
+}
+
+// Puts back what a publish moved: every replaced file from its backup, every new file
+// removed. Entries not moved yet are left alone.
+void RollBack(const Journal& j) {
+  for (auto it = j.entries.rbegin(); it != j.entries.rend(); ++it) {
+    if (it->replaces) {
+      if (Exists(j.Backup(*it))) std::rename(j.Backup(*it).c_str(), j.Target(*it).c_str());
+    } else if (!Exists(j.Staged(*it))) {
+      unlink(j.Target(*it).c_str());
+    }
+  }
+  unlink(j.Path().c_str());
+}
+
+// Moves every entry still staged into place, keeping a link to the file it replaces. On a
+// failure everything moved is put back and the failure thrown.
+void RollForward(const Journal& j) {
+  mkdir((j.staging + std::string(kBackupFolder)).c_str(), 0700);
+  for (const JournalEntry& e : j.entries) {
+    const std::string place = j.Staged(e);
+    if (!Exists(place)) continue;  // moved before an interruption
+    const std::string target = j.Target(e);
+    int error_number = 0;
+    bool ok = MakeFolders(j.folder, e.relative, error_number);
+    if (ok && e.replaces) {
+      const std::string backup = j.Backup(e);
+      ok = MakeFolders(j.staging + std::string(kBackupFolder), e.relative, error_number) &&
+           (link(target.c_str(), backup.c_str()) == 0 || errno == EEXIST || errno == ENOENT);
+      if (!ok && error_number == 0) error_number = errno;
+    }
+    if (ok) {
+      KeepMode(target, place);
+      ok = std::rename(place.c_str(), target.c_str()) == 0;
+      if (!ok) error_number = errno;
+    }
+    if (!ok) {
+      RollBack(j);
+      throw FileError::CannotCreate(target, error_number);
+    }
+  }
+  unlink(j.Path().c_str());
+}
+
+// Writes the journal beside the report (never into the staging folder), whole or not at all.
+void WriteJournal(const std::string& path, const std::string& bytes) {
+  const std::string temporary = TemporaryName(path);
+  const int fd =
+      open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) throw FileError::CannotCreate(path, errno);
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  const int error_number = done == bytes.size() ? 0 : (errno ? errno : EIO);
+  if (close(fd) != 0 || error_number != 0 || std::rename(temporary.c_str(), path.c_str()) != 0) {
+    const int e = error_number != 0 ? error_number : errno;
+    unlink(temporary.c_str());
+    throw FileError::CannotCreate(path, e);
   }
 }
 
+std::string JournalBytes(const Journal& j) {
+  std::string bytes = j.staging.substr(j.folder.size());
+  bytes += '\0';
+  for (const JournalEntry& e : j.entries) {
+    bytes += e.replaces ? 'R' : 'N';
+    bytes += e.relative;
+    bytes += '\0';
+  }
+  return bytes;
+}
+
+// The journal a killed publish left in `folder`, when it names a staging folder there.
+std::optional<Journal> ReadJournal(const std::string& folder) {
+  const std::optional<std::string> bytes = ReadWhole(folder + std::string(kJournalName));
+  if (!bytes) return std::nullopt;
+  Journal j;
+  j.folder = folder;
+  size_t at = bytes->find('\0');
+  const std::string staging = bytes->substr(0, at);
+  if (at == std::string::npos || !staging.starts_with(kStagingPrefix) ||
+      staging.find('/') != std::string::npos) {
+    return std::nullopt;
+  }
+  j.staging = folder + staging + "/";
+  struct stat st {};
+  if (lstat(j.staging.substr(0, j.staging.size() - 1).c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    return std::nullopt;
+  }
+  for (++at; at < bytes->size();) {
+    const size_t end = bytes->find('\0', at);
+    if (end == std::string::npos || end == at) return std::nullopt;
+    const std::string_view record(bytes->data() + at, end - at);
+    const std::string_view relative = record.substr(1);
+    if ((record[0] != 'R' && record[0] != 'N') || relative.empty() || relative[0] == '/' ||
+        relative.find("..") != std::string_view::npos) {
+      return std::nullopt;
+    }
+    j.entries.push_back({record[0] == 'R', std::string(relative)});
+    at = end + 1;
+  }
+  return j;
+}
+
+}  // namespace
+
+void StagingArea::Publish() {
+  Journal j;
+  j.folder = folder_;
+  j.staging = staging_;
+  j.entries.reserve(files_.size());
+  // Checked for every file before the first one moves: a folder where a file goes, and a
+  // symbolic link or a file where a folder goes, fail the export with the report untouched.
+  for (auto it = files_.rbegin(); it != files_.rend(); ++it) {
+    const auto& [target, place] = *it;
+    struct stat st {};
+    const bool exists = lstat(target.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) throw FileError::CannotCreate(target, EISDIR);
+    JournalEntry e{exists, place.substr(staging_.size())};
+    for (size_t slash = e.relative.find('/'); slash != std::string::npos;
+         slash = e.relative.find('/', slash + 1)) {
+      struct stat folder_st {};
+      const std::string folder = folder_ + e.relative.substr(0, slash);
+      if (lstat(folder.c_str(), &folder_st) == 0 && !S_ISDIR(folder_st.st_mode)) {
+        throw FileError::CannotCreate(target, S_ISLNK(folder_st.st_mode)
+                                                  ? std::string("a symbolic link is in its way")
+                                                  : std::string(std::strerror(ENOTDIR)));
+      }
+    }
+    j.entries.push_back(std::move(e));
+  }
+  // The journal first: a run killed while files move is completed by the next one before
+  // anything else (RemoveLeftovers); a failure puts the old files back at once.
+  WriteJournal(j.Path(), JournalBytes(j));
+  RollForward(j);
+}
+
 void StagingArea::RemoveLeftovers(const std::string& folder) {
+  // A publish cut short by a kill: finish moving its files (or, when that fails, put back the
+  // ones it moved) before its staging folder goes.
+  const std::string normal = WithSlash(fs::path(folder).lexically_normal().string());
+  if (std::optional<Journal> j = ReadJournal(normal)) {
+    try {
+      RollForward(*j);
+    } catch (const FileError&) {
+    }
+  }
+  unlink((normal + std::string(kJournalName)).c_str());
   std::error_code ec;
   for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string name = it->path().filename().string();

@@ -130,6 +130,9 @@ class StagingArea {
   // for every file before the first one moves.
   void Publish();
 
+  // True while one is open: files of its report folder go to the staging folder.
+  static bool InForce() { return open_ != nullptr; }
+
   // Removes what killed runs left in `folder`: staging folders and the temporary files of
   // AtomicFile. Only for a caller that holds the folder's lock.
   static void RemoveLeftovers(const std::string& folder);

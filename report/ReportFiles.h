@@ -61,12 +61,27 @@ class ReportFolderBusy : public FileError {
  public:
   explicit ReportFolderBusy(const std::string& folder)
       : FileError("Report folder " + folder + " is in use") {}
+
+ protected:
+  ReportFolderBusy(const std::string& message, std::string reason)
+      : FileError(message, std::move(reason)) {}
+};
+
+// The lock file of a writable report folder cannot be opened (another user's, a folder or a
+// symbolic link in its place): "Cannot lock report folder <folder>", with the reason. The
+// run stops as when the folder is in use, since it could not keep others out.
+class ReportFolderUnlockable : public ReportFolderBusy {
+ public:
+  ReportFolderUnlockable(const std::string& folder, std::string reason)
+      : ReportFolderBusy("Cannot lock report folder " + folder, std::move(reason)) {}
 };
 
 // An advisory lock (flock) on the lock file of a report folder, held while it lives. Waits up
 // to `wait_seconds` for another run to let go, then throws ReportFolderBusy naming
-// `shown_name`. A lock file that cannot be created (no folder, no write permission) gives no
-// lock and no error: the export's first write then fails with its own message.
+// `shown_name`. A lock file that exists but cannot be opened, or cannot be made in a folder
+// this user may write, throws ReportFolderUnlockable; a symbolic link there is never
+// followed. A folder that cannot be written at all gives no lock and no error: the export's
+// first write then fails with its own message.
 class ReportFolderLock {
  public:
   ReportFolderLock(const std::string& folder, double wait_seconds, const std::string& shown_name);

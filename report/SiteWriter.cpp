@@ -316,9 +316,14 @@ SiteWriter::SiteWriter(SiteSettings settings)
       friendly_(FriendlyNames::Load(settings_.template_folder)),
       global_json_(Json::object()) {
   if (settings_.log != nullptr) spellings_ = CollectSpellings(*settings_.log);
-  std::error_code ec;  // a folder that cannot be made fails the first write with its path
-  std::filesystem::create_directories(
-      settings_.report_folder + std::string(kSiteFolder) + std::string(kProfileFolder), ec);
+  // Staged files have their folders made inside the staging folder, so that a run stopped
+  // early leaves none in the report folder; without staging they are made here. A folder
+  // that cannot be made fails the first write with its path.
+  if (!StagingArea::InForce()) {
+    std::error_code ec;
+    std::filesystem::create_directories(
+        settings_.report_folder + std::string(kSiteFolder) + std::string(kProfileFolder), ec);
+  }
 }
 
 void SiteWriter::Write(std::string_view relative_path, std::string_view bytes) const {
