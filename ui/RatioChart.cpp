@@ -1,5 +1,7 @@
 #include "ui/RatioChart.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include <QChart>
@@ -28,11 +30,20 @@ double NiceStep(double max) {
   return std::max(1.0, 10 * power);
 }
 
+// Sets the axis to 0..max with its nice step. The axis makes a tick item for every step of
+// its range at each change, so the step is never smaller than the range needs on the way
+// (a range of a million turns with the last chart's step of 1 would make a million). It
+// starts from a fixed range, so that a chart looks the same whatever chart was drawn before:
+// an empty range (max 0) keeps parts of the previous one.
 void SetRange(QValueAxis* axis, int max) {
-  axis->setRange(0, max);
+  const double step = NiceStep(max);
   axis->setTickType(QValueAxis::TicksDynamic);
   axis->setTickAnchor(0);
-  axis->setTickInterval(NiceStep(max));
+  axis->setTickInterval(
+      std::max(step, NiceStep(static_cast<int>(std::min<qreal>(axis->max(), INT_MAX)))));
+  axis->setRange(0, 1);
+  axis->setRange(0, max);
+  axis->setTickInterval(step);
 }
 
 }  // namespace
