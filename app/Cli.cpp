@@ -38,7 +38,7 @@ constexpr const char* kUsage =
     "  watch [export options] [--every SECONDS] LOG... DIR\n"
     "      Export once, then again whenever a LOG grew, was rotated or replaced, writing\n"
     "      only the files that changed; one status line per run on standard error. Stops\n"
-    "      on SIGINT or SIGTERM (exit status 0), leaving the last whole report.\n"
+    "      on SIGINT, SIGTERM or SIGHUP (exit status 0), leaving the last whole report.\n"
     "\n"
     "Logs: several LOG operands are read in the order given as one log, each file ending\n"
     "its last line. A folder stands for its rotated log, oldest first: NAME.N[.gz] ...\n"
@@ -216,9 +216,9 @@ int FindRow(const ReportList& list, const std::string& caption) {
   return -1;
 }
 
-void PrintChart(std::ostream& out, const ChartState& chart, char separator) {
+void PrintChart(std::ostream& out, const ChartState& chart, char separator, bool terminal) {
   out << "[Chart1]\n";
-  out << "title\t" << chart.title << "\n";
+  out << "title\t" << (terminal ? ShownText(chart.title) : chart.title) << "\n";
   out << "xmax\t" << chart.xmax << "\n";
   out << "ymax\t" << chart.ymax << "\n";
   for (const ChartPoint& p : chart.points) {
@@ -288,13 +288,15 @@ void PrintJson(std::ostream& out, const Workspace& ws, const std::vector<ListId>
 
 }  // namespace
 
-std::string TerminalText(std::string_view text) {
+namespace {
+
+std::string Escaped(std::string_view text, bool line_ends_as_blanks) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string shown;
   shown.reserve(text.size());
   for (char c : text) {
     const auto byte = static_cast<unsigned char>(c);
-    if (c == '\n' || c == '\r') {
+    if (line_ends_as_blanks && (c == '\n' || c == '\r')) {
       shown += ' ';
     } else if ((byte < 0x20 && c != '\t') || byte == 0x7F) {
       shown += "\\x";
@@ -307,6 +309,12 @@ std::string TerminalText(std::string_view text) {
   return shown;
 }
 
+}  // namespace
+
+std::string TerminalText(std::string_view text) { return Escaped(text, true); }
+
+std::string ShownText(std::string_view text) { return Escaped(text, false); }
+
 std::string FailureText(const std::exception& e) {
   if (dynamic_cast<const std::bad_alloc*>(&e) != nullptr) return "out of memory";
   std::string text = e.what();
@@ -316,15 +324,16 @@ std::string FailureText(const std::exception& e) {
   return TerminalText(text);
 }
 
-void PrintList(std::ostream& out, const ReportList& list) {
+void PrintList(std::ostream& out, const ReportList& list, bool terminal) {
+  auto shown = [terminal](const std::string& text) { return terminal ? ShownText(text) : text; };
   out << "[" << list.name << "]\n";
   for (size_t c = 0; c < list.columns.size(); ++c) {
     out << (c ? "\t" : "") << list.columns[c].caption;
   }
   out << "\n";
   for (const Row& row : list.rows) {
-    out << row.caption;
-    for (const std::string& cell : row.cells) out << "\t" << cell;
+    out << shown(row.caption);
+    for (const std::string& cell : row.cells) out << "\t" << shown(cell);
     out << "\n";
   }
   out << "\n";
@@ -369,6 +378,13 @@ int Analyse(Workspace& ws, const std::vector<std::string>& logs, std::ostream& e
     const std::vector<std::string> files = ExpandLogOperands(logs);
     const bool found = ws.RunAnalysis(files);
     bar.Finish();
+    // Said once per process: watch would repeat it every run.
+    static bool refusal_told = false;
+    if (ws.log() != nullptr && !ws.log()->cache_use().refused.empty() && !refusal_told) {
+      refusal_told = true;
+      err << "barvik-cli: cache folder " << TerminalText(ws.cache_folder) << " not used ("
+          << ws.log()->cache_use().refused << "); the logs are read whole\n";
+    }
     if (!found) {
       err << "barvik-cli: no such log file: " << TerminalText(log_name) << "\n";
       return kExitUsage;
@@ -426,6 +442,9 @@ int Watch(const Options& o, const std::vector<std::string>& logs, std::ostream& 
     if (StopSignals::requested()) throw StopRequested{};
   };
   ws.hooks.status_changed = [] {
+    if (StopSignals::requested()) throw StopRequested{};
+  };
+  ws.hooks.waiting = [] {
     if (StopSignals::requested()) throw StopRequested{};
   };
   ReadingBar no_bar(err);
@@ -521,7 +540,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
       PrintJson(out, ws, ids, nullptr);
       return kExitOk;
     }
-    for (ListId id : ids) PrintList(out, ws.List(id));
+    for (ListId id : ids) PrintList(out, ws.List(id), env.terminal_output);
     return kExitOk;
   }
 
@@ -557,8 +576,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
       PrintJson(out, ws, ids, &ws.chart());
       return kExitOk;
     }
-    for (ListId id : ids) PrintList(out, ws.List(id));
-    PrintChart(out, ws.chart(), env.decimal_separator);
+    for (ListId id : ids) PrintList(out, ws.List(id), env.terminal_output);
+    PrintChart(out, ws.chart(), env.decimal_separator, env.terminal_output);
     return kExitOk;
   }
 

@@ -28,7 +28,8 @@ struct CliEnvironment {
   char decimal_separator = '.';
   std::string template_folder = ".";  // where the report templates are read from
   std::string build_text = "N/A";
-  bool progress_bar = false;  // draw a progress bar on `err` (a terminal)
+  bool progress_bar = false;     // draw a progress bar on `err` (a terminal)
+  bool terminal_output = false;  // `out` is a terminal: names are shown with ShownText
   // Renders the figures and the chart for the export; empty where no renderer is linked.
   std::function<std::unique_ptr<ImageSource>(Workspace&)> make_image_source;
 };
@@ -45,7 +46,12 @@ std::string TerminalText(std::string_view text);
 // std::bad_alloc.
 std::string FailureText(const std::exception& e);
 
+// `text` for a terminal with its layout kept: every control byte but the tab (a log's names
+// may hold terminal escapes) as "\xNN", every other byte as it is.
+std::string ShownText(std::string_view text);
+
 // "[name]", the column captions, one line per row, an empty line; fields joined by tabs.
-void PrintList(std::ostream& out, const ReportList& list);
+// With `terminal`, every text through ShownText; otherwise byte for byte.
+void PrintList(std::ostream& out, const ReportList& list, bool terminal = false);
 
 }  // namespace barvik

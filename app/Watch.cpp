@@ -27,6 +27,7 @@ volatile std::sig_atomic_t stop_requested = 0;
 std::array<int, 2> wake_pipe = {-1, -1};
 struct sigaction previous_int {};
 struct sigaction previous_term {};
+struct sigaction previous_hup {};
 
 void OnStopSignal(int /*signal*/) {
   stop_requested = 1;
@@ -68,11 +69,14 @@ StopSignals::StopSignals() {
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, &previous_int);
   sigaction(SIGTERM, &action, &previous_term);
+  // A closed terminal or a service manager's reload: stopped as cleanly as by SIGTERM.
+  sigaction(SIGHUP, &action, &previous_hup);
 }
 
 StopSignals::~StopSignals() {
   sigaction(SIGINT, &previous_int, nullptr);
   sigaction(SIGTERM, &previous_term, nullptr);
+  sigaction(SIGHUP, &previous_hup, nullptr);
   for (int& fd : wake_pipe) {
     if (fd >= 0) close(fd);
     fd = -1;

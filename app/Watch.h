@@ -7,7 +7,7 @@
 
 namespace barvik {
 
-// While one lives, SIGINT and SIGTERM do not end the process; they are noted instead, and
+// While one lives, SIGINT, SIGTERM and SIGHUP do not end the process; they are noted instead, and
 // wake a ChangeWaiter. The previous handlers come back when it goes.
 class StopSignals {
  public:

@@ -90,7 +90,7 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
     std::filesystem::create_directories(folder, ec);
   }
   // One run at a time per folder; what a killed run left is cleared by the next one.
-  ReportFolderLock lock(folder, export_wait_seconds, options_.dest_dir);
+  ReportFolderLock lock(folder, export_wait_seconds, options_.dest_dir, hooks.waiting);
   if (lock.held()) StagingArea::RemoveLeftovers(folder);
   // Every file is written into the staging folder and moved into place at the end, so a
   // failure leaves the previous report whole. Without a staging folder (the folder cannot be

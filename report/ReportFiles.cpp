@@ -94,7 +94,8 @@ std::string OutputFolderPrefix(std::string_view dest_dir) {
 }
 
 ReportFolderLock::ReportFolderLock(const std::string& folder, double wait_seconds,
-                                   const std::string& shown_name) {
+                                   const std::string& shown_name,
+                                   const std::function<void()>& waiting) {
   std::string path = folder;
   if (!path.empty() && path.back() != '/') path += '/';
   path += kLockFileName;
@@ -130,6 +131,15 @@ ReportFolderLock::ReportFolderLock(const std::string& folder, double wait_second
       // A file system without locks: the run goes on unlocked rather than not at all.
       if (!busy) return;
       throw ReportFolderBusy(shown_name);
+    }
+    if (waiting) {
+      try {
+        waiting();
+      } catch (...) {
+        close(fd_);
+        fd_ = -1;
+        throw;
+      }
     }
     usleep(50 * 1000);
   }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,7 +85,9 @@ class ReportFolderUnlockable : public ReportFolderBusy {
 // first write then fails with its own message.
 class ReportFolderLock {
  public:
-  ReportFolderLock(const std::string& folder, double wait_seconds, const std::string& shown_name);
+  // `waiting`, when set, is called between tries; it may throw to give up (a stop signal).
+  ReportFolderLock(const std::string& folder, double wait_seconds, const std::string& shown_name,
+                   const std::function<void()>& waiting = {});
   ReportFolderLock(const ReportFolderLock&) = delete;
   ReportFolderLock& operator=(const ReportFolderLock&) = delete;
   ~ReportFolderLock();

@@ -27,6 +27,7 @@ int main(int argc, char** argv) {
   env.template_folder = barvik::ProgramFolder();
   env.build_text = BARVIK_BUILD_TEXT;
   env.progress_bar = isatty(STDERR_FILENO);
+  env.terminal_output = isatty(STDOUT_FILENO);
   std::vector<std::string> args(argv + 1, argv + argc);
 #ifndef BARVIK_WITH_IMAGES
   if (!args.empty() && (args[0] == "export" || args[0] == "watch")) {
