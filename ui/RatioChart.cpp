@@ -30,19 +30,19 @@ double NiceStep(double max) {
   return std::max(1.0, 10 * power);
 }
 
-// Sets the axis to 0..max with its nice step. The axis makes a tick item for every step of
-// its range at each change, so the step is never smaller than the range needs on the way
-// (a range of a million turns with the last chart's step of 1 would make a million). It
-// starts from a fixed range, so that a chart looks the same whatever chart was drawn before:
-// an empty range (max 0) keeps parts of the previous one.
+// Sets the axis to 0..max with its nice step; an empty range (no turns, a top ratio of 0)
+// shows as 0..1, since the chart cannot place anything on an axis of no length and would
+// draw what its previous state left. The axis makes a tick item for every step of its range
+// at each change, so the step is never smaller than the range needs on the way (a million
+// turns with the last chart's step of 1 would make a million).
 void SetRange(QValueAxis* axis, int max) {
-  const double step = NiceStep(max);
+  const int top = max > 0 ? max : 1;
+  const double step = NiceStep(top);
   axis->setTickType(QValueAxis::TicksDynamic);
   axis->setTickAnchor(0);
   axis->setTickInterval(
       std::max(step, NiceStep(static_cast<int>(std::min<qreal>(axis->max(), INT_MAX)))));
-  axis->setRange(0, 1);
-  axis->setRange(0, max);
+  axis->setRange(0, top);
   axis->setTickInterval(step);
 }
 
