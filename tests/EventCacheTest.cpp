@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -222,6 +224,134 @@ TEST_F(EventCacheTest, DamagedForeignAndMissingCachesGiveTheFreshResult) {
   EXPECT_EQ(use.cache_written, 0u);
 }
 
+TEST_F(EventCacheTest, TheSameFileTwiceIsTakenAsItIsEachTime) {
+  const std::string log = Write("a.log", Generated(20, 2000));
+  ReadAndCompare({log});
+  // Grown by more than a sixteenth: the first mention writes a new base, which the second
+  // must not mix with the split point it planned from the old one.
+  Append(log, Generated(21, 1000));
+  ReadAndCompare({log, log});
+  ReadAndCompare({log});
+  // A hard link is the same file under another name.
+  const std::string link = (dir_ / "link.log").string();
+  fs::create_hard_link(log, link);
+  Append(log, Generated(22, 800));
+  ReadAndCompare({link, log, link});
+  EXPECT_EQ(ReadAndCompare({log}).files_reused, 1u);
+}
+
+TEST_F(EventCacheTest, RunsSharingACacheFolderAgreeWithReadingsWithoutIt) {
+  const std::string log = Write("games_mp.log", Generated(23, 1500));
+  // Each round the log grows (sometimes by a few lines, sometimes by more than a sixteenth),
+  // then three processes read it through one cache folder at once.
+  for (int round = 0; round < 6; ++round) {
+    Append(log, Generated(24 + static_cast<uint64_t>(round), round % 2 == 0 ? 30 : 400));
+    EventStore fresh;
+    ReadThroughCache({log}, "", fresh);
+    std::vector<pid_t> children;
+    for (int child = 0; child < 3; ++child) {
+      const pid_t pid = fork();
+      ASSERT_GE(pid, 0);
+      if (pid == 0) {
+        bool same = true;
+        for (int i = 0; i < 4; ++i) {
+          EventStore cached;
+          ReadThroughCache({log, log}, Cache(), cached);
+          EventStore twice;
+          ReadThroughCache({log, log}, "", twice);
+          same = same && cached.SameAs(twice);
+        }
+        _exit(same ? 0 : 1);
+      }
+      children.push_back(pid);
+    }
+    for (pid_t pid : children) {
+      int status = 0;
+      ASSERT_EQ(waitpid(pid, &status, 0), pid);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "round " << round;
+    }
+    EventStore cached;
+    ReadThroughCache({log}, Cache(), cached);
+    EXPECT_TRUE(cached.SameAs(fresh)) << "round " << round;
+  }
+}
+
+TEST_F(EventCacheTest, ChangesTheCheapChecksCannotSeeAreCaught) {
+  // Far more than the two 64 KiB edge blocks, so that the middle is in neither.
+  const std::string text = Generated(30, 8000);
+  ASSERT_GT(text.size(), 4 * kSummaryBlock);
+  const std::string log = Write("games_mp.log", text);
+  ReadAndCompare({log});
+  auto changed_in_middle = [](std::string bytes) {
+    const size_t at = bytes.find(';', bytes.size() / 2) + 1;  // a name or number in a record
+    bytes[at] = bytes[at] == 'Z' ? 'Y' : 'Z';
+    return bytes;
+  };
+  // The same size written as a new file and renamed over the log (a new inode and mtime,
+  // the same edges): its old events must not be taken for it.
+  Write("edited.log", changed_in_middle(text));
+  fs::rename(dir_ / "edited.log", log);
+  EXPECT_EQ(ReadAndCompare({log}).files_read, 1u);
+  // Changed in place with its modification time set back: the status change time tells.
+  const std::string again = changed_in_middle(changed_in_middle(text));
+  const auto mtime = fs::last_write_time(log);
+  {
+    std::fstream f(log, std::ios::binary | std::ios::in | std::ios::out);
+    f.write(again.data(), static_cast<std::streamsize>(again.size()));
+  }
+  fs::last_write_time(log, mtime);
+  EXPECT_EQ(ReadAndCompare({log}).files_read, 1u);
+  // Changed in place and grown: the cached part no longer holds what it held.
+  {
+    std::fstream f(log, std::ios::binary | std::ios::in | std::ios::out);
+    f.write(text.data(), static_cast<std::streamsize>(text.size()));
+  }
+  Append(log, Generated(31, 100));
+  EXPECT_EQ(ReadAndCompare({log}).files_read, 1u);
+  // Only its status changed: checked once, and trusted again after that.
+  fs::permissions(log, fs::perms::owner_read | fs::perms::owner_write);
+  const CacheUse checked = ReadAndCompare({log});
+  EXPECT_EQ(checked.files_reused, 1u);
+  EXPECT_EQ(checked.bytes_read, 0u);
+  EXPECT_EQ(checked.bytes_checked, fs::file_size(log));
+  EXPECT_EQ(ReadAndCompare({log}).bytes_checked, 0u);
+}
+
+TEST_F(EventCacheTest, AGzipLogOfSeveralMembersIsNotTakenForItsLastOne) {
+  const std::string text = Generated(32, 2000);
+  const std::string log = Write("g.log", text);
+  ReadAndCompare({log});
+  // Its last member's trailer and first block are those of the log the cache knows.
+  const std::string two = Write("two.log.gz", testing::Gzip(text) + testing::Gzip(text));
+  EXPECT_EQ(ReadAndCompare({two}).files_read, 1u);
+  EXPECT_EQ(ReadAndCompare({two}).files_reused, 1u);
+}
+
+TEST_F(EventCacheTest, FoldersOthersCanWriteAndFilesOfOthersAreNotTrusted) {
+  const std::string log = Write("games_mp.log", Generated(33, 1500));
+  // A new folder is made for this user alone; an existing one keeps its mode.
+  ReadAndCompare({log});
+  EXPECT_EQ(fs::status(Cache()).permissions() & fs::perms::all, fs::perms::owner_all);
+  const fs::path shared = dir_ / "shared";
+  fs::create_directory(shared);
+  fs::permissions(shared, fs::perms::all);
+  EventStore store;
+  const CacheUse use = ReadThroughCache({log}, shared.string(), store);
+  EXPECT_EQ(use.refused, "others can write into it");
+  EXPECT_EQ(use.cache_written, 0u);
+  EXPECT_TRUE(fs::is_empty(shared));
+  EXPECT_EQ(fs::status(shared).permissions() & fs::perms::all, fs::perms::all);
+  fs::permissions(Cache(), fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+  EXPECT_EQ(ReadAndCompare({log}).files_reused, 1u);
+  EXPECT_EQ(fs::status(Cache()).permissions() & fs::perms::all,
+            fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+  // A cache file of another user (only root can make one here).
+  if (geteuid() == 0) {
+    ASSERT_EQ(chown(CacheFiles()[0].c_str(), 4242, 4242), 0);
+    EXPECT_EQ(ReadAndCompare({log}).files_read, 1u);
+  }
+}
+
 TEST_F(EventCacheTest, TheLogFileMessagesStayThoseOfAReadingWithoutCache) {
   const std::string log = Write("bad.log.gz", testing::Gzip(Generated(14, 500)).substr(0, 200));
   EventStore store;
@@ -232,6 +362,16 @@ TEST_F(EventCacheTest, TheLogFileMessagesStayThoseOfAReadingWithoutCache) {
     EXPECT_EQ(std::string(e.what()).rfind("Cannot read file " + log + ":", 0), 0u) << e.what();
   }
   EXPECT_THROW(ReadThroughCache({(dir_ / "missing").string()}, Cache(), store), FileError);
+  // A device would be read for ever.
+  for (const std::string& folder : {Cache(), std::string()}) {
+    try {
+      ReadThroughCache({"/dev/zero"}, folder, store);
+      FAIL() << "a device was read";
+    } catch (const FileError& e) {
+      EXPECT_EQ(std::string(e.what()) + ": " + e.reason(),
+                "Cannot open file /dev/zero: not a regular file");
+    }
+  }
 }
 
 }  // namespace
