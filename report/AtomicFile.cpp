@@ -403,7 +403,8 @@ void WriteJournal(const std::string& path, const std::string& bytes) {
 }
 
 std::string JournalBytes(const Journal& j) {
-  std::string bytes = j.staging.substr(j.folder.size());
+  // The staging folder's name, without the slash.
+  std::string bytes = j.staging.substr(j.folder.size(), j.staging.size() - j.folder.size() - 1);
   bytes += '\0';
   for (const JournalEntry& e : j.entries) {
     bytes += e.replaces ? 'R' : 'N';

@@ -309,6 +309,43 @@ TEST_F(ExportTest, FailedExportLeavesThePreviousReportAsItWas) {
   EXPECT_EQ(FilesIn(Out()).size(), 8u + 1u + 10u * PlayerNames().size());  // and site/
 }
 
+TEST_F(ExportTest, NothingIsWrittenThroughLinksInTheReportFolder) {
+  Analyse(kSmallLog);
+  Export();
+  const auto before = Snapshot(Out());
+  // Someone who may write the report folder points its site folder, or the lock, elsewhere.
+  const fs::path elsewhere = root_ / "elsewhere";
+  fs::create_directories(elsewhere);
+  fs::rename(Out() / "site", root_ / "old-site");
+  fs::create_directory_symlink(elsewhere, Out() / "site");
+  try {
+    Export();
+    FAIL() << "the site was written through a link";
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.reason(), "a symbolic link is in its way");
+  }
+  EXPECT_TRUE(fs::is_empty(elsewhere));
+  fs::remove(Out() / "site");
+  fs::rename(root_ / "old-site", Out() / "site");
+  EXPECT_EQ(Snapshot(Out()), before);
+
+  fs::remove(Out() / kLockFileName);
+  fs::create_symlink(elsewhere / "planted", Out() / kLockFileName);
+  EXPECT_THROW(Export(), ReportFolderBusy);  // exit status 3
+  EXPECT_FALSE(fs::exists(elsewhere / "planted"));
+  // A lock file that cannot be opened stops the run too, rather than letting it go unlocked.
+  fs::remove(Out() / kLockFileName);
+  fs::create_directory(Out() / kLockFileName);
+  try {
+    Export();
+    FAIL() << "the run went on without the lock";
+  } catch (const ReportFolderBusy& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot lock report folder " + Out().string());
+  }
+  fs::remove(Out() / kLockFileName);
+  EXPECT_EQ(Snapshot(Out()), before);
+}
+
 TEST_F(ExportTest, LongAndDottedNamesGetFilesTheServerCanHoldAndServe) {
   const std::string letters(300, 'a');
   const std::string marks(120, '!');  // each "!" takes two bytes ("33")
