@@ -10,6 +10,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
 
 #include "app/Cli.h"
@@ -181,21 +182,93 @@ bool WaitFor(Condition done) {
   return true;
 }
 
-TEST_F(IncrementalExportTest, WatchPicksUpAnAppendAndStopsOnSigterm) {
-  const fs::path report = dir_ / "report";
-  const fs::path status_file = dir_ / "watch.err";
+// Runs `barvik-cli ARGS` in a child process with `images` as its renderer and its standard
+// error in `err_file`; returns the child.
+pid_t StartCli(const std::vector<std::string>& args, const fs::path& err_file,
+               const std::function<std::unique_ptr<ImageSource>()>& images) {
   const pid_t child = fork();
-  ASSERT_GE(child, 0);
   if (child == 0) {
-    std::ofstream err(status_file);
+    std::ofstream err(err_file);
     std::ostringstream out;
     CliEnvironment env;
     env.template_folder = BARVIK_TEMPLATE_DIR;
-    env.make_image_source = [](Workspace&) { return std::make_unique<GreyImages>(); };
-    const int status = RunCli({"watch", "--every", "1", log_, report.string()}, out, err, env);
+    env.make_image_source = [&images](Workspace&) { return images(); };
+    const int status = RunCli(args, out, err, env);
     err.flush();
     _exit(status);
   }
+  return child;
+}
+
+// Milliseconds until `child` ended after `signal` (-1: not within 10 s, then killed), and its
+// exit status.
+std::pair<int64_t, int> StopWith(pid_t child, int signal) {
+  const auto start = std::chrono::steady_clock::now();
+  kill(child, signal);
+  int status = -1;
+  if (!WaitFor([&] { return waitpid(child, &status, WNOHANG) == child; })) {
+    kill(child, SIGKILL);
+    waitpid(child, &status, 0);
+    return {-1, status};
+  }
+  return {std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                start)
+              .count(),
+          status};
+}
+
+// Grey images that note their first call in a file and take their time.
+class SlowImages : public GreyImages {
+ public:
+  explicit SlowImages(fs::path marker) : marker_(std::move(marker)) {}
+  RgbImage Render(ReportImage which) override {
+    std::ofstream(marker_, std::ios::app) << "drawn\n";
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    return GreyImages::Render(which);
+  }
+
+ private:
+  fs::path marker_;
+};
+
+TEST_F(IncrementalExportTest, WatchStopsAtOnceWhileWaitingAndInTheMiddleOfARun) {
+  // Waiting for the lock of a folder another run holds.
+  const fs::path report = dir_ / "report";
+  fs::create_directories(report);
+  {
+    const ReportFolderLock other(report.string(), 0, "other");
+    const pid_t child =
+        StartCli({"watch", "--wait", "60", log_, report.string()}, dir_ / "waiting.err",
+                 [] { return std::make_unique<GreyImages>(); });
+    ASSERT_GT(child, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const auto [milliseconds, status] = StopWith(child, SIGTERM);
+    EXPECT_GE(milliseconds, 0);
+    EXPECT_LT(milliseconds, 1000);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  // SIGHUP in the middle of the first run into a new folder: nothing of the run stays there.
+  const fs::path fresh = dir_ / "fresh";
+  const fs::path marker = dir_ / "drawn";
+  const pid_t child = StartCli({"watch", log_, fresh.string()}, dir_ / "hup.err",
+                               [marker] { return std::make_unique<SlowImages>(marker); });
+  ASSERT_GT(child, 0);
+  ASSERT_TRUE(WaitFor([&] { return fs::exists(marker); }));
+  const auto [milliseconds, status] = StopWith(child, SIGHUP);
+  EXPECT_GE(milliseconds, 0);
+  EXPECT_LT(milliseconds, 1000);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  for (const auto& e : fs::directory_iterator(fresh)) {
+    EXPECT_EQ(e.path().filename(), kLockFileName) << "left by the stopped run";
+  }
+}
+
+TEST_F(IncrementalExportTest, WatchPicksUpAnAppendAndStopsOnSigterm) {
+  const fs::path report = dir_ / "report";
+  const fs::path status_file = dir_ / "watch.err";
+  const pid_t child = StartCli({"watch", "--every", "1", log_, report.string()}, status_file,
+                               [] { return std::make_unique<GreyImages>(); });
+  ASSERT_GE(child, 0);
   auto status_lines = [&] {
     const std::string text = ReadBytes(status_file);
     return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
@@ -205,13 +278,8 @@ TEST_F(IncrementalExportTest, WatchPicksUpAnAppendAndStopsOnSigterm) {
   if (first) Append();
   const bool second =
       first && WaitFor([&] { return ReadBytes(report / "players.html") != before; });
-  kill(child, SIGTERM);
-  int status = -1;
-  const bool ended = WaitFor([&] { return waitpid(child, &status, WNOHANG) == child; });
-  if (!ended) {
-    kill(child, SIGKILL);
-    waitpid(child, &status, 0);
-  }
+  const auto [milliseconds, status] = StopWith(child, SIGTERM);
+  const bool ended = milliseconds >= 0;
   ASSERT_TRUE(first) << "no first export";
   EXPECT_TRUE(second) << "the append was not exported";
   ASSERT_TRUE(ended) << "watch did not stop on SIGTERM";

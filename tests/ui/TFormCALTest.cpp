@@ -570,6 +570,46 @@ TEST(TFormCALRenderMemoTest, IncrementalExportDrawsTheChangedPicturesAsAFreshOne
   EXPECT_EQ(pictures(report), pictures(fresh));
 }
 
+// A log without a game start has a turn axis of no length, and a top ratio of 0 a ratio
+// axis of none: such charts look the same whichever chart the renderer drew before.
+TEST(TFormCALRenderMemoTest, ChartsWithAnEmptyAxisRangeDoNotDependOnTheChartBefore) {
+  test::TempFolder files;
+  std::string text = test::kSmallLog;
+  for (size_t at = text.find("InitGame"); at != std::string::npos; at = text.find("InitGame")) {
+    const size_t start = text.rfind('\n', at);
+    text.erase(start == std::string::npos ? 0 : start + 1, text.find('\n', at) - start);
+  }
+  const std::string log = files.Write("no-games.log", text);
+  auto run = [&](const std::string& folder, bool incremental, const std::string& max_ratio) {
+    Workspace ws;
+    ws.template_folder = BARVIK_TEMPLATE_DIR;
+    ws.cache_folder = files.Path("cache");
+    EXPECT_TRUE(ws.RunAnalysis(log));
+    ws.options().dest_dir = folder;
+    ws.options().max_ratio = max_ratio;
+    OffscreenImageSource images(ws);
+    std::optional<KeepIdenticalFiles> keep;
+    if (incremental) keep.emplace();
+    ws.ButtonHTMLClick(images);
+  };
+  auto charts = [](const std::string& folder) {
+    std::map<std::string, std::string> png;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) {
+      if (!e.path().filename().string().ends_with("ratiochart.png")) continue;
+      std::ifstream in(e.path(), std::ios::binary);
+      png[e.path().filename()] = {std::istreambuf_iterator<char>(in), {}};
+    }
+    return png;
+  };
+  // The incremental run draws only the charts, the first of them before any other picture.
+  run(files.Path("report"), false, "5");
+  run(files.Path("report"), true, "0");
+  run(files.Path("fresh"), false, "0");
+  const auto drawn = charts(files.Path("report"));
+  EXPECT_EQ(drawn.size(), 3u);
+  EXPECT_EQ(drawn, charts(files.Path("fresh")));
+}
+
 TEST(TFormCALHooksTest, AClosedWindowLeavesNoHooksAndARendererTouchesNone) {
   Workspace ws;
   {
