@@ -4,7 +4,8 @@
 // / 8,000 turns drawn into its image (time per point should stay flat); the export as the
 // window runs it; an incremental export of an unchanged log with and without the render
 // memo; and the window's check of all its lists, which grows with the players (an export in
-// the window leaves the global lists out of it).
+// the window leaves the global lists out of it); and the export of logs of up to a million
+// turns.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -78,6 +79,44 @@ BENCHMARK(BM_ExportPlayersWithRenderer)
     ->Arg(1000)
     ->Arg(4000)
     ->Arg(16000)
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+
+// A log of `turns` game starts, two players killing each other in every third turn.
+std::string ManyTurnsLog(int turns) {
+  const fs::path path = Scratch("turns" + std::to_string(turns) + ".log");
+  std::ofstream out(path, std::ios::binary);
+  for (int i = 0; i < turns; ++i) {
+    out << "  0:00 InitGame: \\g_gametype\\dm\\mapname\\mp_one\n";
+    if (i % 3 == 0) out << "  0:01 K;1;1;axis;Bob;2;2;allies;Al;mp40_mp;50;MOD_RIFLE_BULLET;head\n";
+  }
+  return path.string();
+}
+
+// The export of a log of 10,000 / 100,000 / 1,000,000 turns, the ratio axis topped at 5 or
+// at 10,000,000: the time per turn should stay flat, whatever the top.
+void BM_ExportManyTurns(benchmark::State& state) {
+  const int turns = static_cast<int>(state.range(0));
+  const std::string log = ManyTurnsLog(turns);
+  Workspace ws;
+  ws.RunAnalysis(log);
+  ws.template_folder = fs::read_symlink("/proc/self/exe").parent_path().string();
+  ws.options().dest_dir = Scratch("turns-report").string();
+  ws.options().max_ratio = std::to_string(state.range(1));
+  OffscreenImageSource images(ws);
+  for (auto _ : state) ws.ButtonHTMLClick(images);
+  state.counters["per_turn"] =
+      benchmark::Counter(static_cast<double>(turns) * static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  fs::remove_all(ws.options().dest_dir);
+  fs::remove(log);
+}
+BENCHMARK(BM_ExportManyTurns)
+    ->ArgNames({"turns", "max_ratio"})
+    ->Args({10000, 5})
+    ->Args({100000, 5})
+    ->Args({1000000, 5})
+    ->Args({1000000, 10000000})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 
