@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "bench/BenchLog.h"
 #include "log/LogFile.h"
@@ -85,9 +86,11 @@ BENCHMARK(BM_ReadLogToEvents)
     ->Unit(benchmark::kMillisecond);
 
 // Reading a generated log of 4,000,000 lines through the event cache: cold (the cache is
-// filled), unchanged (every event from the cache) and grown by 10,000 lines (the cached events,
-// then the new lines). The log is a copy, so that growing it leaves the shared one alone.
-enum class CacheCase { Cold, Unchanged, Grown };
+// filled), unchanged (every event from the cache), grown by 10,000 lines (the cached part's
+// checksum checked, the cached events, then the new lines) and rotated (renamed to .1 beside
+// a new empty log: its checksum checked, then its events from the cache). The log is a copy,
+// so that growing it leaves the shared one alone.
+enum class CacheCase { Cold, Unchanged, Grown, Rotated };
 
 void ReadThroughTheCache(benchmark::State& state, CacheCase which) {
   namespace fs = std::filesystem;
@@ -110,13 +113,24 @@ void ReadThroughTheCache(benchmark::State& state, CacheCase which) {
       fs::resize_file(log, fs::file_size(BenchLogPath(4000000)));
       LogFile before({log}, {}, cache);
       if (which == CacheCase::Grown) std::ofstream(log, std::ios::app | std::ios::binary) << tail;
+      if (which == CacheCase::Rotated) {
+        fs::rename(log, log + ".1");
+        std::ofstream(log, std::ios::binary);
+      }
     }
     state.ResumeTiming();
-    LogFile after({log}, {}, cache);
+    const std::vector<std::string> files = which == CacheCase::Rotated
+                                               ? std::vector<std::string>{log + ".1", log}
+                                               : std::vector<std::string>{log};
+    LogFile after(files, {}, cache);
+    state.PauseTiming();
+    if (which == CacheCase::Rotated) fs::rename(log + ".1", log);
+    state.ResumeTiming();
     use = after.cache_use();
     benchmark::DoNotOptimize(after.LineCount());
   }
   state.counters["MB_read"] = static_cast<double>(use.bytes_read) / 1e6;
+  state.counters["MB_checked"] = static_cast<double>(use.bytes_checked) / 1e6;
   state.counters["cache_MB"] = [&] {
     double bytes = 0;
     for (const auto& e : fs::directory_iterator(cache)) bytes += static_cast<double>(e.file_size());
@@ -134,9 +148,13 @@ void BM_ReadThroughCacheUnchanged(benchmark::State& state) {
 void BM_ReadThroughCacheGrown(benchmark::State& state) {
   ReadThroughTheCache(state, CacheCase::Grown);
 }
+void BM_ReadThroughCacheRotated(benchmark::State& state) {
+  ReadThroughTheCache(state, CacheCase::Rotated);
+}
 BENCHMARK(BM_ReadThroughCacheCold)->Iterations(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadThroughCacheUnchanged)->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ReadThroughCacheGrown)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadThroughCacheRotated)->Iterations(3)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace barvik
