@@ -43,6 +43,8 @@ constexpr const char* kUsage =
     "Logs: several LOG operands are read in the order given as one log, each file ending\n"
     "its last line. A folder stands for its rotated log, oldest first: NAME.N[.gz] ...\n"
     "NAME.1[.gz] (numbers compared as numbers), then NAME; other files are ignored.\n"
+    "Before the first rotation a folder stands for its only *.log file (else its only\n"
+    "file). A file of which no line is recognised is named on standard error.\n"
     "Gzip-compressed logs (.gz, also several members) are read as they are.\n"
     "\n"
     "Options:\n"
@@ -372,6 +374,9 @@ int Analyse(Workspace& ws, const std::vector<std::string>& logs, std::ostream& e
     if (!found) {
       err << "barvik-cli: no such log file: " << TerminalText(log_name) << "\n";
       return kExitUsage;
+    }
+    for (const std::string& file : ws.log()->unrecognised_files()) {
+      err << "barvik-cli: " << TerminalText(UnrecognisedLogText(file)) << "\n";
     }
   } catch (const FileError& e) {
     bar.Finish();

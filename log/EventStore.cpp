@@ -172,6 +172,14 @@ void EventStore::AddSkipped(uint64_t count) {
   skipped_ = static_cast<uint32_t>(total);
 }
 
+bool EventStore::HasEvents() const {
+  // Skip records come in runs of at most a few words before the first event.
+  for (size_t p = 0; p < words_.size(); ++p) {
+    if ((words_.data()[p] & 0xFF) != kSkipKind) return true;
+  }
+  return false;
+}
+
 EventStore::Mark EventStore::Here() const {
   return {words_.size(), lines_, static_cast<uint32_t>(texts_.size()),
           static_cast<uint32_t>(settings_.size()), skipped_};

@@ -91,6 +91,8 @@ class EventStore {
   bool SameAs(const EventStore& other) const;
 
   uint64_t LineCount() const { return lines_; }
+  // True when some line was of a known kind (not every line skipped).
+  bool HasEvents() const;
   const TextPool& texts() const { return texts_; }
   const TextPool& settings() const { return settings_; }
   // Word positions of the game-initialisation records, in log order.

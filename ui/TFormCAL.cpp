@@ -534,6 +534,8 @@ void TFormCAL::SyncStatus() {
     status_panels_[static_cast<size_t>(i)]->setText(i == kPanelFile ? PathToQString(text)
                                                                     : ToQString(text));
   }
+  // The file panel may say more than it has room for (a notice, a long path).
+  status_panels_[kPanelFile]->setToolTip(status_panels_[kPanelFile]->text());
 }
 
 void TFormCAL::ApplyColumnWidths(ListId id, bool only_auto) {

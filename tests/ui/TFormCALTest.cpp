@@ -291,6 +291,20 @@ TEST_F(TFormCALTest, FailuresBecomeMessagesAndTheWindowStaysUsable) {
   EXPECT_EQ(form_.StatusPanel(kPanelActivity)->text(), "Done");
 }
 
+TEST_F(TFormCALTest, FileWithoutALogLineIsNamedInTheStatusBar) {
+  const std::string file = files_.Write("core.bin", std::string("\x7f"
+                                                                "ELF\x02\x01\x01\0\0",
+                                                                9));
+  form_.OpenLog(file);
+  EXPECT_TRUE(messages_.isEmpty()) << messages_.join("\n").toStdString();
+  EXPECT_EQ(form_.StatusPanel(kPanelActivity)->text(), "Done");
+  EXPECT_EQ(form_.StatusPanel(kPanelFile)->text(),
+            QString::fromStdString(file) + ": no log lines recognised");
+  Open();
+  EXPECT_EQ(form_.StatusPanel(kPanelFile)->text(),
+            QString::fromStdString(files_.Path("small.log")));
+}
+
 TEST_F(TFormCALTest, OpenReportInBrowserOpensTheSiteOnceAnExportWroteIt) {
   std::vector<QUrl> opened;
   form_.SetUrlOpener([&opened](const QUrl& url) {
