@@ -322,6 +322,8 @@ TEST_F(TFormCALTest, OpenReportInBrowserOpensTheSiteOnceAnExportWroteIt) {
   ws_.options().dest_dir = files_.Path("html");
   form_.ButtonHTMLClick();
   ASSERT_TRUE(messages_.empty()) << messages_[0].toStdString();
+  EXPECT_EQ(form_.StatusPanel(kPanelFile)->text(),
+            "Report written to " + QString::fromStdString(files_.Path("html")) + "/");
   ASSERT_TRUE(button->isEnabled());
   QTest::mouseClick(button, Qt::LeftButton);
   ASSERT_EQ(opened.size(), 1u);
