@@ -644,8 +644,9 @@ QFileDialog* TFormCAL::MakeOpenDialog() {
   dialog->setObjectName("OpenDialog");
   dialog->setAcceptMode(QFileDialog::AcceptOpen);
   dialog->setFileMode(QFileDialog::ExistingFile);  // a typed name of a missing file is refused
-  dialog->setNameFilters({"Log file (*.log)", "All files (*)"});
-  dialog->selectNameFilter("Log file (*.log)");
+  // Rotated (games_mp.log.1) and compressed (.gz) logs are logs too.
+  dialog->setNameFilters({"Server logs (*.log *.log.* *.gz)", "All files (*)"});
+  dialog->selectNameFilter("Server logs (*.log *.log.* *.gz)");
   dialog->setDefaultSuffix("log");
   return dialog;
 }

@@ -135,7 +135,8 @@ TEST_F(TFormCALTest, FirstState) {
   EXPECT_EQ(form_.StatusPanel(kPanelActivity)->width(), 200);
 
   QFileDialog* dialog = form_.MakeOpenDialog();
-  EXPECT_EQ(dialog->nameFilters(), QStringList({"Log file (*.log)", "All files (*)"}));
+  EXPECT_EQ(dialog->nameFilters(),
+            QStringList({"Server logs (*.log *.log.* *.gz)", "All files (*)"}));
   EXPECT_EQ(dialog->defaultSuffix(), "log");
   delete dialog;
 }
