@@ -172,10 +172,17 @@ void EventStore::AddSkipped(uint64_t count) {
   skipped_ = static_cast<uint32_t>(total);
 }
 
-bool EventStore::HasEvents() const {
-  // Skip records come in runs of at most a few words before the first event.
-  for (size_t p = 0; p < words_.size(); ++p) {
-    if ((words_.data()[p] & 0xFF) != kSkipKind) return true;
+bool EventStore::HasKnownLines() const {
+  const uint32_t* w = words_.data();
+  for (size_t p = 0; p < words_.size(); p += RecordWords(w + p)) {
+    if ((w[p] & 0xFF) == kSkipKind) continue;
+    const EventView e = At(static_cast<uint32_t>(p));
+    if (e.kind == LineKind::GameInit) return true;
+    const size_t ids =
+        (e.kind == LineKind::Win || e.kind == LineKind::Loss) ? e.count : RecordWords(w + p) - 1;
+    for (size_t i = 0; i < ids; ++i) {
+      if (e.ids[i] != kEmptyText) return true;
+    }
   }
   return false;
 }

@@ -49,13 +49,13 @@ LogFile::LogFile(const std::vector<std::string>& files, const ReadProgress& prog
       cache_use_.files_grown += use.files_grown;
       cache_use_.files_read += use.files_read;
       cache_use_.cache_written += use.cache_written;
-      if (!into.HasEvents()) unrecognised.push_back(i);
+      if (!into.HasKnownLines()) unrecognised.push_back(i);
       if (i > 0) events_.AppendStore(store);
       before += sizes[i];
     }
     if (files.size() > 1) events_.Finish();
     // An empty file among others that hold events is a live log just rotated, no fault.
-    const bool any_events = events_.HasEvents();
+    const bool any_events = events_.HasKnownLines();
     for (size_t i : unrecognised) {
       if (!any_events || sizes[i] > 0) unrecognised_files_.push_back(files[i]);
     }
