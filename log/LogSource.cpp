@@ -340,6 +340,7 @@ std::vector<std::string> RotatedLogFiles(const std::string& folder) {
     if (candidates.size() == 1) return candidates;
     if (candidates.empty()) throw FileError("Cannot open file " + folder + ": no log in it");
     std::vector<std::string> names;
+    names.reserve(candidates.size());
     for (const std::string& c : candidates) names.push_back(fs::path(c).filename().string());
     throw FileError("Cannot open file " + folder + ": it holds several logs (" +
                     NameList(std::move(names)) + "); name the file instead");

@@ -106,7 +106,7 @@ TEST_F(CliLogsTest, FileWithoutAKnownLineIsNamedAndGivesTheEmptyResult) {
   // empty fields: no sign of a log.
   std::string binary = "\x89PNG\r\n\x1a\n";
   for (int i = 0; i < 3000; ++i) binary += static_cast<char>((i * 37) % 256);
-  binary += std::string("\0D\0K\n\0W;;\0", 11);
+  binary += std::string("\0D\0K\n\0W;;\0", 10);
   const std::string bin = Write("core.bin", binary);
   for (const char* cache : {"--no-cache", "--cache"}) {
     std::vector<std::string> args = {"tables", cache};
