@@ -1,5 +1,6 @@
 #include "app/Cli.h"
 
+#include <algorithm>
 #include <charconv>
 #include <ctime>
 #include <filesystem>
@@ -30,8 +31,9 @@ constexpr const char* kUsage =
     "      Analyse LOG and print the five global lists.\n"
     "  player [--case-sensitive] [--keep-colors] [--min-kills TEXT] [--max-ratio TEXT]\n"
     "         [--weapon W] [--json] LOG... NAME\n"
-    "      Analyse LOG, load the player whose row caption is NAME and print his lists and\n"
-    "      ratio chart; with --weapon also the body locations hit with weapon W.\n"
+    "      Analyse LOG, load the player whose row caption is NAME (folded by the name\n"
+    "      options as the rows are) and print his lists and ratio chart; with --weapon\n"
+    "      also the body locations hit with weapon W.\n"
     "  export [--case-sensitive] [--keep-colors] [--min-kills TEXT] [--max-ratio TEXT]\n"
     "         [--wait SECONDS] [--incremental] LOG... DIR\n"
     "      Analyse LOG and write the HTML report into the folder DIR.\n"
@@ -43,6 +45,8 @@ constexpr const char* kUsage =
     "Logs: several LOG operands are read in the order given as one log, each file ending\n"
     "its last line. A folder stands for its rotated log, oldest first: NAME.N[.gz] ...\n"
     "NAME.1[.gz] (numbers compared as numbers), then NAME; other files are ignored.\n"
+    "Before the first rotation a folder stands for its only *.log file (else its only\n"
+    "file). A file of which no line is recognised is named on standard error.\n"
     "Gzip-compressed logs (.gz, also several members) are read as they are.\n"
     "\n"
     "Options:\n"
@@ -214,6 +218,33 @@ int FindRow(const ReportList& list, const std::string& caption) {
     }
   }
   return -1;
+}
+
+// " (did you mean 'a', 'b' or 'c'?)": up to three row captions closest to `caption` by edit
+// distance (in row order among equals), or "" when none is close.
+std::string SuggestRows(const ReportList& list, const std::string& caption) {
+  const size_t limit = std::max<size_t>(2, caption.size() / 3);
+  std::vector<std::pair<size_t, size_t>> close;  // distance, row
+  for (size_t i = 0; i < list.rows.size(); ++i) {
+    const std::string& row = list.rows[i].caption;
+    if (row == kTotalRowCaption) continue;
+    // Rows far longer or shorter than the name cannot be close; skip the quadratic work.
+    if (std::max(row.size(), caption.size()) - std::min(row.size(), caption.size()) > limit) {
+      continue;
+    }
+    const size_t d = Distance(caption, row);
+    if (d <= limit) close.emplace_back(d, i);
+  }
+  const size_t shown = std::min<size_t>(close.size(), 3);
+  std::partial_sort(close.begin(), close.begin() + static_cast<std::ptrdiff_t>(shown), close.end());
+  std::string text;
+  for (size_t i = 0; i < shown; ++i) {
+    text += i == 0 ? "" : i + 1 == shown ? " or " : ", ";
+    text += '\'';
+    text += TerminalText(list.rows[close[i].second].caption);
+    text += '\'';
+  }
+  return text.empty() ? "" : " (did you mean " + text + "?)";
 }
 
 void PrintChart(std::ostream& out, const ChartState& chart, char separator, bool terminal) {
@@ -389,6 +420,9 @@ int Analyse(Workspace& ws, const std::vector<std::string>& logs, std::ostream& e
       err << "barvik-cli: no such log file: " << TerminalText(log_name) << "\n";
       return kExitUsage;
     }
+    for (const std::string& file : ws.log()->unrecognised_files()) {
+      err << "barvik-cli: " << TerminalText(UnrecognisedLogText(file)) << "\n";
+    }
   } catch (const FileError& e) {
     bar.Finish();
     err << "barvik-cli: " << FailureText(e) << "\n";
@@ -545,11 +579,12 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
 
   if (o.command == "player") {
-    const std::string& name = o.operands.back();
+    // NAME as the rows spell it: the name options fold it as they fold the log's names.
+    const std::string name = ws.log()->NormaliseName(o.operands.back());
     int row = FindRow(ws.List(ListId::Players), name);
     if (row < 0) {
-      err << "barvik-cli: no player row named '" << TerminalText(name) << "' in "
-          << TerminalText(log_name) << "\n";
+      err << "barvik-cli: no player row named '" << TerminalText(o.operands.back()) << "' in "
+          << TerminalText(log_name) << SuggestRows(ws.List(ListId::Players), name) << "\n";
       return kExitUsage;
     }
     ws.SelectPlayerRow(row);

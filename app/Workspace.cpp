@@ -90,6 +90,10 @@ bool FileExists(const std::string& name) {
 
 }  // namespace
 
+std::string UnrecognisedLogText(const std::string& file) {
+  return file + ": no log lines recognised";
+}
+
 Workspace::Workspace(char decimal_separator)
     : lists_(MakeLists()), decimal_separator_(decimal_separator) {
   // First state: every figure on its first choice, the header without a player.
@@ -218,6 +222,14 @@ bool Workspace::RunAnalysis(const std::vector<std::string>& files) {
   }
   server_name_ = log.HostName;
   ListsChanged();
+  // A file of which no line was recognised is said where the log's path stands.
+  if (!log.unrecognised_files().empty()) {
+    std::string notice;
+    for (const std::string& f : log.unrecognised_files()) {
+      notice += (notice.empty() ? "" : "; ") + UnrecognisedLogText(f);
+    }
+    SetStatus(kPanelFile, std::move(notice));
+  }
   SetStatus(kPanelElapsed, ElapsedSince(start));
   return true;
 }

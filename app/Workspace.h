@@ -92,6 +92,10 @@ struct FileOptions {
 
 inline constexpr std::string_view kSelectPlayerFirst = "Select player first";
 
+// "FILE: no log lines recognised": what the programs say of an input of which not one line is
+// of a known kind (LogFile::unrecognised_files). The analysis of it still succeeds.
+std::string UnrecognisedLogText(const std::string& file);
+
 class Workspace {
  public:
   // What the window (or a headless front end) does for the engine while it works.
@@ -115,7 +119,9 @@ class Workspace {
 
   // --- Analysis run and global lists -----------------------------------------------------
   // Loads `file_name` and fills and sorts the five global lists. Returns false, changing
-  // nothing, when no such file exists. Throws FileError when it cannot be read.
+  // nothing, when no such file exists. Throws FileError when it cannot be read. A file of
+  // which no line was recognised is named in the file panel of the status bar instead of
+  // the path (see UnrecognisedLogText).
   bool RunAnalysis(const std::string& file_name);
   // The same for several files read in order as one log (each ending its last line); false
   // when one of them does not exist.

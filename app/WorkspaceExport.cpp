@@ -165,6 +165,9 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   const std::unique_ptr<SiteWriter> site = StartSite(*this, folder, prefixes, settings);
 
   const ReportList* header = &List(ListId::Player);
+  // "1 of 10" ... "10 of 10": the total row is neither counted nor exported.
+  const std::string of_players = " of " + std::to_string(names.size());
+  size_t exported = 0;
   for (size_t i = 0; i < players.rows.size(); ++i) {
     SelectPlayerRow(static_cast<int>(i));
     const std::string name = players.rows[i].caption;
@@ -177,7 +180,7 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
     // export never holds more than one player's event lists.
     if (name != loaded_name_) ShowSelectedPlayer(name);
     SetStatus(kPanelElapsed, ElapsedSince(start));
-    SetStatus(kPanelProgress, std::to_string(i + 1) + " of " + std::to_string(players.rows.size()));
+    SetStatus(kPanelProgress, std::to_string(++exported) + of_players);
 
     const std::string p = prefix_of(name);
     const std::string n = EscapeHtml(UpperCopy(name));
@@ -203,6 +206,10 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   if (staging) staging->Publish();
   if (memo) memo->Save();
   SetPage(remembered_page);
+  // Where the report went, in the panel of the log's path.
+  std::error_code ec;
+  const std::filesystem::path written = std::filesystem::absolute(folder, ec);
+  SetStatus(kPanelFile, "Report written to " + (ec ? folder : written.lexically_normal().string()));
 }
 
 }  // namespace barvik

@@ -172,6 +172,21 @@ void EventStore::AddSkipped(uint64_t count) {
   skipped_ = static_cast<uint32_t>(total);
 }
 
+bool EventStore::HasKnownLines() const {
+  const uint32_t* w = words_.data();
+  for (size_t p = 0; p < words_.size(); p += RecordWords(w + p)) {
+    if ((w[p] & 0xFF) == kSkipKind) continue;
+    const EventView e = At(static_cast<uint32_t>(p));
+    if (e.kind == LineKind::GameInit) return true;
+    const size_t ids =
+        (e.kind == LineKind::Win || e.kind == LineKind::Loss) ? e.count : RecordWords(w + p) - 1;
+    for (size_t i = 0; i < ids; ++i) {
+      if (e.ids[i] != kEmptyText) return true;
+    }
+  }
+  return false;
+}
+
 EventStore::Mark EventStore::Here() const {
   return {words_.size(), lines_, static_cast<uint32_t>(texts_.size()),
           static_cast<uint32_t>(settings_.size()), skipped_};

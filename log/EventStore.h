@@ -91,6 +91,9 @@ class EventStore {
   bool SameAs(const EventStore& other) const;
 
   uint64_t LineCount() const { return lines_; }
+  // True when some line is of a known kind and carries a text: a lone "D" between the NUL
+  // bytes of a binary file reads as a damage line of empty fields, and says nothing.
+  bool HasKnownLines() const;
   const TextPool& texts() const { return texts_; }
   const TextPool& settings() const { return settings_; }
   // Word positions of the game-initialisation records, in log order.

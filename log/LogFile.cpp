@@ -1,5 +1,8 @@
 #include "log/LogFile.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cstring>
 #include <stdexcept>
 
@@ -16,8 +19,44 @@ LogFile::LogFile(const std::vector<std::string>& files, const ReadProgress& prog
 
 LogFile::LogFile(const std::vector<std::string>& files, const ReadProgress& progress,
                  const std::string& cache_folder) {
+  // Every file is read on its own and its events joined to those before (as one reading of
+  // all would number them), so that a file without a single known line can be named. A
+  // missing or unreadable file fails the run before anything is read.
+  std::vector<uint64_t> sizes;
+  uint64_t total = 0;
+  for (const std::string& file : files) {
+    struct stat st {};
+    OpenLogFile(file, st);
+    sizes.push_back(S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0);
+    total += sizes.back();
+  }
+  uint64_t before = 0;  // the sizes of the files already read
+  std::vector<size_t> unrecognised;
   try {
-    cache_use_ = ReadThroughCache(files, cache_folder, events_, progress);
+    for (size_t i = 0; i < files.size(); ++i) {
+      EventStore store;
+      EventStore& into = i == 0 ? events_ : store;
+      const CacheUse use =
+          ReadThroughCache({files[i]}, cache_folder, into, [&](uint64_t done, uint64_t) {
+            if (progress) progress(std::min(before + done, total), total);
+          });
+      cache_use_.bytes_read += use.bytes_read;
+      cache_use_.files_reused += use.files_reused;
+      cache_use_.files_grown += use.files_grown;
+      cache_use_.files_read += use.files_read;
+      cache_use_.cache_written += use.cache_written;
+      cache_use_.bytes_checked += use.bytes_checked;
+      if (cache_use_.refused.empty()) cache_use_.refused = use.refused;
+      if (!into.HasKnownLines()) unrecognised.push_back(i);
+      if (i > 0) events_.AppendStore(store);
+      before += sizes[i];
+    }
+    if (files.size() > 1) events_.Finish();
+    // An empty file among others that hold events is a live log just rotated, no fault.
+    const bool any_events = events_.HasKnownLines();
+    for (size_t i : unrecognised) {
+      if (!any_events || sizes[i] > 0) unrecognised_files_.push_back(files[i]);
+    }
   } catch (const std::length_error& e) {
     // Beyond what 32-bit event positions and text ids address.
     throw FileError("Cannot read file " + (files.empty() ? std::string() : files.back()) + ": " +

@@ -64,6 +64,10 @@ class LogFile {
   const EventStore& events() const { return events_; }
   // What the reading took from the cache and read from the logs.
   const CacheUse& cache_use() const { return cache_use_; }
+  // The files read of which not one line is of a known kind (a file that is no server log;
+  // see EventStore::HasKnownLines), in reading order. An empty file counts only when no file of the
+  // log has such a line: a live log just rotated is empty for a while.
+  const std::vector<std::string>& unrecognised_files() const { return unrecognised_files_; }
   // The keys of the current IgnoreCase / IgnoreColors state (computed on first use).
   const NameForms& Forms() const;
   // Where each raw name occurs (built on first use).
@@ -108,6 +112,7 @@ class LogFile {
 
   EventStore events_;
   CacheUse cache_use_;
+  std::vector<std::string> unrecognised_files_;
   mutable std::array<std::unique_ptr<NameForms>, 4> forms_;  // by option state
   mutable std::unique_ptr<PlayerIndex> index_;
 };

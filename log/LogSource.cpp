@@ -117,6 +117,16 @@ ParsedName ParseRotatedName(std::string name) {
   return p;
 }
 
+// "a, b, c" in sorted order; a long list ends with how many more there are.
+std::string NameList(std::vector<std::string> names) {
+  constexpr size_t kShown = 5;
+  std::sort(names.begin(), names.end());
+  std::string list;
+  for (size_t i = 0; i < names.size() && i < kShown; ++i) list += (i ? ", " : "") + names[i];
+  if (names.size() > kShown) list += " and " + std::to_string(names.size() - kShown) + " more";
+  return list;
+}
+
 }  // namespace
 
 void LineSplitter::Feed(const char* data, size_t n, LineSink& sink) {
@@ -356,13 +366,27 @@ std::vector<std::string> RotatedLogFiles(const std::string& folder) {
       bases.push_back(parsed.base);
     }
   }
-  if (bases.empty()) throw FileError("Cannot open file " + folder + ": no rotated log in it");
+  if (bases.empty()) {
+    // Nothing rotated yet: the live log alone, the folder's only "*.log" file or else its only
+    // file.
+    std::vector<std::string> candidates;
+    for (const auto& [parsed, path] : files) {
+      if (fs::path(path).filename().string().ends_with(".log")) candidates.push_back(path);
+    }
+    if (candidates.empty()) {
+      for (const auto& [parsed, path] : files) candidates.push_back(path);
+    }
+    if (candidates.size() == 1) return candidates;
+    if (candidates.empty()) throw FileError("Cannot open file " + folder + ": no log in it");
+    std::vector<std::string> names;
+    names.reserve(candidates.size());
+    for (const std::string& c : candidates) names.push_back(fs::path(c).filename().string());
+    throw FileError("Cannot open file " + folder + ": it holds several logs (" +
+                    NameList(std::move(names)) + "); name the file instead");
+  }
   if (bases.size() > 1) {
-    std::sort(bases.begin(), bases.end());
-    std::string list;
-    for (const std::string& b : bases) list += (list.empty() ? "" : ", ") + b;
-    throw FileError("Cannot open file " + folder + ": it holds more than one rotated log (" + list +
-                    "); name the files instead");
+    throw FileError("Cannot open file " + folder + ": it holds more than one rotated log (" +
+                    NameList(std::move(bases)) + "); name the files instead");
   }
   std::vector<Member> members;
   for (const auto& [parsed, path] : files) {

@@ -126,7 +126,9 @@ void ReadLogFiles(const std::vector<std::string>& files, LineSink& sink,
 
 // The files of a rotated log in a folder, oldest first: NAME.N[.gz] by falling N (compared as
 // numbers), then NAME[.gz]. NAME is the one name with numbered members; other files are
-// ignored. Throws FileError when the folder holds no rotated log, or more than one.
+// ignored. A folder without numbered members (a log not rotated yet) stands for its only
+// "*.log" file, or else its only file. Hidden files never count. Throws FileError when the
+// folder holds no log, several rotated logs, or several candidates for the live log.
 std::vector<std::string> RotatedLogFiles(const std::string& folder);
 
 // Each operand a file, or a folder replaced by its rotated set.

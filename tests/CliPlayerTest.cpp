@@ -94,11 +94,6 @@ TEST(CliPlayerTest, MissingPlayerOrWeaponIsAUsageError) {
     EXPECT_EQ(r.err, "barvik-cli: no player row named 'zed' in " + log.path() + "\n");
   }
   {
-    Result r = RunTool({"player", log.path(), "AL"});  // row captions compare exactly
-    EXPECT_EQ(r.status, kExitUsage);
-    EXPECT_EQ(r.err, "barvik-cli: no player row named 'AL' in " + log.path() + "\n");
-  }
-  {
     Result r = RunTool({"player", log.path(), std::string(kTotalRowCaption)});
     EXPECT_EQ(r.status, kExitUsage);
     EXPECT_EQ(r.err, "barvik-cli: no player row named '   A  L  L' in " + log.path() + "\n");
@@ -114,6 +109,43 @@ TEST(CliPlayerTest, MissingPlayerOrWeaponIsAUsageError) {
     EXPECT_EQ(r.status, kExitUsage);
     EXPECT_EQ(r.err, "barvik-cli: player 'al' has no weapon row named '   A  L  L'\n");
   }
+}
+
+TEST(CliPlayerTest, NameIsFoldedByTheNameOptionsLikeTheRows) {
+  TempLog log(
+      "0:01 J;1;0;^1Mangled ^7One\n0:01 J;2;1;Bob\n"
+      "0:02 K;1;0;axis;Bob;2;1;allies;^1Mangled ^7One;mp40_mp;100;MOD;head\n");
+  const std::string rows_of_mangled = RunTool({"player", log.path(), "mangled one"}).out;
+  ASSERT_NE(rows_of_mangled.find("\nmangled one\t1\t"), std::string::npos) << rows_of_mangled;
+  for (const char* name : {"Mangled One", "^1Mangled One", "MANGLED ^7ONE"}) {
+    Result r = RunTool({"player", log.path(), name});
+    EXPECT_EQ(r.status, kExitOk) << name << ": " << r.err;
+    EXPECT_EQ(r.out, rows_of_mangled) << name;
+  }
+  // The options that keep case and colours keep the lookup exact.
+  EXPECT_EQ(RunTool({"player", "--case-sensitive", log.path(), "Mangled One"}).status, kExitOk);
+  EXPECT_EQ(RunTool({"player", "--keep-colors", log.path(), "^1mangled ^7one"}).status, kExitOk);
+  Result exact = RunTool({"player", "--case-sensitive", log.path(), "mangled one"});
+  EXPECT_EQ(exact.status, kExitUsage);
+  EXPECT_EQ(exact.err, "barvik-cli: no player row named 'mangled one' in " + log.path() +
+                           " (did you mean 'Mangled One'?)\n");
+}
+
+TEST(CliPlayerTest, MisspeltNameGetsUpToThreeCloseRows) {
+  TempLog log(
+      "0:01 J;1;0;Wolf1\n0:01 J;2;1;Wolf2\n0:01 J;3;2;Wolf3\n0:01 J;4;3;Wolf4\n"
+      "0:01 J;5;4;Bob\n0:01 J;6;5;Sniper\n");
+  Result wolf = RunTool({"player", log.path(), "Wolf"});
+  EXPECT_EQ(wolf.status, kExitUsage);
+  EXPECT_EQ(wolf.out, "");
+  EXPECT_EQ(wolf.err, "barvik-cli: no player row named 'Wolf' in " + log.path() +
+                          " (did you mean 'wolf1', 'wolf2' or 'wolf3'?)\n");
+  EXPECT_EQ(
+      RunTool({"player", log.path(), "snipre"}).err,
+      "barvik-cli: no player row named 'snipre' in " + log.path() + " (did you mean 'sniper'?)\n");
+  // Nothing close: no guess.
+  EXPECT_EQ(RunTool({"player", log.path(), "quartermaster"}).err,
+            "barvik-cli: no player row named 'quartermaster' in " + log.path() + "\n");
 }
 
 }  // namespace

@@ -87,6 +87,8 @@ TEST(CliTest, NameOptionsKeepCaseAndColours) {
 
 TEST(CliTest, BadInvocationsExitWithTwoAndOneLine) {
   TempLog log("0:01 J;1;0;Al\n");
+  const std::string empty_folder = log.path() + ".d";
+  std::filesystem::create_directory(empty_folder);
   struct Case {
     std::vector<std::string> args;
     std::string message;
@@ -106,7 +108,8 @@ TEST(CliTest, BadInvocationsExitWithTwoAndOneLine) {
       {{"player", log.path(), "Al", "--weapon"},
        "barvik-cli: option '--weapon' needs a value; see 'barvik-cli --help'\n"},
       {{"tables", "/no/such.log"}, "barvik-cli: no such log file: /no/such.log\n"},
-      {{"tables", "/proc/self"}, "barvik-cli: Cannot open file /proc/self: no rotated log in it\n"},
+      {{"tables", empty_folder},
+       "barvik-cli: Cannot open file " + empty_folder + ": no log in it\n"},
       {{"export", "--wait", "soon", log.path(), "out"},
        "barvik-cli: option '--wait' takes a whole number of seconds from 0 to 86400, not 'soon'; "
        "see 'barvik-cli --help'\n"},
@@ -124,6 +127,7 @@ TEST(CliTest, BadInvocationsExitWithTwoAndOneLine) {
     EXPECT_EQ(r.err, c.message);
     EXPECT_EQ(r.out, "");
   }
+  std::filesystem::remove(empty_folder);
   Result none = RunTool({});
   EXPECT_EQ(none.status, kExitUsage);
   EXPECT_NE(none.err.find("Usage: barvik-cli"), std::string::npos);

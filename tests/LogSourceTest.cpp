@@ -97,9 +97,38 @@ TEST_F(LogFolder, RotatedSetOldestFirstNumbersComparedAsNumbers) {
   EXPECT_EQ(expanded.size(), 6u);
 }
 
-TEST_F(LogFolder, FolderWithoutOrWithSeveralRotatedLogsIsRefused) {
-  Write("a.log", "");
-  EXPECT_THROW(RotatedLogFiles(dir_.string()), FileError);
+TEST_F(LogFolder, FolderNotRotatedYetStandsForItsLiveLog) {
+  auto set = [&] {
+    V names;
+    for (const std::string& f : RotatedLogFiles(dir_.string())) names.push_back(Name(f));
+    return names;
+  };
+  auto refusal = [&] {
+    try {
+      RotatedLogFiles(dir_.string());
+    } catch (const FileError& e) {
+      return std::string(e.what());
+    }
+    return std::string("accepted");
+  };
+  EXPECT_EQ(refusal(), "Cannot open file " + dir_.string() + ": no log in it");
+  Write("server.cfg", "");
+  EXPECT_EQ(set(), V{"server.cfg"});  // the only file, whatever its name
+  Write("games_mp.log", "");
+  Write(".games_mp.log.swp", "");
+  EXPECT_EQ(set(), V{"games_mp.log"});  // the only *.log beats other files
+  Write("console.log", "");
+  EXPECT_EQ(refusal(), "Cannot open file " + dir_.string() +
+                           ": it holds several logs (console.log, games_mp.log); name the file "
+                           "instead");
+  // The first rotation: the numbered member names the set, other *.log files are ignored.
+  fs::rename(dir_ / "games_mp.log", dir_ / "games_mp.log.1");
+  EXPECT_EQ(set(), V{"games_mp.log.1"});
+  Write("games_mp.log", "");
+  EXPECT_EQ(set(), (V{"games_mp.log.1", "games_mp.log"}));
+}
+
+TEST_F(LogFolder, FolderWithSeveralRotatedLogsIsRefused) {
   Write("a.log.1", "");
   Write("b.log.1", "");
   try {

@@ -32,6 +32,9 @@ int RunHeadlessBatch(Workspace& ws, const std::string& log, const std::string& d
       err << "barvik: " << TerminalText(FileError::CannotOpen(log).what()) << "\n";
       return kExitUsage;
     }
+    for (const std::string& file : ws.log()->unrecognised_files()) {
+      err << "barvik: " << TerminalText(UnrecognisedLogText(file)) << "\n";
+    }
   } catch (const std::bad_alloc& e) {
     err << "barvik: " << FailureText(e) << "\n";
     return kExitFailure;

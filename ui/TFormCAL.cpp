@@ -534,6 +534,8 @@ void TFormCAL::SyncStatus() {
     status_panels_[static_cast<size_t>(i)]->setText(i == kPanelFile ? PathToQString(text)
                                                                     : ToQString(text));
   }
+  // The file panel may say more than it has room for (a notice, a long path).
+  status_panels_[kPanelFile]->setToolTip(status_panels_[kPanelFile]->text());
 }
 
 void TFormCAL::ApplyColumnWidths(ListId id, bool only_auto) {
@@ -642,8 +644,9 @@ QFileDialog* TFormCAL::MakeOpenDialog() {
   dialog->setObjectName("OpenDialog");
   dialog->setAcceptMode(QFileDialog::AcceptOpen);
   dialog->setFileMode(QFileDialog::ExistingFile);  // a typed name of a missing file is refused
-  dialog->setNameFilters({"Log file (*.log)", "All files (*)"});
-  dialog->selectNameFilter("Log file (*.log)");
+  // Rotated (games_mp.log.1) and compressed (.gz) logs are logs too.
+  dialog->setNameFilters({"Server logs (*.log *.log.* *.gz)", "All files (*)"});
+  dialog->selectNameFilter("Server logs (*.log *.log.* *.gz)");
   dialog->setDefaultSuffix("log");
   return dialog;
 }

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # Exports the sample log with a few awkward names appended (names.log: "33", a name with an
 # accent, "bob", "n/a") through barvik-cli and runs the browser checks on that report folder.
-# Extra arguments go to site.test.js (a folder for the screenshots).
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${BUILD_DIR:-build}
@@ -17,4 +16,4 @@ export PUPPETEER_SKIP_DOWNLOAD=1
 if [ ! -d node_modules/puppeteer-core ]; then
   npm ci --no-audit --no-fund --prefer-offline >&2
 fi
-node tests/browser/site.test.js "$work/report" "$@"
+node tests/browser/site.test.js "$work/report"

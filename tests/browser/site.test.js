@@ -3,9 +3,8 @@
 // an error or asks for anything outside it, nothing is wider than a 390 px phone, the players
 // search filters, and the sort scripts of both faces sort names as text and numbers as numbers.
 //
-// Usage: node tests/browser/site.test.js REPORT_DIR [SCREENSHOT_DIR]
-// With SCREENSHOT_DIR, the home, players and one profile page are also saved there at 1366 and
-// 390 px width (the README's pictures).
+// Usage: node tests/browser/site.test.js REPORT_DIR
+// (The README's pictures of the site come from scripts/site-screenshots.sh.)
 'use strict';
 
 const fs = require('fs');
@@ -14,7 +13,6 @@ const { pathToFileURL } = require('url');
 const puppeteer = require('puppeteer-core');
 
 const report = path.resolve(process.argv[2] || '');
-const shots = process.argv[3] ? path.resolve(process.argv[3]) : null;
 const failures = [];
 function fail(message) { failures.push(message); }
 function check(condition, message) { if (!condition) fail(message); }
@@ -154,22 +152,6 @@ async function classicChecks(browser) {
   await page.close();
 }
 
-async function screenshots(browser) {
-  fs.mkdirSync(shots, { recursive: true });
-  const profile = fs.readdirSync(path.join(report, 'site', 'p')).find((f) => f === 'wolf6.html') ||
-    fs.readdirSync(path.join(report, 'site', 'p'))[0];
-  const targets = [['home', 'index.html'], ['players', 'players.html'], ['profile', `p/${profile}`]];
-  for (const width of [1366, 390]) {
-    const page = await openPage(browser, width);
-    for (const [label, file] of targets) {
-      await page.goto(pathToFileURL(path.join(report, 'site', file)).href);
-      await page.screenshot({ path: path.join(shots, `site-${label}-${width}.png`),
-        clip: { x: 0, y: 0, width, height: width < 500 ? 844 : 900 } });
-    }
-    await page.close();
-  }
-}
-
 (async () => {
   if (!fs.existsSync(path.join(report, 'site', 'index.html'))) {
     console.error(`usage: node site.test.js REPORT_DIR (no site in ${report})`);
@@ -185,7 +167,6 @@ async function screenshots(browser) {
     pages = await crawl(browser);
     await siteChecks(browser);
     await classicChecks(browser);
-    if (shots) await screenshots(browser);
   } finally {
     await browser.close();
   }

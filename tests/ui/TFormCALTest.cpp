@@ -135,7 +135,8 @@ TEST_F(TFormCALTest, FirstState) {
   EXPECT_EQ(form_.StatusPanel(kPanelActivity)->width(), 200);
 
   QFileDialog* dialog = form_.MakeOpenDialog();
-  EXPECT_EQ(dialog->nameFilters(), QStringList({"Log file (*.log)", "All files (*)"}));
+  EXPECT_EQ(dialog->nameFilters(),
+            QStringList({"Server logs (*.log *.log.* *.gz)", "All files (*)"}));
   EXPECT_EQ(dialog->defaultSuffix(), "log");
   delete dialog;
 }
@@ -291,6 +292,20 @@ TEST_F(TFormCALTest, FailuresBecomeMessagesAndTheWindowStaysUsable) {
   EXPECT_EQ(form_.StatusPanel(kPanelActivity)->text(), "Done");
 }
 
+TEST_F(TFormCALTest, FileWithoutALogLineIsNamedInTheStatusBar) {
+  const std::string file = files_.Write("core.bin", std::string("\x7f"
+                                                                "ELF\x02\x01\x01\0\0",
+                                                                9));
+  form_.OpenLog(file);
+  EXPECT_TRUE(messages_.isEmpty()) << messages_.join("\n").toStdString();
+  EXPECT_EQ(form_.StatusPanel(kPanelActivity)->text(), "Done");
+  EXPECT_EQ(form_.StatusPanel(kPanelFile)->text(),
+            QString::fromStdString(file) + ": no log lines recognised");
+  Open();
+  EXPECT_EQ(form_.StatusPanel(kPanelFile)->text(),
+            QString::fromStdString(files_.Path("small.log")));
+}
+
 TEST_F(TFormCALTest, OpenReportInBrowserOpensTheSiteOnceAnExportWroteIt) {
   std::vector<QUrl> opened;
   form_.SetUrlOpener([&opened](const QUrl& url) {
@@ -308,6 +323,8 @@ TEST_F(TFormCALTest, OpenReportInBrowserOpensTheSiteOnceAnExportWroteIt) {
   ws_.options().dest_dir = files_.Path("html");
   form_.ButtonHTMLClick();
   ASSERT_TRUE(messages_.empty()) << messages_[0].toStdString();
+  EXPECT_EQ(form_.StatusPanel(kPanelFile)->text(),
+            "Report written to " + QString::fromStdString(files_.Path("html")) + "/");
   ASSERT_TRUE(button->isEnabled());
   QTest::mouseClick(button, Qt::LeftButton);
   ASSERT_EQ(opened.size(), 1u);

@@ -1,0 +1,51 @@
+// The README's pictures of the site: the home, players and one profile page of an exported
+// report, at 1366 and 390 px width, taken in Debian's chromium, headless, driven by
+// puppeteer-core. Nothing outside the report folder is loaded.
+//
+// Usage: node tests/browser/screenshots.js REPORT_DIR SCREENSHOT_DIR
+'use strict';
+
+const fs = require('fs');
+const path = require('path');
+const { pathToFileURL } = require('url');
+const puppeteer = require('puppeteer-core');
+
+const report = path.resolve(process.argv[2] || '');
+const shots = path.resolve(process.argv[3] || '');
+
+(async () => {
+  if (!process.argv[3] || !fs.existsSync(path.join(report, 'site', 'index.html'))) {
+    console.error('usage: node screenshots.js REPORT_DIR SCREENSHOT_DIR (a report with a site)');
+    process.exit(2);
+  }
+  fs.mkdirSync(shots, { recursive: true });
+  const profiles = fs.readdirSync(path.join(report, 'site', 'p')).filter((f) => f.endsWith('.html'));
+  const profile = profiles.includes('wolf6.html') ? 'wolf6.html' : profiles.sort()[0];
+  const targets = [['home', 'index.html'], ['players', 'players.html'], ['profile', `p/${profile}`]];
+  const browser = await puppeteer.launch({
+    executablePath: process.env.BARVIK_CHROMIUM || '/usr/bin/chromium',
+    headless: true,
+    args: ['--no-sandbox', '--disable-gpu', '--allow-file-access-from-files'],
+  });
+  try {
+    for (const width of [1366, 390]) {
+      const height = width < 500 ? 844 : 900;
+      const page = await browser.newPage();
+      await page.setViewport({ width, height });
+      await page.setRequestInterception(true);
+      page.on('request', (r) => (r.url().startsWith('file://') ? r.continue() : r.abort()));
+      for (const [label, file] of targets) {
+        await page.goto(pathToFileURL(path.join(report, 'site', file)).href, { waitUntil: 'load' });
+        const out = path.join(shots, `site-${label}-${width}.png`);
+        await page.screenshot({ path: out, clip: { x: 0, y: 0, width, height } });
+        console.error(`wrote ${path.relative(process.cwd(), out)}`);
+      }
+      await page.close();
+    }
+  } finally {
+    await browser.close();
+  }
+})().catch((e) => {
+  console.error(e);
+  process.exit(1);
+});
