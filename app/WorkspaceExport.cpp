@@ -16,6 +16,7 @@
 #include "app/Workspace.h"
 #include "core/FileError.h"
 #include "core/Text1252.h"
+#include "log/EventCache.h"
 #include "report/AtomicFile.h"
 #include "report/ImageSource.h"
 #include "report/PageWriter.h"
@@ -134,7 +135,10 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   // memo to go by.
   std::optional<RenderMemo> memo;
   const bool incremental = KeepIdenticalFiles::InForce();
-  if (!cache_folder.empty()) memo.emplace(cache_folder, folder);
+  // Not in a cache folder others could write: a planted memo would keep stale images.
+  if (!cache_folder.empty() && PrepareCacheFolder(cache_folder).empty()) {
+    memo.emplace(cache_folder, folder);
+  }
   if (memo && !memo->enabled()) memo.reset();
   auto draw = [&](ReportImage which, const std::string& file) {
     std::string png = EncodePng(images.Render(which), folder + file);

@@ -89,6 +89,45 @@ class GzipReader {
   std::vector<char> out_ = std::vector<char>(kBlockBytes);
 };
 
+// Reads `file` from where it stands to its end, or until `enough()` says so, block by block;
+// a file whose first block (read at its start when `at_start`) begins with the gzip magic is
+// inflated, every member. Each block of content goes to `content(data, size, gzip)`, the
+// count of each block read from the disk to `on_bytes`. Returns whether the file is gzip.
+// Throws FileError when the file cannot be read, or when its compressed data is damaged or,
+// read to its end, cut short.
+template <typename Content>
+bool ReadContent(FILE* file, const std::string& path, bool at_start, Content&& content,
+                 const std::function<void(size_t)>& on_bytes,
+                 const std::function<bool()>& enough = {}) {
+  std::vector<char> block(kBlockBytes);
+  std::optional<GzipReader> gzip;
+  auto out = [&](const char* data, size_t size) { content(data, size, gzip.has_value()); };
+  bool first = at_start;
+  bool ended = true;
+  for (;;) {
+    if (enough && enough()) {
+      ended = false;
+      break;
+    }
+    const size_t got = std::fread(block.data(), 1, block.size(), file);
+    if (got == 0) break;
+    if (first && got >= 2 && static_cast<unsigned char>(block[0]) == 0x1F &&
+        static_cast<unsigned char>(block[1]) == 0x8B) {
+      gzip.emplace(path);
+    }
+    first = false;
+    if (gzip) {
+      gzip->Feed(block.data(), got, out);
+    } else {
+      out(block.data(), got);
+    }
+    if (on_bytes) on_bytes(got);
+  }
+  if (std::ferror(file)) throw FileError::CannotOpen(path);
+  if (gzip && ended) gzip->Finish();
+  return gzip.has_value();
+}
+
 struct Member {
   std::string path;
   uint64_t number = 0;  // 0: the current log NAME itself
@@ -219,30 +258,14 @@ LogFileHandle OpenLogFile(const std::string& path, struct stat& info) {
 ContentSum SumContent(FILE* file, const std::string& path, uint64_t limit) {
   ContentSum sum;
   if (fseeko(file, 0, SEEK_SET) != 0) throw FileError::CannotOpen(path);
-  std::vector<char> block(kBlockBytes);
-  std::optional<GzipReader> gzip;
-  auto content = [&](const char* data, size_t size) {
-    const auto n = static_cast<size_t>(std::min<uint64_t>(size, limit - sum.size));
-    sum.crc = Crc32(sum.crc, data, n);
-    sum.size += n;
-  };
-  bool first = true;
-  size_t got;
-  while (sum.size < limit && (got = std::fread(block.data(), 1, block.size(), file)) > 0) {
-    if (first && got >= 2 && static_cast<unsigned char>(block[0]) == 0x1F &&
-        static_cast<unsigned char>(block[1]) == 0x8B) {
-      gzip.emplace(path);
-    }
-    first = false;
-    if (gzip) {
-      gzip->Feed(block.data(), got, content);
-    } else {
-      content(block.data(), got);
-    }
-  }
-  if (std::ferror(file)) throw FileError::CannotOpen(path);
-  sum.gzip = gzip.has_value();
-  if (gzip && sum.size < limit) gzip->Finish();
+  sum.gzip = ReadContent(
+      file, path, true,
+      [&](const char* data, size_t size, bool) {
+        const auto n = static_cast<size_t>(std::min<uint64_t>(size, limit - sum.size));
+        sum.crc = Crc32(sum.crc, data, n);
+        sum.size += n;
+      },
+      {}, [&] { return sum.size >= limit; });
   return sum;
 }
 
@@ -283,12 +306,10 @@ FileSummary ReadLogFile(FILE* file, const std::string& path, LineSink& sink, con
   if (start.offset > 0 && fseeko(file, static_cast<off_t>(start.offset), SEEK_SET) != 0) {
     throw FileError::CannotOpen(path);
   }
-  std::vector<char> block(kBlockBytes);
   LineSplitter splitter(start.state);
-  std::optional<GzipReader> gzip;
   EdgeBlocks edges;
   uint64_t at = start.offset;  // content offset of the next byte
-  auto content = [&](const char* data, size_t size) {
+  auto content = [&](const char* data, size_t size, bool gzip) {
     if (start.summarise) {
       const uint64_t skip =
           start.crc_offset > at ? std::min<uint64_t>(start.crc_offset - at, size) : 0;
@@ -298,28 +319,11 @@ FileSummary ReadLogFile(FILE* file, const std::string& path, LineSink& sink, con
     splitter.Feed(data, size, sink);
     at += size;
   };
-  bool first = start.offset == 0;
-  size_t got;
-  while ((got = std::fread(block.data(), 1, block.size(), file)) > 0) {
-    if (first && got >= 2 && static_cast<unsigned char>(block[0]) == 0x1F &&
-        static_cast<unsigned char>(block[1]) == 0x8B) {
-      gzip.emplace(path);
-    }
-    first = false;
-    if (gzip) {
-      gzip->Feed(block.data(), got, content);
-    } else {
-      content(block.data(), got);
-    }
-    if (on_bytes) on_bytes(got);
-  }
-  if (std::ferror(file)) throw FileError::CannotOpen(path);
-  if (gzip) gzip->Finish();
-  summary.gzip = gzip.has_value();
+  summary.gzip = ReadContent(file, path, start.offset == 0, content, on_bytes);
   summary.content_size = at;
   summary.split_offset = at - splitter.pending_size();
   summary.split_state = splitter.state();
-  if (gzip && start.summarise) {
+  if (summary.gzip && start.summarise) {
     summary.content_first_hash = edges.FirstHash();
     summary.content_last_hash = edges.LastHash();
   }

@@ -226,6 +226,28 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
   file.Commit();
 }
 
+bool ReplaceFileWhole(const std::string& path, std::string_view bytes) {
+  std::string temporary = path + ".XXXXXX";
+  const int fd = mkstemp(temporary.data());
+  if (fd < 0) return false;
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  int error_number = done == bytes.size() ? 0 : (errno != 0 ? errno : EIO);
+  if (close(fd) != 0 && error_number == 0) error_number = errno;
+  if (error_number == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) {
+    error_number = errno;
+  }
+  if (error_number == 0) return true;
+  unlink(temporary.c_str());
+  errno = error_number;
+  return false;
+}
+
 bool SameApartFromTimeStamp(std::string_view a, std::string_view b) {
   return a == b || SameApart(a, TimeStampRange(a), b);
 }
@@ -383,23 +405,7 @@ void RollForward(const Journal& j) {
 
 // Writes the journal beside the report (never into the staging folder), whole or not at all.
 void WriteJournal(const std::string& path, const std::string& bytes) {
-  const std::string temporary = TemporaryName(path);
-  const int fd =
-      open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0) throw FileError::CannotCreate(path, errno);
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  const int error_number = done == bytes.size() ? 0 : (errno ? errno : EIO);
-  if (close(fd) != 0 || error_number != 0 || std::rename(temporary.c_str(), path.c_str()) != 0) {
-    const int e = error_number != 0 ? error_number : errno;
-    unlink(temporary.c_str());
-    throw FileError::CannotCreate(path, e);
-  }
+  if (!ReplaceFileWhole(path, bytes)) throw FileError::CannotCreate(path, errno);
 }
 
 std::string JournalBytes(const Journal& j) {
@@ -497,7 +503,8 @@ void StagingArea::RemoveLeftovers(const std::string& folder) {
     if (name.compare(0, kStagingPrefix.size(), kStagingPrefix) == 0 && it->is_directory(type_ec)) {
       std::error_code remove_ec;
       fs::remove_all(it->path(), remove_ec);
-    } else if (IsTemporaryName(name) && it->is_regular_file(type_ec)) {
+    } else if ((IsTemporaryName(name) || name.starts_with(std::string(kJournalName) + ".")) &&
+               it->is_regular_file(type_ec)) {
       std::error_code remove_ec;
       fs::remove(it->path(), remove_ec);
     }

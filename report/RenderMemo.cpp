@@ -12,6 +12,7 @@
 #include <optional>
 
 #include "core/StableHash.h"
+#include "report/AtomicFile.h"
 
 namespace barvik {
 namespace {
@@ -92,12 +93,13 @@ std::optional<std::string> ReadExactly(int fd, size_t size) {
   return bytes;
 }
 
+// The whole of a regular file of this user: a memo somebody else put there is not trusted.
 std::optional<std::string> ReadFile(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return std::nullopt;
   struct stat st {};
   std::optional<std::string> bytes;
-  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid()) {
     bytes = ReadExactly(fd, static_cast<size_t>(st.st_size));
   }
   close(fd);
@@ -116,28 +118,6 @@ bool MakePrivateFolder(const std::string& path) {
   struct stat st {};
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
          access(path.c_str(), W_OK | X_OK) == 0;
-}
-
-// `bytes` in place of `path`: a new file beside it, renamed over it once whole. The memo is
-// not a report file, so AtomicFile (which an incremental export counts and compares) is not
-// used. False when it could not be done; no temporary file stays.
-bool ReplaceFile(const std::string& path, std::string_view bytes) {
-  std::string temporary = path + ".XXXXXX";
-  const int fd = mkstemp(temporary.data());
-  if (fd < 0) return false;
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  const bool closed = close(fd) == 0;
-  if (done != bytes.size() || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
-    unlink(temporary.c_str());
-    return false;
-  }
-  return true;
 }
 
 std::string Hex(uint64_t number) {
@@ -234,7 +214,7 @@ void RenderMemo::Save() {
                      static_cast<uint64_t>(st.st_ino), p.content};
   }
   written_.clear();
-  ReplaceFile(memo_file_, Serialise());
+  ReplaceFileWhole(memo_file_, Serialise());
 }
 
 std::string RenderMemo::Serialise() const {

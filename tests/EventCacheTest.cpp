@@ -41,7 +41,7 @@ class EventCacheTest : public testing::TempFolderTest {
   // Reads `files` through the cache and checks the store against a reading without it.
   CacheUse ReadAndCompare(const V& files) {
     EventStore cached;
-    const CacheUse use = ReadThroughCache(files, Cache(), cached);
+    CacheUse use = ReadThroughCache(files, Cache(), cached);
     EventStore fresh;
     ReadThroughCache(files, "", fresh);
     EXPECT_TRUE(cached.SameAs(fresh)) << "files: " << files.size();

@@ -19,6 +19,7 @@
 #include "report/AtomicFile.h"
 #include "report/ImageSource.h"
 #include "report/ReportFiles.h"
+#include "tests/GreyImages.h"
 #include "tests/MaskedReport.h"
 #include "tests/TempFolder.h"
 
@@ -27,18 +28,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// One grey image of the size asked for; the same bytes every time.
-class GreyImages : public ImageSource {
- public:
-  RgbImage Render(ReportImage which) override {
-    RgbImage image;
-    image.width = which == ReportImage::RatioChart ? 691 : 233;
-    image.height = which == ReportImage::RatioChart ? 357 : 355;
-    image.stride = static_cast<size_t>(image.width) * 3;
-    image.pixels.assign(image.stride * static_cast<size_t>(image.height), 0x80);
-    return image;
-  }
-};
+using testing::GreyImages;
 
 using testing::MaskedReport;
 using testing::ReadBytes;

@@ -17,6 +17,7 @@
 #include "app/Cli.h"
 #include "report/ImageSource.h"
 #include "tests/CliRun.h"
+#include "tests/GreyImages.h"
 #include "tests/MaskedReport.h"
 #include "tests/TempFolder.h"
 
@@ -28,17 +29,7 @@ using testing::MaskedReport;
 using testing::ReadBytes;
 using testing::RunTool;
 
-class GreyImages : public ImageSource {
- public:
-  RgbImage Render(ReportImage which) override {
-    RgbImage image;
-    image.width = which == ReportImage::RatioChart ? 691 : 233;
-    image.height = which == ReportImage::RatioChart ? 357 : 355;
-    image.stride = static_cast<size_t>(image.width) * 3;
-    image.pixels.assign(image.stride * static_cast<size_t>(image.height), 0x80);
-    return image;
-  }
-};
+using testing::GreyImages;
 
 CliEnvironment ExportEnvironment() {
   CliEnvironment env;

@@ -39,7 +39,12 @@ class PublishTest : public testing::TempFolderTest {
   }
 
   static void Stage(const std::string& folder, const Files& pages) {
-    for (const auto& [name, bytes] : pages) WriteFileAtomically(folder + "/" + name, bytes);
+    for (const auto& [name, bytes] : pages) {
+      std::string path = folder;
+      path += '/';
+      path += name;
+      WriteFileAtomically(path, bytes);
+    }
   }
 
   // The regular files below the report folder, hidden ones aside.
