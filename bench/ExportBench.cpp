@@ -2,17 +2,19 @@
 // with an image source that hands out ready-made images, so the figures are the engine's own
 // time: the whole export, and its parts (one player's seven pages, the PNG encoding of one
 // figure and one chart image, plain and with drawing-like content); and the file prefixes of
-// many names that share one prefix.
+// many names that share one prefix; and the publishing of a staged report.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/SiteLists.h"
 #include "app/Workspace.h"
 #include "bench/BenchLog.h"
+#include "report/AtomicFile.h"
 #include "report/ImageSource.h"
 #include "report/PageWriter.h"
 #include "report/PngWriter.h"
@@ -175,6 +177,34 @@ BENCHMARK(BM_WritePng)
     ->Args({1, 1})
     ->Args({1, 0})
     ->Unit(benchmark::kMicrosecond);
+
+// Publishing a staged report of 3,300 files over an older one (the size of the 1M-line log's
+// report): the journal, a link to every replaced file and the moves, without the staging.
+void BM_PublishReport(benchmark::State& state) {
+  const fs::path folder =
+      fs::temp_directory_path() / ("barvik-bench-publish-" + std::to_string(getpid()));
+  fs::create_directories(folder / "site" / "p");
+  auto stage = [&folder](int version) {
+    for (int i = 0; i < 3300; ++i) {
+      const std::string name = (i % 3 == 0 ? "site/p/page" : "page") + std::to_string(i);
+      WriteFileAtomically((folder / name).string(), "version " + std::to_string(version));
+    }
+  };
+  stage(0);
+  int version = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::optional<StagingArea> staging(std::in_place, folder.string());
+    stage(++version);
+    state.ResumeTiming();
+    staging->Publish();
+    state.PauseTiming();
+    staging.reset();  // removes the links to the old files
+    state.ResumeTiming();
+  }
+  fs::remove_all(folder);
+}
+BENCHMARK(BM_PublishReport)->Iterations(5)->Unit(benchmark::kMillisecond);
 
 // File prefixes for `n` distinct names that all encode to one prefix: every name is a row
 // of 15 pieces, each "!" or "33", and both pieces give "33". Each name after the first takes
