@@ -7,7 +7,7 @@
 #include "core/NumberFormat.h"
 #include "core/Text1252.h"
 #include "log/NameList.h"
-#include "log/Statistics.h"
+#include "stats/Statistics.h"
 
 namespace barvik {
 namespace {

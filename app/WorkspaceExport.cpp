@@ -56,7 +56,7 @@ std::unique_ptr<SiteWriter> StartSite(Workspace& ws, const std::string& folder,
   site.decimal_separator = ws.decimal_separator();
   site.turns = ws.log() != nullptr ? ws.log()->TurnCount : 0;
   site.prefixes = &prefixes;
-  site.log = ws.log();
+  if (ws.log() != nullptr) site.spellings = CollectSpellings(*ws.log());
   auto writer = std::make_unique<SiteWriter>(std::move(site));
   writer->WriteGlobal(SiteGlobalLists(ws));
   return writer;

@@ -7,8 +7,8 @@
 #include "app/BusyGuard.h"
 #include "app/Workspace.h"
 #include "core/Text1252.h"
-#include "detail/PlayerDetail.h"
-#include "detail/PlayerTables.h"
+#include "stats/PlayerDetail.h"
+#include "stats/PlayerTables.h"
 
 namespace barvik {
 

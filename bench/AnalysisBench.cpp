@@ -8,7 +8,7 @@
 #include "bench/BenchLog.h"
 #include "log/LogFile.h"
 #include "log/NameList.h"
-#include "log/Statistics.h"
+#include "stats/Statistics.h"
 
 namespace barvik {
 namespace {

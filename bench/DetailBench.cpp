@@ -10,7 +10,7 @@
 
 #include "app/Workspace.h"
 #include "bench/BenchLog.h"
-#include "detail/PlayerDetail.h"
+#include "stats/PlayerDetail.h"
 #include "log/LogFile.h"
 
 namespace barvik {

@@ -144,7 +144,7 @@ void BM_Site(benchmark::State& state) {
     settings.report_folder = folder;
     settings.template_folder = ws.template_folder;
     settings.prefixes = &prefixes;
-    settings.log = ws.log();
+    settings.spellings = CollectSpellings(*ws.log());
     SiteWriter site(std::move(settings));
     site.WriteGlobal(SiteGlobalLists(ws));
     for (const std::string& name : names) site.WritePlayer(name, lists);

@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "core/ReportList.h"
-#include "detail/PlayerDetail.h"
+#include "stats/PlayerDetail.h"
 #include "log/LogFile.h"
 #include "log/NameList.h"
-#include "log/Statistics.h"
+#include "stats/Statistics.h"
 
 namespace {
 

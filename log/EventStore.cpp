@@ -9,7 +9,6 @@
 #include "log/FieldCursor.h"
 #include "log/LineLayout.h"
 #include "log/LogFile.h"
-#include "log/Statistics.h"
 
 namespace barvik {
 

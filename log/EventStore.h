@@ -127,6 +127,9 @@ class EventStore {
   uint32_t skipped_ = 0;  // other lines since the last record
 };
 
+// The map and game type of events before the first game-initialisation line.
+inline constexpr std::string_view kNotDefined = "NOT DEFINED";
+
 // The normalised keys of one name-option state: every raw name, weapon and location text
 // normalised (case folded, colour codes removed as the options say) and interned in one
 // KeyPool, together with the setting texts as written, "NOT DEFINED" and the turn keys the

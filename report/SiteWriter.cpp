@@ -8,7 +8,6 @@
 #include <iterator>
 
 #include "core/NumberFormat.h"
-#include "log/LogFile.h"
 #include "report/AtomicFile.h"
 #include "report/PageWriter.h"
 #include "report/SiteText.h"
@@ -290,32 +289,10 @@ std::string RatioChartSvg(const ReportList& turns, char decimal_separator) {
   return out;
 }
 
-Spellings CollectSpellings(const LogFile& log) {
-  // Join lines name the player as he typed himself: his spellings, counted per row caption.
-  const EventStore& events = log.events();
-  const NameForms& forms = log.Forms();
-  StringMap<StringMap<int>> counts;
-  events.ForEach([&](const EventView& e) {
-    if (e.kind != LineKind::Join) return;
-    const std::string_view name = forms.pool().Text(forms.Name(e.ids[0]));
-    ++counts[std::string(name)][std::string(events.texts().Text(e.ids[0]))];
-  });
-  Spellings spellings;
-  for (auto& [name, forms] : counts) {
-    std::vector<std::pair<std::string, int>> list(forms.begin(), forms.end());
-    std::sort(list.begin(), list.end(), [](const auto& a, const auto& b) {
-      return a.second != b.second ? a.second > b.second : a.first < b.first;
-    });
-    spellings.emplace(name, std::move(list));
-  }
-  return spellings;
-}
-
 SiteWriter::SiteWriter(SiteSettings settings)
     : settings_(std::move(settings)),
       friendly_(FriendlyNames::Load(settings_.template_folder)),
       global_json_(Json::object()) {
-  if (settings_.log != nullptr) spellings_ = CollectSpellings(*settings_.log);
   // Staged files have their folders made inside the staging folder, so that a run stopped
   // early leaves none in the report folder; without staging they are made here. A folder
   // that cannot be made fails the first write with its path.
@@ -416,8 +393,8 @@ void SiteWriter::WritePlayer(const std::string& name, const PlayerLists& lists) 
   const std::string plain = HtmlText(name);
   std::string page = PageHead(plain + " - player - " + TitleOf(settings_.server_name), "../");
 
-  auto spelled = spellings_.find(name);
-  const bool has_forms = spelled != spellings_.end() && !spelled->second.empty();
+  auto spelled = settings_.spellings.find(name);
+  const bool has_forms = spelled != settings_.spellings.end() && !spelled->second.empty();
   page += "<h1 class=\"name\">" +
           (has_forms ? "<span class=\"coloured\">" + ColouredNameHtml(spelled->second[0].first) +
                            "</span> "

@@ -27,10 +27,9 @@
 #include "core/StringHash.h"
 #include "report/FriendlyNames.h"
 #include "report/JsonWriter.h"
+#include "stats/Spellings.h"
 
 namespace barvik {
-
-class LogFile;
 
 // The folder of the site inside the report folder, and of the profiles inside the site.
 inline constexpr std::string_view kSiteFolder = "site/";
@@ -46,8 +45,8 @@ struct SiteSettings {
   int turns = 0;  // game-initialisation lines of the log
   // The file prefix of every player of this export; a name not in it gets no profile link.
   const StringMap<std::string>* prefixes = nullptr;
-  // The log, for the spellings of every name; none when null.
-  const LogFile* log = nullptr;
+  // The spellings of every name, shown on the profiles.
+  Spellings spellings;
 };
 
 struct GlobalLists {
@@ -68,11 +67,6 @@ struct PlayerLists {
   const ReportList* opponents = nullptr;
   const ReportList* turns = nullptr;
 };
-
-// The raw forms of each player name in the log's join lines, most used first, with their
-// counts; keyed by the name as the log's name options give it.
-using Spellings = StringMap<std::vector<std::pair<std::string, int>>>;
-Spellings CollectSpellings(const LogFile& log);
 
 class SiteWriter {
  public:
@@ -103,7 +97,6 @@ class SiteWriter {
 
   SiteSettings settings_;
   FriendlyNames friendly_;
-  Spellings spellings_;
   GlobalLists global_;
   std::vector<Ranked> head_shots_;  // per player: kills with a hit to the head
   Json global_json_;

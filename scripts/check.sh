@@ -14,7 +14,7 @@ clang-format --dry-run --Werror "${sources[@]}"
 echo "== clang-tidy" >&2
 tidy_log=$(mktemp)
 if ! run-clang-tidy -p "$build" -j"$(nproc)" -quiet -extra-arg=-Wno-unknown-warning-option \
-  "^$(pwd)/(core|log|detail|report|app|ui|tests|bench)/" >"$tidy_log" 2>&1 ||
+  "^$(pwd)/(core|log|stats|report|app|ui|tests|bench)/" >"$tidy_log" 2>&1 ||
   grep -qE '(warning|error): ' "$tidy_log"; then
   grep -E -A3 '(warning|error): ' "$tidy_log" >&2 || tail -n 40 "$tidy_log" >&2
   echo "clang-tidy reported findings" >&2

@@ -1,7 +1,7 @@
 // The player scans: which lists a kill, damage, pick-up or action line feeds for the victim
 // and the attacker, the scan state (map, game type, turn), the weapon scan, and the
 // all-players pass against one scan per player.
-#include "detail/PlayerDetail.h"
+#include "stats/PlayerDetail.h"
 
 #include <gtest/gtest.h>
 

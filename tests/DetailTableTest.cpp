@@ -1,6 +1,6 @@
 // Detail list filling: rows per key, exact counting under case-folded keys, percentage and
 // ratio cells, and the total row on top with its sums.
-#include "detail/DetailTable.h"
+#include "stats/DetailTable.h"
 
 #include <gtest/gtest.h>
 

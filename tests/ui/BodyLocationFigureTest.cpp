@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QRadioButton>
 
-#include "log/Statistics.h"
+#include "stats/Statistics.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/BarGauge.h"
 

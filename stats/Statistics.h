@@ -88,9 +88,6 @@ struct EventLists {
   CountedGroup game_types{3};
 };
 
-// The map and game type of events before the first game-initialisation line.
-inline constexpr std::string_view kNotDefined = "NOT DEFINED";
-
 // The pass: counts into `counters`, appends to `events`, sets the log's HostName and
 // TurnCount. A failure on one line is reported with the scan name "NAMES" and the pass goes
 // on with the next line.

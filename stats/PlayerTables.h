@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/ReportList.h"
-#include "detail/PlayerDetail.h"
+#include "stats/PlayerDetail.h"
 
 namespace barvik {
 

@@ -1,11 +1,11 @@
-#include "detail/PlayerDetail.h"
+#include "stats/PlayerDetail.h"
 
 #include <exception>
 #include <utility>
 
 #include "log/EventScan.h"
 #include "log/LogFile.h"
-#include "log/Statistics.h"
+#include "stats/Statistics.h"
 
 namespace barvik {
 namespace {

@@ -1,4 +1,4 @@
-#include "detail/DetailTable.h"
+#include "stats/DetailTable.h"
 
 #include <string>
 #include <utility>

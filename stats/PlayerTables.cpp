@@ -1,10 +1,10 @@
-#include "detail/PlayerTables.h"
+#include "stats/PlayerTables.h"
 
 #include <algorithm>
 
 #include "core/NumberFormat.h"
 #include "core/Text1252.h"
-#include "detail/DetailTable.h"
+#include "stats/DetailTable.h"
 
 namespace barvik {
 namespace {

@@ -1,4 +1,4 @@
-#include "log/Statistics.h"
+#include "stats/Statistics.h"
 
 #include <algorithm>
 #include <string>
