@@ -16,6 +16,7 @@
 #include "core/FileError.h"
 #include "core/ReportList.h"
 #include "report/PageWriter.h"
+#include "report/ReportFiles.h"
 
 namespace {
 

@@ -39,16 +39,6 @@
 
 namespace barvik {
 
-// Turns each line into its event as it is read.
-class EventBuilder : public LineSink {
- public:
-  explicit EventBuilder(EventStore& store) : store_(store) {}
-  void Line(std::string_view line) override { store_.AddLine(line); }
-
- private:
-  EventStore& store_;
-};
-
 // What a reading through the cache did, for status lines, benchmarks and tests.
 struct CacheUse {
   uint64_t bytes_read = 0;     // bytes read from the logs themselves (0: all came from the cache)

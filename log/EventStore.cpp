@@ -5,10 +5,11 @@
 #include <new>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 #include "log/FieldCursor.h"
+#include "log/LineFormat.h"
 #include "log/LineLayout.h"
-#include "log/LogFile.h"
 
 namespace barvik {
 
@@ -74,7 +75,7 @@ void EventStore::AddLine(std::string_view line) {
   FieldCursor cursor(line);
   std::string_view f[kHitFieldCount];
   f[0] = cursor.Next();
-  const LineKind kind = LogFile::KindOfField1(f[kKindField - 1]);
+  const LineKind kind = KindOfField1(f[kKindField - 1]);
   int needed = 0;
   switch (kind) {
     case LineKind::Join:
@@ -269,8 +270,8 @@ NameForms::NameForms(const EventStore& store, bool ignore_case, bool ignore_colo
   const TextPool& texts = store.texts();
   names_.reserve(texts.size());
   for (uint32_t raw = 0; raw < texts.size(); ++raw) {
-    names_.push_back(pool_->Intern(
-        LogFile::NormaliseText(texts.Text(raw), ignore_case, ignore_colors, scratch)));
+    names_.push_back(
+        pool_->Intern(NormaliseText(texts.Text(raw), ignore_case, ignore_colors, scratch)));
   }
   const TextPool& settings = store.settings();
   settings_.reserve(settings.size());

@@ -24,6 +24,7 @@
 
 #include "log/KeyPool.h"
 #include "log/LineKind.h"
+#include "log/LogSource.h"
 #include "log/TextPool.h"
 
 namespace barvik {
@@ -125,6 +126,16 @@ class EventStore {
   std::vector<uint32_t> team_;  // scratch for a Win/Loss line
   uint64_t lines_ = 0;
   uint32_t skipped_ = 0;  // other lines since the last record
+};
+
+// Turns each line into its event as it is read.
+class EventBuilder : public LineSink {
+ public:
+  explicit EventBuilder(EventStore& store) : store_(store) {}
+  void Line(std::string_view line) override { store_.AddLine(line); }
+
+ private:
+  EventStore& store_;
 };
 
 // The map and game type of events before the first game-initialisation line.

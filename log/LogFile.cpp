@@ -9,6 +9,7 @@
 #include "core/FileError.h"
 #include "core/Text1252.h"
 #include "log/FieldCursor.h"
+#include "log/LineFormat.h"
 #include "log/LineLayout.h"
 
 namespace barvik {
@@ -103,72 +104,8 @@ void LogFile::GetFields(std::string_view line, int count, std::string_view* out)
   for (int i = 0; i < count; ++i) out[i] = cursor.Next();
 }
 
-LineKind LogFile::KindOfField1(std::string_view f) {
-  switch (f.size()) {
-    case 1:
-      switch (f[0]) {
-        case 'J':
-          return LineKind::Join;
-        case 'Q':
-          return LineKind::Quit;
-        case 'D':
-          return LineKind::Damage;
-        case 'K':
-          return LineKind::Kill;
-        case 'A':
-          return LineKind::Action;
-        case 'W':
-          return LineKind::Win;
-        case 'L':
-          return LineKind::Loss;
-        default:
-          return LineKind::Other;
-      }
-    case 3:
-      if (f == "say") return LineKind::Say;
-      break;
-    case 4:
-      if (f == "Item") return LineKind::Item;
-      break;
-    case 6:
-      if (f == "Weapon") return LineKind::WeaponPickUp;
-      break;
-    case 7:
-      if (f == "sayteam") return LineKind::SayTeam;
-      break;
-    default:
-      break;
-  }
-  if (f.size() >= 9 && f.substr(0, 9) == "InitGame:") return LineKind::GameInit;
-  return LineKind::Other;
-}
-
 LineKind LogFile::GetLineKind(std::string_view line) {
   return KindOfField1(GetField(line, layout::kKindField));
-}
-
-std::string_view LogFile::NormaliseText(std::string_view text, bool ignore_case, bool ignore_colors,
-                                        std::string& scratch) {
-  if (!ignore_case && !ignore_colors) return text;
-  if (ignore_case) {
-    LowerInto(text, scratch);
-  } else {
-    scratch.assign(text);
-  }
-  if (ignore_colors && scratch.find('^') != std::string::npos) {
-    // Deleting the first "^" and the character after it, again and again, leaves the same
-    // text as one left-to-right pass that drops every "^" with its follower.
-    size_t out = 0;
-    for (size_t i = 0; i < scratch.size(); ++i) {
-      if (scratch[i] == '^') {
-        ++i;
-        continue;
-      }
-      scratch[out++] = scratch[i];
-    }
-    scratch.resize(out);
-  }
-  return scratch;
 }
 
 std::string LogFile::NormaliseName(std::string_view text) const {
@@ -212,15 +149,6 @@ void LogFile::ReadTeamResult(std::string_view line, std::vector<std::string>& ou
     out.emplace_back(name);
     for (int i = 1; i < layout::kTeamNameStep; ++i) cursor.Next();
   }
-}
-
-std::string_view GameInitValue(std::string_view field1, std::string_view key) {
-  size_t at = field1.find(key);
-  if (at == std::string_view::npos) return "n/a";
-  std::string_view rest = field1.substr(at + key.size());
-  size_t slash = rest.find('\\');
-  if (slash == std::string_view::npos) return {};
-  return rest.substr(0, slash);
 }
 
 GameInitValues LogFile::ReadGameInit(std::string_view line) {

@@ -20,6 +20,7 @@
 
 #include "log/EventCache.h"
 #include "log/EventStore.h"
+#include "log/LineFormat.h"
 #include "log/LineKind.h"
 #include "log/LogSource.h"
 
@@ -81,8 +82,8 @@ class LogFile {
   static void GetFields(std::string_view line, int count, std::string_view* out);
 
   static LineKind GetLineKind(std::string_view line);
-  // The kind from an already extracted field 1.
-  static LineKind KindOfField1(std::string_view field1);
+  // The kind from an already extracted field 1 (see LineFormat.h).
+  static LineKind KindOfField1(std::string_view field1) { return barvik::KindOfField1(field1); }
 
   // The text with case folded (IgnoreCase) and colour codes removed (IgnoreColors).
   std::string NormaliseName(std::string_view text) const;
@@ -92,7 +93,9 @@ class LogFile {
     return NormaliseText(text, IgnoreCase, IgnoreColors, scratch);
   }
   static std::string_view NormaliseText(std::string_view text, bool ignore_case, bool ignore_colors,
-                                        std::string& scratch);
+                                        std::string& scratch) {
+    return barvik::NormaliseText(text, ignore_case, ignore_colors, scratch);
+  }
 
   std::string ReadLineName(std::string_view line) const;                            // field 4
   std::pair<std::string, std::string> ReadPickUp(std::string_view line) const;      // 4, 5
@@ -116,9 +119,5 @@ class LogFile {
   mutable std::array<std::unique_ptr<NameForms>, 4> forms_;  // by option state
   mutable std::unique_ptr<PlayerIndex> index_;
 };
-
-// One of the three values of a game-initialisation field 1: the text after `key` up to the
-// next "\", "n/a" when the key is absent.
-std::string_view GameInitValue(std::string_view field1, std::string_view key);
 
 }  // namespace barvik

@@ -15,11 +15,6 @@ namespace {
 
 constexpr std::string_view kPlayerPlaceholder = "%PLAYER%";
 
-bool KeepsInPrefix(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '=' || c == '@' ||
-         c == '^';
-}
-
 // The lines of the template `name` of the template folder, read now.
 std::vector<std::string> ReadTemplate(const PageSettings& settings, std::string_view name) {
   const std::string path = (std::filesystem::path(settings.template_folder) / name).string();
@@ -163,20 +158,6 @@ FooterTime SystemFooterTime() {
   std::strftime(date, sizeof date, "%x", &local);
   std::strftime(time, sizeof time, "%X", &local);
   return {date, time};
-}
-
-std::string PlayerFilePrefix(std::string_view name) {
-  std::string prefix;
-  prefix.reserve(name.size() * 2);
-  for (char c : LowerCopy(name)) {
-    // A leading "." would make hidden files, which many web servers refuse to serve.
-    if (KeepsInPrefix(c) && !(c == '.' && prefix.empty())) {
-      prefix += c;
-    } else {
-      prefix += std::to_string(static_cast<int>(static_cast<signed char>(c)));
-    }
-  }
-  return FitPrefix(prefix, name, kMaxPrefixBytes);
 }
 
 std::string EscapeHtml(std::string_view text) {

@@ -42,14 +42,6 @@ struct PageSettings {
   std::function<std::string(std::string_view name)> player_prefix;
 };
 
-// A player name as the prefix of his file names: lower-cased (Windows-1252 letters), every
-// byte other than "a"-"z", "0"-"9", ".", "=", "@" and "^" replaced by its code as a signed
-// 8-bit number in decimal ("Bob Smith" gives "bob32smith", byte 233 gives "-23"), a leading
-// "." too ("46"), so no player file is hidden. Not one to one: "!" and "33" both give "33".
-// A prefix too long for its file names (kMaxPrefixBytes) keeps its start and ends in a hash
-// of the whole name (FitPrefix).
-std::string PlayerFilePrefix(std::string_view name);
-
 // `text` with "&", "<", ">" and '"' replaced by their character references.
 std::string EscapeHtml(std::string_view text);
 

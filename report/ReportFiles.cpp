@@ -11,7 +11,7 @@
 #include <cstring>
 #include <unordered_set>
 
-#include "report/PageWriter.h"
+#include "core/Text1252.h"
 
 namespace barvik {
 namespace {
@@ -27,7 +27,26 @@ uint32_t StableHash(std::string_view text) {
   return static_cast<uint32_t>(h ^ (h >> 32));
 }
 
+bool KeepsInPrefix(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' || c == '=' || c == '@' ||
+         c == '^';
+}
+
 }  // namespace
+
+std::string PlayerFilePrefix(std::string_view name) {
+  std::string prefix;
+  prefix.reserve(name.size() * 2);
+  for (char c : LowerCopy(name)) {
+    // A leading "." would make hidden files, which many web servers refuse to serve.
+    if (KeepsInPrefix(c) && !(c == '.' && prefix.empty())) {
+      prefix += c;
+    } else {
+      prefix += std::to_string(static_cast<int>(static_cast<signed char>(c)));
+    }
+  }
+  return FitPrefix(prefix, name, kMaxPrefixBytes);
+}
 
 std::string FitPrefix(std::string_view prefix, std::string_view whole, size_t limit) {
   if (prefix.size() <= limit) return std::string(prefix);

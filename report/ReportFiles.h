@@ -41,6 +41,14 @@ inline constexpr size_t kMaxPrefixBytes =
 // hexadecimal digits of a hash of `whole`, `limit` bytes in all.
 std::string FitPrefix(std::string_view prefix, std::string_view whole, size_t limit);
 
+// A player name as the prefix of his file names: lower-cased (Windows-1252 letters), every
+// byte other than "a"-"z", "0"-"9", ".", "=", "@" and "^" replaced by its code as a signed
+// 8-bit number in decimal ("Bob Smith" gives "bob32smith", byte 233 gives "-23"), a leading
+// "." too ("46"), so no player file is hidden. Not one to one: "!" and "33" both give "33".
+// A prefix too long for its file names (kMaxPrefixBytes) keeps its start and ends in a hash
+// of the whole name (FitPrefix).
+std::string PlayerFilePrefix(std::string_view name);
+
 // The file prefix of every distinct name of `names` for one export, taken in order: the
 // player's PlayerFilePrefix when none of his ten file names is taken yet, otherwise that
 // prefix with "_2", "_3", ... appended, the first suffix that frees all ten (cut again with

@@ -10,6 +10,7 @@
 #include "core/NumberFormat.h"
 #include "report/AtomicFile.h"
 #include "report/PageWriter.h"
+#include "report/ReportFiles.h"
 #include "report/SiteText.h"
 
 namespace barvik {

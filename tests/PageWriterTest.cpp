@@ -1,6 +1,7 @@
 // The page writer: page text against checked-in pages for tiny templates, player file
 // prefixes, escaping of list texts, template line splitting and the file errors.
 #include "report/PageWriter.h"
+#include "report/ReportFiles.h"
 
 #include <gtest/gtest.h>
 
