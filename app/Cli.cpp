@@ -1,7 +1,6 @@
 #include "app/Cli.h"
 
 #include <algorithm>
-#include <charconv>
 #include <ctime>
 #include <filesystem>
 #include <new>
@@ -128,14 +127,13 @@ std::string Suggest(const std::string& word, const std::vector<std::string>& kno
 
 // The value of `option`: a whole number of seconds, `least` to one day.
 int ParseSeconds(const std::string& option, const std::string& text, int least) {
-  int seconds = -1;
-  const char* end = text.data() + text.size();
-  auto [ptr, ec] = std::from_chars(text.data(), end, seconds);
-  if (ec != std::errc() || ptr != end || seconds < least || seconds > 86400) {
+  const std::optional<int> seconds = WholeSeconds(text, least);
+  if (!seconds) {
     throw UsageError{"option '" + option + "' takes a whole number of seconds from " +
-                     std::to_string(least) + " to 86400, not '" + text + "'"};
+                     std::to_string(least) + " to " + std::to_string(kMaxSeconds) + ", not '" +
+                     text + "'"};
   }
-  return seconds;
+  return *seconds;
 }
 
 Options Parse(const std::vector<std::string>& args) {

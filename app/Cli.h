@@ -11,18 +11,13 @@
 #include <string_view>
 #include <vector>
 
+#include "app/CommandLine.h"
+
 namespace barvik {
 
 class ImageSource;
 class Workspace;
 struct ReportList;
-
-enum ExitCode : int {
-  kExitOk = 0,
-  kExitFailure = 1,  // the work started but failed (a file could not be written)
-  kExitUsage = 2,    // bad arguments, or a log that is missing or cannot be read
-  kExitBusy = 3,     // another run holds the report folder
-};
 
 struct CliEnvironment {
   char decimal_separator = '.';

@@ -4,16 +4,17 @@
 // batch runs without a window and reports on standard error; it never waits on a dialog.
 #include <sys/resource.h>
 
-#include <charconv>
 #include <clocale>
 #include <iostream>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <QApplication>
 
 #include "app/Cli.h"
+#include "app/CommandLine.h"
 #include "app/ProgramEnvironment.h"
 #include "app/Workspace.h"
 #include "log/EventCache.h"
@@ -37,11 +38,9 @@ bool TakeWaitOption(std::vector<std::string>& args, double& seconds) {
   } else {
     return true;
   }
-  int whole = -1;
-  const char* end = value.data() + value.size();
-  auto [ptr, ec] = std::from_chars(value.data(), end, whole);
-  if (ec != std::errc() || ptr != end || whole < 0 || whole > 86400) return false;
-  seconds = whole;
+  const std::optional<int> whole = barvik::WholeSeconds(value, 0);
+  if (!whole) return false;
+  seconds = *whole;
   args.erase(args.begin(), args.begin() + static_cast<std::ptrdiff_t>(taken));
   return true;
 }
