@@ -7,6 +7,7 @@
 #include <optional>
 #include <ostream>
 
+#include "app/ProgressBar.h"
 #include "app/Watch.h"
 #include "app/Workspace.h"
 #include "core/FileError.h"
@@ -259,40 +260,6 @@ void PrintChart(std::ostream& out, const ChartState& chart, char separator, bool
   out << "\n";
 }
 
-// Draws "[#####     ] 45% of 300 MB read" on a terminal, rewritten in place; Finish() ends
-// its line.
-class ReadingBar {
- public:
-  explicit ReadingBar(std::ostream& err) : err_(err) {}
-  void Update(uint64_t done, uint64_t total) {
-    const int percent = total > 0 ? static_cast<int>(done * 100 / total) : 100;
-    shown_ = true;
-    const size_t filled = static_cast<size_t>(percent * 40 / 100);
-    err_ << "\r[" << std::string(filled, '#') << std::string(40 - filled, ' ') << "] " << percent
-         << "% of " << (total + 999999) / 1000000 << " MB read" << std::flush;
-  }
-  void Finish() {
-    if (shown_) err_ << "\n";
-    shown_ = false;
-  }
-
- private:
-  std::ostream& err_;
-  bool shown_ = false;
-};
-
-// Draws "[#####     ] 12 of 345" on a terminal, rewritten in place.
-void DrawProgress(std::ostream& err, const std::string& progress) {
-  size_t of = progress.find(" of ");
-  if (of == std::string::npos) return;
-  double done = std::stod(progress.substr(0, of));
-  double total = std::stod(progress.substr(of + 4));
-  int width = 40;
-  int filled = total > 0 ? static_cast<int>(width * done / total) : width;
-  err << "\r[" << std::string(static_cast<size_t>(filled), '#')
-      << std::string(static_cast<size_t>(width - filled), ' ') << "] " << progress << std::flush;
-}
-
 // The lists of `ids` (and the chart) as one JSON document, the same texts PrintList shows.
 void PrintJson(std::ostream& out, const Workspace& ws, const std::vector<ListId>& ids,
                const ChartState* chart) {
@@ -400,7 +367,7 @@ bool AllLogsExist(const std::vector<std::string>& logs, std::ostream& err) {
 
 // Reads and analyses the logs; kExitOk, or kExitUsage with the message printed.
 int Analyse(Workspace& ws, const std::vector<std::string>& logs, std::ostream& err,
-            ReadingBar& bar) {
+            ProgressBar& bar) {
   const std::string& log_name = logs.size() == 1 ? logs[0] : std::string("the logs");
   try {
     if (!AllLogsExist(logs, err)) return kExitUsage;
@@ -479,7 +446,7 @@ int Watch(const Options& o, const std::vector<std::string>& logs, std::ostream& 
   ws.hooks.waiting = [] {
     if (StopSignals::requested()) throw StopRequested{};
   };
-  ReadingBar no_bar(err);
+  ProgressBar no_bar(err);
   // One status line per run and nothing else, also on a terminal.
   CliEnvironment quiet = env;
   quiet.progress_bar = false;
@@ -559,9 +526,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   Workspace ws(env.decimal_separator);
   Configure(ws, o, env, err);
   const std::string& log_name = logs.size() == 1 ? logs[0] : std::string("the logs");
-  ReadingBar bar(err);
+  ProgressBar bar(err);
   if (env.progress_bar) {
-    ws.hooks.reading = [&bar](uint64_t done, uint64_t total) { bar.Update(done, total); };
+    ws.hooks.reading = [&bar](uint64_t done, uint64_t total) { bar.Reading(done, total); };
   }
   if (const int status = Analyse(ws, logs, err, bar); status != kExitOk) return status;
 
@@ -616,7 +583,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
   // export
   if (env.progress_bar) {
-    ws.hooks.status_changed = [&ws, &err] { DrawProgress(err, ws.status(kPanelProgress)); };
+    ws.hooks.exporting = [&bar](uint64_t done, uint64_t total) { bar.Exporting(done, total); };
   }
   std::optional<KeepIdenticalFiles> keep;
   if (o.incremental) keep.emplace();

@@ -107,6 +107,8 @@ class Workspace {
     // Reading the logs, once it has taken a second: bytes read of all inputs so far, of
     // their total size on disk; called once per percent.
     std::function<void(uint64_t done, uint64_t total)> reading;
+    // Exporting: `done` players of `total` written (as the status text "done of total").
+    std::function<void(uint64_t done, uint64_t total)> exporting;
     // Waiting for another run to let go of the report folder, called every few hundredths
     // of a second; may throw to give up waiting.
     std::function<void()> waiting;

@@ -185,6 +185,7 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
     if (name != loaded_name_) ShowSelectedPlayer(name);
     SetStatus(kPanelElapsed, ElapsedSince(start));
     SetStatus(kPanelProgress, std::to_string(++exported) + of_players);
+    if (hooks.exporting) hooks.exporting(exported, names.size());
 
     const std::string p = prefix_of(name);
     const std::string n = EscapeHtml(UpperCopy(name));
