@@ -10,8 +10,8 @@
 
 #include "app/Workspace.h"
 #include "bench/BenchLog.h"
-#include "stats/PlayerDetail.h"
 #include "log/LogFile.h"
+#include "stats/PlayerDetail.h"
 
 namespace barvik {
 namespace {

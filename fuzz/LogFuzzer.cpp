@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "core/ReportList.h"
-#include "stats/PlayerDetail.h"
 #include "log/LogFile.h"
 #include "log/NameList.h"
+#include "stats/PlayerDetail.h"
 #include "stats/Statistics.h"
 
 namespace {
