@@ -22,7 +22,6 @@
 namespace barvik {
 
 class ImageSource;
-struct PlayerEvents;
 
 // Pages of PageControl, in tab order.
 enum class MainPage { File = 0, Players, Weapon, Maps, GameType, Accuracy, SelectedPlayer };
@@ -149,9 +148,6 @@ class Workspace {
   void ListViewPlayersDblClick();
   // Rescans the log for one player and fills every list and the chart of the player page.
   void ShowSelectedPlayer(const std::string& name);
-  // The same from events already collected for `name` (the export collects every player's
-  // events in one pass over the log); the lists come out as a rescan would fill them.
-  void ShowSelectedPlayerFrom(const std::string& name, PlayerEvents& events);
 
   // Selects a row of ListViewPlayerWeapon (-1: none) and runs the selection handler.
   void SelectPlayerWeaponRow(int row);

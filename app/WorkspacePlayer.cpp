@@ -73,17 +73,6 @@ void Workspace::ShowSelectedPlayer(const std::string& name) {
   ListsChanged();
 }
 
-void Workspace::ShowSelectedPlayerFrom(const std::string& name, PlayerEvents& events) {
-  PlayerDetailFiller::Begin(*this, name);
-  {
-    BusyGuard busy(hooks.busy);
-    PlayerDetailFiller::ResetSorts(*this);
-    PlayerDetailFiller::Fill(*this, events);
-  }
-  ShowStatus("Done");
-  ListsChanged();
-}
-
 void Workspace::SelectPlayerWeaponRow(int row) {
   ReportList& weapons = List(ListId::PlayerWeapon);
   weapons.selected = (row >= 0 && row < static_cast<int>(weapons.rows.size())) ? row : -1;

@@ -7,10 +7,7 @@
 #include <stdexcept>
 
 #include "core/FileError.h"
-#include "core/Text1252.h"
-#include "log/FieldCursor.h"
 #include "log/LineFormat.h"
-#include "log/LineLayout.h"
 
 namespace barvik {
 LogFile::LogFile(const std::string& file_name) : LogFile(std::vector<std::string>{file_name}) {}
@@ -92,70 +89,9 @@ const PlayerIndex& LogFile::Index() const {
   return *index_;
 }
 
-std::string_view LogFile::GetField(std::string_view line, int n) {
-  FieldCursor cursor(line);
-  std::string_view field;
-  for (int i = 0; i < n; ++i) field = cursor.Next();
-  return field;
-}
-
-void LogFile::GetFields(std::string_view line, int count, std::string_view* out) {
-  FieldCursor cursor(line);
-  for (int i = 0; i < count; ++i) out[i] = cursor.Next();
-}
-
-LineKind LogFile::GetLineKind(std::string_view line) {
-  return KindOfField1(GetField(line, layout::kKindField));
-}
-
 std::string LogFile::NormaliseName(std::string_view text) const {
   std::string scratch;
-  return std::string(NormaliseInto(text, scratch));
-}
-
-std::string LogFile::ReadLineName(std::string_view line) const {
-  return NormaliseName(GetField(line, layout::kNameLineName));
-}
-
-std::pair<std::string, std::string> LogFile::ReadPickUp(std::string_view line) const {
-  std::string_view f[layout::kPickUpWeapon];
-  GetFields(line, layout::kPickUpWeapon, f);
-  return {NormaliseName(f[layout::kPickUpName - 1]), NormaliseName(f[layout::kPickUpWeapon - 1])};
-}
-
-Hit LogFile::ReadHit(std::string_view line) const {
-  using namespace layout;
-  std::string_view f[kHitFieldCount];
-  GetFields(line, kHitFieldCount, f);
-  return Hit{NormaliseName(f[kHitVictim - 1]), NormaliseName(f[kHitAttacker - 1]),
-             NormaliseName(f[kHitWeapon - 1]), NormaliseName(f[kHitLocation - 1])};
-}
-
-std::string LogFile::ReadItem(std::string_view line) const {
-  return NormaliseName(GetField(line, layout::kNameLineName));
-}
-
-std::string LogFile::ReadAction(std::string_view line) const {
-  return NormaliseName(GetField(line, layout::kActionName));
-}
-
-void LogFile::ReadTeamResult(std::string_view line, std::vector<std::string>& out) const {
-  FieldCursor cursor(line);
-  for (int i = 1; i < layout::kTeamFirstName; ++i) cursor.Next();
-  std::string scratch;
-  for (;;) {
-    std::string_view name = NormaliseInto(cursor.Next(), scratch);
-    if (name.empty()) return;
-    out.emplace_back(name);
-    for (int i = 1; i < layout::kTeamNameStep; ++i) cursor.Next();
-  }
-}
-
-GameInitValues LogFile::ReadGameInit(std::string_view line) {
-  std::string_view field1 = GetField(line, layout::kKindField);
-  return GameInitValues{std::string(GameInitValue(field1, layout::kMapKey)),
-                        std::string(GameInitValue(field1, layout::kGameTypeKey)),
-                        std::string(GameInitValue(field1, layout::kHostNameKey))};
+  return std::string(NormaliseText(text, IgnoreCase, IgnoreColors, scratch));
 }
 
 }  // namespace barvik

@@ -1,13 +1,10 @@
 // LogFile: one loaded server log, or several read in order as one. The lines are read once,
 // streaming, into compact events (EventStore) and are not kept; every pass over the log reads
 // those events. The name options are applied to the interned texts through NameForms, one
-// per option state, so a pass sees names exactly as the accessors below would return them
-// from the line.
+// per option state (LineFormat.h).
 //
-// The static accessors split a single line into ";"-fields after its time stamp and read the
-// values of each line kind; the event builder uses them. Bad input never fails: a line of
-// any other form is of kind Other, and a missing field reads as the empty text. Only a file
-// that cannot be read raises FileError.
+// Bad input never fails: a line of any other form is of kind Other, and a missing field reads
+// as the empty text. Only a file that cannot be read raises FileError.
 #pragma once
 
 #include <array>
@@ -25,19 +22,6 @@
 #include "log/LogSource.h"
 
 namespace barvik {
-
-struct Hit {
-  std::string victim;
-  std::string attacker;
-  std::string weapon;
-  std::string location;
-};
-
-struct GameInitValues {
-  std::string map;
-  std::string game_type;
-  std::string server_name;
-};
 
 class LogFile {
  public:
@@ -74,36 +58,8 @@ class LogFile {
   // Where each raw name occurs (built on first use).
   const PlayerIndex& Index() const;
 
-  // Field n (from 1) of a line: the text between the (n-1)-th and n-th ";" of the event text
-  // that follows the time stamp. Not normalised; empty when absent.
-  static std::string_view GetField(std::string_view line, int n);
-
-  // Fields 1 to `count` of a line in one scan; equal to GetField of each.
-  static void GetFields(std::string_view line, int count, std::string_view* out);
-
-  static LineKind GetLineKind(std::string_view line);
-  // The kind from an already extracted field 1 (see LineFormat.h).
-  static LineKind KindOfField1(std::string_view field1) { return barvik::KindOfField1(field1); }
-
   // The text with case folded (IgnoreCase) and colour codes removed (IgnoreColors).
   std::string NormaliseName(std::string_view text) const;
-  // The same without a copy where nothing changes: returns `text` itself or a view into
-  // `scratch`, valid until `scratch` is next used.
-  std::string_view NormaliseInto(std::string_view text, std::string& scratch) const {
-    return NormaliseText(text, IgnoreCase, IgnoreColors, scratch);
-  }
-  static std::string_view NormaliseText(std::string_view text, bool ignore_case, bool ignore_colors,
-                                        std::string& scratch) {
-    return barvik::NormaliseText(text, ignore_case, ignore_colors, scratch);
-  }
-
-  std::string ReadLineName(std::string_view line) const;                            // field 4
-  std::pair<std::string, std::string> ReadPickUp(std::string_view line) const;      // 4, 5
-  Hit ReadHit(std::string_view line) const;                                         // 5, 9, 10, 13
-  std::string ReadItem(std::string_view line) const;                                // field 4
-  std::string ReadAction(std::string_view line) const;                              // field 5
-  void ReadTeamResult(std::string_view line, std::vector<std::string>& out) const;  // 4, 6, ...
-  static GameInitValues ReadGameInit(std::string_view line);
 
   bool IgnoreCase = false;    // fold names to lower case
   bool IgnoreColors = false;  // remove "^x" colour codes from names
