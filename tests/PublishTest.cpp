@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -90,7 +91,13 @@ TEST_F(PublishTest, APublishKilledWhileFilesMoveIsCompletedByTheNextRun) {
     ASSERT_EQ(read(ready[0], &byte, 1), 1);
     close(ready[0]);
     close(ready[1]);
-    usleep(static_cast<useconds_t>(trial * trial * 600));
+    // The first kill falls before the journal is written; the others once it is there, a
+    // little later each time, while the files move.
+    const auto journal = dir_ / "report" / ".barvik-publish";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (trial > 0 && !fs::exists(journal) && std::chrono::steady_clock::now() < deadline) {
+    }
+    usleep(static_cast<useconds_t>(trial * 1500));
     kill(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
     if (fs::exists(dir_ / "report" / ".barvik-publish")) ++interrupted;
