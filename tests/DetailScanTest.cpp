@@ -8,6 +8,7 @@
 #include "bench/LogGenerator.h"
 #include "log/LogFile.h"
 #include "log/NameList.h"
+#include "tools/support/AllPlayersEvents.h"
 
 namespace barvik {
 namespace {
