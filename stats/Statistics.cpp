@@ -71,6 +71,7 @@ class StatisticsPass {
         break;
       }
       case LineKind::Other:
+      case LineKind::GameEnd:
         break;
     }
   }

@@ -13,7 +13,7 @@
 #include "ui/Platform.h"
 
 int main(int argc, char** argv) {
-  barvik::CliEnvironment env = barvik::CliProcessEnvironment();
+  barvik::CliEnvironment env = barvik::CliProcessEnvironment(BARVIK_INSTALLED_DATA);
   static int qt_argc = 1;
   static char* qt_argv[] = {argv[0], nullptr};
   std::unique_ptr<QApplication> app;
