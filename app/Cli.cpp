@@ -6,6 +6,7 @@
 #include <new>
 #include <optional>
 #include <ostream>
+#include <string_view>
 
 #include "app/ProgressBar.h"
 #include "app/Watch.h"
@@ -23,24 +24,13 @@
 namespace barvik {
 namespace {
 
-constexpr const char* kUsage =
+// --help: this head, the help of every command in the table, then kUsageTail.
+constexpr std::string_view kUsageHead =
     "Usage: barvik-cli COMMAND [OPTIONS] ARGS\n"
     "\n"
-    "Commands:\n"
-    "  tables [--case-sensitive] [--keep-colors] [--json] LOG...\n"
-    "      Analyse LOG and print the five global lists.\n"
-    "  player [--case-sensitive] [--keep-colors] [--min-kills TEXT] [--max-ratio TEXT]\n"
-    "         [--weapon W] [--json] LOG... NAME\n"
-    "      Analyse LOG, load the player whose row caption is NAME (folded by the name\n"
-    "      options as the rows are) and print his lists and ratio chart; with --weapon\n"
-    "      also the body locations hit with weapon W.\n"
-    "  export [--case-sensitive] [--keep-colors] [--min-kills TEXT] [--max-ratio TEXT]\n"
-    "         [--wait SECONDS] [--incremental] LOG... DIR\n"
-    "      Analyse LOG and write the HTML report into the folder DIR.\n"
-    "  watch [export options] [--every SECONDS] LOG... DIR\n"
-    "      Export once, then again whenever a LOG grew, was rotated or replaced, writing\n"
-    "      only the files that changed; one status line per run on standard error. Stops\n"
-    "      on SIGINT, SIGTERM or SIGHUP (exit status 0), leaving the last whole report.\n"
+    "Commands:\n";
+
+constexpr std::string_view kUsageTail =
     "\n"
     "Logs: several LOG operands are read in the order given as one log, each file ending\n"
     "its last line. A folder stands for its rotated log, oldest first: NAME.N[.gz] ...\n"
@@ -103,6 +93,48 @@ struct UsageError {
   std::string message;
 };
 
+// What a command's handler is given.
+struct Call {
+  const Options& options;
+  const std::vector<std::string>& logs;  // the operands before the command's trailing one
+  std::ostream& out;
+  std::ostream& err;
+  const CliEnvironment& env;
+};
+
+// One barvik-cli command: what --help says of it, what it takes, and what runs it. The
+// table's order is that of --help and of the "did you mean" candidates among equals.
+struct Command {
+  std::string name;
+  std::string help;               // its lines under "Commands:" in --help
+  std::string operands;           // its operands as a usage error names them: "LOG... NAME"
+  bool trailing_operand = false;  // an operand after the logs (NAME, DIR)
+  bool draws_images = false;      // needs the renderer of the report images
+  // The options it takes besides kCommonOptions, in the order "did you mean" tries them.
+  std::vector<std::string> options;
+  int (*run)(const Call&) = nullptr;
+};
+
+// The options every command takes.
+const std::vector<std::string> kCommonOptions = {"--case-sensitive", "--keep-colors", "--cache",
+                                                 "--no-cache"};
+
+const std::vector<Command>& Commands();
+
+const Command* FindCommand(std::string_view name) {
+  for (const Command& c : Commands()) {
+    if (c.name == name) return &c;
+  }
+  return nullptr;
+}
+
+std::string UsageText() {
+  std::string text(kUsageHead);
+  for (const Command& c : Commands()) text += c.help;
+  text += kUsageTail;
+  return text;
+}
+
 // Edit distance, for "did you mean" on a mistyped option or command.
 size_t Distance(const std::string& a, const std::string& b) {
   std::vector<size_t> prev(b.size() + 1), cur(b.size() + 1);
@@ -144,24 +176,14 @@ int ParseSeconds(const std::string& option, const std::string& text, int least) 
 Options Parse(const std::vector<std::string>& args) {
   Options o;
   o.command = args[0];
-  const std::vector<std::string> commands = {"tables", "player", "export", "watch"};
-  if (std::find(commands.begin(), commands.end(), o.command) == commands.end()) {
-    throw UsageError{"unknown command '" + o.command + "'" + Suggest(o.command, commands)};
+  const Command* command = FindCommand(o.command);
+  if (command == nullptr) {
+    std::vector<std::string> names;
+    for (const Command& c : Commands()) names.push_back(c.name);
+    throw UsageError{"unknown command '" + o.command + "'" + Suggest(o.command, names)};
   }
-  std::vector<std::string> known = {"--case-sensitive", "--keep-colors", "--cache", "--no-cache"};
-  if (o.command != "tables") {
-    known.push_back("--min-kills");
-    known.push_back("--max-ratio");
-  }
-  if (o.command == "player") known.push_back("--weapon");
-  const bool exports = o.command == "export" || o.command == "watch";
-  if (exports) {
-    known.push_back("--wait");
-    known.push_back("--templates");
-  }
-  if (o.command == "export") known.push_back("--incremental");
-  if (o.command == "watch") known.push_back("--every");
-  if (!exports) known.push_back("--json");
+  std::vector<std::string> known = kCommonOptions;
+  known.insert(known.end(), command->options.begin(), command->options.end());
 
   bool options_done = false;
   for (size_t i = 1; i < args.size(); ++i) {
@@ -211,12 +233,9 @@ Options Parse(const std::vector<std::string>& args) {
   if (std::error_code ec; o.templates && !std::filesystem::is_directory(*o.templates, ec)) {
     throw UsageError{"option '--templates': no such folder '" + *o.templates + "'"};
   }
-  const size_t wanted = o.command == "tables" ? 1 : 2;
+  const size_t wanted = command->trailing_operand ? 2 : 1;
   if (o.operands.size() < wanted) {
-    const char* form = o.command == "tables"   ? "LOG..."
-                       : o.command == "player" ? "LOG... NAME"
-                                               : "LOG... DIR";
-    throw UsageError{"'" + o.command + "' takes " + form + " (got " +
+    throw UsageError{"'" + o.command + "' takes " + command->operands + " (got " +
                      std::to_string(o.operands.size()) + " arguments)"};
   }
   return o;
@@ -377,10 +396,15 @@ bool AllLogsExist(const std::vector<std::string>& logs, std::ostream& err) {
   return true;
 }
 
+// The logs as messages name them.
+const std::string& LogName(const std::vector<std::string>& logs) {
+  static const std::string kSeveral = "the logs";
+  return logs.size() == 1 ? logs[0] : kSeveral;
+}
+
 // Reads and analyses the logs; kExitOk, or kExitUsage with the message printed.
 int Analyse(Workspace& ws, const std::vector<std::string>& logs, std::ostream& err,
             ProgressBar& bar) {
-  const std::string& log_name = logs.size() == 1 ? logs[0] : std::string("the logs");
   try {
     if (!AllLogsExist(logs, err)) return kExitUsage;
     const std::vector<std::string> files = ExpandLogOperands(logs);
@@ -394,7 +418,7 @@ int Analyse(Workspace& ws, const std::vector<std::string>& logs, std::ostream& e
           << ws.log()->cache_use().refused << "); the logs are read whole\n";
     }
     if (!found) {
-      err << "barvik-cli: no such log file: " << TerminalText(log_name) << "\n";
+      err << "barvik-cli: no such log file: " << TerminalText(LogName(logs)) << "\n";
       return kExitUsage;
     }
     for (const std::string& file : ws.log()->unrecognised_files()) {
@@ -504,17 +528,142 @@ int Watch(const Options& o, const std::vector<std::string>& logs, std::ostream& 
   return kExitOk;
 }
 
+// The workspace configured by the options with the logs analysed, a bar drawn on a terminal
+// meanwhile; kExitOk, or kExitUsage with the message printed.
+int ConfigureAndAnalyse(Workspace& ws, ProgressBar& bar, const Call& c) {
+  Configure(ws, c.options, c.env, c.err);
+  if (c.env.progress_bar) {
+    ws.hooks.reading = [&bar](uint64_t done, uint64_t total) { bar.Reading(done, total); };
+  }
+  return Analyse(ws, c.logs, c.err, bar);
+}
+
+int RunTables(const Call& c) {
+  Workspace ws(c.env.decimal_separator);
+  ProgressBar bar(c.err);
+  if (const int status = ConfigureAndAnalyse(ws, bar, c); status != kExitOk) return status;
+  const std::vector<ListId> ids = {ListId::Players, ListId::Weapon, ListId::Maps, ListId::GType,
+                                   ListId::Accuracy};
+  if (c.options.json) {
+    PrintJson(c.out, ws, ids, nullptr);
+    return kExitOk;
+  }
+  for (ListId id : ids) PrintList(c.out, ws.List(id), c.env.terminal_output);
+  return kExitOk;
+}
+
+int RunPlayer(const Call& c) {
+  const Options& o = c.options;
+  Workspace ws(c.env.decimal_separator);
+  ProgressBar bar(c.err);
+  if (const int status = ConfigureAndAnalyse(ws, bar, c); status != kExitOk) return status;
+  // NAME as the rows spell it: the name options fold it as they fold the log's names.
+  const std::string name = ws.log()->NormaliseName(o.operands.back());
+  int row = FindRow(ws.List(ListId::Players), name);
+  if (row < 0) {
+    c.err << "barvik-cli: no player row named '" << TerminalText(o.operands.back()) << "' in "
+          << TerminalText(LogName(c.logs)) << SuggestRows(ws.List(ListId::Players), name) << "\n";
+    return kExitUsage;
+  }
+  ws.SelectPlayerRow(row);
+  ws.ListViewPlayersDblClick();
+  if (o.weapon) {
+    int weapon_row = FindRow(ws.List(ListId::PlayerWeapon), *o.weapon);
+    if (weapon_row < 0) {
+      c.err << "barvik-cli: player '" << TerminalText(name) << "' has no weapon row named '"
+            << TerminalText(*o.weapon) << "'\n";
+      return kExitUsage;
+    }
+    ws.SelectPlayerWeaponRow(weapon_row);
+  }
+  const std::vector<ListId> ids = {ListId::Player,
+                                   ListId::PlayerWeapon,
+                                   ListId::WeaponAccuracy,
+                                   ListId::PlayerGlobAccuracy,
+                                   ListId::PlayerGlobEnemyAccuracy,
+                                   ListId::PlayerMaps,
+                                   ListId::PlayerGameType,
+                                   ListId::PlayerVictims,
+                                   ListId::PlayerTurnsRatio};
+  if (o.json) {
+    PrintJson(c.out, ws, ids, &ws.chart());
+    return kExitOk;
+  }
+  for (ListId id : ids) PrintList(c.out, ws.List(id), c.env.terminal_output);
+  PrintChart(c.out, ws.chart(), c.env.decimal_separator, c.env.terminal_output);
+  return kExitOk;
+}
+
+int RunExport(const Call& c) {
+  Workspace ws(c.env.decimal_separator);
+  ProgressBar bar(c.err);
+  if (const int status = ConfigureAndAnalyse(ws, bar, c); status != kExitOk) return status;
+  if (c.env.progress_bar) {
+    ws.hooks.exporting = [&bar](uint64_t done, uint64_t total) { bar.Exporting(done, total); };
+  }
+  std::optional<KeepIdenticalFiles> keep;
+  if (c.options.incremental) keep.emplace();
+  return Export(ws, c.options.operands.back(), c.options.wait_seconds, c.env, c.err);
+}
+
+int RunWatch(const Call& c) {
+  if (!AllLogsExist(c.logs, c.err)) return kExitUsage;
+  return Watch(c.options, c.logs, c.err, c.env);
+}
+
+const std::vector<Command>& Commands() {
+  static const std::vector<Command> kCommands = {
+      {.name = "tables",
+       .help = "  tables [--case-sensitive] [--keep-colors] [--json] LOG...\n"
+               "      Analyse LOG and print the five global lists.\n",
+       .operands = "LOG...",
+       .options = {"--json"},
+       .run = RunTables},
+      {.name = "player",
+       .help = "  player [--case-sensitive] [--keep-colors] [--min-kills TEXT] [--max-ratio TEXT]\n"
+               "         [--weapon W] [--json] LOG... NAME\n"
+               "      Analyse LOG, load the player whose row caption is NAME (folded by the name\n"
+               "      options as the rows are) and print his lists and ratio chart; with --weapon\n"
+               "      also the body locations hit with weapon W.\n",
+       .operands = "LOG... NAME",
+       .trailing_operand = true,
+       .options = {"--min-kills", "--max-ratio", "--weapon", "--json"},
+       .run = RunPlayer},
+      {.name = "export",
+       .help = "  export [--case-sensitive] [--keep-colors] [--min-kills TEXT] [--max-ratio TEXT]\n"
+               "         [--wait SECONDS] [--incremental] LOG... DIR\n"
+               "      Analyse LOG and write the HTML report into the folder DIR.\n",
+       .operands = "LOG... DIR",
+       .trailing_operand = true,
+       .draws_images = true,
+       .options = {"--min-kills", "--max-ratio", "--wait", "--templates", "--incremental"},
+       .run = RunExport},
+      {.name = "watch",
+       .help =
+           "  watch [export options] [--every SECONDS] LOG... DIR\n"
+           "      Export once, then again whenever a LOG grew, was rotated or replaced, writing\n"
+           "      only the files that changed; one status line per run on standard error. Stops\n"
+           "      on SIGINT, SIGTERM or SIGHUP (exit status 0), leaving the last whole report.\n",
+       .operands = "LOG... DIR",
+       .trailing_operand = true,
+       .draws_images = true,
+       .options = {"--min-kills", "--max-ratio", "--wait", "--templates", "--every"},
+       .run = RunWatch},
+  };
+  return kCommands;
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            const CliEnvironment& env) {
   if (args.empty()) {
-    err << kUsage;
+    err << UsageText();
     return kExitUsage;
   }
   for (const std::string& a : args) {
     if (a == "-h" || a == "--help") {
-      out << kUsage;
+      out << UsageText();
       return kExitOk;
     }
     if (a == "--version") {
@@ -530,80 +679,16 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     err << "barvik-cli: " << TerminalText(e.message) << "; see 'barvik-cli --help'\n";
     return kExitUsage;
   }
-
-  // Every operand but the last of player, export and watch is a log.
+  const Command& command = *FindCommand(o.command);
+  // Every operand but the command's trailing one is a log.
   const std::vector<std::string> logs(o.operands.begin(),
-                                      o.operands.end() - (o.command == "tables" ? 0 : 1));
-  if (o.command == "watch") {
-    if (!AllLogsExist(logs, err)) return kExitUsage;
-    return Watch(o, logs, err, env);
-  }
+                                      o.operands.end() - (command.trailing_operand ? 1 : 0));
+  return command.run(Call{o, logs, out, err, env});
+}
 
-  Workspace ws(env.decimal_separator);
-  Configure(ws, o, env, err);
-  const std::string& log_name = logs.size() == 1 ? logs[0] : std::string("the logs");
-  ProgressBar bar(err);
-  if (env.progress_bar) {
-    ws.hooks.reading = [&bar](uint64_t done, uint64_t total) { bar.Reading(done, total); };
-  }
-  if (const int status = Analyse(ws, logs, err, bar); status != kExitOk) return status;
-
-  if (o.command == "tables") {
-    const std::vector<ListId> ids = {ListId::Players, ListId::Weapon, ListId::Maps, ListId::GType,
-                                     ListId::Accuracy};
-    if (o.json) {
-      PrintJson(out, ws, ids, nullptr);
-      return kExitOk;
-    }
-    for (ListId id : ids) PrintList(out, ws.List(id), env.terminal_output);
-    return kExitOk;
-  }
-
-  if (o.command == "player") {
-    // NAME as the rows spell it: the name options fold it as they fold the log's names.
-    const std::string name = ws.log()->NormaliseName(o.operands.back());
-    int row = FindRow(ws.List(ListId::Players), name);
-    if (row < 0) {
-      err << "barvik-cli: no player row named '" << TerminalText(o.operands.back()) << "' in "
-          << TerminalText(log_name) << SuggestRows(ws.List(ListId::Players), name) << "\n";
-      return kExitUsage;
-    }
-    ws.SelectPlayerRow(row);
-    ws.ListViewPlayersDblClick();
-    if (o.weapon) {
-      int weapon_row = FindRow(ws.List(ListId::PlayerWeapon), *o.weapon);
-      if (weapon_row < 0) {
-        err << "barvik-cli: player '" << TerminalText(name) << "' has no weapon row named '"
-            << TerminalText(*o.weapon) << "'\n";
-        return kExitUsage;
-      }
-      ws.SelectPlayerWeaponRow(weapon_row);
-    }
-    const std::vector<ListId> ids = {ListId::Player,
-                                     ListId::PlayerWeapon,
-                                     ListId::WeaponAccuracy,
-                                     ListId::PlayerGlobAccuracy,
-                                     ListId::PlayerGlobEnemyAccuracy,
-                                     ListId::PlayerMaps,
-                                     ListId::PlayerGameType,
-                                     ListId::PlayerVictims,
-                                     ListId::PlayerTurnsRatio};
-    if (o.json) {
-      PrintJson(out, ws, ids, &ws.chart());
-      return kExitOk;
-    }
-    for (ListId id : ids) PrintList(out, ws.List(id), env.terminal_output);
-    PrintChart(out, ws.chart(), env.decimal_separator, env.terminal_output);
-    return kExitOk;
-  }
-
-  // export
-  if (env.progress_bar) {
-    ws.hooks.exporting = [&bar](uint64_t done, uint64_t total) { bar.Exporting(done, total); };
-  }
-  std::optional<KeepIdenticalFiles> keep;
-  if (o.incremental) keep.emplace();
-  return Export(ws, o.operands.back(), o.wait_seconds, env, err);
+bool DrawsImages(const std::vector<std::string>& args) {
+  const Command* command = args.empty() ? nullptr : FindCommand(args[0]);
+  return command != nullptr && command->draws_images;
 }
 
 }  // namespace barvik

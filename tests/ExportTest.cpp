@@ -15,13 +15,13 @@
 #include <set>
 
 #include "app/Workspace.h"
-#include "bench/LogGenerator.h"
 #include "core/FileError.h"
 #include "report/ImageSource.h"
 #include "report/JsonWriter.h"
 #include "report/PageWriter.h"
 #include "report/ReportFiles.h"
 #include "tests/TestLog.h"
+#include "tools/loggen/LogGenerator.h"
 
 namespace barvik {
 namespace {

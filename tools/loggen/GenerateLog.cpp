@@ -4,8 +4,8 @@
 #include <iostream>
 #include <string>
 
-#include "bench/LogGenerator.h"
 #include "core/NumberFormat.h"
+#include "tools/loggen/LogGenerator.h"
 
 int main(int argc, char** argv) {
   if (argc < 2 || std::string(argv[1]) == "--help") {
