@@ -123,6 +123,7 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   settings.template_folder = template_folder;
   settings.build_text = build_text;
   settings.player_prefix = prefix_of;
+  settings.templates = std::make_shared<TemplateLines>();
   const std::string title_prefix = "<i>" + EscapeHtml(server_name_) + "</i>";
   auto page = [&](ListId list, std::string_view title, const std::string& file, bool links,
                   std::string_view image, const ReportList* header) {
