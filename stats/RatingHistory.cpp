@@ -1,0 +1,147 @@
+#include "stats/RatingHistory.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_set>
+
+namespace barvik {
+
+namespace {
+
+// The team a player counts for in the result: the one he spent longest on (the first listed
+// of equals); none when he was on no team.
+const std::pair<std::string, int>* MainTeam(const RatedPlayer& player) {
+  const std::pair<std::string, int>* main = nullptr;
+  for (const auto& entry : player.team_seconds) {
+    if (main == nullptr || entry.second > main->second) main = &entry;
+  }
+  return main;
+}
+
+}  // namespace
+
+double RatingHistory::WeightOf(int seconds, int game_seconds) const {
+  if (game_seconds <= 0) return 1.0;
+  return std::clamp(static_cast<double>(seconds) / game_seconds, 0.0, 1.0);
+}
+
+Skill RatingHistory::Drifted(const State& state) const {
+  Skill skill = state.skill;
+  if (state.last_game < 0) return skill;
+  const int64_t missed = games_ - 1 - state.last_game;
+  if (missed <= 0) return skill;
+  const double sigma_sq = skill.sigma * skill.sigma;
+  const double cap_sq = options_.model.sigma * options_.model.sigma;
+  const double drifted = sigma_sq + static_cast<double>(missed) * options_.drift;
+  skill.sigma = std::sqrt(std::max(sigma_sq, std::min(drifted, cap_sq)));
+  return skill;
+}
+
+std::vector<RatingChange> RatingHistory::Add(const RatedGameInput& game) {
+  // The people of the game, each once.
+  std::vector<const RatedPlayer*> players;
+  std::unordered_set<std::string> seen;
+  for (const RatedPlayer& player : game.players) {
+    if (seen.insert(player.person).second) players.push_back(&player);
+  }
+  if (players.size() < 2) return {};
+
+  std::vector<State*> states;
+  std::vector<Skill> skills;
+  std::vector<RatingChange> changes;
+  for (const RatedPlayer* player : players) {
+    auto [it, fresh] = people_.try_emplace(player->person);
+    if (fresh) it->second.skill = {options_.model.mu, options_.model.sigma};
+    states.push_back(&it->second);
+    skills.push_back(Drifted(it->second));
+    changes.push_back({player->person, ShownSkill(skills.back()), 0.0});
+  }
+
+  // Everyone against everyone, by score.
+  std::vector<RatedTeam> ffa;
+  for (size_t i = 0; i < players.size(); ++i) {
+    ffa.push_back({{skills[i]}, -players[i]->score, {WeightOf(players[i]->seconds, game.seconds)}});
+  }
+  RateGame(ffa, options_.model);
+  for (size_t i = 0; i < players.size(); ++i) skills[i] = ffa[i].players[0];
+
+  // The winning team against the rest, each player on the team he spent longest on.
+  if (game.winner) {
+    std::vector<RatedTeam> sides(2);
+    sides[0].rank = 1;
+    sides[1].rank = 2;
+    std::vector<std::pair<size_t, size_t>> where;  // player -> (side, index in it)
+    for (size_t i = 0; i < players.size(); ++i) {
+      const auto* team = MainTeam(*players[i]);
+      if (team == nullptr) continue;
+      RatedTeam& side = sides[team->first == *game.winner ? 0 : 1];
+      where.emplace_back(i, side.players.size());
+      side.players.push_back(skills[i]);
+      side.weights.push_back(WeightOf(team->second, game.seconds));
+    }
+    RateGame(sides, options_.model);
+    if (!sides[0].players.empty() && !sides[1].players.empty()) {
+      for (const auto& [i, index] : where) {
+        const bool winner = MainTeam(*players[i])->first == *game.winner;
+        skills[i] = sides[winner ? 0 : 1].players[index];
+      }
+    }
+  }
+
+  for (size_t i = 0; i < players.size(); ++i) {
+    State& state = *states[i];
+    state.skill = skills[i];
+    ++state.games;
+    state.last_game = games_;
+    changes[i].after = ShownSkill(skills[i]);
+    state.history.push_back(changes[i].after);
+  }
+  ++games_;
+  return changes;
+}
+
+PersonRating RatingHistory::Shown(const std::string& id, const State& state) const {
+  PersonRating shown;
+  shown.person = id;
+  shown.skill = Drifted(state);
+  shown.shown = ShownSkill(shown.skill);
+  shown.plus_minus = 3.0 * shown.skill.sigma;
+  shown.games = state.games;
+  shown.games_missed = static_cast<int>(std::max<int64_t>(0, games_ - 1 - state.last_game));
+  shown.inactive = options_.inactive_after > 0 && shown.games_missed >= options_.inactive_after;
+  shown.provisional = !shown.inactive && state.games < options_.provisional_games;
+  return shown;
+}
+
+std::vector<PersonRating> RatingHistory::Ranking() const {
+  std::vector<PersonRating> ranking;
+  ranking.reserve(people_.size());
+  for (const auto& [id, state] : people_) ranking.push_back(Shown(id, state));
+  auto part = [](const PersonRating& p) { return p.inactive ? 2 : p.provisional ? 1 : 0; };
+  std::sort(ranking.begin(), ranking.end(), [&](const PersonRating& a, const PersonRating& b) {
+    if (part(a) != part(b)) return part(a) < part(b);
+    if (a.shown != b.shown) return a.shown > b.shown;
+    return a.person < b.person;
+  });
+  int rank = 0;
+  for (PersonRating& p : ranking) {
+    if (part(p) == 0) p.rank = ++rank;
+  }
+  return ranking;
+}
+
+std::optional<PersonRating> RatingHistory::Find(const std::string& person) const {
+  auto it = people_.find(person);
+  if (it == people_.end()) return std::nullopt;
+  for (const PersonRating& p : Ranking()) {
+    if (p.person == person) return p;
+  }
+  return std::nullopt;
+}
+
+const std::vector<double>* RatingHistory::SkillHistory(const std::string& person) const {
+  auto it = people_.find(person);
+  return it == people_.end() ? nullptr : &it->second.history;
+}
+
+}  // namespace barvik
