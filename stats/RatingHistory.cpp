@@ -1,6 +1,7 @@
 #include "stats/RatingHistory.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <unordered_set>
 
@@ -18,7 +19,129 @@ const std::pair<std::string, int>* MainTeam(const RatedPlayer& player) {
   return main;
 }
 
+constexpr std::string_view kSaveHeader = "barvik-ratings 1";
+
+template <typename T>
+void Put(std::string& out, T value) {
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, result.ptr);
+  out += ' ';
+}
+
+// Reads the saved text field by field; any field that does not parse fails the whole read.
+class Reader {
+ public:
+  explicit Reader(std::string_view text) : text_(text) {}
+  template <typename T>
+  bool Get(T& value) {
+    const auto result = std::from_chars(text_.data(), text_.data() + text_.size(), value);
+    if (result.ec != std::errc() || result.ptr == text_.data() + text_.size() ||
+        *result.ptr != ' ') {
+      return false;
+    }
+    text_.remove_prefix(static_cast<size_t>(result.ptr - text_.data()) + 1);
+    return true;
+  }
+  // A text saved as its length, a colon and its bytes.
+  bool GetText(std::string& value) {
+    size_t length = 0;
+    const auto result = std::from_chars(text_.data(), text_.data() + text_.size(), length);
+    if (result.ec != std::errc() || result.ptr == text_.data() + text_.size() ||
+        *result.ptr != ':') {
+      return false;
+    }
+    text_.remove_prefix(static_cast<size_t>(result.ptr - text_.data()) + 1);
+    if (length > text_.size()) return false;
+    value.assign(text_.substr(0, length));
+    text_.remove_prefix(length);
+    return true;
+  }
+  bool Expect(std::string_view literal) {
+    if (text_.substr(0, literal.size()) != literal) return false;
+    text_.remove_prefix(literal.size());
+    return true;
+  }
+  bool AtEnd() const { return text_.empty(); }
+  size_t Left() const { return text_.size(); }
+
+ private:
+  std::string_view text_;
+};
+
 }  // namespace
+
+// Header line, the options and the number of games, then one line per person:
+// id, mu, sigma, games, last game (people in the order of their ids), the length of his skill
+// history and its values.
+std::string RatingHistory::Save() const {
+  std::string out(kSaveHeader);
+  out += '\n';
+  const RatingModel& m = options_.model;
+  for (double value : {m.mu, m.sigma, m.beta, m.kappa, m.tau, options_.drift}) Put(out, value);
+  Put(out, options_.provisional_games);
+  Put(out, options_.inactive_after);
+  Put(out, games_);
+  Put(out, people_.size());
+  out += '\n';
+  std::vector<const std::pair<const std::string, State>*> people;  // by id: the same state
+  for (const auto& entry : people_) people.push_back(&entry);      // saves the same text
+  std::sort(people.begin(), people.end(), [](auto* a, auto* b) { return a->first < b->first; });
+  for (const auto* entry : people) {
+    const auto& [id, state] = *entry;
+    Put(out, id.size());
+    out.back() = ':';
+    out += id;
+    out += ' ';
+    Put(out, state.skill.mu);
+    Put(out, state.skill.sigma);
+    Put(out, state.games);
+    Put(out, state.last_game);
+    Put(out, state.history.size());
+    for (double skill : state.history) Put(out, skill);
+    out += '\n';
+  }
+  return out;
+}
+
+std::optional<RatingHistory> RatingHistory::Restore(std::string_view text, RatingOptions options) {
+  Reader in(text);
+  if (!in.Expect(kSaveHeader) || !in.Expect("\n")) return std::nullopt;
+  const RatingModel& m = options.model;
+  for (double expected : {m.mu, m.sigma, m.beta, m.kappa, m.tau, options.drift}) {
+    double saved = 0.0;
+    if (!in.Get(saved) || saved != expected) return std::nullopt;
+  }
+  int provisional = 0, inactive = 0;
+  size_t people = 0;
+  RatingHistory history(options);
+  if (!in.Get(provisional) || provisional != options.provisional_games || !in.Get(inactive) ||
+      inactive != options.inactive_after || !in.Get(history.games_) || history.games_ < 0 ||
+      !in.Get(people) || !in.Expect("\n")) {
+    return std::nullopt;
+  }
+  for (size_t p = 0; p < people; ++p) {
+    std::string id;
+    State state;
+    size_t length = 0;
+    if (!in.GetText(id) || !in.Expect(" ") || !in.Get(state.skill.mu) ||
+        !in.Get(state.skill.sigma) || !in.Get(state.games) || !in.Get(state.last_game) ||
+        !in.Get(length) || length != static_cast<size_t>(state.games) || length > in.Left() / 2 ||
+        state.last_game >= history.games_ || state.last_game < 0 ||
+        !std::isfinite(state.skill.mu) || !(state.skill.sigma > 0.0)) {
+      return std::nullopt;
+    }
+    state.history.resize(length);
+    for (double& skill : state.history) {
+      if (!in.Get(skill)) return std::nullopt;
+    }
+    if (!in.Expect("\n") || !history.people_.emplace(std::move(id), std::move(state)).second) {
+      return std::nullopt;
+    }
+  }
+  if (!in.AtEnd()) return std::nullopt;
+  return history;
+}
 
 double RatingHistory::WeightOf(int seconds, int game_seconds) const {
   if (game_seconds <= 0) return 1.0;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -72,6 +73,12 @@ class RatingHistory {
   std::optional<PersonRating> Find(const std::string& person) const;
   // His shown skill after each game he played, oldest first.
   const std::vector<double>* SkillHistory(const std::string& person) const;
+
+  // The state as text, to be kept between runs: Restore of it with the same options continues
+  // exactly where this one stands. Restore gives nothing for text it does not fully recognise
+  // (another version, other options, damage): the caller then rates the history anew.
+  std::string Save() const;
+  static std::optional<RatingHistory> Restore(std::string_view text, RatingOptions options = {});
 
   int64_t Games() const { return games_; }
   const RatingOptions& options() const { return options_; }

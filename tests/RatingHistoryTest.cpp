@@ -141,5 +141,39 @@ TEST(RatingHistoryTest, MissedGamesWidenSigmaUpToTheCapAndEndInInactivity) {
   EXPECT_EQ(drifting.Find("a")->games_missed, 0);
 }
 
+TEST(RatingHistoryTest, SavedStateContinuesExactlyAndDamagedStateIsRefused) {
+  std::vector<RatedGameInput> games;
+  for (int g = 0; g < 30; ++g) {
+    std::string odd = "odd name\n:";  // ids are kept whatever bytes they hold
+    odd += std::to_string(g % 3);
+    std::string plain = "p";
+    plain += std::to_string(g % 7);
+    games.push_back(Game({OnTeams(plain, g % 5, {{"axis", 600}}),
+                          OnTeams(odd, 2, {{"allies", 400}}), Ffa("q", -g % 4, 300)},
+                         g % 2 ? "axis" : "allies"));
+  }
+  RatingHistory whole, first;
+  for (const RatedGameInput& game : games) whole.Add(game);
+  for (int g = 0; g < 20; ++g) first.Add(games[static_cast<size_t>(g)]);
+  const std::string saved = first.Save();
+  std::optional<RatingHistory> continued = RatingHistory::Restore(saved);
+  ASSERT_TRUE(continued);
+  for (size_t g = 20; g < games.size(); ++g) continued->Add(games[g]);
+  EXPECT_EQ(continued->Save(), whole.Save());
+
+  RatingOptions other;
+  other.drift = 0.5;
+  EXPECT_FALSE(RatingHistory::Restore(saved, other));
+  EXPECT_FALSE(RatingHistory::Restore(saved.substr(0, saved.size() - 3)));
+  EXPECT_FALSE(RatingHistory::Restore(saved + "x"));
+  std::string version = saved;
+  version.replace(0, 16, "barvik-ratings 2");
+  EXPECT_FALSE(RatingHistory::Restore(version));
+  std::string damaged = saved;
+  damaged[saved.find("11:odd name") + 20] = 'z';
+  EXPECT_FALSE(RatingHistory::Restore(damaged));
+  EXPECT_FALSE(RatingHistory::Restore(""));
+}
+
 }  // namespace
 }  // namespace barvik
