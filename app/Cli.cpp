@@ -69,11 +69,14 @@ constexpr const char* kUsage =
     "                     (every command; default: $XDG_CACHE_HOME/barvik, else\n"
     "                     ~/.cache/barvik)\n"
     "  --no-cache         read the logs whole, draw every image and keep nothing\n"
+    "  --templates DIR    read the report templates from DIR (export and watch; default:\n"
+    "                     beside the program, or installed in ../share/barvik from it)\n"
     "  --every SECONDS    how often watch looks at the logs without inotify, and the\n"
     "                     longest it waits for a busy log to go quiet (watch only;\n"
     "                     default 60)\n"
     "  --                 end of the options: a LOG, NAME or DIR after it may start with '-'\n"
     "  -h, --help         show this help\n"
+    "  --version          show the version and build number\n"
     "\n"
     "Exit status: 0 on success, 1 when the report could not be written, 2 for bad\n"
     "arguments or a log that is missing or cannot be read, 3 when another run holds DIR\n"
@@ -92,6 +95,7 @@ struct Options {
   bool no_cache = false;
   int every_seconds = 60;
   bool json = false;
+  std::optional<std::string> templates;  // --templates DIR
   std::vector<std::string> operands;
 };
 
@@ -151,7 +155,10 @@ Options Parse(const std::vector<std::string>& args) {
   }
   if (o.command == "player") known.push_back("--weapon");
   const bool exports = o.command == "export" || o.command == "watch";
-  if (exports) known.push_back("--wait");
+  if (exports) {
+    known.push_back("--wait");
+    known.push_back("--templates");
+  }
   if (o.command == "export") known.push_back("--incremental");
   if (o.command == "watch") known.push_back("--every");
   if (!exports) known.push_back("--json");
@@ -178,7 +185,8 @@ Options Parse(const std::vector<std::string>& args) {
                        Suggest(name, known)};
     }
     bool takes_value = name == "--min-kills" || name == "--max-ratio" || name == "--weapon" ||
-                       name == "--wait" || name == "--every" || name == "--cache";
+                       name == "--wait" || name == "--every" || name == "--cache" ||
+                       name == "--templates";
     if (takes_value && !value) {
       if (i + 1 >= args.size()) throw UsageError{"option '" + name + "' needs a value"};
       value = args[++i];
@@ -195,10 +203,14 @@ Options Parse(const std::vector<std::string>& args) {
     if (name == "--every") o.every_seconds = ParseSeconds(name, *value, 1);
     if (name == "--cache") o.cache = *value;
     if (name == "--no-cache") o.no_cache = true;
+    if (name == "--templates") o.templates = *value;
   }
   if (o.cache && o.no_cache)
     throw UsageError{"options '--cache' and '--no-cache' exclude each other"};
   if (o.cache && o.cache->empty()) throw UsageError{"option '--cache' needs a folder"};
+  if (std::error_code ec; o.templates && !std::filesystem::is_directory(*o.templates, ec)) {
+    throw UsageError{"option '--templates': no such folder '" + *o.templates + "'"};
+  }
   const size_t wanted = o.command == "tables" ? 1 : 2;
   if (o.operands.size() < wanted) {
     const char* form = o.command == "tables"   ? "LOG..."
@@ -342,7 +354,7 @@ struct StopRequested {};
 
 // The options of the "File" and "Options" pages as the command line gives them.
 void Configure(Workspace& ws, const Options& o, const CliEnvironment& env, std::ostream& err) {
-  ws.template_folder = env.template_folder;
+  ws.template_folder = o.templates ? *o.templates : env.template_folder;
   ws.build_text = env.build_text;
   ws.cache_folder = o.no_cache ? std::string() : o.cache ? *o.cache : DefaultCacheFolder();
   ws.options().ignore_case = !o.case_sensitive;
@@ -503,6 +515,10 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   for (const std::string& a : args) {
     if (a == "-h" || a == "--help") {
       out << kUsage;
+      return kExitOk;
+    }
+    if (a == "--version") {
+      out << "barvik-cli " << env.version << " (build " << env.build_text << ")\n";
       return kExitOk;
     }
     if (a == "--") break;

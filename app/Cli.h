@@ -22,6 +22,7 @@ struct ReportList;
 struct CliEnvironment {
   char decimal_separator = '.';
   std::string template_folder = ".";  // where the report templates are read from
+  std::string version = "N/A";        // the program's version, as CMake's project() names it
   std::string build_text = "N/A";
   bool progress_bar = false;     // draw a progress bar on `err` (a terminal)
   bool terminal_output = false;  // `out` is a terminal: names are shown with ShownText

@@ -14,8 +14,8 @@ namespace barvik {
 // separator. Call after a QApplication has been created, which sets the locale on its own.
 char UseUserLocale();
 
-// The folder of the running program (where the report templates lie), "." when it cannot be
-// found.
+// The folder of the running program, symbolic links resolved, "." when it cannot be found.
+// Its shipped files are found from there (see TemplateFolder.h).
 std::string ProgramFolder();
 
 }  // namespace barvik

@@ -24,7 +24,7 @@ namespace {
 constexpr char kMagic[8] = {'B', 'R', 'V', 'K', 'E', 'V', 'T', '\n'};
 constexpr uint32_t kByteOrder = 0x01020304;
 // Bump whenever the records, the texts or this file's layout change.
-constexpr uint32_t kVersion = 2;
+constexpr uint32_t kVersion = 3;
 constexpr uint32_t kGzipFlag = 1;
 constexpr uint32_t kAfterCrFlag = 2;
 constexpr uint32_t kInNulRunFlag = 4;
@@ -351,24 +351,31 @@ class EventStoreFile {
         ++p;
         continue;
       }
-      if ((w[p] >> 8) != 0 || kind > static_cast<uint32_t>(LineKind::Loss) ||
+      if ((kind > static_cast<uint32_t>(LineKind::Loss) &&
+           kind != static_cast<uint32_t>(LineKind::GameEnd)) ||
           kind == static_cast<uint32_t>(LineKind::Other)) {
         return false;
       }
       const bool team = kind == static_cast<uint32_t>(LineKind::Win) ||
                         kind == static_cast<uint32_t>(LineKind::Loss);
       if (team && p + 1 >= n) return false;
-      const size_t size = team ? 2 + size_t{w[p + 1]} : EventStore::RecordWords(w + p);
+      const size_t size = team ? 3 + size_t{w[p + 1]} : EventStore::RecordWords(w + p);
       if (size > n - p) return false;
+      const EventStore::IdWords ids = EventStore::IdsOf(w + p);
+      for (size_t i = ids.text_first; i < ids.text_last; ++i) {
+        if (w[p + i] >= texts) return false;
+      }
+      for (size_t i = ids.setting_first; i < ids.setting_last; ++i) {
+        const bool hit = kind == static_cast<uint32_t>(LineKind::Damage) ||
+                         kind == static_cast<uint32_t>(LineKind::Kill);
+        if ((hit ? w[p + i] & EventStore::kMeansMask : w[p + i]) >= settings) return false;
+      }
       if (kind == static_cast<uint32_t>(LineKind::GameInit)) {
-        for (size_t i = 1; i < size; ++i) {
-          if (w[p + i] >= settings) return false;
-        }
         store.game_inits_.push_back(static_cast<uint32_t>(p));
-      } else {
-        for (size_t i = team ? 2 : 1; i < size; ++i) {
-          if (w[p + i] >= texts) return false;
-        }
+      }
+      if (kind == static_cast<uint32_t>(LineKind::GameEnd) &&
+          w[p + 1] > static_cast<uint32_t>(GameEndHow::Shutdown)) {
+        return false;
       }
       ++lines;
       p += size;

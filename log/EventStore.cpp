@@ -99,61 +99,92 @@ void EventStore::AddLine(std::string_view line) {
       break;
   }
   for (int i = 1; i < needed; ++i) f[i] = cursor.Next();
-  const auto header = static_cast<uint32_t>(kind);
-  auto text = [&](int field) { return texts_.Intern(f[field - 1]); };
-  switch (kind) {
-    case LineKind::Other:
+  if (kind == LineKind::Other) {
+    const std::optional<GameEndHow> end = GameEndOfField1(f[kKindField - 1]);
+    if (!end) {
       if (++skipped_ == kMaxSkip) FlushSkips();
       return;
+    }
+    FlushSkips();
+    Append({Header(LineKind::GameEnd, line), static_cast<uint32_t>(*end)});
+    return;
+  }
+  FlushSkips();
+  const uint32_t header = Header(kind, line);
+  auto text = [&](int field) { return texts_.Intern(f[field - 1]); };
+  auto setting = [&](std::string_view value) { return settings_.Intern(value); };
+  switch (kind) {
     case LineKind::GameInit: {
-      FlushSkips();
       const std::string_view field1 = f[kKindField - 1];
       game_inits_.push_back(static_cast<uint32_t>(words_.size()));
-      Append({header, settings_.Intern(GameInitValue(field1, kMapKey)),
-              settings_.Intern(GameInitValue(field1, kGameTypeKey)),
-              settings_.Intern(GameInitValue(field1, kHostNameKey))});
+      Append({header, setting(GameInitValue(field1, kMapKey)),
+              setting(GameInitValue(field1, kGameTypeKey)),
+              setting(GameInitValue(field1, kHostNameKey))});
       return;
     }
     case LineKind::Join:
     case LineKind::Quit:
+      Append({header, text(kNameLineName), setting(f[kJoinGuid - 1]),
+              static_cast<uint32_t>(SlotOfField(f[kJoinSlot - 1]))});
+      return;
     case LineKind::Say:
     case LineKind::SayTeam:
     case LineKind::Item:
-      FlushSkips();
       Append({header, text(kNameLineName)});
       return;
     case LineKind::Action:
-      FlushSkips();
       Append({header, text(kActionName)});
       return;
     case LineKind::WeaponPickUp:
-      FlushSkips();
       Append({header, text(kPickUpName), text(kPickUpWeapon)});
       return;
     case LineKind::Damage:
-    case LineKind::Kill:
-      FlushSkips();
-      Append({header, text(kHitVictim), text(kHitAttacker), text(kHitWeapon), text(kHitLocation)});
+    case LineKind::Kill: {
+      const uint32_t means = setting(f[kHitMeans - 1]);
+      if (means > kMeansMask) throw std::length_error("the logs hold too many distinct texts");
+      const uint32_t teams =
+          TeamCodeOfField(f[kHitVictimTeam - 1]) | TeamCodeOfField(f[kHitAttackerTeam - 1]) << 2;
+      auto slot_byte = [](std::string_view field) {
+        return static_cast<uint32_t>(static_cast<uint8_t>(static_cast<int8_t>(SlotOfField(field))));
+      };
+      Append({header, text(kHitVictim), text(kHitAttacker), text(kHitWeapon), text(kHitLocation),
+              means | teams << 28,
+              DamageOfField(f[kHitDamage - 1]) | slot_byte(f[kHitVictimSlot - 1]) << 16 |
+                  slot_byte(f[kHitAttackerSlot - 1]) << 24});
       return;
+    }
     case LineKind::Win:
     case LineKind::Loss: {
-      FlushSkips();
       // The names up to the first empty field; a name that normalising empties ends the list
       // earlier, which the passes see.
-      FieldCursor cursor(line);
-      for (int i = 1; i < kTeamFirstName; ++i) cursor.Next();
+      FieldCursor names(line);
+      std::string_view team;
+      for (int i = 1; i < kTeamFirstName; ++i) {
+        const std::string_view field = names.Next();
+        if (i == kTeamField) team = field;
+      }
       team_.clear();
       for (;;) {
-        std::string_view name = cursor.Next();
+        std::string_view name = names.Next();
         if (name.empty()) break;
         team_.push_back(texts_.Intern(name));
-        for (int i = 1; i < kTeamNameStep; ++i) cursor.Next();
+        for (int i = 1; i < kTeamNameStep; ++i) names.Next();
       }
-      Append({header, static_cast<uint32_t>(team_.size())});
+      team_.push_back(setting(team));
+      Append({header, static_cast<uint32_t>(team_.size() - 1)});
       words_.Append(team_.data(), team_.size());
       return;
     }
+    case LineKind::Other:
+    case LineKind::GameEnd:
+      return;
   }
+}
+
+uint32_t EventStore::Header(LineKind kind, std::string_view line) {
+  const std::optional<uint32_t> stamp = StampSeconds(line);
+  const uint32_t time = stamp ? std::min(*stamp, kMaxTime) : kNoTime;
+  return static_cast<uint32_t>(kind) | time << 8;
 }
 
 void EventStore::Finish() {
@@ -176,12 +207,11 @@ bool EventStore::HasKnownLines() const {
   const uint32_t* w = words_.data();
   for (size_t p = 0; p < words_.size(); p += RecordWords(w + p)) {
     if ((w[p] & 0xFF) == kSkipKind) continue;
-    const EventView e = At(static_cast<uint32_t>(p));
-    if (e.kind == LineKind::GameInit) return true;
-    const size_t ids =
-        (e.kind == LineKind::Win || e.kind == LineKind::Loss) ? e.count : RecordWords(w + p) - 1;
-    for (size_t i = 0; i < ids; ++i) {
-      if (e.ids[i] != kEmptyText) return true;
+    const auto kind = static_cast<LineKind>(w[p] & 0xFF);
+    if (kind == LineKind::GameInit) return true;
+    const IdWords ids = IdsOf(w + p);
+    for (size_t i = ids.text_first; i < ids.text_last; ++i) {
+      if (w[p + i] != kEmptyText) return true;
     }
   }
   return false;
@@ -203,7 +233,7 @@ void EventStore::AppendStore(const EventStore& other) {
   }
   const uint32_t* w = other.words_.data();
   const size_t n = other.words_.size();
-  uint32_t record[5];
+  std::vector<uint32_t>& record = team_;
   for (size_t p = 0; p < n;) {
     if ((w[p] & 0xFF) == kSkipKind) {
       AddSkipped(w[p] >> 8);
@@ -212,23 +242,25 @@ void EventStore::AppendStore(const EventStore& other) {
     }
     FlushSkips();
     const size_t size = RecordWords(w + p);
-    const auto kind = static_cast<LineKind>(w[p] & 0xFF);
-    if (kind == LineKind::GameInit) {
-      game_inits_.push_back(static_cast<uint32_t>(words_.size()));
-      Append({w[p], settings[w[p + 1]], settings[w[p + 2]], settings[w[p + 3]]});
-    } else if (kind == LineKind::Win || kind == LineKind::Loss) {
-      Append({w[p], w[p + 1]});
-      team_.clear();
-      for (size_t i = 2; i < size; ++i) team_.push_back(texts[w[p + i]]);
-      words_.Append(team_.data(), team_.size());
-    } else {
-      record[0] = w[p];
-      for (size_t i = 1; i < size; ++i) record[i] = texts[w[p + i]];
-      if (words_.size() + size >= UINT32_MAX) {
-        throw std::length_error("the logs hold too many events");
-      }
-      words_.Append(record, size);
+    const IdWords ids = IdsOf(w + p);
+    record.assign(w + p, w + p + size);
+    for (size_t i = ids.text_first; i < ids.text_last; ++i) record[i] = texts[record[i]];
+    for (size_t i = ids.setting_first; i < ids.setting_last; ++i) {
+      // The means of death shares its word with the team codes.
+      const bool means = (record[0] & 0xFF) == static_cast<uint32_t>(LineKind::Damage) ||
+                         (record[0] & 0xFF) == static_cast<uint32_t>(LineKind::Kill);
+      const uint32_t mask = means ? kMeansMask : UINT32_MAX;
+      const uint32_t id = settings[record[i] & mask];
+      if (id > mask) throw std::length_error("the logs hold too many distinct texts");
+      record[i] = (record[i] & ~mask) | id;
     }
+    if (static_cast<LineKind>(w[p] & 0xFF) == LineKind::GameInit) {
+      game_inits_.push_back(static_cast<uint32_t>(words_.size()));
+    }
+    if (words_.size() + size >= UINT32_MAX) {
+      throw std::length_error("the logs hold too many events");
+    }
+    words_.Append(record.data(), size);
     p += size;
   }
   AddSkipped(other.skipped_);

@@ -1,16 +1,24 @@
 // EventStore: a log as compact events, built from its lines in one streaming pass. Each line
-// that some pass uses becomes one record of 32-bit words: a header (the line kind) and the ids
-// of the raw texts the line carries, interned as written: names, weapons and hit locations in
-// one pool, the map, game type and server name of game-initialisation lines in another. Lines
-// of other kinds are kept only as a count, so every event knows its line index. No text is
-// normalised here: NameForms maps raw ids to the normalised keys of one name-option state.
+// that some pass uses becomes one record of 32-bit words: a header (the line kind and the time
+// stamp) and the ids of the raw texts the line carries, interned as written: names, weapons
+// and hit locations in one pool; the map, game type and server name of game-initialisation
+// lines, GUIDs, means of death and W/L teams in another. Lines of other kinds are kept only as
+// a count, so every event knows its line index. No text is normalised here: NameForms maps raw
+// ids to the normalised keys of one name-option state.
 //
-// Records, after the header word (kind in the low 8 bits):
+// Records, after the header word (kind in the low 8 bits, the time stamp in seconds in the high
+// 24 bits, saturated at kMaxTime, kNoTime when the line has none):
 //   GameInit      map, game type, server name (setting ids)
-//   Join, Quit, Say, SayTeam, Item, Action    name
+//   Join, Quit    name, GUID (setting id), slot (signed)
+//   Say, SayTeam, Item, Action    name
 //   WeaponPickUp  name, weapon
-//   Damage, Kill  victim, attacker, weapon, location
-//   Win, Loss     count, then the names of fields 4, 6, ... up to the first empty one
+//   Damage, Kill  victim, attacker, weapon, location; then the means of death (setting id, low
+//                 28 bits) with the victim's and attacker's team codes (2 bits each) above it;
+//                 then the damage (low 16 bits) with the victim's and attacker's slots (signed
+//                 bytes) above it
+//   Win, Loss     count, the names of fields 4, 6, ... up to the first empty one, the team
+//                 of field 2 (setting id)
+//   GameEnd       how (GameEndHow)
 //   (skip)        header only: the number of other lines in its high 24 bits
 #pragma once
 
@@ -23,6 +31,7 @@
 #include <vector>
 
 #include "log/KeyPool.h"
+#include "log/LineFormat.h"
 #include "log/LineKind.h"
 #include "log/LogSource.h"
 #include "log/TextPool.h"
@@ -61,11 +70,41 @@ struct EventView {
   uint32_t count;       // Win/Loss: the number of names
   uint32_t position;    // word position of the record
   uint64_t line;        // 0-based index of the line in the log
+  uint32_t time;        // the time stamp in seconds, EventStore::kNoTime when there is none
 };
+
+// The game fields of a damage or kill event.
+struct HitFields {
+  uint32_t means;        // setting id of the means of death
+  uint32_t victim_team;  // team codes (TeamCodeOfField)
+  uint32_t attacker_team;
+  int victim_slot;  // kNoSlot when the field was not a slot number
+  int attacker_slot;
+  uint32_t damage;
+};
+
+inline HitFields ReadHitFields(const EventView& e) {
+  const uint32_t a = e.ids[4];
+  const uint32_t b = e.ids[5];
+  return {a & 0x0FFFFFFF,
+          (a >> 28) & 3,
+          (a >> 30) & 3,
+          static_cast<int8_t>((b >> 16) & 0xFF),
+          static_cast<int8_t>(b >> 24),
+          b & 0xFFFF};
+}
+
+// The GUID (setting id) and slot of a join or quit event.
+inline uint32_t JoinGuid(const EventView& e) { return e.ids[1]; }
+inline int JoinSlot(const EventView& e) { return static_cast<int32_t>(e.ids[2]); }
+// The team (setting id) of a Win or Loss event.
+inline uint32_t ResultTeam(const EventView& e) { return e.ids[e.count]; }
 
 class EventStore {
  public:
   static constexpr uint32_t kEmptyText = 0;  // the raw id of the empty text
+  static constexpr uint32_t kNoTime = (1u << 24) - 1;
+  static constexpr uint32_t kMaxTime = kNoTime - 1;
 
   EventStore();
   EventStore(EventStore&&) = default;
@@ -115,8 +154,17 @@ class EventStore {
   static constexpr uint32_t kSkipKind = 13;
   static constexpr uint32_t kMaxSkip = (1u << 24) - 1;
   static size_t RecordWords(const uint32_t* record);
+  // The words of a record (after the header) that are ids of `texts_` and of `settings_`:
+  // [first, last) ranges, so that copying a record between stores can renumber them.
+  struct IdWords {
+    size_t text_first, text_last, setting_first, setting_last;
+  };
+  static IdWords IdsOf(const uint32_t* record);
+  static constexpr uint32_t kMeansMask = 0x0FFFFFFF;
   void Append(std::initializer_list<uint32_t> words);
   void FlushSkips();
+  // The header word of a record of `kind` for `line`.
+  static uint32_t Header(LineKind kind, std::string_view line);
   void AddSkipped(uint64_t count);
 
   WordBuffer words_;
@@ -195,15 +243,17 @@ struct ScanState {
 inline size_t EventStore::RecordWords(const uint32_t* r) {
   switch (static_cast<LineKind>(r[0] & 0xFF)) {
     case LineKind::GameInit:
+    case LineKind::Join:
+    case LineKind::Quit:
       return 4;
     case LineKind::WeaponPickUp:
       return 3;
     case LineKind::Damage:
     case LineKind::Kill:
-      return 5;
+      return 7;
     case LineKind::Win:
     case LineKind::Loss:
-      return 2 + r[1];
+      return 3 + r[1];
     case LineKind::Other:
       return 1;
     default:
@@ -211,11 +261,35 @@ inline size_t EventStore::RecordWords(const uint32_t* r) {
   }
 }
 
+inline EventStore::IdWords EventStore::IdsOf(const uint32_t* r) {
+  switch (static_cast<LineKind>(r[0] & 0xFF)) {
+    case LineKind::GameInit:
+      return {0, 0, 1, 4};
+    case LineKind::Join:
+    case LineKind::Quit:
+      return {1, 2, 2, 3};
+    case LineKind::WeaponPickUp:
+      return {1, 3, 0, 0};
+    case LineKind::Damage:
+    case LineKind::Kill:
+      return {1, 5, 5, 6};  // the means word also holds the team codes
+    case LineKind::Win:
+    case LineKind::Loss:
+      return {2, 2 + size_t{r[1]}, 2 + size_t{r[1]}, 3 + size_t{r[1]}};
+    case LineKind::GameEnd:
+      return {0, 0, 0, 0};
+    default:
+      return (r[0] & 0xFF) == kSkipKind ? IdWords{0, 0, 0, 0} : IdWords{1, 2, 0, 0};
+  }
+}
+
 inline EventView EventStore::At(uint32_t position) const {
   const uint32_t* r = words_.data() + position;
   const auto kind = static_cast<LineKind>(r[0] & 0xFF);
-  if (kind == LineKind::Win || kind == LineKind::Loss) return {kind, r + 2, r[1], position, 0};
-  return {kind, r + 1, 0, position, 0};
+  const uint32_t time = r[0] >> 8;
+  if (kind == LineKind::Win || kind == LineKind::Loss)
+    return {kind, r + 2, r[1], position, 0, time};
+  return {kind, r + 1, 0, position, 0, time};
 }
 
 template <typename F>

@@ -3,6 +3,8 @@
 // and every pass read lines and names through these.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,6 +14,27 @@ namespace barvik {
 
 // The kind of a line from its field 1 ("K", "say", "InitGame: ..."); Other for any other.
 LineKind KindOfField1(std::string_view field1);
+
+// How a game ends when field 1 is one of the game-end texts ("ExitLevel: executed",
+// "RestartGame:", "ShutdownGame:", each as a prefix); nothing for any other field.
+std::optional<GameEndHow> GameEndOfField1(std::string_view field1);
+
+// The time stamp before the event text ("12:34", minutes growing past 99) in seconds, or
+// nothing when the line has no stamp of that form.
+std::optional<uint32_t> StampSeconds(std::string_view line);
+
+// A slot number field ("3", "-1"): its value in -127..127, kNoSlot when it is empty, not a
+// number or outside that range.
+inline constexpr int kNoSlot = -128;
+int SlotOfField(std::string_view field);
+
+// A damage field: its value, 65535 when larger, 0 when it is not a number.
+uint32_t DamageOfField(std::string_view field);
+
+// The code of a team field: 0 none (free-for-all lines), 1 "allies", 2 "axis", 3 any other.
+inline constexpr uint32_t kNoTeam = 0;
+uint32_t TeamCodeOfField(std::string_view field);
+std::string_view TeamNameOfCode(uint32_t code);
 
 // One of the three values of a game-initialisation field 1: the text after `key` up to the
 // next "\", "n/a" when the key is absent.

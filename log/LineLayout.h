@@ -10,6 +10,10 @@ inline constexpr int kKindField = 1;  // also the settings text of a game-initia
 // Join, Quit, Say, SayTeam and Item lines: the player.
 inline constexpr int kNameLineName = 4;
 
+// Join and Quit lines also carry the player's GUID and slot.
+inline constexpr int kJoinGuid = 2;
+inline constexpr int kJoinSlot = 3;
+
 // Weapon pick-up lines.
 inline constexpr int kPickUpName = 4;
 inline constexpr int kPickUpWeapon = 5;
@@ -19,12 +23,20 @@ inline constexpr int kHitVictim = 5;
 inline constexpr int kHitAttacker = 9;
 inline constexpr int kHitWeapon = 10;
 inline constexpr int kHitLocation = 13;
+inline constexpr int kHitVictimSlot = 3;
+inline constexpr int kHitVictimTeam = 4;
+inline constexpr int kHitAttackerSlot = 7;
+inline constexpr int kHitAttackerTeam = 8;
+inline constexpr int kHitDamage = 11;
+inline constexpr int kHitMeans = 12;       // the means of death, "MOD_RIFLE_BULLET"
 inline constexpr int kHitFieldCount = 13;  // the fields a hit line is read up to
 
 // Action lines: the player (the action text is not used).
 inline constexpr int kActionName = 5;
 
-// Win and Loss lines: names in fields 4, 6, 8, ... up to the first empty one.
+// Win and Loss lines: the team in field 2 (empty in a free-for-all), names in fields 4, 6, 8, ...
+// up to the first empty one.
+inline constexpr int kTeamField = 2;
 inline constexpr int kTeamFirstName = 4;
 inline constexpr int kTeamNameStep = 2;
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs, idempotently, every Debian package Barvik needs to build, test, benchmark and
-# render its window and report off screen. Safe to run again: installed packages are skipped.
+# render its window and report off screen, and to make and check its Debian package
+# (dpkg-shlibdeps from dpkg-dev, and file, for cpack; man-db for `man -l`). Safe to run
+# again: installed packages are skipped.
 set -euo pipefail
 
 packages=(
@@ -10,6 +12,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core fonts-liberation
   nlohmann-json3-dev chromium
+  dpkg-dev file man-db
 )
 # The browser tests run on Node.js with npm; a Node.js installed outside Debian's packages is
 # used as it is.

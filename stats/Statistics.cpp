@@ -70,6 +70,7 @@ class StatisticsPass {
         break;
       }
       case LineKind::Other:
+      case LineKind::GameEnd:
         break;
     }
   }

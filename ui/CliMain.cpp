@@ -1,10 +1,11 @@
-// barvik-cli entry: the user's locale and the program's folder (as the window takes them), the
-// off-screen renderer of the report images, then RunCli. Qt is started only when an
+// barvik-cli entry: the user's locale and the templates' folder (found as the window finds
+// them), the off-screen renderer of the report images, then RunCli. Qt is started only when an
 // export asks for images, always on the offscreen platform.
 //
 // Built without the renderer (BARVIK_WITH_IMAGES undefined: barvik-cli) the program loads no
-// Qt library at all; an export is handed to barvik-export beside it, the same program with
-// the renderer, which replaces this process (same arguments, streams and exit status).
+// Qt library at all; an export is handed to barvik-export (beside it in the build folder,
+// installed in libexec/barvik/), the same program with the renderer, which replaces this
+// process (same arguments, streams and exit status).
 #include <unistd.h>
 
 #include <clocale>
@@ -13,6 +14,7 @@
 
 #include "app/Cli.h"
 #include "app/ProgramEnvironment.h"
+#include "app/TemplateFolder.h"
 
 #ifdef BARVIK_WITH_IMAGES
 #include <QApplication>
@@ -24,14 +26,18 @@
 int main(int argc, char** argv) {
   barvik::CliEnvironment env;
   env.decimal_separator = barvik::UseUserLocale();
-  env.template_folder = barvik::ProgramFolder();
+  const std::string program_folder = barvik::ProgramFolder();
+  env.template_folder = barvik::FindTemplateFolder(program_folder, BARVIK_INSTALLED_DATA);
+  env.version = BARVIK_VERSION;
   env.build_text = BARVIK_BUILD_TEXT;
   env.progress_bar = isatty(STDERR_FILENO);
   env.terminal_output = isatty(STDOUT_FILENO);
   std::vector<std::string> args(argv + 1, argv + argc);
 #ifndef BARVIK_WITH_IMAGES
   if (!args.empty() && (args[0] == "export" || args[0] == "watch")) {
-    const std::string renderer = env.template_folder + "/barvik-export";
+    const std::string renderer =
+        barvik::FindShippedFolder(program_folder, BARVIK_INSTALLED_HELPER, "barvik-export") +
+        "/barvik-export";
     if (::access(renderer.c_str(), X_OK) == 0) {
       argv[0] = const_cast<char*>("barvik-cli");
       ::execv(renderer.c_str(), argv);

@@ -1,7 +1,8 @@
-// barvik: the window. Exactly two arguments (LOG DIR), optionally after "--wait SECONDS",
-// run a batch: analyse LOG, write the report into DIR and close. Where nobody can see a
-// window (no display, an offscreen or minimal platform, a display that does not answer) the
-// batch runs without a window and reports on standard error; it never waits on a dialog.
+// barvik: the window. "--version" alone prints the version and build. Exactly two arguments (LOG
+// DIR), optionally after "--wait SECONDS", run a batch: analyse LOG, write the report into DIR and
+// close. Where nobody can see a window (no display, an offscreen or minimal platform, a display
+// that does not answer) the batch runs without a window and reports on standard error; it never
+// waits on a dialog.
 #include <sys/resource.h>
 
 #include <clocale>
@@ -16,6 +17,7 @@
 #include "app/Cli.h"
 #include "app/CommandLine.h"
 #include "app/ProgramEnvironment.h"
+#include "app/TemplateFolder.h"
 #include "app/Workspace.h"
 #include "log/EventCache.h"
 #include "ui/BatchRun.h"
@@ -48,6 +50,11 @@ bool TakeWaitOption(std::vector<std::string>& args, double& seconds) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Answered before Qt starts, so it needs no display.
+  if (argc == 2 && std::string(argv[1]) == "--version") {
+    std::cout << "barvik " BARVIK_VERSION " (build " BARVIK_BUILD_TEXT ")\n";
+    return barvik::kExitOk;
+  }
   const barvik::Screen screen = barvik::ChooseScreen(argc, argv);
   const bool headless = screen != barvik::Screen::kVisible;
   if (headless) {
@@ -70,7 +77,8 @@ int main(int argc, char** argv) {
     }
 
     barvik::Workspace workspace(decimal_separator);
-    workspace.template_folder = barvik::ProgramFolder();
+    workspace.template_folder =
+        barvik::FindTemplateFolder(barvik::ProgramFolder(), BARVIK_INSTALLED_DATA);
     workspace.build_text = BARVIK_BUILD_TEXT;
     workspace.export_wait_seconds = wait_seconds;
     workspace.cache_folder = barvik::DefaultCacheFolder();

@@ -1,0 +1,128 @@
+#include "report/GamesJson.h"
+
+#include "log/LineFormat.h"
+#include "report/SiteText.h"
+
+namespace barvik {
+
+namespace {
+
+Json Document(const EventStore& store, const GamesModel& model) {
+  Json document;
+  document["format"] = kGamesJsonFormat;
+  document["server"] = Utf8From1252(model.has_games ? store.settings().Text(model.server) : "");
+  return document;
+}
+
+Json PlayerJson(const GamesModel& model, const Participant& p) {
+  Json teams = Json::object();
+  for (uint32_t code = 1; code < p.team_seconds.size(); ++code) {
+    if (p.team_seconds[code] > 0) teams[std::string(TeamNameOfCode(code))] = p.team_seconds[code];
+  }
+  return {{"person", model.people[p.person].id},
+          {"slots", p.slots},
+          {"teams", std::move(teams)},
+          {"kills", p.kills},
+          {"deaths", p.deaths},
+          {"suicides", p.suicides},
+          {"team_kills", p.team_kills},
+          {"world_deaths", p.world_deaths},
+          {"damage_dealt", p.damage_dealt},
+          {"damage_taken", p.damage_taken},
+          {"head_shots", p.head_shots},
+          {"seconds", p.seconds}};
+}
+
+Json GameJson(const EventStore& store, const GamesModel& model, const Game& game) {
+  Json winner = nullptr;
+  if (game.winner_team != kNoTeam) {
+    winner = std::string(TeamNameOfCode(game.winner_team));
+  } else if (game.winner_person != kNoPerson && !model.people[game.winner_person].hidden) {
+    winner = model.people[game.winner_person].id;
+  }
+  Json players = Json::array();
+  for (const Participant& p : game.players) {
+    if (!model.people[p.person].hidden) players.push_back(PlayerJson(model, p));
+  }
+  return {{"id", game.number},
+          {"page", GamePage(game)},
+          {"map", Utf8From1252(store.settings().Text(game.map))},
+          {"gametype", Utf8From1252(store.settings().Text(game.game_type))},
+          {"start", game.start},
+          {"end", game.end},
+          {"seconds", game.seconds},
+          {"ended", EndingName(game.ending)},
+          {"warmup", game.warmup},
+          {"winner", std::move(winner)},
+          {"players", std::move(players)}};
+}
+
+Json PersonFields(const EventStore& store, const Person& p) {
+  Json spellings = Json::array();
+  for (const Spelling& s : p.spellings) {
+    spellings.push_back({{"name", Utf8From1252(store.texts().Text(s.raw))}, {"count", s.count}});
+  }
+  return {{"id", p.id},
+          {"page", PersonPage(p)},
+          {"name", Utf8From1252(p.display)},
+          {"spellings", std::move(spellings)},
+          {"games", p.games},
+          {"kills", p.kills},
+          {"deaths", p.deaths},
+          {"suicides", p.suicides},
+          {"team_kills", p.team_kills},
+          {"world_deaths", p.world_deaths},
+          {"damage_dealt", p.damage_dealt},
+          {"damage_taken", p.damage_taken},
+          {"head_shots", p.head_shots},
+          {"seconds", p.seconds},
+          {"first_game", p.first_game},
+          {"last_game", p.last_game}};
+}
+
+}  // namespace
+
+std::string GamePage(const Game& game) { return "games/" + std::to_string(game.number) + ".html"; }
+
+std::string PersonPage(const Person& person) { return "people/" + person.id + ".html"; }
+
+Json GamesJson(const EventStore& store, const GamesModel& model) {
+  Json document = Document(store, model);
+  Json games = Json::array();
+  for (const Game& game : model.games) games.push_back(GameJson(store, model, game));
+  document["games"] = std::move(games);
+  return document;
+}
+
+Json PeopleJson(const EventStore& store, const GamesModel& model) {
+  Json document = Document(store, model);
+  Json people = Json::array();
+  for (const Person& p : model.people) {
+    if (!p.hidden) people.push_back(PersonFields(store, p));
+  }
+  document["people"] = std::move(people);
+  return document;
+}
+
+Json PersonJson(const EventStore& store, const GamesModel& model, PersonIndex person) {
+  Json document = Document(store, model);
+  Json fields = PersonFields(store, model.people[person]);
+  Json games = Json::array();
+  for (const Game& game : model.games) {
+    const Participant* p = model.PlayerIn(game, person);
+    if (p == nullptr) continue;
+    Json entry = PlayerJson(model, *p);
+    entry.erase("person");
+    entry["id"] = game.number;
+    entry["page"] = GamePage(game);
+    entry["map"] = Utf8From1252(store.settings().Text(game.map));
+    entry["gametype"] = Utf8From1252(store.settings().Text(game.game_type));
+    entry["warmup"] = game.warmup;
+    games.push_back(std::move(entry));
+  }
+  fields["played"] = std::move(games);
+  document["person"] = std::move(fields);
+  return document;
+}
+
+}  // namespace barvik

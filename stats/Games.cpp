@@ -1,0 +1,778 @@
+#include "stats/Games.h"
+
+#include <algorithm>
+#include <numeric>
+#include <unordered_map>
+#include <utility>
+
+#include "core/StableHash.h"
+#include "log/LineFormat.h"
+
+namespace barvik {
+
+std::string_view EndingName(GameEnding ending) {
+  switch (ending) {
+    case GameEnding::Exit:
+      return "exit";
+    case GameEnding::Restart:
+      return "restart";
+    case GameEnding::Shutdown:
+      return "shutdown";
+    case GameEnding::NextGame:
+      return "next game";
+    case GameEnding::EndOfLog:
+      return "end of log";
+  }
+  return "end of log";
+}
+
+std::string ComparedName(std::string_view name) {
+  std::string scratch;
+  return std::string(NormaliseText(name, true, true, scratch));
+}
+
+namespace {
+
+constexpr uint32_t kNoNode = UINT32_MAX;
+constexpr int kSlots = 128;  // slots 0..127; negative slots are the world and vehicles
+
+bool IsDefaultName(std::string_view compared) {
+  return compared.empty() || compared == "unknown soldier" || compared == "unnamedplayer";
+}
+
+bool TiesByGuid(std::string_view guid) {
+  return guid.size() >= 6 && guid.find_first_not_of('0') != std::string_view::npos;
+}
+
+// A time a node was in a game under a slot: [from, to) in seconds since the game's start.
+struct Presence {
+  uint32_t game;
+  int slot;
+  uint32_t from, to;
+};
+
+// A node is what the names of the log stand for before people are found: one per compared
+// name, and one per stay of a default name or of a name that a second slot shows at the same
+// time (two people may share a name).
+struct Node {
+  KeyId key = 0;
+  uint32_t game = 0;  // for a stay node: where it was
+  int slot = kNoSlot;
+  bool stay = false;
+  std::vector<Presence> presences;
+};
+
+// One node's part in the current game.
+struct NodePart {
+  uint32_t node = kNoNode;
+  Participant stats;  // person unset; slots as seen
+  std::vector<std::pair<uint32_t, uint32_t>> intervals;
+};
+
+// A stay of a node in a slot (or without one) in the current game.
+struct Stay {
+  uint32_t node = kNoNode;
+  uint32_t from = 0;
+  uint32_t team = kNoTeam;
+  uint32_t team_since = 0;
+};
+
+// Union-find over nodes with the lists of presences kept at each root, so a union can be
+// refused when the two sides were in one game at the same time in different slots.
+class Groups {
+ public:
+  explicit Groups(std::vector<Node>& nodes) : nodes_(nodes), parent_(nodes.size()) {
+    std::iota(parent_.begin(), parent_.end(), 0u);
+    forbidden_.resize(nodes.size());
+  }
+
+  uint32_t Find(uint32_t x) {
+    while (parent_[x] != x) {
+      parent_[x] = parent_[parent_[x]];
+      x = parent_[x];
+    }
+    return x;
+  }
+
+  // Keeps a and b apart from now on (the people file's "different").
+  void Forbid(uint32_t a, uint32_t b) {
+    forbidden_[a].push_back(b);
+    forbidden_[b].push_back(a);
+  }
+
+  // Joins the groups of a and b unless they overlap in some game (when `check`) or were
+  // declared different. Returns whether they are one group now.
+  bool Join(uint32_t a, uint32_t b, bool check) {
+    a = Find(a);
+    b = Find(b);
+    if (a == b) return true;
+    if (Forbidden(a, b)) return false;
+    if (check && Overlap(nodes_[a].presences, nodes_[b].presences)) return false;
+    if (nodes_[a].presences.size() < nodes_[b].presences.size()) std::swap(a, b);
+    // The root keeps the earlier node, so ids follow first appearances.
+    auto& into = nodes_[a].presences;
+    auto& from = nodes_[b].presences;
+    const size_t middle = into.size();
+    into.insert(into.end(), from.begin(), from.end());
+    std::inplace_merge(into.begin(), into.begin() + static_cast<std::ptrdiff_t>(middle), into.end(),
+                       Earlier);
+    from.clear();
+    from.shrink_to_fit();
+    forbidden_[a].insert(forbidden_[a].end(), forbidden_[b].begin(), forbidden_[b].end());
+    forbidden_[b].clear();
+    parent_[b] = a;
+    return true;
+  }
+
+ private:
+  static bool Earlier(const Presence& x, const Presence& y) {
+    return std::tie(x.game, x.from) < std::tie(y.game, y.from);
+  }
+
+  bool Forbidden(uint32_t a, uint32_t b) {
+    for (uint32_t f : forbidden_[a]) {
+      if (Find(f) == b) return true;
+    }
+    for (uint32_t f : forbidden_[b]) {
+      if (Find(f) == a) return true;
+    }
+    return false;
+  }
+
+  // Whether the two lists (each sorted by game) hold presences in one game, in different
+  // slots, at overlapping times.
+  static bool Overlap(const std::vector<Presence>& x, const std::vector<Presence>& y) {
+    size_t j0 = 0;
+    for (const Presence& p : x) {
+      while (j0 < y.size() && y[j0].game < p.game) ++j0;
+      for (size_t j = j0; j < y.size() && y[j].game == p.game; ++j) {
+        const Presence& q = y[j];
+        if (q.slot != p.slot && p.from < q.to && q.from < p.to) return true;
+      }
+    }
+    return false;
+  }
+
+  std::vector<Node>& nodes_;
+  std::vector<uint32_t> parent_;
+  std::vector<std::vector<uint32_t>> forbidden_;
+};
+
+class GameBuilder {
+ public:
+  GameBuilder(const EventStore& store, const NameForms& forms) : store_(store), forms_(forms) {
+    name_node_.assign(forms.pool().size(), kNoNode);
+    slot_of_key_.assign(forms.pool().size(), -1);
+    raw_counts.assign(store.texts().size(), 0);
+  }
+
+  void Run() {
+    store_.ForEach([&](const EventView& e) { Event(e); });
+    if (in_game_) EndGame(GameEnding::EndOfLog, store_.Here().words);
+  }
+
+  std::vector<Node> nodes;
+  std::vector<Game> games;
+  std::vector<std::vector<NodePart>> parts;  // by game
+  std::vector<std::pair<uint32_t, uint32_t>> renames;
+  std::vector<uint32_t> winner_node;                 // by game
+  std::unordered_map<uint32_t, uint32_t> guid_node;  // GUID setting id -> first node
+  std::vector<std::pair<uint32_t, uint32_t>> guid_ties;
+  // Lines per raw spelling under its name's node, and per (node, raw spelling) under others.
+  std::vector<uint64_t> raw_counts;
+  std::unordered_map<uint64_t, uint64_t> spelling_counts;
+  std::vector<uint32_t> name_node_;  // by compared key
+
+ private:
+  void Event(const EventView& e) {
+    if (e.kind == LineKind::GameInit) {
+      if (in_game_) EndGame(GameEnding::NextGame, e.position);
+      StartGame(e);
+      return;
+    }
+    if (!in_game_) return;  // before the first game
+    Tick(e.time);
+    switch (e.kind) {
+      case LineKind::Join: {
+        const int slot = JoinSlot(e);
+        const uint32_t node = slot >= 0 ? Open(slot, e.ids[0]) : SeeByName(e.ids[0]);
+        if (node != kNoNode) Guid(node, JoinGuid(e));
+        break;
+      }
+      case LineKind::Quit: {
+        const int slot = JoinSlot(e);
+        const KeyId key = forms_.Name(e.ids[0]);
+        if (slot >= 0 && slots_[slot].node != kNoNode) {
+          Count(slots_[slot].node, e.ids[0]);
+          Close(slots_[slot], slot);
+        } else if (auto it = slotless_.find(key); it != slotless_.end()) {
+          Count(it->second.node, e.ids[0]);
+          Close(it->second, kNoSlot);
+          slotless_.erase(it);
+        }
+        break;
+      }
+      case LineKind::Say:
+      case LineKind::SayTeam:
+      case LineKind::Item:
+      case LineKind::Action:
+      case LineKind::WeaponPickUp:
+        SeeByName(e.ids[0]);
+        break;
+      case LineKind::Damage:
+      case LineKind::Kill:
+        Hit(e);
+        break;
+      case LineKind::Win:
+        if (e.count > 0) {
+          const uint32_t team = TeamCodeOfField(store_.settings().Text(ResultTeam(e)));
+          game_.winner_team = team;
+          winner_node.back() = team == kNoTeam ? NodeOfName(e.ids[0]) : kNoNode;
+        }
+        break;
+      case LineKind::GameEnd:
+        if (!ended_) {
+          ended_ = true;
+          ending_ = static_cast<GameEndHow>(e.ids[0]) == GameEndHow::Exit ? GameEnding::Exit
+                    : static_cast<GameEndHow>(e.ids[0]) == GameEndHow::Restart
+                        ? GameEnding::Restart
+                        : GameEnding::Shutdown;
+          end_raw_ = last_raw_;
+          end_at_ = now_;
+        }
+        break;
+      default:
+        break;
+    }
+  }
+
+  void StartGame(const EventView& e) {
+    in_game_ = true;
+    ended_ = false;
+    have_time_ = false;
+    now_ = 0;
+    game_ = Game{};
+    game_.number = static_cast<uint32_t>(games.size() + 1);
+    game_.map = e.ids[0];
+    game_.game_type = e.ids[1];
+    game_.server = e.ids[2];
+    game_.first_position = e.position;
+    Tick(e.time);
+    game_.start = have_time_ ? last_raw_ : 0;
+    for (Stay& s : slots_) s = Stay{};
+    slotless_.clear();
+    part_of_.clear();
+    parts.emplace_back();
+    winner_node.push_back(kNoNode);
+  }
+
+  void EndGame(GameEnding ending, uint32_t end_position) {
+    if (!ended_) {
+      ending_ = ending;
+      end_raw_ = last_raw_;
+      end_at_ = now_;
+    }
+    game_.ending = ending_;
+    game_.end = have_time_ ? end_raw_ : 0;
+    game_.seconds = end_at_;
+    game_.end_position = end_position;
+    // Every stay still open ends with the game.
+    now_ = std::max(now_, end_at_);
+    const uint32_t close_at = end_at_;
+    for (int slot = 0; slot < kSlots; ++slot) {
+      if (slots_[slot].node != kNoNode) CloseAt(slots_[slot], slot, close_at);
+    }
+    for (auto& [key, stay] : slotless_) CloseAt(stay, kNoSlot, close_at);
+    slotless_.clear();
+    games.push_back(std::move(game_));
+    in_game_ = false;
+  }
+
+  // Follows the clock: seconds since the game's start, never running back.
+  void Tick(uint32_t time) {
+    if (time == EventStore::kNoTime) return;
+    if (!have_time_) {
+      have_time_ = true;
+    } else if (time >= last_raw_) {
+      now_ += time - last_raw_;
+    }
+    last_raw_ = time;
+  }
+
+  uint32_t NewNode(KeyId key, int slot) {
+    Node n;
+    n.key = key;
+    n.game = static_cast<uint32_t>(games.size());
+    n.slot = slot;
+    nodes.push_back(std::move(n));
+    return static_cast<uint32_t>(nodes.size() - 1);
+  }
+
+  // The node a name stands for when it starts a stay in `slot` now.
+  uint32_t NodeFor(KeyId key, int slot) {
+    const std::string_view compared = forms_.pool().Text(key);
+    if (IsDefaultName(compared)) {
+      const uint32_t n = NewNode(key, slot);
+      nodes[n].stay = true;
+      return n;
+    }
+    uint32_t& named = name_node_[key];
+    if (named == kNoNode) named = NewNode(key, kNoSlot);
+    // The same name in another slot right now: a second person of that name.
+    const int other = slot_of_key_[key];
+    if (other >= 0 && other != slot && slots_[other].node == named) {
+      const uint32_t n = NewNode(key, slot);
+      nodes[n].stay = true;
+      return n;
+    }
+    return named;
+  }
+
+  // The node of a name as a line without a slot shows it: its open stay, or a new stay
+  // without a slot. kNoNode for the empty name.
+  uint32_t SeeByName(uint32_t raw) {
+    const KeyId key = forms_.Name(raw);
+    if (store_.texts().Text(raw).empty()) return kNoNode;
+    uint32_t node = kNoNode;
+    if (const int slot = slot_of_key_[key]; slot >= 0) node = slots_[slot].node;
+    if (node == kNoNode) {
+      auto it = slotless_.find(key);
+      if (it == slotless_.end()) {
+        Stay stay;
+        stay.node = NodeFor(key, kNoSlot);
+        stay.from = now_;
+        it = slotless_.emplace(key, stay).first;
+        Part(stay.node);
+      }
+      node = it->second.node;
+    }
+    Count(node, raw);
+    return node;
+  }
+
+  // A name shown in `slot`: the stay goes on, a new stay begins, or the slot's player
+  // renamed himself.
+  uint32_t See(int slot, uint32_t raw, uint32_t team) {
+    if (slot == kNoSlot) return SeeByName(raw);
+    if (slot < 0 || store_.texts().Text(raw).empty()) return kNoNode;
+    const KeyId key = forms_.Name(raw);
+    Stay& stay = slots_[slot];
+    if (stay.node == kNoNode) {
+      Open(slot, raw);
+    } else if (nodes[stay.node].key != key) {
+      // No join or quit between: the same man under a new name.
+      const uint32_t old = stay.node;
+      CloseAt(stay, slot, now_);
+      const uint32_t renamed = Open(slot, raw);
+      renames.emplace_back(old, renamed);
+    } else {
+      Count(stay.node, raw);
+    }
+    if (team != kNoTeam && stay.team != team) {
+      if (stay.team != kNoTeam) {
+        PartOf(stay.node).stats.team_seconds[stay.team] += now_ - stay.team_since;
+        stay.team_since = now_;
+      }
+      stay.team = team;
+    }
+    return stay.node;
+  }
+
+  uint32_t Open(int slot, uint32_t raw) {
+    Stay& stay = slots_[slot];
+    if (stay.node != kNoNode) CloseAt(stay, slot, now_);
+    const KeyId key = forms_.Name(raw);
+    // A stay without a slot of the same name ends here: it was this player before his slot
+    // was seen.
+    uint32_t node = kNoNode;
+    if (auto it = slotless_.find(key); it != slotless_.end()) {
+      node = it->second.node;
+      stay.from = it->second.from;
+      slotless_.erase(it);
+    } else {
+      node = NodeFor(key, slot);
+      stay.from = now_;
+    }
+    stay.node = node;
+    stay.team = kNoTeam;
+    stay.team_since = stay.from;
+    if (slot_of_key_[key] < 0) slot_of_key_[key] = slot;
+    NodePart& part = PartOf(node);
+    if (std::find(part.stats.slots.begin(), part.stats.slots.end(), slot) ==
+        part.stats.slots.end()) {
+      part.stats.slots.push_back(slot);
+    }
+    Count(node, raw);
+    return node;
+  }
+
+  void Close(Stay& stay, int slot) { CloseAt(stay, slot, now_); }
+
+  void CloseAt(Stay& stay, int slot, uint32_t at) {
+    NodePart& part = PartOf(stay.node);
+    part.intervals.emplace_back(stay.from, at);
+    if (stay.team != kNoTeam) part.stats.team_seconds[stay.team] += at - stay.team_since;
+    if (slot >= 0) {
+      const KeyId key = nodes[stay.node].key;
+      if (slot_of_key_[key] == slot) {
+        // Another slot may show the same name (a second person of it).
+        slot_of_key_[key] = -1;
+        for (int s = 0; s < kSlots; ++s) {
+          if (s != slot && slots_[s].node != kNoNode && nodes[slots_[s].node].key == key) {
+            slot_of_key_[key] = s;
+            break;
+          }
+        }
+      }
+      nodes[stay.node].presences.push_back(
+          {static_cast<uint32_t>(games.size()), slot, stay.from, std::max(at, stay.from + 1)});
+    }
+    stay = Stay{};
+  }
+
+  void Hit(const EventView& e) {
+    const HitFields f = ReadHitFields(e);
+    const uint32_t victim = See(f.victim_slot, e.ids[0], f.victim_team);
+    if (victim == kNoNode) return;  // a vehicle or the world was hit
+    const bool world = (f.attacker_slot < 0 && f.attacker_slot != kNoSlot) ||
+                       store_.texts().Text(e.ids[1]).empty();
+    const uint32_t attacker = world ? kNoNode : See(f.attacker_slot, e.ids[1], f.attacker_team);
+    const bool self = attacker == victim;
+    const bool enemy =
+        attacker != kNoNode && !self &&
+        (f.victim_team == kNoTeam ? f.attacker_team == kNoTeam
+                                  : f.attacker_team != f.victim_team && f.attacker_team != kNoTeam);
+    if (e.kind == LineKind::Damage) {
+      PartOf(victim).stats.damage_taken += f.damage;
+      if (enemy) PartOf(attacker).stats.damage_dealt += f.damage;
+      return;
+    }
+    GameKill kill;
+    kill.at = now_;
+    kill.victim = victim;
+    kill.weapon = e.ids[2];
+    kill.location = e.ids[3];
+    kill.means = f.means;
+    Participant& v = PartOf(victim).stats;
+    ++v.deaths;
+    if (attacker == kNoNode) {
+      kill.kind = GameKill::Kind::World;
+      ++v.world_deaths;
+    } else if (self) {
+      kill.kind = GameKill::Kind::Suicide;
+      kill.attacker = attacker;
+      ++v.suicides;
+    } else if (f.victim_team != kNoTeam && f.victim_team == f.attacker_team) {
+      kill.kind = GameKill::Kind::TeamKill;
+      kill.attacker = attacker;
+      ++PartOf(attacker).stats.team_kills;
+    } else {
+      kill.attacker = attacker;
+      Participant& a = PartOf(attacker).stats;
+      ++a.kills;
+      if (store_.texts().Text(e.ids[3]) == "head") ++a.head_shots;
+    }
+    game_.kills.push_back(kill);
+  }
+
+  uint32_t NodeOfName(uint32_t raw) {
+    const KeyId key = forms_.Name(raw);
+    if (const int slot = slot_of_key_[key]; slot >= 0) return slots_[slot].node;
+    if (auto it = slotless_.find(key); it != slotless_.end()) return it->second.node;
+    return name_node_[key];
+  }
+
+  void Guid(uint32_t node, uint32_t guid) {
+    if (!TiesByGuid(store_.settings().Text(guid))) return;
+    auto [it, fresh] = guid_node.emplace(guid, node);
+    if (!fresh && it->second != node) guid_ties.emplace_back(it->second, node);
+  }
+
+  void Count(uint32_t node, uint32_t raw) {
+    if (name_node_[forms_.Name(raw)] == node) {
+      ++raw_counts[raw];
+    } else {
+      ++spelling_counts[(static_cast<uint64_t>(node) << 32) | raw];
+    }
+  }
+
+  NodePart& PartOf(uint32_t node) { return parts.back()[Part(node)]; }
+
+  size_t Part(uint32_t node) {
+    auto [it, fresh] = part_of_.emplace(node, parts.back().size());
+    if (fresh) {
+      parts.back().emplace_back();
+      parts.back().back().node = node;
+    }
+    return it->second;
+  }
+
+  const EventStore& store_;
+  const NameForms& forms_;
+  bool in_game_ = false;
+  bool ended_ = false;
+  bool have_time_ = false;
+  uint32_t last_raw_ = 0;
+  uint32_t now_ = 0;
+  uint32_t end_raw_ = 0;
+  uint32_t end_at_ = 0;
+  GameEnding ending_ = GameEnding::EndOfLog;
+  Game game_;
+  std::array<Stay, kSlots> slots_{};
+  std::vector<int> slot_of_key_;  // a slot whose stay has that compared name, or -1
+  std::unordered_map<KeyId, Stay> slotless_;
+  std::unordered_map<uint32_t, size_t> part_of_;
+};
+
+// Seconds covered by a set of [from, to) intervals.
+uint32_t CoveredSeconds(std::vector<std::pair<uint32_t, uint32_t>>& intervals) {
+  std::sort(intervals.begin(), intervals.end());
+  uint32_t total = 0;
+  uint32_t reach = 0;
+  for (auto [from, to] : intervals) {
+    from = std::max(from, reach);
+    if (to > from) {
+      total += to - from;
+      reach = to;
+    }
+  }
+  return total;
+}
+
+std::string PersonId(const Node& node, std::string_view compared) {
+  StableHash h;
+  h.Text(compared);
+  if (node.stay) h.Number(node.game).Number(static_cast<uint64_t>(node.slot + 1000));
+  static constexpr char kHex[] = "0123456789abcdef";
+  uint64_t v = h.value();
+  std::string id(12, '0');
+  for (int i = 11; i >= 0; --i, v >>= 4) id[static_cast<size_t>(i)] = kHex[v & 15];
+  return id;
+}
+
+}  // namespace
+
+PeopleFileResult ParsePeopleFile(std::string_view text) {
+  PeopleFileResult result;
+  size_t number = 0;
+  while (!text.empty()) {
+    ++number;
+    const size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    std::vector<std::string> fields;
+    size_t at = 0;
+    for (;;) {
+      const size_t semi = line.find(';', at);
+      std::string_view field =
+          line.substr(at, semi == std::string_view::npos ? line.npos : semi - at);
+      while (!field.empty() && (field.front() == ' ' || field.front() == '\t'))
+        field.remove_prefix(1);
+      while (!field.empty() && (field.back() == ' ' || field.back() == '\t'))
+        field.remove_suffix(1);
+      fields.emplace_back(field);
+      if (semi == std::string_view::npos) break;
+      at = semi + 1;
+    }
+    const std::string& verb = fields[0];
+    if (verb.empty() && fields.size() == 1) continue;  // a blank line
+    if (!verb.empty() && verb[0] == '#') continue;
+    std::vector<std::string> names(fields.begin() + 1, fields.end());
+    std::erase_if(names, [](const std::string& n) { return n.empty(); });
+    auto fail = [&](const std::string& why) {
+      result.error = "line " + std::to_string(number) + ": " + why;
+      return result;
+    };
+    if (verb == "same" || verb == "different") {
+      if (names.size() < 2) return fail("\"" + verb + "\" needs two or more names");
+      (verb == "same" ? result.rules.same : result.rules.different).push_back(std::move(names));
+    } else if (verb == "hide") {
+      if (names.empty()) return fail("\"hide\" needs a name");
+      for (auto& n : names) result.rules.hidden.push_back(std::move(n));
+    } else if (verb == "name") {
+      if (names.size() != 2) return fail("\"name\" needs a spelling and the name to show");
+      result.rules.shown_as.emplace_back(std::move(names[0]), std::move(names[1]));
+    } else {
+      return fail("unknown rule \"" + verb + "\" (same, different, hide or name)");
+    }
+  }
+  return result;
+}
+
+GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
+  const NameForms forms(store, true, true);
+  GameBuilder b(store, forms);
+  b.Run();
+  std::vector<Node>& nodes = b.nodes;
+
+  // The people file's spellings, as nodes (default names name nobody).
+  auto node_of = [&](const std::string& spelling) -> uint32_t {
+    const KeyId key = forms.pool().Find(ComparedName(spelling));
+    if (key == KeyPool::kNone || key >= b.name_node_.size()) return kNoNode;
+    return b.name_node_[key];
+  };
+  Groups groups(nodes);
+  for (const auto& list : rules.different) {
+    for (size_t i = 0; i < list.size(); ++i) {
+      for (size_t j = i + 1; j < list.size(); ++j) {
+        const uint32_t x = node_of(list[i]);
+        const uint32_t y = node_of(list[j]);
+        if (x != kNoNode && y != kNoNode && x != y) groups.Forbid(x, y);
+      }
+    }
+  }
+  for (const auto& list : rules.same) {
+    uint32_t first = kNoNode;
+    for (const std::string& spelling : list) {
+      const uint32_t n = node_of(spelling);
+      if (n == kNoNode) continue;
+      if (first == kNoNode) {
+        first = n;
+      } else {
+        groups.Join(first, n, false);
+      }
+    }
+  }
+  for (auto [a, c] : b.renames) groups.Join(a, c, true);
+  for (auto [a, c] : b.guid_ties) groups.Join(a, c, true);
+
+  // People in order of their first node (nodes are made in order of first appearance).
+  GamesModel model;
+  std::vector<PersonIndex> person_of_root(nodes.size(), kNoPerson);
+  std::vector<PersonIndex> person_of(nodes.size(), kNoPerson);
+  for (uint32_t n = 0; n < nodes.size(); ++n) {
+    const uint32_t root = groups.Find(n);
+    if (person_of_root[root] == kNoPerson) {
+      person_of_root[root] = static_cast<PersonIndex>(model.people.size());
+      Person p;
+      p.id = PersonId(nodes[n], forms.pool().Text(nodes[n].key));
+      model.people.push_back(std::move(p));
+    }
+    person_of[n] = person_of_root[root];
+  }
+  // Ids that collide get a suffix, in order of first appearance.
+  {
+    std::unordered_map<std::string, uint32_t> seen;
+    for (Person& p : model.people) {
+      const uint32_t count = seen[p.id]++;
+      if (count > 0) p.id += "-" + std::to_string(count + 1);
+    }
+  }
+  auto add_spelling = [&](uint32_t node, uint32_t raw, uint64_t count) {
+    Person& p = model.people[person_of[node]];
+    auto it = std::find_if(p.spellings.begin(), p.spellings.end(),
+                           [&](const Spelling& s) { return s.raw == raw; });
+    if (it == p.spellings.end()) {
+      p.spellings.push_back({raw, count});
+    } else {
+      it->count += count;
+    }
+  };
+  for (uint32_t raw = 0; raw < b.raw_counts.size(); ++raw) {
+    if (b.raw_counts[raw] > 0) add_spelling(b.name_node_[forms.Name(raw)], raw, b.raw_counts[raw]);
+  }
+  for (const auto& [node_raw, count] : b.spelling_counts) {
+    add_spelling(static_cast<uint32_t>(node_raw >> 32), static_cast<uint32_t>(node_raw), count);
+  }
+  for (Person& p : model.people) {
+    std::sort(p.spellings.begin(), p.spellings.end(), [](const Spelling& x, const Spelling& y) {
+      return x.count != y.count ? x.count > y.count : x.raw < y.raw;
+    });
+    if (!p.spellings.empty()) p.display = store.texts().Text(p.spellings[0].raw);
+  }
+  for (const std::string& spelling : rules.hidden) {
+    if (const uint32_t n = node_of(spelling); n != kNoNode)
+      model.people[person_of[n]].hidden = true;
+  }
+  for (const auto& [spelling, shown] : rules.shown_as) {
+    if (const uint32_t n = node_of(spelling); n != kNoNode)
+      model.people[person_of[n]].display = shown;
+  }
+
+  // Each game's parts, person by person.
+  model.games = std::move(b.games);
+  for (size_t g = 0; g < model.games.size(); ++g) {
+    Game& game = model.games[g];
+    std::unordered_map<PersonIndex, size_t> index;
+    std::vector<std::vector<std::pair<uint32_t, uint32_t>>> intervals;
+    for (NodePart& part : b.parts[g]) {
+      const PersonIndex person = person_of[part.node];
+      auto [it, fresh] = index.emplace(person, game.players.size());
+      if (fresh) {
+        game.players.push_back(part.stats);
+        game.players.back().person = person;
+        intervals.push_back(std::move(part.intervals));
+        continue;
+      }
+      Participant& into = game.players[it->second];
+      const Participant& s = part.stats;
+      into.slots.insert(into.slots.end(), s.slots.begin(), s.slots.end());
+      for (size_t t = 0; t < into.team_seconds.size(); ++t)
+        into.team_seconds[t] += s.team_seconds[t];
+      into.kills += s.kills;
+      into.deaths += s.deaths;
+      into.suicides += s.suicides;
+      into.team_kills += s.team_kills;
+      into.world_deaths += s.world_deaths;
+      into.head_shots += s.head_shots;
+      into.damage_dealt += s.damage_dealt;
+      into.damage_taken += s.damage_taken;
+      auto& list = intervals[it->second];
+      list.insert(list.end(), part.intervals.begin(), part.intervals.end());
+    }
+    for (size_t i = 0; i < game.players.size(); ++i) {
+      Participant& p = game.players[i];
+      std::sort(p.slots.begin(), p.slots.end());
+      p.slots.erase(std::unique(p.slots.begin(), p.slots.end()), p.slots.end());
+      p.seconds = CoveredSeconds(intervals[i]);
+    }
+    for (GameKill& k : game.kills) {
+      if (k.attacker != kNoPerson) k.attacker = person_of[k.attacker];
+      k.victim = person_of[k.victim];
+    }
+    if (b.winner_node[g] != kNoNode) game.winner_person = person_of[b.winner_node[g]];
+    std::sort(game.players.begin(), game.players.end(),
+              [](const Participant& x, const Participant& y) {
+                return x.kills != y.kills ? x.kills > y.kills : x.person < y.person;
+              });
+    game.warmup = game.seconds < 60 || game.players.size() < 2;
+    for (const Participant& p : game.players) {
+      Person& person = model.people[p.person];
+      if (person.games == 0) person.first_game = game.number;
+      person.last_game = game.number;
+      ++person.games;
+      person.kills += p.kills;
+      person.deaths += p.deaths;
+      person.suicides += p.suicides;
+      person.team_kills += p.team_kills;
+      person.world_deaths += p.world_deaths;
+      person.head_shots += p.head_shots;
+      person.damage_dealt += p.damage_dealt;
+      person.damage_taken += p.damage_taken;
+      person.seconds += p.seconds;
+    }
+  }
+  model.has_games = !model.games.empty();
+  if (model.has_games) model.server = model.games.back().server;
+  return model;
+}
+
+PersonIndex GamesModel::FindPerson(const EventStore& store, std::string_view spelling) const {
+  const std::string wanted = ComparedName(spelling);
+  for (PersonIndex i = 0; i < people.size(); ++i) {
+    for (const Spelling& s : people[i].spellings) {
+      if (ComparedName(store.texts().Text(s.raw)) == wanted) return i;
+    }
+  }
+  return kNoPerson;
+}
+
+const Participant* GamesModel::PlayerIn(const Game& game, PersonIndex person) const {
+  for (const Participant& p : game.players) {
+    if (p.person == person) return &p;
+  }
+  return nullptr;
+}
+
+}  // namespace barvik

@@ -1,0 +1,121 @@
+// Games and people: the model of who played which game, computed from a log's events. A game
+// runs from a game-initialisation line to the next one or to the end of the logs; a person is
+// the set of spellings one human used, found across renames, colour codes and GUIDs. The
+// per-name lists of the classic report are computed elsewhere and never from this model.
+// docs/games-and-people.md defines every figure.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "log/EventStore.h"
+
+namespace barvik {
+
+using PersonIndex = uint32_t;  // an index into GamesModel::people
+inline constexpr PersonIndex kNoPerson = UINT32_MAX;
+
+enum class GameEnding { Exit, Restart, Shutdown, NextGame, EndOfLog };
+// "exit", "restart", "shutdown", "next game", "end of log".
+std::string_view EndingName(GameEnding ending);
+
+// One person's part in one game.
+struct Participant {
+  PersonIndex person = kNoPerson;
+  std::vector<int> slots;                  // rising
+  std::array<uint32_t, 4> team_seconds{};  // seconds on each team, by team code (0: none)
+  uint32_t kills = 0;
+  uint32_t deaths = 0;  // every death: by others, team mates, the world and his own hand
+  uint32_t suicides = 0;
+  uint32_t team_kills = 0;  // team mates he killed
+  uint32_t world_deaths = 0;
+  uint32_t head_shots = 0;
+  uint64_t damage_dealt = 0;
+  uint64_t damage_taken = 0;
+  uint32_t seconds = 0;  // seconds played
+};
+
+// A kill line whose victim is a person.
+struct GameKill {
+  enum class Kind : uint8_t { Kill, TeamKill, Suicide, World };
+  uint32_t at = 0;                   // seconds since the game's start
+  PersonIndex attacker = kNoPerson;  // kNoPerson: the world
+  PersonIndex victim = kNoPerson;
+  uint32_t weapon = 0;  // raw text ids
+  uint32_t location = 0;
+  uint32_t means = 0;  // setting id
+  Kind kind = Kind::Kill;
+};
+
+struct Game {
+  uint32_t number = 0;  // 1-based in log order; the game's id
+  uint32_t map = 0;     // setting ids
+  uint32_t game_type = 0;
+  uint32_t server = 0;
+  uint32_t start = 0;  // server uptime seconds as stamped
+  uint32_t end = 0;
+  uint32_t seconds = 0;  // its length; a clock that runs back inside it does not shorten it
+  GameEnding ending = GameEnding::EndOfLog;
+  bool warmup = false;       // under 60 seconds or fewer than two people
+  uint32_t winner_team = 0;  // team code of the last W line, 0 when none or a free-for-all
+  PersonIndex winner_person = kNoPerson;  // the first name of the last W line of a free-for-all
+  std::vector<Participant> players;       // most kills first, then by person
+  std::vector<GameKill> kills;            // in log order
+  uint32_t first_position = 0;            // its records in the event store: [first, end)
+  uint32_t end_position = 0;
+};
+
+struct Spelling {
+  uint32_t raw = 0;    // raw text id, as written (case and colour codes)
+  uint64_t count = 0;  // lines that carry it
+};
+
+struct Person {
+  std::string id;                   // stays the same as the logs grow; also the page's file name
+  std::vector<Spelling> spellings;  // most used first
+  std::string display;              // the most used spelling, or the people file's name for him
+  bool hidden = false;              // hidden by the people file: in no list, no page
+  uint32_t games = 0;
+  uint32_t kills = 0, deaths = 0, suicides = 0, team_kills = 0, world_deaths = 0, head_shots = 0;
+  uint64_t damage_dealt = 0, damage_taken = 0;
+  uint64_t seconds = 0;
+  uint32_t first_game = 0, last_game = 0;  // game numbers
+};
+
+// An admin's corrections (the --people file), by spelling; names are compared with colour
+// codes removed and case folded.
+struct PeopleRules {
+  std::vector<std::vector<std::string>> same;       // each: these spellings are one person
+  std::vector<std::vector<std::string>> different;  // each: these are different people
+  std::vector<std::string> hidden;                  // hide the person of this spelling
+  std::vector<std::pair<std::string, std::string>> shown_as;  // spelling, display name
+};
+
+// The rules of a people file's text, or the first problem as "line N: ...".
+struct PeopleFileResult {
+  PeopleRules rules;
+  std::string error;  // empty when the text was read whole
+};
+PeopleFileResult ParsePeopleFile(std::string_view text);
+
+struct GamesModel {
+  std::vector<Game> games;
+  std::vector<Person> people;  // in order of first appearance
+  uint32_t server = 0;         // setting id of the last game's server name
+  bool has_games = false;
+
+  // The person of a spelling (compared folded; any spelling he used), kNoPerson if none.
+  PersonIndex FindPerson(const EventStore& store, std::string_view spelling) const;
+  const Participant* PlayerIn(const Game& game, PersonIndex person) const;
+};
+
+GamesModel BuildGames(const EventStore& store, const PeopleRules& rules = {});
+
+// The name a person is compared by: colour codes removed, letters folded.
+std::string ComparedName(std::string_view name);
+
+}  // namespace barvik

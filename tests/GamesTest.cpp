@@ -1,0 +1,225 @@
+#include "stats/Games.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <initializer_list>
+#include <string>
+
+namespace barvik {
+namespace {
+
+EventStore StoreOf(std::initializer_list<std::string> lines) {
+  EventStore store;
+  for (const std::string& line : lines) store.AddLine(line);
+  store.Finish();
+  return store;
+}
+
+const std::string kTdm = "  0:00 InitGame: \\g_gametype\\tdm\\mapname\\mp_one\\sv_hostname\\Srv\\";
+const std::string kDm = "  0:00 InitGame: \\g_gametype\\dm\\mapname\\mp_two\\sv_hostname\\Srv\\";
+
+// "MM:SS K;guid;slot;team;victim;guid;slot;team;attacker;weapon;damage;means;location"
+std::string Hit(const std::string& stamp, char kind, int vslot, const std::string& vteam,
+                const std::string& victim, int aslot, const std::string& ateam,
+                const std::string& attacker, const std::string& location = "torso_upper",
+                int damage = 50) {
+  return stamp + " " + kind + ";1;" + std::to_string(vslot) + ";" + vteam + ";" + victim + ";2;" +
+         std::to_string(aslot) + ";" + ateam + ";" + attacker + ";kar98k_mp;" +
+         std::to_string(damage) + ";MOD_RIFLE_BULLET;" + location;
+}
+
+struct Built {
+  EventStore store;
+  GamesModel model;
+  const Person& Of(const std::string& name) const {
+    const PersonIndex p = model.FindPerson(store, name);
+    EXPECT_NE(p, kNoPerson) << name;
+    return model.people.at(p);
+  }
+  const Participant& In(size_t game, const std::string& name) const {
+    const Participant* p = model.PlayerIn(model.games.at(game), model.FindPerson(store, name));
+    EXPECT_NE(p, nullptr) << name;
+    return *p;
+  }
+};
+
+Built Build(std::initializer_list<std::string> lines, const PeopleRules& rules = {}) {
+  Built b{StoreOf(lines), {}};
+  b.model = BuildGames(b.store, rules);
+  return b;
+}
+
+TEST(GamesTest, RenamesColoursAndSlotsFindOnePersonPerHuman) {
+  const Built b = Build({
+      kTdm,
+      "  0:01 J;111111;3;^1pine - rainbows",
+      Hit("  0:10", 'K', 4, "axis", "Al", 3, "allies", "^1pine - rainbows"),
+      "  0:20 Weapon;111111;3;pine - rainbows;mp40_mp",  // no colour codes in this kind
+      // Slot 3 shows a new name without a Q/J between: he renamed himself.
+      Hit("  1:30", 'K', 4, "axis", "Al", 3, "allies", "pine - killin' gnatzee's"),
+      "  2:00 ShutdownGame:",
+      kTdm,
+      // After the map change slot 3 belongs to someone else: no rename across games.
+      Hit("  0:30", 'K', 4, "axis", "Al", 3, "allies", "Zed"),
+      Hit("  1:30", 'K', 3, "allies", "Zed", 4, "axis", "Al"),
+  });
+  ASSERT_EQ(b.model.games.size(), 2u);
+  const Person& pine = b.Of("pine - killin' gnatzee's");
+  EXPECT_EQ(&pine, &b.Of("PINE - RAINBOWS"));
+  EXPECT_EQ(pine.kills, 2u);
+  EXPECT_EQ(pine.display, "^1pine - rainbows");  // the most used spelling, as written
+  EXPECT_NE(&b.Of("Zed"), &pine);
+  EXPECT_EQ(b.Of("Al").games, 2u);
+  EXPECT_EQ(b.In(0, "pine - rainbows").seconds, 119u);  // 0:01 to the end at 2:00
+  EXPECT_EQ(b.In(0, "pine - rainbows").team_seconds[1], 119u);
+}
+
+TEST(GamesTest, SharedNamesGuidsAndTheSameTimeRule) {
+  const Built b = Build({
+      kDm,
+      "  0:01 J;5551234;1;Bob",
+      "  0:02 J;7770000;2;Bob",     // a second Bob at the same time: another person
+      "  0:03 J;5551234;3;Robert",  // Bob's GUID under another name, while Bob plays
+      Hit("  1:00", 'K', 1, "", "Bob", 2, "", "Bob"),
+      "  1:10 ShutdownGame:",
+      kDm,
+      "  0:01 J;9999999;1;Alice",
+      "  0:02 J;9999999;2;Alicia",  // one GUID, two slots at once: two people
+      "  0:05 J;0;4;Carl",
+      "  0:06 Q;0;4;Carl",
+      "  0:07 J;0;4;Carlos",  // GUID 0 ties nothing
+      "  0:20 Q;5551234;5;Bobby",
+      "  0:21 J;5551234;5;Bobby",  // Bob's GUID alone in a later game: Bob
+      Hit("  1:30", 'K', 1, "", "Alice", 2, "", "Alicia"),
+  });
+  const GamesModel& m = b.model;
+  EXPECT_EQ(m.games[0].players.size(), 3u);
+  // The second Bob killed the first: two people named Bob.
+  EXPECT_EQ(b.Of("Bob").deaths, 1u);
+  EXPECT_EQ(b.Of("Bob").kills, 0u);
+  EXPECT_EQ(std::count_if(m.people.begin(), m.people.end(),
+                          [](const Person& p) { return p.display == "Bob" && p.kills == 1; }),
+            1);
+  EXPECT_NE(&b.Of("Robert"), &b.Of("Bob"));
+  EXPECT_NE(&b.Of("Alice"), &b.Of("Alicia"));
+  EXPECT_NE(&b.Of("Carl"), &b.Of("Carlos"));
+  EXPECT_EQ(&b.Of("Bobby"), &b.Of("Bob"));
+}
+
+TEST(GamesTest, PeopleFileRulesOverrideTheLogs) {
+  const PeopleFileResult file = ParsePeopleFile(
+      "# corrections\n"
+      "same; Ann ; Anna\n"
+      "different; Bob; Bobby\r\n"
+      "\n"
+      "hide; Spec\n"
+      "name; ann; The Queen\n");
+  ASSERT_EQ(file.error, "");
+  const Built b = Build(
+      {
+          kDm,
+          "  0:01 J;5551234;1;Bob",
+          "  0:01 J;0;2;Ann",
+          "  0:02 J;0;3;Spec",
+          "  0:40 Q;5551234;1;Bob",
+          "  0:41 J;5551234;1;Bobby",  // the GUID would tie them; the file says no
+          Hit("  1:30", 'K', 1, "", "Bobby", 2, "", "Ann"),
+          kDm,
+          Hit("  1:30", 'K', 1, "", "Bob", 2, "", "Anna"),
+      },
+      file.rules);
+  EXPECT_EQ(&b.Of("Ann"), &b.Of("Anna"));
+  EXPECT_EQ(b.Of("Anna").display, "The Queen");
+  EXPECT_EQ(b.Of("Anna").kills, 2u);
+  EXPECT_NE(&b.Of("Bob"), &b.Of("Bobby"));
+  EXPECT_TRUE(b.Of("Spec").hidden);
+
+  EXPECT_EQ(ParsePeopleFile("same; Ann\n").error, "line 1: \"same\" needs two or more names");
+  EXPECT_EQ(ParsePeopleFile("# x\nmerge; a; b\n").error,
+            "line 2: unknown rule \"merge\" (same, different, hide or name)");
+}
+
+TEST(GamesTest, KillKindsAndTheirSums) {
+  const Built b = Build({
+      kTdm,
+      "  0:00 J;1;1;Al",
+      "  0:00 J;2;2;Bo",
+      "  0:00 J;3;3;Cy",
+      Hit("  0:10", 'K', 2, "axis", "Bo", 1, "allies", "Al", "head"),  // a kill, a head shot
+      Hit("  0:20", 'K', 3, "allies", "Cy", 1, "allies", "Al"),        // a team kill
+      Hit("  0:30", 'K', 1, "allies", "Al", 1, "allies", "Al"),        // a suicide
+      Hit("  0:40", 'K', 2, "axis", "Bo", -1, "world", ""),            // the world
+      Hit("  0:50", 'K', -1, "", "horch_mp", 2, "axis", "Bo"),         // a vehicle: nobody died
+      Hit("  0:55", 'K', 2, "axis", "Bo", -1, "", "shermantank_mp"),
+      Hit("  0:56", 'D', 2, "axis", "Bo", 1, "allies", "Al", "head", 30),
+      Hit("  0:57", 'D', 3, "allies", "Cy", 1, "allies", "Al", "head", 20),  // a team mate
+      Hit("  0:58", 'D', 3, "allies", "Cy", -1, "world", "", "none", 5),
+      kDm,
+      // Free-for-all lines have empty teams: never a team kill.
+      Hit("  0:10", 'K', 2, "", "Bo", 1, "", "Al"),
+      Hit("  0:20", 'D', 2, "", "Bo", 1, "", "Al", "torso_lower", 40),
+      Hit("  1:20", 'K', 1, "", "Al", 2, "", "Bo"),
+      "  1:25 W;;1;Bo",
+  });
+  const Participant& al = b.In(0, "Al");
+  EXPECT_EQ(al.kills, 1u);
+  EXPECT_EQ(al.head_shots, 1u);
+  EXPECT_EQ(al.team_kills, 1u);
+  EXPECT_EQ(al.suicides, 1u);
+  EXPECT_EQ(al.deaths, 1u);
+  EXPECT_EQ(al.damage_dealt, 30u);
+  EXPECT_EQ(b.In(0, "Bo").world_deaths, 2u);
+  EXPECT_EQ(b.In(0, "Bo").deaths, 3u);
+  EXPECT_EQ(b.In(0, "Cy").damage_taken, 25u);
+  EXPECT_EQ(b.model.FindPerson(b.store, "horch_mp"), kNoPerson);
+  EXPECT_EQ(b.model.FindPerson(b.store, "shermantank_mp"), kNoPerson);
+  for (const Game& game : b.model.games) {
+    uint32_t sum = 0;
+    for (const Participant& p : game.players)
+      sum += p.kills + p.team_kills + p.suicides + p.world_deaths;
+    EXPECT_EQ(sum, game.kills.size());
+  }
+  EXPECT_EQ(b.In(1, "Al").kills, 1u);
+  EXPECT_EQ(b.In(1, "Al").team_kills, 0u);
+  EXPECT_EQ(b.In(1, "Al").damage_dealt, 40u);
+  EXPECT_EQ(b.model.games[1].winner_person, b.model.FindPerson(b.store, "Bo"));
+}
+
+TEST(GamesTest, EndingsWarmUpsAndClockResets) {
+  const Built b = Build({
+      "  0:00 J;1;1;Early",  // before any game: in none
+      kTdm,
+      Hit("  0:10", 'K', 2, "axis", "Bo", 1, "allies", "Al"),
+      " 99:59 say;1;1;Al;gg",
+      "100:30 W;allies;1;Al",
+      "100:30 L;axis;2;Bo",
+      "100:31 ExitLevel: executed",
+      "100:31 ShutdownGame:",
+      kTdm,  // 0:00: the server restarted
+      Hit("  0:10", 'K', 2, "axis", "Bo", 1, "allies", "Al"),
+      Hit("  0:40", 'K', 2, "axis", "Bo", 1, "allies", "Al"),
+      "  0:50 RestartGame:",
+      kDm,
+      "  0:05 J;1;1;Al",
+      "  7:00 J;2;2;Bo",
+      "  0:20 say;1;1;Al;clock ran back",  // the length goes on from here
+      "  1:00 say;1;1;Al;the end",
+  });
+  const auto& g = b.model.games;
+  ASSERT_EQ(g.size(), 3u);
+  EXPECT_EQ(b.model.FindPerson(b.store, "Early"), kNoPerson);
+  EXPECT_EQ(g[0].ending, GameEnding::Exit);
+  EXPECT_EQ(g[0].end, 6031u);
+  EXPECT_EQ(g[0].seconds, 6031u);
+  EXPECT_EQ(g[0].winner_team, 1u);
+  EXPECT_FALSE(g[0].warmup);
+  EXPECT_EQ(g[1].ending, GameEnding::Restart);
+  EXPECT_TRUE(g[1].warmup);  // 50 seconds
+  EXPECT_EQ(g[2].ending, GameEnding::EndOfLog);
+  EXPECT_EQ(g[2].seconds, 420u + 40u);
+  EXPECT_EQ(b.In(2, "Bo").seconds, 40u);
+}
+
+}  // namespace
+}  // namespace barvik
