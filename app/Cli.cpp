@@ -1,6 +1,7 @@
 #include "app/Cli.h"
 
 #include <algorithm>
+#include <cmath>
 #include <ctime>
 #include <filesystem>
 #include <new>
@@ -17,6 +18,7 @@
 #include "report/AtomicFile.h"
 #include "report/ImageSource.h"
 #include "report/JsonWriter.h"
+#include "report/RankingJson.h"
 #include "report/ReportFiles.h"
 #include "report/SiteText.h"
 
@@ -34,6 +36,10 @@ constexpr const char* kUsage =
     "      Analyse LOG, load the player whose row caption is NAME (folded by the name\n"
     "      options as the rows are) and print his lists and ratio chart; with --weapon\n"
     "      also the body locations hit with weapon W.\n"
+    "  ranking [--json] LOG...\n"
+    "      Rate every person's skill from the games of LOG (docs/ratings.md) and print\n"
+    "      the ranking, then the provisional (fewer than 10 rated games) and the\n"
+    "      inactive (no game in the last 1000) apart.\n"
     "  export [--case-sensitive] [--keep-colors] [--min-kills TEXT] [--max-ratio TEXT]\n"
     "         [--wait SECONDS] [--incremental] LOG... DIR\n"
     "      Analyse LOG and write the HTML report into the folder DIR.\n"
@@ -144,12 +150,13 @@ int ParseSeconds(const std::string& option, const std::string& text, int least) 
 Options Parse(const std::vector<std::string>& args) {
   Options o;
   o.command = args[0];
-  const std::vector<std::string> commands = {"tables", "player", "export", "watch"};
+  const std::vector<std::string> commands = {"tables", "player", "ranking", "export", "watch"};
   if (std::find(commands.begin(), commands.end(), o.command) == commands.end()) {
     throw UsageError{"unknown command '" + o.command + "'" + Suggest(o.command, commands)};
   }
   std::vector<std::string> known = {"--case-sensitive", "--keep-colors", "--cache", "--no-cache"};
-  if (o.command != "tables") {
+  const bool logs_only = o.command == "tables" || o.command == "ranking";  // LOG... alone
+  if (!logs_only) {
     known.push_back("--min-kills");
     known.push_back("--max-ratio");
   }
@@ -211,11 +218,9 @@ Options Parse(const std::vector<std::string>& args) {
   if (std::error_code ec; o.templates && !std::filesystem::is_directory(*o.templates, ec)) {
     throw UsageError{"option '--templates': no such folder '" + *o.templates + "'"};
   }
-  const size_t wanted = o.command == "tables" ? 1 : 2;
+  const size_t wanted = logs_only ? 1 : 2;
   if (o.operands.size() < wanted) {
-    const char* form = o.command == "tables"   ? "LOG..."
-                       : o.command == "player" ? "LOG... NAME"
-                                               : "LOG... DIR";
+    const char* form = logs_only ? "LOG..." : o.command == "player" ? "LOG... NAME" : "LOG... DIR";
     throw UsageError{"'" + o.command + "' takes " + form + " (got " +
                      std::to_string(o.operands.size()) + " arguments)"};
   }
@@ -292,6 +297,28 @@ void PrintJson(std::ostream& out, const Workspace& ws, const std::vector<ListId>
                          {"points", std::move(points)}};
   }
   out << JsonText(document);
+}
+
+// The ranking as text: one line per person, rank (empty outside the ranking), shown skill,
+// plus-minus, rated games, kills per death and the display name; the provisional and the
+// inactive under their own headings.
+void PrintRanking(std::ostream& out, const Json& ranking, char decimal_separator, bool terminal) {
+  auto number = [&](double value) {  // the JSON's thousandths, to two places
+    return FormatQuotient(std::llround(value * 1000.0), 1000, 2, decimal_separator);
+  };
+  for (const char* part : {"ranking", "provisional", "inactive"}) {
+    out << "[" << part << "]\nRank\tSkill\tPlus-minus\tGames\tK/D\tName\n";
+    for (const Json& p : ranking.at(part)) {
+      const std::string name = p.at("name").get<std::string>();
+      out << (p.at("rank").is_null() ? "" : std::to_string(p.at("rank").get<int>())) << "\t"
+          << number(p.at("skill").get<double>()) << "\t" << number(p.at("plus_minus").get<double>())
+          << "\t" << p.at("games").get<int>() << "\t"
+          << FormatRatio(p.at("kills").get<int64_t>(), p.at("deaths").get<int64_t>(),
+                         decimal_separator)
+          << "\t" << (terminal ? ShownText(name) : name) << "\n";
+    }
+    out << "\n";
+  }
 }
 
 }  // namespace
@@ -532,8 +559,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   }
 
   // Every operand but the last of player, export and watch is a log.
-  const std::vector<std::string> logs(o.operands.begin(),
-                                      o.operands.end() - (o.command == "tables" ? 0 : 1));
+  const std::vector<std::string> logs(
+      o.operands.begin(),
+      o.operands.end() - (o.command == "tables" || o.command == "ranking" ? 0 : 1));
   if (o.command == "watch") {
     if (!AllLogsExist(logs, err)) return kExitUsage;
     return Watch(o, logs, err, env);
@@ -556,6 +584,20 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
       return kExitOk;
     }
     for (ListId id : ids) PrintList(out, ws.List(id), env.terminal_output);
+    return kExitOk;
+  }
+
+  if (o.command == "ranking") {
+    const EventStore& store = ws.log()->events();
+    const GamesModel model = BuildGames(store);
+    GameRatings ratings;
+    RateGames(model, ratings);
+    const Json ranking = RankingJson(store, model, ratings);
+    if (o.json) {
+      out << JsonText(ranking);
+    } else {
+      PrintRanking(out, ranking, env.decimal_separator, env.terminal_output);
+    }
     return kExitOk;
   }
 

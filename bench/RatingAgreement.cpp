@@ -1,12 +1,16 @@
 // How well the skill rating recovers the hidden skills of generated histories, against the
 // kills-per-death ranking: Spearman's correlation over the players with 10 or more games, per
 // seed. Usage: barvik-rating-agreement [SEEDS [GAMES [PLAYERS]]] (defaults 10, 300, 60).
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "bench/SkillLog.h"
+#include "log/EventStore.h"
+#include "stats/GameRatings.h"
+#include "stats/Games.h"
 #include "stats/RatingHistory.h"
 
 namespace barvik {
@@ -34,33 +38,43 @@ std::vector<RatedGameInput> GamesOf(const SkillLog& log) {
 }
 
 struct Agreement {
-  size_t players = 0;  // with 10 or more games
-  double rating = 0.0;
-  double mean = 0.0;  // the rating's mu alone
+  size_t players = 0;       // with 10 or more games
+  double rating = 0.0;      // shown skill, the log read into games and people
+  double mean = 0.0;        // mu alone, the same
+  double as_written = 0.0;  // shown skill, from the games as the generator wrote them
   double kills_per_death = 0.0;
 };
 
 Agreement Measure(const SkillLog& log) {
-  RatingHistory history;
-  for (const RatedGameInput& game : GamesOf(log)) history.Add(game);
-  std::vector<int> kills(log.players.size()), deaths(log.players.size());
-  for (const SkillGame& game : log.games) {
-    for (const SkillGamePlayer& p : game.players) {
-      kills[static_cast<size_t>(p.player)] += p.kills;
-      deaths[static_cast<size_t>(p.player)] += p.deaths;
-    }
+  EventStore store;
+  for (size_t at = 0; at < log.text.size();) {
+    const size_t end = log.text.find('\n', at);
+    store.AddLine(std::string_view(log.text).substr(at, end - at));
+    at = end == std::string::npos ? log.text.size() : end + 1;
   }
-  std::vector<double> hidden, shown, mu, ratio;
-  for (size_t i = 0; i < log.players.size(); ++i) {
-    const auto rating = history.Find(log.players[i].guid);
+  store.Finish();
+  const GamesModel model = BuildGames(store);
+  GameRatings read;
+  RateGames(model, read);
+  RatingHistory written;
+  for (const RatedGameInput& game : GamesOf(log)) written.Add(game);
+
+  std::vector<double> hidden, shown, mu, direct, ratio;
+  for (const HiddenPlayer& player : log.players) {
+    const PersonIndex index = model.FindPerson(store, player.name);
+    if (index == kNoPerson) continue;
+    const Person& person = model.people[index];
+    const auto rating = read.history.Find(person.id);
     if (!rating || rating->games < 10) continue;
-    hidden.push_back(log.players[i].skill);
+    hidden.push_back(player.skill);
     shown.push_back(rating->shown);
     mu.push_back(rating->skill.mu);
-    ratio.push_back(static_cast<double>(kills[i]) / std::max(deaths[i], 1));
+    const auto as_written = written.Find(player.guid);
+    direct.push_back(as_written ? as_written->shown : 0.0);
+    ratio.push_back(static_cast<double>(person.kills) / std::max<uint32_t>(person.deaths, 1));
   }
   return {hidden.size(), SpearmanCorrelation(shown, hidden), SpearmanCorrelation(mu, hidden),
-          SpearmanCorrelation(ratio, hidden)};
+          SpearmanCorrelation(direct, hidden), SpearmanCorrelation(ratio, hidden)};
 }
 
 }  // namespace
@@ -75,20 +89,22 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: barvik-rating-agreement [SEEDS [GAMES [PLAYERS]]]\n");
     return 2;
   }
-  std::printf("seed  players>=10  rating  (mu alone)  kills/death\n");
-  double sum_rating = 0.0, sum_mean = 0.0, sum_ratio = 0.0;
-  int beaten = 0;
+  std::printf("seed  players>=10  rating  (mu alone)  (as written)  kills/death\n");
+  barvik::Agreement sum;
+  int ahead = 0;
   for (int seed = 1; seed <= seeds; ++seed) {
     options.seed = static_cast<uint64_t>(seed);
     const barvik::Agreement a = barvik::Measure(barvik::GenerateSkillLog(options));
-    std::printf("%4d  %11zu  %6.3f  %11.3f  %11.3f\n", seed, a.players, a.rating, a.mean,
-                a.kills_per_death);
-    sum_rating += a.rating;
-    sum_mean += a.mean;
-    sum_ratio += a.kills_per_death;
-    beaten += a.rating > a.kills_per_death ? 1 : 0;
+    std::printf("%4d  %11zu  %6.3f  %11.3f  %12.3f  %11.3f\n", seed, a.players, a.rating, a.mean,
+                a.as_written, a.kills_per_death);
+    sum.rating += a.rating;
+    sum.mean += a.mean;
+    sum.as_written += a.as_written;
+    sum.kills_per_death += a.kills_per_death;
+    ahead += a.rating > a.kills_per_death ? 1 : 0;
   }
-  std::printf("mean  %11s  %6.3f  %11.3f  %11.3f\nrating ahead on %d of %d seeds\n", "",
-              sum_rating / seeds, sum_mean / seeds, sum_ratio / seeds, beaten, seeds);
+  std::printf("mean  %11s  %6.3f  %11.3f  %12.3f  %11.3f\nrating ahead on %d of %d seeds\n", "",
+              sum.rating / seeds, sum.mean / seeds, sum.as_written / seeds,
+              sum.kills_per_death / seeds, ahead, seeds);
   return 0;
 }

@@ -165,6 +165,7 @@ std::vector<RatingChange> RatingHistory::Add(const RatedGameInput& game) {
   std::vector<const RatedPlayer*> players;
   std::unordered_set<std::string> seen;
   for (const RatedPlayer& player : game.players) {
+    if (WeightOf(player.seconds, game.seconds) <= 0.0) continue;  // he played no second of it
     if (seen.insert(player.person).second) players.push_back(&player);
   }
   if (players.size() < 2) return {};

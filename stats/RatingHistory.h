@@ -63,8 +63,8 @@ class RatingHistory {
   explicit RatingHistory(RatingOptions options = {}) : options_(options) {}
 
   // Rates the next game and returns each of its people's change of shown skill, in the
-  // order of its first entries per person. A game with fewer than two people is no rated
-  // game: it changes nothing and returns no change.
+  // order of its first entries per person (those who played). A game with fewer than two
+  // people who played is no rated game: it changes nothing and returns no change.
   std::vector<RatingChange> Add(const RatedGameInput& game);
 
   // Every person met so far: the ranked by shown skill (best first, rank 1...), then the

@@ -75,7 +75,9 @@ TEST(RatingHistoryTest, TimeSharesWeighTheUpdate) {
   };
   EXPECT_NEAR(gain(300), 0.5 * gain(600), 1e-12);
   EXPECT_DOUBLE_EQ(gain(900), gain(600));  // longer than the game: clamped to the whole game
-  EXPECT_DOUBLE_EQ(gain(0), 0.0);
+  RatingHistory absent;                    // no second played: not in the game at all
+  EXPECT_EQ(absent.Add(Game({Ffa("a", 5, 0), Ffa("b", 0), Ffa("c", -5)})).size(), 2u);
+  EXPECT_FALSE(absent.Find("a"));
 
   // A player on both teams counts for the one he spent longer on, weighted by that time.
   auto team_gain = [](std::vector<std::pair<std::string, int>> teams) {
