@@ -589,7 +589,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
   if (o.command == "ranking") {
     const EventStore& store = ws.log()->events();
-    const GamesModel model = BuildGames(store);
+    const GamesModel model = BuildGames(store, ws.people_rules);
     GameRatings ratings;
     RateGames(model, ratings);
     const Json ranking = RankingJson(store, model, ratings);
