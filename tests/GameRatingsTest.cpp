@@ -1,6 +1,9 @@
 // The games model in the rating's input form: scores, team time and results as the rating
-// needs them, warm-ups left out, and rating game by game as a log grows.
+// needs them, warm-ups left out, rating game by game as a log grows, and the JSON fields.
 #include "stats/GameRatings.h"
+
+#include "report/GamesJson.h"
+#include "report/RankingJson.h"
 
 #include <gtest/gtest.h>
 
@@ -84,6 +87,36 @@ TEST(GameRatingsTest, RatingTheNewGamesOnlyGivesTheWholeHistorysRatings) {
   RateGames(model, whole);
   EXPECT_EQ(grown.history.Save(), whole.history.Save());
   EXPECT_EQ(grown.changes.size(), model.games.size());
+}
+
+TEST(GameRatingsTest, JsonDocumentsGainTheRatingsOfTheirPeopleAndGames) {
+  const EventStore store = StoreOf(kTeamGame);
+  const GamesModel model = BuildGames(store);
+  GameRatings ratings;
+  RateGames(model, ratings);
+
+  Json people = PeopleJson(store, model);
+  AddRatings(people, ratings);
+  ASSERT_EQ(people.at("people").size(), 3u);
+  for (const Json& person : people.at("people")) {
+    const Json& rating = person.at("rating");
+    EXPECT_EQ(rating.at("games"), 1) << person.at("id");
+    EXPECT_EQ(rating.at("provisional"), true);
+    EXPECT_TRUE(rating.at("rank").is_null());
+  }
+
+  Json games = GamesJson(store, model);
+  AddRatingChanges(games, model, ratings);
+  for (const Json& player : games.at("games")[0].at("players")) {
+    EXPECT_EQ(player.at("rating_change").at("before"), 0.0);
+    EXPECT_NE(player.at("rating_change").at("after"), 0.0);
+  }
+  for (const Json& player : games.at("games")[1].at("players")) {
+    EXPECT_TRUE(player.at("rating_change").is_null());  // the warm-up is not rated
+  }
+  const Json ranking = RankingJson(store, model, ratings);
+  EXPECT_EQ(ranking.at("provisional").size(), 3u);
+  EXPECT_TRUE(ranking.at("ranking").empty());
 }
 
 }  // namespace
