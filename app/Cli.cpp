@@ -4,9 +4,11 @@
 #include <cmath>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <new>
 #include <optional>
 #include <ostream>
+#include <string_view>
 
 #include "app/ProgressBar.h"
 #include "app/Watch.h"
@@ -16,6 +18,7 @@
 #include "log/EventCache.h"
 #include "log/LogSource.h"
 #include "report/AtomicFile.h"
+#include "report/GamesJson.h"
 #include "report/ImageSource.h"
 #include "report/JsonWriter.h"
 #include "report/RankingJson.h"
@@ -25,28 +28,13 @@
 namespace barvik {
 namespace {
 
-constexpr const char* kUsage =
+// --help: this head, the help of every command in the table, then kUsageTail.
+constexpr std::string_view kUsageHead =
     "Usage: barvik-cli COMMAND [OPTIONS] ARGS\n"
     "\n"
-    "Commands:\n"
-    "  tables [--case-sensitive] [--keep-colors] [--json] LOG...\n"
-    "      Analyse LOG and print the five global lists.\n"
-    "  player [--case-sensitive] [--keep-colors] [--min-kills TEXT] [--max-ratio TEXT]\n"
-    "         [--weapon W] [--json] LOG... NAME\n"
-    "      Analyse LOG, load the player whose row caption is NAME (folded by the name\n"
-    "      options as the rows are) and print his lists and ratio chart; with --weapon\n"
-    "      also the body locations hit with weapon W.\n"
-    "  ranking [--json] LOG...\n"
-    "      Rate every person's skill from the games of LOG (docs/ratings.md) and print\n"
-    "      the ranking, then the provisional (fewer than 10 rated games) and the\n"
-    "      inactive (no game in the last 1000) apart.\n"
-    "  export [--case-sensitive] [--keep-colors] [--min-kills TEXT] [--max-ratio TEXT]\n"
-    "         [--wait SECONDS] [--incremental] LOG... DIR\n"
-    "      Analyse LOG and write the HTML report into the folder DIR.\n"
-    "  watch [export options] [--every SECONDS] LOG... DIR\n"
-    "      Export once, then again whenever a LOG grew, was rotated or replaced, writing\n"
-    "      only the files that changed; one status line per run on standard error. Stops\n"
-    "      on SIGINT, SIGTERM or SIGHUP (exit status 0), leaving the last whole report.\n"
+    "Commands:\n";
+
+constexpr std::string_view kUsageTail =
     "\n"
     "Logs: several LOG operands are read in the order given as one log, each file ending\n"
     "its last line. A folder stands for its rotated log, oldest first: NAME.N[.gz] ...\n"
@@ -64,7 +52,7 @@ constexpr const char* kUsage =
     "  --max-ratio TEXT   top of the ratio chart's vertical axis (default 5)\n"
     "  --weapon W         the weapon row to select (player only)\n"
     "  --json             print the lists as one JSON document (UTF-8) instead of\n"
-    "                     tab-separated text (tables and player)\n"
+    "                     tab-separated text (tables, player, games, people, person)\n"
     "  --wait SECONDS     how long to wait while another run writes into DIR (export and\n"
     "                     watch; default 0)\n"
     "  --incremental      leave every file in DIR whose contents did not change untouched\n"
@@ -75,6 +63,9 @@ constexpr const char* kUsage =
     "                     (every command; default: $XDG_CACHE_HOME/barvik, else\n"
     "                     ~/.cache/barvik)\n"
     "  --no-cache         read the logs whole, draw every image and keep nothing\n"
+    "  --people FILE      an admin's corrections of who is who: spellings of one person,\n"
+    "                     different people, people hidden or shown under another name\n"
+    "                     (games, people, person, export and watch; docs/games-and-people.md)\n"
     "  --templates DIR    read the report templates from DIR (export and watch; default:\n"
     "                     beside the program, or installed in ../share/barvik from it)\n"
     "  --every SECONDS    how often watch looks at the logs without inotify, and the\n"
@@ -102,12 +93,55 @@ struct Options {
   int every_seconds = 60;
   bool json = false;
   std::optional<std::string> templates;  // --templates DIR
+  PeopleRules people;                    // --people FILE
   std::vector<std::string> operands;
 };
 
 struct UsageError {
   std::string message;
 };
+
+// What a command's handler is given.
+struct Call {
+  const Options& options;
+  const std::vector<std::string>& logs;  // the operands before the command's trailing one
+  std::ostream& out;
+  std::ostream& err;
+  const CliEnvironment& env;
+};
+
+// One barvik-cli command: what --help says of it, what it takes, and what runs it. The
+// table's order is that of --help and of the "did you mean" candidates among equals.
+struct Command {
+  std::string name;
+  std::string help;               // its lines under "Commands:" in --help
+  std::string operands;           // its operands as a usage error names them: "LOG... NAME"
+  bool trailing_operand = false;  // an operand after the logs (NAME, DIR)
+  bool draws_images = false;      // needs the renderer of the report images
+  // The options it takes besides kCommonOptions, in the order "did you mean" tries them.
+  std::vector<std::string> options;
+  int (*run)(const Call&) = nullptr;
+};
+
+// The options every command takes.
+const std::vector<std::string> kCommonOptions = {"--case-sensitive", "--keep-colors", "--cache",
+                                                 "--no-cache"};
+
+const std::vector<Command>& Commands();
+
+const Command* FindCommand(std::string_view name) {
+  for (const Command& c : Commands()) {
+    if (c.name == name) return &c;
+  }
+  return nullptr;
+}
+
+std::string UsageText() {
+  std::string text(kUsageHead);
+  for (const Command& c : Commands()) text += c.help;
+  text += kUsageTail;
+  return text;
+}
 
 // Edit distance, for "did you mean" on a mistyped option or command.
 size_t Distance(const std::string& a, const std::string& b) {
@@ -147,28 +181,36 @@ int ParseSeconds(const std::string& option, const std::string& text, int least) 
   return *seconds;
 }
 
+// The rules of a people file; a file that cannot be read or holds a line of no rule is a
+// usage error.
+PeopleRules ReadPeople(const std::string& path) {
+  constexpr std::uintmax_t kMaxBytes = 16 << 20;
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  std::ifstream in(path, std::ios::binary);
+  if (ec || !in || !std::filesystem::is_regular_file(path, ec)) {
+    throw UsageError{"option '--people': cannot read '" + path + "'"};
+  }
+  if (size > kMaxBytes) throw UsageError{"people file '" + path + "' is larger than 16 MB"};
+  std::string text(static_cast<size_t>(size), '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<size_t>(in.gcount()));
+  PeopleFileResult result = ParsePeopleFile(text);
+  if (!result.error.empty()) throw UsageError{"people file '" + path + "', " + result.error};
+  return std::move(result.rules);
+}
+
 Options Parse(const std::vector<std::string>& args) {
   Options o;
   o.command = args[0];
-  const std::vector<std::string> commands = {"tables", "player", "ranking", "export", "watch"};
-  if (std::find(commands.begin(), commands.end(), o.command) == commands.end()) {
-    throw UsageError{"unknown command '" + o.command + "'" + Suggest(o.command, commands)};
+  const Command* command = FindCommand(o.command);
+  if (command == nullptr) {
+    std::vector<std::string> names;
+    for (const Command& c : Commands()) names.push_back(c.name);
+    throw UsageError{"unknown command '" + o.command + "'" + Suggest(o.command, names)};
   }
-  std::vector<std::string> known = {"--case-sensitive", "--keep-colors", "--cache", "--no-cache"};
-  const bool logs_only = o.command == "tables" || o.command == "ranking";  // LOG... alone
-  if (!logs_only) {
-    known.push_back("--min-kills");
-    known.push_back("--max-ratio");
-  }
-  if (o.command == "player") known.push_back("--weapon");
-  const bool exports = o.command == "export" || o.command == "watch";
-  if (exports) {
-    known.push_back("--wait");
-    known.push_back("--templates");
-  }
-  if (o.command == "export") known.push_back("--incremental");
-  if (o.command == "watch") known.push_back("--every");
-  if (!exports) known.push_back("--json");
+  std::vector<std::string> known = kCommonOptions;
+  known.insert(known.end(), command->options.begin(), command->options.end());
 
   bool options_done = false;
   for (size_t i = 1; i < args.size(); ++i) {
@@ -193,7 +235,7 @@ Options Parse(const std::vector<std::string>& args) {
     }
     bool takes_value = name == "--min-kills" || name == "--max-ratio" || name == "--weapon" ||
                        name == "--wait" || name == "--every" || name == "--cache" ||
-                       name == "--templates";
+                       name == "--templates" || name == "--people";
     if (takes_value && !value) {
       if (i + 1 >= args.size()) throw UsageError{"option '" + name + "' needs a value"};
       value = args[++i];
@@ -211,6 +253,7 @@ Options Parse(const std::vector<std::string>& args) {
     if (name == "--cache") o.cache = *value;
     if (name == "--no-cache") o.no_cache = true;
     if (name == "--templates") o.templates = *value;
+    if (name == "--people") o.people = ReadPeople(*value);
   }
   if (o.cache && o.no_cache)
     throw UsageError{"options '--cache' and '--no-cache' exclude each other"};
@@ -218,10 +261,9 @@ Options Parse(const std::vector<std::string>& args) {
   if (std::error_code ec; o.templates && !std::filesystem::is_directory(*o.templates, ec)) {
     throw UsageError{"option '--templates': no such folder '" + *o.templates + "'"};
   }
-  const size_t wanted = logs_only ? 1 : 2;
+  const size_t wanted = command->trailing_operand ? 2 : 1;
   if (o.operands.size() < wanted) {
-    const char* form = logs_only ? "LOG..." : o.command == "player" ? "LOG... NAME" : "LOG... DIR";
-    throw UsageError{"'" + o.command + "' takes " + form + " (got " +
+    throw UsageError{"'" + o.command + "' takes " + command->operands + " (got " +
                      std::to_string(o.operands.size()) + " arguments)"};
   }
   return o;
@@ -388,6 +430,7 @@ void Configure(Workspace& ws, const Options& o, const CliEnvironment& env, std::
   ws.options().ignore_colors = !o.keep_colors;
   ws.options().min_kills = o.min_kills;
   ws.options().max_ratio = o.max_ratio;
+  ws.people_rules = o.people;
   ws.hooks.line_error = [&err](const std::string& m) {
     err << "barvik-cli: " << TerminalText(m) << "\n";
   };
@@ -404,10 +447,15 @@ bool AllLogsExist(const std::vector<std::string>& logs, std::ostream& err) {
   return true;
 }
 
+// The logs as messages name them.
+const std::string& LogName(const std::vector<std::string>& logs) {
+  static const std::string kSeveral = "the logs";
+  return logs.size() == 1 ? logs[0] : kSeveral;
+}
+
 // Reads and analyses the logs; kExitOk, or kExitUsage with the message printed.
 int Analyse(Workspace& ws, const std::vector<std::string>& logs, std::ostream& err,
             ProgressBar& bar) {
-  const std::string& log_name = logs.size() == 1 ? logs[0] : std::string("the logs");
   try {
     if (!AllLogsExist(logs, err)) return kExitUsage;
     const std::vector<std::string> files = ExpandLogOperands(logs);
@@ -421,7 +469,7 @@ int Analyse(Workspace& ws, const std::vector<std::string>& logs, std::ostream& e
           << ws.log()->cache_use().refused << "); the logs are read whole\n";
     }
     if (!found) {
-      err << "barvik-cli: no such log file: " << TerminalText(log_name) << "\n";
+      err << "barvik-cli: no such log file: " << TerminalText(LogName(logs)) << "\n";
       return kExitUsage;
     }
     for (const std::string& file : ws.log()->unrecognised_files()) {
@@ -531,17 +579,330 @@ int Watch(const Options& o, const std::vector<std::string>& logs, std::ostream& 
   return kExitOk;
 }
 
+// The workspace configured by the options with the logs analysed, a bar drawn on a terminal
+// meanwhile; kExitOk, or kExitUsage with the message printed.
+int ConfigureAndAnalyse(Workspace& ws, ProgressBar& bar, const Call& c) {
+  Configure(ws, c.options, c.env, c.err);
+  if (c.env.progress_bar) {
+    ws.hooks.reading = [&bar](uint64_t done, uint64_t total) { bar.Reading(done, total); };
+  }
+  return Analyse(ws, c.logs, c.err, bar);
+}
+
+int RunTables(const Call& c) {
+  Workspace ws(c.env.decimal_separator);
+  ProgressBar bar(c.err);
+  if (const int status = ConfigureAndAnalyse(ws, bar, c); status != kExitOk) return status;
+  const std::vector<ListId> ids = {ListId::Players, ListId::Weapon, ListId::Maps, ListId::GType,
+                                   ListId::Accuracy};
+  if (c.options.json) {
+    PrintJson(c.out, ws, ids, nullptr);
+    return kExitOk;
+  }
+  for (ListId id : ids) PrintList(c.out, ws.List(id), c.env.terminal_output);
+  return kExitOk;
+}
+
+int RunPlayer(const Call& c) {
+  const Options& o = c.options;
+  Workspace ws(c.env.decimal_separator);
+  ProgressBar bar(c.err);
+  if (const int status = ConfigureAndAnalyse(ws, bar, c); status != kExitOk) return status;
+  // NAME as the rows spell it: the name options fold it as they fold the log's names.
+  const std::string name = ws.log()->NormaliseName(o.operands.back());
+  int row = FindRow(ws.List(ListId::Players), name);
+  if (row < 0) {
+    c.err << "barvik-cli: no player row named '" << TerminalText(o.operands.back()) << "' in "
+          << TerminalText(LogName(c.logs)) << SuggestRows(ws.List(ListId::Players), name) << "\n";
+    return kExitUsage;
+  }
+  ws.SelectPlayerRow(row);
+  ws.ListViewPlayersDblClick();
+  if (o.weapon) {
+    int weapon_row = FindRow(ws.List(ListId::PlayerWeapon), *o.weapon);
+    if (weapon_row < 0) {
+      c.err << "barvik-cli: player '" << TerminalText(name) << "' has no weapon row named '"
+            << TerminalText(*o.weapon) << "'\n";
+      return kExitUsage;
+    }
+    ws.SelectPlayerWeaponRow(weapon_row);
+  }
+  const std::vector<ListId> ids = {ListId::Player,
+                                   ListId::PlayerWeapon,
+                                   ListId::WeaponAccuracy,
+                                   ListId::PlayerGlobAccuracy,
+                                   ListId::PlayerGlobEnemyAccuracy,
+                                   ListId::PlayerMaps,
+                                   ListId::PlayerGameType,
+                                   ListId::PlayerVictims,
+                                   ListId::PlayerTurnsRatio};
+  if (o.json) {
+    PrintJson(c.out, ws, ids, &ws.chart());
+    return kExitOk;
+  }
+  for (ListId id : ids) PrintList(c.out, ws.List(id), c.env.terminal_output);
+  PrintChart(c.out, ws.chart(), c.env.decimal_separator, c.env.terminal_output);
+  return kExitOk;
+}
+
+int RunExport(const Call& c) {
+  Workspace ws(c.env.decimal_separator);
+  ProgressBar bar(c.err);
+  if (const int status = ConfigureAndAnalyse(ws, bar, c); status != kExitOk) return status;
+  if (c.env.progress_bar) {
+    ws.hooks.exporting = [&bar](uint64_t done, uint64_t total) { bar.Exporting(done, total); };
+  }
+  std::optional<KeepIdenticalFiles> keep;
+  if (c.options.incremental) keep.emplace();
+  return Export(ws, c.options.operands.back(), c.options.wait_seconds, c.env, c.err);
+}
+
+int RunWatch(const Call& c) {
+  if (!AllLogsExist(c.logs, c.err)) return kExitUsage;
+  return Watch(c.options, c.logs, c.err, c.env);
+}
+
+// Games and people, as lists of tab-separated text or one barvik-stats/2 document.
+
+std::string WinnerText(const GamesModel& model, const Game& game) {
+  if (game.winner_team != kNoTeam) return std::string(TeamNameOfCode(game.winner_team));
+  if (game.winner_person != kNoPerson && !model.people[game.winner_person].hidden) {
+    return model.people[game.winner_person].display;
+  }
+  return "";
+}
+
+// The figures of a person in a game, or over all his games, as list cells.
+template <typename Figures>
+std::vector<std::string> FigureCells(const Figures& f) {
+  return {
+      std::to_string(f.kills),        std::to_string(f.deaths),       std::to_string(f.suicides),
+      std::to_string(f.team_kills),   std::to_string(f.world_deaths), std::to_string(f.head_shots),
+      std::to_string(f.damage_dealt), std::to_string(f.damage_taken), std::to_string(f.seconds)};
+}
+
+std::vector<Column> FigureColumns(std::vector<std::string> captions) {
+  for (const char* c : {"Kills", "Deaths", "Suicides", "Team kills", "World deaths", "Head shots",
+                        "Damage dealt", "Damage taken", "Seconds"}) {
+    captions.emplace_back(c);
+  }
+  std::vector<Column> columns;
+  for (std::string& caption : captions) columns.push_back({std::move(caption)});
+  return columns;
+}
+
+// The workspace analysed and its games built, or an exit status.
+struct Analysed {
+  Workspace ws;
+  GamesModel model;
+  explicit Analysed(char decimal_separator) : ws(decimal_separator) {}
+};
+
+int AnalyseGames(Analysed& a, const Call& c) {
+  ProgressBar bar(c.err);
+  if (const int status = ConfigureAndAnalyse(a.ws, bar, c); status != kExitOk) return status;
+  a.model = BuildGames(a.ws.log()->events(), a.ws.people_rules);
+  return kExitOk;
+}
+
+int RunGames(const Call& c) {
+  Analysed a(c.env.decimal_separator);
+  if (const int status = AnalyseGames(a, c); status != kExitOk) return status;
+  const EventStore& store = a.ws.log()->events();
+  if (c.options.json) {
+    c.out << JsonText(GamesJson(store, a.model));
+    return kExitOk;
+  }
+  ReportList list("Games", {{"Game"},
+                            {"Map"},
+                            {"Game type"},
+                            {"Start"},
+                            {"End"},
+                            {"Seconds"},
+                            {"Ended"},
+                            {"Warm-up"},
+                            {"Winner"},
+                            {"Players"}});
+  for (const Game& g : a.model.games) {
+    size_t shown = 0;
+    for (const Participant& p : g.players) shown += a.model.people[p.person].hidden ? 0 : 1;
+    list.rows.push_back(
+        {std::to_string(g.number),
+         {std::string(store.settings().Text(g.map)),
+          std::string(store.settings().Text(g.game_type)), std::to_string(g.start),
+          std::to_string(g.end), std::to_string(g.seconds), std::string(EndingName(g.ending)),
+          g.warmup ? "yes" : "no", WinnerText(a.model, g), std::to_string(shown)}});
+  }
+  PrintList(c.out, list, c.env.terminal_output);
+  return kExitOk;
+}
+
+int RunPeople(const Call& c) {
+  Analysed a(c.env.decimal_separator);
+  if (const int status = AnalyseGames(a, c); status != kExitOk) return status;
+  const EventStore& store = a.ws.log()->events();
+  if (c.options.json) {
+    c.out << JsonText(PeopleJson(store, a.model));
+    return kExitOk;
+  }
+  ReportList list("People", FigureColumns({"Person", "Name", "Games"}));
+  for (const char* extra : {"First game", "Last game", "Spellings"})
+    list.columns.push_back({extra});
+  for (const Person& p : a.model.people) {
+    if (p.hidden) continue;
+    std::vector<std::string> cells = {p.display, std::to_string(p.games)};
+    for (std::string& cell : FigureCells(p)) cells.push_back(std::move(cell));
+    cells.push_back(std::to_string(p.first_game));
+    cells.push_back(std::to_string(p.last_game));
+    cells.push_back(std::to_string(p.spellings.size()));
+    list.rows.push_back({p.id, std::move(cells)});
+  }
+  PrintList(c.out, list, c.env.terminal_output);
+  return kExitOk;
+}
+
+int RunPerson(const Call& c) {
+  Analysed a(c.env.decimal_separator);
+  if (const int status = AnalyseGames(a, c); status != kExitOk) return status;
+  const EventStore& store = a.ws.log()->events();
+  const std::string& name = c.options.operands.back();
+  const PersonIndex index = a.model.FindPerson(store, name);
+  if (index == kNoPerson || a.model.people[index].hidden) {
+    std::vector<std::string> spellings;
+    for (const Person& p : a.model.people) {
+      if (!p.hidden) spellings.push_back(ComparedName(p.display));
+    }
+    c.err << "barvik-cli: nobody named '" << TerminalText(name) << "' in "
+          << TerminalText(LogName(c.logs)) << Suggest(ComparedName(name), spellings) << "\n";
+    return kExitUsage;
+  }
+  if (c.options.json) {
+    c.out << JsonText(PersonJson(store, a.model, index));
+    return kExitOk;
+  }
+  const Person& p = a.model.people[index];
+  ReportList person("Person", FigureColumns({"Person", "Name", "Games"}));
+  std::vector<std::string> cells = {p.display, std::to_string(p.games)};
+  for (std::string& cell : FigureCells(p)) cells.push_back(std::move(cell));
+  person.rows.push_back({p.id, std::move(cells)});
+  ReportList spellings("Spellings", {{"Spelling"}, {"Lines"}});
+  for (const Spelling& s : p.spellings) {
+    spellings.rows.push_back({std::string(store.texts().Text(s.raw)), {std::to_string(s.count)}});
+  }
+  ReportList games("Games", FigureColumns({"Game", "Map", "Game type", "Warm-up"}));
+  for (const Game& g : a.model.games) {
+    const Participant* in = a.model.PlayerIn(g, index);
+    if (in == nullptr) continue;
+    std::vector<std::string> row = {std::string(store.settings().Text(g.map)),
+                                    std::string(store.settings().Text(g.game_type)),
+                                    g.warmup ? "yes" : "no"};
+    for (std::string& cell : FigureCells(*in)) row.push_back(std::move(cell));
+    games.rows.push_back({std::to_string(g.number), std::move(row)});
+  }
+  for (const ReportList* list : {&person, &spellings, &games}) {
+    PrintList(c.out, *list, c.env.terminal_output);
+  }
+  return kExitOk;
+}
+
+int RunRanking(const Call& c) {
+  Analysed a(c.env.decimal_separator);
+  if (const int status = AnalyseGames(a, c); status != kExitOk) return status;
+  const EventStore& store = a.ws.log()->events();
+  GameRatings ratings;
+  RateGames(a.model, ratings);
+  const Json ranking = RankingJson(store, a.model, ratings);
+  if (c.options.json) {
+    c.out << JsonText(ranking);
+  } else {
+    PrintRanking(c.out, ranking, c.env.decimal_separator, c.env.terminal_output);
+  }
+  return kExitOk;
+}
+
+const std::vector<Command>& Commands() {
+  static const std::vector<Command> kCommands = {
+      {.name = "tables",
+       .help = "  tables [--case-sensitive] [--keep-colors] [--json] LOG...\n"
+               "      Analyse LOG and print the five global lists.\n",
+       .operands = "LOG...",
+       .options = {"--json"},
+       .run = RunTables},
+      {.name = "player",
+       .help = "  player [--case-sensitive] [--keep-colors] [--min-kills TEXT] [--max-ratio TEXT]\n"
+               "         [--weapon W] [--json] LOG... NAME\n"
+               "      Analyse LOG, load the player whose row caption is NAME (folded by the name\n"
+               "      options as the rows are) and print his lists and ratio chart; with --weapon\n"
+               "      also the body locations hit with weapon W.\n",
+       .operands = "LOG... NAME",
+       .trailing_operand = true,
+       .options = {"--min-kills", "--max-ratio", "--weapon", "--json"},
+       .run = RunPlayer},
+      {.name = "games",
+       .help = "  games [--people FILE] [--json] LOG...\n"
+               "      Print every game of LOG: map, game type, start and end (server uptime\n"
+               "      seconds), length, how it ended, warm-up or not, winner, players.\n",
+       .operands = "LOG...",
+       .options = {"--people", "--json"},
+       .run = RunGames},
+      {.name = "people",
+       .help = "  people [--people FILE] [--json] LOG...\n"
+               "      Print every person of LOG (one human across his names) with his totals.\n",
+       .operands = "LOG...",
+       .options = {"--people", "--json"},
+       .run = RunPeople},
+      {.name = "person",
+       .help = "  person [--people FILE] [--json] LOG... NAME\n"
+               "      Print the person who used the name NAME (any of his spellings): his\n"
+               "      totals, spellings and games.\n",
+       .operands = "LOG... NAME",
+       .trailing_operand = true,
+       .options = {"--people", "--json"},
+       .run = RunPerson},
+      {.name = "ranking",
+       .help = "  ranking [--people FILE] [--json] LOG...\n"
+               "      Rate every person's skill from the games of LOG (docs/ratings.md) and print\n"
+               "      the ranking, then the provisional (fewer than 10 rated games) and the\n"
+               "      inactive (no game in the last 1000) apart.\n",
+       .operands = "LOG...",
+       .options = {"--people", "--json"},
+       .run = RunRanking},
+      {.name = "export",
+       .help = "  export [--case-sensitive] [--keep-colors] [--min-kills TEXT] [--max-ratio TEXT]\n"
+               "         [--wait SECONDS] [--incremental] LOG... DIR\n"
+               "      Analyse LOG and write the HTML report into the folder DIR.\n",
+       .operands = "LOG... DIR",
+       .trailing_operand = true,
+       .draws_images = true,
+       .options = {"--min-kills", "--max-ratio", "--wait", "--templates", "--incremental",
+                   "--people"},
+       .run = RunExport},
+      {.name = "watch",
+       .help =
+           "  watch [export options] [--every SECONDS] LOG... DIR\n"
+           "      Export once, then again whenever a LOG grew, was rotated or replaced, writing\n"
+           "      only the files that changed; one status line per run on standard error. Stops\n"
+           "      on SIGINT, SIGTERM or SIGHUP (exit status 0), leaving the last whole report.\n",
+       .operands = "LOG... DIR",
+       .trailing_operand = true,
+       .draws_images = true,
+       .options = {"--min-kills", "--max-ratio", "--wait", "--templates", "--every", "--people"},
+       .run = RunWatch},
+  };
+  return kCommands;
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            const CliEnvironment& env) {
   if (args.empty()) {
-    err << kUsage;
+    err << UsageText();
     return kExitUsage;
   }
   for (const std::string& a : args) {
     if (a == "-h" || a == "--help") {
-      out << kUsage;
+      out << UsageText();
       return kExitOk;
     }
     if (a == "--version") {
@@ -557,95 +918,16 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     err << "barvik-cli: " << TerminalText(e.message) << "; see 'barvik-cli --help'\n";
     return kExitUsage;
   }
+  const Command& command = *FindCommand(o.command);
+  // Every operand but the command's trailing one is a log.
+  const std::vector<std::string> logs(o.operands.begin(),
+                                      o.operands.end() - (command.trailing_operand ? 1 : 0));
+  return command.run(Call{o, logs, out, err, env});
+}
 
-  // Every operand but the last of player, export and watch is a log.
-  const std::vector<std::string> logs(
-      o.operands.begin(),
-      o.operands.end() - (o.command == "tables" || o.command == "ranking" ? 0 : 1));
-  if (o.command == "watch") {
-    if (!AllLogsExist(logs, err)) return kExitUsage;
-    return Watch(o, logs, err, env);
-  }
-
-  Workspace ws(env.decimal_separator);
-  Configure(ws, o, env, err);
-  const std::string& log_name = logs.size() == 1 ? logs[0] : std::string("the logs");
-  ProgressBar bar(err);
-  if (env.progress_bar) {
-    ws.hooks.reading = [&bar](uint64_t done, uint64_t total) { bar.Reading(done, total); };
-  }
-  if (const int status = Analyse(ws, logs, err, bar); status != kExitOk) return status;
-
-  if (o.command == "tables") {
-    const std::vector<ListId> ids = {ListId::Players, ListId::Weapon, ListId::Maps, ListId::GType,
-                                     ListId::Accuracy};
-    if (o.json) {
-      PrintJson(out, ws, ids, nullptr);
-      return kExitOk;
-    }
-    for (ListId id : ids) PrintList(out, ws.List(id), env.terminal_output);
-    return kExitOk;
-  }
-
-  if (o.command == "ranking") {
-    const EventStore& store = ws.log()->events();
-    const GamesModel model = BuildGames(store, ws.people_rules);
-    GameRatings ratings;
-    RateGames(model, ratings);
-    const Json ranking = RankingJson(store, model, ratings);
-    if (o.json) {
-      out << JsonText(ranking);
-    } else {
-      PrintRanking(out, ranking, env.decimal_separator, env.terminal_output);
-    }
-    return kExitOk;
-  }
-
-  if (o.command == "player") {
-    // NAME as the rows spell it: the name options fold it as they fold the log's names.
-    const std::string name = ws.log()->NormaliseName(o.operands.back());
-    int row = FindRow(ws.List(ListId::Players), name);
-    if (row < 0) {
-      err << "barvik-cli: no player row named '" << TerminalText(o.operands.back()) << "' in "
-          << TerminalText(log_name) << SuggestRows(ws.List(ListId::Players), name) << "\n";
-      return kExitUsage;
-    }
-    ws.SelectPlayerRow(row);
-    ws.ListViewPlayersDblClick();
-    if (o.weapon) {
-      int weapon_row = FindRow(ws.List(ListId::PlayerWeapon), *o.weapon);
-      if (weapon_row < 0) {
-        err << "barvik-cli: player '" << TerminalText(name) << "' has no weapon row named '"
-            << TerminalText(*o.weapon) << "'\n";
-        return kExitUsage;
-      }
-      ws.SelectPlayerWeaponRow(weapon_row);
-    }
-    const std::vector<ListId> ids = {ListId::Player,
-                                     ListId::PlayerWeapon,
-                                     ListId::WeaponAccuracy,
-                                     ListId::PlayerGlobAccuracy,
-                                     ListId::PlayerGlobEnemyAccuracy,
-                                     ListId::PlayerMaps,
-                                     ListId::PlayerGameType,
-                                     ListId::PlayerVictims,
-                                     ListId::PlayerTurnsRatio};
-    if (o.json) {
-      PrintJson(out, ws, ids, &ws.chart());
-      return kExitOk;
-    }
-    for (ListId id : ids) PrintList(out, ws.List(id), env.terminal_output);
-    PrintChart(out, ws.chart(), env.decimal_separator, env.terminal_output);
-    return kExitOk;
-  }
-
-  // export
-  if (env.progress_bar) {
-    ws.hooks.exporting = [&bar](uint64_t done, uint64_t total) { bar.Exporting(done, total); };
-  }
-  std::optional<KeepIdenticalFiles> keep;
-  if (o.incremental) keep.emplace();
-  return Export(ws, o.operands.back(), o.wait_seconds, env, err);
+bool DrawsImages(const std::vector<std::string>& args) {
+  const Command* command = args.empty() ? nullptr : FindCommand(args[0]);
+  return command != nullptr && command->draws_images;
 }
 
 }  // namespace barvik

@@ -33,6 +33,10 @@ struct CliEnvironment {
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
            const CliEnvironment& env);
 
+// True when `args` name a command that draws the report images (export, watch), which only a
+// build with the renderer can run.
+bool DrawsImages(const std::vector<std::string>& args);
+
 // `text` made safe for a terminal or a log file, as one line: line ends become blanks,
 // other control characters (terminal escapes) "\xNN"; every other byte stays as it is.
 std::string TerminalText(std::string_view text);

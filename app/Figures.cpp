@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/NumberFormat.h"
+#include "stats/Captions.h"
 
 namespace barvik {
 
@@ -29,12 +30,14 @@ const std::array<FigureCellSpec, kFigureCellCount> kFigureCells = {{
 }};
 
 const std::vector<FigureChoice>& FigureChoices(FigureId figure) {
-  static const std::vector<FigureChoice> overall = {
-      {"Kills", 1, 2, kRed}, {"Damages", 3, 4, kOrange}, {"Suicides", 5, 6, kBlue}};
-  static const std::vector<FigureChoice> player = {
-      {"Kills", 1, 2, kRed}, {"I.Damages", 3, 4, kOrange}, {"Suicides", 5, 6, kBlue}};
-  static const std::vector<FigureChoice> enemy = {{"Deads", 1, 2, kRed},
-                                                  {"Damages", 3, 4, kOrange}};
+  static const std::vector<FigureChoice> overall = {{caption::kKills, 1, 2, kRed},
+                                                    {caption::kDamages, 3, 4, kOrange},
+                                                    {caption::kSuicides, 5, 6, kBlue}};
+  static const std::vector<FigureChoice> player = {{caption::kKills, 1, 2, kRed},
+                                                   {caption::kIDamages, 3, 4, kOrange},
+                                                   {caption::kSuicides, 5, 6, kBlue}};
+  static const std::vector<FigureChoice> enemy = {{caption::kDeads, 1, 2, kRed},
+                                                  {caption::kDamages, 3, 4, kOrange}};
   switch (figure) {
     case FigureId::Overall:
       return overall;

@@ -7,6 +7,7 @@
 #include "core/NumberFormat.h"
 #include "core/Text1252.h"
 #include "log/NameList.h"
+#include "stats/Captions.h"
 #include "stats/Statistics.h"
 
 namespace barvik {
@@ -26,20 +27,21 @@ std::array<ReportList, static_cast<size_t>(ListId::kCount)> MakeLists() {
   header.name = "ListViewPlayer";
   for (Column& c : header.columns) c.width = kAutoWidth;
   const std::initializer_list<std::pair<const char*, int>> body_location = {
-      {"Body Location", 200}, {"Kills", 55},    {"Kills[%]", 55},   {"I.Damages", 55},
-      {"I.Damages[%]", 55},   {"Suicides", 55}, {"Suicides[%]", 55}};
+      {caption::kBodyLocation, 200},  {caption::kKills, 55},           {caption::kKillsPercent, 55},
+      {caption::kIDamages, 55},       {caption::kIDamagesPercent, 55}, {caption::kSuicides, 55},
+      {caption::kSuicidesPercent, 55}};
   auto player_table = [](const char* first) {
     return Cols({{first, 200},
-                 {"Kills", 55},
-                 {"Kills[%]", 55},
-                 {"Deads", 55},
-                 {"Deads[%]", 55},
-                 {"Ratio", 55},
-                 {"Suicides", 55},
-                 {"Suicides[%]", kD},
-                 {"I.Damages", 55},
-                 {"Damages", 55},
-                 {"BEL Ticks", 55}});
+                 {caption::kKills, 55},
+                 {caption::kKillsPercent, 55},
+                 {caption::kDeads, 55},
+                 {caption::kDeadsPercent, 55},
+                 {caption::kRatio, 55},
+                 {caption::kSuicides, 55},
+                 {caption::kSuicidesPercent, kD},
+                 {caption::kIDamages, 55},
+                 {caption::kDamages, 55},
+                 {caption::kBelTicks, 55}});
   };
   return {
       MakePlayersList(),
@@ -48,36 +50,39 @@ std::array<ReportList, static_cast<size_t>(ListId::kCount)> MakeLists() {
       MakeGameTypeList(),
       MakeAccuracyList(),
       std::move(header),
-      ReportList("ListViewPlayerWeapon", Cols({{"Weapon", 145},
-                                               {"Kills", 55},
-                                               {"Kills[%]", 55},
-                                               {"Deads", 55},
-                                               {"Deads[%]", 55},
-                                               {"Ratio", 55},
-                                               {"Suicides", 55},
-                                               {"I.Damages", 55},
-                                               {"Damages", 55},
-                                               {"SelfDamages", 55},
-                                               {"Pick Up", 55}})),
+      ReportList("ListViewPlayerWeapon", Cols({{caption::kWeapon, 145},
+                                               {caption::kKills, 55},
+                                               {caption::kKillsPercent, 55},
+                                               {caption::kDeads, 55},
+                                               {caption::kDeadsPercent, 55},
+                                               {caption::kRatio, 55},
+                                               {caption::kSuicides, 55},
+                                               {caption::kIDamages, 55},
+                                               {caption::kDamages, 55},
+                                               {caption::kSelfDamagesWeapon, 55},
+                                               {caption::kPickUp, 55}})),
       ReportList("ListViewWeaponAccuracy", Cols(body_location)),
       ReportList("ListViewPlayerGlobAccuracy", Cols(body_location)),
-      ReportList("ListViewPlayerGlobEnemyAccuracy", Cols({{"Body Location", 200},
-                                                          {"Deads", 55},
-                                                          {"Deads[%]", 55},
-                                                          {"Damages", 55},
-                                                          {"Damages[%]", 55}})),
-      ReportList("ListViewPlayerMaps", player_table("Map")),
-      ReportList("ListViewPlayerGameType", player_table("Game Type")),
-      ReportList("ListViewPlayerVictims", Cols({{"Player", 200},
-                                                {"Kills", 55},
-                                                {"Kills[%]", 55},
-                                                {"Deads", kD},
-                                                {"Deads[%]", kD},
-                                                {"Ratio", kD},
-                                                {"I.Damages", 55},
-                                                {"Damages", 55}})),
+      ReportList("ListViewPlayerGlobEnemyAccuracy", Cols({{caption::kBodyLocation, 200},
+                                                          {caption::kDeads, 55},
+                                                          {caption::kDeadsPercent, 55},
+                                                          {caption::kDamages, 55},
+                                                          {caption::kDamagesPercent, 55}})),
+      ReportList("ListViewPlayerMaps", player_table(caption::kMap)),
+      ReportList("ListViewPlayerGameType", player_table(caption::kGameType)),
+      ReportList("ListViewPlayerVictims", Cols({{caption::kPlayer, 200},
+                                                {caption::kKills, 55},
+                                                {caption::kKillsPercent, 55},
+                                                {caption::kDeads, kD},
+                                                {caption::kDeadsPercent, kD},
+                                                {caption::kRatio, kD},
+                                                {caption::kIDamages, 55},
+                                                {caption::kDamages, 55}})),
       ReportList("ListViewPlayerTurnsRatio",
-                 Cols({{"Turn", 60}, {"Kills", 55}, {"Deads", kD}, {"Ratio", kD}}),
+                 Cols({{caption::kTurn, 60},
+                       {caption::kKills, 55},
+                       {caption::kDeads, kD},
+                       {caption::kRatio, kD}}),
                  /*turn_order=*/true),
   };
 }

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "bench/LogGenerator.h"
+#include "tools/loggen/LogGenerator.h"
 
 namespace barvik {
 

@@ -12,6 +12,7 @@
 #include "bench/BenchLog.h"
 #include "log/LogFile.h"
 #include "stats/PlayerDetail.h"
+#include "tools/support/AllPlayersEvents.h"
 
 namespace barvik {
 namespace {

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "bench/SkillLog.h"
 #include "log/EventStore.h"
 #include "stats/GameRatings.h"
 #include "stats/Games.h"
 #include "stats/RatingHistory.h"
+#include "tools/loggen/SkillLog.h"
 
 namespace barvik {
 namespace {

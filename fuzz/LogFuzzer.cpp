@@ -15,6 +15,7 @@
 #include "log/NameList.h"
 #include "stats/PlayerDetail.h"
 #include "stats/Statistics.h"
+#include "tools/support/AllPlayersEvents.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include "report/PageWriter.h"
 #include "report/ReportFiles.h"
 #include "report/SiteText.h"
+#include "stats/Captions.h"
 
 namespace barvik {
 namespace {
@@ -85,7 +86,7 @@ std::vector<const Row*> TopRows(const ReportList& list, std::string_view caption
                                 size_t count, double min_kills = 0) {
   std::vector<std::pair<double, const Row*>> ranked;
   const int column = list.ColumnIndex(caption);
-  const int kills = list.ColumnIndex("Kills");
+  const int kills = list.ColumnIndex(caption::kKills);
   if (column < 0) return {};
   for (const Row& row : list.rows) {
     if (row.caption == kTotalRowCaption) continue;
@@ -219,7 +220,7 @@ std::string BodyFigureSvg(const ReportList& list, std::string_view column,
 }
 
 std::string RatioChartSvg(const ReportList& turns, char decimal_separator) {
-  const int ratio_column = turns.ColumnIndex("Ratio");
+  const int ratio_column = turns.ColumnIndex(caption::kRatio);
   if (turns.rows.empty() || ratio_column < 0) return "";
   std::vector<std::optional<double>> values;
   double high = 1;
@@ -433,12 +434,14 @@ void SiteWriter::WritePlayer(const std::string& name, const PlayerLists& lists) 
       "href=\"#opponents\">Opponents</a> <a href=\"#turns\">Turns</a></nav>\n";
   page += "<h2 id=\"weapons\">Weapons</h2>\n" +
           SiteTableHtml(*lists.weapons, friendly_, &weapon, nullptr, "", "pw");
-  page += "<h2 id=\"body\">Body locations</h2>\n<div class=\"figures\">" +
-          BodyFigureSvg(*lists.given, "Kills[%]", friendly_, sep, "Where his kills hit") +
-          BodyFigureSvg(*lists.taken, "Deads[%]", friendly_, sep, "Where he was hit when killed") +
-          "</div>\n<h3>Given</h3>\n" +
-          SiteTableHtml(*lists.given, friendly_, &location, nullptr, "", "pa") +
-          "<h3>Taken</h3>\n" + SiteTableHtml(*lists.taken, friendly_, &location, nullptr, "", "pe");
+  page +=
+      "<h2 id=\"body\">Body locations</h2>\n<div class=\"figures\">" +
+      BodyFigureSvg(*lists.given, caption::kKillsPercent, friendly_, sep, "Where his kills hit") +
+      BodyFigureSvg(*lists.taken, caption::kDeadsPercent, friendly_, sep,
+                    "Where he was hit when killed") +
+      "</div>\n<h3>Given</h3>\n" +
+      SiteTableHtml(*lists.given, friendly_, &location, nullptr, "", "pa") + "<h3>Taken</h3>\n" +
+      SiteTableHtml(*lists.taken, friendly_, &location, nullptr, "", "pe");
   page += "<h2 id=\"maps\">Maps</h2>\n" +
           SiteTableHtml(*lists.maps, friendly_, &map, nullptr, "", "pm");
   page += "<h2 id=\"gametypes\">Game types</h2>\n" +
@@ -451,7 +454,7 @@ void SiteWriter::WritePlayer(const std::string& name, const PlayerLists& lists) 
   Write(path, page);
 
   if (const Row* head = FindRow(*lists.given, "head")) {
-    head_shots_.push_back({name, CellValue(*lists.given, *head, "Kills", sep)});
+    head_shots_.push_back({name, CellValue(*lists.given, *head, caption::kKills, sep)});
   }
   Json player = Json::object();
   player["name"] = Utf8From1252(name);
@@ -481,7 +484,7 @@ void SiteWriter::Finish() {
   double kills = 0;
   if (global_.players != nullptr) {
     if (const Row* total = FindRow(*global_.players, kTotalRowCaption)) {
-      kills = CellValue(*global_.players, *total, "Kills", sep);
+      kills = CellValue(*global_.players, *total, caption::kKills, sep);
     }
   }
   page += "<dl class=\"cards\"><div><dt>Turns<dd>" + std::to_string(settings_.turns) +
@@ -504,9 +507,11 @@ void SiteWriter::Finish() {
     page += "</ol></section>\n";
   };
   if (global_.players != nullptr) {
-    player_top("Most kills", TopRows(*global_.players, "Kills", sep, kTopEntries), "Kills");
+    player_top("Most kills", TopRows(*global_.players, caption::kKills, sep, kTopEntries),
+               caption::kKills);
     player_top("Best ratio (" + Format("%.0f", kMinKillsForRatio) + " kills or more)",
-               TopRows(*global_.players, "Ratio", sep, kTopEntries, kMinKillsForRatio), "Ratio");
+               TopRows(*global_.players, caption::kRatio, sep, kTopEntries, kMinKillsForRatio),
+               caption::kRatio);
   }
   std::stable_sort(head_shots_.begin(), head_shots_.end(),
                    [](const Ranked& a, const Ranked& b) { return a.value > b.value; });
@@ -522,11 +527,12 @@ void SiteWriter::Finish() {
                      std::string_view file, std::string_view id) {
     if (list == nullptr) return;
     page += "<section><h2>" + std::string(heading) + "</h2><ol>";
-    for (const Row* row : TopRows(*list, "Kills", sep, kTopKeys)) {
+    for (const Row* row : TopRows(*list, caption::kKills, sep, kTopKeys)) {
       page += "<li><a href=\"" + std::string(file) + "#" + std::string(id) + "-" +
               HtmlText(PlayerFilePrefix(row->caption)) + "\">" +
               CaptionHtml(friendly_, &kind, row->caption) + "</a> <span class=\"num\">" +
-              HtmlText(ReportList::CellText(*row, list->ColumnIndex("Kills"))) + " kills</span>";
+              HtmlText(ReportList::CellText(*row, list->ColumnIndex(caption::kKills))) +
+              " kills</span>";
     }
     page += "</ol></section>\n";
   };
@@ -535,7 +541,7 @@ void SiteWriter::Finish() {
   page += "</div>\n";
   if (global_.locations != nullptr) {
     page += "<h2>Where the kills hit</h2>\n" +
-            BodyFigureSvg(*global_.locations, "Kills[%]", friendly_, sep, "All kills");
+            BodyFigureSvg(*global_.locations, caption::kKillsPercent, friendly_, sep, "All kills");
   }
   page += PageFoot("", false);
   Write("index.html", page);

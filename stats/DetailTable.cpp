@@ -5,6 +5,7 @@
 
 #include "core/NumberFormat.h"
 #include "core/Text1252.h"
+#include "stats/Captions.h"
 
 namespace barvik {
 
@@ -52,7 +53,7 @@ void AddTotalRow(ReportList& list, std::string_view caption, int numerator, int 
     const int cell = static_cast<int>(column) - 1;
     if (header.find("[%]") != std::string::npos) {
       total.cells.push_back(FormatPercent(1, 1, decimal_separator));
-    } else if (UpperCopy(header) == "RATIO") {
+    } else if (UpperCopy(header) == UpperCopy(caption::kRatio)) {
       total.cells.push_back(FormatRatio(num, den, decimal_separator));
     } else {
       int64_t sum = 0;

@@ -1,7 +1,7 @@
 // The selected player's scans: one walk over the loaded log that collects everything one
 // player did and suffered as keyed event lists (weapons, hit locations given and taken, maps,
-// game types, opponents, turns), the same walk for every player at once (the report needs
-// all of them), and the walk for the body locations hit with one weapon.
+// game types, opponents, turns), from his records in the log's index, and the walk for the
+// body locations hit with one weapon.
 //
 // A player is his normalised name exactly as it stands in the caption of his players-list
 // row; every name read from a line is normalised by the log's name options and compared with
@@ -67,13 +67,6 @@ std::string TurnKey(int64_t turn);
 // Appends the events of `name` to `events` (normally empty). Scan name "PLAYER".
 void CollectPlayerEvents(const LogFile& log, std::string_view name, PlayerEvents& events,
                          const LineErrorReporter& report_error);
-
-// One PlayerEvents per name, in the order of `names`, all over one shared pool, from a single
-// walk over the log. Each equals what CollectPlayerEvents gives for that name alone; a name
-// given twice gets two equal results. Per-line failures are reported once, as "PLAYER".
-std::vector<PlayerEvents> CollectAllPlayersEvents(const LogFile& log,
-                                                  const std::vector<std::string>& names,
-                                                  const LineErrorReporter& report_error);
 
 // The body locations one player hit with one weapon: Kills, I.Damages and Suicides, each
 // entry the hit location of the line.

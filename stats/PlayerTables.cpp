@@ -4,6 +4,7 @@
 
 #include "core/NumberFormat.h"
 #include "core/Text1252.h"
+#include "stats/Captions.h"
 #include "stats/DetailTable.h"
 
 namespace barvik {
@@ -41,11 +42,11 @@ PlayerBases PlayerBasesFromHeader(const ReportList& header) {
   PlayerBases b;
   if (header.rows.empty()) return b;
   const Row& row = header.rows.front();
-  b.kills = CellNumber(header, row, "Kills");
-  b.deads = CellNumber(header, row, "Deads");
-  b.suicides = CellNumber(header, row, "Suicides");
-  b.i_damages = CellNumber(header, row, "I.Damages");
-  b.damages = CellNumber(header, row, "Damages");
+  b.kills = CellNumber(header, row, caption::kKills);
+  b.deads = CellNumber(header, row, caption::kDeads);
+  b.suicides = CellNumber(header, row, caption::kSuicides);
+  b.i_damages = CellNumber(header, row, caption::kIDamages);
+  b.damages = CellNumber(header, row, caption::kDamages);
   return b;
 }
 
@@ -99,9 +100,9 @@ void FillPlayerVictimsTable(ReportList& list, const PlayerEvents& e, const Playe
 
 void ShowWeaponAccuracy(ReportList& list, const WeaponHits& hits, const ReportList& weapons,
                         const Row& weapon_row, char decimal_separator) {
-  const int64_t kills = CellNumber(weapons, weapon_row, "Kills");
-  const int64_t i_damages = CellNumber(weapons, weapon_row, "I.Damages");
-  const int64_t suicides = CellNumber(weapons, weapon_row, "Suicides");
+  const int64_t kills = CellNumber(weapons, weapon_row, caption::kKills);
+  const int64_t i_damages = CellNumber(weapons, weapon_row, caption::kIDamages);
+  const int64_t suicides = CellNumber(weapons, weapon_row, caption::kSuicides);
   list.ResetSort();
   FillAndSort(list, hits.hits, hits.pool,
               {CountCell(WeaponHits::kKills), PercentCell(WeaponHits::kKills, kills),

@@ -6,6 +6,7 @@
 #include "core/NumberFormat.h"
 #include "log/EventScan.h"
 #include "log/LogFile.h"
+#include "stats/Captions.h"
 
 namespace barvik {
 
@@ -258,34 +259,43 @@ std::vector<Column> Columns(std::string caption, int caption_width,
 ReportList MakePlayersList() {
   return ReportList(
       "ListViewPlayers",
-      Columns("Name", kAutoWidth,
-              {"Kills", "Deads", "Ratio", "Suicides", "I.Damages", "Damages", "Self Damages",
-               "Wins", "Loses", "BEL Ticks", "Weapon", "Say", "SayTeam", "Joins", "Quits", "Items"},
+      Columns(caption::kName, kAutoWidth,
+              {caption::kKills, caption::kDeads, caption::kRatio, caption::kSuicides,
+               caption::kIDamages, caption::kDamages, caption::kSelfDamages, caption::kWins,
+               caption::kLoses, caption::kBelTicks, caption::kWeapon, caption::kSay,
+               caption::kSayTeam, caption::kJoins, caption::kQuits, caption::kItems},
               kDefaultWidth));
 }
 
 ReportList MakeWeaponList() {
-  return ReportList(
-      "ListViewWeapon",
-      Columns("Weapon", 200, {"Kills", "Kills[%]", "Suicides", "Damages", "Pick Up"}, 55));
+  return ReportList("ListViewWeapon",
+                    Columns(caption::kWeapon, 200,
+                            {caption::kKills, caption::kKillsPercent, caption::kSuicides,
+                             caption::kDamages, caption::kPickUp},
+                            55));
 }
 
 ReportList MakeMapsList() {
-  return ReportList(
-      "ListViewMaps",
-      Columns("Map", 200, {"Kills", "Kills[%]", "Suicides", "Damages", "BEL Ticks"}, 55));
+  return ReportList("ListViewMaps",
+                    Columns(caption::kMap, 200,
+                            {caption::kKills, caption::kKillsPercent, caption::kSuicides,
+                             caption::kDamages, caption::kBelTicks},
+                            55));
 }
 
 ReportList MakeGameTypeList() {
-  return ReportList("ListViewGType",
-                    Columns("Game Type", 200, {"Kills", "Kills[%]", "Suicides", "Damages"}, 55));
+  return ReportList("ListViewGType", Columns(caption::kGameType, 200,
+                                             {caption::kKills, caption::kKillsPercent,
+                                              caption::kSuicides, caption::kDamages},
+                                             55));
 }
 
 ReportList MakeAccuracyList() {
-  return ReportList(
-      "ListViewAccuracy",
-      Columns("Body Location", 200,
-              {"Kills", "Kills[%]", "Damages", "Damages[%]", "Suicides", "Suicides[%]"}, 55));
+  return ReportList("ListViewAccuracy", Columns(caption::kBodyLocation, 200,
+                                                {caption::kKills, caption::kKillsPercent,
+                                                 caption::kDamages, caption::kDamagesPercent,
+                                                 caption::kSuicides, caption::kSuicidesPercent},
+                                                55));
 }
 
 const std::vector<TableCell> kMapsLayout = {{EventLists::kMapKills, false},

@@ -7,9 +7,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "bench/LogGenerator.h"
 #include "tests/CliRun.h"
 #include "tests/TempFolder.h"
+#include "tools/loggen/LogGenerator.h"
 
 namespace barvik {
 namespace {

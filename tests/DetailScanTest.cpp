@@ -5,9 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include "bench/LogGenerator.h"
 #include "log/LogFile.h"
 #include "log/NameList.h"
+#include "tools/loggen/LogGenerator.h"
+#include "tools/support/AllPlayersEvents.h"
 
 namespace barvik {
 namespace {

@@ -12,10 +12,10 @@
 #include <filesystem>
 #include <fstream>
 
-#include "bench/LogGenerator.h"
 #include "core/FileError.h"
 #include "log/LogFile.h"
 #include "tests/TempFolder.h"
+#include "tools/loggen/LogGenerator.h"
 
 namespace barvik {
 namespace {

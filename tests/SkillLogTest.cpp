@@ -1,6 +1,6 @@
 // The hidden-skill log generator: its lines read as a real server's, and agree with what it
 // says it wrote; and the rank correlation the rating is measured with.
-#include "bench/SkillLog.h"
+#include "tools/loggen/SkillLog.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,10 @@
 // logs, checked cell by cell.
 #include <gtest/gtest.h>
 
-#include "bench/LogGenerator.h"
 #include "log/LogFile.h"
 #include "log/NameList.h"
 #include "tests/TestLog.h"
+#include "tools/loggen/LogGenerator.h"
 
 namespace barvik {
 namespace {

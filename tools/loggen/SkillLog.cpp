@@ -1,4 +1,4 @@
-#include "bench/SkillLog.h"
+#include "tools/loggen/SkillLog.h"
 
 #include <algorithm>
 #include <array>

@@ -1,4 +1,4 @@
-#include "bench/LogGenerator.h"
+#include "tools/loggen/LogGenerator.h"
 
 #include <array>
 #include <string_view>

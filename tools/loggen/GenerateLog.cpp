@@ -4,9 +4,9 @@
 #include <iostream>
 #include <string>
 
-#include "bench/LogGenerator.h"
-#include "bench/SkillLog.h"
 #include "core/NumberFormat.h"
+#include "tools/loggen/LogGenerator.h"
+#include "tools/loggen/SkillLog.h"
 
 int main(int argc, char** argv) {
   if (argc < 2 || std::string(argv[1]) == "--help") {
