@@ -1,5 +1,5 @@
 // The analysis run on the large generated log: loading, names, the statistics pass and the
-// five global tables, as "Open..." does it.
+// five global tables, as "Open..." does it; and the games and people model beside it.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -8,6 +8,7 @@
 #include "bench/BenchLog.h"
 #include "log/LogFile.h"
 #include "log/NameList.h"
+#include "stats/Games.h"
 #include "stats/Statistics.h"
 
 namespace barvik {
@@ -51,6 +52,22 @@ void BM_NamesAndStatistics(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_NamesAndStatistics)->Unit(benchmark::kMillisecond);
+
+// The games and people of the log, beside the whole analysis run above: what the games,
+// people and person commands and the site add to it.
+void BM_GamesAndPeople(benchmark::State& state) {
+  LogFile log(BenchLogPath());
+  size_t games = 0, people = 0;
+  for (auto _ : state) {
+    GamesModel model = BuildGames(log.events());
+    games = model.games.size();
+    people = model.people.size();
+    benchmark::DoNotOptimize(model.people.data());
+  }
+  state.counters["games"] = static_cast<double>(games);
+  state.counters["people"] = static_cast<double>(people);
+}
+BENCHMARK(BM_GamesAndPeople)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace barvik
