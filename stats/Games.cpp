@@ -74,7 +74,8 @@ struct Stay {
   uint32_t node = kNoNode;
   uint32_t from = 0;
   uint32_t team = kNoTeam;
-  uint32_t team_since = 0;
+  uint32_t team_since = 0;  // when his time on `team` began
+  uint32_t team_seen = 0;   // his last line on `team`
 };
 
 // Union-find over nodes with the lists of presences kept at each root, so a union can be
@@ -370,11 +371,15 @@ class GameBuilder {
     }
     if (team != kNoTeam && stay.team != team) {
       if (stay.team != kNoTeam) {
-        PartOf(stay.node).stats.team_seconds[stay.team] += now_ - stay.team_since;
-        stay.team_since = now_;
+        // The lines do not say when he changed sides: halfway between his last line on the
+        // old team and his first on the new one.
+        const uint32_t change = stay.team_seen + (now_ - stay.team_seen) / 2;
+        PartOf(stay.node).stats.team_seconds[stay.team] += change - stay.team_since;
+        stay.team_since = change;
       }
       stay.team = team;
     }
+    if (team != kNoTeam) stay.team_seen = now_;
     return stay.node;
   }
 
