@@ -18,6 +18,7 @@
 #include "core/LineError.h"
 #include "core/ReportList.h"
 #include "log/LogFile.h"
+#include "stats/Games.h"
 
 namespace barvik {
 
@@ -192,6 +193,9 @@ class Workspace {
   std::string build_text = "N/A";
   // How long an export waits for another run to let go of the report folder.
   double export_wait_seconds = 0;
+  // An admin's corrections of who is who (--people FILE) for the games and people the site
+  // and the games, people and person commands show.
+  PeopleRules people_rules;
 
   Hooks hooks;
 

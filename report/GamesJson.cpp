@@ -20,7 +20,7 @@ Json PlayerJson(const GamesModel& model, const Participant& p) {
     if (p.team_seconds[code] > 0) teams[std::string(TeamNameOfCode(code))] = p.team_seconds[code];
   }
   return {{"person", model.people[p.person].id},
-          {"slots", p.slots},
+          {"slots", p.slot_numbers},
           {"teams", std::move(teams)},
           {"kills", p.kills},
           {"deaths", p.deaths},

@@ -398,9 +398,9 @@ class GameBuilder {
     stay.team_since = stay.from;
     if (slot_of_key_[key] < 0) slot_of_key_[key] = slot;
     NodePart& part = PartOf(node);
-    if (std::find(part.stats.slots.begin(), part.stats.slots.end(), slot) ==
-        part.stats.slots.end()) {
-      part.stats.slots.push_back(slot);
+    if (std::find(part.stats.slot_numbers.begin(), part.stats.slot_numbers.end(), slot) ==
+        part.stats.slot_numbers.end()) {
+      part.stats.slot_numbers.push_back(slot);
     }
     Count(node, raw);
     return node;
@@ -707,7 +707,7 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
       }
       Participant& into = game.players[it->second];
       const Participant& s = part.stats;
-      into.slots.insert(into.slots.end(), s.slots.begin(), s.slots.end());
+      into.slot_numbers.insert(into.slot_numbers.end(), s.slot_numbers.begin(), s.slot_numbers.end());
       for (size_t t = 0; t < into.team_seconds.size(); ++t)
         into.team_seconds[t] += s.team_seconds[t];
       into.kills += s.kills;
@@ -723,8 +723,8 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
     }
     for (size_t i = 0; i < game.players.size(); ++i) {
       Participant& p = game.players[i];
-      std::sort(p.slots.begin(), p.slots.end());
-      p.slots.erase(std::unique(p.slots.begin(), p.slots.end()), p.slots.end());
+      std::sort(p.slot_numbers.begin(), p.slot_numbers.end());
+      p.slot_numbers.erase(std::unique(p.slot_numbers.begin(), p.slot_numbers.end()), p.slot_numbers.end());
       p.seconds = CoveredSeconds(intervals[i]);
     }
     for (GameKill& k : game.kills) {

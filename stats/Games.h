@@ -26,7 +26,7 @@ std::string_view EndingName(GameEnding ending);
 // One person's part in one game.
 struct Participant {
   PersonIndex person = kNoPerson;
-  std::vector<int> slots;                  // rising
+  std::vector<int> slot_numbers;           // rising
   std::array<uint32_t, 4> team_seconds{};  // seconds on each team, by team code (0: none)
   uint32_t kills = 0;
   uint32_t deaths = 0;  // every death: by others, team mates, the world and his own hand
