@@ -1,6 +1,7 @@
 #include "app/Cli.h"
 
 #include <algorithm>
+#include <cmath>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +21,7 @@
 #include "report/GamesJson.h"
 #include "report/ImageSource.h"
 #include "report/JsonWriter.h"
+#include "report/RankingJson.h"
 #include "report/ReportFiles.h"
 #include "report/SiteText.h"
 
@@ -337,6 +339,28 @@ void PrintJson(std::ostream& out, const Workspace& ws, const std::vector<ListId>
                          {"points", std::move(points)}};
   }
   out << JsonText(document);
+}
+
+// The ranking as text: one line per person, rank (empty outside the ranking), shown skill,
+// plus-minus, rated games, kills per death and the display name; the provisional and the
+// inactive under their own headings.
+void PrintRanking(std::ostream& out, const Json& ranking, char decimal_separator, bool terminal) {
+  auto number = [&](double value) {  // the JSON's thousandths, to two places
+    return FormatQuotient(std::llround(value * 1000.0), 1000, 2, decimal_separator);
+  };
+  for (const char* part : {"ranking", "provisional", "inactive"}) {
+    out << "[" << part << "]\nRank\tSkill\tPlus-minus\tGames\tK/D\tName\n";
+    for (const Json& p : ranking.at(part)) {
+      const std::string name = p.at("name").get<std::string>();
+      out << (p.at("rank").is_null() ? "" : std::to_string(p.at("rank").get<int>())) << "\t"
+          << number(p.at("skill").get<double>()) << "\t" << number(p.at("plus_minus").get<double>())
+          << "\t" << p.at("games").get<int>() << "\t"
+          << FormatRatio(p.at("kills").get<int64_t>(), p.at("deaths").get<int64_t>(),
+                         decimal_separator)
+          << "\t" << (terminal ? ShownText(name) : name) << "\n";
+    }
+    out << "\n";
+  }
 }
 
 }  // namespace
@@ -663,6 +687,7 @@ std::vector<Column> FigureColumns(std::vector<std::string> captions) {
     captions.emplace_back(c);
   }
   std::vector<Column> columns;
+  columns.reserve(captions.size());
   for (std::string& caption : captions) columns.push_back({std::move(caption)});
   return columns;
 }
@@ -781,6 +806,21 @@ int RunPerson(const Call& c) {
   return kExitOk;
 }
 
+int RunRanking(const Call& c) {
+  Analysed a(c.env.decimal_separator);
+  if (const int status = AnalyseGames(a, c); status != kExitOk) return status;
+  const EventStore& store = a.ws.log()->events();
+  GameRatings ratings;
+  RateGames(a.model, ratings);
+  const Json ranking = RankingJson(store, a.model, ratings);
+  if (c.options.json) {
+    c.out << JsonText(ranking);
+  } else {
+    PrintRanking(c.out, ranking, c.env.decimal_separator, c.env.terminal_output);
+  }
+  return kExitOk;
+}
+
 const std::vector<Command>& Commands() {
   static const std::vector<Command> kCommands = {
       {.name = "tables",
@@ -820,6 +860,14 @@ const std::vector<Command>& Commands() {
        .trailing_operand = true,
        .options = {"--people", "--json"},
        .run = RunPerson},
+      {.name = "ranking",
+       .help = "  ranking [--people FILE] [--json] LOG...\n"
+               "      Rate every person's skill from the games of LOG (docs/ratings.md) and print\n"
+               "      the ranking, then the provisional (fewer than 10 rated games) and the\n"
+               "      inactive (no game in the last 1000) apart.\n",
+       .operands = "LOG...",
+       .options = {"--people", "--json"},
+       .run = RunRanking},
       {.name = "export",
        .help = "  export [--case-sensitive] [--keep-colors] [--min-kills TEXT] [--max-ratio TEXT]\n"
                "         [--wait SECONDS] [--incremental] LOG... DIR\n"

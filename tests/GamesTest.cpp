@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tools/loggen/SkillLog.h"
+
 #include <algorithm>
 #include <initializer_list>
 #include <string>
@@ -219,6 +221,42 @@ TEST(GamesTest, EndingsWarmUpsAndClockResets) {
   EXPECT_EQ(g[2].ending, GameEnding::EndOfLog);
   EXPECT_EQ(g[2].seconds, 420u + 40u);
   EXPECT_EQ(b.In(2, "Bo").seconds, 40u);
+}
+
+// A generated history records what it wrote: every game and every player's figures in it.
+TEST(GamesTest, AGeneratedHistoryReadsBackAsItWasWritten) {
+  const SkillLog log = GenerateSkillLog({11, 60, 24});
+  EventStore store;
+  size_t start = 0;
+  for (size_t end; (end = log.text.find('\n', start)) != std::string::npos; start = end + 1) {
+    store.AddLine(std::string_view(log.text).substr(start, end - start));
+  }
+  store.Finish();
+  const GamesModel model = BuildGames(store);
+  ASSERT_EQ(model.games.size(), log.games.size());
+  for (size_t g = 0; g < log.games.size(); ++g) {
+    const SkillGame& written = log.games[g];
+    const Game& read = model.games[g];
+    EXPECT_EQ(store.settings().Text(read.game_type), written.gametype);
+    EXPECT_EQ(read.seconds, static_cast<uint32_t>(written.seconds)) << g;
+    EXPECT_EQ(read.winner_team, written.winner < 0 ? 0u : written.winner == 0 ? 2u : 1u) << g;
+    for (const SkillGamePlayer& w : written.players) {
+      const Participant* p =
+          model.PlayerIn(read, model.FindPerson(store, log.players[w.player].name));
+      ASSERT_NE(p, nullptr) << log.players[w.player].name;
+      EXPECT_EQ(p->kills, static_cast<uint32_t>(w.kills)) << g;
+      EXPECT_EQ(p->deaths, static_cast<uint32_t>(w.deaths)) << g;
+      EXPECT_EQ(p->team_kills, static_cast<uint32_t>(w.team_kills)) << g;
+      EXPECT_EQ(p->seconds, static_cast<uint32_t>(w.seconds)) << g;
+      // The lines do not tell when a player changed sides; the reading splits the time
+      // between the last line on one team and the first on the other. Only hits tell his
+      // team: a player without any has none.
+      if (p->team_seconds[1] + p->team_seconds[2] == 0) continue;
+      EXPECT_EQ(p->team_seconds[1] + p->team_seconds[2],
+                static_cast<uint32_t>(w.team_seconds[0] + w.team_seconds[1]));
+      EXPECT_NEAR(p->team_seconds[2], w.team_seconds[0], 60) << g;
+    }
+  }
 }
 
 }  // namespace
