@@ -462,7 +462,9 @@ void SiteWriter::WritePlayer(const std::string& name, const PlayerLists& lists) 
   player["lists"] = ListsJson({lists.header, lists.weapons, lists.given, lists.taken, lists.maps,
                                lists.game_types, lists.opponents, lists.turns},
                               sep);
-  players_json_.push_back(std::move(player));
+  // Kept as text: the tree of every player's lists would weigh several times its dump.
+  if (!players_json_text_.empty()) players_json_text_ += ',';
+  players_json_text_ += player.dump();
 }
 
 void SiteWriter::Finish() {
@@ -551,9 +553,16 @@ void SiteWriter::Finish() {
   document["generated"] = Utf8From1252(settings_.generated);
   document["turns"] = settings_.turns;
   document["lists"] = std::move(global_json_);
-  document["players"] = std::move(players_json_);
-  Write("stats.json", document.dump() + "\n");
-  players_json_ = Json::array();
+  // The players' array is the document's last member: its dump ends in "[]}", and the
+  // players' texts, comma-separated, go between the brackets as a dump of the whole would.
+  document["players"] = Json::array();
+  std::string text = document.dump();
+  text.resize(text.size() - 2);
+  text.reserve(text.size() + players_json_text_.size() + 3);
+  text += players_json_text_;
+  text += "]}\n";
+  players_json_text_ = std::string();
+  Write("stats.json", text);
 }
 
 }  // namespace barvik

@@ -100,7 +100,7 @@ class SiteWriter {
   GlobalLists global_;
   std::vector<Ranked> head_shots_;  // per player: kills with a hit to the head
   Json global_json_;
-  Json players_json_ = Json::array();
+  std::string players_json_text_;  // the players' entries of stats.json, comma-separated
 };
 
 // Pieces of the pages, public for the tests.

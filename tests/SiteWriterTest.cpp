@@ -145,6 +145,24 @@ TEST(SiteWriterTest, SpellingsAreCountedPerNameAsTheNameOptionsGiveIt) {
   EXPECT_EQ(bob[1], std::make_pair(std::string("BOB"), 1));
 }
 
+TEST(SiteWriterTest, StatsJsonOfASiteWithoutPlayersHasAnEmptyPlayersArray) {
+  // The players' entries are spliced into the document's text: none must still parse.
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::temp_directory_path() / ("barvik-site0-" + std::to_string(getpid()));
+  fs::remove_all(folder);
+  ReportList empty("L", {{"Key"}, {"Kills"}});
+  SiteSettings settings;
+  settings.report_folder = folder.string() + "/";
+  SiteWriter site(settings);
+  site.WriteGlobal({&empty, &empty, &empty, &empty, &empty});
+  site.Finish();
+  std::ifstream in(folder / "site" / "stats.json");
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  fs::remove_all(folder);
+  ASSERT_TRUE(text.ends_with("\"players\":[]}\n")) << text;
+  EXPECT_TRUE(Json::parse(text)["players"].empty());
+}
+
 TEST(SiteWriterTest, HomeRanksPlayersAndLeavesOutRatiosOfFewKills) {
   namespace fs = std::filesystem;
   const fs::path folder = fs::temp_directory_path() / ("barvik-site-" + std::to_string(getpid()));
