@@ -556,12 +556,12 @@ void SiteWriter::Finish() {
   // The players' array is the document's last member: its dump ends in "[]}", and the
   // players' texts, comma-separated, go between the brackets as a dump of the whole would.
   document["players"] = Json::array();
-  std::string text = document.dump();
-  text.resize(text.size() - 2);
-  text.reserve(text.size() + players_json_text_.size() + 3);
-  text += players_json_text_;
-  text += "]}\n";
+  // Put together in the players' own buffer, so no second copy of them is ever held.
+  std::string text = std::move(players_json_text_);
   players_json_text_ = std::string();
+  const std::string head = document.dump();
+  text.insert(0, head, 0, head.size() - 2);
+  text += "]}\n";
   Write("stats.json", text);
 }
 
