@@ -415,6 +415,9 @@ class GameBuilder {
   void Close(Stay& stay, int slot) { CloseAt(stay, slot, now_); }
 
   void CloseAt(Stay& stay, int slot, uint32_t at) {
+    // A stay opened after the game's end line (a line between it and the next game) ends
+    // where it began.
+    at = std::max({at, stay.from, stay.team_since});
     NodePart& part = PartOf(stay.node);
     if (!part.intervals.empty() && part.intervals.back().second == stay.from) {
       part.intervals.back().second = at;

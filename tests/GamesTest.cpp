@@ -197,7 +197,8 @@ TEST(GamesTest, EndingsWarmUpsAndClockResets) {
       "100:30 W;allies;1;Al",
       "100:30 L;axis;2;Bo",
       "100:31 ExitLevel: executed",
-      "100:31 ShutdownGame:",
+      Hit("100:35", 'D', 5, "axis", "Late", 1, "allies", "Al"),  // after the end line
+      "100:36 ShutdownGame:",
       kTdm,  // 0:00: the server restarted
       Hit("  0:10", 'K', 2, "axis", "Bo", 1, "allies", "Al"),
       Hit("  0:40", 'K', 2, "axis", "Bo", 1, "allies", "Al"),
@@ -215,6 +216,8 @@ TEST(GamesTest, EndingsWarmUpsAndClockResets) {
   EXPECT_EQ(g[0].end, 6031u);
   EXPECT_EQ(g[0].seconds, 6031u);
   EXPECT_EQ(g[0].winner_team, 1u);
+  EXPECT_EQ(b.In(0, "Late").seconds, 0u);
+  EXPECT_EQ(b.In(0, "Late").team_seconds[2], 0u);
   EXPECT_FALSE(g[0].warmup);
   EXPECT_EQ(g[1].ending, GameEnding::Restart);
   EXPECT_TRUE(g[1].warmup);  // 50 seconds
