@@ -73,6 +73,11 @@ TEST(GamesTest, RenamesColoursAndSlotsFindOnePersonPerHuman) {
   EXPECT_EQ(pine.display, "^1pine - rainbows");  // the most used spelling, as written
   EXPECT_NE(&b.Of("Zed"), &pine);
   EXPECT_EQ(b.Of("Al").games, 2u);
+  // Ids stay as the log grows.
+  const Built first = Build({kTdm, "  0:01 J;111111;3;^1pine - rainbows",
+                             Hit("  0:10", 'K', 4, "axis", "Al", 3, "allies", "pine - rainbows")});
+  EXPECT_EQ(first.Of("pine - rainbows").id, pine.id);
+  EXPECT_EQ(first.Of("Al").id, b.Of("Al").id);
   EXPECT_EQ(b.In(0, "pine - rainbows").seconds, 119u);  // 0:01 to the end at 2:00
   EXPECT_EQ(b.In(0, "pine - rainbows").team_seconds[1], 119u);
 }
