@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -103,7 +104,8 @@ void BM_Export(benchmark::State& state) {
 }
 BENCHMARK(BM_Export)->ArgName("plain_images")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
-// One loaded player's seven pages, as the export writes them.
+// One loaded player's seven pages, as the export writes them: the templates read for every
+// page (shared_templates 0) or once for the run (1, as the export does).
 void BM_PlayerPages(benchmark::State& state) {
   Workspace& ws = Analysed();
   ws.SelectPlayerRow(static_cast<int>(ws.List(ListId::Players).rows.size() / 2));
@@ -112,6 +114,7 @@ void BM_PlayerPages(benchmark::State& state) {
   fs::create_directories(folder);
   PageSettings settings;
   settings.template_folder = ws.template_folder;
+  if (state.range(0) != 0) settings.templates = std::make_shared<TemplateLines>();
   const ReportList& header = ws.List(ListId::Player);
   for (auto _ : state) {
     for (ListId id : {ListId::PlayerWeapon, ListId::PlayerGlobAccuracy,
@@ -123,7 +126,11 @@ void BM_PlayerPages(benchmark::State& state) {
   }
   fs::remove_all(folder);
 }
-BENCHMARK(BM_PlayerPages)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlayerPages)
+    ->ArgName("shared_templates")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMicrosecond);
 
 // The site alone, the export's addition: the spellings pass over the log, the global pages,
 // one profile per player (each made from the lists of one loaded player of average size),
