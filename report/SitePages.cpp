@@ -278,8 +278,10 @@ class ModelPages {
     return "No winner";
   }
 
-  static std::string Cards(const std::vector<std::pair<std::string, std::string>>& cards) {
-    std::string out = "<dl class=\"cards\">";
+  // Figures as cards; `words`: cards of a few words each, wider and in a smaller type.
+  static std::string Cards(const std::vector<std::pair<std::string, std::string>>& cards,
+                           bool words = false) {
+    std::string out = words ? "<dl class=\"cards words\">" : "<dl class=\"cards\">";
     for (const auto& [label, value] : cards) Add(out, "<div><dt>", label, "<dd>", value, "</div>");
     out += "</dl>\n";
     return out;
@@ -654,7 +656,8 @@ class ModelPages {
                    {"Game type", KeyLink(KeyKind::GameType, game.game_type, "../")},
                    {"Length", Duration(game.seconds)},
                    {"How it ended", std::string(EndingWords(game.ending))},
-                   {"Result", ResultHtml(game, "../")}});
+                   {"Result", ResultHtml(game, "../")}},
+                  true);
 
     // Longest streak: kills of others without dying in between.
     std::unordered_map<PersonIndex, uint32_t> streak;
@@ -682,7 +685,7 @@ class ModelPages {
                                                  " <span class=\"num\">" + Num(longest) +
                                                  " kills without dying</span>");
     }
-    if (!honours.empty()) page += Cards(honours);
+    if (!honours.empty()) page += Cards(honours, true);
 
     // One scoreboard per team, by the team each person spent most time on.
     std::array<std::vector<const Participant*>, 4> teams;
