@@ -439,6 +439,7 @@ class ModelPages {
     const std::string_view heading = kHeadings[static_cast<size_t>(kind)];
     const auto& keys = kind == KeyKind::Map ? maps_ : kind == KeyKind::Weapon ? weapons_ : types_;
     std::vector<std::pair<uint32_t, const KeyFacts*>> rows;
+    rows.reserve(keys.size());
     for (const auto& [id, facts] : keys) rows.emplace_back(id, &facts);
     std::sort(rows.begin(), rows.end(), [&](const auto& a, const auto& b) {
       if (a.second->total.kills != b.second->total.kills) {
