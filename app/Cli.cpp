@@ -1,8 +1,10 @@
 #include "app/Cli.h"
 
 #include <algorithm>
+#include <cmath>
 #include <ctime>
 #include <filesystem>
+#include <fstream>
 #include <new>
 #include <optional>
 #include <ostream>
@@ -16,8 +18,10 @@
 #include "log/EventCache.h"
 #include "log/LogSource.h"
 #include "report/AtomicFile.h"
+#include "report/GamesJson.h"
 #include "report/ImageSource.h"
 #include "report/JsonWriter.h"
+#include "report/RankingJson.h"
 #include "report/ReportFiles.h"
 #include "report/SiteText.h"
 
@@ -48,7 +52,7 @@ constexpr std::string_view kUsageTail =
     "  --max-ratio TEXT   top of the ratio chart's vertical axis (default 5)\n"
     "  --weapon W         the weapon row to select (player only)\n"
     "  --json             print the lists as one JSON document (UTF-8) instead of\n"
-    "                     tab-separated text (tables and player)\n"
+    "                     tab-separated text (tables, player, games, people, person)\n"
     "  --wait SECONDS     how long to wait while another run writes into DIR (export and\n"
     "                     watch; default 0)\n"
     "  --incremental      leave every file in DIR whose contents did not change untouched\n"
@@ -59,6 +63,9 @@ constexpr std::string_view kUsageTail =
     "                     (every command; default: $XDG_CACHE_HOME/barvik, else\n"
     "                     ~/.cache/barvik)\n"
     "  --no-cache         read the logs whole, draw every image and keep nothing\n"
+    "  --people FILE      an admin's corrections of who is who: spellings of one person,\n"
+    "                     different people, people hidden or shown under another name\n"
+    "                     (games, people, person, export and watch; docs/games-and-people.md)\n"
     "  --templates DIR    read the report templates from DIR (export and watch; default:\n"
     "                     beside the program, or installed in ../share/barvik from it)\n"
     "  --every SECONDS    how often watch looks at the logs without inotify, and the\n"
@@ -86,6 +93,7 @@ struct Options {
   int every_seconds = 60;
   bool json = false;
   std::optional<std::string> templates;  // --templates DIR
+  PeopleRules people;                    // --people FILE
   std::vector<std::string> operands;
 };
 
@@ -173,6 +181,25 @@ int ParseSeconds(const std::string& option, const std::string& text, int least) 
   return *seconds;
 }
 
+// The rules of a people file; a file that cannot be read or holds a line of no rule is a
+// usage error.
+PeopleRules ReadPeople(const std::string& path) {
+  constexpr std::uintmax_t kMaxBytes = 16 << 20;
+  std::error_code ec;
+  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  std::ifstream in(path, std::ios::binary);
+  if (ec || !in || !std::filesystem::is_regular_file(path, ec)) {
+    throw UsageError{"option '--people': cannot read '" + path + "'"};
+  }
+  if (size > kMaxBytes) throw UsageError{"people file '" + path + "' is larger than 16 MB"};
+  std::string text(static_cast<size_t>(size), '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<size_t>(in.gcount()));
+  PeopleFileResult result = ParsePeopleFile(text);
+  if (!result.error.empty()) throw UsageError{"people file '" + path + "', " + result.error};
+  return std::move(result.rules);
+}
+
 Options Parse(const std::vector<std::string>& args) {
   Options o;
   o.command = args[0];
@@ -208,7 +235,7 @@ Options Parse(const std::vector<std::string>& args) {
     }
     bool takes_value = name == "--min-kills" || name == "--max-ratio" || name == "--weapon" ||
                        name == "--wait" || name == "--every" || name == "--cache" ||
-                       name == "--templates";
+                       name == "--templates" || name == "--people";
     if (takes_value && !value) {
       if (i + 1 >= args.size()) throw UsageError{"option '" + name + "' needs a value"};
       value = args[++i];
@@ -226,6 +253,7 @@ Options Parse(const std::vector<std::string>& args) {
     if (name == "--cache") o.cache = *value;
     if (name == "--no-cache") o.no_cache = true;
     if (name == "--templates") o.templates = *value;
+    if (name == "--people") o.people = ReadPeople(*value);
   }
   if (o.cache && o.no_cache)
     throw UsageError{"options '--cache' and '--no-cache' exclude each other"};
@@ -313,6 +341,28 @@ void PrintJson(std::ostream& out, const Workspace& ws, const std::vector<ListId>
   out << JsonText(document);
 }
 
+// The ranking as text: one line per person, rank (empty outside the ranking), shown skill,
+// plus-minus, rated games, kills per death and the display name; the provisional and the
+// inactive under their own headings.
+void PrintRanking(std::ostream& out, const Json& ranking, char decimal_separator, bool terminal) {
+  auto number = [&](double value) {  // the JSON's thousandths, to two places
+    return FormatQuotient(std::llround(value * 1000.0), 1000, 2, decimal_separator);
+  };
+  for (const char* part : {"ranking", "provisional", "inactive"}) {
+    out << "[" << part << "]\nRank\tSkill\tPlus-minus\tGames\tK/D\tName\n";
+    for (const Json& p : ranking.at(part)) {
+      const std::string name = p.at("name").get<std::string>();
+      out << (p.at("rank").is_null() ? "" : std::to_string(p.at("rank").get<int>())) << "\t"
+          << number(p.at("skill").get<double>()) << "\t" << number(p.at("plus_minus").get<double>())
+          << "\t" << p.at("games").get<int>() << "\t"
+          << FormatRatio(p.at("kills").get<int64_t>(), p.at("deaths").get<int64_t>(),
+                         decimal_separator)
+          << "\t" << (terminal ? ShownText(name) : name) << "\n";
+    }
+    out << "\n";
+  }
+}
+
 }  // namespace
 
 namespace {
@@ -380,6 +430,7 @@ void Configure(Workspace& ws, const Options& o, const CliEnvironment& env, std::
   ws.options().ignore_colors = !o.keep_colors;
   ws.options().min_kills = o.min_kills;
   ws.options().max_ratio = o.max_ratio;
+  ws.people_rules = o.people;
   ws.hooks.line_error = [&err](const std::string& m) {
     err << "barvik-cli: " << TerminalText(m) << "\n";
   };
@@ -611,6 +662,165 @@ int RunWatch(const Call& c) {
   return Watch(c.options, c.logs, c.err, c.env);
 }
 
+// Games and people, as lists of tab-separated text or one barvik-stats/2 document.
+
+std::string WinnerText(const GamesModel& model, const Game& game) {
+  if (game.winner_team != kNoTeam) return std::string(TeamNameOfCode(game.winner_team));
+  if (game.winner_person != kNoPerson && !model.people[game.winner_person].hidden) {
+    return model.people[game.winner_person].display;
+  }
+  return "";
+}
+
+// The figures of a person in a game, or over all his games, as list cells.
+template <typename Figures>
+std::vector<std::string> FigureCells(const Figures& f) {
+  return {
+      std::to_string(f.kills),        std::to_string(f.deaths),       std::to_string(f.suicides),
+      std::to_string(f.team_kills),   std::to_string(f.world_deaths), std::to_string(f.head_shots),
+      std::to_string(f.damage_dealt), std::to_string(f.damage_taken), std::to_string(f.seconds)};
+}
+
+std::vector<Column> FigureColumns(std::vector<std::string> captions) {
+  for (const char* c : {"Kills", "Deaths", "Suicides", "Team kills", "World deaths", "Head shots",
+                        "Damage dealt", "Damage taken", "Seconds"}) {
+    captions.emplace_back(c);
+  }
+  std::vector<Column> columns;
+  columns.reserve(captions.size());
+  for (std::string& caption : captions) columns.push_back({std::move(caption)});
+  return columns;
+}
+
+// The workspace analysed and its games built, or an exit status.
+struct Analysed {
+  Workspace ws;
+  GamesModel model;
+  explicit Analysed(char decimal_separator) : ws(decimal_separator) {}
+};
+
+int AnalyseGames(Analysed& a, const Call& c) {
+  ProgressBar bar(c.err);
+  if (const int status = ConfigureAndAnalyse(a.ws, bar, c); status != kExitOk) return status;
+  a.model = BuildGames(a.ws.log()->events(), a.ws.people_rules);
+  return kExitOk;
+}
+
+int RunGames(const Call& c) {
+  Analysed a(c.env.decimal_separator);
+  if (const int status = AnalyseGames(a, c); status != kExitOk) return status;
+  const EventStore& store = a.ws.log()->events();
+  if (c.options.json) {
+    c.out << JsonText(GamesJson(store, a.model));
+    return kExitOk;
+  }
+  ReportList list("Games", {{"Game"},
+                            {"Map"},
+                            {"Game type"},
+                            {"Start"},
+                            {"End"},
+                            {"Seconds"},
+                            {"Ended"},
+                            {"Warm-up"},
+                            {"Winner"},
+                            {"Players"}});
+  for (const Game& g : a.model.games) {
+    size_t shown = 0;
+    for (const Participant& p : g.players) shown += a.model.people[p.person].hidden ? 0 : 1;
+    list.rows.push_back(
+        {std::to_string(g.number),
+         {std::string(store.settings().Text(g.map)),
+          std::string(store.settings().Text(g.game_type)), std::to_string(g.start),
+          std::to_string(g.end), std::to_string(g.seconds), std::string(EndingName(g.ending)),
+          g.warmup ? "yes" : "no", WinnerText(a.model, g), std::to_string(shown)}});
+  }
+  PrintList(c.out, list, c.env.terminal_output);
+  return kExitOk;
+}
+
+int RunPeople(const Call& c) {
+  Analysed a(c.env.decimal_separator);
+  if (const int status = AnalyseGames(a, c); status != kExitOk) return status;
+  const EventStore& store = a.ws.log()->events();
+  if (c.options.json) {
+    c.out << JsonText(PeopleJson(store, a.model));
+    return kExitOk;
+  }
+  ReportList list("People", FigureColumns({"Person", "Name", "Games"}));
+  for (const char* extra : {"First game", "Last game", "Spellings"})
+    list.columns.push_back({extra});
+  for (const Person& p : a.model.people) {
+    if (p.hidden) continue;
+    std::vector<std::string> cells = {p.display, std::to_string(p.games)};
+    for (std::string& cell : FigureCells(p)) cells.push_back(std::move(cell));
+    cells.push_back(std::to_string(p.first_game));
+    cells.push_back(std::to_string(p.last_game));
+    cells.push_back(std::to_string(p.spellings.size()));
+    list.rows.push_back({p.id, std::move(cells)});
+  }
+  PrintList(c.out, list, c.env.terminal_output);
+  return kExitOk;
+}
+
+int RunPerson(const Call& c) {
+  Analysed a(c.env.decimal_separator);
+  if (const int status = AnalyseGames(a, c); status != kExitOk) return status;
+  const EventStore& store = a.ws.log()->events();
+  const std::string& name = c.options.operands.back();
+  const PersonIndex index = a.model.FindPerson(store, name);
+  if (index == kNoPerson || a.model.people[index].hidden) {
+    std::vector<std::string> spellings;
+    for (const Person& p : a.model.people) {
+      if (!p.hidden) spellings.push_back(ComparedName(p.display));
+    }
+    c.err << "barvik-cli: nobody named '" << TerminalText(name) << "' in "
+          << TerminalText(LogName(c.logs)) << Suggest(ComparedName(name), spellings) << "\n";
+    return kExitUsage;
+  }
+  if (c.options.json) {
+    c.out << JsonText(PersonJson(store, a.model, index));
+    return kExitOk;
+  }
+  const Person& p = a.model.people[index];
+  ReportList person("Person", FigureColumns({"Person", "Name", "Games"}));
+  std::vector<std::string> cells = {p.display, std::to_string(p.games)};
+  for (std::string& cell : FigureCells(p)) cells.push_back(std::move(cell));
+  person.rows.push_back({p.id, std::move(cells)});
+  ReportList spellings("Spellings", {{"Spelling"}, {"Lines"}});
+  for (const Spelling& s : p.spellings) {
+    spellings.rows.push_back({std::string(store.texts().Text(s.raw)), {std::to_string(s.count)}});
+  }
+  ReportList games("Games", FigureColumns({"Game", "Map", "Game type", "Warm-up"}));
+  for (const Game& g : a.model.games) {
+    const Participant* in = a.model.PlayerIn(g, index);
+    if (in == nullptr) continue;
+    std::vector<std::string> row = {std::string(store.settings().Text(g.map)),
+                                    std::string(store.settings().Text(g.game_type)),
+                                    g.warmup ? "yes" : "no"};
+    for (std::string& cell : FigureCells(*in)) row.push_back(std::move(cell));
+    games.rows.push_back({std::to_string(g.number), std::move(row)});
+  }
+  for (const ReportList* list : {&person, &spellings, &games}) {
+    PrintList(c.out, *list, c.env.terminal_output);
+  }
+  return kExitOk;
+}
+
+int RunRanking(const Call& c) {
+  Analysed a(c.env.decimal_separator);
+  if (const int status = AnalyseGames(a, c); status != kExitOk) return status;
+  const EventStore& store = a.ws.log()->events();
+  GameRatings ratings;
+  RateGames(a.model, ratings);
+  const Json ranking = RankingJson(store, a.model, ratings);
+  if (c.options.json) {
+    c.out << JsonText(ranking);
+  } else {
+    PrintRanking(c.out, ranking, c.env.decimal_separator, c.env.terminal_output);
+  }
+  return kExitOk;
+}
+
 const std::vector<Command>& Commands() {
   static const std::vector<Command> kCommands = {
       {.name = "tables",
@@ -629,6 +839,35 @@ const std::vector<Command>& Commands() {
        .trailing_operand = true,
        .options = {"--min-kills", "--max-ratio", "--weapon", "--json"},
        .run = RunPlayer},
+      {.name = "games",
+       .help = "  games [--people FILE] [--json] LOG...\n"
+               "      Print every game of LOG: map, game type, start and end (server uptime\n"
+               "      seconds), length, how it ended, warm-up or not, winner, players.\n",
+       .operands = "LOG...",
+       .options = {"--people", "--json"},
+       .run = RunGames},
+      {.name = "people",
+       .help = "  people [--people FILE] [--json] LOG...\n"
+               "      Print every person of LOG (one human across his names) with his totals.\n",
+       .operands = "LOG...",
+       .options = {"--people", "--json"},
+       .run = RunPeople},
+      {.name = "person",
+       .help = "  person [--people FILE] [--json] LOG... NAME\n"
+               "      Print the person who used the name NAME (any of his spellings): his\n"
+               "      totals, spellings and games.\n",
+       .operands = "LOG... NAME",
+       .trailing_operand = true,
+       .options = {"--people", "--json"},
+       .run = RunPerson},
+      {.name = "ranking",
+       .help = "  ranking [--people FILE] [--json] LOG...\n"
+               "      Rate every person's skill from the games of LOG (docs/ratings.md) and print\n"
+               "      the ranking, then the provisional (fewer than 10 rated games) and the\n"
+               "      inactive (no game in the last 1000) apart.\n",
+       .operands = "LOG...",
+       .options = {"--people", "--json"},
+       .run = RunRanking},
       {.name = "export",
        .help = "  export [--case-sensitive] [--keep-colors] [--min-kills TEXT] [--max-ratio TEXT]\n"
                "         [--wait SECONDS] [--incremental] LOG... DIR\n"
@@ -636,7 +875,8 @@ const std::vector<Command>& Commands() {
        .operands = "LOG... DIR",
        .trailing_operand = true,
        .draws_images = true,
-       .options = {"--min-kills", "--max-ratio", "--wait", "--templates", "--incremental"},
+       .options = {"--min-kills", "--max-ratio", "--wait", "--templates", "--incremental",
+                   "--people"},
        .run = RunExport},
       {.name = "watch",
        .help =
@@ -647,7 +887,7 @@ const std::vector<Command>& Commands() {
        .operands = "LOG... DIR",
        .trailing_operand = true,
        .draws_images = true,
-       .options = {"--min-kills", "--max-ratio", "--wait", "--templates", "--every"},
+       .options = {"--min-kills", "--max-ratio", "--wait", "--templates", "--every", "--people"},
        .run = RunWatch},
   };
   return kCommands;

@@ -20,7 +20,7 @@
 #include "report/AtomicFile.h"
 #include "report/ImageSource.h"
 #include "report/PageWriter.h"
-#include "report/PngWriter.h"
+#include "report/PngBatch.h"
 #include "report/RenderMemo.h"
 #include "report/ReportFiles.h"
 
@@ -141,23 +141,21 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
     memo.emplace(cache_folder, folder);
   }
   if (memo && !memo->enabled()) memo.reset();
-  auto draw = [&](ReportImage which, const std::string& file) {
-    std::string png = EncodePng(images.Render(which), folder + file);
-    WriteFileAtomically(folder + file, png);
-    return png;
-  };
+  // The pictures are drawn here and encoded on worker threads, a batch at a time; each is
+  // written (and recorded in the memo) here once encoded, in the order drawn.
+  PngBatch encoder;
   auto image = [&](ReportImage which, const std::string& file) {
-    if (memo) {
-      if (const std::optional<uint64_t> fingerprint = ImageFingerprint(*this, which, images)) {
-        if (incremental && memo->Reusable(file, *fingerprint)) {
-          KeepIdenticalFiles::CountKept();
-        } else {
-          memo->Written(file, *fingerprint, draw(which, file));
-        }
-        return;
-      }
+    std::optional<uint64_t> fingerprint;
+    if (memo) fingerprint = ImageFingerprint(*this, which, images);
+    if (fingerprint && incremental && memo->Reusable(file, *fingerprint)) {
+      KeepIdenticalFiles::CountKept();
+      return;
     }
-    draw(which, file);
+    encoder.Add(folder + file, images.Render(which),
+                [&, file, fingerprint](const std::string& png) {
+                  WriteFileAtomically(folder + file, png);
+                  if (fingerprint) memo->Written(file, *fingerprint, png);
+                });
   };
 
   page(ListId::Players, "<br>PLAYERS - Global Statistics", "players.html", true, "", nullptr);
@@ -208,6 +206,7 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
     image(ReportImage::RatioChart, p + "ratiochart.png");
     site->WritePlayer(name, SitePlayerLists(*this));
   }
+  encoder.Finish();
   site->Finish();
   if (staging) staging->Publish();
   if (memo) memo->Save();

@@ -50,6 +50,21 @@ bool AllDigits(std::string_view text) {
   return true;
 }
 
+// Writes all of `bytes` to `fd` (one call, unless the system takes less) and closes it: 0, or
+// the error number of the failure.
+int WriteAndClose(int fd, std::string_view bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  int error_number = done == bytes.size() ? 0 : (errno != 0 ? errno : EIO);
+  if (close(fd) != 0 && error_number == 0) error_number = errno;
+  return error_number;
+}
+
 // Gives `file` the permission bits of `existing` when that is a regular file.
 void KeepMode(const std::string& existing, const std::string& file) {
   struct stat st {};
@@ -210,15 +225,22 @@ void AtomicFile::Commit() {
 
 void WriteFileAtomically(const std::string& path, std::string_view bytes) {
   KeepIdenticalFiles* keep = KeepIdenticalFiles::open_;
+  StagingArea* staging = StagingArea::open_;
+  const std::string place = staging != nullptr ? staging->StagedPlaceOf(path) : path;
   bool compared = false;
   if (keep != nullptr) {
-    const std::string place =
-        StagingArea::open_ != nullptr ? StagingArea::open_->StagedPlaceOf(path) : path;
     if (KeepIdenticalFiles::Unchanged(path, place, bytes)) {
       ++keep->kept_;
       return;
     }
     compared = true;
+  }
+  if (place != path) {
+    // The staging folder is this export's own and goes whole on a failure: the file is
+    // written at its staged place directly and moves only once, when the export publishes.
+    staging->WriteStaged(path, place, bytes);
+    if (keep != nullptr) ++keep->written_;
+    return;
   }
   AtomicFile file(path);
   file.compared_ = compared;
@@ -230,15 +252,7 @@ bool ReplaceFileWhole(const std::string& path, std::string_view bytes) {
   std::string temporary = path + ".XXXXXX";
   const int fd = mkstemp(temporary.data());
   if (fd < 0) return false;
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    done += static_cast<size_t>(n);
-  }
-  int error_number = done == bytes.size() ? 0 : (errno != 0 ? errno : EIO);
-  if (close(fd) != 0 && error_number == 0) error_number = errno;
+  int error_number = WriteAndClose(fd, bytes);
   if (error_number == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) {
     error_number = errno;
   }
@@ -307,6 +321,26 @@ std::string StagingArea::PlaceOf(const std::string& target) const {
     fs::create_directories(fs::path(place).parent_path(), ec);
   }
   return place;
+}
+
+void StagingArea::WriteStaged(const std::string& target, const std::string& place,
+                              std::string_view bytes) {
+  const std::string folder = fs::path(place).parent_path().string();
+  if (made_folders_.insert(folder).second) {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+  }
+  // 0666 under the user's umask, as a new report file gets; Publish gives a replacing file
+  // the bits of the one it replaces.
+  const int fd = open(place.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) throw FileError::CannotCreate(target, errno);
+  const int error_number = WriteAndClose(fd, bytes);
+  if (error_number != 0) {
+    // No part of a file is published: the target keeps what it had.
+    unlink(place.c_str());
+    throw FileError::CannotCreate(target, error_number);
+  }
+  Staged(target, place);
 }
 
 void StagingArea::Staged(const std::string& target, const std::string& place) {

@@ -157,6 +157,9 @@ class StagingArea {
   std::string StagedPlaceOf(const std::string& target) const;
   // A file for `target` was committed at `place`.
   void Staged(const std::string& target, const std::string& place);
+  // Writes `bytes` for `target` at its staged `place` in one go. Throws FileError("Cannot
+  // create file <target>") on a failure, which leaves no file at `place`.
+  void WriteStaged(const std::string& target, const std::string& place, std::string_view bytes);
 
   static StagingArea* open_;  // the staging area files are routed into, or nullptr
 
@@ -164,6 +167,7 @@ class StagingArea {
   std::string staging_;  // the staging folder, ending in "/"
   std::vector<std::pair<std::string, std::string>> files_;  // target, staged place
   std::unordered_set<std::string> staged_places_;           // the places of files_
+  std::unordered_set<std::string> made_folders_;            // staged folders made so far
   StagingArea* previous_ = nullptr;                         // the one open before this one
 };
 

@@ -74,7 +74,8 @@ struct Stay {
   uint32_t node = kNoNode;
   uint32_t from = 0;
   uint32_t team = kNoTeam;
-  uint32_t team_since = 0;
+  uint32_t team_since = 0;  // when his time on `team` began
+  uint32_t team_seen = 0;   // his last line on `team`
 };
 
 // Union-find over nodes with the lists of presences kept at each root, so a union can be
@@ -108,8 +109,9 @@ class Groups {
     if (a == b) return true;
     if (Forbidden(a, b)) return false;
     if (check && Overlap(nodes_[a].presences, nodes_[b].presences)) return false;
+    // The longer list takes the shorter one in. (A person's id comes from his earliest node,
+    // whichever is the root.)
     if (nodes_[a].presences.size() < nodes_[b].presences.size()) std::swap(a, b);
-    // The root keeps the earlier node, so ids follow first appearances.
     auto& into = nodes_[a].presences;
     auto& from = nodes_[b].presences;
     const size_t middle = into.size();
@@ -163,6 +165,7 @@ class GameBuilder {
   GameBuilder(const EventStore& store, const NameForms& forms) : store_(store), forms_(forms) {
     name_node_.assign(forms.pool().size(), kNoNode);
     slot_of_key_.assign(forms.pool().size(), -1);
+    open_slots_of_key_.assign(forms.pool().size(), 0);
     raw_counts.assign(store.texts().size(), 0);
   }
 
@@ -261,7 +264,6 @@ class GameBuilder {
     game_.start = have_time_ ? last_raw_ : 0;
     for (Stay& s : slots_) s = Stay{};
     slotless_.clear();
-    part_of_.clear();
     parts.emplace_back();
     winner_node.push_back(kNoNode);
   }
@@ -370,11 +372,15 @@ class GameBuilder {
     }
     if (team != kNoTeam && stay.team != team) {
       if (stay.team != kNoTeam) {
-        PartOf(stay.node).stats.team_seconds[stay.team] += now_ - stay.team_since;
-        stay.team_since = now_;
+        // The lines do not say when he changed sides: halfway between his last line on the
+        // old team and his first on the new one.
+        const uint32_t change = stay.team_seen + (now_ - stay.team_seen) / 2;
+        PartOf(stay.node).stats.team_seconds[stay.team] += change - stay.team_since;
+        stay.team_since = change;
       }
       stay.team = team;
     }
+    if (team != kNoTeam) stay.team_seen = now_;
     return stay.node;
   }
 
@@ -397,6 +403,7 @@ class GameBuilder {
     stay.team = kNoTeam;
     stay.team_since = stay.from;
     if (slot_of_key_[key] < 0) slot_of_key_[key] = slot;
+    ++open_slots_of_key_[key];
     NodePart& part = PartOf(node);
     if (std::find(part.stats.slot_numbers.begin(), part.stats.slot_numbers.end(), slot) ==
         part.stats.slot_numbers.end()) {
@@ -409,23 +416,40 @@ class GameBuilder {
   void Close(Stay& stay, int slot) { CloseAt(stay, slot, now_); }
 
   void CloseAt(Stay& stay, int slot, uint32_t at) {
+    // A stay opened after the game's end line (a line between it and the next game) ends
+    // where it began.
+    at = std::max({at, stay.from, stay.team_since});
     NodePart& part = PartOf(stay.node);
-    part.intervals.emplace_back(stay.from, at);
+    if (!part.intervals.empty() && part.intervals.back().second == stay.from) {
+      part.intervals.back().second = at;
+    } else {
+      part.intervals.emplace_back(stay.from, at);
+    }
     if (stay.team != kNoTeam) part.stats.team_seconds[stay.team] += at - stay.team_since;
     if (slot >= 0) {
       const KeyId key = nodes[stay.node].key;
+      --open_slots_of_key_[key];
       if (slot_of_key_[key] == slot) {
         // Another slot may show the same name (a second person of it).
         slot_of_key_[key] = -1;
-        for (int s = 0; s < kSlots; ++s) {
+        for (int s = 0; s < kSlots && open_slots_of_key_[key] > 0; ++s) {
           if (s != slot && slots_[s].node != kNoNode && nodes[slots_[s].node].key == key) {
             slot_of_key_[key] = s;
             break;
           }
         }
       }
-      nodes[stay.node].presences.push_back(
-          {static_cast<uint32_t>(games.size()), slot, stay.from, std::max(at, stay.from + 1)});
+      // One presence per game and slot: a name that comes back to its slot later in the
+      // game widens the one it has, which keeps the lists as long as the games played.
+      std::vector<Presence>& list = nodes[stay.node].presences;
+      const auto game = static_cast<uint32_t>(games.size());
+      const uint32_t to = std::max(at, stay.from + 1);
+      if (!list.empty() && list.back().game == game && list.back().slot == slot) {
+        list.back().from = std::min(list.back().from, stay.from);
+        list.back().to = std::max(list.back().to, to);
+      } else {
+        list.push_back({game, slot, stay.from, to});
+      }
     }
     stay = Stay{};
   }
@@ -499,12 +523,18 @@ class GameBuilder {
   NodePart& PartOf(uint32_t node) { return parts.back()[Part(node)]; }
 
   size_t Part(uint32_t node) {
-    auto [it, fresh] = part_of_.emplace(node, parts.back().size());
-    if (fresh) {
+    if (node >= part_game_.size()) {
+      part_game_.resize(nodes.size(), UINT32_MAX);
+      part_index_.resize(nodes.size());
+    }
+    const auto game = static_cast<uint32_t>(parts.size());
+    if (part_game_[node] != game) {
+      part_game_[node] = game;
+      part_index_[node] = static_cast<uint32_t>(parts.back().size());
       parts.back().emplace_back();
       parts.back().back().node = node;
     }
-    return it->second;
+    return part_index_[node];
   }
 
   const EventStore& store_;
@@ -519,9 +549,12 @@ class GameBuilder {
   GameEnding ending_ = GameEnding::EndOfLog;
   Game game_;
   std::array<Stay, kSlots> slots_{};
-  std::vector<int> slot_of_key_;  // a slot whose stay has that compared name, or -1
+  std::vector<int> slot_of_key_;             // a slot whose stay has that compared name, or -1
+  std::vector<uint16_t> open_slots_of_key_;  // how many slots show that compared name
   std::unordered_map<KeyId, Stay> slotless_;
-  std::unordered_map<uint32_t, size_t> part_of_;
+  // Each node's part in the current game: valid where part_game_ is the game's number.
+  std::vector<uint32_t> part_game_;
+  std::vector<uint32_t> part_index_;
 };
 
 // Seconds covered by a set of [from, to) intervals.
@@ -707,7 +740,8 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
       }
       Participant& into = game.players[it->second];
       const Participant& s = part.stats;
-      into.slot_numbers.insert(into.slot_numbers.end(), s.slot_numbers.begin(), s.slot_numbers.end());
+      into.slot_numbers.insert(into.slot_numbers.end(), s.slot_numbers.begin(),
+                               s.slot_numbers.end());
       for (size_t t = 0; t < into.team_seconds.size(); ++t)
         into.team_seconds[t] += s.team_seconds[t];
       into.kills += s.kills;
@@ -724,7 +758,8 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
     for (size_t i = 0; i < game.players.size(); ++i) {
       Participant& p = game.players[i];
       std::sort(p.slot_numbers.begin(), p.slot_numbers.end());
-      p.slot_numbers.erase(std::unique(p.slot_numbers.begin(), p.slot_numbers.end()), p.slot_numbers.end());
+      p.slot_numbers.erase(std::unique(p.slot_numbers.begin(), p.slot_numbers.end()),
+                           p.slot_numbers.end());
       p.seconds = CoveredSeconds(intervals[i]);
     }
     for (GameKill& k : game.kills) {

@@ -133,6 +133,43 @@ TEST(CliTest, BadInvocationsExitWithTwoAndOneLine) {
   EXPECT_NE(none.err.find("Usage: barvik-cli"), std::string::npos);
 }
 
+TEST(CliTest, GamesPeopleAndPersonFollowThePeopleFile) {
+  TempLog log(
+      "0:00 InitGame: \\g_gametype\\dm\\mapname\\mp_foy\\sv_hostname\\^1Srv\\\n"
+      "0:01 J;123456;0;^2B\xf6"
+      "b\n0:01 J;2;1;Al\n"
+      "0:30 K;1;1;;Al;2;0;;^2B\xf6"
+      "b;mp40_mp;100;MOD_X;head\n"
+      "1:30 K;1;1;;Al;2;0;;Bobby;mp40_mp;100;MOD_X;head\n"
+      "1:40 W;;123456;Bobby\n1:41 ExitLevel: executed\n");
+  const std::string people = log.path() + ".people";
+  std::ofstream(people) << "name; bobby; Robert\n";
+  Result games = RunTool({"games", "--json", "--people", people, log.path()});
+  ASSERT_EQ(games.status, kExitOk) << games.err;
+  EXPECT_NE(games.out.find("\"format\": \"barvik-stats/2\""), std::string::npos);
+  EXPECT_NE(games.out.find("\"server\": \"^1Srv\""), std::string::npos);
+  EXPECT_NE(games.out.find("\"ended\": \"exit\""), std::string::npos);
+  Result person = RunTool({"person", "--people", people, log.path(),
+                           "b\xf6"
+                           "b"});
+  ASSERT_EQ(person.status, kExitOk) << person.err;
+  // The rename made one person of both names, shown under the file's name for him.
+  EXPECT_NE(person.out.find("\tRobert\t1\t2\t"), std::string::npos) << person.out;
+  Result json = RunTool({"people", "--json", log.path()});
+  EXPECT_NE(json.out.find("\"name\": \"^2B\u00f6b\""), std::string::npos) << json.out;
+
+  std::ofstream(people) << "same; Al\n";
+  Result bad = RunTool({"people", "--people", people, log.path()});
+  EXPECT_EQ(bad.status, kExitUsage);
+  EXPECT_EQ(bad.err, "barvik-cli: people file '" + people +
+                         "', line 1: \"same\" needs two or more names; see 'barvik-cli --help'\n");
+  Result nobody = RunTool({"person", log.path(), "Alf"});
+  EXPECT_EQ(nobody.status, kExitUsage);
+  EXPECT_EQ(nobody.err,
+            "barvik-cli: nobody named 'Alf' in " + log.path() + " (did you mean 'al'?)\n");
+  std::filesystem::remove(people);
+}
+
 TEST(CliTest, HelpGoesToStandardOutput) {
   Result r = RunTool({"tables", "--help"});
   EXPECT_EQ(r.status, kExitOk);

@@ -42,10 +42,12 @@ class FakeImages : public ImageSource {
     image.height = chart ? 357 : 355;
     image.stride = static_cast<size_t>(image.width) * 3;
     image.pixels.assign(image.stride * static_cast<size_t>(image.height), 0xC0);
+    if (calls.size() == bad_at + 1) image.pixels.resize(10);  // fails in the PNG encoder
     return image;
   }
   std::vector<std::pair<ReportImage, std::string>> calls;
   size_t fail_at = SIZE_MAX;  // the call that fails as a full disk would
+  size_t bad_at = SIZE_MAX;   // the call whose image does not fit its pixels
 
  private:
   const Workspace& ws_;
@@ -311,6 +313,12 @@ TEST_F(ExportTest, FailedExportLeavesThePreviousReportAsItWas) {
     }
     EXPECT_EQ(Snapshot(Out()), before) << "failing at image " << fail_at;
   }
+  // An image that fails on a worker thread, as it is encoded, fails the export the same way.
+  images_.fail_at = SIZE_MAX;
+  images_.bad_at = 5;
+  EXPECT_THROW(Export(), std::invalid_argument);
+  EXPECT_EQ(Snapshot(Out()), before);
+  images_.bad_at = SIZE_MAX;
   // A run that succeeds replaces the pages, each keeping the permissions of the one before.
   images_.fail_at = SIZE_MAX;
   Export();

@@ -126,6 +126,23 @@ void RatioChart::Render(const ChartState& state) {
   PlaceFoot();
 }
 
+void RatioChart::Show(const ChartState& state) {
+  auto same_points = [](const std::vector<ChartPoint>& a, const std::vector<ChartPoint>& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+      if (a[i].x != b[i].x || a[i].y != b[i].y || a[i].blue != b[i].blue) return false;
+    }
+    return true;
+  };
+  if (shown_ && state.title == shown_state_.title && state.xmax == shown_state_.xmax &&
+      state.ymax == shown_state_.ymax && same_points(state.points, shown_state_.points)) {
+    return;
+  }
+  Render(state);
+  shown_state_ = state;
+  shown_ = true;
+}
+
 void RatioChart::resizeEvent(QResizeEvent* event) {
   QChartView::resizeEvent(event);
   PlaceFoot();

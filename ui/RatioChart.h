@@ -24,6 +24,8 @@ class RatioChart : public QChartView {
   RatioChart& operator=(const RatioChart&) = delete;
 
   void Render(const ChartState& state);
+  // Render(state) unless the chart shows that state already: a zoom then stays as it is.
+  void Show(const ChartState& state);
 
   QLineSeries* series() const { return series_; }
   QValueAxis* axis_x() const { return axis_x_; }
@@ -42,6 +44,8 @@ class RatioChart : public QChartView {
   QValueAxis* axis_x_;
   QValueAxis* axis_y_;
   QGraphicsSimpleTextItem* foot_;
+  ChartState shown_state_;  // the state Show last rendered
+  bool shown_ = false;      // Show has rendered once
 };
 
 }  // namespace barvik

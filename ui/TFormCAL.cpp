@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include <QApplication>
-#include <QChart>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -17,7 +16,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QPainter>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -32,10 +30,8 @@
 #include <QTableView>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QValueAxis>
 
 #include "core/FileError.h"
-#include "core/StableHash.h"
 #include "report/ReportFiles.h"
 #include "report/SiteWriter.h"
 #include "ui/AnchorLayout.h"
@@ -89,22 +85,13 @@ QLabel* AutoLabel(const QString& text, QWidget* parent) {
   return label;
 }
 
-void CopyToRgb(const QImage& image, RgbImage& out) {
-  const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
-  out.width = rgb.width();
-  out.height = rgb.height();
-  out.stride = static_cast<size_t>(rgb.bytesPerLine());
-  out.pixels.assign(rgb.constBits(),
-                    rgb.constBits() + out.stride * static_cast<size_t>(out.height));
-}
-
 }  // namespace
 
 TFormCAL::TFormCAL(Workspace& workspace, Mode mode)
     : QWidget(nullptr), ws_(workspace), mode_(mode) {
   setObjectName("FormCAL");
   setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint);
-  setFont(PixelFont({"MS Sans Serif", "Liberation Sans", "Arial"}, 11));
+  setFont(WindowFont());
   if (mode_ == Mode::kWindow) {
     // Idle priority: the analysis of a big log must not slow the machine down.
     setpriority(PRIO_PROCESS, 0, 19);
@@ -512,20 +499,7 @@ void TFormCAL::Sync() {
 void TFormCAL::SyncPictures() {
   for (size_t i = 0; i < figures_.size(); ++i)
     figures_[i]->Render(ws_.figure(static_cast<FigureId>(i)));
-  const ChartState& chart = ws_.chart();
-  auto same_points = [](const std::vector<ChartPoint>& a, const std::vector<ChartPoint>& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-      if (a[i].x != b[i].x || a[i].y != b[i].y || a[i].blue != b[i].blue) return false;
-    }
-    return true;
-  };
-  if (!chart_shown_ || chart.title != shown_chart_.title || chart.xmax != shown_chart_.xmax ||
-      chart.ymax != shown_chart_.ymax || !same_points(chart.points, shown_chart_.points)) {
-    chart_->Render(chart);
-    shown_chart_ = chart;
-    chart_shown_ = true;
-  }
+  chart_->Show(ws_.chart());
 }
 
 void TFormCAL::SyncStatus() {
@@ -687,7 +661,9 @@ bool TFormCAL::RunExport() {
       bool& flag;
       ~Done() { flag = false; }
     } done{exporting_};
-    ws_.ButtonHTMLClick(*this);
+    if (!images_) images_ = std::make_unique<OffscreenImageSource>(ws_);
+    images_->SetSizes(CurrentPictureSizes());
+    ws_.ButtonHTMLClick(*images_);
   });
   return ok;
 }
@@ -777,139 +753,31 @@ bool TFormCAL::eventFilter(QObject* watched, QEvent* event) {
   return QWidget::eventFilter(watched, event);
 }
 
-BodyLocationFigure* TFormCAL::FigureOf(ReportImage image) const {
-  switch (image) {
-    case ReportImage::Accuracy:
-      return figures_[static_cast<size_t>(FigureId::Overall)];
-    case ReportImage::PlayerAccuracy:
-      return figures_[static_cast<size_t>(FigureId::GlobAccuracy)];
-    case ReportImage::EnemyAccuracy:
-      return figures_[static_cast<size_t>(FigureId::GlobEnemyAccuracy)];
-    case ReportImage::RatioChart:
-      break;
-  }
-  return nullptr;
-}
-
-RgbImage TFormCAL::Render(ReportImage image) {
-  // The pictures only: the lists are not in any image, and refreshing every list for every
-  // image would make an export's cost grow with the square of its players.
-  SyncPictures();
-  BodyLocationFigure* figure = FigureOf(image);
-  QWidget* target = chart_;
-  int page = static_cast<int>(MainPage::SelectedPlayer);
-  int player_page = page_control_player_->currentIndex();
-  switch (image) {
-    case ReportImage::Accuracy:
-      page = static_cast<int>(MainPage::Accuracy);
-      break;
-    case ReportImage::PlayerAccuracy:
-      player_page = static_cast<int>(PlayerPage::OverallAccuracy);
-      break;
-    case ReportImage::EnemyAccuracy:
-      player_page = static_cast<int>(PlayerPage::EnemyAccuracy);
-      break;
-    case ReportImage::RatioChart:
-      player_page = static_cast<int>(PlayerPage::RatioChart);
-      break;
-  }
-  if (figure) {
-    target = figure;
-    figure->ShowOtherChoices(false);
-  }
+PictureSizes TFormCAL::CurrentPictureSizes() {
   const int old_page = page_control_->currentIndex();
   const int old_player_page = page_control_player_->currentIndex();
-  SetPagesFromCode(page, player_page);
-  // The page just made current gets its size and layout now, not at the next event. All
-  // posted events go: an export without an event loop would otherwise pile them up, and Qt
-  // compares every new one with the whole queue.
-  QCoreApplication::sendPostedEvents();
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  // The target and every widget above it (the target is never null: a figure or the chart).
-  QWidget* w = target;
-  do {
-    if (w->layout()) w->layout()->activate();
-    w = w->parentWidget();
-  } while (w != nullptr);
-
-  const QSize size =
-      figure ? QSize(figure->width(), BodyLocationFigure::kImageHeight) : target->size();
-  QImage picture(size, QImage::Format_RGB32);
-  picture.fill(palette().color(QPalette::Window));
-  {
-    QPainter painter(&picture);
-    target->render(&painter, QPoint(), QRegion(QRect(QPoint(), size)),
-                   QWidget::DrawWindowBackground | QWidget::DrawChildren);
-  }
-
+  // Lays out the page `page` (and the player page `player_page`) and gives `widget`'s size.
+  auto size_on = [this](MainPage page, PlayerPage player_page, QWidget* widget) {
+    SetPagesFromCode(static_cast<int>(page), static_cast<int>(player_page));
+    QCoreApplication::sendPostedEvents();
+    for (QWidget* w = widget; w != nullptr; w = w->parentWidget()) {
+      if (w->layout()) w->layout()->activate();
+    }
+    return widget->size();
+  };
+  const PlayerPage player = static_cast<PlayerPage>(old_player_page);
+  auto figure = [this](FigureId id) { return figures_[static_cast<size_t>(id)]; };
+  PictureSizes sizes;
+  sizes.figure_heights = {
+      size_on(MainPage::Accuracy, player, figure(FigureId::Overall)).height(),
+      size_on(MainPage::SelectedPlayer, PlayerPage::OverallAccuracy, figure(FigureId::GlobAccuracy))
+          .height(),
+      size_on(MainPage::SelectedPlayer, PlayerPage::EnemyAccuracy,
+              figure(FigureId::GlobEnemyAccuracy))
+          .height()};
+  sizes.chart = size_on(MainPage::SelectedPlayer, PlayerPage::RatioChart, chart_);
   SetPagesFromCode(old_page, old_player_page);
-  if (figure) figure->ShowOtherChoices(true);
-  RgbImage out;
-  CopyToRgb(picture, out);
-  return out;
-}
-
-std::string TFormCAL::ToolkitContext() {
-  // The fonts of the pictures: the figures' captions, buttons and titles, their values, and
-  // the chart's title, axes and (bold) foot text.
-  const BodyLocationFigure* figure = figures_[static_cast<size_t>(FigureId::Overall)];
-  QFont foot = chart_->chart()->titleFont();
-  foot.setBold(true);
-  const QList<QFont> fonts = {figure->font(), figure->ValueLabel(0)->font(),
-                              chart_->chart()->titleFont(), chart_->axis_x()->labelsFont(), foot};
-  QString context =
-      QString("Qt %1 %2 %3")
-          .arg(QString::fromLatin1(qVersion()), QGuiApplication::platformName(), style()->name());
-  // Sample texts in each font and an antialiased shape, hashed: a font file replaced under
-  // the same name, other hinting or another rasteriser changes the probe.
-  constexpr int kLine = 24;
-  QImage probe(360, kLine * (static_cast<int>(fonts.size()) + 1), QImage::Format_RGB32);
-  probe.fill(Qt::white);
-  {
-    QPainter painter(&probe);
-    painter.setPen(Qt::black);
-    for (qsizetype i = 0; i < fonts.size(); ++i) {
-      const QFontInfo info(fonts[i]);
-      context += QString(" %1/%2/%3").arg(info.family(), info.styleName()).arg(info.pixelSize());
-      painter.setFont(fonts[i]);
-      painter.drawText(QRect(2, kLine * static_cast<int>(i), probe.width() - 4, kLine),
-                       Qt::AlignLeft | Qt::AlignVCenter,
-                       QStringLiteral("0123456789.,% err Ratio Chart Server Turn Kills Deads "
-                                      "Body Location WgQy\u00e9\u2026"));
-    }
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(QColor(255, 0, 0), 2));
-    painter.setBrush(QColor(0, 160, 0, 128));
-    painter.drawEllipse(QRectF(3.5, kLine * fonts.size() + 2.25, 97.3, kLine - 5.5));
-  }
-  StableHash pixels;
-  for (int y = 0; y < probe.height(); ++y) {
-    pixels.Bytes(std::string_view(reinterpret_cast<const char*>(probe.constScanLine(y)),
-                                  static_cast<size_t>(probe.width()) * 4));
-  }
-  context += QString(" probe %1").arg(pixels.value());
-  return context.toStdString();
-}
-
-std::optional<std::string> TFormCAL::RenderContext(ReportImage image) {
-  if (image == ReportImage::RatioChart && chart_->chart()->isZoomed()) return std::nullopt;
-  if (toolkit_context_.empty()) toolkit_context_ = ToolkitContext();
-  const BodyLocationFigure* figure = FigureOf(image);
-  const QWidget* target = figure ? static_cast<const QWidget*>(figure) : chart_;
-  // The window's size fixes the layout, so the picture's size; the palette its colours.
-  StableHash colours;
-  const QPalette& palette = target->palette();
-  for (int group = 0; group < QPalette::NColorGroups; ++group) {
-    for (int role = 0; role < QPalette::NColorRoles; ++role) {
-      const QColor colour = palette.color(static_cast<QPalette::ColorGroup>(group),
-                                          static_cast<QPalette::ColorRole>(role));
-      colours.Number(static_cast<uint64_t>(colour.rgba64()));
-    }
-  }
-  colours.Number(static_cast<uint64_t>(chart_->chart()->backgroundBrush().color().rgba64()));
-  const QString window =
-      QString(" window %1x%2 palette %3").arg(width()).arg(height()).arg(colours.value());
-  return toolkit_context_ + window.toStdString();
+  return sizes;
 }
 
 }  // namespace barvik

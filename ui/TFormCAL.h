@@ -3,10 +3,9 @@
 // lists, figures, chart, "File" page controls and status bar carry the names the rest of the
 // program uses (as objectName).
 //
-// The window is also the renderer of the report images (ImageSource): it switches to the
-// page that holds a picture, hides the figure's other radio buttons, renders the region into
-// an image and switches back. In Offscreen mode the window is laid out but never appears on
-// a screen, which the command-line tool and headless batch runs use with no display.
+// The report images of its exports come from an OffscreenImageSource over the same
+// Workspace, told the sizes this window gives the pictures' widgets. In Offscreen mode the
+// window is laid out but never appears on a screen (tests).
 //
 // The Workspace must outlive the window. Every operation that fails with an exception is
 // reported in a message box and the window stays usable.
@@ -14,6 +13,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,7 +23,7 @@
 #include <QWidget>
 
 #include "app/Workspace.h"
-#include "report/ImageSource.h"
+#include "ui/OffscreenImageSource.h"
 
 class QCheckBox;
 class QFileDialog;
@@ -41,7 +41,7 @@ class BodyLocationFigure;
 class RatioChart;
 class ReportListModel;
 
-class TFormCAL : public QWidget, public ImageSource {
+class TFormCAL : public QWidget {
   Q_OBJECT
 
  public:
@@ -66,12 +66,9 @@ class TFormCAL : public QWidget, public ImageSource {
   // Brings every control up to date with the Workspace.
   void Sync();
 
-  // ImageSource: one picture of the current state, as the window shows it.
-  RgbImage Render(ReportImage image) override;
-  // The Qt version, platform, style, the window's size, the picture's palette and a probe of
-  // how the pictures' fonts and shapes rasterise here; none for a zoomed chart, whose picture
-  // shows what its state does not name.
-  std::optional<std::string> RenderContext(ReportImage image) override;
+  // The sizes this window gives the pictures' widgets now. The pages that hold them are
+  // made current in turn to be laid out, then the pages shown before come back.
+  PictureSizes CurrentPictureSizes();
 
   // --- Handlers --------------------------------------------------------------------------
   void ButtonOpenClick();
@@ -145,10 +142,6 @@ class TFormCAL : public QWidget, public ImageSource {
   void TurnPageByKey(int step);
   void SyncStatus();
   void SyncPictures();  // the figures and the chart
-  // The figure a picture shows, or nullptr for the chart.
-  BodyLocationFigure* FigureOf(ReportImage image) const;
-  // The part of RenderContext that holds while the program runs, drawn once.
-  std::string ToolkitContext();
   void Busy(bool on);
 
   Workspace& ws_;
@@ -157,9 +150,7 @@ class TFormCAL : public QWidget, public ImageSource {
   std::array<QTableView*, static_cast<size_t>(ListId::kCount)> views_{};
   std::array<BodyLocationFigure*, 4> figures_{};
   RatioChart* chart_ = nullptr;
-  ChartState shown_chart_;       // what chart_ shows
-  std::string toolkit_context_;  // ToolkitContext(), once it was needed
-  bool chart_shown_ = false;
+  std::unique_ptr<OffscreenImageSource> images_;  // the exports' renderer, once needed
   QTabWidget* page_control_ = nullptr;
   QTabWidget* page_control_player_ = nullptr;
   QCheckBox* check_ignore_color_ = nullptr;

@@ -15,6 +15,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -141,10 +142,14 @@ TEST_F(TFormCALTest, FirstState) {
   delete dialog;
 }
 
-TEST_F(TFormCALTest, ChartAndFiguresKeepTheirDesignSizes) {
+TEST_F(TFormCALTest, PicturesTakeTheWindowsSizes) {
   form_.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
-  RgbImage chart = form_.Render(ReportImage::RatioChart);
+  // The renderer's own sizes are those of the window at its design size.
+  EXPECT_EQ(form_.CurrentPictureSizes(), PictureSizes{});
+  EXPECT_EQ(Child<QTabWidget>("PageControl")->currentIndex(), 0);
+  OffscreenImageSource images(ws_);
+  RgbImage chart = images.Render(ReportImage::RatioChart);
   EXPECT_EQ(chart.width, 691);
   EXPECT_EQ(chart.height, 357);
   EXPECT_GE(chart.stride, static_cast<size_t>(chart.width) * 3);
@@ -152,8 +157,9 @@ TEST_F(TFormCALTest, ChartAndFiguresKeepTheirDesignSizes) {
   // Only the chart grows with the window.
   form_.resize(form_.width() + 100, form_.height() + 40);
   QCoreApplication::processEvents();
-  EXPECT_EQ(form_.Render(ReportImage::RatioChart).width, 791);
-  RgbImage figure = form_.Render(ReportImage::Accuracy);
+  images.SetSizes(form_.CurrentPictureSizes());
+  EXPECT_EQ(images.Render(ReportImage::RatioChart).width, 791);
+  RgbImage figure = images.Render(ReportImage::Accuracy);
   EXPECT_EQ(figure.width, 233);
   EXPECT_EQ(figure.height, 355);
 }
@@ -211,8 +217,8 @@ TEST_F(TFormCALTest, PlayerLoadsOnUserPageChangeAndDoubleClickOnly) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
   Open();
   SelectRow(ListId::Players, 1);
-  // Pages switched from code (the report images) load nobody.
-  form_.Render(ReportImage::PlayerAccuracy);
+  // Pages switched from code (the pictures' sizes) load nobody.
+  form_.CurrentPictureSizes();
   EXPECT_EQ(ws_.LabelLoadedName(), "");
   EXPECT_EQ(Child<QTabWidget>("PageControl")->currentIndex(), 1);
 
@@ -244,7 +250,8 @@ TEST_F(TFormCALTest, ReportImagesShowOnlyTheFirstChoiceAndRestoreThePages) {
   EXPECT_EQ(ws_.figure(FigureId::Overall).choice, 2);
   Child<QTabWidget>("PageControl")->setCurrentIndex(0);
 
-  RgbImage image = form_.Render(ReportImage::Accuracy);
+  OffscreenImageSource images(ws_);
+  RgbImage image = images.Render(ReportImage::Accuracy);
   ASSERT_EQ(image.width, 233);
   if (qEnvironmentVariableIsSet("BARVIK_DUMP")) {
     QImage(image.pixels.data(), image.width, image.height, static_cast<qsizetype>(image.stride),
@@ -509,24 +516,111 @@ TEST_F(TFormCALTest, MissingLogIsRefusedOrSaid) {
       << messages_[0].toStdString();
 }
 
-TEST_F(TFormCALTest, RenderContextNamesTheWindowAndRefusesAZoomedChart) {
+TEST_F(TFormCALTest, RenderContextNamesThePicturesSizes) {
   Open();
-  const std::optional<std::string> figure = form_.RenderContext(ReportImage::PlayerAccuracy);
+  OffscreenImageSource images(ws_);
+  const std::optional<std::string> figure = images.RenderContext(ReportImage::PlayerAccuracy);
   ASSERT_TRUE(figure.has_value());
-  {
-    // Another renderer of the same state in the same program draws the same pictures.
-    TFormCAL renderer(ws_, TFormCAL::Mode::kOffscreen);
-    EXPECT_EQ(renderer.RenderContext(ReportImage::PlayerAccuracy), figure);
+  // Another renderer of the same state in the same program draws the same pictures.
+  EXPECT_EQ(OffscreenImageSource(ws_).RenderContext(ReportImage::PlayerAccuracy), figure);
+  // A figure so low that its frame shows in the picture draws another one.
+  PictureSizes low;
+  low.figure_heights[1] = BodyLocationFigure::kImageHeight;
+  images.SetSizes(low);
+  EXPECT_NE(images.RenderContext(ReportImage::PlayerAccuracy), figure);
+}
+
+// The rows of a picture without their padding.
+std::vector<std::string> PixelRows(const RgbImage& image) {
+  std::vector<std::string> rows;
+  for (int y = 0; y < image.height; ++y) {
+    const auto* row =
+        reinterpret_cast<const char*>(image.pixels.data()) + static_cast<size_t>(y) * image.stride;
+    rows.emplace_back(row, static_cast<size_t>(image.width) * 3);
   }
-  form_.Render(ReportImage::RatioChart);
-  RatioChart* chart = form_.Chart();
-  ASSERT_TRUE(form_.RenderContext(ReportImage::RatioChart).has_value());
-  chart->chart()->zoomIn(chart->chart()->plotArea().adjusted(20, 0, -20, 0));
-  EXPECT_FALSE(form_.RenderContext(ReportImage::RatioChart).has_value());
-  chart->chart()->zoomReset();
-  // The window's size moves and sizes the pictures.
-  form_.resize(form_.width() + 100, form_.height());
-  EXPECT_NE(form_.RenderContext(ReportImage::PlayerAccuracy), figure);
+  return rows;
+}
+
+// A picture as the window shows it: the widget on its page, laid out there, drawn with the
+// figure's other choices hidden.
+RgbImage WindowPicture(TFormCAL& form, ReportImage image) {
+  form.CurrentPictureSizes();  // lays out every page that holds a picture
+  const FigureId ids[] = {FigureId::Overall, FigureId::GlobAccuracy, FigureId::GlobEnemyAccuracy};
+  BodyLocationFigure* figure =
+      image == ReportImage::RatioChart ? nullptr : form.Figure(ids[static_cast<size_t>(image)]);
+  QWidget* target = figure ? static_cast<QWidget*>(figure) : form.Chart();
+  const QSize size =
+      figure ? QSize(figure->width(), BodyLocationFigure::kImageHeight) : target->size();
+  QImage picture(size, QImage::Format_RGB32);
+  picture.fill(form.palette().color(QPalette::Window));
+  if (figure) figure->ShowOtherChoices(false);
+  {
+    QPainter painter(&picture);
+    target->render(&painter, QPoint(), QRegion(QRect(QPoint(), size)),
+                   QWidget::DrawWindowBackground | QWidget::DrawChildren);
+  }
+  if (figure) figure->ShowOtherChoices(true);
+  const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
+  RgbImage out;
+  out.width = rgb.width();
+  out.height = rgb.height();
+  out.stride = static_cast<size_t>(rgb.bytesPerLine());
+  out.pixels.assign(rgb.constBits(), rgb.constBits() + rgb.sizeInBytes());
+  return out;
+}
+
+// The renderer draws every picture exactly as the window shows it: long names cut in the
+// titles, all seventeen body locations, figures of a player with no hits, a chart of
+// thousands of turns.
+TEST_F(TFormCALTest, RendererDrawsThePicturesOfTheWindow) {
+  const char* locations[] = {"head",
+                             "neck",
+                             "torso_upper",
+                             "torso_lower",
+                             "left_arm_upper",
+                             "right_arm_upper",
+                             "left_arm_lower",
+                             "right_arm_lower",
+                             "left_hand",
+                             "right_hand",
+                             "left_leg_upper",
+                             "right_leg_upper",
+                             "left_leg_lower",
+                             "right_leg_lower",
+                             "left_foot",
+                             "right_foot",
+                             "none"};
+  const std::string longest = "Sir Reginald Maximilian von Unstoppable the Longest Named";
+  std::string log;
+  for (int turn = 0; turn < 3000; ++turn) {
+    log += "  0:00 InitGame: \\g_gametype\\dm\\mapname\\mp_one\n";
+    if (turn % 2 == 0) log += "  0:01 J;1;0;" + longest + "\n  0:01 J;2;1;Alice\n";
+    if (turn == 7) log += "  0:01 J;3;2;Quiet\n";
+    if (turn % 5 != 0) continue;
+    const std::string where = locations[turn / 5 % std::size(locations)];
+    log += (turn % 3 == 0 ? "  0:02 K;2;1;axis;Alice;1;0;allies;" + longest
+                          : "  0:02 K;1;0;allies;" + longest + ";2;1;axis;Alice") +
+           ";mp40_mp;100;MOD_RIFLE_BULLET;" + where + "\n";
+  }
+  form_.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
+  form_.OpenLog(files_.Write("varied.log", log));
+  OffscreenImageSource images(ws_);
+  EXPECT_EQ(PixelRows(images.Render(ReportImage::Accuracy)),
+            PixelRows(WindowPicture(form_, ReportImage::Accuracy)));
+  const auto& rows = ws_.List(ListId::Players).rows;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (rows[i].caption == kTotalRowCaption) continue;
+    ws_.SelectPlayerRow(static_cast<int>(i));
+    ws_.ShowSelectedPlayer(rows[i].caption);
+    form_.Sync();
+    for (ReportImage image :
+         {ReportImage::PlayerAccuracy, ReportImage::EnemyAccuracy, ReportImage::RatioChart}) {
+      EXPECT_EQ(PixelRows(images.Render(image)), PixelRows(WindowPicture(form_, image)))
+          << rows[i].caption << " picture " << static_cast<int>(image);
+    }
+  }
+  EXPECT_TRUE(messages_.isEmpty()) << messages_.join("\n").toStdString();
 }
 
 // Counts the pictures an export has drawn by the window's renderer.
@@ -641,7 +735,10 @@ TEST(TFormCALHooksTest, AClosedWindowLeavesNoHooksAndARendererTouchesNone) {
 
   // A renderer over another front end's Workspace leaves that front end's hooks in place.
   ws.hooks.status_changed = [] {};
-  { TFormCAL renderer(ws, TFormCAL::Mode::kOffscreen); }
+  {
+    OffscreenImageSource renderer(ws);
+    renderer.Render(ReportImage::RatioChart);
+  }
   EXPECT_TRUE(ws.hooks.status_changed);
 }
 

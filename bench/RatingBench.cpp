@@ -1,0 +1,57 @@
+// The skill ratings of the large generated logs: rating the whole history of games, and one new
+// game after a kept state, against the analysis run (the `tables` time) they may add to.
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "bench/BenchLog.h"
+#include "log/LogFile.h"
+#include "stats/GameRatings.h"
+#include "stats/Games.h"
+
+namespace barvik {
+namespace {
+
+const GamesModel& ModelOf(size_t lines) {
+  static std::map<size_t, std::pair<std::unique_ptr<LogFile>, GamesModel>> models;
+  auto& entry = models[lines];
+  if (!entry.first) {
+    entry.first = std::make_unique<LogFile>(BenchLogPath(lines));
+    entry.second = BuildGames(entry.first->events());
+  }
+  return entry.second;
+}
+
+void BM_RateAllGames(benchmark::State& state) {
+  const GamesModel& model = ModelOf(static_cast<size_t>(state.range(0)));
+  for (auto _ : state) {
+    GameRatings ratings;
+    RateGames(model, ratings);
+    benchmark::DoNotOptimize(ratings.history.Games());
+  }
+  state.counters["games"] = static_cast<double>(model.games.size());
+  state.counters["people"] = static_cast<double>(model.people.size());
+}
+BENCHMARK(BM_RateAllGames)->Arg(1000000)->Arg(4000000)->Unit(benchmark::kMillisecond);
+
+// A kept state (saved as text and restored, as between two runs) and the last game rated.
+void BM_RateOneNewGame(benchmark::State& state) {
+  const GamesModel& model = ModelOf(static_cast<size_t>(state.range(0)));
+  GamesModel all_but_last = model;
+  all_but_last.games.pop_back();
+  GameRatings base;
+  RateGames(all_but_last, base);
+  const std::string saved = base.history.Save();
+  for (auto _ : state) {
+    GameRatings next{*RatingHistory::Restore(saved), base.changes};
+    RateGames(model, next);
+    benchmark::DoNotOptimize(next.history.Games());
+  }
+}
+BENCHMARK(BM_RateOneNewGame)->Arg(1000000)->Arg(4000000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace barvik

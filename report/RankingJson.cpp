@@ -1,0 +1,86 @@
+#include "report/RankingJson.h"
+
+#include <cmath>
+#include <string>
+#include <unordered_map>
+
+#include "report/GamesJson.h"
+#include "report/SiteText.h"
+
+namespace barvik {
+
+namespace {
+
+// Skills to a thousandth: more says nothing and only makes the files longer.
+double Rounded(double value) { return std::round(value * 1000.0) / 1000.0; }
+
+}  // namespace
+
+Json RatingJson(const PersonRating& rating) {
+  return {{"mu", Rounded(rating.skill.mu)},
+          {"sigma", Rounded(rating.skill.sigma)},
+          {"skill", Rounded(rating.shown)},
+          {"games", rating.games},
+          {"provisional", rating.provisional},
+          {"rank", rating.rank > 0 ? Json(rating.rank) : Json(nullptr)}};
+}
+
+Json RankingJson(const EventStore& store, const GamesModel& model, const GameRatings& ratings) {
+  std::unordered_map<std::string, const Person*> by_id;
+  for (const Person& p : model.people) by_id.emplace(p.id, &p);
+  Json ranking = Json::array(), provisional = Json::array(), inactive = Json::array();
+  for (const PersonRating& r : ratings.history.Ranking()) {
+    const auto it = by_id.find(r.person);
+    if (it == by_id.end() || it->second->hidden) continue;
+    const Person& p = *it->second;
+    Json entry = {{"rank", r.rank > 0 ? Json(r.rank) : Json(nullptr)},
+                  {"person", p.id},
+                  {"page", PersonPage(p)},
+                  {"name", Utf8From1252(p.display)},
+                  {"skill", Rounded(r.shown)},
+                  {"plus_minus", Rounded(r.plus_minus)},
+                  {"mu", Rounded(r.skill.mu)},
+                  {"sigma", Rounded(r.skill.sigma)},
+                  {"games", r.games},
+                  {"kills", p.kills},
+                  {"deaths", p.deaths}};
+    (r.inactive ? inactive : r.provisional ? provisional : ranking).push_back(std::move(entry));
+  }
+  Json document;
+  document["format"] = kGamesJsonFormat;
+  document["server"] = Utf8From1252(model.has_games ? store.settings().Text(model.server) : "");
+  document["ranking"] = std::move(ranking);
+  document["provisional"] = std::move(provisional);
+  document["inactive"] = std::move(inactive);
+  return document;
+}
+
+void AddRatings(Json& people, const GameRatings& ratings) {
+  std::unordered_map<std::string, Json> by_id;
+  for (const PersonRating& r : ratings.history.Ranking()) by_id.emplace(r.person, RatingJson(r));
+  for (Json& person : people.at("people")) {
+    const auto it = by_id.find(person.at("id").get<std::string>());
+    person["rating"] = it == by_id.end() ? Json(nullptr) : it->second;
+  }
+}
+
+void AddRatingChanges(Json& games, const GamesModel& model, const GameRatings& ratings) {
+  std::unordered_map<uint32_t, size_t> index_of;  // game number -> index in the model
+  for (size_t g = 0; g < model.games.size(); ++g) index_of.emplace(model.games[g].number, g);
+  for (Json& game : games.at("games")) {
+    const auto at = index_of.find(game.at("id").get<uint32_t>());
+    const std::vector<RatingChange>* changes =
+        at != index_of.end() && at->second < ratings.changes.size() ? &ratings.changes[at->second]
+                                                                    : nullptr;
+    for (Json& player : game.at("players")) {
+      Json change = nullptr;
+      const std::string id = player.at("person").get<std::string>();
+      for (const RatingChange& c : changes ? *changes : std::vector<RatingChange>{}) {
+        if (c.person == id) change = {{"before", Rounded(c.before)}, {"after", Rounded(c.after)}};
+      }
+      player["rating_change"] = std::move(change);
+    }
+  }
+}
+
+}  // namespace barvik

@@ -1,0 +1,27 @@
+// The JSON form of the skill ratings ("barvik-stats/2"): the ranking that `barvik-cli ranking
+// --json` prints and the export writes as site/ranking.json, and the rating fields added to the
+// people and games documents. Hidden people are left out. docs/json-format.md describes them.
+#pragma once
+
+#include "log/EventStore.h"
+#include "report/JsonWriter.h"
+#include "stats/GameRatings.h"
+#include "stats/Games.h"
+
+namespace barvik {
+
+// {"format", "server", "ranking": [...], "provisional": [...], "inactive": [...]}, each entry
+// {"rank", "person", "page", "name", "skill", "plus_minus", "mu", "sigma", "games", "kills",
+// "deaths"}; "rank" is null outside the ranking.
+Json RankingJson(const EventStore& store, const GamesModel& model, const GameRatings& ratings);
+
+// {"mu", "sigma", "skill", "games", "provisional", "rank"} (rank null when not ranked).
+Json RatingJson(const PersonRating& rating);
+
+// Adds "rating" to every person of a people document (PeopleJson), null for a person without a
+// rated game, and "rating_change" ({"before", "after"} shown skill, null when the game was not
+// rated) to every player of a games document (GamesJson).
+void AddRatings(Json& people, const GameRatings& ratings);
+void AddRatingChanges(Json& games, const GamesModel& model, const GameRatings& ratings);
+
+}  // namespace barvik

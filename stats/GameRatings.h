@@ -1,0 +1,33 @@
+// The skill ratings of a games model: its rated games (warm-ups left out) fed in log order to a
+// RatingHistory, with each game's changes of shown skill kept for its players. Persons are
+// rated by their ids, so a person's rating follows him across renames.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "stats/Games.h"
+#include "stats/RatingHistory.h"
+
+namespace barvik {
+
+// One game of the model in the rating's input form: score = kills - deaths - team kills
+// (deaths counting every death, so a team kill costs its killer as much as a death), seconds on
+// allies and axis (other team codes take no part in the result), the winning team if a W line
+// named allies or axis.
+RatedGameInput RatingInputOf(const GamesModel& model, const Game& game);
+
+struct GameRatings {
+  RatingHistory history;
+  // Per game of the model (by index), its players' changes in the order of Game::players;
+  // empty for a game that was not rated.
+  std::vector<std::vector<RatingChange>> changes;
+};
+
+// Rates the games after the first `state.changes.size()` of the model (all of them for a new
+// state), those of game type `game_type` only when it is given.
+void RateGames(const GamesModel& model, GameRatings& state,
+               std::optional<uint32_t> game_type = std::nullopt);
+
+}  // namespace barvik

@@ -1,0 +1,43 @@
+// The skill rating of one ranked game: the Plackett-Luce model of Weng and Lin ("A Bayesian
+// Approximation Method for Online Ranking", JMLR 12, 2011). Every player's skill is a normal
+// belief (mu, sigma); a game ranks teams, and the update moves each belief towards what the
+// ranking says, more for uncertain players, and shrinks sigma. Pure computation: no I/O.
+#pragma once
+
+#include <span>
+#include <vector>
+
+namespace barvik {
+
+// The model's constants; the defaults are the paper's usual ones on a 0-50 scale.
+struct RatingModel {
+  double mu = 25.0;           // a newcomer's mean skill
+  double sigma = 25.0 / 3.0;  // a newcomer's uncertainty
+  double beta = 25.0 / 6.0;   // the spread of one game's performance around the skill
+  double kappa = 0.0001;      // floor of the factor that shrinks sigma^2 in one update
+  double tau = 25.0 / 300.0;  // added to every sigma before each update (skills move)
+};
+
+struct Skill {
+  double mu = 25.0;
+  double sigma = 25.0 / 3.0;
+};
+
+// The shown skill: mu - 3 sigma, what the player is at least with 99.7 % certainty.
+inline double ShownSkill(const Skill& skill) { return skill.mu - 3.0 * skill.sigma; }
+
+// One side of a game. Lower rank is better; equal ranks tie. A weight in [0, 1] per player
+// scales his share of the update (1: the whole game; 0: the game leaves him as he was); an
+// empty weights list means 1 for everyone, missing entries count 1, values outside [0, 1]
+// (or not a number) are clamped (NaN counts 0).
+struct RatedTeam {
+  std::vector<Skill> players;
+  int rank = 0;
+  std::vector<double> weights;
+};
+
+// Updates the players of every team in place. A game needs two teams with players: with fewer
+// nothing changes. Teams without players take no part.
+void RateGame(std::span<RatedTeam> teams, const RatingModel& model = {});
+
+}  // namespace barvik

@@ -1,0 +1,271 @@
+#include "stats/RatingHistory.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <unordered_set>
+
+namespace barvik {
+
+namespace {
+
+// The team a player counts for in the result: the one he spent longest on (the first listed
+// of equals); none when he was on no team.
+const std::pair<std::string, int>* MainTeam(const RatedPlayer& player) {
+  const std::pair<std::string, int>* main = nullptr;
+  for (const auto& entry : player.team_seconds) {
+    if (main == nullptr || entry.second > main->second) main = &entry;
+  }
+  return main;
+}
+
+constexpr std::string_view kSaveHeader = "barvik-ratings 1";
+
+template <typename T>
+void Put(std::string& out, T value) {
+  char buffer[32];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  out.append(buffer, result.ptr);
+  out += ' ';
+}
+
+// Reads the saved text field by field; any field that does not parse fails the whole read.
+class Reader {
+ public:
+  explicit Reader(std::string_view text) : text_(text) {}
+  template <typename T>
+  bool Get(T& value) {
+    const auto result = std::from_chars(text_.data(), text_.data() + text_.size(), value);
+    if (result.ec != std::errc() || result.ptr == text_.data() + text_.size() ||
+        *result.ptr != ' ') {
+      return false;
+    }
+    text_.remove_prefix(static_cast<size_t>(result.ptr - text_.data()) + 1);
+    return true;
+  }
+  // A text saved as its length, a colon and its bytes.
+  bool GetText(std::string& value) {
+    size_t length = 0;
+    const auto result = std::from_chars(text_.data(), text_.data() + text_.size(), length);
+    if (result.ec != std::errc() || result.ptr == text_.data() + text_.size() ||
+        *result.ptr != ':') {
+      return false;
+    }
+    text_.remove_prefix(static_cast<size_t>(result.ptr - text_.data()) + 1);
+    if (length > text_.size()) return false;
+    value.assign(text_.substr(0, length));
+    text_.remove_prefix(length);
+    return true;
+  }
+  bool Expect(std::string_view literal) {
+    if (text_.substr(0, literal.size()) != literal) return false;
+    text_.remove_prefix(literal.size());
+    return true;
+  }
+  bool AtEnd() const { return text_.empty(); }
+  size_t Left() const { return text_.size(); }
+
+ private:
+  std::string_view text_;
+};
+
+}  // namespace
+
+// Header line, the options and the number of games, then one line per person:
+// id, mu, sigma, games, last game (people in the order of their ids), the length of his skill
+// history and its values.
+std::string RatingHistory::Save() const {
+  std::string out(kSaveHeader);
+  out += '\n';
+  const RatingModel& m = options_.model;
+  for (double value : {m.mu, m.sigma, m.beta, m.kappa, m.tau, options_.drift}) Put(out, value);
+  Put(out, options_.provisional_games);
+  Put(out, options_.inactive_after);
+  Put(out, games_);
+  Put(out, people_.size());
+  out += '\n';
+  std::vector<const std::pair<const std::string, State>*> people;  // by id: the same state
+  for (const auto& entry : people_) people.push_back(&entry);      // saves the same text
+  std::sort(people.begin(), people.end(), [](auto* a, auto* b) { return a->first < b->first; });
+  for (const auto* entry : people) {
+    const auto& [id, state] = *entry;
+    Put(out, id.size());
+    out.back() = ':';
+    out += id;
+    out += ' ';
+    Put(out, state.skill.mu);
+    Put(out, state.skill.sigma);
+    Put(out, state.games);
+    Put(out, state.last_game);
+    Put(out, state.history.size());
+    for (double skill : state.history) Put(out, skill);
+    out += '\n';
+  }
+  return out;
+}
+
+std::optional<RatingHistory> RatingHistory::Restore(std::string_view text, RatingOptions options) {
+  Reader in(text);
+  if (!in.Expect(kSaveHeader) || !in.Expect("\n")) return std::nullopt;
+  const RatingModel& m = options.model;
+  for (double expected : {m.mu, m.sigma, m.beta, m.kappa, m.tau, options.drift}) {
+    double saved = 0.0;
+    if (!in.Get(saved) || saved != expected) return std::nullopt;
+  }
+  int provisional = 0, inactive = 0;
+  size_t people = 0;
+  RatingHistory history(options);
+  if (!in.Get(provisional) || provisional != options.provisional_games || !in.Get(inactive) ||
+      inactive != options.inactive_after || !in.Get(history.games_) || history.games_ < 0 ||
+      !in.Get(people) || !in.Expect("\n")) {
+    return std::nullopt;
+  }
+  for (size_t p = 0; p < people; ++p) {
+    std::string id;
+    State state;
+    size_t length = 0;
+    if (!in.GetText(id) || !in.Expect(" ") || !in.Get(state.skill.mu) ||
+        !in.Get(state.skill.sigma) || !in.Get(state.games) || !in.Get(state.last_game) ||
+        !in.Get(length) || length != static_cast<size_t>(state.games) || length > in.Left() / 2 ||
+        state.last_game >= history.games_ || state.last_game < 0 ||
+        !std::isfinite(state.skill.mu) || !(state.skill.sigma > 0.0)) {
+      return std::nullopt;
+    }
+    state.history.resize(length);
+    for (double& skill : state.history) {
+      if (!in.Get(skill)) return std::nullopt;
+    }
+    if (!in.Expect("\n") || !history.people_.emplace(std::move(id), std::move(state)).second) {
+      return std::nullopt;
+    }
+  }
+  if (!in.AtEnd()) return std::nullopt;
+  return history;
+}
+
+double RatingHistory::WeightOf(int seconds, int game_seconds) const {
+  if (game_seconds <= 0) return 1.0;
+  return std::clamp(static_cast<double>(seconds) / game_seconds, 0.0, 1.0);
+}
+
+Skill RatingHistory::Drifted(const State& state) const {
+  Skill skill = state.skill;
+  if (state.last_game < 0) return skill;
+  const int64_t missed = games_ - 1 - state.last_game;
+  if (missed <= 0) return skill;
+  const double sigma_sq = skill.sigma * skill.sigma;
+  const double cap_sq = options_.model.sigma * options_.model.sigma;
+  const double drifted = sigma_sq + static_cast<double>(missed) * options_.drift;
+  skill.sigma = std::sqrt(std::max(sigma_sq, std::min(drifted, cap_sq)));
+  return skill;
+}
+
+std::vector<RatingChange> RatingHistory::Add(const RatedGameInput& game) {
+  // The people of the game, each once.
+  std::vector<const RatedPlayer*> players;
+  std::unordered_set<std::string> seen;
+  for (const RatedPlayer& player : game.players) {
+    if (WeightOf(player.seconds, game.seconds) <= 0.0) continue;  // he played no second of it
+    if (seen.insert(player.person).second) players.push_back(&player);
+  }
+  if (players.size() < 2) return {};
+
+  std::vector<State*> states;
+  std::vector<Skill> skills;
+  std::vector<RatingChange> changes;
+  for (const RatedPlayer* player : players) {
+    auto [it, fresh] = people_.try_emplace(player->person);
+    if (fresh) it->second.skill = {options_.model.mu, options_.model.sigma};
+    states.push_back(&it->second);
+    skills.push_back(Drifted(it->second));
+    changes.push_back({player->person, ShownSkill(skills.back()), 0.0});
+  }
+
+  // Everyone against everyone, by score.
+  std::vector<RatedTeam> ffa;
+  for (size_t i = 0; i < players.size(); ++i) {
+    ffa.push_back({{skills[i]}, -players[i]->score, {WeightOf(players[i]->seconds, game.seconds)}});
+  }
+  RateGame(ffa, options_.model);
+  for (size_t i = 0; i < players.size(); ++i) skills[i] = ffa[i].players[0];
+
+  // The winning team against the rest, each player on the team he spent longest on.
+  if (game.winner) {
+    std::vector<RatedTeam> sides(2);
+    sides[0].rank = 1;
+    sides[1].rank = 2;
+    std::vector<std::pair<size_t, size_t>> where;  // player -> (side, index in it)
+    for (size_t i = 0; i < players.size(); ++i) {
+      const auto* team = MainTeam(*players[i]);
+      if (team == nullptr) continue;
+      RatedTeam& side = sides[team->first == *game.winner ? 0 : 1];
+      where.emplace_back(i, side.players.size());
+      side.players.push_back(skills[i]);
+      side.weights.push_back(WeightOf(team->second, game.seconds));
+    }
+    RateGame(sides, options_.model);
+    if (!sides[0].players.empty() && !sides[1].players.empty()) {
+      for (const auto& [i, index] : where) {
+        const bool winner = MainTeam(*players[i])->first == *game.winner;
+        skills[i] = sides[winner ? 0 : 1].players[index];
+      }
+    }
+  }
+
+  for (size_t i = 0; i < players.size(); ++i) {
+    State& state = *states[i];
+    state.skill = skills[i];
+    ++state.games;
+    state.last_game = games_;
+    changes[i].after = ShownSkill(skills[i]);
+    state.history.push_back(changes[i].after);
+  }
+  ++games_;
+  return changes;
+}
+
+PersonRating RatingHistory::Shown(const std::string& id, const State& state) const {
+  PersonRating shown;
+  shown.person = id;
+  shown.skill = Drifted(state);
+  shown.shown = ShownSkill(shown.skill);
+  shown.plus_minus = 3.0 * shown.skill.sigma;
+  shown.games = state.games;
+  shown.games_missed = static_cast<int>(std::max<int64_t>(0, games_ - 1 - state.last_game));
+  shown.inactive = options_.inactive_after > 0 && shown.games_missed >= options_.inactive_after;
+  shown.provisional = !shown.inactive && state.games < options_.provisional_games;
+  return shown;
+}
+
+std::vector<PersonRating> RatingHistory::Ranking() const {
+  std::vector<PersonRating> ranking;
+  ranking.reserve(people_.size());
+  for (const auto& [id, state] : people_) ranking.push_back(Shown(id, state));
+  auto part = [](const PersonRating& p) { return p.inactive ? 2 : p.provisional ? 1 : 0; };
+  std::sort(ranking.begin(), ranking.end(), [&](const PersonRating& a, const PersonRating& b) {
+    if (part(a) != part(b)) return part(a) < part(b);
+    if (a.shown != b.shown) return a.shown > b.shown;
+    return a.person < b.person;
+  });
+  int rank = 0;
+  for (PersonRating& p : ranking) {
+    if (part(p) == 0) p.rank = ++rank;
+  }
+  return ranking;
+}
+
+std::optional<PersonRating> RatingHistory::Find(const std::string& person) const {
+  auto it = people_.find(person);
+  if (it == people_.end()) return std::nullopt;
+  for (const PersonRating& p : Ranking()) {
+    if (p.person == person) return p;
+  }
+  return std::nullopt;
+}
+
+const std::vector<double>* RatingHistory::SkillHistory(const std::string& person) const {
+  auto it = people_.find(person);
+  return it == people_.end() ? nullptr : &it->second.history;
+}
+
+}  // namespace barvik

@@ -1,0 +1,123 @@
+// The games model in the rating's input form: scores, team time and results as the rating
+// needs them, warm-ups left out, rating game by game as a log grows, and the JSON fields.
+#include "stats/GameRatings.h"
+
+#include "report/GamesJson.h"
+#include "report/RankingJson.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace barvik {
+namespace {
+
+EventStore StoreOf(const std::vector<std::string>& lines) {
+  EventStore store;
+  for (const std::string& line : lines) store.AddLine(line);
+  store.Finish();
+  return store;
+}
+
+std::string Kill(const std::string& stamp, const std::string& victim, const std::string& vteam,
+                 int vslot, const std::string& attacker, const std::string& ateam, int aslot) {
+  return stamp + " K;0;" + std::to_string(vslot) + ";" + vteam + ";" + victim + ";0;" +
+         std::to_string(aslot) + ";" + ateam + ";" + attacker +
+         ";kar98k_mp;100;MOD_RIFLE_BULLET;torso_upper";
+}
+
+const std::vector<std::string> kTeamGame = {
+    "  0:00 InitGame: \\g_gametype\\tdm\\mapname\\mp_one\\sv_hostname\\Srv\\",
+    "  0:00 J;0;1;Al",
+    "  0:00 J;0;2;Bo",
+    "  0:00 J;0;3;Cy",
+    Kill("  1:00", "Bo", "axis", 2, "Al", "allies", 1),
+    Kill("  2:00", "Cy", "allies", 3, "Al", "allies", 1),  // a team kill
+    Kill("  3:00", "Al", "allies", 1, "Bo", "axis", 2),
+    Kill("  6:00", "Al", "allies", 1, "Cy", "axis", 3),  // Cy has changed sides
+    " 10:00 W;axis;0;Bo;0;Cy",
+    " 10:00 L;allies;0;Al",
+    " 10:00 ExitLevel: executed",
+    "  0:00 InitGame: \\g_gametype\\dm\\mapname\\mp_two\\sv_hostname\\Srv\\",
+    Kill("  0:10", "Bo", "", 2, "Al", "", 1),  // a warm-up: ten seconds
+    " 0:20 ShutdownGame:",
+};
+
+TEST(GameRatingsTest, ScoresTeamTimeAndResultComeFromTheGame) {
+  const EventStore store = StoreOf(kTeamGame);
+  const GamesModel model = BuildGames(store);
+  ASSERT_EQ(model.games.size(), 2u);
+  const RatedGameInput input = RatingInputOf(model, model.games[0]);
+  EXPECT_EQ(input.seconds, 600);
+  EXPECT_EQ(input.winner, "axis");
+  auto of = [&](const std::string& name) {
+    const std::string& id = model.people.at(model.FindPerson(store, name)).id;
+    for (const RatedPlayer& p : input.players) {
+      if (p.person == id) return p;
+    }
+    ADD_FAILURE() << name;
+    return RatedPlayer{};
+  };
+  EXPECT_EQ(of("Al").score, 1 - 2 - 1);  // one kill, two deaths, one team kill
+  EXPECT_EQ(of("Cy").score, 1 - 1);
+  const auto cy = of("Cy").team_seconds;
+  ASSERT_EQ(cy.size(), 2u);
+  // Last seen on allies at 2:00, first on axis at 6:00: he changed sides halfway, at 4:00.
+  EXPECT_EQ(cy[0], (std::pair<std::string, int>("allies", 240)));
+  EXPECT_EQ(cy[1], (std::pair<std::string, int>("axis", 360)));
+
+  GameRatings ratings;
+  RateGames(model, ratings);
+  ASSERT_EQ(ratings.changes.size(), 2u);
+  EXPECT_EQ(ratings.changes[0].size(), 3u);
+  EXPECT_TRUE(ratings.changes[1].empty());  // the warm-up
+  EXPECT_EQ(ratings.history.Games(), 1);
+}
+
+TEST(GameRatingsTest, RatingTheNewGamesOnlyGivesTheWholeHistorysRatings) {
+  std::vector<std::string> lines = kTeamGame;
+  lines.resize(11);  // the team game alone
+  GameRatings grown;
+  RateGames(BuildGames(StoreOf(lines)), grown);
+  for (const std::string& line : kTeamGame) lines.push_back(line);  // it is played twice more
+  const GamesModel model = BuildGames(StoreOf(lines));
+  RateGames(model, grown);
+  GameRatings whole;
+  RateGames(model, whole);
+  EXPECT_EQ(grown.history.Save(), whole.history.Save());
+  EXPECT_EQ(grown.changes.size(), model.games.size());
+}
+
+TEST(GameRatingsTest, JsonDocumentsGainTheRatingsOfTheirPeopleAndGames) {
+  const EventStore store = StoreOf(kTeamGame);
+  const GamesModel model = BuildGames(store);
+  GameRatings ratings;
+  RateGames(model, ratings);
+
+  Json people = PeopleJson(store, model);
+  AddRatings(people, ratings);
+  ASSERT_EQ(people.at("people").size(), 3u);
+  for (const Json& person : people.at("people")) {
+    const Json& rating = person.at("rating");
+    EXPECT_EQ(rating.at("games"), 1) << person.at("id");
+    EXPECT_EQ(rating.at("provisional"), true);
+    EXPECT_TRUE(rating.at("rank").is_null());
+  }
+
+  Json games = GamesJson(store, model);
+  AddRatingChanges(games, model, ratings);
+  for (const Json& player : games.at("games")[0].at("players")) {
+    EXPECT_EQ(player.at("rating_change").at("before"), 0.0);
+    EXPECT_NE(player.at("rating_change").at("after"), 0.0);
+  }
+  for (const Json& player : games.at("games")[1].at("players")) {
+    EXPECT_TRUE(player.at("rating_change").is_null());  // the warm-up is not rated
+  }
+  const Json ranking = RankingJson(store, model, ratings);
+  EXPECT_EQ(ranking.at("provisional").size(), 3u);
+  EXPECT_TRUE(ranking.at("ranking").empty());
+}
+
+}  // namespace
+}  // namespace barvik
