@@ -77,6 +77,8 @@ std::vector<std::pair<PersonIndex, Tally>> TallyGame(const EventStore& store, co
 
 std::string_view AwardName(Award award) { return kNames.at(Index(award)); }
 
+bool HasFigure(Award /*award*/, uint32_t value) { return value != 0; }
+
 AwardsModel ComputeAwards(const EventStore& store, const GamesModel& model) {
   AwardsModel awards;
   awards.people.resize(model.people.size());

@@ -28,6 +28,8 @@ enum class Award : uint8_t {
 inline constexpr size_t kAwardCount = static_cast<size_t>(Award::kCount);
 // "kill streak", "multi-kills", ...: the award's name in docs/awards.md.
 std::string_view AwardName(Award award);
+// Whether `value` is a figure someone earned for `award` (0 earns nothing).
+bool HasFigure(Award award, uint32_t value);
 
 // One person's figure for one award.
 struct AwardHolder {
