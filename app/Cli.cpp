@@ -19,6 +19,7 @@
 #include "log/LogSource.h"
 #include "report/AtomicFile.h"
 #include "report/AwardsJson.h"
+#include "report/FriendlyNames.h"
 #include "report/GamesJson.h"
 #include "report/ImageSource.h"
 #include "report/JsonWriter.h"
@@ -758,7 +759,8 @@ int RunPeople(const Call& c) {
     GameRatings ratings;
     RateGames(a.model, ratings);
     AddRatings(people, ratings);
-    AddAwards(people, a.model, ComputeAwards(store, a.model));
+    const FriendlyNames friendly = FriendlyNames::Load(a.ws.template_folder);
+    AddAwards(people, a.model, ComputeAwards(store, a.model, friendly.weapon_groups()));
     c.out << JsonText(people);
     return kExitOk;
   }
