@@ -696,6 +696,7 @@ std::vector<Column> FigureColumns(std::vector<std::string> captions) {
     captions.emplace_back(c);
   }
   std::vector<Column> columns;
+  columns.reserve(captions.size());
   for (std::string& caption : captions) columns.push_back({std::move(caption)});
   return columns;
 }

@@ -6,6 +6,7 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -125,9 +126,9 @@ void BM_PlayerPages(benchmark::State& state) {
 }
 BENCHMARK(BM_PlayerPages)->Unit(benchmark::kMicrosecond);
 
-// The site alone, the export's addition: the spellings pass over the log, the global pages,
-// one profile per player (each made from the lists of one loaded player of average size),
-// the home page and stats.json.
+// The site alone, the export's addition: the pages of the games and people model (built once,
+// before the timing), games.json, people.json, and stats.json with every player's lists (each
+// the lists of one loaded player of average size).
 void BM_Site(benchmark::State& state) {
   Workspace& ws = Analysed();
   ws.SelectPlayerRow(static_cast<int>(ws.List(ListId::Players).rows.size() / 2));
@@ -136,26 +137,28 @@ void BM_Site(benchmark::State& state) {
   for (const Row& r : ws.List(ListId::Players).rows) {
     if (r.caption != kTotalRowCaption) names.push_back(r.caption);
   }
-  const StringMap<std::string> prefixes = AssignPlayerPrefixes(names);
   const std::string folder = OutputFolderPrefix(ws.options().dest_dir);
   const PlayerLists lists = SitePlayerLists(ws);
+  const GamesModel model = BuildGames(ws.log()->events());
   for (auto _ : state) {
     SiteSettings settings;
     settings.report_folder = folder;
     settings.template_folder = ws.template_folder;
-    settings.prefixes = &prefixes;
-    settings.spellings = CollectSpellings(*ws.log());
     SiteWriter site(std::move(settings));
     site.WriteGlobal(SiteGlobalLists(ws));
+    site.WriteGames(ws.log()->events(), model);
     for (const std::string& name : names) site.WritePlayer(name, lists);
     site.Finish();
   }
-  uintmax_t bytes = 0;
+  uintmax_t bytes = 0, largest = 0;
   for (const auto& e : fs::recursive_directory_iterator(folder + "site")) {
-    if (e.is_regular_file()) bytes += e.file_size();
+    if (!e.is_regular_file()) continue;
+    bytes += e.file_size();
+    if (e.path().extension() == ".html") largest = std::max(largest, e.file_size());
   }
   state.counters["players"] = static_cast<double>(names.size());
   state.counters["site_bytes"] = static_cast<double>(bytes);
+  state.counters["largest_page"] = static_cast<double>(largest);
   fs::remove_all(ws.options().dest_dir);
 }
 BENCHMARK(BM_Site)->Unit(benchmark::kMillisecond);

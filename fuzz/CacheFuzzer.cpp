@@ -24,6 +24,7 @@
 
 #include "core/FileError.h"
 
+#include "log/CacheFormat.h"
 #include "log/EventCache.h"
 #include "log/EventStore.h"
 #include "log/LogFile.h"

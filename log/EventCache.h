@@ -68,13 +68,4 @@ std::string PrepareCacheFolder(const std::string& folder);
 // empty when neither can be found.
 std::string DefaultCacheFolder();
 
-// The cache file format on its own, for the fuzzer and the tests. StoreFromCacheBytes takes
-// `bytes` as the contents of a cache file and returns the store it holds (cut back to its
-// split point with `at_split`) when every check passes. CacheBytesOf gives the contents of a
-// cache file holding `store` (of no log file). RepairCacheChecksums recomputes the two
-// checksums of damaged contents, so that the checks behind them are reached.
-std::optional<EventStore> StoreFromCacheBytes(const std::string& bytes, bool at_split);
-std::string CacheBytesOf(const EventStore& store);
-void RepairCacheChecksums(std::string& bytes);
-
 }  // namespace barvik

@@ -75,7 +75,8 @@ struct Stay {
   uint32_t node = kNoNode;
   uint32_t from = 0;
   uint32_t team = kNoTeam;
-  uint32_t team_since = 0;
+  uint32_t team_since = 0;  // when his time on `team` began
+  uint32_t team_seen = 0;   // his last line on `team`
 };
 
 // Union-find over nodes with the lists of presences kept at each root, so a union can be
@@ -109,8 +110,9 @@ class Groups {
     if (a == b) return true;
     if (Forbidden(a, b)) return false;
     if (check && Overlap(nodes_[a].presences, nodes_[b].presences)) return false;
+    // The longer list takes the shorter one in. (A person's id comes from his earliest node,
+    // whichever is the root.)
     if (nodes_[a].presences.size() < nodes_[b].presences.size()) std::swap(a, b);
-    // The root keeps the earlier node, so ids follow first appearances.
     auto& into = nodes_[a].presences;
     auto& from = nodes_[b].presences;
     const size_t middle = into.size();
@@ -380,11 +382,15 @@ class GameBuilder {
     }
     if (team != kNoTeam && stay.team != team) {
       if (stay.team != kNoTeam) {
-        PartOf(stay.node).stats.team_seconds[stay.team] += now_ - stay.team_since;
-        stay.team_since = now_;
+        // The lines do not say when he changed sides: halfway between his last line on the
+        // old team and his first on the new one.
+        const uint32_t change = stay.team_seen + (now_ - stay.team_seen) / 2;
+        PartOf(stay.node).stats.team_seconds[stay.team] += change - stay.team_since;
+        stay.team_since = change;
       }
       stay.team = team;
     }
+    if (team != kNoTeam) stay.team_seen = now_;
     return stay.node;
   }
 
@@ -420,6 +426,9 @@ class GameBuilder {
   void Close(Stay& stay, int slot) { CloseAt(stay, slot, now_); }
 
   void CloseAt(Stay& stay, int slot, uint32_t at) {
+    // A stay opened after the game's end line (a line between it and the next game) ends
+    // where it began.
+    at = std::max({at, stay.from, stay.team_since});
     NodePart& part = PartOf(stay.node);
     if (!part.intervals.empty() && part.intervals.back().second == stay.from) {
       part.intervals.back().second = at;

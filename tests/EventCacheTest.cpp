@@ -13,6 +13,7 @@
 #include <fstream>
 
 #include "core/FileError.h"
+#include "log/CacheFormat.h"
 #include "log/LogFile.h"
 #include "tests/TempFolder.h"
 #include "tools/loggen/LogGenerator.h"

@@ -63,9 +63,9 @@ TEST(GameRatingsTest, ScoresTeamTimeAndResultComeFromTheGame) {
   EXPECT_EQ(of("Cy").score, 1 - 1);
   const auto cy = of("Cy").team_seconds;
   ASSERT_EQ(cy.size(), 2u);
-  // Seen on allies until 6:00, when a line shows him on axis.
-  EXPECT_EQ(cy[0], (std::pair<std::string, int>("allies", 360)));
-  EXPECT_EQ(cy[1], (std::pair<std::string, int>("axis", 240)));
+  // Last seen on allies at 2:00, first on axis at 6:00: he changed sides halfway, at 4:00.
+  EXPECT_EQ(cy[0], (std::pair<std::string, int>("allies", 240)));
+  EXPECT_EQ(cy[1], (std::pair<std::string, int>("axis", 360)));
 
   GameRatings ratings;
   RateGames(model, ratings);

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tools/loggen/SkillLog.h"
+
 #include <algorithm>
 #include <initializer_list>
 #include <string>
@@ -71,6 +73,11 @@ TEST(GamesTest, RenamesColoursAndSlotsFindOnePersonPerHuman) {
   EXPECT_EQ(pine.display, "^1pine - rainbows");  // the most used spelling, as written
   EXPECT_NE(&b.Of("Zed"), &pine);
   EXPECT_EQ(b.Of("Al").games, 2u);
+  // Ids stay as the log grows.
+  const Built first = Build({kTdm, "  0:01 J;111111;3;^1pine - rainbows",
+                             Hit("  0:10", 'K', 4, "axis", "Al", 3, "allies", "pine - rainbows")});
+  EXPECT_EQ(first.Of("pine - rainbows").id, pine.id);
+  EXPECT_EQ(first.Of("Al").id, b.Of("Al").id);
   EXPECT_EQ(b.In(0, "pine - rainbows").seconds, 119u);  // 0:01 to the end at 2:00
   EXPECT_EQ(b.In(0, "pine - rainbows").team_seconds[1], 119u);
 }
@@ -195,7 +202,8 @@ TEST(GamesTest, EndingsWarmUpsAndClockResets) {
       "100:30 W;allies;1;Al",
       "100:30 L;axis;2;Bo",
       "100:31 ExitLevel: executed",
-      "100:31 ShutdownGame:",
+      Hit("100:35", 'D', 5, "axis", "Late", 1, "allies", "Al"),  // after the end line
+      "100:36 ShutdownGame:",
       kTdm,  // 0:00: the server restarted
       Hit("  0:10", 'K', 2, "axis", "Bo", 1, "allies", "Al"),
       Hit("  0:40", 'K', 2, "axis", "Bo", 1, "allies", "Al"),
@@ -213,12 +221,50 @@ TEST(GamesTest, EndingsWarmUpsAndClockResets) {
   EXPECT_EQ(g[0].end, 6031u);
   EXPECT_EQ(g[0].seconds, 6031u);
   EXPECT_EQ(g[0].winner_team, 1u);
+  EXPECT_EQ(b.In(0, "Late").seconds, 0u);
+  EXPECT_EQ(b.In(0, "Late").team_seconds[2], 0u);
   EXPECT_FALSE(g[0].warmup);
   EXPECT_EQ(g[1].ending, GameEnding::Restart);
   EXPECT_TRUE(g[1].warmup);  // 50 seconds
   EXPECT_EQ(g[2].ending, GameEnding::EndOfLog);
   EXPECT_EQ(g[2].seconds, 420u + 40u);
   EXPECT_EQ(b.In(2, "Bo").seconds, 40u);
+}
+
+// A generated history records what it wrote: every game and every player's figures in it.
+TEST(GamesTest, AGeneratedHistoryReadsBackAsItWasWritten) {
+  const SkillLog log = GenerateSkillLog({11, 60, 24});
+  EventStore store;
+  size_t start = 0;
+  for (size_t end; (end = log.text.find('\n', start)) != std::string::npos; start = end + 1) {
+    store.AddLine(std::string_view(log.text).substr(start, end - start));
+  }
+  store.Finish();
+  const GamesModel model = BuildGames(store);
+  ASSERT_EQ(model.games.size(), log.games.size());
+  for (size_t g = 0; g < log.games.size(); ++g) {
+    const SkillGame& written = log.games[g];
+    const Game& read = model.games[g];
+    EXPECT_EQ(store.settings().Text(read.game_type), written.gametype);
+    EXPECT_EQ(read.seconds, static_cast<uint32_t>(written.seconds)) << g;
+    EXPECT_EQ(read.winner_team, written.winner < 0 ? 0u : written.winner == 0 ? 2u : 1u) << g;
+    for (const SkillGamePlayer& w : written.players) {
+      const Participant* p =
+          model.PlayerIn(read, model.FindPerson(store, log.players[w.player].name));
+      ASSERT_NE(p, nullptr) << log.players[w.player].name;
+      EXPECT_EQ(p->kills, static_cast<uint32_t>(w.kills)) << g;
+      EXPECT_EQ(p->deaths, static_cast<uint32_t>(w.deaths)) << g;
+      EXPECT_EQ(p->team_kills, static_cast<uint32_t>(w.team_kills)) << g;
+      EXPECT_EQ(p->seconds, static_cast<uint32_t>(w.seconds)) << g;
+      // The lines do not tell when a player changed sides; the reading splits the time
+      // between the last line on one team and the first on the other. Only hits tell his
+      // team: a player without any has none.
+      if (p->team_seconds[1] + p->team_seconds[2] == 0) continue;
+      EXPECT_EQ(p->team_seconds[1] + p->team_seconds[2],
+                static_cast<uint32_t>(w.team_seconds[0] + w.team_seconds[1]));
+      EXPECT_NEAR(p->team_seconds[2], w.team_seconds[0], 60) << g;
+    }
+  }
 }
 
 }  // namespace

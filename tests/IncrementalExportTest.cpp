@@ -83,6 +83,16 @@ TEST_F(IncrementalExportTest, LeavesIdenticalFilesAndEqualsAFreshExport) {
     }
   }
 
+  const auto games = [&] {
+    size_t n = 0;
+    for (const auto& e : fs::directory_iterator(report / "site" / "games"))
+      n += e.is_regular_file();
+    return n;
+  };
+  const size_t games_before = games();
+  ASSERT_GT(games_before, 2u);
+  const std::string last_game = "site/games/" + std::to_string(games_before) + ".html";
+
   Append();
   size_t kept = 0;
   {
@@ -101,38 +111,14 @@ TEST_F(IncrementalExportTest, LeavesIdenticalFilesAndEqualsAFreshExport) {
   EXPECT_EQ(untouched, kept);
   EXPECT_NE(fs::last_write_time(report / "players.html"), old_time);
   EXPECT_NE(fs::last_write_time(report / "site" / "stats.json"), old_time);
+  // The pages of finished games stay as they were; the new game has its page.
+  EXPECT_EQ(fs::last_write_time(report / "site" / "games" / "1.html"), old_time);
+  EXPECT_EQ(fs::last_write_time(report / last_game), old_time);
+  EXPECT_EQ(games(), games_before + 1);
 
   const fs::path fresh = dir_ / "fresh";
   Export(fresh);
   EXPECT_EQ(MaskedReport(report), MaskedReport(fresh));
-}
-
-TEST(SameApartFromTimeStampTest, OnlyTheFooterTimeIsIgnored) {
-  const std::string classic =
-      "<td>Ghost</td>\n     Statistics generated 12/09/26  03:30:00<br>"
-      "with Barvik  build 1 &nbsp;\n</html>\n";
-  std::string later = classic;
-  later.replace(later.find("03:30:00"), 8, "3:31:00 PM");
-  EXPECT_TRUE(SameApartFromTimeStamp(classic, later));
-  std::string other_build = classic;
-  other_build.replace(other_build.find("build 1"), 7, "build 2");
-  EXPECT_FALSE(SameApartFromTimeStamp(classic, other_build));
-  std::string other_body = later;
-  other_body.replace(other_body.find("Ghost"), 5, "Ghast");
-  EXPECT_FALSE(SameApartFromTimeStamp(classic, other_body));
-  // A name that looks like a footer start cannot widen the masked range.
-  EXPECT_FALSE(SameApartFromTimeStamp("<td>Statistics generated A</td>" + classic,
-                                      "<td>Statistics generated B</td>" + classic));
-
-  const std::string site = "<p>x</p>\n<footer>Generated 2026-12-09 03:30 with Barvik build 1";
-  EXPECT_TRUE(SameApartFromTimeStamp(site, "<p>x</p>\n<footer>Generated now with Barvik build 1"));
-  EXPECT_FALSE(SameApartFromTimeStamp(site, "<p>y</p>\n<footer>Generated now with Barvik build 1"));
-
-  const std::string json = R"({"generated":"a \"b\"","turns":3})";
-  EXPECT_TRUE(SameApartFromTimeStamp(json, R"({"generated":"c","turns":3})"));
-  EXPECT_FALSE(SameApartFromTimeStamp(json, R"({"generated":"c","turns":4})"));
-  // Files without a time stamp (images, style sheets) must match whole.
-  EXPECT_FALSE(SameApartFromTimeStamp("\x89PNG1", "\x89PNG2"));
 }
 
 TEST_F(IncrementalExportTest, InputFingerprintSeesGrowthRotationAndReplacement) {

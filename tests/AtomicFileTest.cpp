@@ -1,0 +1,99 @@
+// Report files written whole or not at all: a committed file replaces its target keeping the
+// target's permission bits, an abandoned or failed one leaves the target and no temporary file;
+// and the comparison that lets an incremental export keep a file whose only change is its time
+// stamp.
+#include "report/AtomicFile.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "core/FileError.h"
+#include "tests/TempFolder.h"
+
+namespace barvik {
+namespace {
+
+namespace fs = std::filesystem;
+
+class AtomicFileTest : public testing::TempFolderTest {
+ protected:
+  std::string Read(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+  }
+  size_t FileCount() {
+    return static_cast<size_t>(std::distance(fs::directory_iterator(dir_), {}));
+  }
+};
+
+TEST_F(AtomicFileTest, CommittedFileReplacesTheTargetAndAbandonedOnesLeaveNoTrace) {
+  const std::string page = Write("page.html", "old");
+  fs::permissions(page, fs::perms(0640));
+  {
+    AtomicFile file(page);
+    file.Write("half");
+    // Never committed: the page stays, the temporary file goes.
+  }
+  EXPECT_EQ(Read(page), "old");
+  EXPECT_EQ(FileCount(), 1u);
+
+  AtomicFile file(page);
+  file.Write("new ");
+  file.Write("page");
+  EXPECT_EQ(Read(page), "old");  // nothing shows before the commit
+  file.Commit();
+  EXPECT_EQ(Read(page), "new page");
+  EXPECT_EQ(fs::status(page).permissions(), fs::perms(0640));
+  EXPECT_EQ(FileCount(), 1u);
+
+  // A target that is a folder cannot be replaced: the error names it, nothing stays behind.
+  fs::create_directory(dir_ / "folder");
+  {
+    AtomicFile over_folder((dir_ / "folder").string());
+    over_folder.Write("x");
+    try {
+      over_folder.Commit();
+      FAIL() << "a folder was replaced";
+    } catch (const FileError& e) {
+      EXPECT_EQ(std::string(e.what()), "Cannot create file " + (dir_ / "folder").string());
+    }
+  }
+  EXPECT_TRUE(fs::is_directory(dir_ / "folder"));
+  EXPECT_EQ(FileCount(), 2u);
+  EXPECT_THROW(AtomicFile((dir_ / "missing" / "page.html").string()), FileError);
+}
+
+TEST(SameApartFromTimeStampTest, OnlyTheFooterTimeIsIgnored) {
+  const std::string classic =
+      "<td>Ghost</td>\n     Statistics generated 12/09/26  03:30:00<br>"
+      "with Barvik  build 1 &nbsp;\n</html>\n";
+  std::string later = classic;
+  later.replace(later.find("03:30:00"), 8, "3:31:00 PM");
+  EXPECT_TRUE(SameApartFromTimeStamp(classic, later));
+  std::string other_build = classic;
+  other_build.replace(other_build.find("build 1"), 7, "build 2");
+  EXPECT_FALSE(SameApartFromTimeStamp(classic, other_build));
+  std::string other_body = later;
+  other_body.replace(other_body.find("Ghost"), 5, "Ghast");
+  EXPECT_FALSE(SameApartFromTimeStamp(classic, other_body));
+  // A name that looks like a footer start cannot widen the masked range.
+  EXPECT_FALSE(SameApartFromTimeStamp("<td>Statistics generated A</td>" + classic,
+                                      "<td>Statistics generated B</td>" + classic));
+
+  const std::string site = "<p>x</p>\n<footer>Generated 2026-12-09 03:30 with Barvik build 1";
+  EXPECT_TRUE(SameApartFromTimeStamp(site, "<p>x</p>\n<footer>Generated now with Barvik build 1"));
+  EXPECT_FALSE(SameApartFromTimeStamp(site, "<p>y</p>\n<footer>Generated now with Barvik build 1"));
+
+  const std::string json = R"({"generated":"a \"b\"","turns":3})";
+  EXPECT_TRUE(SameApartFromTimeStamp(json, R"({"generated":"c","turns":3})"));
+  EXPECT_FALSE(SameApartFromTimeStamp(json, R"({"generated":"c","turns":4})"));
+  // Files without a time stamp (images, style sheets) must match whole.
+  EXPECT_FALSE(SameApartFromTimeStamp("\x89PNG1", "\x89PNG2"));
+}
+
+}  // namespace
+}  // namespace barvik
