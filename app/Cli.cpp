@@ -18,6 +18,8 @@
 #include "log/EventCache.h"
 #include "log/LogSource.h"
 #include "report/AtomicFile.h"
+#include "report/AwardsJson.h"
+#include "report/FriendlyNames.h"
 #include "report/GamesJson.h"
 #include "report/ImageSource.h"
 #include "report/JsonWriter.h"
@@ -343,23 +345,30 @@ void PrintJson(std::ostream& out, const Workspace& ws, const std::vector<ListId>
 
 // The ranking as text: one line per person, rank (empty outside the ranking), shown skill,
 // plus-minus, rated games, kills per death and the display name; the provisional and the
-// inactive under their own headings.
+// inactive under their own headings; then the same for each game type ranked apart.
 void PrintRanking(std::ostream& out, const Json& ranking, char decimal_separator, bool terminal) {
   auto number = [&](double value) {  // the JSON's thousandths, to two places
     return FormatQuotient(std::llround(value * 1000.0), 1000, 2, decimal_separator);
   };
-  for (const char* part : {"ranking", "provisional", "inactive"}) {
-    out << "[" << part << "]\nRank\tSkill\tPlus-minus\tGames\tK/D\tName\n";
-    for (const Json& p : ranking.at(part)) {
-      const std::string name = p.at("name").get<std::string>();
-      out << (p.at("rank").is_null() ? "" : std::to_string(p.at("rank").get<int>())) << "\t"
-          << number(p.at("skill").get<double>()) << "\t" << number(p.at("plus_minus").get<double>())
-          << "\t" << p.at("games").get<int>() << "\t"
-          << FormatRatio(p.at("kills").get<int64_t>(), p.at("deaths").get<int64_t>(),
-                         decimal_separator)
-          << "\t" << (terminal ? ShownText(name) : name) << "\n";
+  auto print = [&](const Json& parts, const std::string& game_type) {
+    for (const char* part : {"ranking", "provisional", "inactive"}) {
+      out << "[" << part << game_type << "]\nRank\tSkill\tPlus-minus\tGames\tK/D\tName\n";
+      for (const Json& p : parts.at(part)) {
+        const std::string name = p.at("name").get<std::string>();
+        out << (p.at("rank").is_null() ? "" : std::to_string(p.at("rank").get<int>())) << "\t"
+            << number(p.at("skill").get<double>()) << "\t"
+            << number(p.at("plus_minus").get<double>()) << "\t" << p.at("games").get<int>() << "\t"
+            << FormatRatio(p.at("kills").get<int64_t>(), p.at("deaths").get<int64_t>(),
+                           decimal_separator)
+            << "\t" << (terminal ? ShownText(name) : name) << "\n";
+      }
+      out << "\n";
     }
-    out << "\n";
+  };
+  print(ranking, "");
+  for (const Json& type : ranking.at("game_types")) {
+    const std::string name = type.at("gametype").get<std::string>();
+    print(type, " " + (terminal ? ShownText(name) : name));
   }
 }
 
@@ -711,7 +720,11 @@ int RunGames(const Call& c) {
   if (const int status = AnalyseGames(a, c); status != kExitOk) return status;
   const EventStore& store = a.ws.log()->events();
   if (c.options.json) {
-    c.out << JsonText(GamesJson(store, a.model));
+    Json games = GamesJson(store, a.model);
+    GameRatings ratings;
+    RateGames(a.model, ratings);
+    AddRatingChanges(games, a.model, ratings);
+    c.out << JsonText(games);
     return kExitOk;
   }
   ReportList list("Games", {{"Game"},
@@ -743,7 +756,13 @@ int RunPeople(const Call& c) {
   if (const int status = AnalyseGames(a, c); status != kExitOk) return status;
   const EventStore& store = a.ws.log()->events();
   if (c.options.json) {
-    c.out << JsonText(PeopleJson(store, a.model));
+    Json people = PeopleJson(store, a.model);
+    GameRatings ratings;
+    RateGames(a.model, ratings);
+    AddRatings(people, ratings);
+    const FriendlyNames friendly = FriendlyNames::Load(a.ws.template_folder);
+    AddAwards(people, a.model, ComputeAwards(store, a.model, friendly.weapon_groups()));
+    c.out << JsonText(people);
     return kExitOk;
   }
   ReportList list("People", FigureColumns({"Person", "Name", "Games"}));
@@ -812,7 +831,7 @@ int RunRanking(const Call& c) {
   const EventStore& store = a.ws.log()->events();
   GameRatings ratings;
   RateGames(a.model, ratings);
-  const Json ranking = RankingJson(store, a.model, ratings);
+  const Json ranking = RankingJson(store, a.model, ratings, RateGameTypes(a.model));
   if (c.options.json) {
     c.out << JsonText(ranking);
   } else {
@@ -864,7 +883,8 @@ const std::vector<Command>& Commands() {
        .help = "  ranking [--people FILE] [--json] LOG...\n"
                "      Rate every person's skill from the games of LOG (docs/ratings.md) and print\n"
                "      the ranking, then the provisional (fewer than 10 rated games) and the\n"
-               "      inactive (no game in the last 1000) apart.\n",
+               "      inactive (no game in the last 1000) apart; then the same for each game type\n"
+               "      with 20 or more rated games, rated on its games alone.\n",
        .operands = "LOG...",
        .options = {"--people", "--json"},
        .run = RunRanking},

@@ -47,9 +47,14 @@ FriendlyNames FriendlyNames::Parse(std::string_view text) {
     NameKind kind{};
     if (!KindOf(std::string_view(line).substr(0, first), kind)) continue;
     const std::string_view raw = std::string_view(line).substr(first + 1, second - first - 1);
-    const std::string_view friendly = std::string_view(line).substr(second + 1);
-    if (raw.empty() || friendly.empty()) continue;
-    table.names_.emplace(Key(kind, raw), std::string(friendly));
+    std::string_view friendly = std::string_view(line).substr(second + 1);
+    if (raw.empty()) continue;
+    if (const size_t third = friendly.find('\t'); third != std::string_view::npos) {
+      const auto group = WeaponGroupNamed(friendly.substr(third + 1));
+      if (kind == NameKind::Weapon && group) table.groups_[LowerCopy(raw)] = *group;
+      friendly = friendly.substr(0, third);
+    }
+    if (!friendly.empty()) table.names_.emplace(Key(kind, raw), std::string(friendly));
   }
   return table;
 }

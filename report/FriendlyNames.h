@@ -2,13 +2,17 @@
 // locations) and explanations of the column captions, read from the data table
 // "friendly-names.dat" of the template folder. Each line of that table is
 // "kind<TAB>raw name<TAB>friendly text"; empty lines and lines starting with "#" are skipped,
-// as are lines without two tabs. Raw names match without regard to letter case. A missing
-// table gives no friendly names at all: every name is then shown as it is.
+// as are lines without two tabs. A weapon line may carry a fourth field, the weapon's group for
+// the awards ("grenade", "sniper", "pistol", "satchel", "tank"; its friendly text may then be
+// empty); an unknown group is ignored. Raw names match without regard to letter case. A
+// missing table gives no friendly names and no groups: every name is then shown as it is.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <unordered_map>
+
+#include "stats/Awards.h"
 
 namespace barvik {
 
@@ -27,9 +31,11 @@ class FriendlyNames {
   const std::string* Find(NameKind kind, std::string_view raw) const;
 
   size_t size() const { return names_.size(); }
+  const WeaponGroups& weapon_groups() const { return groups_; }
 
  private:
   std::unordered_map<std::string, std::string> names_;  // kind letter + lower-case raw name
+  WeaponGroups groups_;
 };
 
 }  // namespace barvik

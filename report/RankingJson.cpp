@@ -25,11 +25,14 @@ Json RatingJson(const PersonRating& rating) {
           {"rank", rating.rank > 0 ? Json(rating.rank) : Json(nullptr)}};
 }
 
-Json RankingJson(const EventStore& store, const GamesModel& model, const GameRatings& ratings) {
+namespace {
+
+// The three parts of one ranking into `document`.
+void AddParts(Json& document, const GamesModel& model, const RatingHistory& history) {
   std::unordered_map<std::string, const Person*> by_id;
   for (const Person& p : model.people) by_id.emplace(p.id, &p);
   Json ranking = Json::array(), provisional = Json::array(), inactive = Json::array();
-  for (const PersonRating& r : ratings.history.Ranking()) {
+  for (const PersonRating& r : history.Ranking()) {
     const auto it = by_id.find(r.person);
     if (it == by_id.end() || it->second->hidden) continue;
     const Person& p = *it->second;
@@ -46,12 +49,27 @@ Json RankingJson(const EventStore& store, const GamesModel& model, const GameRat
                   {"deaths", p.deaths}};
     (r.inactive ? inactive : r.provisional ? provisional : ranking).push_back(std::move(entry));
   }
-  Json document;
-  document["format"] = kGamesJsonFormat;
-  document["server"] = Utf8From1252(model.has_games ? store.settings().Text(model.server) : "");
   document["ranking"] = std::move(ranking);
   document["provisional"] = std::move(provisional);
   document["inactive"] = std::move(inactive);
+}
+
+}  // namespace
+
+Json RankingJson(const EventStore& store, const GamesModel& model, const GameRatings& ratings,
+                 std::span<const GameTypeRatings> game_types) {
+  Json document;
+  document["format"] = kGamesJsonFormat;
+  document["server"] = Utf8From1252(model.has_games ? store.settings().Text(model.server) : "");
+  AddParts(document, model, ratings.history);
+  Json types = Json::array();
+  for (const GameTypeRatings& type : game_types) {
+    Json entry = {{"gametype", Utf8From1252(store.settings().Text(type.game_type))},
+                  {"games", type.ratings.history.Games()}};
+    AddParts(entry, model, type.ratings.history);
+    types.push_back(std::move(entry));
+  }
+  document["game_types"] = std::move(types);
   return document;
 }
 

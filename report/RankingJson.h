@@ -3,6 +3,8 @@
 // people and games documents. Hidden people are left out. docs/json-format.md describes them.
 #pragma once
 
+#include <span>
+
 #include "log/EventStore.h"
 #include "report/JsonWriter.h"
 #include "stats/GameRatings.h"
@@ -10,10 +12,13 @@
 
 namespace barvik {
 
-// {"format", "server", "ranking": [...], "provisional": [...], "inactive": [...]}, each entry
-// {"rank", "person", "page", "name", "skill", "plus_minus", "mu", "sigma", "games", "kills",
-// "deaths"}; "rank" is null outside the ranking.
-Json RankingJson(const EventStore& store, const GamesModel& model, const GameRatings& ratings);
+// {"format", "server", "ranking": [...], "provisional": [...], "inactive": [...],
+// "game_types": [...]}, each entry {"rank", "person", "page", "name", "skill", "plus_minus",
+// "mu", "sigma", "games", "kills", "deaths"}; "rank" is null outside the ranking. Each of
+// `game_types` gives {"gametype", "games", "ranking", "provisional", "inactive"} (kills and
+// deaths stay the person's totals).
+Json RankingJson(const EventStore& store, const GamesModel& model, const GameRatings& ratings,
+                 std::span<const GameTypeRatings> game_types = {});
 
 // {"mu", "sigma", "skill", "games", "provisional", "rank"} (rank null when not ranked).
 Json RatingJson(const PersonRating& rating);

@@ -3,47 +3,124 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "core/Text1252.h"
+
 namespace barvik {
 
 namespace {
 
 constexpr std::array<std::string_view, kAwardCount> kNames = {
-    "kill streak", "multi-kills", "head hunter", "bash",   "first blood",
-    "nemesis",     "vengeance",   "traitor",     "lemming"};
+    "kill streak", "multi-kills",  "head hunter",   "bash",
+    "grenadier",   "sniper",       "pistol",        "satchel",
+    "tank ace",    "limb shots",   "first blood",   "nemesis",
+    "vengeance",   "longest life", "shortest life", "most damage in one life",
+    "traitor",     "lemming",      "winner",        "loser"};
+
+// The award of each weapon group, by WeaponGroup (None has none).
+constexpr std::array<Award, 6> kGroupAward = {Award::kCount, Award::Grenadier, Award::Sniper,
+                                              Award::Pistol, Award::Satchel,   Award::TankAce};
 
 constexpr uint32_t kMultiKillSeconds = 2;
+constexpr uint32_t kNoLife = UINT32_MAX;
 
 size_t Index(Award award) { return static_cast<size_t>(award); }
 
-// Whether an award's figure over all games is the best of one game rather than a sum.
-bool BestOfOneGame(size_t award) {
-  return award == Index(Award::KillStreak) || award == Index(Award::Nemesis);
-}
-
-void Consider(AwardHolder& holder, PersonIndex person, uint32_t value) {
-  if (value == 0) return;
-  if (value > holder.value || (value == holder.value && person < holder.person)) {
-    holder = {person, value};
+// How a figure over all games comes from the figures of each game.
+enum class Over { Sum, Most, Least };
+Over OverAllGames(size_t award) {
+  switch (static_cast<Award>(award)) {
+    case Award::KillStreak:
+    case Award::Nemesis:
+    case Award::LongestLife:
+    case Award::MostDamage:
+      return Over::Most;
+    case Award::ShortestLife:
+      return Over::Least;
+    default:
+      return Over::Sum;
   }
 }
 
+AwardFigures NoFigures() {
+  AwardFigures figures{};
+  figures[Index(Award::ShortestLife)] = kNoLife;
+  return figures;
+}
+
+uint32_t Combined(size_t award, uint32_t a, uint32_t b) {
+  switch (OverAllGames(award)) {
+    case Over::Most:
+      return std::max(a, b);
+    case Over::Least:
+      return std::min(a, b);
+    case Over::Sum:
+      break;
+  }
+  return a + b;
+}
+
+void Consider(AwardHolder& holder, size_t award, PersonIndex person, uint32_t value) {
+  if (!HasFigure(static_cast<Award>(award), value)) return;
+  const bool better =
+      holder.person == kNoPerson ||
+      (OverAllGames(award) == Over::Least ? value < holder.value : value > holder.value);
+  if (better || (value == holder.value && person < holder.person)) holder = {person, value};
+}
+
+// Hit locations of the arms, hands, legs and feet are the sided ones.
+bool IsLimb(std::string_view location) {
+  return location.starts_with("left_") || location.starts_with("right_");
+}
+
+// The weapon groups by raw weapon id, looked up once per weapon.
+class GroupOf {
+ public:
+  GroupOf(const EventStore& store, const WeaponGroups& groups) : store_(store), groups_(groups) {}
+  WeaponGroup operator()(uint32_t weapon) {
+    if (groups_.empty()) return WeaponGroup::None;
+    auto [it, fresh] = known_.emplace(weapon, WeaponGroup::None);
+    if (fresh) {
+      const auto named = groups_.find(LowerCopy(store_.texts().Text(weapon)));
+      if (named != groups_.end()) it->second = named->second;
+    }
+    return it->second;
+  }
+
+ private:
+  const EventStore& store_;
+  const WeaponGroups& groups_;
+  std::unordered_map<uint32_t, WeaponGroup> known_;
+};
+
 // One person's figures while a game's timeline is walked.
 struct Tally {
-  std::array<uint32_t, kAwardCount> figures{};
-  uint32_t streak = 0;     // enemy kills in this life
-  uint32_t run = 0;        // enemy kills in the current multi-kill run
-  uint32_t last_kill = 0;  // time of his last enemy kill
+  AwardFigures figures = NoFigures();
+  uint32_t streak = 0;      // enemy kills in this life
+  uint32_t run = 0;         // enemy kills in the current multi-kill run
+  uint32_t last_kill = 0;   // time of his last enemy kill
+  uint32_t life_start = 0;  // time his life began
   PersonIndex killed_by = kNoPerson;
   std::unordered_map<PersonIndex, uint32_t> kills_of;  // enemy kills per victim
 };
 
-std::vector<std::pair<PersonIndex, Tally>> TallyGame(const EventStore& store, const Game& game) {
+void EndLife(Tally& tally, uint32_t at, bool died) {
+  const uint32_t life = at > tally.life_start ? at - tally.life_start : 0;
+  auto& f = tally.figures;
+  f[Index(Award::LongestLife)] = std::max(f[Index(Award::LongestLife)], life);
+  if (died) f[Index(Award::ShortestLife)] = std::min(f[Index(Award::ShortestLife)], life);
+  tally.life_start = at;
+}
+
+std::vector<std::pair<PersonIndex, Tally>> TallyGame(const EventStore& store, const Game& game,
+                                                     GroupOf& group_of) {
   std::unordered_map<PersonIndex, Tally> tallies;
+  for (const Participant& p : game.players) tallies[p.person].life_start = p.first_at;
   bool first_blood = true;
   for (const GameKill& kill : game.kills) {
     Tally& victim = tallies[kill.victim];
     victim.streak = 0;  // every death ends a life
     victim.run = 0;
+    EndLife(victim, kill.at, true);
     if (kill.kind == GameKill::Kind::Suicide) ++victim.figures[Index(Award::Lemming)];
     if (kill.kind == GameKill::Kind::TeamKill) {
       ++tallies[kill.attacker].figures[Index(Award::Traitor)];
@@ -59,13 +136,29 @@ std::vector<std::pair<PersonIndex, Tally>> TallyGame(const EventStore& store, co
     attacker.run = in_run ? attacker.run + 1 : 1;
     if (attacker.run == 2) ++f[Index(Award::MultiKills)];  // a run counts once, at its second
     attacker.last_kill = kill.at;
-    if (store.texts().Text(kill.location) == "head") ++f[Index(Award::HeadHunter)];
+    const std::string_view location = store.texts().Text(kill.location);
+    if (location == "head") ++f[Index(Award::HeadHunter)];
+    if (IsLimb(location)) ++f[Index(Award::LimbShots)];
     if (store.settings().Text(kill.means) == "MOD_MELEE") ++f[Index(Award::Bash)];
+    if (const Award award = kGroupAward.at(static_cast<size_t>(group_of(kill.weapon)));
+        award != Award::kCount) {
+      ++f[Index(award)];
+    }
     if (first_blood) ++f[Index(Award::FirstBlood)];
     first_blood = false;
     f[Index(Award::Nemesis)] = std::max(f[Index(Award::Nemesis)], ++attacker.kills_of[kill.victim]);
     if (attacker.killed_by == kill.victim) ++f[Index(Award::Vengeance)];
     victim.killed_by = kill.attacker;
+  }
+  for (const Participant& p : game.players) {
+    Tally& tally = tallies[p.person];
+    EndLife(tally, p.last_at, false);  // the life he left the game in
+    tally.figures[Index(Award::MostDamage)] =
+        static_cast<uint32_t>(std::min<uint64_t>(p.most_life_damage, UINT32_MAX - 1));
+    tally.figures[Index(Award::Winner)] =
+        std::binary_search(game.won.begin(), game.won.end(), p.person) ? 1 : 0;
+    tally.figures[Index(Award::Loser)] =
+        std::binary_search(game.lost.begin(), game.lost.end(), p.person) ? 1 : 0;
   }
   std::vector<std::pair<PersonIndex, Tally>> sorted(tallies.begin(), tallies.end());
   std::sort(sorted.begin(), sorted.end(),
@@ -77,24 +170,43 @@ std::vector<std::pair<PersonIndex, Tally>> TallyGame(const EventStore& store, co
 
 std::string_view AwardName(Award award) { return kNames.at(Index(award)); }
 
-AwardsModel ComputeAwards(const EventStore& store, const GamesModel& model) {
+uint32_t NoFigure(Award award) { return NoFigures().at(Index(award)); }
+
+bool HasFigure(Award award, uint32_t value) { return value != NoFigure(award); }
+
+std::optional<WeaponGroup> WeaponGroupNamed(std::string_view word) {
+  static constexpr std::array<std::pair<std::string_view, WeaponGroup>, 5> kWords = {{
+      {"grenade", WeaponGroup::Grenade},
+      {"sniper", WeaponGroup::Sniper},
+      {"pistol", WeaponGroup::Pistol},
+      {"satchel", WeaponGroup::Satchel},
+      {"tank", WeaponGroup::Tank},
+  }};
+  for (const auto& [name, group] : kWords) {
+    if (name == word) return group;
+  }
+  return std::nullopt;
+}
+
+AwardsModel ComputeAwards(const EventStore& store, const GamesModel& model,
+                          const WeaponGroups& groups) {
   AwardsModel awards;
-  awards.people.resize(model.people.size());
+  awards.people.assign(model.people.size(), NoFigures());
+  GroupOf group_of(store, groups);
   for (const Game& game : model.games) {
     AwardTable& table = awards.games.emplace_back();
     if (game.warmup) continue;
-    for (const auto& [person, tally] : TallyGame(store, game)) {
+    for (const auto& [person, tally] : TallyGame(store, game, group_of)) {
       if (person == kNoPerson || person >= model.people.size()) continue;
       auto& overall = awards.people[person];
       for (size_t a = 0; a < kAwardCount; ++a) {
-        Consider(table[a], person, tally.figures[a]);
-        overall[a] = BestOfOneGame(a) ? std::max(overall[a], tally.figures[a])
-                                      : overall[a] + tally.figures[a];
+        Consider(table[a], a, person, tally.figures[a]);
+        overall[a] = Combined(a, overall[a], tally.figures[a]);
       }
     }
   }
   for (PersonIndex p = 0; p < awards.people.size(); ++p) {
-    for (size_t a = 0; a < kAwardCount; ++a) Consider(awards.overall[a], p, awards.people[p][a]);
+    for (size_t a = 0; a < kAwardCount; ++a) Consider(awards.overall[a], a, p, awards.people[p][a]);
   }
   return awards;
 }

@@ -1,6 +1,7 @@
 #include "stats/GameRatings.h"
 
 #include <string>
+#include <unordered_map>
 
 #include "log/LineFormat.h"
 
@@ -42,6 +43,26 @@ void RateGames(const GamesModel& model, GameRatings& state, std::optional<uint32
     }
     state.changes.push_back(state.history.Add(RatingInputOf(model, game)));
   }
+}
+
+std::vector<GameTypeRatings> RateGameTypes(const GamesModel& model, int64_t min_games) {
+  // Warm-ups are never rated, so a type with fewer other games cannot reach the bar: it is
+  // not rated at all.
+  std::vector<uint32_t> order;
+  std::unordered_map<uint32_t, int64_t> candidates;
+  for (const Game& game : model.games) {
+    if (game.warmup) continue;
+    if (candidates[game.game_type]++ == 0) order.push_back(game.game_type);
+  }
+  std::vector<GameTypeRatings> types;
+  for (const uint32_t type : order) {
+    if (candidates[type] < min_games) continue;
+    GameTypeRatings rated;
+    rated.game_type = type;
+    RateGames(model, rated.ratings, type);
+    if (rated.ratings.history.Games() >= min_games) types.push_back(std::move(rated));
+  }
+  return types;
 }
 
 }  // namespace barvik

@@ -30,4 +30,14 @@ struct GameRatings {
 void RateGames(const GamesModel& model, GameRatings& state,
                std::optional<uint32_t> game_type = std::nullopt);
 
+// The ratings of one game type's games alone.
+struct GameTypeRatings {
+  uint32_t game_type = 0;  // setting id
+  GameRatings ratings;
+};
+
+// One rating per game type with at least `min_games` rated games, in the order of each type's
+// first game. A person's rating there counts only the games of that type.
+std::vector<GameTypeRatings> RateGameTypes(const GamesModel& model, int64_t min_games = 20);
+
 }  // namespace barvik

@@ -67,6 +67,7 @@ struct NodePart {
   uint32_t node = kNoNode;
   Participant stats;  // person unset; slots as seen
   std::vector<std::pair<uint32_t, uint32_t>> intervals;
+  uint64_t life_damage = 0;  // damage dealt since his last death
 };
 
 // A stay of a node in a slot (or without one) in the current game.
@@ -178,8 +179,9 @@ class GameBuilder {
   std::vector<Game> games;
   std::vector<std::vector<NodePart>> parts;  // by game
   std::vector<std::pair<uint32_t, uint32_t>> renames;
-  std::vector<uint32_t> winner_node;                 // by game
-  std::unordered_map<uint32_t, uint32_t> guid_node;  // GUID setting id -> first node
+  std::vector<uint32_t> winner_node;                         // by game
+  std::vector<std::vector<uint32_t>> won_nodes, lost_nodes;  // by game: named by W / L lines
+  std::unordered_map<uint32_t, uint32_t> guid_node;          // GUID setting id -> first node
   std::vector<std::pair<uint32_t, uint32_t>> guid_ties;
   // Lines per raw spelling under its name's node, and per (node, raw spelling) under others.
   std::vector<uint64_t> raw_counts;
@@ -227,7 +229,13 @@ class GameBuilder {
         Hit(e);
         break;
       case LineKind::Win:
-        if (e.count > 0) {
+      case LineKind::Loss:
+        for (uint32_t i = 0; i < e.count; ++i) {
+          const uint32_t node = NodeOfName(e.ids[i]);
+          if (node != kNoNode)
+            (e.kind == LineKind::Win ? won_nodes : lost_nodes).back().push_back(node);
+        }
+        if (e.kind == LineKind::Win && e.count > 0) {
           const uint32_t team = TeamCodeOfField(store_.settings().Text(ResultTeam(e)));
           game_.winner_team = team;
           winner_node.back() = team == kNoTeam ? NodeOfName(e.ids[0]) : kNoNode;
@@ -266,6 +274,8 @@ class GameBuilder {
     slotless_.clear();
     parts.emplace_back();
     winner_node.push_back(kNoNode);
+    won_nodes.emplace_back();
+    lost_nodes.emplace_back();
   }
 
   void EndGame(GameEnding ending, uint32_t end_position) {
@@ -468,9 +478,15 @@ class GameBuilder {
                                   : f.attacker_team != f.victim_team && f.attacker_team != kNoTeam);
     if (e.kind == LineKind::Damage) {
       PartOf(victim).stats.damage_taken += f.damage;
-      if (enemy) PartOf(attacker).stats.damage_dealt += f.damage;
+      if (enemy) {
+        NodePart& a = PartOf(attacker);
+        a.stats.damage_dealt += f.damage;
+        a.life_damage += f.damage;
+        a.stats.most_life_damage = std::max(a.stats.most_life_damage, a.life_damage);
+      }
       return;
     }
+    PartOf(victim).life_damage = 0;  // every death ends a life
     GameKill kill;
     kill.at = now_;
     kill.victim = victim;
@@ -752,6 +768,7 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
       into.head_shots += s.head_shots;
       into.damage_dealt += s.damage_dealt;
       into.damage_taken += s.damage_taken;
+      into.most_life_damage = std::max(into.most_life_damage, s.most_life_damage);
       auto& list = intervals[it->second];
       list.insert(list.end(), part.intervals.begin(), part.intervals.end());
     }
@@ -760,7 +777,17 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
       std::sort(p.slot_numbers.begin(), p.slot_numbers.end());
       p.slot_numbers.erase(std::unique(p.slot_numbers.begin(), p.slot_numbers.end()),
                            p.slot_numbers.end());
-      p.seconds = CoveredSeconds(intervals[i]);
+      p.seconds = CoveredSeconds(intervals[i]);  // sorts them
+      if (!intervals[i].empty()) {
+        p.first_at = intervals[i].front().first;
+        for (const auto& interval : intervals[i]) p.last_at = std::max(p.last_at, interval.second);
+      }
+    }
+    for (auto [nodes_of, into] :
+         {std::pair{&b.won_nodes[g], &game.won}, {&b.lost_nodes[g], &game.lost}}) {
+      for (const uint32_t node : *nodes_of) into->push_back(person_of[node]);
+      std::sort(into->begin(), into->end());
+      into->erase(std::unique(into->begin(), into->end()), into->end());
     }
     for (GameKill& k : game.kills) {
       if (k.attacker != kNoPerson) k.attacker = person_of[k.attacker];

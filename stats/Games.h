@@ -37,6 +37,11 @@ struct Participant {
   uint64_t damage_dealt = 0;
   uint64_t damage_taken = 0;
   uint32_t seconds = 0;  // seconds played
+  // Seconds since the game's start of his first line and of the end of his last stay.
+  uint32_t first_at = 0;
+  uint32_t last_at = 0;
+  // The most damage dealt (as damage_dealt counts it) between two of his deaths.
+  uint64_t most_life_damage = 0;
 };
 
 // A kill line whose victim is a person.
@@ -65,6 +70,7 @@ struct Game {
   PersonIndex winner_person = kNoPerson;  // the first name of the last W line of a free-for-all
   std::vector<Participant> players;       // most kills first, then by person
   std::vector<GameKill> kills;            // in log order
+  std::vector<PersonIndex> won, lost;     // people named by its W and by its L lines, rising
   uint32_t first_position = 0;            // its records in the event store: [first, end)
   uint32_t end_position = 0;
 };

@@ -1,23 +1,40 @@
-// Awards on a small game made for them: streaks end at a death and take no team kill, kills at
+// Awards on small games made for them: streaks end at a death and take no team kill, kills at
 // most 2 seconds apart make a multi-kill and 3 seconds do not, vengeance, first blood, traitor
-// and lemming.
+// and lemming; weapon groups from the friendly-names table, limb shots, lives and their
+// damage, games won and lost.
 #include "stats/Awards.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "report/FriendlyNames.h"
 
 namespace barvik {
 namespace {
 
 std::string Kill(const std::string& stamp, const std::string& victim, const std::string& vteam,
                  int vslot, const std::string& attacker, const std::string& ateam, int aslot,
-                 const std::string& location = "torso_upper") {
-  return stamp + " K;0;" + std::to_string(vslot) + ";" + vteam + ";" + victim + ";0;" +
-         std::to_string(aslot) + ";" + ateam + ";" + attacker + ";kar98k_mp;100;MOD_RIFLE_BULLET;" +
-         location;
+                 const std::string& location = "torso_upper",
+                 const std::string& weapon = "kar98k_mp", const std::string& kind = "K") {
+  return stamp + " " + kind + ";0;" + std::to_string(vslot) + ";" + vteam + ";" + victim + ";0;" +
+         std::to_string(aslot) + ";" + ateam + ";" + attacker + ";" + weapon + ";" +
+         (kind == "K" ? "100" : "30") + ";MOD_RIFLE_BULLET;" + location;
 }
+
+// A log's games and people; calling it finds a person by name.
+struct Played {
+  explicit Played(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) store.AddLine(line);
+    store.Finish();
+    model = BuildGames(store);
+  }
+  PersonIndex operator()(std::string_view name) const { return model.FindPerson(store, name); }
+  EventStore store;
+  GamesModel model;
+};
 
 TEST(AwardsTest, StreaksMultiKillsAndRevengeFollowTheTimeline) {
   const std::vector<std::string> lines = {
@@ -31,14 +48,9 @@ TEST(AwardsTest, StreaksMultiKillsAndRevengeFollowTheTimeline) {
       Kill("  0:50", "Cy", "axis", 3, "Cy", "axis", 3),            // a suicide
       "  2:00 ShutdownGame:",
   };
-  EventStore store;
-  for (const std::string& line : lines) store.AddLine(line);
-  store.Finish();
-  const GamesModel model = BuildGames(store);
-  const AwardsModel awards = ComputeAwards(store, model);
-  const PersonIndex al = model.FindPerson(store, "Al");
-  const PersonIndex bo = model.FindPerson(store, "Bo");
-  const PersonIndex cy = model.FindPerson(store, "Cy");
+  const Played game(lines);
+  const AwardsModel awards = ComputeAwards(game.store, game.model);
+  const PersonIndex al = game("Al"), bo = game("Bo"), cy = game("Cy");
   auto of = [&](PersonIndex p, Award a) { return awards.people.at(p)[static_cast<size_t>(a)]; };
   EXPECT_EQ(of(al, Award::KillStreak), 2u);
   EXPECT_EQ(of(al, Award::MultiKills), 1u);
@@ -51,11 +63,62 @@ TEST(AwardsTest, StreaksMultiKillsAndRevengeFollowTheTimeline) {
   EXPECT_EQ(of(al, Award::Traitor), 1u);
   EXPECT_EQ(of(cy, Award::Lemming), 1u);
 
-  const AwardTable& game = awards.games.at(0);
-  EXPECT_EQ(game[static_cast<size_t>(Award::KillStreak)].person, al);
-  EXPECT_EQ(game[static_cast<size_t>(Award::Lemming)].person, cy);
-  EXPECT_EQ(game[static_cast<size_t>(Award::Bash)].person, kNoPerson);  // nobody earned it
+  const AwardTable& table = awards.games.at(0);
+  EXPECT_EQ(table[static_cast<size_t>(Award::KillStreak)].person, al);
+  EXPECT_EQ(table[static_cast<size_t>(Award::Lemming)].person, cy);
+  EXPECT_EQ(table[static_cast<size_t>(Award::Bash)].person, kNoPerson);  // nobody earned it
   EXPECT_EQ(awards.overall[static_cast<size_t>(Award::Vengeance)].person, std::min(al, bo));
+}
+
+TEST(AwardsTest, WeaponGroupsLimbsLivesDamageAndResultsAreCounted) {
+  const std::vector<std::string> lines = {
+      "  0:00 InitGame: \\g_gametype\\tdm\\mapname\\mp_one\\sv_hostname\\Srv\\",
+      "  0:00 J;0;2;Bo",
+      "  0:00 J;0;3;Cy",
+      "  0:05 J;0;1;Al",
+      Kill("  0:08", "Bo", "axis", 2, "Al", "allies", 1, "torso_upper", "luger_mp", "D"),
+      Kill("  0:09", "Bo", "axis", 2, "Al", "allies", 1, "torso_upper", "luger_mp", "D"),
+      Kill("  0:10", "Bo", "axis", 2, "Al", "allies", 1, "left_foot", "MK1BritishFrag_mp"),
+      Kill("  0:20", "Al", "allies", 1, "Bo", "axis", 2, "head", "LUGER_MP"),
+      Kill("  0:30", "Bo", "axis", 2, "Al", "allies", 1, "torso_upper", "luger_mp", "D"),
+      "  1:59 W;allies;0;Al",
+      "  1:59 L;axis;0;Bo;0;Nobody",
+      "  2:00 ShutdownGame:",
+  };
+  const Played game(lines);
+  const FriendlyNames table = FriendlyNames::Parse(
+      "weapon\tmk1britishfrag_mp\t\tgrenade\nweapon\tluger_mp\tLuger\tpistol\n"
+      "weapon\tkar98k_mp\tKar98k\tbogus\nmap\tmp_one\tOne\tsniper\n");
+  EXPECT_EQ(table.weapon_groups().size(), 2u);  // no bogus group, no group of a map
+  ASSERT_NE(table.Find(NameKind::Weapon, "luger_mp"), nullptr);
+  EXPECT_EQ(*table.Find(NameKind::Weapon, "luger_mp"), "Luger");  // the group is no part of it
+  const AwardsModel awards = ComputeAwards(game.store, game.model, table.weapon_groups());
+  const PersonIndex al = game("Al"), bo = game("Bo"), cy = game("Cy");
+  auto of = [&](PersonIndex p, Award a) { return awards.people.at(p)[static_cast<size_t>(a)]; };
+  const struct {
+    PersonIndex person;
+    Award award;
+    uint32_t figure;
+  } figures[] = {
+      {al, Award::Grenadier, 1},     {al, Award::LimbShots, 1},     {bo, Award::Pistol, 1},
+      {bo, Award::LimbShots, 0},     {al, Award::ShortestLife, 15},  // 0:05 to 0:20
+      {bo, Award::ShortestLife, 10}, {bo, Award::LongestLife, 110},  // 0:10 to the game's end
+      {al, Award::MostDamage, 60},  // his first life's two hits; a death ends it
+      {al, Award::Winner, 1},        {bo, Award::Loser, 1},         {al, Award::Loser, 0},
+  };
+  for (const auto& f : figures) {
+    EXPECT_EQ(of(f.person, f.award), f.figure) << AwardName(f.award) << " of " << f.person;
+  }
+  EXPECT_FALSE(HasFigure(Award::ShortestLife, of(cy, Award::ShortestLife)));  // never died
+  auto holder = [&](Award a) { return awards.overall[static_cast<size_t>(a)].person; };
+  EXPECT_EQ(holder(Award::ShortestLife), bo);  // the lowest figure holds it
+  EXPECT_EQ(holder(Award::LongestLife), cy);
+  EXPECT_EQ(holder(Award::Sniper), kNoPerson);
+
+  // Without a table no weapon counts for a group.
+  EXPECT_EQ(
+      ComputeAwards(game.store, game.model).people.at(al)[static_cast<size_t>(Award::Grenadier)],
+      0u);
 }
 
 }  // namespace

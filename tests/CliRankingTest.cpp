@@ -50,5 +50,48 @@ TEST(CliRankingTest, PrintsTheRatedPeopleInTheirPartsAsTextAndJson) {
   EXPECT_EQ(RunTool({"ranking"}).status, 2);
 }
 
+// Twenty team games of Al against Bo and three free-for-alls: only the team game type has
+// enough rated games for a ranking of its own.
+TEST(CliRankingTest, RanksAGameTypeApartOnlyFromTwentyRatedGamesAndFillsThePeopleAndGames) {
+  std::string text;
+  for (int g = 0; g < 23; ++g) {
+    const bool team = g < 20;
+    text += "  0:00 InitGame: \\g_gametype\\" + std::string(team ? "tdm" : "dm") +
+            "\\mapname\\mp_a\\sv_hostname\\Srv\\\n" + "  1:00 K;0;2;" + (team ? "axis" : "") +
+            ";Bo;0;1;" + (team ? "allies" : "") +
+            ";Al;mp40_mp;100;MOD_MELEE;head\n  2:00 ShutdownGame:\n";
+  }
+  testing::TempLog log(text);
+  const auto ranking = RunTool({"ranking", "--no-cache", "--json", log.path()});
+  ASSERT_EQ(ranking.status, 0) << ranking.err;
+  const nlohmann::json types = nlohmann::json::parse(ranking.out).at("game_types");
+  ASSERT_EQ(types.size(), 1u);
+  EXPECT_EQ(types[0].at("gametype"), "tdm");
+  EXPECT_EQ(types[0].at("games"), 20);
+  ASSERT_EQ(types[0].at("ranking").size(), 2u);
+  EXPECT_EQ(types[0].at("ranking")[0].at("name"), "Al");
+  EXPECT_EQ(types[0].at("ranking")[0].at("kills"), 23);  // his totals, all game types
+  EXPECT_NE(RunTool({"ranking", "--no-cache", log.path()}).out.find("[provisional tdm]\n"),
+            std::string::npos);
+
+  const auto people = RunTool({"people", "--no-cache", "--json", log.path()});
+  ASSERT_EQ(people.status, 0) << people.err;
+  const nlohmann::json al = nlohmann::json::parse(people.out).at("people")[1];
+  ASSERT_EQ(al.at("name"), "Al");
+  EXPECT_EQ(al.at("rating").at("games"), 23);
+  EXPECT_EQ(al.at("rating").at("rank"), 1);
+  const nlohmann::json& first = al.at("awards").at(0);
+  EXPECT_EQ(first.at("award"), "kill streak");
+  EXPECT_EQ(first.at("value"), 1);
+  EXPECT_EQ(first.at("held"), true);
+
+  const auto games = RunTool({"games", "--no-cache", "--json", log.path()});
+  ASSERT_EQ(games.status, 0) << games.err;
+  const nlohmann::json change =
+      nlohmann::json::parse(games.out).at("games")[0].at("players")[0].at("rating_change");
+  EXPECT_EQ(change.at("before"), 0.0);
+  EXPECT_GT(change.at("after").get<double>(), -1.0);
+}
+
 }  // namespace
 }  // namespace barvik

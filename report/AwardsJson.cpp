@@ -1,0 +1,28 @@
+#include "report/AwardsJson.h"
+
+#include <string>
+#include <unordered_map>
+
+namespace barvik {
+
+void AddAwards(Json& people, const GamesModel& model, const AwardsModel& awards) {
+  std::unordered_map<std::string, PersonIndex> index_of;
+  for (PersonIndex p = 0; p < model.people.size(); ++p) index_of.emplace(model.people[p].id, p);
+  for (Json& person : people.at("people")) {
+    Json list = Json::array();
+    const auto it = index_of.find(person.at("id").get<std::string>());
+    if (it != index_of.end() && it->second < awards.people.size()) {
+      const auto& figures = awards.people[it->second];
+      for (size_t a = 0; a < kAwardCount; ++a) {
+        const auto award = static_cast<Award>(a);
+        if (!HasFigure(award, figures[a])) continue;
+        list.push_back({{"award", AwardName(award)},
+                        {"value", figures[a]},
+                        {"held", awards.overall[a].person == it->second}});
+      }
+    }
+    person["awards"] = std::move(list);
+  }
+}
+
+}  // namespace barvik

@@ -1,0 +1,16 @@
+// The awards in the people document ("barvik-stats/2"): what each person did most of, over all
+// games. docs/json-format.md describes the fields.
+#pragma once
+
+#include "report/JsonWriter.h"
+#include "stats/Awards.h"
+#include "stats/Games.h"
+
+namespace barvik {
+
+// Adds "awards" to every person of a people document (PeopleJson): one entry {"award", "value",
+// "held"} per award he has a figure for over all games, in the order of docs/awards.md;
+// "held" tells whether he holds it over all games.
+void AddAwards(Json& people, const GamesModel& model, const AwardsModel& awards);
+
+}  // namespace barvik
