@@ -17,37 +17,27 @@
 
 #include "core/Checksum.h"
 #include "core/FileError.h"
+#include "log/CacheFolder.h"
 #include "log/CacheFormat.h"
 
 namespace barvik {
 namespace {
 
+using cache::DeltaPath;
+using cache::EntryPath;
+using cache::Fd;
 using cache::Header;
 using cache::kAfterCrFlag;
 using cache::kDeltaFlag;
 using cache::kGzipFlag;
 using cache::kInNulRunFlag;
 using cache::kMaxPath;
-
-constexpr const char* kPrefix = "f-";
-constexpr const char* kSuffix = ".events";
-constexpr const char* kDeltaSuffix = ".delta";
-
-}  // namespace
-
-namespace {
+using cache::KnownEntry;
+using cache::OpenKnown;
+using cache::Reopen;
+using cache::ScanEntries;
 
 using File = std::unique_ptr<FILE, int (*)(FILE*)>;
-
-struct Fd {
-  int fd = -1;
-  explicit Fd(int f) : fd(f) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (fd >= 0) ::close(fd);
-  }
-};
 
 bool PreadAll(int fd, char* to, size_t size, uint64_t offset) {
   while (size > 0) {
@@ -77,27 +67,6 @@ uint64_t Ns(const struct timespec& t) {
 }
 uint64_t MtimeNs(const struct stat& st) { return Ns(st.st_mtim); }
 uint64_t CtimeNs(const struct stat& st) { return Ns(st.st_ctim); }
-
-std::string EntryPath(const std::string& folder, uint64_t dev, uint64_t ino) {
-  const uint64_t key[2] = {dev, ino};
-  char hex[17];
-  std::snprintf(hex, sizeof hex, "%016llx",
-                static_cast<unsigned long long>(BlockHash(reinterpret_cast<const char*>(key), 16)));
-  return folder + "/" + kPrefix + hex + kSuffix;
-}
-
-// Opens a cache file and reads its header. Only a regular file of this user is taken: one that
-// somebody else put into the folder could hold any events.
-std::optional<Header> OpenEntry(const std::string& path, std::shared_ptr<Fd>& fd) {
-  fd = std::make_shared<Fd>(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-  struct stat st {};
-  if (fd->fd < 0 || fstat(fd->fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid()) {
-    return std::nullopt;
-  }
-  Header h;
-  if (!cache::ReadFileHeader(fd->fd, h)) return std::nullopt;
-  return h;
-}
 
 // The first bytes of a gzip file's content, up to kSummaryBlock, hashed, and its trailer: the
 // CRC-32 and size (modulo 2^32) of the last member's content.
@@ -137,82 +106,6 @@ std::optional<GzipSignature> SignatureOfGzip(int fd, uint64_t file_size) {
   return s;
 }
 
-std::string DeltaPath(const std::string& base) {
-  return base.substr(0, base.size() - std::strlen(kSuffix)) + kDeltaSuffix;
-}
-
-// What the cache holds of one log file: a base file and, when the log grew a little since,
-// a delta file with the events of its new lines.
-//
-// The entry keeps its cache files open from the moment their headers were read: another run,
-// or the same log named twice in this one, may replace them by path meanwhile, and the events
-// taken must be those the headers describe.
-struct KnownEntry {
-  std::string file;  // the base file
-  Header base;
-  bool has_delta = false;
-  Header delta;
-  std::shared_ptr<Fd> base_fd;
-  std::shared_ptr<Fd> delta_fd;
-  // The log file as the cache last saw it.
-  const Header& whole() const { return has_delta ? delta : base; }
-};
-
-std::optional<KnownEntry> OpenKnown(const std::string& file) {
-  KnownEntry k;
-  k.file = file;
-  std::optional<Header> base = OpenEntry(file, k.base_fd);
-  if (!base || (base->flags & kDeltaFlag) != 0) return std::nullopt;
-  k.base = std::move(*base);
-  std::shared_ptr<Fd> fd;
-  if (std::optional<Header> delta = OpenEntry(DeltaPath(file), fd);
-      delta && (delta->flags & kDeltaFlag) != 0 && delta->dev == k.base.dev &&
-      delta->ino == k.base.ino && delta->base_size == k.base.file_size &&
-      delta->base_crc == k.base.content_crc && !k.base.gzip()) {
-    k.has_delta = true;
-    k.delta = std::move(*delta);
-    k.delta_fd = std::move(fd);
-  }
-  return k;
-}
-
-// The entry as OpenKnown finds it now, when its files still hold what `k` describes.
-std::optional<KnownEntry> Reopen(const KnownEntry& k) {
-  std::optional<KnownEntry> now = OpenKnown(k.file);
-  if (!now || now->base.raw != k.base.raw || (k.has_delta && !now->has_delta) ||
-      (k.has_delta && now->delta.raw != k.delta.raw)) {
-    return std::nullopt;
-  }
-  if (!k.has_delta) {
-    now->has_delta = false;
-    now->delta_fd.reset();
-  }
-  return now;
-}
-
-// Every state of a log file the folder knows: each base alone, and with its delta.
-std::vector<KnownEntry> ScanEntries(const std::string& folder) {
-  std::vector<KnownEntry> out;
-  std::error_code ec;
-  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
-       it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (!name.starts_with(kPrefix) || !name.ends_with(kSuffix)) continue;
-    if (std::optional<KnownEntry> k = OpenKnown(it->path().string())) {
-      // Only the headers are kept: a folder of many entries must not hold as many files open.
-      k->base_fd.reset();
-      k->delta_fd.reset();
-      if (k->has_delta) {
-        KnownEntry alone = *k;
-        alone.has_delta = false;
-        out.push_back(std::move(alone));
-      }
-      out.push_back(std::move(*k));
-    }
-  }
-  return out;
-}
-
 // Writes a cache file: a temporary file in the folder, renamed over the old one.
 bool SaveEntry(const std::string& folder, const std::string& target, const Header& h,
                const EventStore& store) {
@@ -235,46 +128,6 @@ bool SaveEntry(const std::string& folder, const std::string& target, const Heade
     return false;
   }
   return true;
-}
-
-// Removes cache files (and render memos) not used for 30 days, those of logs gone for 2 days,
-// and temporary files a killed run left over an hour ago. A run marks the files it uses by their
-// time.
-void Prune(const std::string& folder) {
-  namespace fs = std::filesystem;
-  const auto now = fs::file_time_type::clock::now();
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    std::error_code e;
-    const auto age = now - it->last_write_time(e);
-    if (e) continue;
-    const std::string name = it->path().filename().string();
-    const std::string path = it->path().string();
-    if (name.starts_with(".tmp-") || (name.starts_with("render-") && !name.ends_with(".memo"))) {
-      if (age > std::chrono::hours(1)) fs::remove(it->path(), e);
-      continue;
-    }
-    // The render memos of incremental exports live here too: one per report folder.
-    if (name.starts_with("render-")) {
-      if (age > std::chrono::hours(24 * 30)) fs::remove(it->path(), e);
-      continue;
-    }
-    if (!name.starts_with(kPrefix) || (!name.ends_with(kSuffix) && !name.ends_with(kDeltaSuffix))) {
-      continue;
-    }
-    if (age > std::chrono::hours(24 * 30)) {
-      fs::remove(it->path(), e);
-      continue;
-    }
-    if (age < std::chrono::hours(48)) continue;
-    std::shared_ptr<Fd> fd;
-    const std::optional<Header> h = OpenEntry(path, fd);
-    struct stat st {};
-    if (!h || ::stat(h->path.c_str(), &st) != 0 || static_cast<uint64_t>(st.st_dev) != h->dev ||
-        static_cast<uint64_t>(st.st_ino) != h->ino) {
-      fs::remove(it->path(), e);
-    }
-  }
 }
 
 // How one log file will be taken.
@@ -589,36 +442,8 @@ CacheUse ReadThroughCache(const std::vector<std::string>& files, const std::stri
     }
   }
   store.Finish();
-  if (use.cache_written > 0) Prune(folder);
+  if (use.cache_written > 0) cache::Prune(folder);
   return use;
-}
-
-std::string PrepareCacheFolder(const std::string& folder) {
-  // Missing folders are made; the cache folder itself only for this user. An existing one is
-  // never changed: it may be anybody's (--cache /tmp).
-  struct stat st {};
-  if (::stat(folder.c_str(), &st) != 0) {
-    const std::filesystem::path path(folder);
-    std::error_code ec;
-    if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-      return std::string("cannot make it: ") + std::strerror(errno);
-    }
-    if (::stat(folder.c_str(), &st) != 0)
-      return std::string("cannot make it: ") + std::strerror(errno);
-  }
-  if (!S_ISDIR(st.st_mode)) return "not a folder";
-  if (st.st_uid != geteuid()) return "it belongs to another user";
-  if ((st.st_mode & 022) != 0) return "others can write into it";
-  return {};
-}
-
-std::string DefaultCacheFolder() {
-  const char* xdg = std::getenv("XDG_CACHE_HOME");
-  if (xdg != nullptr && xdg[0] == '/') return std::string(xdg) + "/barvik";
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && home[0] != '\0') return std::string(home) + "/.cache/barvik";
-  return {};
 }
 
 }  // namespace barvik
