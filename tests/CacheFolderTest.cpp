@@ -22,8 +22,8 @@ class CacheFolderTest : public testing::TempFolderTest {
   std::string Cache() const { return (dir_ / "cache").string(); }
 
   // A file in the cache folder last used `age` ago.
-  std::string Aged(const std::string& name, hours age, std::string bytes = "x") {
-    const std::string path = Write("cache/" + name, bytes);
+  std::string Aged(const std::string& name, hours age) {
+    std::string path = Write("cache/" + name, "x");
     fs::last_write_time(path, fs::file_time_type::clock::now() - age);
     return path;
   }
