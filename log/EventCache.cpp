@@ -9,6 +9,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "core/AtomicReplace.h"
 #include "core/Checksum.h"
 #include "core/FileError.h"
 #include "log/CacheFolder.h"
@@ -23,7 +24,6 @@ using cache::DeltaPath;
 using cache::EdgeHashes;
 using cache::EntryPath;
 using cache::Fd;
-using cache::File;
 using cache::Header;
 using cache::Input;
 using cache::IsGzip;
@@ -36,28 +36,10 @@ using cache::KnownEntry;
 using cache::MtimeNs;
 using cache::Way;
 
-// Writes a cache file: a temporary file in the folder, renamed over the old one.
-bool SaveEntry(const std::string& folder, const std::string& target, const Header& h,
-               const EventStore& store) {
-  std::string temporary = folder + "/.tmp-XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) return false;
-  File out(::fdopen(fd, "wb"), &std::fclose);
-  if (!out) {
-    ::close(fd);
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  FILE* file = out.get();
-  bool ok = cache::WriteFile(
-      [file](const void* data, size_t size) { return std::fwrite(data, 1, size, file) == size; }, h,
-      store);
-  ok = std::fclose(out.release()) == 0 && ok;
-  if (!ok || std::rename(temporary.c_str(), target.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  return true;
+// Writes a cache file, atomically: a reader finds the old one or the new one whole.
+bool SaveEntry(const std::string& target, const Header& h, const EventStore& store) {
+  return ReplaceFileStreamed(
+      target, [&](const ByteSink& sink) { return cache::WriteFile(sink, h, store); });
 }
 
 // The events of the cache file open as `fd`, whose header `expected` was read before.
@@ -279,11 +261,11 @@ CacheUse ReadThroughCache(const std::vector<std::string>& files, const std::stri
     Taken t = Take(in, on_bytes, use);
     in.file.reset();
     const std::string base = EntryPath(folder, t.header.dev, t.header.ino);
-    if (t.save == Taken::Save::Base && SaveEntry(folder, base, t.header, t.store)) {
+    if (t.save == Taken::Save::Base && SaveEntry(base, t.header, t.store)) {
       ::unlink(DeltaPath(base).c_str());  // its lines are in the new base
       ++use.cache_written;
     }
-    if (t.save == Taken::Save::Delta && SaveEntry(folder, DeltaPath(base), t.header, t.delta)) {
+    if (t.save == Taken::Save::Delta && SaveEntry(DeltaPath(base), t.header, t.delta)) {
       ++use.cache_written;
     }
     if (i == 0) {

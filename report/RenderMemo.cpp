@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <optional>
 
+#include "core/AtomicReplace.h"
 #include "core/StableHash.h"
-#include "report/AtomicFile.h"
 
 namespace barvik {
 namespace {
