@@ -42,9 +42,9 @@ void CopyTemplate(const std::string& from, const std::string& to) {
   }
 }
 
-// The modern site beside the classic pages, fed the same lists (see SiteWriter.h).
+// The modern site beside the classic pages: the games and people model's pages, and the same
+// lists as the classic pages for stats.json (see SiteWriter.h).
 std::unique_ptr<SiteWriter> StartSite(Workspace& ws, const std::string& folder,
-                                      const StringMap<std::string>& prefixes,
                                       const PageSettings& settings) {
   SiteSettings site;
   site.report_folder = folder;
@@ -55,10 +55,11 @@ std::unique_ptr<SiteWriter> StartSite(Workspace& ws, const std::string& folder,
   site.generated = now.date + " " + now.time;
   site.decimal_separator = ws.decimal_separator();
   site.turns = ws.log() != nullptr ? ws.log()->TurnCount : 0;
-  site.prefixes = &prefixes;
-  if (ws.log() != nullptr) site.spellings = CollectSpellings(*ws.log());
   auto writer = std::make_unique<SiteWriter>(std::move(site));
   writer->WriteGlobal(SiteGlobalLists(ws));
+  const EventStore no_events;
+  const EventStore& events = ws.log() != nullptr ? ws.log()->events() : no_events;
+  writer->WriteGames(events, BuildGames(events, ws.people_rules));
   return writer;
 }
 
@@ -123,6 +124,7 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   settings.template_folder = template_folder;
   settings.build_text = build_text;
   settings.player_prefix = prefix_of;
+  settings.templates = std::make_shared<TemplateLines>();
   const std::string title_prefix = "<i>" + EscapeHtml(server_name_) + "</i>";
   auto page = [&](ListId list, std::string_view title, const std::string& file, bool links,
                   std::string_view image, const ReportList* header) {
@@ -164,7 +166,7 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   page(ListId::Accuracy, "<br>SHOT ACCURACY - Global Statistics", "accuracy.html", false,
        "./accuracy.png", nullptr);
   image(ReportImage::Accuracy, "accuracy.png");
-  const std::unique_ptr<SiteWriter> site = StartSite(*this, folder, prefixes, settings);
+  const std::unique_ptr<SiteWriter> site = StartSite(*this, folder, settings);
 
   const ReportList* header = &List(ListId::Player);
   // "1 of 10" ... "10 of 10": the total row is neither counted nor exported.

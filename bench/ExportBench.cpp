@@ -6,7 +6,9 @@
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -103,7 +105,8 @@ void BM_Export(benchmark::State& state) {
 }
 BENCHMARK(BM_Export)->ArgName("plain_images")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
-// One loaded player's seven pages, as the export writes them.
+// One loaded player's seven pages, as the export writes them: the templates read for every
+// page (shared_templates 0) or once for the run (1, as the export does).
 void BM_PlayerPages(benchmark::State& state) {
   Workspace& ws = Analysed();
   ws.SelectPlayerRow(static_cast<int>(ws.List(ListId::Players).rows.size() / 2));
@@ -112,6 +115,7 @@ void BM_PlayerPages(benchmark::State& state) {
   fs::create_directories(folder);
   PageSettings settings;
   settings.template_folder = ws.template_folder;
+  if (state.range(0) != 0) settings.templates = std::make_shared<TemplateLines>();
   const ReportList& header = ws.List(ListId::Player);
   for (auto _ : state) {
     for (ListId id : {ListId::PlayerWeapon, ListId::PlayerGlobAccuracy,
@@ -123,11 +127,15 @@ void BM_PlayerPages(benchmark::State& state) {
   }
   fs::remove_all(folder);
 }
-BENCHMARK(BM_PlayerPages)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_PlayerPages)
+    ->ArgName("shared_templates")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMicrosecond);
 
-// The site alone, the export's addition: the spellings pass over the log, the global pages,
-// one profile per player (each made from the lists of one loaded player of average size),
-// the home page and stats.json.
+// The site alone, the export's addition: the pages of the games and people model (built once,
+// before the timing), games.json, people.json, and stats.json with every player's lists (each
+// the lists of one loaded player of average size).
 void BM_Site(benchmark::State& state) {
   Workspace& ws = Analysed();
   ws.SelectPlayerRow(static_cast<int>(ws.List(ListId::Players).rows.size() / 2));
@@ -136,26 +144,28 @@ void BM_Site(benchmark::State& state) {
   for (const Row& r : ws.List(ListId::Players).rows) {
     if (r.caption != kTotalRowCaption) names.push_back(r.caption);
   }
-  const StringMap<std::string> prefixes = AssignPlayerPrefixes(names);
   const std::string folder = OutputFolderPrefix(ws.options().dest_dir);
   const PlayerLists lists = SitePlayerLists(ws);
+  const GamesModel model = BuildGames(ws.log()->events());
   for (auto _ : state) {
     SiteSettings settings;
     settings.report_folder = folder;
     settings.template_folder = ws.template_folder;
-    settings.prefixes = &prefixes;
-    settings.spellings = CollectSpellings(*ws.log());
     SiteWriter site(std::move(settings));
     site.WriteGlobal(SiteGlobalLists(ws));
+    site.WriteGames(ws.log()->events(), model);
     for (const std::string& name : names) site.WritePlayer(name, lists);
     site.Finish();
   }
-  uintmax_t bytes = 0;
+  uintmax_t bytes = 0, largest = 0;
   for (const auto& e : fs::recursive_directory_iterator(folder + "site")) {
-    if (e.is_regular_file()) bytes += e.file_size();
+    if (!e.is_regular_file()) continue;
+    bytes += e.file_size();
+    if (e.path().extension() == ".html") largest = std::max(largest, e.file_size());
   }
   state.counters["players"] = static_cast<double>(names.size());
   state.counters["site_bytes"] = static_cast<double>(bytes);
+  state.counters["largest_page"] = static_cast<double>(largest);
   fs::remove_all(ws.options().dest_dir);
 }
 BENCHMARK(BM_Site)->Unit(benchmark::kMillisecond);

@@ -15,8 +15,13 @@ namespace {
 
 constexpr std::string_view kPlayerPlaceholder = "%PLAYER%";
 
-// The lines of the template `name` of the template folder, read now.
+// The lines of the template `name` of the template folder, read now or kept from an earlier
+// page of the run. A template that cannot be read is not kept: every page that needs it fails.
 std::vector<std::string> ReadTemplate(const PageSettings& settings, std::string_view name) {
+  if (settings.templates) {
+    auto& kept = settings.templates->by_name;
+    if (auto it = kept.find(name); it != kept.end()) return it->second;
+  }
   const std::string path = (std::filesystem::path(settings.template_folder) / name).string();
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) throw FileError::CannotOpen(path);
@@ -24,7 +29,9 @@ std::vector<std::string> ReadTemplate(const PageSettings& settings, std::string_
   if (!in) throw FileError::CannotOpen(path);
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) throw FileError::CannotOpen(path);
-  return SplitTemplateLines(text);
+  std::vector<std::string> lines = SplitTemplateLines(text);
+  if (settings.templates) settings.templates->by_name.emplace(std::string(name), lines);
+  return lines;
 }
 
 // The page under construction: lines joined by CR LF, the last one included.

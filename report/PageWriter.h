@@ -11,6 +11,8 @@
 #pragma once
 
 #include <functional>
+#include <map>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +33,13 @@ struct FooterTime {
 // Now, in the user's locale: strftime "%x" and "%X" of the local time (LC_TIME).
 FooterTime SystemFooterTime();
 
+// The templates a run of pages has read so far, by file name, as lines. A caller that writes
+// many pages in one go (the export) shares one among them, so each template is read once per
+// run rather than once per page.
+struct TemplateLines {
+  std::map<std::string, std::vector<std::string>, std::less<>> by_name;
+};
+
 // What a page needs besides its list: where the templates are, the footer's build text and
 // clock, and the file prefix of a player name.
 struct PageSettings {
@@ -40,6 +49,8 @@ struct PageSettings {
   // The prefix of a player's file names, used for the players' links and for "%PLAYER%";
   // PlayerFilePrefix when empty. The export passes the prefixes it assigned for the run.
   std::function<std::string(std::string_view name)> player_prefix;
+  // The templates read so far in this run; null: each page reads its templates afresh.
+  std::shared_ptr<TemplateLines> templates;
 };
 
 // `text` with "&", "<", ">" and '"' replaced by their character references.
@@ -54,7 +65,8 @@ std::vector<std::string> SplitTemplateLines(std::string_view text);
 // row's links to that player's "weapon.html" page; a non-empty `image_reference` adds an image
 // cell beside the main table; a non-null `header` (the player pages) adds the header table and
 // takes "globhtml3.dat" with "%PLAYER%" expanded instead of "globhtml2.dat". Each template is
-// read afresh from the template folder when the page reaches it.
+// read from the template folder when the page reaches it, unless settings.templates holds it
+// already (it then keeps it for the pages after).
 //
 // Throws FileError("Cannot open file <template path>") for a template that cannot be read and
 // FileError("Cannot create file <file_path>") for a page that cannot be written; the page file

@@ -29,7 +29,7 @@ class PngBatch {
 
   // `threads`: the workers per batch (0: as many as the machine has); `batch_bytes`: the
   // pixel bytes after which a batch is handed to the workers.
-  explicit PngBatch(unsigned threads = 0, size_t batch_bytes = size_t{8} << 20);
+  explicit PngBatch(unsigned threads = 0, size_t batch_bytes = size_t{4} << 20);
   PngBatch(const PngBatch&) = delete;
   PngBatch& operator=(const PngBatch&) = delete;
   // Waits for the workers; runs no `then`.

@@ -109,8 +109,9 @@ class Groups {
     if (a == b) return true;
     if (Forbidden(a, b)) return false;
     if (check && Overlap(nodes_[a].presences, nodes_[b].presences)) return false;
+    // The longer list takes the shorter one in. (A person's id comes from his earliest node,
+    // whichever is the root.)
     if (nodes_[a].presences.size() < nodes_[b].presences.size()) std::swap(a, b);
-    // The root keeps the earlier node, so ids follow first appearances.
     auto& into = nodes_[a].presences;
     auto& from = nodes_[b].presences;
     const size_t middle = into.size();
@@ -415,6 +416,9 @@ class GameBuilder {
   void Close(Stay& stay, int slot) { CloseAt(stay, slot, now_); }
 
   void CloseAt(Stay& stay, int slot, uint32_t at) {
+    // A stay opened after the game's end line (a line between it and the next game) ends
+    // where it began.
+    at = std::max({at, stay.from, stay.team_since});
     NodePart& part = PartOf(stay.node);
     if (!part.intervals.empty() && part.intervals.back().second == stay.from) {
       part.intervals.back().second = at;

@@ -73,6 +73,11 @@ TEST(GamesTest, RenamesColoursAndSlotsFindOnePersonPerHuman) {
   EXPECT_EQ(pine.display, "^1pine - rainbows");  // the most used spelling, as written
   EXPECT_NE(&b.Of("Zed"), &pine);
   EXPECT_EQ(b.Of("Al").games, 2u);
+  // Ids stay as the log grows.
+  const Built first = Build({kTdm, "  0:01 J;111111;3;^1pine - rainbows",
+                             Hit("  0:10", 'K', 4, "axis", "Al", 3, "allies", "pine - rainbows")});
+  EXPECT_EQ(first.Of("pine - rainbows").id, pine.id);
+  EXPECT_EQ(first.Of("Al").id, b.Of("Al").id);
   EXPECT_EQ(b.In(0, "pine - rainbows").seconds, 119u);  // 0:01 to the end at 2:00
   EXPECT_EQ(b.In(0, "pine - rainbows").team_seconds[1], 119u);
 }
@@ -197,7 +202,8 @@ TEST(GamesTest, EndingsWarmUpsAndClockResets) {
       "100:30 W;allies;1;Al",
       "100:30 L;axis;2;Bo",
       "100:31 ExitLevel: executed",
-      "100:31 ShutdownGame:",
+      Hit("100:35", 'D', 5, "axis", "Late", 1, "allies", "Al"),  // after the end line
+      "100:36 ShutdownGame:",
       kTdm,  // 0:00: the server restarted
       Hit("  0:10", 'K', 2, "axis", "Bo", 1, "allies", "Al"),
       Hit("  0:40", 'K', 2, "axis", "Bo", 1, "allies", "Al"),
@@ -215,6 +221,8 @@ TEST(GamesTest, EndingsWarmUpsAndClockResets) {
   EXPECT_EQ(g[0].end, 6031u);
   EXPECT_EQ(g[0].seconds, 6031u);
   EXPECT_EQ(g[0].winner_team, 1u);
+  EXPECT_EQ(b.In(0, "Late").seconds, 0u);
+  EXPECT_EQ(b.In(0, "Late").team_seconds[2], 0u);
   EXPECT_FALSE(g[0].warmup);
   EXPECT_EQ(g[1].ending, GameEnding::Restart);
   EXPECT_TRUE(g[1].warmup);  // 50 seconds

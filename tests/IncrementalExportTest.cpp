@@ -83,6 +83,16 @@ TEST_F(IncrementalExportTest, LeavesIdenticalFilesAndEqualsAFreshExport) {
     }
   }
 
+  const auto games = [&] {
+    size_t n = 0;
+    for (const auto& e : fs::directory_iterator(report / "site" / "games"))
+      n += e.is_regular_file();
+    return n;
+  };
+  const size_t games_before = games();
+  ASSERT_GT(games_before, 2u);
+  const std::string last_game = "site/games/" + std::to_string(games_before) + ".html";
+
   Append();
   size_t kept = 0;
   {
@@ -101,6 +111,10 @@ TEST_F(IncrementalExportTest, LeavesIdenticalFilesAndEqualsAFreshExport) {
   EXPECT_EQ(untouched, kept);
   EXPECT_NE(fs::last_write_time(report / "players.html"), old_time);
   EXPECT_NE(fs::last_write_time(report / "site" / "stats.json"), old_time);
+  // The pages of finished games stay as they were; the new game has its page.
+  EXPECT_EQ(fs::last_write_time(report / "site" / "games" / "1.html"), old_time);
+  EXPECT_EQ(fs::last_write_time(report / last_game), old_time);
+  EXPECT_EQ(games(), games_before + 1);
 
   const fs::path fresh = dir_ / "fresh";
   Export(fresh);

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 
 #include "core/FileError.h"
 
@@ -132,6 +133,17 @@ TEST_F(PageWriterTest, TemplatesAreReadAfreshForEveryPage) {
   const std::string_view end = "</body>\r\n</html>\r\n";
   ASSERT_GE(text.size(), end.size());
   EXPECT_EQ(text.substr(text.size() - end.size()), end);
+}
+
+TEST_F(PageWriterTest, TemplatesSharedByARunGiveEachPageItsOwnBytes) {
+  // The export reads each template once; one player's "%PLAYER%" must not reach the next.
+  const ReportList bob = MakeList({"Player"}, {MakeRow("Bob", {})});
+  const ReportList zed = MakeList({"Player"}, {MakeRow("Zed", {})});
+  const std::string alone = BuildHTMLPage(Weapons(), "T", false, "", &zed, settings_);
+  settings_.templates = std::make_shared<TemplateLines>();
+  BuildHTMLPage(Weapons(), "T", false, "", &bob, settings_);
+  fs::remove(folder_ / "globhtml3.dat");  // kept from the first page
+  EXPECT_EQ(BuildHTMLPage(Weapons(), "T", false, "", &zed, settings_), alone);
 }
 
 TEST_F(PageWriterTest, MissingTemplateStopsThePageWithItsPath) {

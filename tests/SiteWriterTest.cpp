@@ -1,5 +1,6 @@
 // The pieces of the modern site: colour codes and escaping of names, the friendly-name table,
-// the JSON form of cells, and the figures' scales.
+// the JSON form of cells, the figures' scales, and the pages of the games and people model
+// (links, hidden people, escaping).
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -7,11 +8,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <regex>
 
 #include "log/LogFile.h"
 #include "report/FriendlyNames.h"
+#include "report/GamesJson.h"
 #include "report/JsonWriter.h"
+#include "report/SitePages.h"
 #include "report/SiteText.h"
 #include "report/SiteWriter.h"
 
@@ -73,13 +77,6 @@ TEST(FriendlyNamesTest, TheInstalledTableNamesTheStockWeaponsMapsAndGameTypes) {
   EXPECT_EQ(*table.Find(NameKind::Map, "mp_uo_carentan"), "Carentan");
   EXPECT_EQ(*table.Find(NameKind::GameType, "ctf"), "Capture the flag");
   EXPECT_NE(table.Find(NameKind::Column, "I.Damages"), nullptr);
-
-  ReportList weapons("ListViewWeapon", {{"Weapon"}, {"Kills"}});
-  weapons.rows = {{"mp44_mp", {"3"}}, {"my_mod_gun<x>", {"2"}}};
-  const NameKind kind = NameKind::Weapon;
-  const std::string html = SiteTableHtml(weapons, table, &kind, nullptr, "", "w");
-  EXPECT_NE(html.find("<span title=\"mp44_mp\">MP44</span>"), std::string::npos);
-  EXPECT_NE(html.find(">my_mod_gun&lt;x&gt;<td>"), std::string::npos);  // unknown: as it is
 }
 
 TEST(JsonCellTest, PlainNumbersOnlyBecomeNumbers) {
@@ -104,17 +101,14 @@ TEST(JsonCellTest, PlainNumbersOnlyBecomeNumbers) {
   EXPECT_FALSE(json["rows"][0].contains("texts"));
 }
 
-TEST(SiteFigureTest, RatioAxisFitsTheDataAndMarksOne) {
-  ReportList turns("ListViewPlayerTurnsRatio", {{"Turn"}, {"Kills"}, {"Deads"}, {"Ratio"}});
-  turns.rows = {{"0000002", {"12", "1", "12.000"}},
-                {"0000003", {"1", "0", "n/a"}},
-                {"0000007", {"1", "2", "0.500"}}};
-  const std::string svg = RatioChartSvg(turns, '.');
+TEST(SiteFigureTest, ChartAxisFitsTheDataAndMarksOne) {
+  const std::vector<ChartPoint> games = {{"2", 12.0}, {"3", std::nullopt}, {"7", 0.5}};
+  const std::string svg = LineChartSvg(games, "game", "K/D");
   // The top of the axis is the first round value above 12, every point lies inside the plot.
   EXPECT_NE(svg.find(">20.0</text>"), std::string::npos) << svg;
   EXPECT_NE(svg.find("class=\"ref\""), std::string::npos);
-  for (const char* turn : {">2</text>", ">3</text>", ">7</text>"}) {
-    EXPECT_NE(svg.find(turn), std::string::npos) << turn;
+  for (const char* label : {">2</text>", ">3</text>", ">7</text>"}) {
+    EXPECT_NE(svg.find(label), std::string::npos) << label;
   }
   const std::regex circle("cy=\"([0-9.]+)\"");
   int points = 0;
@@ -124,70 +118,117 @@ TEST(SiteFigureTest, RatioAxisFitsTheDataAndMarksOne) {
     EXPECT_GE(y, 14.0);
     EXPECT_LE(y, 206.0);
   }
-  EXPECT_EQ(points, 2);  // the turn without deaths has no ratio to draw
-  EXPECT_EQ(RatioChartSvg(ReportList("L", {{"Turn"}, {"Ratio"}}), '.'), "");
+  EXPECT_EQ(points, 2);  // the game without a value has no point
+  EXPECT_NE(svg.find("d=\"M44 91M628 201\""), std::string::npos);  // ... and breaks the line
+  EXPECT_EQ(LineChartSvg({}, "game", "K/D"), "");
 
-  // Small ratios keep a readable axis of at least 0 to 1.
-  turns.rows = {{"0000001", {"1", "4", "0,250"}}};
-  EXPECT_NE(RatioChartSvg(turns, ',').find(">1.00</text>"), std::string::npos);
+  // Small values keep a readable axis of at least 0 to 1.
+  EXPECT_NE(LineChartSvg({{"1", 0.25}}, "game", "K/D").find(">1.00</text>"), std::string::npos);
 }
 
-TEST(SiteWriterTest, SpellingsAreCountedPerNameAsTheNameOptionsGiveIt) {
-  LogFile log = LogFile::FromText(
-      "0:01 J;1;0;^1Bob\n0:02 J;1;0;^1Bob\n0:03 J;1;0;BOB\n0:04 Q;1;0;^2bob\n0:05 J;2;1;x\n");
-  log.IgnoreCase = true;
-  log.IgnoreColors = true;
-  const Spellings spellings = CollectSpellings(log);
-  ASSERT_EQ(spellings.size(), 2u);
-  const auto& bob = spellings.at("bob");
-  ASSERT_EQ(bob.size(), 2u);  // quits are no spellings of their own
-  EXPECT_EQ(bob[0], std::make_pair(std::string("^1Bob"), 2));
-  EXPECT_EQ(bob[1], std::make_pair(std::string("BOB"), 1));
+// The pages of the model of a small log, by path.
+class SitePagesTest : public ::testing::Test {
+ protected:
+  void Build(std::initializer_list<std::string> lines, const PeopleRules& rules = {}) {
+    for (const std::string& line : lines) store_.AddLine(line);
+    store_.Finish();
+    model_ = BuildGames(store_, rules);
+    WriteModelPages(store_, model_, FriendlyNames::Load(BARVIK_TEMPLATE_DIR),
+                    {"^1Srv", "7", "2026-12-09 03:30"},
+                    [&](const std::string& path, const std::string& bytes) {
+                      EXPECT_TRUE(pages_.emplace(path, bytes).second) << path << " twice";
+                    });
+  }
+  std::string PageOf(std::string_view spelling) const {
+    const PersonIndex p = model_.FindPerson(store_, spelling);
+    EXPECT_NE(p, kNoPerson) << spelling;
+    return p == kNoPerson ? "" : PersonPage(model_.people[p]);
+  }
+
+  EventStore store_;
+  GamesModel model_;
+  std::map<std::string, std::string> pages_;
+};
+
+const std::string kTdm = "  0:00 InitGame: \\g_gametype\\tdm\\mapname\\mp_foy\\sv_hostname\\Srv\\";
+
+// "MM:SS K;guid;slot;team;victim;guid;slot;team;attacker;weapon;damage;means;location"
+std::string Kill(const std::string& stamp, int vslot, const std::string& victim, int aslot,
+                 const std::string& attacker, const std::string& location = "head") {
+  return stamp + " K;1;" + std::to_string(vslot) + ";axis;" + victim + ";2;" +
+         std::to_string(aslot) + ";allies;" + attacker + ";kar98k_mp;100;MOD_RIFLE_BULLET;" +
+         location;
 }
 
-TEST(SiteWriterTest, HomeRanksPlayersAndLeavesOutRatiosOfFewKills) {
+TEST_F(SitePagesTest, EveryLinkLeadsToAPageAndHiddenPeopleAppearNowhere) {
+  PeopleRules rules;
+  rules.hidden = {"Spy"};
+  Build({kTdm, "  0:01 J;0;1;Al", "  0:01 J;0;2;^1Pine", "  0:01 J;0;3;Spy",
+         Kill("  1:00", 1, "Al", 2, "^1Pine"), Kill("  1:10", 1, "Al", 3, "Spy"),
+         // Pine renames himself: one person, found by either name.
+         Kill("  1:20", 1, "Al", 2, "pine - toyotas<3"), "  2:00 ShutdownGame:", kTdm,
+         "  0:01 J;0;1;Al", Kill("  2:00", 3, "Spy", 1, "Al", "torso_upper")},
+        rules);
+  for (const char* page : {"index.html", "people.html", "games.html", "maps.html", "weapons.html",
+                           "gametypes.html", "games/1.html", "games/2.html"}) {
+    EXPECT_EQ(pages_.count(page), 1u) << page;
+  }
+  EXPECT_EQ(PageOf("Pine"), PageOf("pine - toyotas<3"));
+  EXPECT_EQ(pages_.count(PageOf("Pine")), 1u);
+  EXPECT_EQ(pages_.count(PageOf("Spy")), 0u);
+
+  const std::regex reference(R"re((?:href|src)="([^"#]*)(#([^"]*))?")re");
+  for (const auto& [path, html] : pages_) {
+    EXPECT_EQ(html.find("Spy"), std::string::npos) << path;  // hidden: not even searchable
+    EXPECT_EQ(html.find("toyotas<3"), std::string::npos) << path;
+    const std::string root = path.find('/') == std::string::npos ? "" : "../";
+    for (auto it = std::sregex_iterator(html.begin(), html.end(), reference);
+         it != std::sregex_iterator(); ++it) {
+      std::string target = (*it)[1];
+      if (target.empty()) continue;  // within the page
+      ASSERT_TRUE(target.starts_with(root)) << path << ": " << target;
+      target = target.substr(root.size());
+      if (target.ends_with(".html") && target != "../index.html") {
+        ASSERT_EQ(pages_.count(target), 1u) << path << " links " << target;
+        // A link to a row of a page finds that row.
+        if ((*it)[3].matched) {
+          EXPECT_NE(pages_.at(target).find("id=\"" + std::string((*it)[3]) + "\""),
+                    std::string::npos)
+              << path << " links " << (*it)[0];
+        }
+      } else {
+        EXPECT_TRUE(target == "site.css" || target == "site.js" || target.ends_with(".json") ||
+                    target == "../index.html")
+            << path << ": " << target;
+      }
+    }
+  }
+  // The people search finds Pine by his other spelling.
+  EXPECT_NE(pages_.at("people.html").find("data-n=\"pine - toyotas&lt;3\""), std::string::npos);
+  // Al's death by the hidden Spy still counts, but Spy is no opponent of his.
+  const std::string& al = pages_.at(PageOf("Al"));
+  EXPECT_NE(al.find("<dt>Deaths<dd>3</div>"), std::string::npos);
+  // A game page carries no time stamp; the other pages do.
+  EXPECT_EQ(pages_.at("games/1.html").find("2026-12-09"), std::string::npos);
+  EXPECT_NE(pages_.at("people.html").find("2026-12-09"), std::string::npos);
+}
+
+TEST(SiteWriterTest, StatsJsonOfASiteWithoutPlayersHasAnEmptyPlayersArray) {
+  // The players' entries are spliced into the document's text: none must still parse.
   namespace fs = std::filesystem;
-  const fs::path folder = fs::temp_directory_path() / ("barvik-site-" + std::to_string(getpid()));
+  const fs::path folder = fs::temp_directory_path() / ("barvik-site0-" + std::to_string(getpid()));
   fs::remove_all(folder);
-  ReportList players("ListViewPlayers", {{"Name"}, {"Kills"}, {"Ratio"}});
-  players.rows = {{std::string(kTotalRowCaption), {"125", "1.000"}},
-                  {"many", {"100", "1.250"}},
-                  {"lucky", {"5", "5.000"}},
-                  {"steady", {"20", "2.000"}}};
   ReportList empty("L", {{"Key"}, {"Kills"}});
-  ReportList given("ListViewPlayerGlobAccuracy", {{"Body Location"}, {"Kills"}, {"Kills[%]"}});
-  given.rows = {{"head", {"7", "7.00"}}};
-  const StringMap<std::string> prefixes = {
-      {"many", "many"}, {"lucky", "lucky"}, {"steady", "steady"}};
   SiteSettings settings;
   settings.report_folder = folder.string() + "/";
-  settings.server_name = "^1Red ^7Server";
-  settings.prefixes = &prefixes;
   SiteWriter site(settings);
-  site.WriteGlobal({&players, &empty, &empty, &empty, &empty});
-  for (const char* name : {"many", "lucky", "steady"}) {
-    site.WritePlayer(name, {&empty, &empty, &given, &empty, &empty, &empty, &empty, &empty});
-  }
+  site.WriteGlobal({&empty, &empty, &empty, &empty, &empty});
   site.Finish();
-
-  std::ifstream in(folder / "site" / "index.html");
-  const std::string home((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::ifstream in(folder / "site" / "stats.json");
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   fs::remove_all(folder);
-  const size_t kills = home.find("<h2>Most kills</h2>");
-  const size_t ratio = home.find("<h2>Best ratio");
-  const size_t heads = home.find("<h2>Most head shots</h2>");
-  ASSERT_TRUE(kills < ratio && ratio < heads) << home;
-  const std::string by_kills = VisibleText(home.substr(kills, ratio - kills));
-  EXPECT_LT(by_kills.find("many"), by_kills.find("steady"));
-  EXPECT_LT(by_kills.find("steady"), by_kills.find("lucky"));
-  const std::string by_ratio = VisibleText(home.substr(ratio, heads - ratio));
-  EXPECT_LT(by_ratio.find("steady"), by_ratio.find("many"));
-  EXPECT_EQ(by_ratio.find("lucky"), std::string::npos);  // 5 kills are too few to rank
-  EXPECT_NE(home.find("<a href=\"p/lucky.html\">lucky</a> <span class=\"num\">7</span>"),
-            std::string::npos);
-  EXPECT_NE(home.find("<span class=\"c1\">Red </span><span class=\"c7\">Server</span>"),
-            std::string::npos);
-  EXPECT_NE(home.find("<title>Statistics - Red Server</title>"), std::string::npos);
+  ASSERT_TRUE(text.ends_with("\"players\":[]}\n")) << text;
+  EXPECT_TRUE(Json::parse(text)["players"].empty());
 }
 
 }  // namespace

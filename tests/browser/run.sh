@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Exports the sample log with a few awkward names appended (names.log: "33", a name with an
-# accent, "bob", "n/a") through barvik-cli and runs the browser checks on that report folder.
+# accent, "bob", "n/a", and a player who renames himself in a game) through barvik-cli and runs the browser checks on that report folder.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${BUILD_DIR:-build}

@@ -1,5 +1,5 @@
-// The README's pictures of the site: the home, players and one profile page of an exported
-// report, at 1366 and 390 px width, taken in Debian's chromium, headless, driven by
+// The README's pictures of the site: the home, people, one profile and one game page of an
+// exported report, at 1366 and 390 px width, taken in Debian's chromium, headless, driven by
 // puppeteer-core. Nothing outside the report folder is loaded.
 //
 // Usage: node tests/browser/screenshots.js REPORT_DIR SCREENSHOT_DIR
@@ -19,9 +19,14 @@ const shots = path.resolve(process.argv[3] || '');
     process.exit(2);
   }
   fs.mkdirSync(shots, { recursive: true });
-  const profiles = fs.readdirSync(path.join(report, 'site', 'p')).filter((f) => f.endsWith('.html'));
-  const profile = profiles.includes('wolf6.html') ? 'wolf6.html' : profiles.sort()[0];
-  const targets = [['home', 'index.html'], ['players', 'players.html'], ['profile', `p/${profile}`]];
+  // Wolf6's profile when he is there, else the first person's; the game with most players.
+  const read = (file) => JSON.parse(fs.readFileSync(path.join(report, 'site', file), 'utf8'));
+  const people = read('people.json').people;
+  const person = people.find((p) => p.name === 'Wolf6') || people[0];
+  const games = read('games.json').games;
+  const game = games.reduce((a, b) => (b.players.length > a.players.length ? b : a), games[0]);
+  const targets = [['home', 'index.html'], ['people', 'people.html'], ['profile', person.page],
+    ['game', game.page]];
   const browser = await puppeteer.launch({
     executablePath: process.env.BARVIK_CHROMIUM || '/usr/bin/chromium',
     headless: true,

@@ -1,7 +1,9 @@
 // Browser checks of an exported report folder in Debian's chromium, headless, driven by
 // puppeteer-core: every link and asset of every page resolves inside the folder, no page logs
-// an error or asks for anything outside it, nothing is wider than a 390 px phone, the players
-// search filters, and the sort scripts of both faces sort names as text and numbers as numbers.
+// an error or asks for anything outside it, nothing is wider than a 390 px phone, the people
+// table needs no sideways scrolling at 1366 px and shows name, kills, deaths and K/D on a 390 px
+// phone, the people search finds a person by a name he no longer uses, and the sort scripts of
+// both faces sort names as text and numbers as numbers.
 //
 // Usage: node tests/browser/site.test.js REPORT_DIR
 // (The README's pictures of the site come from scripts/site-screenshots.sh.)
@@ -87,32 +89,71 @@ async function names(page, selector) {
 }
 function order(list, wanted) { return list.filter((n) => wanted.includes(n)); }
 const NAMES = ['33', 'älf', 'bob', 'n/a'];
+// The site shows names as written, the classic pages folded to lower case.
+const SITE_NAMES = ['33', 'Älf', 'bob', 'n/a'];
+
+// The people table: at 1366 px all of it without sideways scrolling, at 390 px the first four
+// columns without it.
+async function peopleFits(browser, width) {
+  const page = await openPage(browser, width);
+  await page.goto(pathToFileURL(path.join(report, 'site', 'people.html')).href);
+  const facts = await page.evaluate(() => {
+    const box = document.querySelector('#people').parentElement;
+    const head = Array.from(document.querySelectorAll('#people thead th'));
+    return {
+      page: document.documentElement.scrollWidth,
+      box: box.scrollWidth - box.clientWidth,
+      shown: head.filter((h) => h.getBoundingClientRect().width > 0).map((h) => h.textContent),
+    };
+  });
+  check(facts.page <= width, `people.html is ${facts.page} px wide at ${width} px`);
+  check(facts.box <= 0, `the people table scrolls sideways by ${facts.box} px at ${width} px`);
+  const wanted = width < 500 ? ['Name', 'Kills', 'Deaths', 'K/D'] : null;
+  if (wanted) check(facts.shown.join() === wanted.join(), `at ${width} px the table shows ${facts.shown}`);
+  else check(facts.shown.length === 11, `at ${width} px the table shows ${facts.shown}`);
+  await page.close();
+}
 
 async function siteChecks(browser) {
+  await peopleFits(browser, 1366);
+  await peopleFits(browser, 390);
   const page = await openPage(browser, 1366);
-  await page.goto(pathToFileURL(path.join(report, 'site', 'players.html')).href);
-  const body = '#players tbody:not(.total) tr';
+  await page.goto(pathToFileURL(path.join(report, 'site', 'people.html')).href);
+  const body = '#people tbody tr';
+  const search = async (text) => {
+    await page.$eval('#filter', (e, t) => { e.value = t; e.dispatchEvent(new Event('input')); }, text);
+    return page.$$eval(body, (rows) =>
+      rows.filter((r) => !r.hidden).map((r) => r.cells[0].textContent.trim()));
+  };
 
   await page.type('#filter', 'BO');
   const shown = await page.$$eval(body, (rows) =>
     rows.filter((r) => !r.hidden).map((r) => r.cells[0].textContent.trim()));
-  check(shown.length > 0 && shown.every((n) => n.includes('bo')), `search "BO" shows ${shown}`);
-  check(shown.includes('bob'), 'search "BO" hides bob');
-  await page.$eval('#filter', (e) => { e.value = 'alf'; e.dispatchEvent(new Event('input')); });
-  const accented = await page.$$eval(body, (rows) =>
-    rows.filter((r) => !r.hidden).map((r) => r.cells[0].textContent.trim()));
-  check(accented.join() === 'älf', `search "alf" ignores accents: ${accented}`);
-  await page.$eval('#filter', (e) => { e.value = ''; e.dispatchEvent(new Event('input')); });
+  check(shown.includes('bob'), `search "BO" hides bob: ${shown}`);
+  const accented = await search('alf');
+  check(accented.join() === 'Älf', `search "alf" ignores accents and case: ${accented}`);
+  // He is shown by the name he used most; his first name still finds him.
+  const renamed = await search('rainbows');
+  check(renamed.join() === 'Pine - toyotas', `search "rainbows" shows ${renamed}`);
+  await search('');
 
-  await page.click('#players thead th:nth-child(1) button');
+  await page.click('#people thead th:nth-child(1) button');
   const list = await names(page, body);
-  check(order(list, NAMES).join() === NAMES.join(), `site: by name gives ${order(list, NAMES)}`);
+  check(order(list, SITE_NAMES).join() === SITE_NAMES.join(),
+    `site: by name gives ${order(list, SITE_NAMES)}`);
   check(list[list.length - 1] === 'n/a', 'site: "n/a" is not last by name');
-  check((await page.$$('#players tbody.total tr')).length === 1, 'site: the total row moved');
 
-  await page.click('#players thead th:nth-child(2) button');
+  await page.click('#people thead th:nth-child(2) button');
   const kills = await page.$$eval(body, (rows) => rows.map((r) => Number(r.cells[1].textContent)));
   check(kills.every((k, i) => i === 0 || kills[i - 1] >= k), `site: kills not descending: ${kills}`);
+  // "Time played" sorts by the time, not by its text.
+  await page.click('#people thead th:nth-child(9) button');
+  const times = await page.$$eval(body, (rows) => rows.map((r) => {
+    const m = /^(?:(\d+) h (\d+)|(\d+) min)$/.exec(r.cells[8].textContent.trim());
+    return m ? (m[3] !== undefined ? Number(m[3]) : Number(m[1]) * 60 + Number(m[2])) : NaN;
+  }));
+  check(times.every((t, i) => !Number.isNaN(t) && (i === 0 || times[i - 1] >= t)),
+    `site: time played not descending: ${times}`);
   await page.close();
 }
 

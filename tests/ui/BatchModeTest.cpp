@@ -235,10 +235,11 @@ TEST_F(BatchModeTest, WindowRunOnARealDisplay) {
   ASSERT_TRUE(run.finished);
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(Snapshot(files_.Path("report")).size(), kReportFiles);
-  // The site beside the classic pages, with a profile per player.
+  // The site beside the classic pages, with its people and games.
   EXPECT_TRUE(fs::is_regular_file(files_.Path("report/site/index.html")));
   EXPECT_TRUE(fs::is_regular_file(files_.Path("report/site/stats.json")));
-  EXPECT_TRUE(fs::is_regular_file(files_.Path("report/site/p/carl.html")));
+  EXPECT_TRUE(fs::is_regular_file(files_.Path("report/site/people.html")));
+  EXPECT_TRUE(fs::is_regular_file(files_.Path("report/site/games.json")));
 
   // Other argument counts are interactive: the window stays until it is closed. Long enough
   // for the batch timer (one second) to have fired.

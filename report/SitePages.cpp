@@ -1,0 +1,867 @@
+#include "report/SitePages.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <unordered_map>
+#include <utility>
+
+#include "log/LineFormat.h"
+#include "report/GamesJson.h"
+#include "report/ReportFiles.h"
+#include "report/SiteText.h"
+
+namespace barvik {
+namespace {
+
+constexpr size_t kTopEntries = 10;
+constexpr size_t kLastGames = 10;
+constexpr size_t kTopPerKey = 3;
+constexpr size_t kShownOpponents = 25;
+// Best-K/D entries need this many kills, so that two lucky kills do not top the list.
+constexpr uint32_t kMinKillsForRatio = 20;
+
+// Viridis, light to dark: ordered in lightness and readable with every common kind of colour
+// blindness. The first three take dark text, the others white.
+constexpr std::array<std::string_view, 7> kHeat = {"#fde725", "#a0da39", "#4ac16d", "#1fa187",
+                                                   "#277f8e", "#365c8d", "#46327e"};
+
+template <typename... Pieces>
+void Add(std::string& out, const Pieces&... pieces) {
+  (out.append(pieces), ...);
+}
+
+std::string Format(const char* format, double value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, format, value);
+  return buffer;
+}
+
+std::string Num(uint64_t value) { return std::to_string(value); }
+
+// Kills per death; with no death the kills themselves, so the column stays a number.
+double KillsPerDeath(uint64_t kills, uint64_t deaths) {
+  return deaths == 0 ? static_cast<double>(kills)
+                     : static_cast<double>(kills) / static_cast<double>(deaths);
+}
+std::string KdText(uint64_t kills, uint64_t deaths) {
+  return Format("%.2f", KillsPerDeath(kills, deaths));
+}
+
+// "45 min", "3 h 05".
+std::string Duration(uint64_t seconds) {
+  const uint64_t minutes = (seconds + 30) / 60;
+  if (minutes < 60) return Num(minutes) + " min";
+  const uint64_t rest = minutes % 60;
+  return Num(minutes / 60) + " h " + (rest < 10 ? "0" : "") + Num(rest);
+}
+
+std::string Capitalised(std::string_view text) {
+  std::string out(text);
+  if (!out.empty() && out[0] >= 'a' && out[0] <= 'z') out[0] = static_cast<char>(out[0] - 32);
+  return out;
+}
+
+std::string TitleOf(std::string_view server) {
+  const std::string plain = WithoutColourCodes(server);
+  return plain.empty() ? std::string("Server statistics") : HtmlText(plain);
+}
+
+std::string ServerHtml(std::string_view server) {
+  return server.empty() ? std::string("Server statistics") : ColouredNameHtml(server);
+}
+
+// How a game ended, in words.
+std::string_view EndingWords(GameEnding ending) {
+  switch (ending) {
+    case GameEnding::Exit:
+      return "The map ended";
+    case GameEnding::Restart:
+      return "Restarted";
+    case GameEnding::Shutdown:
+      return "The server shut down";
+    case GameEnding::NextGame:
+      return "A new game began";
+    case GameEnding::EndOfLog:
+      return "Still running when the log ends";
+  }
+  return "";
+}
+
+// Where each body part lies on the figure (x, y, width, height in a 240 x 420 box; the
+// player faces the reader, so his right is on the left).
+struct Part {
+  std::string_view key;
+  int x, y, w, h;
+};
+constexpr std::array<Part, 16> kParts = {{
+    {"head", 92, 8, 56, 58},
+    {"neck", 104, 66, 32, 18},
+    {"torso_upper", 76, 84, 88, 74},
+    {"torso_lower", 80, 158, 80, 58},
+    {"right_arm_upper", 32, 86, 42, 66},
+    {"left_arm_upper", 166, 86, 42, 66},
+    {"right_arm_lower", 24, 154, 42, 62},
+    {"left_arm_lower", 174, 154, 42, 62},
+    {"right_hand", 20, 218, 42, 28},
+    {"left_hand", 178, 218, 42, 28},
+    {"right_leg_upper", 74, 218, 44, 80},
+    {"left_leg_upper", 122, 218, 44, 80},
+    {"right_leg_lower", 76, 300, 42, 74},
+    {"left_leg_lower", 122, 300, 42, 74},
+    {"right_foot", 62, 376, 56, 24},
+    {"left_foot", 122, 376, 56, 24},
+}};
+
+// Counts by key, for the per-person and per-key tables.
+struct Tally {
+  uint32_t games = 0, kills = 0, deaths = 0, head_shots = 0;
+  uint64_t seconds = 0;
+};
+
+// A map, weapon or game type: its totals and its people's kills with it.
+struct KeyFacts {
+  Tally total;
+  std::unordered_map<PersonIndex, uint32_t> kills;
+};
+
+// What a person's profile shows beyond his totals.
+struct PersonFacts {
+  std::vector<const Game*> games;                                 // in log order
+  std::unordered_map<uint32_t, Tally> weapons, maps, game_types;  // by raw text / setting id
+  std::unordered_map<uint32_t, std::pair<uint32_t, uint32_t>> locations;     // given, taken
+  std::unordered_map<PersonIndex, std::pair<uint32_t, uint32_t>> opponents;  // killed, by
+};
+
+enum class KeyKind { Map, Weapon, GameType };
+
+class ModelPages {
+ public:
+  ModelPages(const EventStore& store, const GamesModel& model, const FriendlyNames& friendly,
+             const SiteFrame& frame)
+      : store_(store), model_(model), friendly_(friendly), frame_(frame) {
+    Gather();
+  }
+
+  void WriteAll(const SitePageSink& sink) {
+    sink("index.html", Home());
+    sink("people.html", PeoplePage());
+    sink("games.html", GamesPage());
+    sink("maps.html", KeyPage(KeyKind::Map));
+    sink("weapons.html", KeyPage(KeyKind::Weapon));
+    sink("gametypes.html", KeyPage(KeyKind::GameType));
+    for (PersonIndex p = 0; p < model_.people.size(); ++p) {
+      if (Shown(p)) sink(PersonPage(model_.people[p]), Profile(p));
+    }
+    for (const Game& game : model_.games) sink(GamePage(game), GamePageHtml(game));
+  }
+
+ private:
+  bool Shown(PersonIndex p) const { return p != kNoPerson && !model_.people[p].hidden; }
+
+  void Gather() {
+    facts_.resize(model_.people.size());
+    for (const Game& game : model_.games) {
+      for (const Participant& part : game.players) {
+        PersonFacts& f = facts_[part.person];
+        f.games.push_back(&game);
+        for (auto* tally : {&f.maps[game.map], &f.game_types[game.game_type]}) {
+          ++tally->games;
+          tally->kills += part.kills;
+          tally->deaths += part.deaths;
+          tally->head_shots += part.head_shots;
+          tally->seconds += part.seconds;
+        }
+        if (Shown(part.person)) {
+          maps_[game.map].kills[part.person] += part.kills;
+          types_[game.game_type].kills[part.person] += part.kills;
+        }
+      }
+      for (auto* key : {&maps_[game.map], &types_[game.game_type]}) ++key->total.games;
+      for (const GameKill& kill : game.kills) {
+        const bool by_person = kill.attacker != kNoPerson && kill.kind != GameKill::Kind::Suicide;
+        const bool head = store_.texts().Text(kill.location) == "head";
+        if (kill.kind == GameKill::Kind::Kill) {
+          for (auto* key : {&maps_[game.map], &types_[game.game_type], &weapons_[kill.weapon]}) {
+            ++key->total.kills;
+            key->total.head_shots += head;
+          }
+          if (Shown(kill.attacker)) ++weapons_[kill.weapon].kills[kill.attacker];
+        }
+        if (by_person) {
+          PersonFacts& a = facts_[kill.attacker];
+          Tally& w = a.weapons[kill.weapon];
+          ++w.kills;
+          w.head_shots += head;
+          ++a.locations[kill.location].first;
+          ++a.opponents[kill.victim].first;
+          ++facts_[kill.victim].opponents[kill.attacker].second;
+        }
+        PersonFacts& v = facts_[kill.victim];
+        ++v.weapons[kill.weapon].deaths;
+        ++v.locations[kill.location].second;
+      }
+    }
+  }
+
+  std::string Head(std::string_view title, std::string_view root) const {
+    return SitePageHead(std::string(title) + " - " + TitleOf(frame_.server_name), root,
+                        ServerHtml(frame_.server_name));
+  }
+
+  // A person's name in his colours, linked to his profile from `root`.
+  std::string PersonLink(PersonIndex p, std::string_view root) const {
+    const Person& person = model_.people[p];
+    std::string out;
+    Add(out, "<a href=\"", root, PersonPage(person), "\">", ColouredNameHtml(person.display),
+        "</a>");
+    return out;
+  }
+
+  std::string GameLink(const Game& game, std::string_view root) const {
+    std::string out;
+    Add(out, "<a href=\"", root, GamePage(game), "\">", Num(game.number), "</a>");
+    return out;
+  }
+
+  std::string KeyRaw(KeyKind kind, uint32_t id) const {
+    return std::string(kind == KeyKind::Weapon ? store_.texts().Text(id)
+                                               : store_.settings().Text(id));
+  }
+
+  static NameKind NameKindOf(KeyKind kind) {
+    return kind == KeyKind::Map      ? NameKind::Map
+           : kind == KeyKind::Weapon ? NameKind::Weapon
+                                     : NameKind::GameType;
+  }
+
+  // A map, weapon or game type by its friendly name, its raw name as the title.
+  std::string KeyHtml(KeyKind kind, uint32_t id) const {
+    const std::string raw = KeyRaw(kind, id);
+    const std::string* nice = friendly_.Find(NameKindOf(kind), raw);
+    if (nice == nullptr) return raw.empty() ? std::string("(none)") : HtmlText(raw);
+    std::string out;
+    Add(out, "<span title=\"", HtmlText(raw), "\">", HtmlUtf8(*nice), "</span>");
+    return out;
+  }
+
+  // The key by its friendly name alone, for long tables.
+  std::string KeyText(KeyKind kind, uint32_t id) const {
+    const std::string raw = KeyRaw(kind, id);
+    const std::string* nice = friendly_.Find(NameKindOf(kind), raw);
+    if (nice == nullptr) return raw.empty() ? std::string("(none)") : HtmlText(raw);
+    return HtmlUtf8(*nice);
+  }
+
+  // The key linked to its row on its page, from `root`.
+  std::string KeyLink(KeyKind kind, uint32_t id, std::string_view root) const {
+    static constexpr std::array<std::string_view, 3> kFiles = {"maps.html", "weapons.html",
+                                                               "gametypes.html"};
+    std::string out;
+    Add(out, "<a href=\"", root, kFiles[static_cast<size_t>(kind)], "#k-",
+        HtmlText(PlayerFilePrefix(KeyRaw(kind, id))), "\">", KeyHtml(kind, id), "</a>");
+    return out;
+  }
+
+  // The best player of a game: most kills, the first shown one; kNoPerson when nobody killed.
+  PersonIndex TopFragger(const Game& game) const {
+    for (const Participant& p : game.players) {
+      if (Shown(p.person)) return p.kills > 0 ? p.person : kNoPerson;
+    }
+    return kNoPerson;
+  }
+
+  std::string ResultHtml(const Game& game, std::string_view root) const {
+    if (game.winner_team != kNoTeam) return Capitalised(TeamNameOfCode(game.winner_team)) + " won";
+    if (Shown(game.winner_person)) return PersonLink(game.winner_person, root) + " won";
+    return "No winner";
+  }
+
+  // Figures as cards; `words`: cards of a few words each, wider and in a smaller type.
+  static std::string Cards(const std::vector<std::pair<std::string, std::string>>& cards,
+                           bool words = false) {
+    std::string out = words ? "<dl class=\"cards words\">" : "<dl class=\"cards\">";
+    for (const auto& [label, value] : cards) Add(out, "<div><dt>", label, "<dd>", value, "</div>");
+    out += "</dl>\n";
+    return out;
+  }
+
+  // People ranked by `value`, highest first, those `eligible` only; ties keep the model's order.
+  template <typename Value, typename Eligible>
+  std::vector<PersonIndex> Ranked(Value value, Eligible eligible, size_t count) const {
+    std::vector<PersonIndex> people;
+    for (PersonIndex p = 0; p < model_.people.size(); ++p) {
+      if (Shown(p) && eligible(model_.people[p])) people.push_back(p);
+    }
+    std::stable_sort(people.begin(), people.end(), [&](PersonIndex a, PersonIndex b) {
+      return value(model_.people[a]) > value(model_.people[b]);
+    });
+    if (people.size() > count) people.resize(count);
+    return people;
+  }
+
+  std::string TopList(std::string_view heading, const std::vector<PersonIndex>& people,
+                      const std::function<std::string(const Person&)>& figure) const {
+    std::string out;
+    Add(out, "<section><h2>", heading, "</h2><ol>");
+    for (PersonIndex p : people) {
+      Add(out, "<li>", PersonLink(p, ""), " <span class=\"num\">", figure(model_.people[p]),
+          "</span>");
+    }
+    out += "</ol></section>\n";
+    return out;
+  }
+
+  // A table of games: number, map, game type, length, result, best player.
+  std::string GamesTable(const std::vector<const Game*>& games, std::string_view id) const {
+    std::string out;
+    Add(out, "<div class=\"scroll\"><table class=\"data gl\" id=\"", id,
+        "\">\n<thead><tr><th>Game<th>Map<th>Game type<th>Length<th>Result<th>Best "
+        "player</thead>\n<tbody>\n");
+    for (const Game* game : games) {
+      const PersonIndex best = TopFragger(*game);
+      Add(out, "<tr><th>", GameLink(*game, ""), game->warmup ? " <small>warm-up</small>" : "",
+          "<td>", KeyText(KeyKind::Map, game->map), "<td>",
+          KeyText(KeyKind::GameType, game->game_type), "<td>", Duration(game->seconds), "<td>",
+          ResultHtml(*game, ""), "<td>", best != kNoPerson ? PersonLink(best, "") : std::string(),
+          "\n");
+    }
+    out += "</tbody></table></div>\n";
+    return out;
+  }
+
+  std::string Home() const {
+    std::string page = Head("Statistics", "");
+    Add(page, "<h1><span class=\"coloured\">", ServerHtml(frame_.server_name), "</span></h1>\n");
+    uint64_t game_seconds = 0, kills = 0;
+    for (const Game& game : model_.games) {
+      game_seconds += game.seconds;
+      for (const GameKill& k : game.kills) kills += k.kind == GameKill::Kind::Kill;
+    }
+    size_t people = 0;
+    for (PersonIndex p = 0; p < model_.people.size(); ++p) people += Shown(p);
+    page += Cards({{"Games", Num(model_.games.size())},
+                   {"Hours played", Format("%.1f", static_cast<double>(game_seconds) / 3600)},
+                   {"People", Num(people)},
+                   {"Kills", Num(kills)}});
+
+    std::vector<const Game*> last;
+    for (auto it = model_.games.rbegin(); it != model_.games.rend() && last.size() < kLastGames;
+         ++it) {
+      last.push_back(&*it);
+    }
+    page += "<h2>Last games</h2>\n" + GamesTable(last, "last") +
+            "<p><a href=\"games.html\">Every game</a></p>\n<div class=\"tops\">\n";
+    auto all = [](const Person&) { return true; };
+    page += TopList("Most kills", Ranked([](const Person& p) { return p.kills; }, all, kTopEntries),
+                    [](const Person& p) { return Num(p.kills); });
+    page +=
+        TopList("Best K/D (" + Num(kMinKillsForRatio) + " kills or more)",
+                Ranked([](const Person& p) { return KillsPerDeath(p.kills, p.deaths); },
+                       [](const Person& p) { return p.kills >= kMinKillsForRatio; }, kTopEntries),
+                [](const Person& p) { return KdText(p.kills, p.deaths); });
+    page += TopList("Most head shots",
+                    Ranked([](const Person& p) { return p.head_shots; }, all, kTopEntries),
+                    [](const Person& p) { return Num(p.head_shots); });
+    page += TopList("Most time played",
+                    Ranked([](const Person& p) { return p.seconds; }, all, kTopEntries),
+                    [](const Person& p) { return Duration(p.seconds); });
+    page += "</div>\n" + SitePageFoot(frame_, "", true);
+    return page;
+  }
+
+  // The row of a person's figures after his name: the people table's and a scoreboard's.
+  static std::string FigureCells(uint64_t kills, uint64_t deaths, uint64_t team_kills,
+                                 uint64_t suicides, uint64_t head_shots, uint64_t damage,
+                                 uint64_t seconds) {
+    std::string out;
+    Add(out, "<td>", Num(kills), "<td>", Num(deaths), "<td>", KdText(kills, deaths), "<td>",
+        Num(team_kills), "<td>", Num(suicides), "<td>", Num(head_shots), "<td>", Num(damage),
+        "<td>", Duration(seconds));
+    return out;
+  }
+
+  static constexpr std::string_view kFigureHeads =
+      "<th>Kills<th>Deaths<th title=\"kills per death\">K/D<th>Team kills<th>Suicides<th>Head "
+      "shots<th>Damage dealt<th>Time played";
+
+  std::string PeoplePage() const {
+    std::string page = Head("People", "");
+    Add(page,
+        "<h1>People</h1>\n<p class=\"tools\" hidden><label>Find a person <input type=\"search\" "
+        "id=\"filter\" autocomplete=\"off\" placeholder=\"any name he used\"></label> <output "
+        "id=\"shown\" for=\"filter\"></output></p>\n<p class=\"hint\">Select a column heading to "
+        "sort by it. Open a person for his games, weapons, maps and opponents.</p>\n",
+        "<div class=\"scroll\"><table class=\"data fig\" id=\"people\">\n<thead><tr><th>Name",
+        kFigureHeads, "<th>Games<th>Last game</thead>\n<tbody>\n");
+    for (PersonIndex p : Ranked([](const Person& x) { return x.kills; },
+                                [](const Person&) { return true; }, model_.people.size())) {
+      const Person& person = model_.people[p];
+      // Every other spelling, without colour codes, for the search.
+      std::string others;
+      const std::string shown = ComparedName(person.display);
+      std::vector<std::string> seen = {shown};
+      for (const Spelling& s : person.spellings) {
+        const std::string_view raw = store_.texts().Text(s.raw);
+        const std::string compared = ComparedName(raw);
+        if (std::find(seen.begin(), seen.end(), compared) != seen.end()) continue;
+        seen.push_back(compared);
+        Add(others, others.empty() ? "" : "|", HtmlText(WithoutColourCodes(raw)));
+      }
+      Add(page, others.empty() ? "<tr><th>" : "<tr data-n=\"" + others + "\"><th>",
+          PersonLink(p, ""),
+          FigureCells(person.kills, person.deaths, person.team_kills, person.suicides,
+                      person.head_shots, person.damage_dealt, person.seconds),
+          "<td>", Num(person.games), "<td>");
+      if (person.last_game >= 1 && person.last_game <= model_.games.size()) {
+        page += GameLink(model_.games[person.last_game - 1], "");
+      }
+      page += "\n";
+    }
+    page += "</tbody></table></div>\n" + SitePageFoot(frame_, "", true);
+    return page;
+  }
+
+  std::string GamesPage() const {
+    std::string page = Head("Games", "");
+    page +=
+        "<h1>Games</h1>\n<p class=\"hint\">Newest first. A warm-up is a game under a minute "
+        "or with fewer than two people.</p>\n";
+    std::vector<const Game*> games;
+    for (auto it = model_.games.rbegin(); it != model_.games.rend(); ++it) games.push_back(&*it);
+    page += GamesTable(games, "games") + SitePageFoot(frame_, "", true);
+    return page;
+  }
+
+  std::string KeyPage(KeyKind kind) const {
+    static constexpr std::array<std::string_view, 3> kHeadings = {"Maps", "Weapons", "Game types"};
+    const std::string_view heading = kHeadings[static_cast<size_t>(kind)];
+    const auto& keys = kind == KeyKind::Map ? maps_ : kind == KeyKind::Weapon ? weapons_ : types_;
+    std::vector<std::pair<uint32_t, const KeyFacts*>> rows;
+    rows.reserve(keys.size());
+    for (const auto& [id, facts] : keys) rows.emplace_back(id, &facts);
+    std::sort(rows.begin(), rows.end(), [&](const auto& a, const auto& b) {
+      if (a.second->total.kills != b.second->total.kills) {
+        return a.second->total.kills > b.second->total.kills;
+      }
+      return KeyRaw(kind, a.first) < KeyRaw(kind, b.first);
+    });
+    std::string page = Head(heading, "");
+    Add(page, "<h1>", heading,
+        "</h1>\n<div class=\"scroll\"><table class=\"data kp\" id=\"keys\">\n", "<thead><tr><th>",
+        kind == KeyKind::Map      ? "Map"
+        : kind == KeyKind::Weapon ? "Weapon"
+                                  : "Game type",
+        kind == KeyKind::Weapon ? "" : "<th>Games",
+        "<th>Kills<th>Head shots<th>Top people</thead>\n<tbody>\n");
+    for (const auto& [id, facts] : rows) {
+      std::vector<std::pair<PersonIndex, uint32_t>> top(facts->kills.begin(), facts->kills.end());
+      std::sort(top.begin(), top.end(), [](const auto& a, const auto& b) {
+        return a.second != b.second ? a.second > b.second : a.first < b.first;
+      });
+      Add(page, "<tr id=\"k-", HtmlText(PlayerFilePrefix(KeyRaw(kind, id))), "\"><th>",
+          KeyHtml(kind, id), kind == KeyKind::Weapon ? "" : "<td>" + Num(facts->total.games),
+          "<td>", Num(facts->total.kills), "<td>", Num(facts->total.head_shots), "<td>");
+      for (size_t i = 0; i < top.size() && i < kTopPerKey && top[i].second > 0; ++i) {
+        Add(page, i ? ", " : "", PersonLink(top[i].first, ""), " <span class=\"num\">",
+            Num(top[i].second), "</span>");
+      }
+      page += "\n";
+    }
+    page += "</tbody></table></div>\n" + SitePageFoot(frame_, "", true);
+    return page;
+  }
+
+  // A table of a person's tallies by map or game type.
+  std::string TallyTable(KeyKind kind, const std::unordered_map<uint32_t, Tally>& tallies,
+                         std::string_view heading) const {
+    std::vector<std::pair<uint32_t, Tally>> rows(tallies.begin(), tallies.end());
+    std::sort(rows.begin(), rows.end(), [&](const auto& a, const auto& b) {
+      return a.second.games != b.second.games ? a.second.games > b.second.games
+                                              : KeyRaw(kind, a.first) < KeyRaw(kind, b.first);
+    });
+    std::string out;
+    Add(out, "<div class=\"scroll\"><table class=\"data\">\n<thead><tr><th>", heading,
+        "<th>Games<th>Kills<th>Deaths<th>K/D<th>Time played</thead>\n<tbody>\n");
+    for (const auto& [id, t] : rows) {
+      Add(out, "<tr><th>", KeyLink(kind, id, "../"), "<td>", Num(t.games), "<td>", Num(t.kills),
+          "<td>", Num(t.deaths), "<td>", KdText(t.kills, t.deaths), "<td>", Duration(t.seconds),
+          "\n");
+    }
+    out += "</tbody></table></div>\n";
+    return out;
+  }
+
+  std::string Profile(PersonIndex index) const {
+    const Person& p = model_.people[index];
+    const PersonFacts& f = facts_[index];
+    std::string page = Head(HtmlText(WithoutColourCodes(p.display)), "../");
+    Add(page, "<h1 class=\"name\"><span class=\"coloured\">", ColouredNameHtml(p.display),
+        "</span></h1>\n<p class=\"spellings\">Also known as ");
+    for (size_t i = 0; i < p.spellings.size(); ++i) {
+      Add(page, i ? ", " : "", "<span class=\"coloured\">",
+          ColouredNameHtml(store_.texts().Text(p.spellings[i].raw)), "</span> (",
+          Num(p.spellings[i].count), p.spellings[i].count == 1 ? " line)" : " lines)");
+    }
+    page += "</p>\n";
+    page += Cards({{"Games", Num(p.games)},
+                   {"Kills", Num(p.kills)},
+                   {"Deaths", Num(p.deaths)},
+                   {"K/D", KdText(p.kills, p.deaths)},
+                   {"Team kills", Num(p.team_kills)},
+                   {"Suicides", Num(p.suicides)},
+                   {"Killed by the world", Num(p.world_deaths)},
+                   {"Head shots", Num(p.head_shots)},
+                   {"Damage dealt", Num(p.damage_dealt)},
+                   {"Damage taken", Num(p.damage_taken)},
+                   {"Time played", Duration(p.seconds)}});
+    page +=
+        "<nav class=\"sections\"><a href=\"#games\">Games</a> <a href=\"#weapons\">Weapons</a> "
+        "<a href=\"#body\">Body locations</a> <a href=\"#maps\">Maps</a> <a "
+        "href=\"#gametypes\">Game types</a> <a href=\"#opponents\">Opponents</a></nav>\n";
+
+    // K/D per game, oldest to newest; then his games, newest first.
+    std::vector<ChartPoint> points;
+    for (const Game* game : f.games) {
+      const Participant* part = model_.PlayerIn(*game, index);
+      points.push_back({Num(game->number), KillsPerDeath(part->kills, part->deaths)});
+    }
+    Add(page, "<h2 id=\"games\">Games</h2>\n",
+        LineChartSvg(points, "game", "Kills per death in each of his games; the dashed line is 1"),
+        "<div class=\"scroll\"><table class=\"data pg\">\n<thead><tr><th>Game<th>Map<th>Game "
+        "type<th>Kills<th>Deaths<th>K/D<th>Time played</thead>\n<tbody>\n");
+    for (auto it = f.games.rbegin(); it != f.games.rend(); ++it) {
+      const Participant* part = model_.PlayerIn(**it, index);
+      Add(page, "<tr><th>", GameLink(**it, "../"), "<td>", KeyText(KeyKind::Map, (*it)->map),
+          "<td>", KeyText(KeyKind::GameType, (*it)->game_type), "<td>", Num(part->kills), "<td>",
+          Num(part->deaths), "<td>", KdText(part->kills, part->deaths), "<td>",
+          Duration(part->seconds), "\n");
+    }
+    page += "</tbody></table></div>\n";
+
+    std::vector<std::pair<uint32_t, Tally>> weapons(f.weapons.begin(), f.weapons.end());
+    std::sort(weapons.begin(), weapons.end(), [&](const auto& a, const auto& b) {
+      return a.second.kills != b.second.kills
+                 ? a.second.kills > b.second.kills
+                 : KeyRaw(KeyKind::Weapon, a.first) < KeyRaw(KeyKind::Weapon, b.first);
+    });
+    page +=
+        "<h2 id=\"weapons\">Weapons</h2>\n<div class=\"scroll\"><table class=\"data\">\n<thead>"
+        "<tr><th>Weapon<th>Kills<th>Head shots<th>Killed by it</thead>\n<tbody>\n";
+    for (const auto& [id, t] : weapons) {
+      Add(page, "<tr><th>", KeyLink(KeyKind::Weapon, id, "../"), "<td>", Num(t.kills), "<td>",
+          Num(t.head_shots), "<td>", Num(t.deaths), "\n");
+    }
+    page += "</tbody></table></div>\n";
+
+    page += "<h2 id=\"body\">Body locations</h2>\n<div class=\"figures\">" +
+            BodyFigure(f, true, "Where his kills hit") +
+            BodyFigure(f, false, "Where he was hit when killed") + "</div>\n";
+
+    Add(page, "<h2 id=\"maps\">Maps</h2>\n", TallyTable(KeyKind::Map, f.maps, "Map"),
+        "<h2 id=\"gametypes\">Game types</h2>\n",
+        TallyTable(KeyKind::GameType, f.game_types, "Game type"));
+
+    std::vector<std::pair<PersonIndex, std::pair<uint32_t, uint32_t>>> opponents;
+    for (const auto& [who, counts] : f.opponents) {
+      if (who != index && Shown(who)) opponents.emplace_back(who, counts);
+    }
+    std::sort(opponents.begin(), opponents.end(), [](const auto& a, const auto& b) {
+      const uint32_t x = a.second.first + a.second.second, y = b.second.first + b.second.second;
+      return x != y ? x > y : a.first < b.first;
+    });
+    Add(page, "<h2 id=\"opponents\">Opponents</h2>\n");
+    if (opponents.size() > kShownOpponents) {
+      Add(page, "<p class=\"hint\">The ", Num(kShownOpponents), " he met most of ",
+          Num(opponents.size()), ".</p>\n");
+      opponents.resize(kShownOpponents);
+    }
+    page +=
+        "<div class=\"scroll\"><table class=\"data\">\n<thead><tr><th>Opponent<th>He killed "
+        "him<th>Killed by him</thead>\n<tbody>\n";
+    for (const auto& [who, counts] : opponents) {
+      Add(page, "<tr><th>", PersonLink(who, "../"), "<td>", Num(counts.first), "<td>",
+          Num(counts.second), "\n");
+    }
+    page += "</tbody></table></div>\n" + SitePageFoot(frame_, "../", true);
+    return page;
+  }
+
+  std::string BodyFigure(const PersonFacts& f, bool given, std::string_view caption) const {
+    std::unordered_map<std::string_view, double> counts;
+    double total = 0;
+    for (const auto& [location, c] : f.locations) {
+      const double n = given ? c.first : c.second;
+      counts[store_.texts().Text(location)] += n;
+      total += n;
+    }
+    return BodyFigureSvg(
+        [&](std::string_view key) {
+          auto it = counts.find(key);
+          return it == counts.end() || total == 0 ? 0.0 : 100 * it->second / total;
+        },
+        friendly_, caption);
+  }
+
+  // The kills of a game per minute, as bars.
+  static std::string TimelineSvg(const Game& game) {
+    const uint32_t minutes = game.seconds / 60 + 1;
+    // At most 120 bars: longer games put several minutes into one.
+    const uint32_t per_bar = (minutes + 119) / 120;
+    const uint32_t bars = (minutes + per_bar - 1) / per_bar;
+    std::vector<uint32_t> counts(bars);
+    for (const GameKill& k : game.kills) {
+      counts[std::min(bars - 1, k.at / 60 / per_bar)] += 1;
+    }
+    const uint32_t high = std::max<uint32_t>(1, *std::max_element(counts.begin(), counts.end()));
+    const double left = 36, right = 628, upper = 14, lower = 196;
+    const double width = (right - left) / bars;
+    std::string out =
+        "<figure class=\"chart\"><svg viewBox=\"0 0 640 230\" role=\"img\" aria-label=\"Kills "
+        "per minute\">";
+    for (int t = 0; t <= 2; ++t) {
+      const double y = lower - (lower - upper) * t / 2;
+      Add(out, "<line class=\"grid\" x1=\"36\" x2=\"628\" y1=\"", Format("%.1f", y), "\" y2=\"",
+          Format("%.1f", y), "\"/><text class=\"axis\" x=\"30\" y=\"", Format("%.1f", y),
+          "\" dy=\"4\" text-anchor=\"end\">", Format("%.0f", high * t / 2.0), "</text>");
+    }
+    // One path for all bars keeps a long game's page small.
+    std::string bars_path;
+    for (uint32_t i = 0; i < bars; ++i) {
+      if (counts[i] == 0) continue;
+      const double h = (lower - upper) * counts[i] / high;
+      const std::string height = Format("%.0f", std::max(1.0, h));
+      Add(bars_path, "M", Format("%.0f", left + i * width + width * 0.1), " 196v-", height, "h",
+          Format("%.0f", std::max(1.0, width * 0.8)), "v", height, "z");
+    }
+    Add(out, "<path class=\"bar\" d=\"", bars_path, "\"/>");
+    const uint32_t every = std::max<uint32_t>(1, (bars + 9) / 10);
+    for (uint32_t i = 0; i < bars; i += every) {
+      Add(out, "<text class=\"axis\" x=\"", Format("%.1f", left + (i + 0.5) * width),
+          "\" y=\"212\" text-anchor=\"middle\">", Num(i * per_bar + 1), "</text>");
+    }
+    out +=
+        "<text class=\"axis\" x=\"332\" y=\"228\" text-anchor=\"middle\">minute</text></svg>"
+        "<figcaption>Kills per minute of the game</figcaption></figure>\n";
+    return out;
+  }
+
+  std::string GamePageHtml(const Game& game) const {
+    const std::string server = std::string(store_.settings().Text(game.server));
+    const std::string title = "Game " + Num(game.number);
+    std::string page = SitePageHead(title + " - " + TitleOf(server), "../", ServerHtml(server));
+    Add(page, "<h1>", title, ": ", KeyHtml(KeyKind::Map, game.map),
+        game.warmup ? " <small>warm-up</small>" : "", "</h1>\n");
+    page += Cards({{"Map", KeyLink(KeyKind::Map, game.map, "../")},
+                   {"Game type", KeyLink(KeyKind::GameType, game.game_type, "../")},
+                   {"Length", Duration(game.seconds)},
+                   {"How it ended", std::string(EndingWords(game.ending))},
+                   {"Result", ResultHtml(game, "../")}},
+                  true);
+
+    // Longest streak: kills of others without dying in between.
+    std::unordered_map<PersonIndex, uint32_t> streak;
+    PersonIndex streak_holder = kNoPerson;
+    uint32_t longest = 0;
+    for (const GameKill& k : game.kills) {
+      if (k.kind == GameKill::Kind::Kill && k.attacker != kNoPerson) {
+        const uint32_t now = ++streak[k.attacker];
+        if (now > longest && Shown(k.attacker)) {
+          longest = now;
+          streak_holder = k.attacker;
+        }
+      }
+      streak[k.victim] = 0;
+    }
+    const PersonIndex best = TopFragger(game);
+    std::vector<std::pair<std::string, std::string>> honours;
+    if (best != kNoPerson) {
+      honours.emplace_back("Top fragger", PersonLink(best, "../") + " <span class=\"num\">" +
+                                              Num(model_.PlayerIn(game, best)->kills) +
+                                              " kills</span>");
+    }
+    if (streak_holder != kNoPerson) {
+      honours.emplace_back("Longest streak", PersonLink(streak_holder, "../") +
+                                                 " <span class=\"num\">" + Num(longest) +
+                                                 " kills without dying</span>");
+    }
+    if (!honours.empty()) page += Cards(honours, true);
+
+    // One scoreboard per team, by the team each person spent most time on.
+    std::array<std::vector<const Participant*>, 4> teams;
+    for (const Participant& p : game.players) {
+      if (!Shown(p.person)) continue;
+      size_t team = 0;
+      for (size_t code = 1; code < p.team_seconds.size(); ++code) {
+        if (p.team_seconds[code] > p.team_seconds[team]) team = code;
+      }
+      teams[team].push_back(&p);
+    }
+    for (size_t code : {size_t{1}, size_t{2}, size_t{3}, size_t{0}}) {
+      if (teams[code].empty()) continue;
+      const std::string name =
+          code == kNoTeam ? (teams[1].empty() && teams[2].empty() ? std::string("Players")
+                                                                  : std::string("Without a team"))
+                          : Capitalised(TeamNameOfCode(static_cast<uint32_t>(code)));
+      Add(page, "<h2>", name, "</h2>\n<div class=\"scroll\"><table class=\"data fig\">\n",
+          "<thead><tr><th>Name", kFigureHeads, "</thead>\n<tbody>\n");
+      for (const Participant* p : teams[code]) {
+        Add(page, "<tr><th>", PersonLink(p->person, "../"),
+            FigureCells(p->kills, p->deaths, p->team_kills, p->suicides, p->head_shots,
+                        p->damage_dealt, p->seconds),
+            "\n");
+      }
+      page += "</tbody></table></div>\n";
+    }
+    page += "<h2>Kills over time</h2>\n" + TimelineSvg(game);
+    page += SitePageFoot(frame_, "../", false);
+    return page;
+  }
+
+  const EventStore& store_;
+  const GamesModel& model_;
+  const FriendlyNames& friendly_;
+  const SiteFrame& frame_;
+  std::vector<PersonFacts> facts_;  // by person
+  std::unordered_map<uint32_t, KeyFacts> maps_, weapons_, types_;
+};
+
+}  // namespace
+
+std::string SitePageHead(std::string_view title, std::string_view root,
+                         std::string_view server_html) {
+  std::string out;
+  Add(out,
+      "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+      "<meta name=\"color-scheme\" content=\"light dark\">\n<title>",
+      title, "</title>\n<link rel=\"stylesheet\" href=\"", root,
+      "site.css\">\n</head>\n<body>\n<header class=\"top\"><a class=\"server\" href=\"", root,
+      "index.html\">", server_html, "</a>\n<nav><a href=\"", root,
+      "index.html\">Home</a> <a href=\"", root, "people.html\">People</a> <a href=\"", root,
+      "games.html\">Games</a> <a href=\"", root, "maps.html\">Maps</a> <a href=\"", root,
+      "weapons.html\">Weapons</a> <a href=\"", root, "gametypes.html\">Game types</a> <a href=\"",
+      root, "../index.html\">Classic pages</a></nav></header>\n<main>\n");
+  return out;
+}
+
+std::string SitePageFoot(const SiteFrame& frame, std::string_view root, bool time_stamp) {
+  std::string out = "</main>\n<footer>";
+  if (time_stamp)
+    Add(out, "Generated ", HtmlText(frame.generated), " with ");
+  else
+    out += "Made with ";
+  Add(out, "Barvik build ", HtmlText(frame.build_text), " &middot; all numbers as JSON: <a href=\"",
+      root, "people.json\">people</a>, <a href=\"", root, "games.json\">games</a>, <a href=\"",
+      root, "stats.json\">per name</a></footer>\n<script src=\"", root,
+      "site.js\"></script>\n</body>\n</html>\n");
+  return out;
+}
+
+std::string BodyFigureSvg(const std::function<double(std::string_view)>& share,
+                          const FriendlyNames& friendly, std::string_view caption) {
+  double high = 0;
+  std::array<double, kParts.size()> values{};
+  for (size_t i = 0; i < kParts.size(); ++i) {
+    values[i] = share(kParts[i].key);
+    high = std::max(high, values[i]);
+  }
+  std::string out;
+  Add(out, "<figure class=\"body\"><svg viewBox=\"0 0 240 430\" role=\"img\" aria-label=\"",
+      HtmlText(caption), "\">");
+  for (size_t i = 0; i < kParts.size(); ++i) {
+    const Part& p = kParts[i];
+    size_t step = 0;
+    if (high > 0) step = static_cast<size_t>(std::lround(values[i] / high * (kHeat.size() - 1)));
+    const std::string_view fill = values[i] > 0 ? kHeat[step] : std::string_view("#d0d4da");
+    const bool dark = values[i] > 0 && step >= 3;
+    const std::string* nice = friendly.Find(NameKind::Location, p.key);
+    const std::string label = nice != nullptr ? HtmlUtf8(*nice) : HtmlText(p.key);
+    // Corners and the label colour come from the style sheet ("d": a dark fill, white text).
+    Add(out, dark ? "<g class=\"d\"><title>" : "<g><title>", label, ": ", Format("%.1f", values[i]),
+        "%</title><rect x=\"", Num(p.x), "\" y=\"", Num(p.y), "\" width=\"", Num(p.w),
+        "\" height=\"", Num(p.h), p.key == "head" ? "\" rx=\"26" : "", "\" fill=\"", fill,
+        "\"/><text x=\"", Num(p.x + p.w / 2), "\" y=\"", Num(p.y + p.h / 2 + 4), "\">",
+        Format("%.0f", values[i]), "</text></g>");
+  }
+  Add(out, "<text x=\"120\" y=\"422\" class=\"note\">no location: ", Format("%.0f", share("none")),
+      "%</text></svg><figcaption>", HtmlText(caption),
+      ", per cent; darker is more</figcaption></figure>\n");
+  return out;
+}
+
+std::string LineChartSvg(const std::vector<ChartPoint>& points, std::string_view x_caption,
+                         std::string_view caption) {
+  if (points.empty()) return "";
+  double high = 1;
+  for (const ChartPoint& p : points) {
+    if (p.value) high = std::max(high, *p.value);
+  }
+  // The axis fits the data: a top of 1, 2, 2.5 or 5 times a power of ten, above the highest.
+  const double magnitude = std::pow(10.0, std::floor(std::log10(high)));
+  double top = magnitude;
+  for (double f : {1.0, 2.0, 2.5, 5.0, 10.0}) {
+    top = f * magnitude;
+    if (top >= high) break;
+  }
+  const double left = 44, right = 628, upper = 14, lower = 206;
+  const size_t n = points.size();
+  auto x_of = [&](size_t i) {
+    return n == 1 ? (left + right) / 2 : left + (right - left) * static_cast<double>(i) / (n - 1);
+  };
+  auto y_of = [&](double v) { return lower - (lower - upper) * v / top; };
+
+  std::string out;
+  Add(out, "<figure class=\"chart\"><svg viewBox=\"0 0 640 240\" role=\"img\" aria-label=\"",
+      HtmlText(caption), "\">");
+  for (int t = 0; t <= 4; ++t) {
+    const double v = top * t / 4;
+    const std::string y = Format("%.1f", y_of(v));
+    Add(out, "<line class=\"grid\" x1=\"44\" x2=\"628\" y1=\"", y, "\" y2=\"", y,
+        "\"/><text class=\"axis\" x=\"38\" y=\"", y, "\" dy=\"4\" text-anchor=\"end\">",
+        Format(top < 4 ? "%.2f" : "%.1f", v), "</text>");
+  }
+  const std::string one = Format("%.1f", y_of(1));
+  Add(out, "<line class=\"ref\" x1=\"44\" x2=\"628\" y1=\"", one, "\" y2=\"", one, "\"/>");
+  // Labels under the axis, at most about twelve of them.
+  const size_t every = std::max<size_t>(1, (n + 11) / 12);
+  for (size_t i = 0; i < n; i += every) {
+    Add(out, "<text class=\"axis\" x=\"", Format("%.1f", x_of(i)),
+        "\" y=\"224\" text-anchor=\"middle\">", HtmlText(points[i].label), "</text>");
+  }
+  Add(out, "<text class=\"axis\" x=\"336\" y=\"238\" text-anchor=\"middle\">", HtmlText(x_caption),
+      "</text>");
+  std::string path;
+  bool pen_down = false;
+  for (size_t i = 0; i < n; ++i) {
+    if (!points[i].value) {
+      pen_down = false;
+      continue;
+    }
+    // Whole units of the 640 x 240 view box are finer than a screen shows the chart.
+    Add(path, pen_down ? "L" : "M", Format("%.0f", x_of(i)), " ",
+        Format("%.0f", y_of(*points[i].value)));
+    pen_down = true;
+  }
+  Add(out, "<path class=\"line\" d=\"", path, "\"/>");
+  // Points with their values while they stay few enough to point at.
+  if (n <= 60) {
+    for (size_t i = 0; i < n; ++i) {
+      if (!points[i].value) continue;
+      Add(out, "<circle cx=\"", Format("%.1f", x_of(i)), "\" cy=\"",
+          Format("%.1f", y_of(*points[i].value)), "\" r=\"3\"><title>", HtmlText(x_caption), " ",
+          HtmlText(points[i].label), ": ", Format("%.2f", *points[i].value), "</title></circle>");
+    }
+  }
+  Add(out, "</svg><figcaption>", HtmlText(caption), "</figcaption></figure>\n");
+  return out;
+}
+
+void WriteModelPages(const EventStore& store, const GamesModel& model,
+                     const FriendlyNames& friendly, const SiteFrame& frame,
+                     const SitePageSink& sink) {
+  ModelPages(store, model, friendly, frame).WriteAll(sink);
+}
+
+}  // namespace barvik

@@ -1,0 +1,62 @@
+// The pages of the site made from the games and people model (stats/Games.h): the home page,
+// the people table, a profile per person, the list of games and a page per game, and the
+// maps, weapons and game types with their top people. Paths are relative to site/:
+//
+//   index.html, people.html, games.html, maps.html, weapons.html, gametypes.html
+//   people/ID.html (PersonPage), games/N.html (GamePage)
+//
+// Hidden people appear on no page: not in a table, a top list, a scoreboard or a search.
+// Every log text is escaped. A game page depends only on its game and on the people in it (no
+// export time stamp, the game's own server name), so an incremental export finds a finished
+// game's page unchanged and leaves it alone.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "log/EventStore.h"
+#include "report/FriendlyNames.h"
+#include "stats/Games.h"
+
+namespace barvik {
+
+// What every page's header and footer show.
+struct SiteFrame {
+  std::string server_name;  // HostName, colour codes included
+  std::string build_text = "N/A";
+  std::string generated;  // date and time of the export
+};
+
+// Receives each finished page: its path relative to site/ and its bytes.
+using SitePageSink = std::function<void(const std::string& path, const std::string& bytes)>;
+
+// Every page of the list above, each handed to `sink` once.
+void WriteModelPages(const EventStore& store, const GamesModel& model,
+                     const FriendlyNames& friendly, const SiteFrame& frame,
+                     const SitePageSink& sink);
+
+// The start of a page up to <main>: `root` leads from the page's folder to site/.
+// `server_html` is the server's name as HTML for the header.
+std::string SitePageHead(std::string_view title, std::string_view root,
+                         std::string_view server_html);
+// The end of a page; with `generated` empty the footer carries no time stamp.
+std::string SitePageFoot(const SiteFrame& frame, std::string_view root, bool time_stamp);
+
+// The body-location heat map: `share(key)` gives the per cent of each location (the
+// body-location keys, "none" included), drawn as an inline SVG.
+std::string BodyFigureSvg(const std::function<double(std::string_view)>& share,
+                          const FriendlyNames& friendly, std::string_view caption);
+
+// A line chart of values over labelled points (the line breaks where a value is missing),
+// with a dashed line at 1; empty for no points.
+struct ChartPoint {
+  std::string label;
+  std::optional<double> value;
+};
+std::string LineChartSvg(const std::vector<ChartPoint>& points, std::string_view x_caption,
+                         std::string_view caption);
+
+}  // namespace barvik
