@@ -15,7 +15,7 @@
 #include "app/Workspace.h"
 #include "core/FileError.h"
 #include "core/NumberFormat.h"
-#include "log/EventCache.h"
+#include "log/CacheFolder.h"
 #include "log/LogSource.h"
 #include "report/AtomicFile.h"
 #include "report/AwardsJson.h"

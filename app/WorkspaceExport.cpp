@@ -16,7 +16,7 @@
 #include "app/Workspace.h"
 #include "core/FileError.h"
 #include "core/Text1252.h"
-#include "log/EventCache.h"
+#include "log/CacheFolder.h"
 #include "report/AtomicFile.h"
 #include "report/ImageSource.h"
 #include "report/PageWriter.h"
@@ -139,7 +139,7 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   const bool incremental = KeepIdenticalFiles::InForce();
   // Not in a cache folder others could write: a planted memo would keep stale images.
   if (!cache_folder.empty() && PrepareCacheFolder(cache_folder).empty()) {
-    memo.emplace(cache_folder, folder);
+    memo.emplace(RenderMemoPath(cache_folder, folder), folder);
   }
   if (memo && !memo->enabled()) memo.reset();
   // The pictures are drawn here and encoded on worker threads, a batch at a time; each is

@@ -1,359 +1,45 @@
 #include "log/EventCache.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 
-#include <cerrno>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <stdexcept>
 
+#include "core/AtomicReplace.h"
 #include "core/Checksum.h"
 #include "core/FileError.h"
+#include "log/CacheFolder.h"
 #include "log/CacheFormat.h"
+#include "log/ReadPlan.h"
 
 namespace barvik {
 namespace {
 
+using cache::CtimeNs;
+using cache::DeltaPath;
+using cache::EdgeHashes;
+using cache::EntryPath;
+using cache::Fd;
 using cache::Header;
+using cache::Input;
+using cache::IsGzip;
 using cache::kAfterCrFlag;
 using cache::kDeltaFlag;
 using cache::kGzipFlag;
 using cache::kInNulRunFlag;
 using cache::kMaxPath;
+using cache::KnownEntry;
+using cache::MtimeNs;
+using cache::Way;
 
-constexpr const char* kPrefix = "f-";
-constexpr const char* kSuffix = ".events";
-constexpr const char* kDeltaSuffix = ".delta";
-
-}  // namespace
-
-namespace {
-
-using File = std::unique_ptr<FILE, int (*)(FILE*)>;
-
-struct Fd {
-  int fd = -1;
-  explicit Fd(int f) : fd(f) {}
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  ~Fd() {
-    if (fd >= 0) ::close(fd);
-  }
-};
-
-bool PreadAll(int fd, char* to, size_t size, uint64_t offset) {
-  while (size > 0) {
-    const ssize_t got = ::pread(fd, to, size, static_cast<off_t>(offset));
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    to += got;
-    size -= static_cast<size_t>(got);
-    offset += static_cast<uint64_t>(got);
-  }
-  return true;
-}
-
-// The hashes of the first and the last kSummaryBlock bytes of the first `size` bytes of a file.
-bool EdgeHashes(int fd, uint64_t size, uint64_t& first, uint64_t& last) {
-  const size_t n = static_cast<size_t>(std::min<uint64_t>(size, kSummaryBlock));
-  std::string block(n, '\0');
-  if (!PreadAll(fd, block.data(), n, 0)) return false;
-  first = BlockHash(block.data(), n);
-  if (!PreadAll(fd, block.data(), n, size - n)) return false;
-  last = BlockHash(block.data(), n);
-  return true;
-}
-
-uint64_t Ns(const struct timespec& t) {
-  return static_cast<uint64_t>(t.tv_sec) * 1000000000ull + static_cast<uint64_t>(t.tv_nsec);
-}
-uint64_t MtimeNs(const struct stat& st) { return Ns(st.st_mtim); }
-uint64_t CtimeNs(const struct stat& st) { return Ns(st.st_ctim); }
-
-std::string EntryPath(const std::string& folder, uint64_t dev, uint64_t ino) {
-  const uint64_t key[2] = {dev, ino};
-  char hex[17];
-  std::snprintf(hex, sizeof hex, "%016llx",
-                static_cast<unsigned long long>(BlockHash(reinterpret_cast<const char*>(key), 16)));
-  return folder + "/" + kPrefix + hex + kSuffix;
-}
-
-// Opens a cache file and reads its header. Only a regular file of this user is taken: one that
-// somebody else put into the folder could hold any events.
-std::optional<Header> OpenEntry(const std::string& path, std::shared_ptr<Fd>& fd) {
-  fd = std::make_shared<Fd>(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-  struct stat st {};
-  if (fd->fd < 0 || fstat(fd->fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid()) {
-    return std::nullopt;
-  }
-  Header h;
-  if (!cache::ReadFileHeader(fd->fd, h)) return std::nullopt;
-  return h;
-}
-
-// The first bytes of a gzip file's content, up to kSummaryBlock, hashed, and its trailer: the
-// CRC-32 and size (modulo 2^32) of the last member's content.
-struct GzipSignature {
-  uint64_t first_hash = 0;
-  uint32_t crc = 0;
-  uint32_t size = 0;
-};
-
-std::optional<GzipSignature> SignatureOfGzip(int fd, uint64_t file_size) {
-  if (file_size < 18) return std::nullopt;
-  GzipSignature s;
-  char trailer[8];
-  if (!PreadAll(fd, trailer, 8, file_size - 8)) return std::nullopt;
-  std::memcpy(&s.crc, trailer, 4);
-  std::memcpy(&s.size, trailer + 4, 4);
-  z_stream z{};
-  if (inflateInit2(&z, 15 + 16) != Z_OK) return std::nullopt;
-  std::string out(kSummaryBlock, '\0');
-  std::vector<char> in(1 << 16);
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  uint64_t offset = 0;
-  int rc = Z_OK;
-  while (z.avail_out > 0 && rc == Z_OK && offset < file_size) {
-    const size_t n = static_cast<size_t>(std::min<uint64_t>(in.size(), file_size - offset));
-    if (!PreadAll(fd, in.data(), n, offset)) break;
-    offset += n;
-    z.next_in = reinterpret_cast<Bytef*>(in.data());
-    z.avail_in = static_cast<uInt>(n);
-    while (z.avail_in > 0 && z.avail_out > 0 && rc == Z_OK) rc = inflate(&z, Z_NO_FLUSH);
-  }
-  const size_t produced = out.size() - z.avail_out;
-  inflateEnd(&z);
-  if (rc != Z_OK && rc != Z_STREAM_END) return std::nullopt;
-  s.first_hash = BlockHash(out.data(), produced);
-  return s;
-}
-
-std::string DeltaPath(const std::string& base) {
-  return base.substr(0, base.size() - std::strlen(kSuffix)) + kDeltaSuffix;
-}
-
-// What the cache holds of one log file: a base file and, when the log grew a little since,
-// a delta file with the events of its new lines.
-//
-// The entry keeps its cache files open from the moment their headers were read: another run,
-// or the same log named twice in this one, may replace them by path meanwhile, and the events
-// taken must be those the headers describe.
-struct KnownEntry {
-  std::string file;  // the base file
-  Header base;
-  bool has_delta = false;
-  Header delta;
-  std::shared_ptr<Fd> base_fd;
-  std::shared_ptr<Fd> delta_fd;
-  // The log file as the cache last saw it.
-  const Header& whole() const { return has_delta ? delta : base; }
-};
-
-std::optional<KnownEntry> OpenKnown(const std::string& file) {
-  KnownEntry k;
-  k.file = file;
-  std::optional<Header> base = OpenEntry(file, k.base_fd);
-  if (!base || (base->flags & kDeltaFlag) != 0) return std::nullopt;
-  k.base = std::move(*base);
-  std::shared_ptr<Fd> fd;
-  if (std::optional<Header> delta = OpenEntry(DeltaPath(file), fd);
-      delta && (delta->flags & kDeltaFlag) != 0 && delta->dev == k.base.dev &&
-      delta->ino == k.base.ino && delta->base_size == k.base.file_size &&
-      delta->base_crc == k.base.content_crc && !k.base.gzip()) {
-    k.has_delta = true;
-    k.delta = std::move(*delta);
-    k.delta_fd = std::move(fd);
-  }
-  return k;
-}
-
-// The entry as OpenKnown finds it now, when its files still hold what `k` describes.
-std::optional<KnownEntry> Reopen(const KnownEntry& k) {
-  std::optional<KnownEntry> now = OpenKnown(k.file);
-  if (!now || now->base.raw != k.base.raw || (k.has_delta && !now->has_delta) ||
-      (k.has_delta && now->delta.raw != k.delta.raw)) {
-    return std::nullopt;
-  }
-  if (!k.has_delta) {
-    now->has_delta = false;
-    now->delta_fd.reset();
-  }
-  return now;
-}
-
-// Every state of a log file the folder knows: each base alone, and with its delta.
-std::vector<KnownEntry> ScanEntries(const std::string& folder) {
-  std::vector<KnownEntry> out;
-  std::error_code ec;
-  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end;
-       it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (!name.starts_with(kPrefix) || !name.ends_with(kSuffix)) continue;
-    if (std::optional<KnownEntry> k = OpenKnown(it->path().string())) {
-      // Only the headers are kept: a folder of many entries must not hold as many files open.
-      k->base_fd.reset();
-      k->delta_fd.reset();
-      if (k->has_delta) {
-        KnownEntry alone = *k;
-        alone.has_delta = false;
-        out.push_back(std::move(alone));
-      }
-      out.push_back(std::move(*k));
-    }
-  }
-  return out;
-}
-
-// Writes a cache file: a temporary file in the folder, renamed over the old one.
-bool SaveEntry(const std::string& folder, const std::string& target, const Header& h,
-               const EventStore& store) {
-  std::string temporary = folder + "/.tmp-XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
-  if (fd < 0) return false;
-  File out(::fdopen(fd, "wb"), &std::fclose);
-  if (!out) {
-    ::close(fd);
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  FILE* file = out.get();
-  bool ok = cache::WriteFile(
-      [file](const void* data, size_t size) { return std::fwrite(data, 1, size, file) == size; }, h,
-      store);
-  ok = std::fclose(out.release()) == 0 && ok;
-  if (!ok || std::rename(temporary.c_str(), target.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return false;
-  }
-  return true;
-}
-
-// Removes cache files (and render memos) not used for 30 days, those of logs gone for 2 days,
-// and temporary files a killed run left over an hour ago. A run marks the files it uses by their
-// time.
-void Prune(const std::string& folder) {
-  namespace fs = std::filesystem;
-  const auto now = fs::file_time_type::clock::now();
-  std::error_code ec;
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    std::error_code e;
-    const auto age = now - it->last_write_time(e);
-    if (e) continue;
-    const std::string name = it->path().filename().string();
-    const std::string path = it->path().string();
-    if (name.starts_with(".tmp-") || (name.starts_with("render-") && !name.ends_with(".memo"))) {
-      if (age > std::chrono::hours(1)) fs::remove(it->path(), e);
-      continue;
-    }
-    // The render memos of incremental exports live here too: one per report folder.
-    if (name.starts_with("render-")) {
-      if (age > std::chrono::hours(24 * 30)) fs::remove(it->path(), e);
-      continue;
-    }
-    if (!name.starts_with(kPrefix) || (!name.ends_with(kSuffix) && !name.ends_with(kDeltaSuffix))) {
-      continue;
-    }
-    if (age > std::chrono::hours(24 * 30)) {
-      fs::remove(it->path(), e);
-      continue;
-    }
-    if (age < std::chrono::hours(48)) continue;
-    std::shared_ptr<Fd> fd;
-    const std::optional<Header> h = OpenEntry(path, fd);
-    struct stat st {};
-    if (!h || ::stat(h->path.c_str(), &st) != 0 || static_cast<uint64_t>(st.st_dev) != h->dev ||
-        static_cast<uint64_t>(st.st_ino) != h->ino) {
-      fs::remove(it->path(), e);
-    }
-  }
-}
-
-// How one log file will be taken.
-enum class Way { Reuse, Grow, Read };
-
-struct Input {
-  std::string path;      // as given: messages name it so
-  std::string absolute;  // recorded in the cache file
-  File file{nullptr, &std::fclose};
-  struct stat st {};
-  Way way = Way::Read;
-  KnownEntry entry;    // what to take from (Reuse, Grow)
-  bool moved = false;  // recognised by content: saved again under its own identity
-  // The file may have changed where the cheap checks do not look: the content the entry
-  // covers must have the entry's CRC-32 before its events are taken.
-  bool check = false;
-};
-
-bool IsGzip(int fd) {
-  unsigned char magic[2] = {0, 0};
-  return PreadAll(fd, reinterpret_cast<char*>(magic), 2, 0) && magic[0] == 0x1F && magic[1] == 0x8B;
-}
-
-// Decides how to take `in` from what the folder holds.
-void Plan(Input& in, const std::string& folder, std::optional<std::vector<KnownEntry>>& known) {
-  const int fd = fileno(in.file.get());
-  const uint64_t size = static_cast<uint64_t>(in.st.st_size);
-  if (!S_ISREG(in.st.st_mode)) return;
-  if (std::optional<KnownEntry> k = OpenKnown(EntryPath(folder, in.st.st_dev, in.st.st_ino));
-      k && k->base.dev == static_cast<uint64_t>(in.st.st_dev) &&
-      k->base.ino == static_cast<uint64_t>(in.st.st_ino) && size >= k->whole().file_size) {
-    const Header& h = k->whole();
-    uint64_t first = 0;
-    uint64_t last = 0;
-    const bool same_edges = EdgeHashes(fd, h.file_size, first, last) && first == h.raw_first_hash &&
-                            last == h.raw_last_hash;
-    // Untouched since the cache saw it only when its status change time is the same too:
-    // any write changes that, and nothing can set it back. Otherwise the bytes decide.
-    if (same_edges && size == h.file_size && MtimeNs(in.st) == h.mtime_ns) {
-      in.way = Way::Reuse;
-      in.check = CtimeNs(in.st) != h.ctime_ns;
-    } else if (same_edges && size > h.file_size && !h.gzip()) {
-      in.way = Way::Grow;
-      in.check = true;
-    }
-    if (in.way != Way::Read) {
-      in.entry = std::move(*k);
-      return;
-    }
-  }
-  // Not known under its own identity: perhaps its content is (a rotated member, a copy).
-  if (!known) known = ScanEntries(folder);
-  const bool gzip = size >= 2 && IsGzip(fd);
-  std::optional<GzipSignature> signature;
-  uint64_t first = 0;
-  uint64_t last = 0;
-  if (gzip) {
-    signature = SignatureOfGzip(fd, size);
-    if (!signature) return;
-  } else if (size == 0 || !EdgeHashes(fd, size, first, last)) {
-    return;
-  }
-  for (const KnownEntry& k : *known) {
-    const Header& h = k.whole();
-    const bool match = gzip ? h.content_crc == signature->crc &&
-                                  static_cast<uint32_t>(h.content_size) == signature->size &&
-                                  h.content_first_hash == signature->first_hash
-                            : h.content_size == size && h.content_first_hash == first &&
-                                  h.content_last_hash == last;
-    if (!match) continue;
-    // The files may have been replaced since the folder was scanned.
-    if (std::optional<KnownEntry> now = Reopen(k)) {
-      in.way = Way::Reuse;
-      in.entry = std::move(*now);
-      in.moved = true;
-      in.check = true;
-      return;
-    }
-  }
+// Writes a cache file, atomically: a reader finds the old one or the new one whole.
+bool SaveEntry(const std::string& target, const Header& h, const EventStore& store) {
+  return ReplaceFileStreamed(
+      target, [&](const ByteSink& sink) { return cache::WriteFile(sink, h, store); });
 }
 
 // The events of the cache file open as `fd`, whose header `expected` was read before.
@@ -560,7 +246,7 @@ CacheUse ReadThroughCache(const std::vector<std::string>& files, const std::stri
   std::optional<std::vector<KnownEntry>> known;
   uint64_t total = 0;
   for (Input& in : inputs) {
-    Plan(in, folder, known);
+    cache::Plan(in, folder, known);
     const auto size = static_cast<uint64_t>(S_ISREG(in.st.st_mode) ? in.st.st_size : 0);
     if (in.way == Way::Read) total += size;
     if (in.way == Way::Grow) total += size - in.entry.whole().split_offset;
@@ -575,11 +261,11 @@ CacheUse ReadThroughCache(const std::vector<std::string>& files, const std::stri
     Taken t = Take(in, on_bytes, use);
     in.file.reset();
     const std::string base = EntryPath(folder, t.header.dev, t.header.ino);
-    if (t.save == Taken::Save::Base && SaveEntry(folder, base, t.header, t.store)) {
+    if (t.save == Taken::Save::Base && SaveEntry(base, t.header, t.store)) {
       ::unlink(DeltaPath(base).c_str());  // its lines are in the new base
       ++use.cache_written;
     }
-    if (t.save == Taken::Save::Delta && SaveEntry(folder, DeltaPath(base), t.header, t.delta)) {
+    if (t.save == Taken::Save::Delta && SaveEntry(DeltaPath(base), t.header, t.delta)) {
       ++use.cache_written;
     }
     if (i == 0) {
@@ -589,36 +275,8 @@ CacheUse ReadThroughCache(const std::vector<std::string>& files, const std::stri
     }
   }
   store.Finish();
-  if (use.cache_written > 0) Prune(folder);
+  if (use.cache_written > 0) cache::Prune(folder);
   return use;
-}
-
-std::string PrepareCacheFolder(const std::string& folder) {
-  // Missing folders are made; the cache folder itself only for this user. An existing one is
-  // never changed: it may be anybody's (--cache /tmp).
-  struct stat st {};
-  if (::stat(folder.c_str(), &st) != 0) {
-    const std::filesystem::path path(folder);
-    std::error_code ec;
-    if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-      return std::string("cannot make it: ") + std::strerror(errno);
-    }
-    if (::stat(folder.c_str(), &st) != 0)
-      return std::string("cannot make it: ") + std::strerror(errno);
-  }
-  if (!S_ISDIR(st.st_mode)) return "not a folder";
-  if (st.st_uid != geteuid()) return "it belongs to another user";
-  if ((st.st_mode & 022) != 0) return "others can write into it";
-  return {};
-}
-
-std::string DefaultCacheFolder() {
-  const char* xdg = std::getenv("XDG_CACHE_HOME");
-  if (xdg != nullptr && xdg[0] == '/') return std::string(xdg) + "/barvik";
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && home[0] != '\0') return std::string(home) + "/.cache/barvik";
-  return {};
 }
 
 }  // namespace barvik

@@ -25,8 +25,8 @@
 // Cache files are versioned, checked (CRC-32 of their header and of their contents, and every
 // record and text id checked before use), written to a temporary file and renamed into place.
 // A damaged, foreign, other-version or unreadable cache file is ignored and replaced; no
-// problem of the cache ever fails a run: at worst the log is read as without it. Cache files
-// not used for 30 days, or for 2 days once their log is gone, are removed.
+// problem of the cache ever fails a run: at worst the log is read as without it. The files'
+// names and their pruning are the cache folder's (CacheFolder.h).
 #pragma once
 
 #include <cstdint>
@@ -57,15 +57,5 @@ struct CacheUse {
 // themselves; the cache never makes it fail. An empty `folder` reads without a cache.
 CacheUse ReadThroughCache(const std::vector<std::string>& files, const std::string& folder,
                           EventStore& store, const ReadProgress& progress = {});
-
-// Makes the cache folder when it is missing (mode 0700) and tells whether it may be used:
-// empty when it may, otherwise why not (not a folder, another user's, writable by others).
-// Cache files that others could have put there would be trusted with the results. An
-// existing folder is never changed.
-std::string PrepareCacheFolder(const std::string& folder);
-
-// $XDG_CACHE_HOME/barvik when XDG_CACHE_HOME is an absolute path, else $HOME/.cache/barvik;
-// empty when neither can be found.
-std::string DefaultCacheFolder();
 
 }  // namespace barvik

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "core/AtomicReplace.h"
 #include "core/FileError.h"
 
 namespace barvik {
@@ -246,20 +247,6 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
   file.compared_ = compared;
   file.Write(bytes);
   file.Commit();
-}
-
-bool ReplaceFileWhole(const std::string& path, std::string_view bytes) {
-  std::string temporary = path + ".XXXXXX";
-  const int fd = mkstemp(temporary.data());
-  if (fd < 0) return false;
-  int error_number = WriteAndClose(fd, bytes);
-  if (error_number == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) {
-    error_number = errno;
-  }
-  if (error_number == 0) return true;
-  unlink(temporary.c_str());
-  errno = error_number;
-  return false;
 }
 
 bool SameApartFromTimeStamp(std::string_view a, std::string_view b) {

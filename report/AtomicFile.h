@@ -64,12 +64,6 @@ class AtomicFile {
 // is open, bytes that change nothing are told before any temporary file is made.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
 
-// `bytes` in place of `path` for a file that is no report file (the publish journal, the
-// render memo: nothing an incremental export counts or compares, never staged): a new file
-// beside it ("<path>.XXXXXX", mode 0600), renamed over it once whole. False, with errno set,
-// when it could not be done; no temporary file stays.
-bool ReplaceFileWhole(const std::string& path, std::string_view bytes);
-
 // True when two versions of a report file differ at most in their time stamp: the date and
 // time of a classic page's footer, of a site page's footer, or the "generated" member of a
 // JSON document. Everything else, the length of the time stamp's surroundings included,

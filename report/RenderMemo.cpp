@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <optional>
 
+#include "core/AtomicReplace.h"
 #include "core/StableHash.h"
-#include "report/AtomicFile.h"
 
 namespace barvik {
 namespace {
@@ -120,25 +120,16 @@ bool MakePrivateFolder(const std::string& path) {
          access(path.c_str(), W_OK | X_OK) == 0;
 }
 
-std::string Hex(uint64_t number) {
-  static constexpr char kDigits[] = "0123456789abcdef";
-  std::string text(16, '0');
-  for (int i = 15; i >= 0; --i, number >>= 4) text[static_cast<size_t>(i)] = kDigits[number & 0xF];
-  return text;
-}
-
 }  // namespace
 
-RenderMemo::RenderMemo(const std::string& memo_folder, const std::string& report_folder)
+RenderMemo::RenderMemo(const std::string& memo_file, const std::string& report_folder)
     : report_folder_(report_folder) {
   if (report_folder_.empty() || report_folder_.back() != '/') report_folder_ += '/';
-  if (memo_folder.empty()) return;
+  if (memo_file.empty()) return;
   std::error_code ec;
   canonical_ = fs::canonical(report_folder, ec).string();
-  if (ec || !MakePrivateFolder(memo_folder)) return;
-  memo_file_ =
-      (fs::path(memo_folder) / ("render-" + Hex(StableHash().Text(canonical_).value()) + ".memo"))
-          .string();
+  if (ec || !MakePrivateFolder(fs::path(memo_file).parent_path().string())) return;
+  memo_file_ = memo_file;
   Load();
 }
 

@@ -4,10 +4,10 @@
 // caller computes it) and the file as the export left it: size, modification time in
 // nanoseconds, inode and a hash of its bytes.
 //
-// The memo is a cache outside the report folder: one file per report folder in a memo folder,
-// named after a hash of the report folder's canonical path, so the report folder holds the
-// same files as after a fresh export. It never decides on its own word: an image may be left
-// only when its fingerprint is the recorded one and the file on disk is still the recorded
+// The memo is a cache outside the report folder: one file per report folder, in a folder of the
+// caller's choosing that names it (the cache folder: RenderMemoPath), so the report folder
+// holds the same files as after a fresh export. It never decides on its own word: an image may be
+// left only when its fingerprint is the recorded one and the file on disk is still the recorded
 // one, its bytes included. A memo file that is missing, damaged, truncated, of another format
 // version or of another report folder reads as empty; a memo folder that cannot be made or
 // written turns the memo off. No failure of the memo fails an export.
@@ -29,9 +29,9 @@ namespace barvik {
 
 class RenderMemo {
  public:
-  // The memo of `report_folder` (an existing folder) in `memo_folder`, which is made with
-  // mode 0700 where missing. An empty `memo_folder` gives a memo that is off.
-  RenderMemo(const std::string& memo_folder, const std::string& report_folder);
+  // The memo of `report_folder` (an existing folder) kept as `memo_file`, whose folder is made
+  // with mode 0700 where missing. An empty `memo_file` gives a memo that is off.
+  RenderMemo(const std::string& memo_file, const std::string& report_folder);
   RenderMemo(const RenderMemo&) = delete;
   RenderMemo& operator=(const RenderMemo&) = delete;
 

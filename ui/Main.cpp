@@ -19,7 +19,7 @@
 #include "app/ProgramEnvironment.h"
 #include "app/TemplateFolder.h"
 #include "app/Workspace.h"
-#include "log/EventCache.h"
+#include "log/CacheFolder.h"
 #include "ui/BatchRun.h"
 #include "ui/Platform.h"
 #include "ui/TFormCAL.h"
