@@ -14,23 +14,30 @@ Json Document(const EventStore& store, const GamesModel& model) {
   return document;
 }
 
+// The counted figures of a participant or a person, in the documents' order.
+template <typename Figures>
+void AddFigureFields(Json& into, const Figures& f) {
+  into["kills"] = f.kills;
+  into["deaths"] = f.deaths;
+  into["suicides"] = f.suicides;
+  into["team_kills"] = f.team_kills;
+  into["world_deaths"] = f.world_deaths;
+  into["damage_dealt"] = f.damage_dealt;
+  into["damage_taken"] = f.damage_taken;
+  into["head_shots"] = f.head_shots;
+  into["seconds"] = f.seconds;
+}
+
 Json PlayerJson(const GamesModel& model, const Participant& p) {
   Json teams = Json::object();
   for (uint32_t code = 1; code < p.team_seconds.size(); ++code) {
     if (p.team_seconds[code] > 0) teams[std::string(TeamNameOfCode(code))] = p.team_seconds[code];
   }
-  return {{"person", model.people[p.person].id},
-          {"slots", p.slot_numbers},
-          {"teams", std::move(teams)},
-          {"kills", p.kills},
-          {"deaths", p.deaths},
-          {"suicides", p.suicides},
-          {"team_kills", p.team_kills},
-          {"world_deaths", p.world_deaths},
-          {"damage_dealt", p.damage_dealt},
-          {"damage_taken", p.damage_taken},
-          {"head_shots", p.head_shots},
-          {"seconds", p.seconds}};
+  Json player = {{"person", model.people[p.person].id},
+                 {"slots", p.slot_numbers},
+                 {"teams", std::move(teams)}};
+  AddFigureFields(player, p);
+  return player;
 }
 
 Json GameJson(const EventStore& store, const GamesModel& model, const Game& game) {
@@ -62,22 +69,15 @@ Json PersonFields(const EventStore& store, const Person& p) {
   for (const Spelling& s : p.spellings) {
     spellings.push_back({{"name", Utf8From1252(store.texts().Text(s.raw))}, {"count", s.count}});
   }
-  return {{"id", p.id},
-          {"page", PersonPage(p)},
-          {"name", Utf8From1252(p.display)},
-          {"spellings", std::move(spellings)},
-          {"games", p.games},
-          {"kills", p.kills},
-          {"deaths", p.deaths},
-          {"suicides", p.suicides},
-          {"team_kills", p.team_kills},
-          {"world_deaths", p.world_deaths},
-          {"damage_dealt", p.damage_dealt},
-          {"damage_taken", p.damage_taken},
-          {"head_shots", p.head_shots},
-          {"seconds", p.seconds},
-          {"first_game", p.first_game},
-          {"last_game", p.last_game}};
+  Json person = {{"id", p.id},
+                 {"page", PersonPage(p)},
+                 {"name", Utf8From1252(p.display)},
+                 {"spellings", std::move(spellings)},
+                 {"games", p.games}};
+  AddFigureFields(person, p);
+  person["first_game"] = p.first_game;
+  person["last_game"] = p.last_game;
+  return person;
 }
 
 }  // namespace

@@ -588,6 +588,19 @@ uint32_t CoveredSeconds(std::vector<std::pair<uint32_t, uint32_t>>& intervals) {
   return total;
 }
 
+// Adds the counted figures of `from` (a participant) to `into` (a participant or a person).
+template <typename Into>
+void AddFigures(Into& into, const Participant& from) {
+  into.kills += from.kills;
+  into.deaths += from.deaths;
+  into.suicides += from.suicides;
+  into.team_kills += from.team_kills;
+  into.world_deaths += from.world_deaths;
+  into.head_shots += from.head_shots;
+  into.damage_dealt += from.damage_dealt;
+  into.damage_taken += from.damage_taken;
+}
+
 std::string PersonId(const Node& node, std::string_view compared) {
   StableHash h;
   h.Text(compared);
@@ -760,14 +773,7 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
                                s.slot_numbers.end());
       for (size_t t = 0; t < into.team_seconds.size(); ++t)
         into.team_seconds[t] += s.team_seconds[t];
-      into.kills += s.kills;
-      into.deaths += s.deaths;
-      into.suicides += s.suicides;
-      into.team_kills += s.team_kills;
-      into.world_deaths += s.world_deaths;
-      into.head_shots += s.head_shots;
-      into.damage_dealt += s.damage_dealt;
-      into.damage_taken += s.damage_taken;
+      AddFigures(into, s);
       into.most_life_damage = std::max(into.most_life_damage, s.most_life_damage);
       auto& list = intervals[it->second];
       list.insert(list.end(), part.intervals.begin(), part.intervals.end());
@@ -804,14 +810,7 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
       if (person.games == 0) person.first_game = game.number;
       person.last_game = game.number;
       ++person.games;
-      person.kills += p.kills;
-      person.deaths += p.deaths;
-      person.suicides += p.suicides;
-      person.team_kills += p.team_kills;
-      person.world_deaths += p.world_deaths;
-      person.head_shots += p.head_shots;
-      person.damage_dealt += p.damage_dealt;
-      person.damage_taken += p.damage_taken;
+      AddFigures(person, p);
       person.seconds += p.seconds;
     }
   }
