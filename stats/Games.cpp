@@ -604,7 +604,8 @@ void AddFigures(Into& into, const Participant& from) {
 std::string PersonId(const Node& node, std::string_view compared) {
   StableHash h;
   h.Text(compared);
-  if (node.stay) h.Number(node.game).Number(static_cast<uint64_t>(node.slot + 1000));
+  if (node.stay)
+    h.Number(node.game).Number(static_cast<uint64_t>(static_cast<int64_t>(node.slot) + 1000));
   static constexpr char kHex[] = "0123456789abcdef";
   uint64_t v = h.value();
   std::string id(12, '0');

@@ -149,9 +149,8 @@ TEST(CliTest, GamesPeopleAndPersonFollowThePeopleFile) {
   EXPECT_NE(games.out.find("\"format\": \"barvik-stats/2\""), std::string::npos);
   EXPECT_NE(games.out.find("\"server\": \"^1Srv\""), std::string::npos);
   EXPECT_NE(games.out.find("\"ended\": \"exit\""), std::string::npos);
-  Result person = RunTool({"person", "--people", people, log.path(),
-                           "b\xf6"
-                           "b"});
+  const std::string bob = std::string("b\xf6") + "b";  // "b" after "\xf6" would join the escape
+  Result person = RunTool({"person", "--people", people, log.path(), bob});
   ASSERT_EQ(person.status, kExitOk) << person.err;
   // The rename made one person of both names, shown under the file's name for him.
   EXPECT_NE(person.out.find("\tRobert\t1\t2\t"), std::string::npos) << person.out;

@@ -598,9 +598,17 @@ TEST_F(TFormCALTest, RendererDrawsThePicturesOfTheWindow) {
     if (turn == 7) log += "  0:01 J;3;2;Quiet\n";
     if (turn % 5 != 0) continue;
     const std::string where = locations[turn / 5 % std::size(locations)];
-    log += (turn % 3 == 0 ? "  0:02 K;2;1;axis;Alice;1;0;allies;" + longest
-                          : "  0:02 K;1;0;allies;" + longest + ";2;1;axis;Alice") +
-           ";mp40_mp;100;MOD_RIFLE_BULLET;" + where + "\n";
+    if (turn % 3 == 0) {
+      log += "  0:02 K;2;1;axis;Alice;1;0;allies;";
+      log += longest;
+    } else {
+      log += "  0:02 K;1;0;allies;";
+      log += longest;
+      log += ";2;1;axis;Alice";
+    }
+    log += ";mp40_mp;100;MOD_RIFLE_BULLET;";
+    log += where;
+    log += "\n";
   }
   form_.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&form_));
