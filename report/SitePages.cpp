@@ -522,7 +522,7 @@ class ModelPages {
         "href=\"#gametypes\">Game types</a> <a href=\"#opponents\">Opponents</a></nav>\n";
 
     // K/D per game, oldest to newest; then his games, newest first.
-    std::vector<ChartPoint> points;
+    std::vector<LineChartPoint> points;
     for (const Game* game : f.games) {
       const Participant* part = model_.PlayerIn(*game, index);
       points.push_back({Num(game->number), KillsPerDeath(part->kills, part->deaths)});
@@ -791,11 +791,11 @@ std::string BodyFigureSvg(const std::function<double(std::string_view)>& share,
   return out;
 }
 
-std::string LineChartSvg(const std::vector<ChartPoint>& points, std::string_view x_caption,
+std::string LineChartSvg(const std::vector<LineChartPoint>& points, std::string_view x_caption,
                          std::string_view caption) {
   if (points.empty()) return "";
   double high = 1;
-  for (const ChartPoint& p : points) {
+  for (const LineChartPoint& p : points) {
     if (p.value) high = std::max(high, *p.value);
   }
   // The axis fits the data: a top of 1, 2, 2.5 or 5 times a power of ten, above the highest.

@@ -52,11 +52,11 @@ std::string BodyFigureSvg(const std::function<double(std::string_view)>& share,
 
 // A line chart of values over labelled points (the line breaks where a value is missing),
 // with a dashed line at 1; empty for no points.
-struct ChartPoint {
+struct LineChartPoint {
   std::string label;
   std::optional<double> value;
 };
-std::string LineChartSvg(const std::vector<ChartPoint>& points, std::string_view x_caption,
+std::string LineChartSvg(const std::vector<LineChartPoint>& points, std::string_view x_caption,
                          std::string_view caption);
 
 }  // namespace barvik

@@ -102,7 +102,7 @@ TEST(JsonCellTest, PlainNumbersOnlyBecomeNumbers) {
 }
 
 TEST(SiteFigureTest, ChartAxisFitsTheDataAndMarksOne) {
-  const std::vector<ChartPoint> games = {{"2", 12.0}, {"3", std::nullopt}, {"7", 0.5}};
+  const std::vector<LineChartPoint> games = {{"2", 12.0}, {"3", std::nullopt}, {"7", 0.5}};
   const std::string svg = LineChartSvg(games, "game", "K/D");
   // The top of the axis is the first round value above 12, every point lies inside the plot.
   EXPECT_NE(svg.find(">20.0</text>"), std::string::npos) << svg;
