@@ -120,7 +120,7 @@ TEST(GamesTest, PeopleFileRulesOverrideTheLogs) {
       "same; Ann ; Anna\n"
       "different; Bob; Bobby\r\n"
       "\n"
-      "hide; Spec\n"
+      "hide; Cam\n"
       "name; ann; The Queen\n");
   ASSERT_EQ(file.error, "");
   const Built b = Build(
@@ -128,7 +128,7 @@ TEST(GamesTest, PeopleFileRulesOverrideTheLogs) {
           kDm,
           "  0:01 J;5551234;1;Bob",
           "  0:01 J;0;2;Ann",
-          "  0:02 J;0;3;Spec",
+          "  0:02 J;0;3;Cam",
           "  0:40 Q;5551234;1;Bob",
           "  0:41 J;5551234;1;Bobby",  // the GUID would tie them; the file says no
           Hit("  1:30", 'K', 1, "", "Bobby", 2, "", "Ann"),
@@ -140,7 +140,7 @@ TEST(GamesTest, PeopleFileRulesOverrideTheLogs) {
   EXPECT_EQ(b.Of("Anna").display, "The Queen");
   EXPECT_EQ(b.Of("Anna").kills, 2u);
   EXPECT_NE(&b.Of("Bob"), &b.Of("Bobby"));
-  EXPECT_TRUE(b.Of("Spec").hidden);
+  EXPECT_TRUE(b.Of("Cam").hidden);
 
   EXPECT_EQ(ParsePeopleFile("same; Ann\n").error, "line 1: \"same\" needs two or more names");
   EXPECT_EQ(ParsePeopleFile("# x\nmerge; a; b\n").error,
