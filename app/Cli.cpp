@@ -17,7 +17,6 @@
 #include "core/NumberFormat.h"
 #include "log/CacheFolder.h"
 #include "log/LogSource.h"
-#include "report/AtomicFile.h"
 #include "report/AwardsJson.h"
 #include "report/FriendlyNames.h"
 #include "report/GamesJson.h"
@@ -546,6 +545,7 @@ int Watch(const Options& o, const std::vector<std::string>& logs, std::ostream& 
   // One status line per run and nothing else, also on a terminal.
   CliEnvironment quiet = env;
   quiet.progress_bar = false;
+  ws.export_incremental = true;
   std::string exported;  // the inputs as they were when the last good run started
   while (!StopSignals::requested()) {
     std::string inputs = InputFingerprint(logs);
@@ -556,10 +556,9 @@ int Watch(const Options& o, const std::vector<std::string>& logs, std::ostream& 
       try {
         status = Analyse(ws, logs, err, no_bar);
         if (status == kExitOk) {
-          const KeepIdenticalFiles keep;
           status = Export(ws, o.operands.back(), o.wait_seconds, quiet, err);
-          written = keep.written();
-          kept = keep.kept();
+          written = ws.export_counts().written;
+          kept = ws.export_counts().kept;
         }
       } catch (const StopRequested&) {
         break;
@@ -661,8 +660,7 @@ int RunExport(const Call& c) {
   if (c.env.progress_bar) {
     ws.hooks.exporting = [&bar](uint64_t done, uint64_t total) { bar.Exporting(done, total); };
   }
-  std::optional<KeepIdenticalFiles> keep;
-  if (c.options.incremental) keep.emplace();
+  ws.export_incremental = c.options.incremental;
   return Export(ws, c.options.operands.back(), c.options.wait_seconds, c.env, c.err);
 }
 

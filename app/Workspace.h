@@ -18,6 +18,7 @@
 #include "core/LineError.h"
 #include "core/ReportList.h"
 #include "log/LogFile.h"
+#include "report/ReportFolder.h"
 #include "stats/Games.h"
 
 namespace barvik {
@@ -181,6 +182,8 @@ class Workspace {
   const ChartState& chart() const { return chart_; }
   const LogFile* log() const { return log_.get(); }
   const std::string& server_name() const { return server_name_; }
+  // The files the last finished export wrote and left as they were.
+  const WriteCounts& export_counts() const { return export_counts_; }
   char decimal_separator() const { return decimal_separator_; }
 
   // Where the report templates are read from (the program's folder).
@@ -193,6 +196,9 @@ class Workspace {
   std::string build_text = "N/A";
   // How long an export waits for another run to let go of the report folder.
   double export_wait_seconds = 0;
+  // An incremental export: a file whose bytes would change at most in their time stamp is
+  // left as it is (see ReportOutput), and an image the render memo knows is not drawn.
+  bool export_incremental = false;
   // An admin's corrections of who is who (--people FILE) for the games and people the site
   // and the games, people and person commands show.
   PeopleRules people_rules;
@@ -221,6 +227,7 @@ class Workspace {
   MainPage page_ = MainPage::File;
   PlayerPage player_page_ = PlayerPage::WeaponUsage;
   std::array<std::string, kPanelCount> status_;
+  WriteCounts export_counts_;
   std::string loaded_name_;  // LabelLoadedName: whose detail the player page shows
   bool html_enabled_ = false;
   std::array<FigureState, 4> figures_;

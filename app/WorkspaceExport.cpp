@@ -17,19 +17,19 @@
 #include "core/FileError.h"
 #include "core/Text1252.h"
 #include "log/CacheFolder.h"
-#include "report/AtomicFile.h"
 #include "report/ImageSource.h"
 #include "report/PageWriter.h"
 #include "report/PngBatch.h"
 #include "report/RenderMemo.h"
 #include "report/ReportFiles.h"
+#include "report/ReportFolder.h"
 
 namespace barvik {
 namespace {
 
 // Copies the template `from` over `to`. The copies are optional parts of the report: a
 // missing template or a failed write leaves the export going without that file.
-void CopyTemplate(const std::string& from, const std::string& to) {
+void CopyTemplate(const std::string& from, const std::string& to, ReportOutput& output) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(from, ec)) return;
   std::ifstream in(from, std::ios::binary);
@@ -37,7 +37,7 @@ void CopyTemplate(const std::string& from, const std::string& to) {
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) return;
   try {
-    WriteFileAtomically(to, bytes);
+    output.Write(to, bytes);
   } catch (const FileError&) {
   }
 }
@@ -45,7 +45,7 @@ void CopyTemplate(const std::string& from, const std::string& to) {
 // The modern site beside the classic pages: the games and people model's pages, and the same
 // lists as the classic pages for stats.json (see SiteWriter.h).
 std::unique_ptr<SiteWriter> StartSite(Workspace& ws, const std::string& folder,
-                                      const PageSettings& settings) {
+                                      const PageSettings& settings, ReportOutput& output) {
   SiteSettings site;
   site.report_folder = folder;
   site.template_folder = ws.template_folder;
@@ -55,7 +55,7 @@ std::unique_ptr<SiteWriter> StartSite(Workspace& ws, const std::string& folder,
   site.generated = now.date + " " + now.time;
   site.decimal_separator = ws.decimal_separator();
   site.turns = ws.log() != nullptr ? ws.log()->TurnCount : 0;
-  auto writer = std::make_unique<SiteWriter>(std::move(site));
+  auto writer = std::make_unique<SiteWriter>(std::move(site), output);
   writer->WriteGlobal(SiteGlobalLists(ws));
   const EventStore no_events;
   const EventStore& events = ws.log() != nullptr ? ws.log()->events() : no_events;
@@ -97,14 +97,14 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   // Every file is written into the staging folder and moved into place at the end, so a
   // failure leaves the previous report whole. Without a staging folder (the folder cannot be
   // written) the files go straight to their places and the first one fails with its name.
-  std::optional<StagingArea> staging;
+  ReportOutput output(export_incremental);
   try {
-    staging.emplace(folder);
+    output.Stage(folder);
   } catch (const FileError&) {
   }
   const std::filesystem::path templates(template_folder);
-  CopyTemplate((templates / "style.dat").string(), folder + "style.css");
-  CopyTemplate((templates / "globhtml0.dat").string(), folder + "index.html");
+  CopyTemplate((templates / "style.dat").string(), folder + "style.css", output);
+  CopyTemplate((templates / "globhtml0.dat").string(), folder + "index.html", output);
   const MainPage remembered_page = page_;
 
   // The file prefix of every player for this run, known before "players.html" links them.
@@ -129,14 +129,14 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   auto page = [&](ListId list, std::string_view title, const std::string& file, bool links,
                   std::string_view image, const ReportList* header) {
     WriteHTMLPage(List(list), title_prefix + std::string(title), folder + file, links, image,
-                  header, settings);
+                  header, settings, output);
   };
   // An incremental export with a cache folder leaves an image whose fingerprint and file are
   // the ones the memo recorded; it neither draws nor encodes it (see RenderMemo.h). A full
   // export draws every image and records them, so the first incremental run after it has a
   // memo to go by.
   std::optional<RenderMemo> memo;
-  const bool incremental = KeepIdenticalFiles::InForce();
+  const bool incremental = output.keeps_identical();
   // Not in a cache folder others could write: a planted memo would keep stale images.
   if (!cache_folder.empty() && PrepareCacheFolder(cache_folder).empty()) {
     memo.emplace(RenderMemoPath(cache_folder, folder), folder);
@@ -149,12 +149,12 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
     std::optional<uint64_t> fingerprint;
     if (memo) fingerprint = ImageFingerprint(*this, which, images);
     if (fingerprint && incremental && memo->Reusable(file, *fingerprint)) {
-      KeepIdenticalFiles::CountKept();
+      output.CountKept();
       return;
     }
     encoder.Add(folder + file, images.Render(which),
                 [&, file, fingerprint](const std::string& png) {
-                  WriteFileAtomically(folder + file, png);
+                  output.Write(folder + file, png);
                   if (fingerprint) memo->Written(file, *fingerprint, png);
                 });
   };
@@ -166,7 +166,7 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   page(ListId::Accuracy, "<br>SHOT ACCURACY - Global Statistics", "accuracy.html", false,
        "./accuracy.png", nullptr);
   image(ReportImage::Accuracy, "accuracy.png");
-  const std::unique_ptr<SiteWriter> site = StartSite(*this, folder, settings);
+  const std::unique_ptr<SiteWriter> site = StartSite(*this, folder, settings, output);
 
   const ReportList* header = &List(ListId::Player);
   // "1 of 10" ... "10 of 10": the total row is neither counted nor exported.
@@ -209,7 +209,8 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   }
   encoder.Finish();
   site->Finish();
-  if (staging) staging->Publish();
+  output.Publish();
+  export_counts_ = output.counts();
   if (memo) memo->Save();
   SetPage(remembered_page);
   // Where the report went, in the panel of the log's path.

@@ -16,11 +16,11 @@
 #include "app/SiteLists.h"
 #include "app/Workspace.h"
 #include "bench/BenchLog.h"
-#include "report/AtomicFile.h"
 #include "report/ImageSource.h"
 #include "report/PageWriter.h"
 #include "report/PngWriter.h"
 #include "report/ReportFiles.h"
+#include "report/ReportFolder.h"
 
 namespace barvik {
 namespace {
@@ -117,12 +117,13 @@ void BM_PlayerPages(benchmark::State& state) {
   settings.template_folder = ws.template_folder;
   if (state.range(0) != 0) settings.templates = std::make_shared<TemplateLines>();
   const ReportList& header = ws.List(ListId::Player);
+  ReportOutput output;
   for (auto _ : state) {
     for (ListId id : {ListId::PlayerWeapon, ListId::PlayerGlobAccuracy,
                       ListId::PlayerGlobEnemyAccuracy, ListId::PlayerMaps, ListId::PlayerGameType,
                       ListId::PlayerVictims, ListId::PlayerTurnsRatio}) {
       WriteHTMLPage(ws.List(id), "<i>server</i><br>PAGE", folder + "/page.html", false, "", &header,
-                    settings);
+                    settings, output);
     }
   }
   fs::remove_all(folder);
@@ -151,7 +152,8 @@ void BM_Site(benchmark::State& state) {
     SiteSettings settings;
     settings.report_folder = folder;
     settings.template_folder = ws.template_folder;
-    SiteWriter site(std::move(settings));
+    ReportOutput output;
+    SiteWriter site(std::move(settings), output);
     site.WriteGlobal(SiteGlobalLists(ws));
     site.WriteGames(ws.log()->events(), model);
     for (const std::string& name : names) site.WritePlayer(name, lists);
@@ -176,7 +178,8 @@ void BM_WritePng(benchmark::State& state) {
   const RgbImage image = MakeImage(chart ? 691 : 233, chart ? 357 : 355, state.range(1) != 0);
   const std::string path =
       (fs::temp_directory_path() / ("barvik-bench-" + std::to_string(getpid()) + ".png")).string();
-  for (auto _ : state) WritePng(path, image);
+  ReportOutput output;
+  for (auto _ : state) WritePng(path, image, output);
   state.counters["bytes"] = static_cast<double>(fs::file_size(path));
   fs::remove(path);
 }
@@ -194,22 +197,26 @@ void BM_PublishReport(benchmark::State& state) {
   const fs::path folder =
       fs::temp_directory_path() / ("barvik-bench-publish-" + std::to_string(getpid()));
   fs::create_directories(folder / "site" / "p");
-  auto stage = [&folder](int version) {
+  auto stage = [&folder](ReportOutput& output, int version) {
     for (int i = 0; i < 3300; ++i) {
       const std::string name = (i % 3 == 0 ? "site/p/page" : "page") + std::to_string(i);
-      WriteFileAtomically((folder / name).string(), "version " + std::to_string(version));
+      output.Write((folder / name).string(), "version " + std::to_string(version));
     }
   };
-  stage(0);
+  {
+    ReportOutput direct;
+    stage(direct, 0);
+  }
   int version = 0;
   for (auto _ : state) {
     state.PauseTiming();
-    std::optional<StagingArea> staging(std::in_place, folder.string());
-    stage(++version);
+    std::optional<ReportOutput> output(std::in_place);
+    output->Stage(folder.string());
+    stage(*output, ++version);
     state.ResumeTiming();
-    staging->Publish();
+    output->Publish();
     state.PauseTiming();
-    staging.reset();  // removes the links to the old files
+    output.reset();  // removes the links to the old files
     state.ResumeTiming();
   }
   fs::remove_all(folder);

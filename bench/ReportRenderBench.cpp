@@ -18,7 +18,6 @@
 #include <QImage>
 
 #include "app/Workspace.h"
-#include "report/AtomicFile.h"
 #include "ui/OffscreenImageSource.h"
 #include "ui/Platform.h"
 #include "ui/RatioChart.h"
@@ -128,14 +127,9 @@ void BM_IncrementalExportUnchanged(benchmark::State& state) {
   const fs::path cache = Scratch("incremental-cache");
   if (state.range(1) != 0) run.ws.cache_folder = cache.string();
   OffscreenImageSource images(run.ws);
-  {
-    const KeepIdenticalFiles keep;
-    run.ws.ButtonHTMLClick(images);
-  }
-  for (auto _ : state) {
-    const KeepIdenticalFiles keep;
-    run.ws.ButtonHTMLClick(images);
-  }
+  run.ws.export_incremental = true;
+  run.ws.ButtonHTMLClick(images);
+  for (auto _ : state) run.ws.ButtonHTMLClick(images);
   fs::remove_all(cache);
   run.CountPerPlayer(state);
 }

@@ -7,8 +7,8 @@
 
 #include "core/FileError.h"
 #include "core/Text1252.h"
-#include "report/AtomicFile.h"
 #include "report/ReportFiles.h"
+#include "report/ReportFolder.h"
 
 namespace barvik {
 namespace {
@@ -219,9 +219,8 @@ std::string BuildHTMLPage(const ReportList& source, std::string_view title, bool
 
 void WriteHTMLPage(const ReportList& source, std::string_view title, const std::string& file_path,
                    bool links, std::string_view image_reference, const ReportList* header,
-                   const PageSettings& settings) {
-  WriteFileAtomically(file_path,
-                      BuildHTMLPage(source, title, links, image_reference, header, settings));
+                   const PageSettings& settings, ReportOutput& output) {
+  output.Write(file_path, BuildHTMLPage(source, title, links, image_reference, header, settings));
 }
 
 }  // namespace barvik

@@ -21,6 +21,8 @@
 
 namespace barvik {
 
+class ReportOutput;
+
 // The address the page footer links to.
 inline constexpr std::string_view kMakerSite = "https://barvik.example.org/";
 
@@ -60,7 +62,7 @@ std::string EscapeHtml(std::string_view text);
 // still counts; an empty text has no lines.
 std::vector<std::string> SplitTemplateLines(std::string_view text);
 
-// Writes one page of `source` to `file_path`, replacing an existing file atomically.
+// Writes one page of `source` to `file_path` through `output`.
 // `title` is wrapped in "<b>" and "</b>"; with `links` every row caption except the total
 // row's links to that player's "weapon.html" page; a non-empty `image_reference` adds an image
 // cell beside the main table; a non-null `header` (the player pages) adds the header table and
@@ -73,7 +75,7 @@ std::vector<std::string> SplitTemplateLines(std::string_view text);
 // is then left as it was.
 void WriteHTMLPage(const ReportList& source, std::string_view title, const std::string& file_path,
                    bool links, std::string_view image_reference, const ReportList* header,
-                   const PageSettings& settings);
+                   const PageSettings& settings, ReportOutput& output);
 
 // The page text itself, as WriteHTMLPage writes it (same arguments, same template errors).
 std::string BuildHTMLPage(const ReportList& source, std::string_view title, bool links,

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/FileError.h"
-#include "report/AtomicFile.h"
+#include "report/ReportFolder.h"
 
 namespace barvik {
 namespace {
@@ -94,8 +94,8 @@ std::string EncodePng(const RgbImage& image, const std::string& path) {
   return bytes;
 }
 
-void WritePng(const std::string& path, const RgbImage& image) {
-  WriteFileAtomically(path, EncodePng(image, path));
+void WritePng(const std::string& path, const RgbImage& image, ReportOutput& output) {
+  output.Write(path, EncodePng(image, path));
 }
 
 }  // namespace barvik

@@ -4,21 +4,22 @@
 #include <fstream>
 #include <iterator>
 
-#include "report/AtomicFile.h"
 #include "report/GamesJson.h"
+#include "report/ReportFolder.h"
 #include "report/SitePages.h"
 #include "report/SiteText.h"
 
 namespace barvik {
 
-SiteWriter::SiteWriter(SiteSettings settings)
+SiteWriter::SiteWriter(SiteSettings settings, ReportOutput& output)
     : settings_(std::move(settings)),
+      output_(output),
       friendly_(FriendlyNames::Load(settings_.template_folder)),
       global_json_(Json::object()) {
   // Staged files have their folders made inside the staging folder, so that a run stopped
   // early leaves none in the report folder; without staging they are made here. A folder
   // that cannot be made fails the first write with its path.
-  if (!StagingArea::InForce()) {
+  if (!output_.staged()) {
     std::error_code ec;
     const std::filesystem::path site = settings_.report_folder + std::string(kSiteFolder);
     std::filesystem::create_directories(site / "games", ec);
@@ -27,8 +28,8 @@ SiteWriter::SiteWriter(SiteSettings settings)
 }
 
 void SiteWriter::Write(std::string_view relative_path, std::string_view bytes) const {
-  WriteFileAtomically(
-      settings_.report_folder + std::string(kSiteFolder) + std::string(relative_path), bytes);
+  output_.Write(settings_.report_folder + std::string(kSiteFolder) + std::string(relative_path),
+                bytes);
 }
 
 void SiteWriter::WriteGlobal(const GlobalLists& lists) {

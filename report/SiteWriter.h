@@ -11,7 +11,7 @@
 //
 // Use: construct, WriteGlobal once, WriteGames once, WritePlayer for every player after his
 // lists are loaded, then Finish, which writes stats.json. Every file goes through
-// WriteFileAtomically; a failure throws FileError("Cannot create file <path>") and leaves that
+// the ReportOutput given; a failure throws FileError("Cannot create file <path>") and leaves that
 // file as it was.
 #pragma once
 
@@ -27,6 +27,8 @@
 #include "stats/Games.h"
 
 namespace barvik {
+
+class ReportOutput;
 
 // The folder of the site inside the report folder.
 inline constexpr std::string_view kSiteFolder = "site/";
@@ -62,7 +64,8 @@ struct PlayerLists {
 
 class SiteWriter {
  public:
-  explicit SiteWriter(SiteSettings settings);
+  // `output` must outlive the writer.
+  SiteWriter(SiteSettings settings, ReportOutput& output);
   SiteWriter(const SiteWriter&) = delete;
   SiteWriter& operator=(const SiteWriter&) = delete;
 
@@ -79,6 +82,7 @@ class SiteWriter {
   void Write(std::string_view relative_path, std::string_view bytes) const;
 
   SiteSettings settings_;
+  ReportOutput& output_;
   FriendlyNames friendly_;
   StringMap<std::string> profiles_;  // compared name -> the page of its shown person
   Json global_json_;

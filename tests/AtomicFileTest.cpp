@@ -3,6 +3,7 @@
 // and the comparison that lets an incremental export keep a file whose only change is its time
 // stamp.
 #include "report/AtomicFile.h"
+#include "report/ReportFolder.h"
 
 #include <gtest/gtest.h>
 

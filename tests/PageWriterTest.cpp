@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "core/FileError.h"
+#include "report/ReportFolder.h"
 
 namespace barvik {
 namespace {
@@ -84,19 +85,20 @@ class PageWriterTest : public ::testing::Test {
 
   fs::path folder_;
   PageSettings settings_;
+  ReportOutput output_;
 };
 
 TEST_F(PageWriterTest, GlobalPageMatchesExpectedBytes) {
   const fs::path page = folder_ / "players.html";
   WriteHTMLPage(Players(), "<i>srv</i><br>PLAYERS", page.string(), /*links=*/true, "./accuracy.png",
-                nullptr, settings_);
+                nullptr, settings_, output_);
   EXPECT_EQ(ReadBytes(page), Expected("global_page.html"));
 }
 
 TEST_F(PageWriterTest, PlayerPageMatchesExpectedBytes) {
   const ReportList header = Header();
   const fs::path page = folder_ / "jo95joweapon.html";
-  WriteHTMLPage(Weapons(), "T", page.string(), /*links=*/false, "", &header, settings_);
+  WriteHTMLPage(Weapons(), "T", page.string(), /*links=*/false, "", &header, settings_, output_);
   EXPECT_EQ(ReadBytes(page), Expected("player_page.html"));
 }
 
@@ -126,9 +128,9 @@ TEST_F(PageWriterTest, AssignedPrefixesDriveLinksAndPlayerPlaceholder) {
 
 TEST_F(PageWriterTest, TemplatesAreReadAfreshForEveryPage) {
   const fs::path page = folder_ / "p.html";
-  WriteHTMLPage(Weapons(), "T", page.string(), false, "", nullptr, settings_);
+  WriteHTMLPage(Weapons(), "T", page.string(), false, "", nullptr, settings_, output_);
   Template("globhtml6.dat", "</body>\n</html>\n");
-  WriteHTMLPage(Weapons(), "T", page.string(), false, "", nullptr, settings_);
+  WriteHTMLPage(Weapons(), "T", page.string(), false, "", nullptr, settings_, output_);
   const std::string text = ReadBytes(page);
   const std::string_view end = "</body>\r\n</html>\r\n";
   ASSERT_GE(text.size(), end.size());
@@ -151,7 +153,7 @@ TEST_F(PageWriterTest, MissingTemplateStopsThePageWithItsPath) {
   WriteBytes(page, "previous");
   fs::remove(folder_ / "globhtml6.dat");
   try {
-    WriteHTMLPage(Weapons(), "T", page.string(), false, "", nullptr, settings_);
+    WriteHTMLPage(Weapons(), "T", page.string(), false, "", nullptr, settings_, output_);
     FAIL() << "no error";
   } catch (const FileError& e) {
     EXPECT_EQ(std::string(e.what()), "Cannot open file " + (folder_ / "globhtml6.dat").string());
@@ -162,7 +164,7 @@ TEST_F(PageWriterTest, MissingTemplateStopsThePageWithItsPath) {
 TEST_F(PageWriterTest, PageThatCannotBeCreatedNamesItsPath) {
   const std::string page = (folder_ / "no-such-folder" / "weapon.html").string();
   try {
-    WriteHTMLPage(Weapons(), "T", page, false, "", nullptr, settings_);
+    WriteHTMLPage(Weapons(), "T", page, false, "", nullptr, settings_, output_);
     FAIL() << "no error";
   } catch (const FileError& e) {
     EXPECT_EQ(std::string(e.what()), "Cannot create file " + page);
@@ -170,7 +172,7 @@ TEST_F(PageWriterTest, PageThatCannotBeCreatedNamesItsPath) {
   // A folder in the page's place cannot be replaced either.
   fs::create_directory(folder_ / "taken.html");
   EXPECT_THROW(WriteHTMLPage(Weapons(), "T", (folder_ / "taken.html").string(), false, "", nullptr,
-                             settings_),
+                             settings_, output_),
                FileError);
   // No temporary file is left behind by the failures.
   size_t files = 0;

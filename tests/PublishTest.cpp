@@ -12,10 +12,11 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 
 #include "core/FileError.h"
-#include "report/AtomicFile.h"
+#include "report/ReportFolder.h"
 #include "tests/MaskedReport.h"
 #include "tests/TempFolder.h"
 
@@ -39,13 +40,17 @@ class PublishTest : public testing::TempFolderTest {
     return pages;
   }
 
-  static void Stage(const std::string& folder, const Files& pages) {
+  // An output staging `pages` for the report folder.
+  std::unique_ptr<ReportOutput> Stage(const Files& pages) const {
+    auto output = std::make_unique<ReportOutput>();
+    output->Stage(Report());
     for (const auto& [name, bytes] : pages) {
-      std::string path = folder;
+      std::string path = Report();
       path += '/';
       path += name;
-      WriteFileAtomically(path, bytes);
+      output->Write(path, bytes);
     }
+    return output;
   }
 
   // The regular files below the report folder, hidden ones aside.
@@ -60,11 +65,7 @@ class PublishTest : public testing::TempFolderTest {
     return files;
   }
 
-  void Publish(const Files& pages) {
-    StagingArea staging(Report());
-    Stage(Report(), pages);
-    staging.Publish();
-  }
+  void Publish(const Files& pages) { Stage(pages)->Publish(); }
 };
 
 TEST_F(PublishTest, APublishKilledWhileFilesMoveIsCompletedByTheNextRun) {
@@ -80,11 +81,10 @@ TEST_F(PublishTest, APublishKilledWhileFilesMoveIsCompletedByTheNextRun) {
     const pid_t pid = fork();
     ASSERT_GE(pid, 0);
     if (pid == 0) {
-      StagingArea staging(Report());
-      Stage(Report(), next);
+      const std::unique_ptr<ReportOutput> output = Stage(next);
       const char byte = 1;
       if (write(ready[1], &byte, 1) != 1) _exit(2);
-      staging.Publish();
+      output->Publish();
       _exit(0);
     }
     char byte = 0;
@@ -156,10 +156,9 @@ TEST_F(PublishTest, AMoveThatFailsPutsTheOldReportBack) {
     const Blocked blocked(dir_ / "report" / "sub" / "page3.html");
     if (!blocked.ok()) GTEST_SKIP() << "no immutable files on this file system";
     Files next = Pages(2, 40);
-    StagingArea staging(Report());
-    Stage(Report(), next);
+    const std::unique_ptr<ReportOutput> output = Stage(next);
     try {
-      staging.Publish();
+      output->Publish();
       FAIL() << "the blocked page was replaced";
     } catch (const FileError& e) {
       EXPECT_EQ(std::string(e.what()), "Cannot create file " + Report() + "/sub/page3.html");

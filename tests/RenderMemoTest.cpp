@@ -15,10 +15,10 @@
 #include "app/ImageFingerprint.h"
 #include "app/Workspace.h"
 #include "core/StableHash.h"
-#include "report/AtomicFile.h"
 #include "report/ImageSource.h"
 #include "report/PageWriter.h"
 #include "report/ReportFiles.h"
+#include "report/ReportFolder.h"
 #include "tests/MaskedReport.h"
 #include "tests/TempFolder.h"
 
@@ -131,13 +131,12 @@ class RenderMemoTest : public testing::TempFolderTest {
     ws.options().dest_dir = folder.string();
     StateImages images(ws, std::move(context));
     Run run;
-    std::optional<KeepIdenticalFiles> keep;
-    if (incremental) keep.emplace();
+    ws.export_incremental = incremental;
     ws.ButtonHTMLClick(images);
     run.drawn = std::move(images.drawn);
-    if (keep) {
-      run.written = keep->written();
-      run.kept = keep->kept();
+    if (incremental) {
+      run.written = ws.export_counts().written;
+      run.kept = ws.export_counts().kept;
     }
     return run;
   }

@@ -11,6 +11,7 @@
 
 #include "core/FileError.h"
 #include "report/PngWriter.h"
+#include "report/ReportFolder.h"
 
 namespace barvik {
 namespace {
@@ -84,12 +85,13 @@ class ReportPngTest : public ::testing::Test {
     return static_cast<size_t>(std::distance(fs::directory_iterator(folder_), {}));
   }
   fs::path folder_;
+  ReportOutput output_;
 };
 
 TEST_F(ReportPngTest, FigureAndChartSizesDecodeAsTruecolour) {
   for (auto [w, h] : {std::pair{233, 355}, std::pair{691, 357}}) {
     const fs::path path = folder_ / "image.png";
-    WritePng(path.string(), Solid(w, h, 10, 200, 30));
+    WritePng(path.string(), Solid(w, h, 10, 200, 30), output_);
     Decoded d = Decode(path);
     EXPECT_EQ(d.width, static_cast<png_uint_32>(w));
     EXPECT_EQ(d.height, static_cast<png_uint_32>(h));
@@ -118,7 +120,7 @@ TEST_F(ReportPngTest, PaddedRowsKeepTheirPixelsAndDropThePadding) {
     }
   }
   const fs::path path = folder_ / "padded.png";
-  WritePng(path.string(), image);
+  WritePng(path.string(), image, output_);
   Decoded d = Decode(path);
   ASSERT_EQ(d.rgb.size(), 45u);
   for (int y = 0; y < 3; ++y) {
@@ -134,7 +136,7 @@ TEST_F(ReportPngTest, PaddedRowsKeepTheirPixelsAndDropThePadding) {
 TEST_F(ReportPngTest, ReplacesAnExistingFileAndLeavesNoTemporary) {
   const fs::path path = folder_ / "accuracy.png";
   std::ofstream(path) << "old";
-  WritePng(path.string(), Solid(4, 4, 1, 2, 3));
+  WritePng(path.string(), Solid(4, 4, 1, 2, 3), output_);
   EXPECT_EQ(Decode(path).width, 4u);
   EXPECT_EQ(FileCount(), 1u);
 }
@@ -142,26 +144,26 @@ TEST_F(ReportPngTest, ReplacesAnExistingFileAndLeavesNoTemporary) {
 TEST_F(ReportPngTest, UncreatableFileNamesItsPath) {
   const std::string path = (folder_ / "missing" / "accuracy.png").string();
   try {
-    WritePng(path, Solid(2, 2, 0, 0, 0));
+    WritePng(path, Solid(2, 2, 0, 0, 0), output_);
     FAIL() << "no error";
   } catch (const FileError& e) {
     EXPECT_EQ(std::string(e.what()), "Cannot create file " + path);
   }
   fs::create_directory(folder_ / "dir.png");
-  EXPECT_THROW(WritePng((folder_ / "dir.png").string(), Solid(2, 2, 0, 0, 0)), FileError);
+  EXPECT_THROW(WritePng((folder_ / "dir.png").string(), Solid(2, 2, 0, 0, 0), output_), FileError);
   EXPECT_EQ(FileCount(), 1u);  // just the folder in the way
 }
 
 TEST_F(ReportPngTest, ImagesWhoseBufferDoesNotFitAreRefused) {
   const std::string path = (folder_ / "bad.png").string();
   RgbImage empty;
-  EXPECT_THROW(WritePng(path, empty), std::invalid_argument);
+  EXPECT_THROW(WritePng(path, empty, output_), std::invalid_argument);
   RgbImage short_buffer = Solid(4, 4, 0, 0, 0);
   short_buffer.pixels.pop_back();
-  EXPECT_THROW(WritePng(path, short_buffer), std::invalid_argument);
+  EXPECT_THROW(WritePng(path, short_buffer, output_), std::invalid_argument);
   RgbImage narrow_stride = Solid(4, 4, 0, 0, 0);
   narrow_stride.stride = 11;
-  EXPECT_THROW(WritePng(path, narrow_stride), std::invalid_argument);
+  EXPECT_THROW(WritePng(path, narrow_stride, output_), std::invalid_argument);
   EXPECT_EQ(FileCount(), 0u);
 }
 

@@ -15,6 +15,7 @@
 #include "report/FriendlyNames.h"
 #include "report/GamesJson.h"
 #include "report/JsonWriter.h"
+#include "report/ReportFolder.h"
 #include "report/SitePages.h"
 #include "report/SiteText.h"
 #include "report/SiteWriter.h"
@@ -221,7 +222,8 @@ TEST(SiteWriterTest, StatsJsonOfASiteWithoutPlayersHasAnEmptyPlayersArray) {
   ReportList empty("L", {{"Key"}, {"Kills"}});
   SiteSettings settings;
   settings.report_folder = folder.string() + "/";
-  SiteWriter site(settings);
+  ReportOutput output;
+  SiteWriter site(settings, output);
   site.WriteGlobal({&empty, &empty, &empty, &empty, &empty});
   site.Finish();
   std::ifstream in(folder / "site" / "stats.json");

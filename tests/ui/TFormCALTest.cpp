@@ -24,7 +24,6 @@
 #include <QTableView>
 #include <QTest>
 
-#include "report/AtomicFile.h"
 #include "tests/ui/UiTestSupport.h"
 #include "ui/BodyLocationFigure.h"
 #include "ui/OffscreenImageSource.h"
@@ -660,8 +659,7 @@ TEST(TFormCALRenderMemoTest, IncrementalExportDrawsTheChangedPicturesAsAFreshOne
     EXPECT_TRUE(ws.RunAnalysis(log));
     ws.options().dest_dir = folder;
     CountingImages images(ws);
-    std::optional<KeepIdenticalFiles> keep;
-    if (incremental) keep.emplace();
+    ws.export_incremental = incremental;
     ws.ButtonHTMLClick(images);
     return images.drawn;
   };
@@ -707,8 +705,7 @@ TEST(TFormCALRenderMemoTest, ChartsWithAnEmptyAxisRangeDoNotDependOnTheChartBefo
     ws.options().dest_dir = folder;
     ws.options().max_ratio = max_ratio;
     OffscreenImageSource images(ws);
-    std::optional<KeepIdenticalFiles> keep;
-    if (incremental) keep.emplace();
+    ws.export_incremental = incremental;
     ws.ButtonHTMLClick(images);
   };
   auto charts = [](const std::string& folder) {

@@ -1,0 +1,440 @@
+#include "report/ReportFolder.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "core/AtomicReplace.h"
+#include "core/FileError.h"
+#include "report/AtomicFile.h"
+
+namespace barvik {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::string_view kStagingPrefix = ".barvik-staging-";
+// The journal of a publish under way: the staging folder's name, then for every file in the
+// order it moves, whether it replaces a file ("R") or is new ("N"), and its path inside the
+// report folder; each record ends in a NUL byte.
+constexpr std::string_view kJournalName = ".barvik-publish";
+// Inside the staging folder: hard links to the files a publish replaces, to put them back.
+constexpr std::string_view kBackupFolder = ".barvik-old/";
+
+bool AllDigits(std::string_view text) {
+  if (text.empty()) return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+// Writes all of `bytes` to `fd` (one call, unless the system takes less) and closes it: 0, or
+// the error number of the failure.
+int WriteAndClose(int fd, std::string_view bytes) {
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    done += static_cast<size_t>(n);
+  }
+  int error_number = done == bytes.size() ? 0 : (errno != 0 ? errno : EIO);
+  if (close(fd) != 0 && error_number == 0) error_number = errno;
+  return error_number;
+}
+
+std::string WithSlash(std::string path) {
+  if (path.empty() || path.back() != '/') path += '/';
+  return path;
+}
+
+// The whole of a regular file, or nothing when it cannot be read. With `size`, also nothing
+// when the file has another size: a file that must match whole is then not read at all.
+std::optional<std::string> ReadWhole(const std::string& path,
+                                     std::optional<size_t> size = std::nullopt) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::optional<std::string> bytes;
+  struct stat st {};
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+      (!size || *size == static_cast<size_t>(st.st_size))) {
+    // One byte more than the size: a file that grew meanwhile is read whole all the same.
+    std::string data(static_cast<size_t>(st.st_size) + 1, '\0');
+    size_t got = 0;
+    for (;;) {
+      if (got == data.size()) data.resize(data.size() * 2);
+      const ssize_t n = read(fd, data.data() + got, data.size() - got);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) break;
+      if (n == 0) {
+        data.resize(got);
+        bytes = std::move(data);
+        break;
+      }
+      got += static_cast<size_t>(n);
+    }
+  }
+  close(fd);
+  return bytes;
+}
+
+// Where the time stamp of a report file lies: [begin, end) of `text`, or npos for none.
+// The markers around it are ones a log's texts cannot produce once escaped ("<" in HTML, an
+// unescaped quote in JSON), so no player name or map can move the masked range.
+std::pair<size_t, size_t> TimeStampRange(std::string_view text) {
+  constexpr size_t npos = std::string_view::npos;
+  struct Footer {
+    std::string_view before, after;
+  };
+  // The classic page footer, then the site's.
+  static constexpr std::array<Footer, 2> kFooters = {{
+      {"Statistics generated ", "<br>with Barvik  build "},
+      {"<footer>Generated ", " with Barvik build "},
+  }};
+  for (const Footer& footer : kFooters) {
+    const size_t end = text.rfind(footer.after);
+    if (end == npos) continue;
+    const size_t start = text.rfind(footer.before, end);
+    if (start == npos) continue;
+    const size_t begin = start + footer.before.size();
+    if (text.substr(begin, end - begin).find('\n') != npos) continue;
+    return {begin, end};
+  }
+  constexpr std::string_view kJsonKey = "\"generated\":\"";
+  const size_t key = text.find(kJsonKey);
+  if (key == npos) return {npos, npos};
+  const size_t begin = key + kJsonKey.size();
+  for (size_t i = begin; i < text.size(); ++i) {
+    if (text[i] == '\\') {
+      ++i;
+    } else if (text[i] == '"') {
+      return {begin, i};
+    }
+  }
+  return {npos, npos};
+}
+
+// SameApartFromTimeStamp of `a`, whose time stamp lies at `a_stamp`, and a `b` that differs
+// from it.
+bool SameApart(std::string_view a, std::pair<size_t, size_t> a_stamp, std::string_view b) {
+  const auto [a_begin, a_end] = a_stamp;
+  const auto [b_begin, b_end] = TimeStampRange(b);
+  if (a_begin == std::string_view::npos || b_begin == std::string_view::npos) return false;
+  return a.substr(0, a_begin) == b.substr(0, b_begin) && a.substr(a_end) == b.substr(b_end);
+}
+
+}  // namespace
+
+bool SameApartFromTimeStamp(std::string_view a, std::string_view b) {
+  return a == b || SameApart(a, TimeStampRange(a), b);
+}
+
+void ReportOutput::Stage(const std::string& folder) {
+  staging_.reset();
+  staging_.emplace(folder);
+}
+
+void ReportOutput::Publish() {
+  if (staging_) staging_->Publish();
+}
+
+void ReportOutput::Write(const std::string& path, std::string_view bytes) {
+  const std::string place = staging_ ? staging_->StagedPlaceOf(path) : path;
+  if (keep_identical_ && Unchanged(path, place, bytes)) {
+    ++counts_.kept;
+    return;
+  }
+  if (place != path) {
+    // The staging folder is this export's own and goes whole on a failure: the file is
+    // written at its staged place directly and moves only once, when the export publishes.
+    staging_->WriteStaged(path, place, bytes);
+  } else {
+    AtomicFile file(path);
+    file.Write(bytes);
+    file.Commit();
+  }
+  ++counts_.written;
+}
+
+bool ReportOutput::Unchanged(const std::string& target, const std::string& place,
+                             std::string_view bytes) {
+  // A staged copy is what the export will publish for the target: the newer version.
+  std::error_code ec;
+  const std::string& existing = place != target && fs::is_regular_file(place, ec) ? place : target;
+  // Bytes without a time stamp must match whole, so an old file of another size differs.
+  const std::pair<size_t, size_t> stamp = TimeStampRange(bytes);
+  std::optional<size_t> size;
+  if (stamp.first == std::string_view::npos) size = bytes.size();
+  const std::optional<std::string> old_bytes = ReadWhole(existing, size);
+  return old_bytes && (bytes == *old_bytes || SameApart(bytes, stamp, *old_bytes));
+}
+
+StagingArea::StagingArea(const std::string& folder)
+    : folder_(WithSlash(fs::path(folder).lexically_normal().string())) {
+  std::string pattern = folder_;
+  pattern += kStagingPrefix;
+  pattern += "XXXXXX";
+  if (mkdtemp(pattern.data()) == nullptr) throw FileError::CannotCreate(pattern, errno);
+  staging_ = WithSlash(pattern);
+}
+
+StagingArea::~StagingArea() {
+  std::error_code ec;
+  fs::remove_all(staging_, ec);
+}
+
+std::string StagingArea::StagedPlaceOf(const std::string& target) const {
+  const std::string normal = fs::path(target).lexically_normal().string();
+  if (normal.size() <= folder_.size() || normal.compare(0, folder_.size(), folder_) != 0) {
+    return target;
+  }
+  const std::string_view inside = std::string_view(normal).substr(folder_.size());
+  if (inside.substr(0, kStagingPrefix.size()) == kStagingPrefix || inside.substr(0, 3) == "../") {
+    return target;
+  }
+  std::string place = staging_;
+  place += inside;
+  return place;
+}
+
+void StagingArea::WriteStaged(const std::string& target, const std::string& place,
+                              std::string_view bytes) {
+  const std::string folder = fs::path(place).parent_path().string();
+  if (made_folders_.insert(folder).second) {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+  }
+  // 0666 under the user's umask, as a new report file gets; Publish gives a replacing file
+  // the bits of the one it replaces.
+  const int fd = open(place.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) throw FileError::CannotCreate(target, errno);
+  const int error_number = WriteAndClose(fd, bytes);
+  if (error_number != 0) {
+    // No part of a file is published: the target keeps what it had.
+    unlink(place.c_str());
+    throw FileError::CannotCreate(target, error_number);
+  }
+  // A file written again is listed once: its staged copy is the newest.
+  if (staged_places_.insert(place).second) files_.emplace_back(target, place);
+}
+
+namespace {
+
+struct JournalEntry {
+  bool replaces = false;  // a file stood at the target before
+  std::string relative;   // the path inside the report folder
+};
+
+// The files of one publish: the report folder, its staging folder (both ending in "/") and
+// the entries in the order they move.
+struct Journal {
+  std::string folder;
+  std::string staging;
+  std::vector<JournalEntry> entries;
+
+  std::string Path() const { return folder + std::string(kJournalName); }
+  std::string Target(const JournalEntry& e) const { return folder + e.relative; }
+  std::string Staged(const JournalEntry& e) const { return staging + e.relative; }
+  std::string Backup(const JournalEntry& e) const {
+    return staging + std::string(kBackupFolder) + e.relative;
+  }
+};
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return lstat(path.c_str(), &st) == 0;
+}
+
+// Makes the folders of `relative` below `base` that are missing. False when one of them
+// cannot be made or is not a real folder (a symbolic link would lead the file elsewhere).
+bool MakeFolders(const std::string& base, std::string_view relative, int& error_number) {
+  for (size_t slash = relative.find('/'); slash != std::string_view::npos;
+       slash = relative.find('/', slash + 1)) {
+    const std::string folder = base + std::string(relative.substr(0, slash));
+    struct stat st {};
+    if (lstat(folder.c_str(), &st) == 0) {
+      if (S_ISDIR(st.st_mode)) continue;
+      error_number = S_ISLNK(st.st_mode) ? ELOOP : ENOTDIR;
+      return false;
+    }
+    if (mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+      error_number = errno;
+      return false;
+    }
+  }
+  return true;
+}
+
+// Puts back what a publish moved: every replaced file from its backup, every new file
+// removed. Entries not moved yet are left alone.
+void RollBack(const Journal& j) {
+  for (auto it = j.entries.rbegin(); it != j.entries.rend(); ++it) {
+    if (it->replaces) {
+      if (Exists(j.Backup(*it))) std::rename(j.Backup(*it).c_str(), j.Target(*it).c_str());
+    } else if (!Exists(j.Staged(*it))) {
+      unlink(j.Target(*it).c_str());
+    }
+  }
+  unlink(j.Path().c_str());
+}
+
+// Moves every entry still staged into place, keeping a link to the file it replaces. On a
+// failure everything moved is put back and the failure thrown.
+void RollForward(const Journal& j) {
+  mkdir((j.staging + std::string(kBackupFolder)).c_str(), 0700);
+  for (const JournalEntry& e : j.entries) {
+    const std::string place = j.Staged(e);
+    if (!Exists(place)) continue;  // moved before an interruption
+    const std::string target = j.Target(e);
+    int error_number = 0;
+    bool ok = MakeFolders(j.folder, e.relative, error_number);
+    if (ok && e.replaces) {
+      const std::string backup = j.Backup(e);
+      ok = MakeFolders(j.staging + std::string(kBackupFolder), e.relative, error_number) &&
+           (link(target.c_str(), backup.c_str()) == 0 || errno == EEXIST || errno == ENOENT);
+      if (!ok && error_number == 0) error_number = errno;
+    }
+    if (ok) {
+      KeepPermissions(target, place);
+      ok = std::rename(place.c_str(), target.c_str()) == 0;
+      if (!ok) error_number = errno;
+    }
+    if (!ok) {
+      RollBack(j);
+      throw FileError::CannotCreate(target, error_number);
+    }
+  }
+  unlink(j.Path().c_str());
+}
+
+// Writes the journal beside the report (never into the staging folder), whole or not at all.
+void WriteJournal(const std::string& path, const std::string& bytes) {
+  if (!ReplaceFileWhole(path, bytes)) throw FileError::CannotCreate(path, errno);
+}
+
+std::string JournalBytes(const Journal& j) {
+  // The staging folder's name, without the slash.
+  std::string bytes = j.staging.substr(j.folder.size(), j.staging.size() - j.folder.size() - 1);
+  bytes += '\0';
+  for (const JournalEntry& e : j.entries) {
+    bytes += e.replaces ? 'R' : 'N';
+    bytes += e.relative;
+    bytes += '\0';
+  }
+  return bytes;
+}
+
+// The journal a killed publish left in `folder`, when it names a staging folder there.
+std::optional<Journal> ReadJournal(const std::string& folder) {
+  const std::optional<std::string> bytes = ReadWhole(folder + std::string(kJournalName));
+  if (!bytes) return std::nullopt;
+  Journal j;
+  j.folder = folder;
+  size_t at = bytes->find('\0');
+  const std::string staging = bytes->substr(0, at);
+  if (at == std::string::npos || !staging.starts_with(kStagingPrefix) ||
+      staging.find('/') != std::string::npos) {
+    return std::nullopt;
+  }
+  j.staging = folder + staging + "/";
+  struct stat st {};
+  if (lstat(j.staging.substr(0, j.staging.size() - 1).c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    return std::nullopt;
+  }
+  for (++at; at < bytes->size();) {
+    const size_t end = bytes->find('\0', at);
+    if (end == std::string::npos || end == at) return std::nullopt;
+    const std::string_view record(bytes->data() + at, end - at);
+    const std::string_view relative = record.substr(1);
+    if ((record[0] != 'R' && record[0] != 'N') || relative.empty() || relative[0] == '/' ||
+        relative.find("..") != std::string_view::npos) {
+      return std::nullopt;
+    }
+    j.entries.push_back({record[0] == 'R', std::string(relative)});
+    at = end + 1;
+  }
+  return j;
+}
+
+}  // namespace
+
+void StagingArea::Publish() {
+  Journal j;
+  j.folder = folder_;
+  j.staging = staging_;
+  j.entries.reserve(files_.size());
+  // Checked for every file before the first one moves: a folder where a file goes, and a
+  // symbolic link or a file where a folder goes, fail the export with the report untouched.
+  for (auto it = files_.rbegin(); it != files_.rend(); ++it) {
+    const auto& [target, place] = *it;
+    struct stat st {};
+    const bool exists = lstat(target.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) throw FileError::CannotCreate(target, EISDIR);
+    JournalEntry e{exists, place.substr(staging_.size())};
+    for (size_t slash = e.relative.find('/'); slash != std::string::npos;
+         slash = e.relative.find('/', slash + 1)) {
+      struct stat folder_st {};
+      const std::string folder = folder_ + e.relative.substr(0, slash);
+      if (lstat(folder.c_str(), &folder_st) == 0 && !S_ISDIR(folder_st.st_mode)) {
+        throw FileError::CannotCreate(target, S_ISLNK(folder_st.st_mode)
+                                                  ? std::string("a symbolic link is in its way")
+                                                  : std::string(std::strerror(ENOTDIR)));
+      }
+    }
+    j.entries.push_back(std::move(e));
+  }
+  // The journal first: a run killed while files move is completed by the next one before
+  // anything else (RemoveLeftovers); a failure puts the old files back at once.
+  WriteJournal(j.Path(), JournalBytes(j));
+  RollForward(j);
+}
+
+void StagingArea::RemoveLeftovers(const std::string& folder) {
+  // A publish cut short by a kill: finish moving its files (or, when that fails, put back the
+  // ones it moved) before its staging folder goes.
+  const std::string normal = WithSlash(fs::path(folder).lexically_normal().string());
+  if (std::optional<Journal> j = ReadJournal(normal)) {
+    try {
+      RollForward(*j);
+    } catch (const FileError&) {
+    }
+  }
+  unlink((normal + std::string(kJournalName)).c_str());
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    std::error_code type_ec;
+    if (name.compare(0, kStagingPrefix.size(), kStagingPrefix) == 0 && it->is_directory(type_ec)) {
+      std::error_code remove_ec;
+      fs::remove_all(it->path(), remove_ec);
+    } else if ((IsTemporaryName(name) || name.starts_with(std::string(kJournalName) + ".")) &&
+               it->is_regular_file(type_ec)) {
+      std::error_code remove_ec;
+      fs::remove(it->path(), remove_ec);
+    }
+  }
+}
+
+bool StagingArea::IsTemporaryName(std::string_view name) {
+  constexpr std::string_view kEnd = ".tmp";
+  if (name.size() < 2 + kEnd.size() || name[0] != '.' ||
+      name.substr(name.size() - kEnd.size()) != kEnd) {
+    return false;
+  }
+  name.remove_suffix(kEnd.size());
+  const size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot < 2) return false;
+  const std::string_view numbers = name.substr(dot + 1);
+  const size_t dash = numbers.find('-');
+  return dash != std::string_view::npos && AllDigits(numbers.substr(0, dash)) &&
+         AllDigits(numbers.substr(dash + 1));
+}
+
+}  // namespace barvik
