@@ -23,7 +23,7 @@
 #include "report/ImageSource.h"
 #include "report/JsonWriter.h"
 #include "report/RankingJson.h"
-#include "report/ReportFiles.h"
+#include "report/ReportFolder.h"
 #include "report/SiteText.h"
 
 namespace barvik {

@@ -1,14 +1,6 @@
 #include "report/ReportFiles.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <chrono>
 #include <cstdint>
-#include <cstring>
 #include <unordered_set>
 
 #include "core/Text1252.h"
@@ -110,62 +102,6 @@ std::string OutputFolderPrefix(std::string_view dest_dir) {
   }
   if (!folder.empty() && folder.back() != '/') folder += '/';
   return folder;
-}
-
-ReportFolderLock::ReportFolderLock(const std::string& folder, double wait_seconds,
-                                   const std::string& shown_name,
-                                   const std::function<void()>& waiting) {
-  std::string path = folder;
-  if (!path.empty() && path.back() != '/') path += '/';
-  path += kLockFileName;
-  // Never through a symbolic link: the lock file would be made wherever it points. A lock
-  // file of another user is locked read-only.
-  fd_ = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
-  if (fd_ < 0 && errno == EACCES) fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-  if (fd_ < 0) {
-    const int error_number = errno;
-    struct stat st {};
-    const bool exists = lstat(path.c_str(), &st) == 0;
-    // A folder nobody here may write: no other run can write there either, and the export's
-    // first write says why it fails.
-    if (!exists && access(folder.empty() ? "." : folder.c_str(), W_OK) != 0) return;
-    throw ReportFolderUnlockable(shown_name, error_number == ELOOP
-                                                 ? std::string("the lock file is a symbolic link")
-                                                 : std::string(std::strerror(error_number)));
-  }
-  struct stat st {};
-  if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd_);
-    fd_ = -1;
-    throw ReportFolderUnlockable(shown_name, "the lock file is not a regular file");
-  }
-  const auto deadline = std::chrono::steady_clock::now() +
-                        std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                            std::chrono::duration<double>(wait_seconds > 0 ? wait_seconds : 0));
-  while (flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-    const bool busy = errno == EWOULDBLOCK || errno == EINTR;
-    if (!busy || std::chrono::steady_clock::now() >= deadline) {
-      close(fd_);
-      fd_ = -1;
-      // A file system without locks: the run goes on unlocked rather than not at all.
-      if (!busy) return;
-      throw ReportFolderBusy(shown_name);
-    }
-    if (waiting) {
-      try {
-        waiting();
-      } catch (...) {
-        close(fd_);
-        fd_ = -1;
-        throw;
-      }
-    }
-    usleep(50 * 1000);
-  }
-}
-
-ReportFolderLock::~ReportFolderLock() {
-  if (fd_ >= 0) close(fd_);  // closing the file lets go of the lock
 }
 
 }  // namespace barvik

@@ -1,17 +1,14 @@
 // The file names of one report folder: the global files, the ten files of each player named
-// by his file prefix, the prefixes assigned for one export, the output folder text, and the
-// lock that keeps two runs out of one folder.
+// by his file prefix, the prefixes assigned for one export, and the output folder text.
 #pragma once
 
 #include <algorithm>
 #include <array>
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "core/FileError.h"
 #include "core/StringHash.h"
 #include "report/AtomicFile.h"
 
@@ -61,49 +58,5 @@ StringMap<std::string> AssignPlayerPrefixes(const std::vector<std::string>& name
 // The folder text of the "File" page as a path prefix: "\" read as "/", and "/" appended when
 // the text does not end in one. Empty for an empty text.
 std::string OutputFolderPrefix(std::string_view dest_dir);
-
-// The lock file of a report folder.
-inline constexpr std::string_view kLockFileName = ".barvik.lock";
-
-// Another run holds the report folder: "Report folder <folder> is in use".
-class ReportFolderBusy : public FileError {
- public:
-  explicit ReportFolderBusy(const std::string& folder)
-      : FileError("Report folder " + folder + " is in use") {}
-
- protected:
-  ReportFolderBusy(const std::string& message, std::string reason)
-      : FileError(message, std::move(reason)) {}
-};
-
-// The lock file of a writable report folder cannot be opened (another user's, a folder or a
-// symbolic link in its place): "Cannot lock report folder <folder>", with the reason. The
-// run stops as when the folder is in use, since it could not keep others out.
-class ReportFolderUnlockable : public ReportFolderBusy {
- public:
-  ReportFolderUnlockable(const std::string& folder, std::string reason)
-      : ReportFolderBusy("Cannot lock report folder " + folder, std::move(reason)) {}
-};
-
-// An advisory lock (flock) on the lock file of a report folder, held while it lives. Waits up
-// to `wait_seconds` for another run to let go, then throws ReportFolderBusy naming
-// `shown_name`. A lock file that exists but cannot be opened, or cannot be made in a folder
-// this user may write, throws ReportFolderUnlockable; a symbolic link there is never
-// followed. A folder that cannot be written at all gives no lock and no error: the export's
-// first write then fails with its own message.
-class ReportFolderLock {
- public:
-  // `waiting`, when set, is called between tries; it may throw to give up (a stop signal).
-  ReportFolderLock(const std::string& folder, double wait_seconds, const std::string& shown_name,
-                   const std::function<void()>& waiting = {});
-  ReportFolderLock(const ReportFolderLock&) = delete;
-  ReportFolderLock& operator=(const ReportFolderLock&) = delete;
-  ~ReportFolderLock();
-
-  bool held() const { return fd_ >= 0; }
-
- private:
-  int fd_ = -1;  // the open lock file, or -1
-};
 
 }  // namespace barvik

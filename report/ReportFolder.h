@@ -1,9 +1,11 @@
-// The report folder of one export: the staging folder its files are written into and
-// published from, and ReportOutput, the object every report writer writes its files through.
+// The report folder of one export: the lock that keeps other runs out, the staging folder its
+// files are written into and published from, and ReportOutput, the object every report writer
+// writes its files through.
 // Nothing here is process-wide: two outputs in one process do not see each other.
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,7 +13,53 @@
 #include <utility>
 #include <vector>
 
+#include "core/FileError.h"
+
 namespace barvik {
+
+// The lock file of a report folder.
+inline constexpr std::string_view kLockFileName = ".barvik.lock";
+
+// Another run holds the report folder: "Report folder <folder> is in use".
+class ReportFolderBusy : public FileError {
+ public:
+  explicit ReportFolderBusy(const std::string& folder)
+      : FileError("Report folder " + folder + " is in use") {}
+
+ protected:
+  ReportFolderBusy(const std::string& message, std::string reason)
+      : FileError(message, std::move(reason)) {}
+};
+
+// The lock file of a writable report folder cannot be opened (another user's, a folder or a
+// symbolic link in its place): "Cannot lock report folder <folder>", with the reason. The
+// run stops as when the folder is in use, since it could not keep others out.
+class ReportFolderUnlockable : public ReportFolderBusy {
+ public:
+  ReportFolderUnlockable(const std::string& folder, std::string reason)
+      : ReportFolderBusy("Cannot lock report folder " + folder, std::move(reason)) {}
+};
+
+// An advisory lock (flock) on the lock file of a report folder, held while it lives. Waits up
+// to `wait_seconds` for another run to let go, then throws ReportFolderBusy naming
+// `shown_name`. A lock file that exists but cannot be opened, or cannot be made in a folder
+// this user may write, throws ReportFolderUnlockable; a symbolic link there is never
+// followed. A folder that cannot be written at all gives no lock and no error: the export's
+// first write then fails with its own message.
+class ReportFolderLock {
+ public:
+  // `waiting`, when set, is called between tries; it may throw to give up (a stop signal).
+  ReportFolderLock(const std::string& folder, double wait_seconds, const std::string& shown_name,
+                   const std::function<void()>& waiting = {});
+  ReportFolderLock(const ReportFolderLock&) = delete;
+  ReportFolderLock& operator=(const ReportFolderLock&) = delete;
+  ~ReportFolderLock();
+
+  bool held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;  // the open lock file, or -1
+};
 
 // A staging folder inside a report folder, for one export. Files whose target lies in the
 // report folder or below it are written (WriteStaged) to the same relative path inside the

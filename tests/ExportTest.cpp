@@ -19,6 +19,7 @@
 #include "report/JsonWriter.h"
 #include "report/PageWriter.h"
 #include "report/ReportFiles.h"
+#include "report/ReportFolder.h"
 #include "tests/FakeImages.h"
 #include "tests/TestLog.h"
 #include "tools/loggen/LogGenerator.h"

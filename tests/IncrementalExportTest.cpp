@@ -17,7 +17,6 @@
 #include "app/Watch.h"
 #include "app/Workspace.h"
 #include "report/ImageSource.h"
-#include "report/ReportFiles.h"
 #include "report/ReportFolder.h"
 #include "tests/FakeImages.h"
 #include "tests/MaskedReport.h"

@@ -9,7 +9,7 @@
 #include <regex>
 #include <string>
 
-#include "report/ReportFiles.h"
+#include "report/ReportFolder.h"
 
 namespace barvik::testing {
 

@@ -5,7 +5,7 @@
 #include "app/Cli.h"
 #include "app/Workspace.h"
 #include "core/FileError.h"
-#include "report/ReportFiles.h"
+#include "report/ReportFolder.h"
 #include "ui/OffscreenImageSource.h"
 
 namespace barvik {

@@ -22,7 +22,7 @@
 #include <zlib.h>
 #include <QProcess>
 
-#include "report/ReportFiles.h"
+#include "report/ReportFolder.h"
 #include "tests/TempFolder.h"
 #include "tests/ui/UiTestSupport.h"
 
