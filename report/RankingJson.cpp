@@ -56,15 +56,15 @@ void AddParts(Json& document, const GamesModel& model, const RatingHistory& hist
 
 }  // namespace
 
-Json RankingJson(const EventStore& store, const GamesModel& model, const GameRatings& ratings,
+Json RankingJson(const GameTexts& texts, const GamesModel& model, const GameRatings& ratings,
                  std::span<const GameTypeRatings> game_types) {
   Json document;
   document["format"] = kGamesJsonFormat;
-  document["server"] = Utf8From1252(model.has_games ? store.settings().Text(model.server) : "");
+  document["server"] = Utf8From1252(model.has_games ? texts.Setting(model.server) : "");
   AddParts(document, model, ratings.history);
   Json types = Json::array();
   for (const GameTypeRatings& type : game_types) {
-    Json entry = {{"gametype", Utf8From1252(store.settings().Text(type.game_type))},
+    Json entry = {{"gametype", Utf8From1252(texts.Setting(type.game_type))},
                   {"games", type.ratings.history.Games()}};
     AddParts(entry, model, type.ratings.history);
     types.push_back(std::move(entry));

@@ -5,7 +5,6 @@
 
 #include <span>
 
-#include "log/EventStore.h"
 #include "report/JsonWriter.h"
 #include "stats/GameRatings.h"
 #include "stats/Games.h"
@@ -17,7 +16,7 @@ namespace barvik {
 // "mu", "sigma", "games", "kills", "deaths"}; "rank" is null outside the ranking. Each of
 // `game_types` gives {"gametype", "games", "ranking", "provisional", "inactive"} (kills and
 // deaths stay the person's totals).
-Json RankingJson(const EventStore& store, const GamesModel& model, const GameRatings& ratings,
+Json RankingJson(const GameTexts& texts, const GamesModel& model, const GameRatings& ratings,
                  std::span<const GameTypeRatings> game_types = {});
 
 // {"mu", "sigma", "skill", "games", "provisional", "rank"} (rank null when not ranked).

@@ -7,7 +7,6 @@
 #include <unordered_map>
 #include <utility>
 
-#include "log/LineFormat.h"
 #include "report/GamesJson.h"
 #include "report/ReportFiles.h"
 #include "report/SiteText.h"
@@ -138,9 +137,9 @@ enum class KeyKind { Map, Weapon, GameType };
 
 class ModelPages {
  public:
-  ModelPages(const EventStore& store, const GamesModel& model, const FriendlyNames& friendly,
+  ModelPages(const GameTexts& texts, const GamesModel& model, const FriendlyNames& friendly,
              const SiteFrame& frame)
-      : store_(store), model_(model), friendly_(friendly), frame_(frame) {
+      : texts_(texts), model_(model), friendly_(friendly), frame_(frame) {
     Gather();
   }
 
@@ -181,7 +180,7 @@ class ModelPages {
       for (auto* key : {&maps_[game.map], &types_[game.game_type]}) ++key->total.games;
       for (const GameKill& kill : game.kills) {
         const bool by_person = kill.attacker != kNoPerson && kill.kind != GameKill::Kind::Suicide;
-        const bool head = store_.texts().Text(kill.location) == "head";
+        const bool head = texts_.Text(kill.location) == "head";
         if (kill.kind == GameKill::Kind::Kill) {
           for (auto* key : {&maps_[game.map], &types_[game.game_type], &weapons_[kill.weapon]}) {
             ++key->total.kills;
@@ -226,8 +225,7 @@ class ModelPages {
   }
 
   std::string KeyRaw(KeyKind kind, uint32_t id) const {
-    return std::string(kind == KeyKind::Weapon ? store_.texts().Text(id)
-                                               : store_.settings().Text(id));
+    return std::string(kind == KeyKind::Weapon ? texts_.Text(id) : texts_.Setting(id));
   }
 
   static NameKind NameKindOf(KeyKind kind) {
@@ -273,7 +271,8 @@ class ModelPages {
   }
 
   std::string ResultHtml(const Game& game, std::string_view root) const {
-    if (game.winner_team != kNoTeam) return Capitalised(TeamNameOfCode(game.winner_team)) + " won";
+    if (game.winner_team != GameTexts::kNoTeam)
+      return Capitalised(GameTexts::Team(game.winner_team)) + " won";
     if (Shown(game.winner_person)) return PersonLink(game.winner_person, root) + " won";
     return "No winner";
   }
@@ -403,7 +402,7 @@ class ModelPages {
       const std::string shown = ComparedName(person.display);
       std::vector<std::string> seen = {shown};
       for (const Spelling& s : person.spellings) {
-        const std::string_view raw = store_.texts().Text(s.raw);
+        const std::string_view raw = texts_.Text(s.raw);
         const std::string compared = ComparedName(raw);
         if (std::find(seen.begin(), seen.end(), compared) != seen.end()) continue;
         seen.push_back(compared);
@@ -501,8 +500,8 @@ class ModelPages {
         "</span></h1>\n<p class=\"spellings\">Also known as ");
     for (size_t i = 0; i < p.spellings.size(); ++i) {
       Add(page, i ? ", " : "", "<span class=\"coloured\">",
-          ColouredNameHtml(store_.texts().Text(p.spellings[i].raw)), "</span> (",
-          Num(p.spellings[i].count), p.spellings[i].count == 1 ? " line)" : " lines)");
+          ColouredNameHtml(texts_.Text(p.spellings[i].raw)), "</span> (", Num(p.spellings[i].count),
+          p.spellings[i].count == 1 ? " line)" : " lines)");
     }
     page += "</p>\n";
     page += Cards({{"Games", Num(p.games)},
@@ -593,7 +592,7 @@ class ModelPages {
     double total = 0;
     for (const auto& [location, c] : f.locations) {
       const double n = given ? c.first : c.second;
-      counts[store_.texts().Text(location)] += n;
+      counts[texts_.Text(location)] += n;
       total += n;
     }
     return BodyFigureSvg(
@@ -648,7 +647,7 @@ class ModelPages {
   }
 
   std::string GamePageHtml(const Game& game) const {
-    const std::string server = std::string(store_.settings().Text(game.server));
+    const std::string server = std::string(texts_.Setting(game.server));
     const std::string title = "Game " + Num(game.number);
     std::string page = SitePageHead(title + " - " + TitleOf(server), "../", ServerHtml(server));
     Add(page, "<h1>", title, ": ", KeyHtml(KeyKind::Map, game.map),
@@ -701,9 +700,10 @@ class ModelPages {
     for (size_t code : {size_t{1}, size_t{2}, size_t{3}, size_t{0}}) {
       if (teams[code].empty()) continue;
       const std::string name =
-          code == kNoTeam ? (teams[1].empty() && teams[2].empty() ? std::string("Players")
-                                                                  : std::string("Without a team"))
-                          : Capitalised(TeamNameOfCode(static_cast<uint32_t>(code)));
+          code == GameTexts::kNoTeam
+              ? (teams[1].empty() && teams[2].empty() ? std::string("Players")
+                                                      : std::string("Without a team"))
+              : Capitalised(GameTexts::Team(static_cast<uint32_t>(code)));
       Add(page, "<h2>", name, "</h2>\n<div class=\"scroll\"><table class=\"data fig\">\n",
           "<thead><tr><th>Name", kFigureHeads, "</thead>\n<tbody>\n");
       for (const Participant* p : teams[code]) {
@@ -719,7 +719,7 @@ class ModelPages {
     return page;
   }
 
-  const EventStore& store_;
+  const GameTexts texts_;
   const GamesModel& model_;
   const FriendlyNames& friendly_;
   const SiteFrame& frame_;
@@ -858,10 +858,9 @@ std::string LineChartSvg(const std::vector<LineChartPoint>& points, std::string_
   return out;
 }
 
-void WriteModelPages(const EventStore& store, const GamesModel& model,
-                     const FriendlyNames& friendly, const SiteFrame& frame,
-                     const SitePageSink& sink) {
-  ModelPages(store, model, friendly, frame).WriteAll(sink);
+void WriteModelPages(const GameTexts& texts, const GamesModel& model, const FriendlyNames& friendly,
+                     const SiteFrame& frame, const SitePageSink& sink) {
+  ModelPages(texts, model, friendly, frame).WriteAll(sink);
 }
 
 }  // namespace barvik

@@ -17,7 +17,6 @@
 #include <string_view>
 #include <vector>
 
-#include "log/EventStore.h"
 #include "report/FriendlyNames.h"
 #include "stats/Games.h"
 
@@ -34,9 +33,8 @@ struct SiteFrame {
 using SitePageSink = std::function<void(const std::string& path, const std::string& bytes)>;
 
 // Every page of the list above, each handed to `sink` once.
-void WriteModelPages(const EventStore& store, const GamesModel& model,
-                     const FriendlyNames& friendly, const SiteFrame& frame,
-                     const SitePageSink& sink);
+void WriteModelPages(const GameTexts& texts, const GamesModel& model, const FriendlyNames& friendly,
+                     const SiteFrame& frame, const SitePageSink& sink);
 
 // The start of a page up to <main>: `root` leads from the page's folder to site/.
 // `server_html` is the server's name as HTML for the header.

@@ -45,18 +45,18 @@ void SiteWriter::WriteGlobal(const GlobalLists& lists) {
                 settings_.decimal_separator);
 }
 
-void SiteWriter::WriteGames(const EventStore& store, const GamesModel& model) {
+void SiteWriter::WriteGames(const GameTexts& texts, const GamesModel& model) {
   const SiteFrame frame{settings_.server_name, settings_.build_text, settings_.generated};
   WriteModelPages(
-      store, model, friendly_, frame,
+      texts, model, friendly_, frame,
       [this](const std::string& path, const std::string& bytes) { Write(path, bytes); });
-  Write("games.json", GamesJson(store, model).dump() + "\n");
-  Write("people.json", PeopleJson(store, model).dump() + "\n");
+  Write("games.json", GamesJson(texts, model).dump() + "\n");
+  Write("people.json", PeopleJson(texts, model).dump() + "\n");
   profiles_.clear();
   for (const Person& person : model.people) {
     if (person.hidden) continue;
     for (const Spelling& s : person.spellings) {
-      profiles_.emplace(ComparedName(store.texts().Text(s.raw)), PersonPage(person));
+      profiles_.emplace(ComparedName(texts.Text(s.raw)), PersonPage(person));
     }
   }
 }

@@ -21,7 +21,6 @@
 
 #include "core/ReportList.h"
 #include "core/StringHash.h"
-#include "log/EventStore.h"
 #include "report/FriendlyNames.h"
 #include "report/JsonWriter.h"
 #include "stats/Games.h"
@@ -69,7 +68,7 @@ class SiteWriter {
   // The style sheet and the script; the global lists for stats.json.
   void WriteGlobal(const GlobalLists& lists);
   // Every page of the site, games.json and people.json, from `model` built over `store`.
-  void WriteGames(const EventStore& store, const GamesModel& model);
+  void WriteGames(const GameTexts& texts, const GamesModel& model);
   // The lists of `name` as they stand now, for stats.json.
   void WritePlayer(const std::string& name, const PlayerLists& lists);
   // stats.json.
