@@ -724,6 +724,8 @@ int RunGames(const Call& c) {
     GameRatings ratings;
     RateGames(a.model, ratings);
     AddRatingChanges(games, a.model, ratings);
+    const FriendlyNames friendly = FriendlyNames::Load(a.ws.template_folder);
+    AddGameAwards(games, a.model, ComputeAwards(store, a.model, friendly.weapon_groups()));
     c.out << JsonText(games);
     return kExitOk;
   }

@@ -137,9 +137,9 @@ enum class KeyKind { Map, Weapon, GameType };
 
 class ModelPages {
  public:
-  ModelPages(const GameTexts& texts, const GamesModel& model, const FriendlyNames& friendly,
-             const SiteFrame& frame)
-      : texts_(texts), model_(model), friendly_(friendly), frame_(frame) {
+  ModelPages(const GameTexts& texts, const GamesModel& model, const ModelFigures& figures,
+             const FriendlyNames& friendly, const SiteFrame& frame)
+      : texts_(texts), model_(model), figures_(figures), friendly_(friendly), frame_(frame) {
     Gather();
   }
 
@@ -721,6 +721,7 @@ class ModelPages {
 
   const GameTexts texts_;
   const GamesModel& model_;
+  const ModelFigures& figures_;
   const FriendlyNames& friendly_;
   const SiteFrame& frame_;
   std::vector<PersonFacts> facts_;  // by person
@@ -858,9 +859,18 @@ std::string LineChartSvg(const std::vector<LineChartPoint>& points, std::string_
   return out;
 }
 
-void WriteModelPages(const GameTexts& texts, const GamesModel& model, const FriendlyNames& friendly,
-                     const SiteFrame& frame, const SitePageSink& sink) {
-  ModelPages(texts, model, friendly, frame).WriteAll(sink);
+ModelFigures FiguresOf(const GamesModel& model, AwardsModel awards) {
+  ModelFigures figures;
+  RateGames(model, figures.ratings);
+  figures.game_types = RateGameTypes(model);
+  figures.awards = std::move(awards);
+  return figures;
+}
+
+void WriteModelPages(const GameTexts& texts, const GamesModel& model, const ModelFigures& figures,
+                     const FriendlyNames& friendly, const SiteFrame& frame,
+                     const SitePageSink& sink) {
+  ModelPages(texts, model, figures, friendly, frame).WriteAll(sink);
 }
 
 }  // namespace barvik

@@ -133,8 +133,9 @@ class SitePagesTest : public ::testing::Test {
     for (const std::string& line : lines) store_.AddLine(line);
     store_.Finish();
     model_ = BuildGames(store_, rules);
-    WriteModelPages(store_, model_, FriendlyNames::Load(BARVIK_TEMPLATE_DIR),
-                    {"^1Srv", "7", "2026-12-09 03:30"},
+    const FriendlyNames friendly = FriendlyNames::Load(BARVIK_TEMPLATE_DIR);
+    figures_ = FiguresOf(model_, ComputeAwards(store_, model_, friendly.weapon_groups()));
+    WriteModelPages(store_, model_, figures_, friendly, {"^1Srv", "7", "2026-12-09 03:30"},
                     [&](const std::string& path, const std::string& bytes) {
                       EXPECT_TRUE(pages_.emplace(path, bytes).second) << path << " twice";
                     });
@@ -147,6 +148,7 @@ class SitePagesTest : public ::testing::Test {
 
   EventStore store_;
   GamesModel model_;
+  ModelFigures figures_;
   std::map<std::string, std::string> pages_;
 };
 
