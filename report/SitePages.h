@@ -46,9 +46,9 @@ ModelFigures FiguresOf(const GamesModel& model, AwardsModel awards);
 using SitePageSink = std::function<void(const std::string& path, const std::string& bytes)>;
 
 // Every page of the list above, each handed to `sink` once.
-void WriteModelPages(const GameTexts& texts, const GamesModel& model,
-                     const ModelFigures& figures, const FriendlyNames& friendly,
-                     const SiteFrame& frame, const SitePageSink& sink);
+void WriteModelPages(const GameTexts& texts, const GamesModel& model, const ModelFigures& figures,
+                     const FriendlyNames& friendly, const SiteFrame& frame,
+                     const SitePageSink& sink);
 
 // The start of a page up to <main>: `root` leads from the page's folder to site/.
 // `server_html` is the server's name as HTML for the header.
@@ -63,12 +63,13 @@ std::string BodyFigureSvg(const std::function<double(std::string_view)>& share,
                           const FriendlyNames& friendly, std::string_view caption);
 
 // A line chart of values over labelled points (the line breaks where a value is missing),
-// with a dashed line at 1; empty for no points.
+// with a dashed line at `reference` when there is one; empty for no points. The axis runs
+// from 0, or from below the lowest value when one is negative.
 struct LineChartPoint {
   std::string label;
   std::optional<double> value;
 };
 std::string LineChartSvg(const std::vector<LineChartPoint>& points, std::string_view x_caption,
-                         std::string_view caption);
+                         std::string_view caption, std::optional<double> reference = 1.0);
 
 }  // namespace barvik

@@ -61,7 +61,7 @@ void SiteWriter::WriteGames(const GameTexts& texts, const GamesModel& model,
   }
   {
     Json people = PeopleJson(texts, model);
-    AddRatings(people, figures.ratings);
+    AddRatings(people, model, figures.ratings);
     AddAwards(people, model, figures.awards);
     Write("people.json", people.dump() + "\n");
   }
