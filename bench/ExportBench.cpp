@@ -148,6 +148,9 @@ void BM_Site(benchmark::State& state) {
   const std::string folder = OutputFolderPrefix(ws.options().dest_dir);
   const PlayerLists lists = SitePlayerLists(ws);
   const GamesModel model = BuildGames(ws.log()->events());
+  const ModelFigures figures =
+      FiguresOf(model, ComputeAwards(ws.log()->events(), model,
+                                     FriendlyNames::Load(ws.template_folder).weapon_groups()));
   for (auto _ : state) {
     SiteSettings settings;
     settings.report_folder = folder;
@@ -155,7 +158,7 @@ void BM_Site(benchmark::State& state) {
     ReportOutput output;
     SiteWriter site(std::move(settings), output);
     site.WriteGlobal(SiteGlobalLists(ws));
-    site.WriteGames(ws.log()->events(), model);
+    site.WriteGames(ws.log()->events(), model, figures);
     for (const std::string& name : names) site.WritePlayer(name, lists);
     site.Finish();
   }

@@ -408,7 +408,12 @@ TEST_F(ExportTest, SiteLinksResolveInsideTheReportAndStatsHoldEveryPlayer) {
   const Json games = Json::parse(ReadBytes(site / "games.json"));
   ASSERT_GT(people["people"].size(), 0u);
   ASSERT_GT(games["games"].size(), 0u);
-  EXPECT_EQ(pages.size(), 6 + people["people"].size() + games["games"].size());
+  EXPECT_EQ(pages.size(), 8 + people["people"].size() + games["games"].size());
+  // The ratings and awards as the CLI prints them, and the ranking beside them.
+  EXPECT_TRUE(people["people"][0].contains("rating") && people["people"][0].contains("awards"));
+  EXPECT_TRUE(games["games"][0].contains("awards"));
+  EXPECT_TRUE(games["games"][0]["players"][0].contains("rating_change"));
+  EXPECT_EQ(Json::parse(ReadBytes(site / "ranking.json"))["format"], "barvik-stats/2");
   const std::regex reference(R"re((?:href|src)="([^"#]*)(#[^"]*)?")re");
   for (const fs::path& page : pages) {
     const std::string text = ReadBytes(site / page);
