@@ -1,5 +1,7 @@
 #include "core/AtomicReplace.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -7,11 +9,76 @@
 #include <cstdlib>
 
 namespace barvik {
+namespace {
 
-bool ReplaceFileStreamed(const std::string& path,
-                         const std::function<bool(const ByteSink&)>& write) {
-  std::string temporary = path + ".XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
+bool AllDigits(std::string_view text) {
+  if (text.empty()) return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
+// "<folder>/.<name>.<pid>-<n>.tmp": hidden, beside the file it stands for, unique within
+// the process (the counter) and among processes (the pid).
+std::string SharedTemporaryName(const std::string& path) {
+  static unsigned counter = 0;
+  const size_t slash = path.rfind('/');
+  const size_t name_at = slash == std::string::npos ? 0 : slash + 1;
+  std::string name = path.substr(0, name_at);
+  name += '.';
+  name += std::string_view(path).substr(name_at);
+  name += '.';
+  name += std::to_string(getpid());
+  name += '-';
+  name += std::to_string(counter++);
+  name += ".tmp";
+  return name;
+}
+
+// Creates the temporary file for `path` in `style`: its descriptor, or -1 with errno set.
+int CreateTemporary(const std::string& path, TemporaryStyle style, std::string& temporary) {
+  if (style == TemporaryStyle::kPrivate) {
+    temporary = path + ".XXXXXX";
+    return ::mkstemp(temporary.data());
+  }
+  for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    temporary = SharedTemporaryName(path);
+    // 0666 under the user's umask: a new file gets ordinary permissions.
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+}  // namespace
+
+bool IsSharedTemporaryName(std::string_view name) {
+  constexpr std::string_view kEnd = ".tmp";
+  if (name.size() < 2 + kEnd.size() || name[0] != '.' ||
+      name.substr(name.size() - kEnd.size()) != kEnd) {
+    return false;
+  }
+  name.remove_suffix(kEnd.size());
+  const size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot < 2) return false;
+  const std::string_view numbers = name.substr(dot + 1);
+  const size_t dash = numbers.find('-');
+  return dash != std::string_view::npos && AllDigits(numbers.substr(0, dash)) &&
+         AllDigits(numbers.substr(dash + 1));
+}
+
+void KeepPermissions(const std::string& existing, const std::string& file) {
+  struct stat st {};
+  if (stat(existing.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    chmod(file.c_str(), st.st_mode & 07777);
+  }
+}
+
+bool ReplaceFileStreamed(const std::string& path, const std::function<bool(const ByteSink&)>& write,
+                         TemporaryStyle style) {
+  std::string temporary;
+  const int fd = CreateTemporary(path, style, temporary);
   if (fd < 0) return false;
   FILE* file = ::fdopen(fd, "wb");
   int error_number = 0;
@@ -19,11 +86,13 @@ bool ReplaceFileStreamed(const std::string& path,
     error_number = errno;
     ::close(fd);
   } else {
+    errno = 0;
     const bool written = write(
         [file](const void* data, size_t size) { return std::fwrite(data, 1, size, file) == size; });
     if (!written) error_number = errno != 0 ? errno : EIO;
     if (std::fclose(file) != 0 && error_number == 0) error_number = errno != 0 ? errno : EIO;
   }
+  if (error_number == 0 && style == TemporaryStyle::kShared) KeepPermissions(path, temporary);
   if (error_number == 0 && std::rename(temporary.c_str(), path.c_str()) != 0) {
     error_number = errno;
   }
@@ -33,9 +102,9 @@ bool ReplaceFileStreamed(const std::string& path,
   return false;
 }
 
-bool ReplaceFileWhole(const std::string& path, std::string_view bytes) {
+bool ReplaceFileWhole(const std::string& path, std::string_view bytes, TemporaryStyle style) {
   return ReplaceFileStreamed(
-      path, [bytes](const ByteSink& sink) { return sink(bytes.data(), bytes.size()); });
+      path, [bytes](const ByteSink& sink) { return sink(bytes.data(), bytes.size()); }, style);
 }
 
 }  // namespace barvik

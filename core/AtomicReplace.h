@@ -1,7 +1,7 @@
-// Replacing a file whole and atomically, for files that are no report pages (the event cache's
-// files, the render memo, the publish journal): the bytes go to a new file beside the target
-// ("<path>.XXXXXX", mode 0600), which is renamed over it once whole. A reader sees the old file
-// or the new one, never a part; a failure leaves the target as it was and no temporary file.
+// Replacing a file whole and atomically, for every file Barvik writes (the report's files, the
+// event cache's files, the render memo, the publish journal): the bytes go to a new file beside
+// the target, which is renamed over it once whole. A reader sees the old file or the new one,
+// never a part; a failure leaves the target as it was and no temporary file.
 #pragma once
 
 #include <cstddef>
@@ -11,16 +11,36 @@
 
 namespace barvik {
 
+// How the temporary file is named and made.
+enum class TemporaryStyle {
+  // "<path>.XXXXXX", mode 0600: a file for this user alone (the caches, the journal).
+  kPrivate,
+  // ".<name>.<pid>-<n>.tmp", hidden beside the target, mode 0666 under the umask; a replaced
+  // file's permission bits are kept: a report file that others read.
+  kShared,
+};
+
+// The most bytes a kShared temporary name adds to the name of the file it stands for: a
+// leading ".", then ".<pid>-<counter>.tmp" with two numbers of up to ten digits each.
+inline constexpr size_t kTemporaryNameExtra = 27;
+
+// True for a file name of the form kShared gives its temporary files.
+bool IsSharedTemporaryName(std::string_view file_name);
+
+// Gives `file` the permission bits of `existing` when that is a regular file.
+void KeepPermissions(const std::string& existing, const std::string& file);
+
 // Takes bytes for the file being written; false when they could not be written.
 using ByteSink = std::function<bool(const void* data, size_t size)>;
 
 // Replaces `path` with what `write` puts into the sink it is given, a piece at a time, so a
 // large file is never held whole in memory. `write` returns false to give up. False, with
 // errno set, when it could not be done.
-bool ReplaceFileStreamed(const std::string& path,
-                         const std::function<bool(const ByteSink&)>& write);
+bool ReplaceFileStreamed(const std::string& path, const std::function<bool(const ByteSink&)>& write,
+                         TemporaryStyle style = TemporaryStyle::kPrivate);
 
 // Replaces `path` with `bytes`, as above.
-bool ReplaceFileWhole(const std::string& path, std::string_view bytes);
+bool ReplaceFileWhole(const std::string& path, std::string_view bytes,
+                      TemporaryStyle style = TemporaryStyle::kPrivate);
 
 }  // namespace barvik

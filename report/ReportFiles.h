@@ -9,8 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/AtomicReplace.h"
 #include "core/StringHash.h"
-#include "report/AtomicFile.h"
 
 namespace barvik {
 

@@ -14,7 +14,6 @@
 
 #include "core/AtomicReplace.h"
 #include "core/FileError.h"
-#include "report/AtomicFile.h"
 
 namespace barvik {
 namespace {
@@ -28,14 +27,6 @@ constexpr std::string_view kStagingPrefix = ".barvik-staging-";
 constexpr std::string_view kJournalName = ".barvik-publish";
 // Inside the staging folder: hard links to the files a publish replaces, to put them back.
 constexpr std::string_view kBackupFolder = ".barvik-old/";
-
-bool AllDigits(std::string_view text) {
-  if (text.empty()) return false;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-  }
-  return true;
-}
 
 // Writes all of `bytes` to `fd` (one call, unless the system takes less) and closes it: 0, or
 // the error number of the failure.
@@ -158,9 +149,9 @@ void ReportOutput::Write(const std::string& path, std::string_view bytes) {
     // written at its staged place directly and moves only once, when the export publishes.
     staging_->WriteStaged(path, place, bytes);
   } else {
-    AtomicFile file(path);
-    file.Write(bytes);
-    file.Commit();
+    if (!ReplaceFileWhole(path, bytes, TemporaryStyle::kShared)) {
+      throw FileError::CannotCreate(path, errno);
+    }
   }
   ++counts_.written;
 }
@@ -416,27 +407,12 @@ void StagingArea::RemoveLeftovers(const std::string& folder) {
     if (name.compare(0, kStagingPrefix.size(), kStagingPrefix) == 0 && it->is_directory(type_ec)) {
       std::error_code remove_ec;
       fs::remove_all(it->path(), remove_ec);
-    } else if ((IsTemporaryName(name) || name.starts_with(std::string(kJournalName) + ".")) &&
+    } else if ((IsSharedTemporaryName(name) || name.starts_with(std::string(kJournalName) + ".")) &&
                it->is_regular_file(type_ec)) {
       std::error_code remove_ec;
       fs::remove(it->path(), remove_ec);
     }
   }
-}
-
-bool StagingArea::IsTemporaryName(std::string_view name) {
-  constexpr std::string_view kEnd = ".tmp";
-  if (name.size() < 2 + kEnd.size() || name[0] != '.' ||
-      name.substr(name.size() - kEnd.size()) != kEnd) {
-    return false;
-  }
-  name.remove_suffix(kEnd.size());
-  const size_t dot = name.rfind('.');
-  if (dot == std::string_view::npos || dot < 2) return false;
-  const std::string_view numbers = name.substr(dot + 1);
-  const size_t dash = numbers.find('-');
-  return dash != std::string_view::npos && AllDigits(numbers.substr(0, dash)) &&
-         AllDigits(numbers.substr(dash + 1));
 }
 
 ReportFolderLock::ReportFolderLock(const std::string& folder, double wait_seconds,

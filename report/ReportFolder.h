@@ -93,12 +93,9 @@ class StagingArea {
   void Publish();
 
   // Removes what killed runs left in `folder`: staging folders and the temporary files of
-  // AtomicFile; a publish cut short is completed first. Only for a caller that holds the
-  // folder's lock.
+  // report files (IsSharedTemporaryName); a publish cut short is completed first. Only for a caller
+  // that holds the folder's lock.
   static void RemoveLeftovers(const std::string& folder);
-
-  // True for a file name of the form AtomicFile gives its temporary files.
-  static bool IsTemporaryName(std::string_view file_name);
 
  private:
   std::string folder_;   // the report folder, normalised, ending in "/"
@@ -123,10 +120,10 @@ struct WriteCounts {
 // Where the files of a report go, and whether unchanged ones are rewritten. Every report
 // writer takes one and writes each file with Write.
 //
-// A plain output replaces every file atomically (AtomicFile). Once Stage is called, files
-// inside that report folder go to its staging folder instead and reach their places only at
-// Publish. A keep-identical output (an incremental export) drops a file whose bytes are the
-// same (SameApartFromTimeStamp) as those its target holds: the target keeps its bytes and
+// A plain output replaces every file atomically (ReplaceFileWhole, TemporaryStyle::kShared). Once
+// Stage is called, files inside that report folder go to its staging folder instead and reach their
+// places only at Publish. A keep-identical output (an incremental export) drops a file whose bytes
+// are the same (SameApartFromTimeStamp) as those its target holds: the target keeps its bytes and
 // modification time, nothing is staged for it, and web caches see no change. A file staged
 // earlier by the same output is compared with its staged copy instead.
 class ReportOutput {

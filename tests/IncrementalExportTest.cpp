@@ -16,6 +16,7 @@
 #include "app/Cli.h"
 #include "app/Watch.h"
 #include "app/Workspace.h"
+#include "core/AtomicReplace.h"
 #include "report/ImageSource.h"
 #include "report/ReportFolder.h"
 #include "tests/FakeImages.h"
@@ -265,8 +266,7 @@ TEST_F(IncrementalExportTest, WatchPicksUpAnAppendAndStopsOnSigterm) {
   EXPECT_NE(text.find(" lines read ("), std::string::npos) << text;
   for (const auto& e : fs::directory_iterator(report)) {
     const std::string name = e.path().filename().string();
-    EXPECT_FALSE(name.rfind(".barvik-staging-", 0) == 0 || StagingArea::IsTemporaryName(name))
-        << name;
+    EXPECT_FALSE(name.rfind(".barvik-staging-", 0) == 0 || IsSharedTemporaryName(name)) << name;
   }
 }
 

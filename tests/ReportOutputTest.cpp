@@ -1,11 +1,9 @@
-// Report files written whole or not at all: a committed file replaces its target keeping the
-// target's permission bits, an abandoned or failed one leaves the target and no temporary file;
-// and the comparison that lets an incremental export keep a file whose only change is its time
-// stamp.
-#include "report/AtomicFile.h"
-#include "report/ReportFolder.h"
-
+// Report files written through a ReportOutput without staging: a file replaces its target
+// whole, keeping the target's permission bits, a new one gets the ordinary ones, and a failure
+// leaves the target and no temporary file; and the comparison that lets an incremental export
+// keep a file whose only change is its time stamp.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -13,6 +11,7 @@
 #include <string>
 
 #include "core/FileError.h"
+#include "report/ReportFolder.h"
 #include "tests/TempFolder.h"
 
 namespace barvik {
@@ -20,7 +19,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class AtomicFileTest : public testing::TempFolderTest {
+class ReportOutputTest : public testing::TempFolderTest {
  protected:
   std::string Read(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -29,43 +28,35 @@ class AtomicFileTest : public testing::TempFolderTest {
   size_t FileCount() {
     return static_cast<size_t>(std::distance(fs::directory_iterator(dir_), {}));
   }
+  ReportOutput output_;
 };
 
-TEST_F(AtomicFileTest, CommittedFileReplacesTheTargetAndAbandonedOnesLeaveNoTrace) {
+TEST_F(ReportOutputTest, AFileReplacesItsTargetWholeAndAFailureLeavesNoTrace) {
   const std::string page = Write("page.html", "old");
   fs::permissions(page, fs::perms(0640));
-  {
-    AtomicFile file(page);
-    file.Write("half");
-    // Never committed: the page stays, the temporary file goes.
-  }
-  EXPECT_EQ(Read(page), "old");
-  EXPECT_EQ(FileCount(), 1u);
-
-  AtomicFile file(page);
-  file.Write("new ");
-  file.Write("page");
-  EXPECT_EQ(Read(page), "old");  // nothing shows before the commit
-  file.Commit();
+  output_.Write(page, "new page");
   EXPECT_EQ(Read(page), "new page");
   EXPECT_EQ(fs::status(page).permissions(), fs::perms(0640));
   EXPECT_EQ(FileCount(), 1u);
 
+  // A new file is readable as the umask allows, not private to this user.
+  const mode_t mask = umask(0);
+  umask(mask);
+  output_.Write((dir_ / "new.html").string(), "x");
+  EXPECT_EQ(fs::status(dir_ / "new.html").permissions(), fs::perms(0666 & ~mask));
+
   // A target that is a folder cannot be replaced: the error names it, nothing stays behind.
   fs::create_directory(dir_ / "folder");
-  {
-    AtomicFile over_folder((dir_ / "folder").string());
-    over_folder.Write("x");
-    try {
-      over_folder.Commit();
-      FAIL() << "a folder was replaced";
-    } catch (const FileError& e) {
-      EXPECT_EQ(std::string(e.what()), "Cannot create file " + (dir_ / "folder").string());
-    }
+  try {
+    output_.Write((dir_ / "folder").string(), "x");
+    FAIL() << "a folder was replaced";
+  } catch (const FileError& e) {
+    EXPECT_EQ(std::string(e.what()), "Cannot create file " + (dir_ / "folder").string());
   }
   EXPECT_TRUE(fs::is_directory(dir_ / "folder"));
-  EXPECT_EQ(FileCount(), 2u);
-  EXPECT_THROW(AtomicFile((dir_ / "missing" / "page.html").string()), FileError);
+  EXPECT_EQ(FileCount(), 3u);
+  EXPECT_THROW(output_.Write((dir_ / "missing" / "page.html").string(), "x"), FileError);
+  EXPECT_EQ(output_.counts().written, 2u);
 }
 
 TEST(SameApartFromTimeStampTest, OnlyTheFooterTimeIsIgnored) {
