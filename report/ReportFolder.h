@@ -1,7 +1,7 @@
 // The report folder of one export: the lock that keeps other runs out, the staging folder its
 // files are written into and published from, and ReportOutput, the object every report writer
-// writes its files through.
-// Nothing here is process-wide: two outputs in one process do not see each other.
+// writes its files through. Nothing here is process-wide: two outputs in one process do not
+// see each other.
 #pragma once
 
 #include <cstddef>
