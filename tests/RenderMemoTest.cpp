@@ -15,6 +15,7 @@
 #include "app/ImageFingerprint.h"
 #include "app/Workspace.h"
 #include "core/StableHash.h"
+#include "core/Text1252.h"
 #include "report/AtomicFile.h"
 #include "report/ImageSource.h"
 #include "report/PageWriter.h"
@@ -72,7 +73,15 @@ class StateImages : public ImageSource {
       }
       prefixes_ = AssignPlayerPrefixes(names);
     }
-    const std::string& prefix = prefixes_.at(ws_.LabelLoadedName());
+    // A chart is drawn for a player left unloaded too: its title names him.
+    std::string name = ws_.LabelLoadedName();
+    for (const auto& [player, prefix] : prefixes_) {
+      if (which == ReportImage::RatioChart &&
+          ws_.chart().title.find(" " + UpperCopy(player) + " (") != std::string::npos) {
+        name = player;
+      }
+    }
+    const std::string& prefix = prefixes_.at(name);
     return prefix + (which == ReportImage::PlayerAccuracy  ? "accuracy.png"
                      : which == ReportImage::EnemyAccuracy ? "enemyaccuracy.png"
                                                            : "ratiochart.png");
@@ -116,6 +125,7 @@ class RenderMemoTest : public testing::TempFolderTest {
 
   struct Run {
     std::set<std::string> drawn;
+    std::set<std::string> loaded;  // the players loaded, as the status names them
     size_t written = 0;
     size_t kept = 0;
   };
@@ -133,6 +143,12 @@ class RenderMemoTest : public testing::TempFolderTest {
     Run run;
     std::optional<KeepIdenticalFiles> keep;
     if (incremental) keep.emplace();
+    ws.hooks.status_changed = [&] {
+      const std::string& text = ws.status(kPanelActivity);
+      if (text.starts_with("Reading ") && text.ends_with(" Statistics")) {
+        run.loaded.insert(text.substr(8, text.size() - 19));
+      }
+    };
     ws.ButtonHTMLClick(images);
     run.drawn = std::move(images.drawn);
     if (keep) {
@@ -219,6 +235,37 @@ TEST_F(RenderMemoTest, OnlyImagesWhoseStateChangedAreDrawnAgain) {
         << name;
   }
   EXPECT_EQ(MaskedReport(report_), Fresh());
+}
+
+TEST_F(RenderMemoTest, PlayersWhoseEventsDidNotChangeAreNeitherLoadedNorWritten) {
+  const Run first = Export(report_, cache_);
+  EXPECT_GE(first.loaded.size(), 10u);
+  const auto before = Images(report_);
+  // A new turn in which Gunner 1 kills Ghost 8: every chart's axis grows by one turn.
+  const size_t init = sample_.rfind(" InitGame: ");
+  ASSERT_NE(init, std::string::npos);
+  const std::string turn = "140:00" + sample_.substr(init, sample_.find('\n', init) - init + 1) +
+                           "140:01 K;699646647;8;allies;Ghost 8;521638527;1;axis;Gunner 1;"
+                           "kar98k_mp;76;MOD_PISTOL_BULLET;head\n";
+  Write("games_mp.log", sample_ + turn);
+
+  const Run run = Export(report_, cache_);
+  // And the last player, loaded at the end as a full export leaves him.
+  EXPECT_TRUE(run.loaded.contains("GHOST 8") && run.loaded.contains("GUNNER 1"));
+  EXPECT_LE(run.loaded.size(), 3u);
+  EXPECT_EQ(run.drawn, Changed(before, Images(report_)));
+  const auto after = Images(report_);
+  const std::set<std::string> changed = Changed(before, after);
+  const std::string victim = PlayerFilePrefix("Ghost 8");
+  const std::string killer = PlayerFilePrefix("Gunner 1");
+  for (const auto& [name, bytes] : after) {
+    // The others' figures stay; every chart is drawn on the longer axis.
+    if (name.starts_with(victim) || name.starts_with(killer) || name == "accuracy.png") continue;
+    EXPECT_EQ(changed.contains(name), name.ends_with("ratiochart.png")) << name;
+  }
+  EXPECT_EQ(MaskedReport(report_), Fresh());
+  const Run again = Export(report_, cache_);
+  EXPECT_TRUE(again.drawn.empty()) << *again.drawn.begin();
 }
 
 TEST_F(RenderMemoTest, TouchedRewrittenOrDeletedImagesAreDrawnAgain) {
