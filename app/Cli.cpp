@@ -724,6 +724,8 @@ int RunGames(const Call& c) {
     GameRatings ratings;
     RateGames(a.model, ratings);
     AddRatingChanges(games, a.model, ratings);
+    const FriendlyNames friendly = FriendlyNames::Load(a.ws.template_folder);
+    AddGameAwards(games, a.model, ComputeAwards(store, a.model, friendly.weapon_groups()));
     c.out << JsonText(games);
     return kExitOk;
   }
@@ -759,7 +761,7 @@ int RunPeople(const Call& c) {
     Json people = PeopleJson(store, a.model);
     GameRatings ratings;
     RateGames(a.model, ratings);
-    AddRatings(people, ratings);
+    AddRatings(people, a.model, ratings);
     const FriendlyNames friendly = FriendlyNames::Load(a.ws.template_folder);
     AddAwards(people, a.model, ComputeAwards(store, a.model, friendly.weapon_groups()));
     c.out << JsonText(people);

@@ -186,7 +186,7 @@ class Workspace {
   // Where the report templates are read from (the program's folder).
   std::string template_folder = ".";
   // Where the program keeps its caches between runs: the events of the logs read (see
-  // log/EventCache.h) and an incremental export's render memo; empty: none. The programs set
+  // log/CacheFolder.h) and an incremental export's render memo; empty: none. The programs set
   // the user's cache folder; tests leave it empty.
   std::string cache_folder;
   // The build text of the page footers and the caption.

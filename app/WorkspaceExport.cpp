@@ -63,7 +63,10 @@ std::unique_ptr<SiteWriter> StartSite(Workspace& ws, const std::string& folder,
   writer->WriteGlobal(SiteGlobalLists(ws));
   const EventStore no_events;
   const EventStore& events = ws.log() != nullptr ? ws.log()->events() : no_events;
-  writer->WriteGames(events, BuildGames(events, ws.people_rules));
+  const GamesModel model = BuildGames(events, ws.people_rules);
+  writer->WriteGames(
+      GameTexts(events), model,
+      FiguresOf(model, ComputeAwards(events, model, writer->friendly().weapon_groups())));
   return writer;
 }
 

@@ -147,13 +147,16 @@ void BM_Site(benchmark::State& state) {
   const std::string folder = OutputFolderPrefix(ws.options().dest_dir);
   const PlayerLists lists = SitePlayerLists(ws);
   const GamesModel model = BuildGames(ws.log()->events());
+  const ModelFigures figures =
+      FiguresOf(model, ComputeAwards(ws.log()->events(), model,
+                                     FriendlyNames::Load(ws.template_folder).weapon_groups()));
   for (auto _ : state) {
     SiteSettings settings;
     settings.report_folder = folder;
     settings.template_folder = ws.template_folder;
     SiteWriter site(std::move(settings));
     site.WriteGlobal(SiteGlobalLists(ws));
-    site.WriteGames(ws.log()->events(), model);
+    site.WriteGames(ws.log()->events(), model, figures);
     for (const std::string& name : names) site.WritePlayer(name, lists);
     site.Finish();
   }

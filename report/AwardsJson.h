@@ -1,5 +1,5 @@
-// The awards in the people document ("barvik-stats/2"): what each person did most of, over all
-// games. docs/json-format.md describes the fields.
+// The awards in the people and games documents ("barvik-stats/2"): what each person did most
+// of, over all games and in each game. docs/json-format.md describes the fields.
 #pragma once
 
 #include "report/JsonWriter.h"
@@ -12,5 +12,10 @@ namespace barvik {
 // "held"} per award he has a figure for over all games, in the order of docs/awards.md;
 // "held" tells whether he holds it over all games.
 void AddAwards(Json& people, const GamesModel& model, const AwardsModel& awards);
+
+// Adds "awards" to every game of a games document (GamesJson): one entry {"award", "person",
+// "value"} per award someone earned in that game, in the order of docs/awards.md; empty for a
+// warm-up. An award held by a hidden person is left out.
+void AddGameAwards(Json& games, const GamesModel& model, const AwardsModel& awards);
 
 }  // namespace barvik

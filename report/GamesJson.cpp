@@ -1,16 +1,15 @@
 #include "report/GamesJson.h"
 
-#include "log/LineFormat.h"
 #include "report/SiteText.h"
 
 namespace barvik {
 
 namespace {
 
-Json Document(const EventStore& store, const GamesModel& model) {
+Json Document(const GameTexts& texts, const GamesModel& model) {
   Json document;
   document["format"] = kGamesJsonFormat;
-  document["server"] = Utf8From1252(model.has_games ? store.settings().Text(model.server) : "");
+  document["server"] = Utf8From1252(model.has_games ? texts.Setting(model.server) : "");
   return document;
 }
 
@@ -31,7 +30,7 @@ void AddFigureFields(Json& into, const Figures& f) {
 Json PlayerJson(const GamesModel& model, const Participant& p) {
   Json teams = Json::object();
   for (uint32_t code = 1; code < p.team_seconds.size(); ++code) {
-    if (p.team_seconds[code] > 0) teams[std::string(TeamNameOfCode(code))] = p.team_seconds[code];
+    if (p.team_seconds[code] > 0) teams[std::string(GameTexts::Team(code))] = p.team_seconds[code];
   }
   Json player = {{"person", model.people[p.person].id},
                  {"slots", p.slot_numbers},
@@ -40,10 +39,10 @@ Json PlayerJson(const GamesModel& model, const Participant& p) {
   return player;
 }
 
-Json GameJson(const EventStore& store, const GamesModel& model, const Game& game) {
+Json GameJson(const GameTexts& texts, const GamesModel& model, const Game& game) {
   Json winner = nullptr;
-  if (game.winner_team != kNoTeam) {
-    winner = std::string(TeamNameOfCode(game.winner_team));
+  if (game.winner_team != GameTexts::kNoTeam) {
+    winner = std::string(GameTexts::Team(game.winner_team));
   } else if (game.winner_person != kNoPerson && !model.people[game.winner_person].hidden) {
     winner = model.people[game.winner_person].id;
   }
@@ -53,8 +52,8 @@ Json GameJson(const EventStore& store, const GamesModel& model, const Game& game
   }
   return {{"id", game.number},
           {"page", GamePage(game)},
-          {"map", Utf8From1252(store.settings().Text(game.map))},
-          {"gametype", Utf8From1252(store.settings().Text(game.game_type))},
+          {"map", Utf8From1252(texts.Setting(game.map))},
+          {"gametype", Utf8From1252(texts.Setting(game.game_type))},
           {"start", game.start},
           {"end", game.end},
           {"seconds", game.seconds},
@@ -64,10 +63,10 @@ Json GameJson(const EventStore& store, const GamesModel& model, const Game& game
           {"players", std::move(players)}};
 }
 
-Json PersonFields(const EventStore& store, const Person& p) {
+Json PersonFields(const GameTexts& texts, const Person& p) {
   Json spellings = Json::array();
   for (const Spelling& s : p.spellings) {
-    spellings.push_back({{"name", Utf8From1252(store.texts().Text(s.raw))}, {"count", s.count}});
+    spellings.push_back({{"name", Utf8From1252(texts.Text(s.raw))}, {"count", s.count}});
   }
   Json person = {{"id", p.id},
                  {"page", PersonPage(p)},
@@ -86,27 +85,27 @@ std::string GamePage(const Game& game) { return "games/" + std::to_string(game.n
 
 std::string PersonPage(const Person& person) { return "people/" + person.id + ".html"; }
 
-Json GamesJson(const EventStore& store, const GamesModel& model) {
-  Json document = Document(store, model);
+Json GamesJson(const GameTexts& texts, const GamesModel& model) {
+  Json document = Document(texts, model);
   Json games = Json::array();
-  for (const Game& game : model.games) games.push_back(GameJson(store, model, game));
+  for (const Game& game : model.games) games.push_back(GameJson(texts, model, game));
   document["games"] = std::move(games);
   return document;
 }
 
-Json PeopleJson(const EventStore& store, const GamesModel& model) {
-  Json document = Document(store, model);
+Json PeopleJson(const GameTexts& texts, const GamesModel& model) {
+  Json document = Document(texts, model);
   Json people = Json::array();
   for (const Person& p : model.people) {
-    if (!p.hidden) people.push_back(PersonFields(store, p));
+    if (!p.hidden) people.push_back(PersonFields(texts, p));
   }
   document["people"] = std::move(people);
   return document;
 }
 
-Json PersonJson(const EventStore& store, const GamesModel& model, PersonIndex person) {
-  Json document = Document(store, model);
-  Json fields = PersonFields(store, model.people[person]);
+Json PersonJson(const GameTexts& texts, const GamesModel& model, PersonIndex person) {
+  Json document = Document(texts, model);
+  Json fields = PersonFields(texts, model.people[person]);
   Json games = Json::array();
   for (const Game& game : model.games) {
     const Participant* p = model.PlayerIn(game, person);
@@ -115,8 +114,8 @@ Json PersonJson(const EventStore& store, const GamesModel& model, PersonIndex pe
     entry.erase("person");
     entry["id"] = game.number;
     entry["page"] = GamePage(game);
-    entry["map"] = Utf8From1252(store.settings().Text(game.map));
-    entry["gametype"] = Utf8From1252(store.settings().Text(game.game_type));
+    entry["map"] = Utf8From1252(texts.Setting(game.map));
+    entry["gametype"] = Utf8From1252(texts.Setting(game.game_type));
     entry["warmup"] = game.warmup;
     games.push_back(std::move(entry));
   }

@@ -7,7 +7,6 @@
 #include <string>
 #include <string_view>
 
-#include "log/EventStore.h"
 #include "report/JsonWriter.h"
 #include "stats/Games.h"
 
@@ -20,10 +19,10 @@ std::string GamePage(const Game& game);
 std::string PersonPage(const Person& person);
 
 // {"format", "server", "games": [...]}.
-Json GamesJson(const EventStore& store, const GamesModel& model);
+Json GamesJson(const GameTexts& texts, const GamesModel& model);
 // {"format", "server", "people": [...]}, hidden people left out.
-Json PeopleJson(const EventStore& store, const GamesModel& model);
+Json PeopleJson(const GameTexts& texts, const GamesModel& model);
 // One person of the people document, with his games (id, page, map, his figures).
-Json PersonJson(const EventStore& store, const GamesModel& model, PersonIndex person);
+Json PersonJson(const GameTexts& texts, const GamesModel& model, PersonIndex person);
 
 }  // namespace barvik

@@ -16,6 +16,20 @@ double Rounded(double value) { return std::round(value * 1000.0) / 1000.0; }
 
 }  // namespace
 
+std::vector<RankedPerson> ShownRanking(const GamesModel& model, const RatingHistory& history) {
+  std::unordered_map<std::string_view, PersonIndex> by_id;
+  for (PersonIndex p = 0; p < model.people.size(); ++p) by_id.emplace(model.people[p].id, p);
+  std::vector<RankedPerson> shown;
+  int rank = 0;
+  for (PersonRating& r : history.Ranking()) {
+    const auto it = by_id.find(r.person);
+    if (it == by_id.end() || model.people[it->second].hidden) continue;
+    if (r.rank > 0) r.rank = ++rank;
+    shown.push_back({it->second, std::move(r)});
+  }
+  return shown;
+}
+
 Json RatingJson(const PersonRating& rating) {
   return {{"mu", Rounded(rating.skill.mu)},
           {"sigma", Rounded(rating.skill.sigma)},
@@ -29,13 +43,9 @@ namespace {
 
 // The three parts of one ranking into `document`.
 void AddParts(Json& document, const GamesModel& model, const RatingHistory& history) {
-  std::unordered_map<std::string, const Person*> by_id;
-  for (const Person& p : model.people) by_id.emplace(p.id, &p);
   Json ranking = Json::array(), provisional = Json::array(), inactive = Json::array();
-  for (const PersonRating& r : history.Ranking()) {
-    const auto it = by_id.find(r.person);
-    if (it == by_id.end() || it->second->hidden) continue;
-    const Person& p = *it->second;
+  for (const auto& [index, r] : ShownRanking(model, history)) {
+    const Person& p = model.people[index];
     Json entry = {{"rank", r.rank > 0 ? Json(r.rank) : Json(nullptr)},
                   {"person", p.id},
                   {"page", PersonPage(p)},
@@ -56,15 +66,15 @@ void AddParts(Json& document, const GamesModel& model, const RatingHistory& hist
 
 }  // namespace
 
-Json RankingJson(const EventStore& store, const GamesModel& model, const GameRatings& ratings,
+Json RankingJson(const GameTexts& texts, const GamesModel& model, const GameRatings& ratings,
                  std::span<const GameTypeRatings> game_types) {
   Json document;
   document["format"] = kGamesJsonFormat;
-  document["server"] = Utf8From1252(model.has_games ? store.settings().Text(model.server) : "");
+  document["server"] = Utf8From1252(model.has_games ? texts.Setting(model.server) : "");
   AddParts(document, model, ratings.history);
   Json types = Json::array();
   for (const GameTypeRatings& type : game_types) {
-    Json entry = {{"gametype", Utf8From1252(store.settings().Text(type.game_type))},
+    Json entry = {{"gametype", Utf8From1252(texts.Setting(type.game_type))},
                   {"games", type.ratings.history.Games()}};
     AddParts(entry, model, type.ratings.history);
     types.push_back(std::move(entry));
@@ -73,9 +83,11 @@ Json RankingJson(const EventStore& store, const GamesModel& model, const GameRat
   return document;
 }
 
-void AddRatings(Json& people, const GameRatings& ratings) {
+void AddRatings(Json& people, const GamesModel& model, const GameRatings& ratings) {
   std::unordered_map<std::string, Json> by_id;
-  for (const PersonRating& r : ratings.history.Ranking()) by_id.emplace(r.person, RatingJson(r));
+  for (const RankedPerson& r : ShownRanking(model, ratings.history)) {
+    by_id.emplace(r.rating.person, RatingJson(r.rating));
+  }
   for (Json& person : people.at("people")) {
     const auto it = by_id.find(person.at("id").get<std::string>());
     person["rating"] = it == by_id.end() ? Json(nullptr) : it->second;

@@ -4,8 +4,8 @@
 #pragma once
 
 #include <span>
+#include <vector>
 
-#include "log/EventStore.h"
 #include "report/JsonWriter.h"
 #include "stats/GameRatings.h"
 #include "stats/Games.h"
@@ -17,8 +17,17 @@ namespace barvik {
 // "mu", "sigma", "games", "kills", "deaths"}; "rank" is null outside the ranking. Each of
 // `game_types` gives {"gametype", "games", "ranking", "provisional", "inactive"} (kills and
 // deaths stay the person's totals).
-Json RankingJson(const EventStore& store, const GamesModel& model, const GameRatings& ratings,
+Json RankingJson(const GameTexts& texts, const GamesModel& model, const GameRatings& ratings,
                  std::span<const GameTypeRatings> game_types = {});
+
+// A person of a ranking with his index in the model.
+struct RankedPerson {
+  PersonIndex person = kNoPerson;
+  PersonRating rating;
+};
+// The ranking of `history` (RatingHistory::Ranking) without the hidden people, ranks counted
+// among the people shown, so that the ranks run 1, 2, 3... on every page and document.
+std::vector<RankedPerson> ShownRanking(const GamesModel& model, const RatingHistory& history);
 
 // {"mu", "sigma", "skill", "games", "provisional", "rank"} (rank null when not ranked).
 Json RatingJson(const PersonRating& rating);
@@ -26,7 +35,7 @@ Json RatingJson(const PersonRating& rating);
 // Adds "rating" to every person of a people document (PeopleJson), null for a person without a
 // rated game, and "rating_change" ({"before", "after"} shown skill, null when the game was not
 // rated) to every player of a games document (GamesJson).
-void AddRatings(Json& people, const GameRatings& ratings);
+void AddRatings(Json& people, const GamesModel& model, const GameRatings& ratings);
 void AddRatingChanges(Json& games, const GamesModel& model, const GameRatings& ratings);
 
 }  // namespace barvik

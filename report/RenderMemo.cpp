@@ -158,15 +158,9 @@ std::optional<std::string> ReadFile(const std::string& path) {
   return bytes;
 }
 
-// Makes every missing folder of `path` with mode 0700 (a cache holds what the user's report
-// folders hold). True when `path` is then a folder this process may write in.
-bool MakePrivateFolder(const std::string& path) {
-  fs::path so_far;
-  for (const fs::path& part : fs::path(path).lexically_normal()) {
-    so_far /= part;
-    if (part.empty()) continue;
-    if (mkdir(so_far.c_str(), 0700) != 0 && errno != EEXIST) return false;
-  }
+// True when `path` is a folder this process may write in. The memo's folder is the cache
+// folder, which the cache folder's owner makes and checks before; the memo makes no folder.
+bool WritableFolder(const std::string& path) {
   struct stat st {};
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
          access(path.c_str(), W_OK | X_OK) == 0;
@@ -180,7 +174,7 @@ RenderMemo::RenderMemo(const std::string& memo_file, const std::string& report_f
   if (memo_file.empty()) return;
   std::error_code ec;
   canonical_ = fs::canonical(report_folder, ec).string();
-  if (ec || !MakePrivateFolder(fs::path(memo_file).parent_path().string())) return;
+  if (ec || !WritableFolder(fs::path(memo_file).parent_path().string())) return;
   memo_file_ = memo_file;
   Load();
 }

@@ -9,8 +9,8 @@
 // holds the same files as after a fresh export. It never decides on its own word: an image may be
 // left only when its fingerprint is the recorded one and the file on disk is still the recorded
 // one, its bytes included. A memo file that is missing, damaged, truncated, of another format
-// version or of another report folder reads as empty; a memo folder that cannot be made or
-// written turns the memo off. No failure of the memo fails an export.
+// version or of another report folder reads as empty; a memo folder that is missing or cannot
+// be written turns the memo off. No failure of the memo fails an export.
 //
 // Beside the images it keeps a record of each player the export wrote (PlayerRecord), so that a
 // later incremental export can leave all of a player's files alone when nothing they are made
@@ -34,8 +34,8 @@ namespace barvik {
 
 class RenderMemo {
  public:
-  // The memo of `report_folder` (an existing folder) kept as `memo_file`, whose folder is made
-  // with mode 0700 where missing. An empty `memo_file` gives a memo that is off.
+  // The memo of `report_folder` (an existing folder) kept as `memo_file` in a folder the
+  // caller made (the cache folder). An empty `memo_file` gives a memo that is off.
   RenderMemo(const std::string& memo_file, const std::string& report_folder);
   RenderMemo(const RenderMemo&) = delete;
   RenderMemo& operator=(const RenderMemo&) = delete;

@@ -7,8 +7,8 @@
 #include <unordered_map>
 #include <utility>
 
-#include "log/LineFormat.h"
 #include "report/GamesJson.h"
+#include "report/RankingJson.h"
 #include "report/ReportFiles.h"
 #include "report/SiteText.h"
 
@@ -19,6 +19,8 @@ constexpr size_t kTopEntries = 10;
 constexpr size_t kLastGames = 10;
 constexpr size_t kTopPerKey = 3;
 constexpr size_t kShownOpponents = 25;
+// Holders of an award shown by name when many share the best figure.
+constexpr size_t kShownHolders = 5;
 // Best-K/D entries need this many kills, so that two lucky kills do not top the list.
 constexpr uint32_t kMinKillsForRatio = 20;
 
@@ -60,6 +62,77 @@ std::string Duration(uint64_t seconds) {
 std::string Capitalised(std::string_view text) {
   std::string out(text);
   if (!out.empty() && out[0] >= 'a' && out[0] <= 'z') out[0] = static_cast<char>(out[0] - 32);
+  return out;
+}
+
+// A shown skill, "17.3"; a change of it, "+1.2" or "-0.8".
+std::string SkillText(double skill) { return Format("%.1f", skill); }
+std::string ChangeText(double change) {
+  return std::abs(change) < 0.05 ? std::string("0.0") : Format("%+.1f", change);
+}
+
+// The last values of a skill history as a small line without axes, for a table cell.
+constexpr size_t kSparkGames = 20;
+std::string Sparkline(const std::vector<double>* history) {
+  if (history == nullptr || history->size() < 2) return "";
+  const size_t first = history->size() > kSparkGames ? history->size() - kSparkGames : 0;
+  const std::vector<double> values(history->begin() + static_cast<std::ptrdiff_t>(first),
+                                   history->end());
+  const auto [low_it, high_it] = std::minmax_element(values.begin(), values.end());
+  // At least two points of skill tall, so that noise does not look like a climb.
+  const double middle = (*low_it + *high_it) / 2, half = std::max(1.0, (*high_it - *low_it) / 2);
+  std::string points;
+  for (size_t i = 0; i < values.size(); ++i) {
+    const double x = 2 + 96.0 * static_cast<double>(i) / static_cast<double>(values.size() - 1);
+    const double y = 12 - 10 * (values[i] - middle) / half;
+    Add(points, i ? " " : "", Format("%.0f", x), ",", Format("%.1f", y));
+  }
+  std::string out;
+  Add(out, "<svg class=\"spark\" viewBox=\"0 0 100 24\" role=\"img\" aria-label=\"skill over ",
+      Num(values.size()), " rated games: ", SkillText(values.front()), " to ",
+      SkillText(values.back()), "\"><polyline points=\"", points, "\"/></svg>");
+  return out;
+}
+
+// An award's figure in words: lives in seconds, the others as counts.
+std::string AwardFigure(Award award, uint32_t value) {
+  if (award == Award::LongestLife || award == Award::ShortestLife) {
+    return value < 60
+               ? Num(value) + " s"
+               : Num(value / 60) + " min " + (value % 60 < 10 ? "0" : "") + Num(value % 60) + " s";
+  }
+  return Num(value);
+}
+
+// What each award means, in the order of Award (docs/awards.md has the whole definitions).
+constexpr std::array<std::string_view, kAwardCount> kAwardMeanings = {
+    "Most enemy kills in one life",
+    "Runs of two or more enemy kills, each at most 2 seconds after the one before",
+    "Enemy kills with a shot to the head",
+    "Enemy kills in close combat (melee)",
+    "Enemy kills with grenades",
+    "Enemy kills with scoped and sniper rifles",
+    "Enemy kills with pistols",
+    "Enemy kills with satchel charges",
+    "Enemy kills with tanks and turrets",
+    "Enemy kills with a shot to an arm, a hand, a leg or a foot",
+    "The first enemy kill of a game",
+    "Most enemy kills against one opponent in one game",
+    "Enemy kills of the person who killed him last",
+    "The longest life in one game",
+    "The shortest life that ended in a death",
+    "Most damage dealt to enemies in one life",
+    "Team mates killed",
+    "Suicides",
+    "Games his team or he won",
+    "Games his team or he lost"};
+
+// The anchor of an award's row on awards.html: "kill-streak".
+std::string AwardAnchor(Award award) {
+  std::string out(AwardName(award));
+  for (char& c : out) {
+    if (c == ' ') c = '-';
+  }
   return out;
 }
 
@@ -138,9 +211,9 @@ enum class KeyKind { Map, Weapon, GameType };
 
 class ModelPages {
  public:
-  ModelPages(const EventStore& store, const GamesModel& model, const FriendlyNames& friendly,
-             const SiteFrame& frame)
-      : store_(store), model_(model), friendly_(friendly), frame_(frame) {
+  ModelPages(const GameTexts& texts, const GamesModel& model, const ModelFigures& figures,
+             const FriendlyNames& friendly, const SiteFrame& frame)
+      : texts_(texts), model_(model), figures_(figures), friendly_(friendly), frame_(frame) {
     Gather();
   }
 
@@ -148,6 +221,8 @@ class ModelPages {
     sink("index.html", Home());
     sink("people.html", PeoplePage());
     sink("games.html", GamesPage());
+    sink("ranking.html", RankingPage());
+    sink("awards.html", AwardsPage());
     sink("maps.html", KeyPage(KeyKind::Map));
     sink("weapons.html", KeyPage(KeyKind::Weapon));
     sink("gametypes.html", KeyPage(KeyKind::GameType));
@@ -161,6 +236,11 @@ class ModelPages {
   bool Shown(PersonIndex p) const { return p != kNoPerson && !model_.people[p].hidden; }
 
   void Gather() {
+    for (RankedPerson& r : ShownRanking(model_, figures_.ratings.history)) {
+      ranked_count_ += r.rating.rank > 0;
+      ratings_.emplace(r.person, std::move(r.rating));
+    }
+    GatherAwardHolders();
     facts_.resize(model_.people.size());
     for (const Game& game : model_.games) {
       for (const Participant& part : game.players) {
@@ -181,7 +261,7 @@ class ModelPages {
       for (auto* key : {&maps_[game.map], &types_[game.game_type]}) ++key->total.games;
       for (const GameKill& kill : game.kills) {
         const bool by_person = kill.attacker != kNoPerson && kill.kind != GameKill::Kind::Suicide;
-        const bool head = store_.texts().Text(kill.location) == "head";
+        const bool head = texts_.Text(kill.location) == "head";
         if (kill.kind == GameKill::Kind::Kill) {
           for (auto* key : {&maps_[game.map], &types_[game.game_type], &weapons_[kill.weapon]}) {
             ++key->total.kills;
@@ -226,8 +306,7 @@ class ModelPages {
   }
 
   std::string KeyRaw(KeyKind kind, uint32_t id) const {
-    return std::string(kind == KeyKind::Weapon ? store_.texts().Text(id)
-                                               : store_.settings().Text(id));
+    return std::string(kind == KeyKind::Weapon ? texts_.Text(id) : texts_.Setting(id));
   }
 
   static NameKind NameKindOf(KeyKind kind) {
@@ -273,7 +352,8 @@ class ModelPages {
   }
 
   std::string ResultHtml(const Game& game, std::string_view root) const {
-    if (game.winner_team != kNoTeam) return Capitalised(TeamNameOfCode(game.winner_team)) + " won";
+    if (game.winner_team != GameTexts::kNoTeam)
+      return Capitalised(GameTexts::Team(game.winner_team)) + " won";
     if (Shown(game.winner_person)) return PersonLink(game.winner_person, root) + " won";
     return "No winner";
   }
@@ -354,6 +434,7 @@ class ModelPages {
     page += "<h2>Last games</h2>\n" + GamesTable(last, "last") +
             "<p><a href=\"games.html\">Every game</a></p>\n<div class=\"tops\">\n";
     auto all = [](const Person&) { return true; };
+    page += TopOfRanking();
     page += TopList("Most kills", Ranked([](const Person& p) { return p.kills; }, all, kTopEntries),
                     [](const Person& p) { return Num(p.kills); });
     page +=
@@ -403,7 +484,7 @@ class ModelPages {
       const std::string shown = ComparedName(person.display);
       std::vector<std::string> seen = {shown};
       for (const Spelling& s : person.spellings) {
-        const std::string_view raw = store_.texts().Text(s.raw);
+        const std::string_view raw = texts_.Text(s.raw);
         const std::string compared = ComparedName(raw);
         if (std::find(seen.begin(), seen.end(), compared) != seen.end()) continue;
         seen.push_back(compared);
@@ -421,6 +502,195 @@ class ModelPages {
     }
     page += "</tbody></table></div>\n" + SitePageFoot(frame_, "", true);
     return page;
+  }
+
+  // The best figure of each award over all games among the people shown, and who has it.
+  void GatherAwardHolders() {
+    for (size_t a = 0; a < kAwardCount; ++a) {
+      const auto award = static_cast<Award>(a);
+      const bool least = award == Award::ShortestLife;
+      for (PersonIndex p = 0; p < model_.people.size() && p < figures_.awards.people.size(); ++p) {
+        const uint32_t value = figures_.awards.people[p][a];
+        if (!Shown(p) || !HasFigure(award, value)) continue;
+        const bool better = holders_[a].empty() || (least ? value < best_[a] : value > best_[a]);
+        if (better) {
+          best_[a] = value;
+          holders_[a].clear();
+        }
+        if (value == best_[a]) holders_[a].push_back(p);
+      }
+    }
+  }
+
+  std::string AwardLink(Award award, std::string_view root) const {
+    std::string out;
+    Add(out, "<a href=\"", root, "awards.html#", AwardAnchor(award), "\">",
+        Capitalised(AwardName(award)), "</a>");
+    return out;
+  }
+
+  // The home page's list of the best ranked people.
+  std::string TopOfRanking() const {
+    std::string out = "<section><h2>Best skill</h2><ol>";
+    for (const RankedPerson& r : ShownRanking(model_, figures_.ratings.history)) {
+      if (r.rating.rank == 0 || r.rating.rank > static_cast<int>(kTopEntries)) continue;
+      Add(out, "<li>", PersonLink(r.person, ""), " <span class=\"num\">", SkillText(r.rating.shown),
+          "</span>");
+    }
+    out += "</ol><p><a href=\"ranking.html\">The whole ranking</a></p></section>\n";
+    return out;
+  }
+
+  // One ranking's tables: the ranked, then the provisional and the inactive apart. K/D counts
+  // the games of `game_type` when one is given.
+  std::string RankingTables(const RatingHistory& history, std::optional<uint32_t> game_type) const {
+    const std::vector<RankedPerson> people = ShownRanking(model_, history);
+    const int needed = history.options().provisional_games;
+    std::string out;
+    auto table = [&](std::string_view heading, std::string_view hint, int part) {
+      std::string rows;
+      for (const RankedPerson& r : people) {
+        const PersonRating& rating = r.rating;
+        if ((rating.inactive ? 2 : rating.provisional ? 1 : 0) != part) continue;
+        uint64_t kills = model_.people[r.person].kills, deaths = model_.people[r.person].deaths;
+        if (game_type) {
+          const auto& types = facts_[r.person].game_types;
+          const auto it = types.find(*game_type);
+          kills = it == types.end() ? 0 : it->second.kills;
+          deaths = it == types.end() ? 0 : it->second.deaths;
+        }
+        Add(rows, "<tr><td>", rating.rank > 0 ? Num(rating.rank) : std::string(), "<th>",
+            PersonLink(r.person, ""), "<td>", SkillText(rating.shown), "<td>&plusmn;",
+            SkillText(rating.plus_minus), "<td>",
+            part == 1 ? Num(rating.games) + " of " + Num(needed) : Num(rating.games), "<td>",
+            KdText(kills, deaths), "<td>", Sparkline(history.SkillHistory(rating.person)), "\n");
+      }
+      if (rows.empty()) return;
+      if (!heading.empty()) Add(out, "<h3>", heading, "</h3>\n");
+      if (!hint.empty()) Add(out, "<p class=\"hint\">", hint, "</p>\n");
+      Add(out,
+          "<div class=\"scroll\"><table class=\"data rk\">\n<thead><tr><th>Rank<th>Name<th "
+          "title=\"99.7 % sure he is at least this good\">Skill<th title=\"how sure the "
+          "rating is: three times its uncertainty\">&plusmn;<th>Rated games<th title=\"kills "
+          "per death\">K/D<th>Last ",
+          Num(kSparkGames), " games</thead>\n<tbody>\n", rows, "</tbody></table></div>\n");
+    };
+    table("", "", 0);
+    if (out.empty()) out = "<p>Nobody has " + Num(needed) + " rated games yet.</p>\n";
+    table("Provisional", "Fewer than " + Num(needed) + " rated games: not ranked yet.", 1);
+    table("Not seen lately",
+          "No game in the last " + Num(history.options().inactive_after) +
+              " rated games; back in the ranking with his next game.",
+          2);
+    return out;
+  }
+
+  std::string RankingPage() const {
+    std::string page = Head("Ranking", "");
+    page +=
+        "<h1>Ranking</h1>\n<p class=\"hint\">Skill weighs whom a person beat and lost to: each "
+        "game ranks its people by kills minus deaths, and a team game also ranks the winning "
+        "team above the losing one. The shown skill is the rating minus three times its "
+        "uncertainty (the &plusmn;), so the ranking is 99.7 % sure of it; few games mean a "
+        "wide &plusmn;. Warm-ups are not rated.</p>\n";
+    std::string nav = "<nav class=\"sections\"><a href=\"#all\">All game types</a>";
+    std::string sections;
+    Add(sections, "<section id=\"all\"><h2>All game types</h2>\n",
+        RankingTables(figures_.ratings.history, std::nullopt), "</section>\n");
+    for (const GameTypeRatings& type : figures_.game_types) {
+      const std::string anchor =
+          "t-" + HtmlText(PlayerFilePrefix(KeyRaw(KeyKind::GameType, type.game_type)));
+      Add(nav, " <a href=\"#", anchor, "\">", KeyText(KeyKind::GameType, type.game_type), "</a>");
+      Add(sections, "<section id=\"", anchor, "\"><h2>", KeyHtml(KeyKind::GameType, type.game_type),
+          " <small>", Num(static_cast<uint64_t>(type.ratings.history.Games())),
+          " rated games</small></h2>\n", RankingTables(type.ratings.history, type.game_type),
+          "</section>\n");
+    }
+    Add(page, nav, "</nav>\n", sections, SitePageFoot(frame_, "", true));
+    return page;
+  }
+
+  std::string AwardsPage() const {
+    std::string page = Head("Awards", "");
+    page +=
+        "<h1>Awards</h1>\n<p class=\"hint\">Over all games but warm-ups. Counts are summed over "
+        "the games; a streak, a life, a nemesis and the damage of one life are the best of one "
+        "game. A kill here is a kill of an enemy. Each game's page shows its own "
+        "awards.</p>\n<div class=\"scroll\"><table class=\"data aw\">\n<thead><tr><th>Award<th>"
+        "Holder<th>Figure</thead>\n<tbody>\n";
+    for (size_t a = 0; a < kAwardCount; ++a) {
+      const auto award = static_cast<Award>(a);
+      Add(page, "<tr id=\"", AwardAnchor(award), "\"><th>", Capitalised(AwardName(award)),
+          "<small>", kAwardMeanings[a], "</small><td>");
+      const size_t shown =
+          holders_[a].size() > kShownHolders + 1 ? kShownHolders : holders_[a].size();
+      for (size_t i = 0; i < shown; ++i) Add(page, i ? ", " : "", PersonLink(holders_[a][i], ""));
+      if (shown < holders_[a].size()) Add(page, " and ", Num(holders_[a].size() - shown), " more");
+      Add(page, holders_[a].empty() ? "nobody yet<td>" : "<td>",
+          holders_[a].empty() ? std::string() : AwardFigure(award, best_[a]), "\n");
+    }
+    page += "</tbody></table></div>\n" + SitePageFoot(frame_, "", true);
+    return page;
+  }
+
+  // His rank or how far he is from one, for his profile's cards.
+  std::pair<std::string, std::string> RankCard(PersonIndex index) const {
+    const auto it = ratings_.find(index);
+    if (it == ratings_.end()) return {"Rank", "no rated game"};
+    const PersonRating& r = it->second;
+    const int needed = figures_.ratings.history.options().provisional_games;
+    if (r.rank > 0) return {"Rank", Num(r.rank) + " of " + Num(ranked_count_)};
+    if (r.inactive) return {"Rank", "not seen lately"};
+    return {"Provisional", Num(r.games) + " of " + Num(needed) + " rated games"};
+  }
+
+  // His skill after each of his rated games, and the awards he has a figure for.
+  std::string ProfileSkillAndAwards(PersonIndex index) const {
+    const std::string& id = model_.people[index].id;
+    std::vector<LineChartPoint> points;
+    for (size_t g = 0; g < model_.games.size() && g < figures_.ratings.changes.size(); ++g) {
+      for (const RatingChange& c : figures_.ratings.changes[g]) {
+        if (c.person == id) points.push_back({Num(model_.games[g].number), c.after});
+      }
+    }
+    std::string out = "<h2 id=\"skill\">Skill</h2>\n";
+    out += points.empty() ? std::string("<p>No rated game yet.</p>\n")
+                          : LineChartSvg(points, "game",
+                                         "His skill after each rated game (99.7 % sure he is "
+                                         "at least this good)",
+                                         std::nullopt);
+    out += "<h2 id=\"awards\">Awards</h2>\n";
+    std::string rows;
+    for (size_t a = 0; a < kAwardCount && index < figures_.awards.people.size(); ++a) {
+      const auto award = static_cast<Award>(a);
+      const uint32_t value = figures_.awards.people[index][a];
+      if (!HasFigure(award, value)) continue;
+      const bool holds =
+          std::find(holders_[a].begin(), holders_[a].end(), index) != holders_[a].end();
+      Add(rows, "<tr><th>", AwardLink(award, "../"), "<td>", AwardFigure(award, value), "<td>",
+          holds ? "holds it" : AwardFigure(award, best_[a]), "\n");
+    }
+    if (rows.empty()) return out + "<p>None yet.</p>\n";
+    Add(out,
+        "<div class=\"scroll\"><table class=\"data\">\n<thead><tr><th>Award<th>His figure<th>"
+        "Best</thead>\n<tbody>\n",
+        rows, "</tbody></table></div>\n");
+    return out;
+  }
+
+  // The awards of one game, as cards.
+  std::string GameAwards(size_t index) const {
+    if (index >= figures_.awards.games.size()) return "";
+    std::vector<std::pair<std::string, std::string>> cards;
+    for (size_t a = 0; a < kAwardCount; ++a) {
+      const AwardHolder& h = figures_.awards.games[index][a];
+      if (!Shown(h.person)) continue;
+      const auto award = static_cast<Award>(a);
+      cards.emplace_back(AwardLink(award, "../"), PersonLink(h.person, "../") +
+                                                      " <span class=\"num\">" +
+                                                      AwardFigure(award, h.value) + "</span>");
+    }
+    return cards.empty() ? std::string() : "<h2>Awards</h2>\n" + Cards(cards, true);
   }
 
   std::string GamesPage() const {
@@ -501,8 +771,8 @@ class ModelPages {
         "</span></h1>\n<p class=\"spellings\">Also known as ");
     for (size_t i = 0; i < p.spellings.size(); ++i) {
       Add(page, i ? ", " : "", "<span class=\"coloured\">",
-          ColouredNameHtml(store_.texts().Text(p.spellings[i].raw)), "</span> (",
-          Num(p.spellings[i].count), p.spellings[i].count == 1 ? " line)" : " lines)");
+          ColouredNameHtml(texts_.Text(p.spellings[i].raw)), "</span> (", Num(p.spellings[i].count),
+          p.spellings[i].count == 1 ? " line)" : " lines)");
     }
     page += "</p>\n";
     page += Cards({{"Games", Num(p.games)},
@@ -516,11 +786,22 @@ class ModelPages {
                    {"Damage dealt", Num(p.damage_dealt)},
                    {"Damage taken", Num(p.damage_taken)},
                    {"Time played", Duration(p.seconds)}});
+    {
+      const auto it = ratings_.find(index);
+      std::vector<std::pair<std::string, std::string>> cards = {RankCard(index)};
+      if (it != ratings_.end()) {
+        cards.emplace_back("Skill", "<a href=\"../ranking.html\">" + SkillText(it->second.shown) +
+                                        "</a> &plusmn;" + SkillText(it->second.plus_minus));
+      }
+      page += Cards(cards, true);
+    }
     page +=
-        "<nav class=\"sections\"><a href=\"#games\">Games</a> <a href=\"#weapons\">Weapons</a> "
+        "<nav class=\"sections\"><a href=\"#skill\">Skill</a> <a href=\"#awards\">Awards</a> "
+        "<a href=\"#games\">Games</a> <a href=\"#weapons\">Weapons</a> "
         "<a href=\"#body\">Body locations</a> <a href=\"#maps\">Maps</a> <a "
         "href=\"#gametypes\">Game types</a> <a href=\"#opponents\">Opponents</a></nav>\n";
 
+    page += ProfileSkillAndAwards(index);
     // K/D per game, oldest to newest; then his games, newest first.
     std::vector<LineChartPoint> points;
     for (const Game* game : f.games) {
@@ -593,7 +874,7 @@ class ModelPages {
     double total = 0;
     for (const auto& [location, c] : f.locations) {
       const double n = given ? c.first : c.second;
-      counts[store_.texts().Text(location)] += n;
+      counts[texts_.Text(location)] += n;
       total += n;
     }
     return BodyFigureSvg(
@@ -648,7 +929,7 @@ class ModelPages {
   }
 
   std::string GamePageHtml(const Game& game) const {
-    const std::string server = std::string(store_.settings().Text(game.server));
+    const std::string server = std::string(texts_.Setting(game.server));
     const std::string title = "Game " + Num(game.number);
     std::string page = SitePageHead(title + " - " + TitleOf(server), "../", ServerHtml(server));
     Add(page, "<h1>", title, ": ", KeyHtml(KeyKind::Map, game.map),
@@ -687,6 +968,13 @@ class ModelPages {
                                                  " kills without dying</span>");
     }
     if (!honours.empty()) page += Cards(honours, true);
+    const size_t game_index = static_cast<size_t>(&game - model_.games.data());
+    page += GameAwards(game_index);
+    // Each player's change of skill, when the game was rated.
+    std::unordered_map<std::string_view, const RatingChange*> changes;
+    if (game_index < figures_.ratings.changes.size()) {
+      for (const RatingChange& c : figures_.ratings.changes[game_index]) changes[c.person] = &c;
+    }
 
     // One scoreboard per team, by the team each person spent most time on.
     std::array<std::vector<const Participant*>, 4> teams;
@@ -701,16 +989,25 @@ class ModelPages {
     for (size_t code : {size_t{1}, size_t{2}, size_t{3}, size_t{0}}) {
       if (teams[code].empty()) continue;
       const std::string name =
-          code == kNoTeam ? (teams[1].empty() && teams[2].empty() ? std::string("Players")
-                                                                  : std::string("Without a team"))
-                          : Capitalised(TeamNameOfCode(static_cast<uint32_t>(code)));
+          code == GameTexts::kNoTeam
+              ? (teams[1].empty() && teams[2].empty() ? std::string("Players")
+                                                      : std::string("Without a team"))
+              : Capitalised(GameTexts::Team(static_cast<uint32_t>(code)));
       Add(page, "<h2>", name, "</h2>\n<div class=\"scroll\"><table class=\"data fig\">\n",
-          "<thead><tr><th>Name", kFigureHeads, "</thead>\n<tbody>\n");
+          "<thead><tr><th>Name", kFigureHeads,
+          "<th title=\"his change of skill in this game\">Skill</thead>\n<tbody>\n");
       for (const Participant* p : teams[code]) {
+        const auto change = changes.find(model_.people[p->person].id);
         Add(page, "<tr><th>", PersonLink(p->person, "../"),
             FigureCells(p->kills, p->deaths, p->team_kills, p->suicides, p->head_shots,
                         p->damage_dealt, p->seconds),
-            "\n");
+            "<td>");
+        if (change != changes.end()) {
+          Add(page, "<span title=\"", SkillText(change->second->before), " to ",
+              SkillText(change->second->after), "\">",
+              ChangeText(change->second->after - change->second->before), "</span>");
+        }
+        page += "\n";
       }
       page += "</tbody></table></div>\n";
     }
@@ -719,11 +1016,16 @@ class ModelPages {
     return page;
   }
 
-  const EventStore& store_;
+  const GameTexts texts_;
   const GamesModel& model_;
+  const ModelFigures& figures_;
   const FriendlyNames& friendly_;
   const SiteFrame& frame_;
-  std::vector<PersonFacts> facts_;  // by person
+  std::vector<PersonFacts> facts_;                         // by person
+  std::unordered_map<PersonIndex, PersonRating> ratings_;  // over all games, shown people only
+  int ranked_count_ = 0;
+  std::array<std::vector<PersonIndex>, kAwardCount> holders_;  // by award: the best, shown
+  std::array<uint32_t, kAwardCount> best_{};                   // by award: their figure
   std::unordered_map<uint32_t, KeyFacts> maps_, weapons_, types_;
 };
 
@@ -740,7 +1042,8 @@ std::string SitePageHead(std::string_view title, std::string_view root,
       "site.css\">\n</head>\n<body>\n<header class=\"top\"><a class=\"server\" href=\"", root,
       "index.html\">", server_html, "</a>\n<nav><a href=\"", root,
       "index.html\">Home</a> <a href=\"", root, "people.html\">People</a> <a href=\"", root,
-      "games.html\">Games</a> <a href=\"", root, "maps.html\">Maps</a> <a href=\"", root,
+      "games.html\">Games</a> <a href=\"", root, "ranking.html\">Ranking</a> <a href=\"", root,
+      "awards.html\">Awards</a> <a href=\"", root, "maps.html\">Maps</a> <a href=\"", root,
       "weapons.html\">Weapons</a> <a href=\"", root, "gametypes.html\">Game types</a> <a href=\"",
       root, "../index.html\">Classic pages</a></nav></header>\n<main>\n");
   return out;
@@ -754,7 +1057,8 @@ std::string SitePageFoot(const SiteFrame& frame, std::string_view root, bool tim
     out += "Made with ";
   Add(out, "Barvik build ", HtmlText(frame.build_text), " &middot; all numbers as JSON: <a href=\"",
       root, "people.json\">people</a>, <a href=\"", root, "games.json\">games</a>, <a href=\"",
-      root, "stats.json\">per name</a></footer>\n<script src=\"", root,
+      root, "ranking.json\">ranking</a>, <a href=\"", root,
+      "stats.json\">per name</a></footer>\n<script src=\"", root,
       "site.js\"></script>\n</body>\n</html>\n");
   return out;
 }
@@ -791,39 +1095,63 @@ std::string BodyFigureSvg(const std::function<double(std::string_view)>& share,
   return out;
 }
 
-std::string LineChartSvg(const std::vector<LineChartPoint>& points, std::string_view x_caption,
-                         std::string_view caption) {
-  if (points.empty()) return "";
-  double high = 1;
-  for (const LineChartPoint& p : points) {
-    if (p.value) high = std::max(high, *p.value);
-  }
-  // The axis fits the data: a top of 1, 2, 2.5 or 5 times a power of ten, above the highest.
-  const double magnitude = std::pow(10.0, std::floor(std::log10(high)));
+namespace {
+
+// 1, 2, 2.5 or 5 times a power of ten, at least `value` (> 0).
+double RoundUp(double value) {
+  const double magnitude = std::pow(10.0, std::floor(std::log10(value)));
   double top = magnitude;
   for (double f : {1.0, 2.0, 2.5, 5.0, 10.0}) {
     top = f * magnitude;
-    if (top >= high) break;
+    if (top >= value) break;
+  }
+  return top;
+}
+
+}  // namespace
+
+std::string LineChartSvg(const std::vector<LineChartPoint>& points, std::string_view x_caption,
+                         std::string_view caption, std::optional<double> reference) {
+  if (points.empty()) return "";
+  double high = reference.value_or(1), low = 0;
+  for (const LineChartPoint& p : points) {
+    if (p.value) {
+      high = std::max(high, *p.value);
+      low = std::min(low, *p.value);
+    }
+  }
+  // The axis fits the data: a top (and a bottom under 0) of 1, 2, 2.5 or 5 times a power of
+  // ten beyond the highest (and the lowest) value.
+  double top = RoundUp(high), bottom = 0;
+  if (low < 0) {
+    // Four grid steps of a round size, from a multiple of it under the lowest value.
+    for (double step = RoundUp((std::max(high, 0.0) - low) / 4);; step = RoundUp(step * 1.01)) {
+      bottom = std::floor(low / step) * step;
+      top = bottom + 4 * step;
+      if (top >= high) break;
+    }
   }
   const double left = 44, right = 628, upper = 14, lower = 206;
   const size_t n = points.size();
   auto x_of = [&](size_t i) {
     return n == 1 ? (left + right) / 2 : left + (right - left) * static_cast<double>(i) / (n - 1);
   };
-  auto y_of = [&](double v) { return lower - (lower - upper) * v / top; };
+  auto y_of = [&](double v) { return lower - (lower - upper) * (v - bottom) / (top - bottom); };
 
   std::string out;
   Add(out, "<figure class=\"chart\"><svg viewBox=\"0 0 640 240\" role=\"img\" aria-label=\"",
       HtmlText(caption), "\">");
   for (int t = 0; t <= 4; ++t) {
-    const double v = top * t / 4;
+    const double v = bottom + (top - bottom) * t / 4;
     const std::string y = Format("%.1f", y_of(v));
     Add(out, "<line class=\"grid\" x1=\"44\" x2=\"628\" y1=\"", y, "\" y2=\"", y,
         "\"/><text class=\"axis\" x=\"38\" y=\"", y, "\" dy=\"4\" text-anchor=\"end\">",
-        Format(top < 4 ? "%.2f" : "%.1f", v), "</text>");
+        Format(top - bottom < 4 ? "%.2f" : "%.1f", v), "</text>");
   }
-  const std::string one = Format("%.1f", y_of(1));
-  Add(out, "<line class=\"ref\" x1=\"44\" x2=\"628\" y1=\"", one, "\" y2=\"", one, "\"/>");
+  if (reference) {
+    const std::string y = Format("%.1f", y_of(*reference));
+    Add(out, "<line class=\"ref\" x1=\"44\" x2=\"628\" y1=\"", y, "\" y2=\"", y, "\"/>");
+  }
   // Labels under the axis, at most about twelve of them.
   const size_t every = std::max<size_t>(1, (n + 11) / 12);
   for (size_t i = 0; i < n; i += every) {
@@ -858,10 +1186,18 @@ std::string LineChartSvg(const std::vector<LineChartPoint>& points, std::string_
   return out;
 }
 
-void WriteModelPages(const EventStore& store, const GamesModel& model,
+ModelFigures FiguresOf(const GamesModel& model, AwardsModel awards) {
+  ModelFigures figures;
+  RateGames(model, figures.ratings);
+  figures.game_types = RateGameTypes(model);
+  figures.awards = std::move(awards);
+  return figures;
+}
+
+void WriteModelPages(const GameTexts& texts, const GamesModel& model, const ModelFigures& figures,
                      const FriendlyNames& friendly, const SiteFrame& frame,
                      const SitePageSink& sink) {
-  ModelPages(store, model, friendly, frame).WriteAll(sink);
+  ModelPages(texts, model, figures, friendly, frame).WriteAll(sink);
 }
 
 }  // namespace barvik

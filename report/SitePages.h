@@ -2,7 +2,8 @@
 // the people table, a profile per person, the list of games and a page per game, and the
 // maps, weapons and game types with their top people. Paths are relative to site/:
 //
-//   index.html, people.html, games.html, maps.html, weapons.html, gametypes.html
+//   index.html, people.html, games.html, ranking.html, awards.html, maps.html, weapons.html,
+//   gametypes.html
 //   people/ID.html (PersonPage), games/N.html (GamePage)
 //
 // Hidden people appear on no page: not in a table, a top list, a scoreboard or a search.
@@ -17,8 +18,9 @@
 #include <string_view>
 #include <vector>
 
-#include "log/EventStore.h"
 #include "report/FriendlyNames.h"
+#include "stats/Awards.h"
+#include "stats/GameRatings.h"
 #include "stats/Games.h"
 
 namespace barvik {
@@ -30,11 +32,21 @@ struct SiteFrame {
   std::string generated;  // date and time of the export
 };
 
+// What the site shows beside the games model, computed from it: the skill ratings over all
+// games and per game type (RateGames, RateGameTypes) and the awards (ComputeAwards).
+struct ModelFigures {
+  GameRatings ratings;
+  std::vector<GameTypeRatings> game_types;
+  AwardsModel awards;
+};
+// The ratings of `model` beside its `awards` (ComputeAwards of the same model).
+ModelFigures FiguresOf(const GamesModel& model, AwardsModel awards);
+
 // Receives each finished page: its path relative to site/ and its bytes.
 using SitePageSink = std::function<void(const std::string& path, const std::string& bytes)>;
 
 // Every page of the list above, each handed to `sink` once.
-void WriteModelPages(const EventStore& store, const GamesModel& model,
+void WriteModelPages(const GameTexts& texts, const GamesModel& model, const ModelFigures& figures,
                      const FriendlyNames& friendly, const SiteFrame& frame,
                      const SitePageSink& sink);
 
@@ -51,12 +63,13 @@ std::string BodyFigureSvg(const std::function<double(std::string_view)>& share,
                           const FriendlyNames& friendly, std::string_view caption);
 
 // A line chart of values over labelled points (the line breaks where a value is missing),
-// with a dashed line at 1; empty for no points.
+// with a dashed line at `reference` when there is one; empty for no points. The axis runs
+// from 0, or from below the lowest value when one is negative.
 struct LineChartPoint {
   std::string label;
   std::optional<double> value;
 };
 std::string LineChartSvg(const std::vector<LineChartPoint>& points, std::string_view x_caption,
-                         std::string_view caption);
+                         std::string_view caption, std::optional<double> reference = 1.0);
 
 }  // namespace barvik

@@ -5,7 +5,9 @@
 #include <iterator>
 
 #include "report/AtomicFile.h"
+#include "report/AwardsJson.h"
 #include "report/GamesJson.h"
+#include "report/RankingJson.h"
 #include "report/SitePages.h"
 #include "report/SiteText.h"
 
@@ -45,18 +47,31 @@ void SiteWriter::WriteGlobal(const GlobalLists& lists) {
                 settings_.decimal_separator);
 }
 
-void SiteWriter::WriteGames(const EventStore& store, const GamesModel& model) {
+void SiteWriter::WriteGames(const GameTexts& texts, const GamesModel& model,
+                            const ModelFigures& figures) {
   const SiteFrame frame{settings_.server_name, settings_.build_text, settings_.generated};
   WriteModelPages(
-      store, model, friendly_, frame,
+      texts, model, figures, friendly_, frame,
       [this](const std::string& path, const std::string& bytes) { Write(path, bytes); });
-  Write("games.json", GamesJson(store, model).dump() + "\n");
-  Write("people.json", PeopleJson(store, model).dump() + "\n");
+  {
+    Json games = GamesJson(texts, model);
+    AddRatingChanges(games, model, figures.ratings);
+    AddGameAwards(games, model, figures.awards);
+    Write("games.json", games.dump() + "\n");
+  }
+  {
+    Json people = PeopleJson(texts, model);
+    AddRatings(people, model, figures.ratings);
+    AddAwards(people, model, figures.awards);
+    Write("people.json", people.dump() + "\n");
+  }
+  Write("ranking.json",
+        RankingJson(texts, model, figures.ratings, figures.game_types).dump() + "\n");
   profiles_.clear();
   for (const Person& person : model.people) {
     if (person.hidden) continue;
     for (const Spelling& s : person.spellings) {
-      profiles_.emplace(ComparedName(store.texts().Text(s.raw)), PersonPage(person));
+      profiles_.emplace(ComparedName(texts.Text(s.raw)), PersonPage(person));
     }
   }
 }

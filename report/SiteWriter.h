@@ -1,6 +1,7 @@
 // The modern face of the report: a small UTF-8 web site in the "site" folder of the report
 // folder. Its pages are made from the games and people model (see SitePages.h for the list);
-// beside them the model's JSON ("site/games.json", "site/people.json", see GamesJson.h) and
+// beside them the model's JSON ("site/games.json", "site/people.json", see GamesJson.h, with
+// the ratings and awards, and "site/ranking.json", see RankingJson.h) and
 // the per-name report lists the classic pages are made from ("site/stats.json", see
 // JsonWriter.h), each player there pointing at the profile of his person.
 //
@@ -21,9 +22,9 @@
 
 #include "core/ReportList.h"
 #include "core/StringHash.h"
-#include "log/EventStore.h"
 #include "report/FriendlyNames.h"
 #include "report/JsonWriter.h"
+#include "report/SitePages.h"
 #include "stats/Games.h"
 
 namespace barvik {
@@ -68,8 +69,11 @@ class SiteWriter {
 
   // The style sheet and the script; the global lists for stats.json.
   void WriteGlobal(const GlobalLists& lists);
-  // Every page of the site, games.json and people.json, from `model` built over `store`.
-  void WriteGames(const EventStore& store, const GamesModel& model);
+  // Every page of the site, games.json, people.json and ranking.json, from `model` and the
+  // ratings and awards computed from it.
+  void WriteGames(const GameTexts& texts, const GamesModel& model, const ModelFigures& figures);
+  // The weapon groups of the friendly-names table, for the awards.
+  const FriendlyNames& friendly() const { return friendly_; }
   // The lists of `name` as they stand now, for stats.json.
   void WritePlayer(const std::string& name, const PlayerLists& lists);
   // The same in two steps: the lists as stats.json holds them, and a player's entry from that

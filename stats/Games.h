@@ -13,8 +13,28 @@
 #include <vector>
 
 #include "log/EventStore.h"
+#include "log/LineFormat.h"
 
 namespace barvik {
+
+// The texts behind the ids the model keeps: a view over the event store the model was built
+// from, for the report writers, which see the model and its texts but not the log's records.
+// Stays valid while the store lives; converts from the store as a string_view from a string.
+class GameTexts {
+ public:
+  GameTexts(const EventStore& store) : store_(&store) {}  // NOLINT(google-explicit-constructor)
+
+  // A map, game type, server or means-of-death name (setting ids).
+  std::string_view Setting(uint32_t id) const { return store_->settings().Text(id); }
+  // A spelling, weapon or hit location as written (raw text ids).
+  std::string_view Text(uint32_t id) const { return store_->texts().Text(id); }
+  // "allies", "axis", "other"; empty for kNoTeam.
+  static std::string_view Team(uint32_t code) { return TeamNameOfCode(code); }
+  static constexpr uint32_t kNoTeam = ::barvik::kNoTeam;
+
+ private:
+  const EventStore* store_;
+};
 
 using PersonIndex = uint32_t;  // an index into GamesModel::people
 inline constexpr PersonIndex kNoPerson = UINT32_MAX;

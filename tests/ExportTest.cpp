@@ -16,10 +16,10 @@
 
 #include "app/Workspace.h"
 #include "core/FileError.h"
-#include "report/ImageSource.h"
 #include "report/JsonWriter.h"
 #include "report/PageWriter.h"
 #include "report/ReportFiles.h"
+#include "tests/FakeImages.h"
 #include "tests/TestLog.h"
 #include "tools/loggen/LogGenerator.h"
 
@@ -27,31 +27,8 @@ namespace barvik {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::FakeImages;
 using testing::TempLog;
-
-// Solid images of the sizes the window renders, noting who was loaded at each call.
-class FakeImages : public ImageSource {
- public:
-  explicit FakeImages(const Workspace& ws) : ws_(ws) {}
-  RgbImage Render(ReportImage which) override {
-    if (calls.size() == fail_at) throw FileError::CannotCreate("image", ENOSPC);
-    calls.emplace_back(which, ws_.LabelLoadedName());
-    const bool chart = which == ReportImage::RatioChart;
-    RgbImage image;
-    image.width = chart ? 691 : 233;
-    image.height = chart ? 357 : 355;
-    image.stride = static_cast<size_t>(image.width) * 3;
-    image.pixels.assign(image.stride * static_cast<size_t>(image.height), 0xC0);
-    if (calls.size() == bad_at + 1) image.pixels.resize(10);  // fails in the PNG encoder
-    return image;
-  }
-  std::vector<std::pair<ReportImage, std::string>> calls;
-  size_t fail_at = SIZE_MAX;  // the call that fails as a full disk would
-  size_t bad_at = SIZE_MAX;   // the call whose image does not fit its pixels
-
- private:
-  const Workspace& ws_;
-};
 
 std::string ReadBytes(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -430,7 +407,12 @@ TEST_F(ExportTest, SiteLinksResolveInsideTheReportAndStatsHoldEveryPlayer) {
   const Json games = Json::parse(ReadBytes(site / "games.json"));
   ASSERT_GT(people["people"].size(), 0u);
   ASSERT_GT(games["games"].size(), 0u);
-  EXPECT_EQ(pages.size(), 6 + people["people"].size() + games["games"].size());
+  EXPECT_EQ(pages.size(), 8 + people["people"].size() + games["games"].size());
+  // The ratings and awards as the CLI prints them, and the ranking beside them.
+  EXPECT_TRUE(people["people"][0].contains("rating") && people["people"][0].contains("awards"));
+  EXPECT_TRUE(games["games"][0].contains("awards"));
+  EXPECT_TRUE(games["games"][0]["players"][0].contains("rating_change"));
+  EXPECT_EQ(Json::parse(ReadBytes(site / "ranking.json"))["format"], "barvik-stats/2");
   const std::regex reference(R"re((?:href|src)="([^"#]*)(#[^"]*)?")re");
   for (const fs::path& page : pages) {
     const std::string text = ReadBytes(site / page);

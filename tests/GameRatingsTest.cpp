@@ -96,7 +96,7 @@ TEST(GameRatingsTest, JsonDocumentsGainTheRatingsOfTheirPeopleAndGames) {
   RateGames(model, ratings);
 
   Json people = PeopleJson(store, model);
-  AddRatings(people, ratings);
+  AddRatings(people, model, ratings);
   ASSERT_EQ(people.at("people").size(), 3u);
   for (const Json& person : people.at("people")) {
     const Json& rating = person.at("rating");

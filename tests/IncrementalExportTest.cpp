@@ -19,7 +19,7 @@
 #include "report/AtomicFile.h"
 #include "report/ImageSource.h"
 #include "report/ReportFiles.h"
-#include "tests/GreyImages.h"
+#include "tests/FakeImages.h"
 #include "tests/MaskedReport.h"
 #include "tests/TempFolder.h"
 
@@ -28,7 +28,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using testing::GreyImages;
+using testing::FakeImages;
 
 using testing::MaskedReport;
 using testing::ReadBytes;
@@ -54,7 +54,7 @@ class IncrementalExportTest : public testing::TempFolderTest {
     ws.template_folder = BARVIK_TEMPLATE_DIR;
     ASSERT_TRUE(ws.RunAnalysis({log_}));
     ws.options().dest_dir = folder.string();
-    GreyImages images;
+    FakeImages images;
     ws.ButtonHTMLClick(images);
   }
 
@@ -193,14 +193,14 @@ std::pair<int64_t, int> StopWith(pid_t child, int signal) {
           status};
 }
 
-// Grey images that note their first call in a file and take their time.
-class SlowImages : public GreyImages {
+// Fake images that note their first call in a file and take their time.
+class SlowImages : public FakeImages {
  public:
   explicit SlowImages(fs::path marker) : marker_(std::move(marker)) {}
   RgbImage Render(ReportImage which) override {
     std::ofstream(marker_, std::ios::app) << "drawn\n";
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    return GreyImages::Render(which);
+    return FakeImages::Render(which);
   }
 
  private:
@@ -215,7 +215,7 @@ TEST_F(IncrementalExportTest, WatchStopsAtOnceWhileWaitingAndInTheMiddleOfARun) 
     const ReportFolderLock other(report.string(), 0, "other");
     const pid_t child =
         StartCli({"watch", "--wait", "60", log_, report.string()}, dir_ / "waiting.err",
-                 [] { return std::make_unique<GreyImages>(); });
+                 [] { return std::make_unique<FakeImages>(); });
     ASSERT_GT(child, 0);
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     const auto [milliseconds, status] = StopWith(child, SIGTERM);
@@ -243,7 +243,7 @@ TEST_F(IncrementalExportTest, WatchPicksUpAnAppendAndStopsOnSigterm) {
   const fs::path report = dir_ / "report";
   const fs::path status_file = dir_ / "watch.err";
   const pid_t child = StartCli({"watch", "--every", "1", log_, report.string()}, status_file,
-                               [] { return std::make_unique<GreyImages>(); });
+                               [] { return std::make_unique<FakeImages>(); });
   ASSERT_GE(child, 0);
   auto status_lines = [&] {
     const std::string text = ReadBytes(status_file);

@@ -17,7 +17,7 @@
 #include "app/Cli.h"
 #include "report/ImageSource.h"
 #include "tests/CliRun.h"
-#include "tests/GreyImages.h"
+#include "tests/FakeImages.h"
 #include "tests/MaskedReport.h"
 #include "tests/TempFolder.h"
 
@@ -29,12 +29,12 @@ using testing::MaskedReport;
 using testing::ReadBytes;
 using testing::RunTool;
 
-using testing::GreyImages;
+using testing::FakeImages;
 
 CliEnvironment ExportEnvironment() {
   CliEnvironment env;
   env.template_folder = BARVIK_TEMPLATE_DIR;
-  env.make_image_source = [](Workspace&) { return std::make_unique<GreyImages>(); };
+  env.make_image_source = [](Workspace&) { return std::make_unique<FakeImages>(); };
   return env;
 }
 

@@ -12,14 +12,12 @@
 #include <map>
 #include <set>
 
-#include "app/ImageFingerprint.h"
 #include "app/Workspace.h"
-#include "core/StableHash.h"
 #include "core/Text1252.h"
 #include "report/AtomicFile.h"
-#include "report/ImageSource.h"
 #include "report/PageWriter.h"
 #include "report/ReportFiles.h"
+#include "tests/FakeImages.h"
 #include "tests/MaskedReport.h"
 #include "tests/TempFolder.h"
 
@@ -27,70 +25,41 @@ namespace barvik {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::FakeImages;
 using testing::MaskedReport;
 using testing::ReadBytes;
 
-// Pictures coloured by a hash of the state they show; each notes the file it is drawn for.
-class StateImages : public ImageSource {
- public:
-  StateImages(const Workspace& ws, std::optional<std::string> context)
-      : ws_(ws), context_(std::move(context)) {}
-
-  RgbImage Render(ReportImage which) override {
-    drawn.insert(FileOf(which));
-    StableHash hash;
-    const bool chart = which == ReportImage::RatioChart;
-    if (chart) {
-      AddChartState(hash, ws_.chart());
-    } else {
-      const FigureId id = which == ReportImage::Accuracy         ? FigureId::Overall
-                          : which == ReportImage::PlayerAccuracy ? FigureId::GlobAccuracy
-                                                                 : FigureId::GlobEnemyAccuracy;
-      AddFigureState(hash, ws_.figure(id));
-    }
-    RgbImage image;
-    image.width = chart ? 64 : 32;
-    image.height = 16;
-    image.stride = static_cast<size_t>(image.width) * 3;
-    image.pixels.resize(image.stride * static_cast<size_t>(image.height));
-    const uint64_t colour = hash.value();
-    for (size_t i = 0; i < image.pixels.size(); ++i) {
-      image.pixels[i] = static_cast<uint8_t>(colour >> (8 * (i % 8)));
-    }
-    return image;
+// The image files drawn by `images`, by name in the folder.
+std::set<std::string> DrawnFiles(const Workspace& ws, const FakeImages& images) {
+  std::vector<std::string> names;
+  for (const Row& row : ws.List(ListId::Players).rows) {
+    if (row.caption != kTotalRowCaption) names.push_back(row.caption);
   }
-  std::optional<std::string> RenderContext(ReportImage) override { return context_; }
-
-  std::set<std::string> drawn;  // the image files drawn, by name in the folder
-
- private:
-  std::string FileOf(ReportImage which) {
-    if (which == ReportImage::Accuracy) return "accuracy.png";
-    if (prefixes_.empty()) {
-      std::vector<std::string> names;
-      for (const Row& row : ws_.List(ListId::Players).rows) {
-        if (row.caption != kTotalRowCaption) names.push_back(row.caption);
-      }
-      prefixes_ = AssignPlayerPrefixes(names);
+  const StringMap<std::string> prefixes = AssignPlayerPrefixes(names);
+  std::set<std::string> drawn;
+  size_t charts = 0;
+  for (const auto& [which, player] : images.calls) {
+    if (which == ReportImage::Accuracy) {
+      drawn.insert("accuracy.png");
+      continue;
     }
-    // A chart is drawn for a player left unloaded too: its title names him.
-    std::string name = ws_.LabelLoadedName();
-    for (const auto& [player, prefix] : prefixes_) {
-      if (which == ReportImage::RatioChart &&
-          ws_.chart().title.find(" " + UpperCopy(player) + " (") != std::string::npos) {
-        name = player;
+    std::string name = player;
+    if (which == ReportImage::RatioChart) {
+      // A chart is drawn for a player left unloaded too: its title names him.
+      const std::string& title = images.chart_titles.at(charts++);
+      for (const std::string& candidate : names) {
+        std::string words = "for player ";
+        words += UpperCopy(candidate);
+        words += " (";
+        if (title.find(words) != std::string::npos) name = candidate;
       }
     }
-    const std::string& prefix = prefixes_.at(name);
-    return prefix + (which == ReportImage::PlayerAccuracy  ? "accuracy.png"
-                     : which == ReportImage::EnemyAccuracy ? "enemyaccuracy.png"
-                                                           : "ratiochart.png");
+    drawn.insert(prefixes.at(name) + (which == ReportImage::PlayerAccuracy  ? "accuracy.png"
+                                      : which == ReportImage::EnemyAccuracy ? "enemyaccuracy.png"
+                                                                            : "ratiochart.png"));
   }
-
-  const Workspace& ws_;
-  std::optional<std::string> context_;
-  StringMap<std::string> prefixes_;
-};
+  return drawn;
+}
 
 // The PNG files of a report folder, by name.
 std::map<std::string, std::string> Images(const fs::path& folder) {
@@ -139,7 +108,9 @@ class RenderMemoTest : public testing::TempFolderTest {
     ws.cache_folder = cache;
     EXPECT_TRUE(ws.RunAnalysis({log_}));
     ws.options().dest_dir = folder.string();
-    StateImages images(ws, std::move(context));
+    FakeImages images(ws);
+    images.by_state = true;
+    images.context = std::move(context);
     Run run;
     std::optional<KeepIdenticalFiles> keep;
     if (incremental) keep.emplace();
@@ -150,7 +121,7 @@ class RenderMemoTest : public testing::TempFolderTest {
       }
     };
     ws.ButtonHTMLClick(images);
-    run.drawn = std::move(images.drawn);
+    run.drawn = DrawnFiles(ws, images);
     if (keep) {
       run.written = keep->written();
       run.kept = keep->kept();

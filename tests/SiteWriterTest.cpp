@@ -129,12 +129,13 @@ TEST(SiteFigureTest, ChartAxisFitsTheDataAndMarksOne) {
 // The pages of the model of a small log, by path.
 class SitePagesTest : public ::testing::Test {
  protected:
-  void Build(std::initializer_list<std::string> lines, const PeopleRules& rules = {}) {
+  void Build(const std::vector<std::string>& lines, const PeopleRules& rules = {}) {
     for (const std::string& line : lines) store_.AddLine(line);
     store_.Finish();
     model_ = BuildGames(store_, rules);
-    WriteModelPages(store_, model_, FriendlyNames::Load(BARVIK_TEMPLATE_DIR),
-                    {"^1Srv", "7", "2026-12-09 03:30"},
+    const FriendlyNames friendly = FriendlyNames::Load(BARVIK_TEMPLATE_DIR);
+    figures_ = FiguresOf(model_, ComputeAwards(store_, model_, friendly.weapon_groups()));
+    WriteModelPages(store_, model_, figures_, friendly, {"^1Srv", "7", "2026-12-09 03:30"},
                     [&](const std::string& path, const std::string& bytes) {
                       EXPECT_TRUE(pages_.emplace(path, bytes).second) << path << " twice";
                     });
@@ -144,9 +145,11 @@ class SitePagesTest : public ::testing::Test {
     EXPECT_NE(p, kNoPerson) << spelling;
     return p == kNoPerson ? "" : PersonPage(model_.people[p]);
   }
+  void ExpectLinksResolveAndNo(const std::string& hidden) const;
 
   EventStore store_;
   GamesModel model_;
+  ModelFigures figures_;
   std::map<std::string, std::string> pages_;
 };
 
@@ -169,17 +172,71 @@ TEST_F(SitePagesTest, EveryLinkLeadsToAPageAndHiddenPeopleAppearNowhere) {
          Kill("  1:20", 1, "Al", 2, "pine - toyotas<3"), "  2:00 ShutdownGame:", kTdm,
          "  0:01 J;0;1;Al", Kill("  2:00", 3, "Spy", 1, "Al", "torso_upper")},
         rules);
-  for (const char* page : {"index.html", "people.html", "games.html", "maps.html", "weapons.html",
-                           "gametypes.html", "games/1.html", "games/2.html"}) {
+  for (const char* page :
+       {"index.html", "people.html", "games.html", "ranking.html", "awards.html", "maps.html",
+        "weapons.html", "gametypes.html", "games/1.html", "games/2.html"}) {
     EXPECT_EQ(pages_.count(page), 1u) << page;
   }
   EXPECT_EQ(PageOf("Pine"), PageOf("pine - toyotas<3"));
   EXPECT_EQ(pages_.count(PageOf("Pine")), 1u);
   EXPECT_EQ(pages_.count(PageOf("Spy")), 0u);
+  ExpectLinksResolveAndNo("Spy");
+  // The people search finds Pine by his other spelling.
+  EXPECT_NE(pages_.at("people.html").find("data-n=\"pine - toyotas&lt;3\""), std::string::npos);
+  // Al's death by the hidden Spy still counts, but Spy is no opponent of his.
+  const std::string& al = pages_.at(PageOf("Al"));
+  EXPECT_NE(al.find("<dt>Deaths<dd>3</div>"), std::string::npos);
+  // A game page carries no time stamp; the other pages do.
+  EXPECT_EQ(pages_.at("games/1.html").find("2026-12-09"), std::string::npos);
+  EXPECT_NE(pages_.at("people.html").find("2026-12-09"), std::string::npos);
+}
 
+TEST_F(SitePagesTest, TheRankingCountsOnlyThePeopleShownAndEachGameShowsItsChanges) {
+  // 20 games of one type: a ranking per type beside the one over all; the hidden Spy, best of
+  // all, takes no rank, so Pine is first of two.
+  PeopleRules rules;
+  rules.hidden = {"Spy"};
+  std::vector<std::string> lines;
+  for (int game = 0; game < 20; ++game) {
+    for (std::string line : {kTdm, std::string("  0:01 J;0;1;Al"), std::string("  0:01 J;0;2;Pine"),
+                             std::string("  0:01 J;0;3;Spy")}) {
+      lines.push_back(line);
+    }
+    lines.push_back(Kill("  0:30", 1, "Al", 2, "Pine"));
+    lines.push_back(Kill("  0:40", 2, "Pine", 3, "Spy"));
+    lines.push_back(Kill("  0:50", 1, "Al", 3, "Spy"));
+    lines.push_back("  2:00 ShutdownGame:");
+  }
+  Build(lines, rules);
+  ExpectLinksResolveAndNo("Spy");
+  const std::string& ranking = pages_.at("ranking.html");
+  EXPECT_NE(ranking.find("id=\"t-tdm\""), std::string::npos);
+  EXPECT_NE(ranking.find("<tr><td>1<th><a href=\"" + PageOf("Pine")), std::string::npos);
+  EXPECT_EQ(ranking.find("<tr><td>3<th>"), std::string::npos);
+  EXPECT_NE(pages_.at(PageOf("Pine")).find("<dt>Rank<dd>1 of 2</div>"), std::string::npos);
+  EXPECT_NE(pages_.at(PageOf("Pine")).find("id=\"skill\""), std::string::npos);
+  // Pine beat Al in the first game: up for him, down for Al.
+  const std::string& first = pages_.at("games/1.html");
+  EXPECT_NE(first.find(">+"), std::string::npos);
+  EXPECT_NE(first.find(">-"), std::string::npos);
+  EXPECT_NE(pages_.at("awards.html").find("id=\"kill-streak\""), std::string::npos);
+}
+
+TEST_F(SitePagesTest, ProvisionalPeopleAreListedApartWithTheirRatedGames) {
+  Build({kTdm, "  0:01 J;0;1;Al", "  0:01 J;0;2;Pine", Kill("  0:30", 1, "Al", 2, "Pine"),
+         "  2:00 ShutdownGame:"});
+  const std::string& ranking = pages_.at("ranking.html");
+  EXPECT_NE(ranking.find("<h3>Provisional</h3>"), std::string::npos);
+  EXPECT_NE(ranking.find("<td>1 of 10<td>"), std::string::npos);
+  EXPECT_NE(pages_.at(PageOf("Al")).find("<dt>Provisional<dd>1 of 10 rated games"),
+            std::string::npos);
+}
+
+// Every link and anchor of every page leads to a page or a row of one; `hidden` is nowhere.
+void SitePagesTest::ExpectLinksResolveAndNo(const std::string& hidden) const {
   const std::regex reference(R"re((?:href|src)="([^"#]*)(#([^"]*))?")re");
   for (const auto& [path, html] : pages_) {
-    EXPECT_EQ(html.find("Spy"), std::string::npos) << path;  // hidden: not even searchable
+    EXPECT_EQ(html.find(hidden), std::string::npos) << path;  // hidden: not even searchable
     EXPECT_EQ(html.find("toyotas<3"), std::string::npos) << path;
     const std::string root = path.find('/') == std::string::npos ? "" : "../";
     for (auto it = std::sregex_iterator(html.begin(), html.end(), reference);
@@ -203,14 +260,6 @@ TEST_F(SitePagesTest, EveryLinkLeadsToAPageAndHiddenPeopleAppearNowhere) {
       }
     }
   }
-  // The people search finds Pine by his other spelling.
-  EXPECT_NE(pages_.at("people.html").find("data-n=\"pine - toyotas&lt;3\""), std::string::npos);
-  // Al's death by the hidden Spy still counts, but Spy is no opponent of his.
-  const std::string& al = pages_.at(PageOf("Al"));
-  EXPECT_NE(al.find("<dt>Deaths<dd>3</div>"), std::string::npos);
-  // A game page carries no time stamp; the other pages do.
-  EXPECT_EQ(pages_.at("games/1.html").find("2026-12-09"), std::string::npos);
-  EXPECT_NE(pages_.at("people.html").find("2026-12-09"), std::string::npos);
 }
 
 TEST(SiteWriterTest, StatsJsonOfASiteWithoutPlayersHasAnEmptyPlayersArray) {

@@ -11,7 +11,7 @@
 
 #include "app/Cli.h"
 #include "app/CommandLine.h"
-#include "tests/GreyImages.h"
+#include "tests/FakeImages.h"
 #include "tests/MaskedReport.h"
 #include "tests/TempFolder.h"
 
@@ -27,7 +27,7 @@ class TemplateFolderTest : public testing::TempFolderTest {
     std::ostringstream out, err;
     CliEnvironment env;
     env.template_folder = BARVIK_TEMPLATE_DIR;
-    env.make_image_source = [](Workspace&) { return std::make_unique<testing::GreyImages>(); };
+    env.make_image_source = [](Workspace&) { return std::make_unique<testing::FakeImages>(); };
     const int status = RunCli(args, out, err, env);
     err_ = err.str();
     return status;

@@ -1,4 +1,4 @@
-// The README's pictures of the site: the home, people, one profile and one game page of an
+// The README's pictures of the site: the home, people, one profile, one game and the ranking page of an
 // exported report, at 1366 and 390 px width, taken in Debian's chromium, headless, driven by
 // puppeteer-core. Nothing outside the report folder is loaded.
 //
@@ -26,7 +26,7 @@ const shots = path.resolve(process.argv[3] || '');
   const games = read('games.json').games;
   const game = games.reduce((a, b) => (b.players.length > a.players.length ? b : a), games[0]);
   const targets = [['home', 'index.html'], ['people', 'people.html'], ['profile', person.page],
-    ['game', game.page]];
+    ['game', game.page], ['ranking', 'ranking.html']];
   const browser = await puppeteer.launch({
     executablePath: process.env.BARVIK_CHROMIUM || '/usr/bin/chromium',
     headless: true,

@@ -1,8 +1,9 @@
 // Browser checks of an exported report folder in Debian's chromium, headless, driven by
 // puppeteer-core: every link and asset of every page resolves inside the folder, no page logs
 // an error or asks for anything outside it, nothing is wider than a 390 px phone, the people
-// table needs no sideways scrolling at 1366 px and shows name, kills, deaths and K/D on a 390 px
-// phone, the people search finds a person by a name he no longer uses, and the sort scripts of
+// table and the ranking need no sideways scrolling at 1366 px, and on a 390 px phone the people
+// table shows name, kills, deaths and K/D and the ranking rank, name, skill, plus-minus and the
+// sparkline, the people search finds a person by a name he no longer uses, and the sort scripts of
 // both faces sort names as text and numbers as numbers.
 //
 // Usage: node tests/browser/site.test.js REPORT_DIR
@@ -92,31 +93,35 @@ const NAMES = ['33', 'älf', 'bob', 'n/a'];
 // The site shows names as written, the classic pages folded to lower case.
 const SITE_NAMES = ['33', 'Älf', 'bob', 'n/a'];
 
-// The people table: at 1366 px all of it without sideways scrolling, at 390 px the first four
-// columns without it.
-async function peopleFits(browser, width) {
+// The first table `selector` of a site page: at 1366 px all `columns` of it without sideways
+// scrolling, at 390 px the `phone` columns without it.
+async function tableFits(browser, width, file, selector, phone, columns) {
   const page = await openPage(browser, width);
-  await page.goto(pathToFileURL(path.join(report, 'site', 'people.html')).href);
-  const facts = await page.evaluate(() => {
-    const box = document.querySelector('#people').parentElement;
-    const head = Array.from(document.querySelectorAll('#people thead th'));
+  await page.goto(pathToFileURL(path.join(report, 'site', file)).href);
+  const facts = await page.evaluate((selector) => {
+    const table = document.querySelector(selector);
+    if (!table) return null;
+    const head = Array.from(table.querySelectorAll('thead th'));
     return {
       page: document.documentElement.scrollWidth,
-      box: box.scrollWidth - box.clientWidth,
+      box: table.parentElement.scrollWidth - table.parentElement.clientWidth,
       shown: head.filter((h) => h.getBoundingClientRect().width > 0).map((h) => h.textContent),
     };
-  });
-  check(facts.page <= width, `people.html is ${facts.page} px wide at ${width} px`);
-  check(facts.box <= 0, `the people table scrolls sideways by ${facts.box} px at ${width} px`);
-  const wanted = width < 500 ? ['Name', 'Kills', 'Deaths', 'K/D'] : null;
-  if (wanted) check(facts.shown.join() === wanted.join(), `at ${width} px the table shows ${facts.shown}`);
-  else check(facts.shown.length === 11, `at ${width} px the table shows ${facts.shown}`);
+  }, selector);
+  if (!facts) return fail(`${file} has no ${selector}`);
+  check(facts.page <= width, `${file} is ${facts.page} px wide at ${width} px`);
+  check(facts.box <= 0, `${file}: ${selector} scrolls sideways by ${facts.box} px at ${width} px`);
+  if (width < 500) check(facts.shown.join() === phone.join(), `${file} at ${width} px shows ${facts.shown}`);
+  else check(facts.shown.length === columns, `${file} at ${width} px shows ${facts.shown}`);
   await page.close();
 }
 
 async function siteChecks(browser) {
-  await peopleFits(browser, 1366);
-  await peopleFits(browser, 390);
+  for (const width of [1366, 390]) {
+    await tableFits(browser, width, 'people.html', '#people', ['Name', 'Kills', 'Deaths', 'K/D'], 11);
+    await tableFits(browser, width, 'ranking.html', 'table.rk',
+      ['Rank', 'Name', 'Skill', '\u00b1', 'Last 20 games'], 7);
+  }
   const page = await openPage(browser, 1366);
   await page.goto(pathToFileURL(path.join(report, 'site', 'people.html')).href);
   const body = '#people tbody tr';
