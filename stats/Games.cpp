@@ -296,6 +296,10 @@ class GameBuilder {
     }
     for (auto& [key, stay] : slotless_) CloseAt(stay, kNoSlot, close_at);
     slotless_.clear();
+    // Held for the whole log: no growth reserve kept.
+    game_.kills.shrink_to_fit();
+    for (NodePart& part : parts.back()) part.intervals.shrink_to_fit();
+    parts.back().shrink_to_fit();
     games.push_back(std::move(game_));
     in_game_ = false;
   }
@@ -779,6 +783,8 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
       auto& list = intervals[it->second];
       list.insert(list.end(), part.intervals.begin(), part.intervals.end());
     }
+    // The game's parts are done with: the model's players take their place.
+    std::vector<NodePart>().swap(b.parts[g]);
     for (size_t i = 0; i < game.players.size(); ++i) {
       Participant& p = game.players[i];
       std::sort(p.slot_numbers.begin(), p.slot_numbers.end());
