@@ -239,6 +239,20 @@ TEST_F(RenderMemoTest, PlayersWhoseEventsDidNotChangeAreNeitherLoadedNorWritten)
   EXPECT_TRUE(again.drawn.empty()) << *again.drawn.begin();
 }
 
+TEST_F(RenderMemoTest, APlayerWhosePageWasDeletedOrTouchedIsWrittenAgain) {
+  Export(report_, cache_);
+  const std::string ghost = PlayerFilePrefix("Ghost 8");
+  const std::string gunner = PlayerFilePrefix("Gunner 1");
+  fs::remove(report_ / (ghost + "maps.html"));
+  fs::last_write_time(
+      report_ / (gunner + "weapon.html"),
+      fs::last_write_time(report_ / (gunner + "weapon.html")) - std::chrono::seconds(5));
+  const Run run = Export(report_, cache_);
+  EXPECT_TRUE(run.loaded.contains("GHOST 8") && run.loaded.contains("GUNNER 1"));
+  EXPECT_LE(run.loaded.size(), 3u);
+  EXPECT_EQ(MaskedReport(report_), Fresh());
+}
+
 TEST_F(RenderMemoTest, TouchedRewrittenOrDeletedImagesAreDrawnAgain) {
   Export(report_, cache_);
   const auto images = Images(report_);
