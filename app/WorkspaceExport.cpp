@@ -4,17 +4,20 @@
 // walk over the log made before the loop; loading a player from them fills the same lists as
 // a rescan would. The files are staged and reach the folder together once all were written,
 // under the folder's lock.
+#include <bit>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <optional>
+#include <sstream>
 
 #include "app/ImageFingerprint.h"
 #include "app/SiteLists.h"
 #include "app/Workspace.h"
 #include "core/FileError.h"
+#include "core/StableHash.h"
 #include "core/Text1252.h"
 #include "log/CacheFolder.h"
 #include "report/ImageSource.h"
@@ -23,6 +26,7 @@
 #include "report/RenderMemo.h"
 #include "report/ReportFiles.h"
 #include "report/ReportFolder.h"
+#include "stats/PlayerDetail.h"
 
 namespace barvik {
 namespace {
@@ -64,6 +68,74 @@ std::unique_ptr<SiteWriter> StartSite(Workspace& ws, const std::string& folder,
       GameTexts(events), model,
       FiguresOf(model, ComputeAwards(events, model, writer->friendly().weapon_groups())));
   return writer;
+}
+
+// A chart as the render memo keeps it for a player left alone: everything but its x axis,
+// which spans the whole log and is set anew each run. Lines of text: the title, the left axis
+// maximum and the point count, then each point as x, the bits of y and blue.
+std::string ChartText(const ChartState& chart) {
+  std::string text = chart.title + "\n" + std::to_string(chart.ymax) + " " +
+                     std::to_string(chart.points.size()) + "\n";
+  for (const ChartPoint& p : chart.points) {
+    text += std::to_string(p.x) + " " + std::to_string(std::bit_cast<uint64_t>(p.y)) +
+            (p.blue ? " 1\n" : " 0\n");
+  }
+  return text;
+}
+
+// The chart of ChartText, or nothing when the text does not read whole.
+std::optional<ChartState> ChartFromText(const std::string& text, int xmax) {
+  std::istringstream in(text);
+  ChartState chart;
+  size_t count = 0;
+  if (!std::getline(in, chart.title) || !(in >> chart.ymax >> count)) return std::nullopt;
+  if (count > text.size()) return std::nullopt;
+  chart.points.resize(count);
+  for (ChartPoint& p : chart.points) {
+    uint64_t bits = 0;
+    int blue = 0;
+    if (!(in >> p.x >> bits >> blue)) return std::nullopt;
+    p.y = std::bit_cast<double>(bits);
+    p.blue = blue != 0;
+  }
+  chart.xmax = xmax;
+  return chart;
+}
+
+// What every player's files are made from besides his own lists: the options, the server
+// name and build text in the titles and footers, the page templates and how the figures are
+// drawn. std::nullopt when the image source cannot tell the latter (every player is drawn).
+std::optional<StableHash> PlayerFilesContext(const Workspace& ws, ImageSource& images) {
+  StableHash hash;
+  hash.Number(kRenderFormatVersion).Text(ws.server_name()).Text(ws.build_text);
+  hash.Number(static_cast<uint8_t>(ws.decimal_separator()));
+  const FileOptions& o = ws.options();
+  hash.Number(o.ignore_case ? 1 : 0).Number(o.ignore_colors ? 1 : 0);
+  hash.Text(o.min_kills).Text(o.max_ratio);
+  for (ReportImage image : {ReportImage::PlayerAccuracy, ReportImage::EnemyAccuracy}) {
+    const std::optional<std::string> context = images.RenderContext(image);
+    if (!context) return std::nullopt;
+    hash.Text(*context);
+  }
+  for (const char* name : {"globhtml1.dat", "globhtml2.dat", "globhtml3.dat", "globhtml4.dat",
+                           "globhtml5.dat", "globhtml6.dat"}) {
+    std::ifstream in(std::filesystem::path(ws.template_folder) / name, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    hash.Number(in.bad() || !in.eof() ? 1 : 0).Text(bytes);
+  }
+  return hash;
+}
+
+// The fingerprint of one player's files: the context, his name and file prefix, his header
+// row (his players-list row) and his events.
+uint64_t PlayerFilesFingerprint(StableHash hash, const std::string& name, const std::string& prefix,
+                                const ReportList& header, uint64_t events) {
+  hash.Text(name).Text(prefix).Number(events).Number(header.rows.size());
+  for (const Row& row : header.rows) {
+    hash.Text(row.caption).Number(row.cells.size());
+    for (const std::string& cell : row.cells) hash.Text(cell);
+  }
+  return hash.value();
 }
 
 }  // namespace
@@ -153,14 +225,25 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
     if (memo) fingerprint = ImageFingerprint(*this, which, images);
     if (fingerprint && incremental && memo->Reusable(file, *fingerprint)) {
       output.CountKept();
-      return;
+      return fingerprint;
     }
     encoder.Add(folder + file, images.Render(which),
                 [&, file, fingerprint](const std::string& png) {
                   output.Write(folder + file, png);
                   if (fingerprint) memo->Written(file, *fingerprint, png);
                 });
+    return fingerprint;
   };
+  // A player whose files are made from what made them last time is neither loaded nor
+  // written in an incremental export: only his chart is drawn again (its x axis spans the
+  // whole log) and his stats.json entry comes from the memo. Every export with a memo records
+  // its players for the next one.
+  std::optional<StableHash> player_context;
+  std::optional<PlayerFingerprints> player_fingerprints;
+  if (memo && log_) {
+    player_context = PlayerFilesContext(*this, images);
+    if (player_context) player_fingerprints.emplace(*log_, names);
+  }
 
   page(ListId::Players, "<br>PLAYERS - Global Statistics", "players.html", true, "", nullptr);
   page(ListId::Weapon, "<br>WEAPON - Global Statistics", "weapon.html", false, "", nullptr);
@@ -172,6 +255,22 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   const std::unique_ptr<SiteWriter> site = StartSite(*this, folder, settings, output);
 
   const ReportList* header = &List(ListId::Player);
+  // Leaves the player's pages and figures as they are when the memo's record of him is
+  // still true; draws his chart on this run's axis and gives the site his kept lists.
+  auto leave_player = [&](const std::string& name, const std::string& p, uint64_t fingerprint) {
+    const RenderMemo::PlayerRecord* record = memo->ReusablePlayer(name, fingerprint);
+    if (record == nullptr) return false;
+    std::optional<ChartState> chart =
+        ChartFromText(record->chart, log_ != nullptr ? log_->TurnCount : 0);
+    if (!chart) return false;
+    chart_ = std::move(*chart);
+    image(ReportImage::RatioChart, p + "ratiochart.png");
+    site->WritePlayer(name, std::string_view(record->site_lists));
+    for (size_t k = 0; k < record->pages.size() + record->images.size(); ++k) {
+      output.CountKept();
+    }
+    return true;
+  };
   // "1 of 10" ... "10 of 10": the total row is neither counted nor exported.
   const std::string of_players = " of " + std::to_string(names.size());
   size_t exported = 0;
@@ -180,6 +279,20 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
     const std::string name = players.rows[i].caption;
     if (name == kTotalRowCaption) continue;
 
+    auto progressed = [&] {
+      SetStatus(kPanelProgress, std::to_string(++exported) + of_players);
+      if (hooks.exporting) hooks.exporting(exported, names.size());
+    };
+    const std::string p = prefix_of(name);
+    std::optional<uint64_t> fingerprint;
+    if (player_fingerprints) {
+      fingerprint =
+          PlayerFilesFingerprint(*player_context, name, p, *header, player_fingerprints->Of(name));
+    }
+    if (fingerprint && incremental && leave_player(name, p, *fingerprint)) {
+      progressed();
+      continue;
+    }
     // As a double click: the player page, the player loaded unless he already is, the time.
     const auto start = std::chrono::steady_clock::now();
     SetPage(MainPage::SelectedPlayer);
@@ -187,19 +300,19 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
     // export never holds more than one player's event lists.
     if (name != loaded_name_) ShowSelectedPlayer(name);
     SetStatus(kPanelElapsed, ElapsedSince(start));
-    SetStatus(kPanelProgress, std::to_string(++exported) + of_players);
-    if (hooks.exporting) hooks.exporting(exported, names.size());
+    progressed();
 
-    const std::string p = prefix_of(name);
     const std::string n = EscapeHtml(UpperCopy(name));
+    RenderMemo::PlayerRecord record;
     page(ListId::PlayerWeapon, "<br>WEAPON - Statistics of " + n, p + "weapon.html", false, "",
          header);
     page(ListId::PlayerGlobAccuracy, "<br>OVERALL ACCURACY - Statistics of " + n,
          p + "accuracy.html", false, "./" + p + "accuracy.png", header);
-    image(ReportImage::PlayerAccuracy, p + "accuracy.png");
+    const std::optional<uint64_t> accuracy = image(ReportImage::PlayerAccuracy, p + "accuracy.png");
     page(ListId::PlayerGlobEnemyAccuracy, "<br>OPPONENTS OVERALL ACCURACY - Statistics of " + n,
          p + "enemyaccuracy.html", false, "./" + p + "enemyaccuracy.png", header);
-    image(ReportImage::EnemyAccuracy, p + "enemyaccuracy.png");
+    const std::optional<uint64_t> enemy =
+        image(ReportImage::EnemyAccuracy, p + "enemyaccuracy.png");
     page(ListId::PlayerMaps, "<br>MAPS - Statistics of " + n, p + "maps.html", false, "", header);
     page(ListId::PlayerGameType, "<br>GAME TYPE - Statistics of " + n, p + "gametype.html", false,
          "", header);
@@ -208,7 +321,23 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
     page(ListId::PlayerTurnsRatio, "<br>RATIO CHART - Statistics of " + n, p + "ratiochart.html",
          false, "./" + p + "ratiochart.png", header);
     image(ReportImage::RatioChart, p + "ratiochart.png");
-    site->WritePlayer(name, SitePlayerLists(*this));
+    std::string lists = site->PlayerListsText(SitePlayerLists(*this));
+    site->WritePlayer(name, std::string_view(lists));
+    if (fingerprint && accuracy && enemy) {
+      record.fingerprint = *fingerprint;
+      record.images = {{p + "accuracy.png", *accuracy}, {p + "enemyaccuracy.png", *enemy}};
+      record.chart = ChartText(chart_);
+      record.site_lists = std::move(lists);
+      for (std::string_view base : kPlayerFileBases) {
+        if (base.ends_with(".html")) record.pages.push_back(p + std::string(base));
+      }
+      memo->WrittenPlayer(name, std::move(record));
+    }
+  }
+  // The window shows the last player as a full export leaves him, loaded.
+  if (!names.empty() && names.back() != loaded_name_) {
+    SetPage(MainPage::SelectedPlayer);
+    ShowSelectedPlayer(names.back());
   }
   encoder.Finish();
   site->Finish();

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
 #include <optional>
 
 #include "core/AtomicReplace.h"
@@ -21,10 +22,12 @@ namespace fs = std::filesystem;
 
 // The memo file: the magic, the format version, the report folder's canonical path, the
 // record count, the records (name, fingerprint, size, modification time in nanoseconds,
-// inode, content hash), then a StableHash of all bytes before it. Numbers are eight bytes,
-// least significant first; texts are their length, then their bytes.
+// inode, content hash), the player count, the players (name, fingerprint, chart, site lists,
+// image count, images (file, fingerprint), page count, pages (file, size, modification time)),
+// then a StableHash of all bytes before it. Numbers are eight bytes, least significant first;
+// texts are their length, then their bytes.
 constexpr std::string_view kMagic = "BRVKMEMO";
-constexpr uint64_t kFormatVersion = 1;
+constexpr uint64_t kFormatVersion = 2;
 constexpr size_t kRecordNumbers = 5;
 
 void PutNumber(std::string& out, uint64_t number) {
@@ -71,6 +74,55 @@ class Reader {
   size_t at_ = 0;
   bool ok_ = true;
 };
+
+using PlayerRecord = RenderMemo::PlayerRecord;
+
+// The players' part of a memo file, or false when it does not read whole.
+bool ReadPlayers(Reader& in, std::unordered_map<std::string, PlayerRecord>& players) {
+  const uint64_t count = in.Number();
+  // Each player takes at least his name's length and six numbers.
+  if (!in.ok() || count > in.left() / 48) return false;
+  for (uint64_t i = 0; i < count && in.ok(); ++i) {
+    const std::string_view name = in.Text();
+    PlayerRecord r;
+    r.fingerprint = in.Number();
+    r.chart = in.Text();
+    r.site_lists = in.Text();
+    const uint64_t images = in.Number();
+    if (images > in.left() / 16) return false;
+    for (uint64_t k = 0; k < images && in.ok(); ++k) {
+      std::string file(in.Text());
+      r.images.emplace_back(std::move(file), in.Number());
+    }
+    const uint64_t pages = in.Number();
+    if (pages > in.left() / 24) return false;
+    for (uint64_t k = 0; k < pages && in.ok(); ++k) {
+      r.pages.emplace_back(in.Text());
+      const uint64_t size = in.Number();
+      r.page_stamps.emplace_back(size, static_cast<int64_t>(in.Number()));
+    }
+    players.emplace(name, std::move(r));
+  }
+  return in.ok();
+}
+
+void PutPlayer(std::string& out, const std::string& name, const PlayerRecord& r) {
+  PutText(out, name);
+  PutNumber(out, r.fingerprint);
+  PutText(out, r.chart);
+  PutText(out, r.site_lists);
+  PutNumber(out, r.images.size());
+  for (const auto& [file, fingerprint] : r.images) {
+    PutText(out, file);
+    PutNumber(out, fingerprint);
+  }
+  PutNumber(out, r.pages.size());
+  for (size_t k = 0; k < r.pages.size(); ++k) {
+    PutText(out, r.pages[k]);
+    PutNumber(out, r.page_stamps[k].first);
+    PutNumber(out, static_cast<uint64_t>(r.page_stamps[k].second));
+  }
+}
 
 uint64_t ContentHash(std::string_view bytes) { return StableHash().Text(bytes).value(); }
 
@@ -155,8 +207,10 @@ void RenderMemo::Load() {
     if (!in.ok()) return;
     records.emplace(name, r);
   }
-  if (in.left() != 0) return;
+  std::unordered_map<std::string, PlayerRecord> players;
+  if (!ReadPlayers(in, players) || in.left() != 0) return;
   earlier_ = std::move(records);
+  earlier_players_ = std::move(players);
 }
 
 bool RenderMemo::Reusable(const std::string& name, uint64_t fingerprint) {
@@ -179,6 +233,36 @@ bool RenderMemo::Reusable(const std::string& name, uint64_t fingerprint) {
   return same;
 }
 
+const RenderMemo::PlayerRecord* RenderMemo::ReusablePlayer(const std::string& name,
+                                                           uint64_t fingerprint) {
+  const auto it = earlier_players_.find(name);
+  if (it == earlier_players_.end() || it->second.fingerprint != fingerprint) return nullptr;
+  const PlayerRecord& r = it->second;
+  if (r.page_stamps.size() != r.pages.size()) return nullptr;
+  for (size_t k = 0; k < r.pages.size(); ++k) {
+    struct stat st {};
+    const std::string path = report_folder_ + r.pages[k];
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) ||
+        static_cast<uint64_t>(st.st_size) != r.page_stamps[k].first ||
+        ModificationNanoseconds(st) != r.page_stamps[k].second) {
+      return nullptr;
+    }
+  }
+  for (const auto& [file, image_fingerprint] : r.images) {
+    if (!Reusable(file, image_fingerprint)) return nullptr;
+  }
+  PlayerRecord& kept = next_players_[name];
+  kept = std::move(it->second);
+  earlier_players_.erase(it);
+  return &kept;
+}
+
+void RenderMemo::WrittenPlayer(const std::string& name, PlayerRecord record) {
+  if (!enabled()) return;
+  record.page_stamps.clear();
+  next_players_[name] = std::move(record);
+}
+
 void RenderMemo::Written(const std::string& name, uint64_t fingerprint, std::string_view bytes) {
   if (!enabled()) return;
   written_.push_back({name, fingerprint, bytes.size(), ContentHash(bytes)});
@@ -199,6 +283,26 @@ void RenderMemo::Save() {
                      static_cast<uint64_t>(st.st_ino), p.content};
   }
   written_.clear();
+  for (auto it = next_players_.begin(); it != next_players_.end();) {
+    PlayerRecord& r = it->second;
+    if (r.page_stamps.size() != r.pages.size()) {
+      r.page_stamps.clear();
+      for (const std::string& page : r.pages) {
+        struct stat st {};
+        const std::string path = report_folder_ + page;
+        if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) break;
+        r.page_stamps.emplace_back(static_cast<uint64_t>(st.st_size), ModificationNanoseconds(st));
+      }
+    }
+    // A player whose pages are not all there, or whose images are not all recorded, is
+    // written again next time.
+    const bool whole = r.page_stamps.size() == r.pages.size() &&
+                       std::all_of(r.images.begin(), r.images.end(), [&](const auto& image) {
+                         const auto found = next_.find(image.first);
+                         return found != next_.end() && found->second.fingerprint == image.second;
+                       });
+    it = whole ? std::next(it) : next_players_.erase(it);
+  }
   ReplaceFileWhole(memo_file_, Serialise());
 }
 
@@ -220,6 +324,12 @@ std::string RenderMemo::Serialise() const {
       PutNumber(out, number);
     }
   }
+  std::vector<const std::pair<const std::string, PlayerRecord>*> players;
+  players.reserve(next_players_.size());
+  for (const auto& entry : next_players_) players.push_back(&entry);
+  std::sort(players.begin(), players.end(), [](auto* a, auto* b) { return a->first < b->first; });
+  PutNumber(out, players.size());
+  for (const auto* entry : players) PutPlayer(out, entry->first, entry->second);
   PutNumber(out, StableHash().Bytes(out).value());
   return out;
 }

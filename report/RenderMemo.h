@@ -12,6 +12,10 @@
 // version or of another report folder reads as empty; a memo folder that is missing or cannot
 // be written turns the memo off. No failure of the memo fails an export.
 //
+// Beside the images it keeps a record of each player the export wrote (PlayerRecord), so that a
+// later incremental export can leave all of a player's files alone when nothing they are made
+// from changed.
+//
 // Use: construct once the report folder exists (the caller holds its lock, so no other run
 // writes the folder or its memo meanwhile); ask Reusable before drawing an image, tell Written
 // after writing one, and Save once the export has put every file in place. Without Save (a
@@ -23,6 +27,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace barvik {
@@ -46,6 +51,29 @@ class RenderMemo {
   // The file `name` was written in this export from `fingerprint` with `bytes`. Its place in
   // the folder is looked at in Save, once the file is there (staged files move at the end).
   void Written(const std::string& name, uint64_t fingerprint, std::string_view bytes);
+
+  // What an export keeps of one player: the fingerprint of everything his pages and figures
+  // are made from (the caller computes it), his images and the fingerprints they were drawn
+  // from, his chart as the caller put it into text (the chart is drawn again each time: its
+  // axis spans the whole log), his lists as the site's stats.json holds them, and his pages.
+  struct PlayerRecord {
+    uint64_t fingerprint = 0;
+    std::vector<std::pair<std::string, uint64_t>> images;  // file, fingerprint
+    std::string chart;
+    std::string site_lists;
+    std::vector<std::string> pages;  // file names
+    // Size and modification time of each page as it lay after the export (Save fills them).
+    std::vector<std::pair<uint64_t, int64_t>> page_stamps;
+  };
+
+  // The record of `name` when an earlier export wrote him from `fingerprint` and his pages and
+  // images are still as that export left them: the caller may then leave his files alone. The
+  // record passes on to the saved memo; it lives until Save. Null otherwise.
+  const PlayerRecord* ReusablePlayer(const std::string& name, uint64_t fingerprint);
+
+  // The files of `name` were written in this export as `record` tells (stamps are left to
+  // Save).
+  void WrittenPlayer(const std::string& name, PlayerRecord record);
 
   // Records the written files as they now lie in the folder and replaces the memo file
   // atomically with the records of this export's reused and written files (the others are
@@ -76,6 +104,8 @@ class RenderMemo {
   std::unordered_map<std::string, Record> earlier_;  // read from the memo file
   std::unordered_map<std::string, Record> next_;     // for the memo Save writes
   std::vector<Pending> written_;                     // files written in this export
+  std::unordered_map<std::string, PlayerRecord> earlier_players_;
+  std::unordered_map<std::string, PlayerRecord> next_players_;
 };
 
 }  // namespace barvik

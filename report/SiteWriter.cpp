@@ -78,17 +78,30 @@ void SiteWriter::WriteGames(const GameTexts& texts, const GamesModel& model,
 }
 
 void SiteWriter::WritePlayer(const std::string& name, const PlayerLists& lists) {
+  WritePlayer(name, PlayerListsText(lists));
+}
+
+std::string SiteWriter::PlayerListsText(const PlayerLists& lists) const {
+  return ListsJson({lists.header, lists.weapons, lists.given, lists.taken, lists.maps,
+                    lists.game_types, lists.opponents, lists.turns},
+                   settings_.decimal_separator)
+      .dump();
+}
+
+void SiteWriter::WritePlayer(const std::string& name, std::string_view lists_text) {
   Json player = Json::object();
   player["name"] = Utf8From1252(name);
   // The profile of the person who used this name, when he has one.
   auto it = profiles_.find(ComparedName(name));
   if (it != profiles_.end()) player["profile"] = it->second;
-  player["lists"] = ListsJson({lists.header, lists.weapons, lists.given, lists.taken, lists.maps,
-                               lists.game_types, lists.opponents, lists.turns},
-                              settings_.decimal_separator);
-  // Kept as text: the tree of every player's lists would weigh several times its dump.
+  // "lists" is the last member: the lists' own text goes where a dump of the whole tree would
+  // put it. Kept as text: the tree of every player's lists would weigh several times its dump.
+  const std::string head = player.dump();
   if (!players_json_text_.empty()) players_json_text_ += ',';
-  players_json_text_ += player.dump();
+  players_json_text_.append(head, 0, head.size() - 1);
+  players_json_text_ += ",\"lists\":";
+  players_json_text_ += lists_text;
+  players_json_text_ += '}';
 }
 
 void SiteWriter::Finish() {

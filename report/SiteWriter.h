@@ -79,6 +79,10 @@ class SiteWriter {
   const FriendlyNames& friendly() const { return friendly_; }
   // The lists of `name` as they stand now, for stats.json.
   void WritePlayer(const std::string& name, const PlayerLists& lists);
+  // The same in two steps: the lists as stats.json holds them, and a player's entry from that
+  // text (kept by an incremental export for a player whose lists did not change).
+  std::string PlayerListsText(const PlayerLists& lists) const;
+  void WritePlayer(const std::string& name, std::string_view lists_text);
   // stats.json.
   void Finish();
 

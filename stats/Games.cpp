@@ -1,6 +1,8 @@
 #include "stats/Games.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <numeric>
 #include <unordered_map>
 #include <utility>
@@ -65,7 +67,9 @@ struct Node {
 // One node's part in the current game.
 struct NodePart {
   uint32_t node = kNoNode;
-  Participant stats;  // person unset; slots as seen
+  Participant stats;  // person and slot numbers unset
+  // The slots he was seen in, a bit each: no list of its own per node and game.
+  std::array<uint64_t, 2> slots{};
   std::vector<std::pair<uint32_t, uint32_t>> intervals;
   uint64_t life_damage = 0;  // damage dealt since his last death
 };
@@ -296,6 +300,10 @@ class GameBuilder {
     }
     for (auto& [key, stay] : slotless_) CloseAt(stay, kNoSlot, close_at);
     slotless_.clear();
+    // Held for the whole log: no growth reserve kept.
+    game_.kills.shrink_to_fit();
+    for (NodePart& part : parts.back()) part.intervals.shrink_to_fit();
+    parts.back().shrink_to_fit();
     games.push_back(std::move(game_));
     in_game_ = false;
   }
@@ -415,10 +423,7 @@ class GameBuilder {
     if (slot_of_key_[key] < 0) slot_of_key_[key] = slot;
     ++open_slots_of_key_[key];
     NodePart& part = PartOf(node);
-    if (std::find(part.stats.slot_numbers.begin(), part.stats.slot_numbers.end(), slot) ==
-        part.stats.slot_numbers.end()) {
-      part.stats.slot_numbers.push_back(slot);
-    }
+    part.slots[static_cast<size_t>(slot) / 64] |= uint64_t{1} << (slot % 64);
     Count(node, raw);
     return node;
   }
@@ -572,6 +577,15 @@ class GameBuilder {
   std::vector<uint32_t> part_game_;
   std::vector<uint32_t> part_index_;
 };
+
+// Appends the slots of a bit set to his slot numbers, rising.
+void AddSlots(Participant& p, const std::array<uint64_t, 2>& slots) {
+  for (size_t word = 0; word < slots.size(); ++word) {
+    for (uint64_t bits = slots[word]; bits != 0; bits &= bits - 1) {
+      p.slot_numbers.push_back(static_cast<int>(word * 64) + std::countr_zero(bits));
+    }
+  }
+}
 
 // Seconds covered by a set of [from, to) intervals.
 uint32_t CoveredSeconds(std::vector<std::pair<uint32_t, uint32_t>>& intervals) {
@@ -765,13 +779,13 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
       if (fresh) {
         game.players.push_back(part.stats);
         game.players.back().person = person;
+        AddSlots(game.players.back(), part.slots);
         intervals.push_back(std::move(part.intervals));
         continue;
       }
       Participant& into = game.players[it->second];
       const Participant& s = part.stats;
-      into.slot_numbers.insert(into.slot_numbers.end(), s.slot_numbers.begin(),
-                               s.slot_numbers.end());
+      AddSlots(into, part.slots);
       for (size_t t = 0; t < into.team_seconds.size(); ++t)
         into.team_seconds[t] += s.team_seconds[t];
       AddFigures(into, s);
@@ -779,6 +793,8 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
       auto& list = intervals[it->second];
       list.insert(list.end(), part.intervals.begin(), part.intervals.end());
     }
+    // The game's parts are done with: the model's players take their place.
+    std::vector<NodePart>().swap(b.parts[g]);
     for (size_t i = 0; i < game.players.size(); ++i) {
       Participant& p = game.players[i];
       std::sort(p.slot_numbers.begin(), p.slot_numbers.end());

@@ -3,6 +3,7 @@
 #include <exception>
 #include <utility>
 
+#include "core/StableHash.h"
 #include "log/EventScan.h"
 #include "log/LogFile.h"
 #include "stats/PlayerScan.h"
@@ -46,6 +47,97 @@ void CollectPlayerEvents(const LogFile& log, std::string_view name, PlayerEvents
   OnePlayer player(key, events);
   PlayerScan<OnePlayer> scan(forms, player);
   ScanEventsAt(log, PositionsOf(log, key), scan, report_error);
+}
+
+namespace {
+
+// Feeds each followed player's records to his StableHash the way the player scan reads them.
+// The walk visits every record in log order, so the store is read front to back once.
+class FingerprintScan {
+ public:
+  FingerprintScan(const NameForms& forms, const std::vector<int32_t>& slot_of_key,
+                  std::vector<StableHash>& hashes)
+      : forms_(forms),
+        slot_of_key_(slot_of_key),
+        hashes_(hashes),
+        key_hashes_(slot_of_key.size()) {}
+
+  void operator()(const EventView& e, const ScanState& state) {
+    size_t texts = 0;
+    switch (e.kind) {
+      case LineKind::Kill:
+      case LineKind::Damage:
+        texts = 4;  // victim, attacker, weapon, location
+        break;
+      case LineKind::WeaponPickUp:
+        texts = 2;
+        break;
+      case LineKind::Action:
+        texts = 1;
+        break;
+      default:
+        return;  // not counted by the player scan
+    }
+    const KeyId first = forms_.Name(e.ids[0]);
+    const int32_t p1 = Slot(first);
+    // A hit counts for its attacker too, once when he is the victim himself.
+    const KeyId second = texts == 4 ? forms_.Name(e.ids[1]) : first;
+    const int32_t p2 = second == first ? -1 : Slot(second);
+    if (p1 < 0 && p2 < 0) return;
+    uint64_t words[8] = {static_cast<uint64_t>(e.kind), static_cast<uint64_t>(state.turn),
+                         KeyHash(state.map), KeyHash(state.game_type)};
+    for (size_t i = 0; i < texts; ++i) words[4 + i] = KeyHash(forms_.Name(e.ids[i]));
+    for (int32_t p : {p1, p2}) {
+      if (p < 0) continue;
+      StableHash& hash = hashes_[static_cast<size_t>(p)];
+      for (size_t i = 0; i < 4 + texts; ++i) hash.Number(words[i]);
+    }
+  }
+
+  static std::string ErrorMessage(uint64_t line) {
+    return LineErrorMessage("PLAYER", line, -1, "", "");
+  }
+
+ private:
+  int32_t Slot(KeyId key) const { return key < slot_of_key_.size() ? slot_of_key_[key] : -1; }
+
+  uint64_t KeyHash(KeyId key) {
+    if (key >= key_hashes_.size()) return StableHash().Text(forms_.pool().Text(key)).value();
+    uint64_t& h = key_hashes_[key];
+    // A text whose hash is 0 is hashed again each time it is met.
+    if (h == 0) h = StableHash().Text(forms_.pool().Text(key)).value();
+    return h;
+  }
+
+  const NameForms& forms_;
+  const std::vector<int32_t>& slot_of_key_;
+  std::vector<StableHash>& hashes_;
+  std::vector<uint64_t> key_hashes_;  // by key id, 0 while not computed
+};
+
+}  // namespace
+
+PlayerFingerprints::PlayerFingerprints(const LogFile& log, const std::vector<std::string>& names)
+    : log_(log), slot_of_key_(log.Forms().pool().size(), -1) {
+  const KeyPool& pool = log.Forms().pool();
+  int32_t players = 0;
+  for (const std::string& name : names) {
+    const KeyId key = pool.Find(name);
+    if (key != KeyPool::kNone && key < slot_of_key_.size() && slot_of_key_[key] < 0) {
+      slot_of_key_[key] = players++;
+    }
+  }
+  std::vector<StableHash> hashes(static_cast<size_t>(players));
+  FingerprintScan scan(log.Forms(), slot_of_key_, hashes);
+  ScanEvents(log, scan, {});
+  hashes_.reserve(hashes.size());
+  for (const StableHash& hash : hashes) hashes_.push_back(hash.value());
+}
+
+uint64_t PlayerFingerprints::Of(std::string_view name) const {
+  const KeyId key = log_.Forms().pool().Find(name);
+  const int32_t slot = key != KeyPool::kNone && key < slot_of_key_.size() ? slot_of_key_[key] : -1;
+  return slot >= 0 ? hashes_[static_cast<size_t>(slot)] : StableHash().value();
 }
 
 namespace {

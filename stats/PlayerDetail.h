@@ -68,6 +68,23 @@ std::string TurnKey(int64_t turn);
 void CollectPlayerEvents(const LogFile& log, std::string_view name, PlayerEvents& events,
                          const LineErrorReporter& report_error);
 
+// Fingerprints of everything CollectPlayerEvents would read for each of some names: for each of
+// a player's records, its kind, turn, map and game type and the normalised texts of the names,
+// weapon and location it carries. Equal fingerprints (in this run or a later one, whatever the
+// logs' text ids) mean equal event lists, so an export may leave the files made from them
+// alone. Made in one walk over the log for all the names at once, without building any list.
+class PlayerFingerprints {
+ public:
+  PlayerFingerprints(const LogFile& log, const std::vector<std::string>& names);
+  // The fingerprint of `name` (one of the names given, or that of a player without events).
+  uint64_t Of(std::string_view name) const;
+
+ private:
+  const LogFile& log_;
+  std::vector<int32_t> slot_of_key_;  // by key id: the index in hashes_, or -1
+  std::vector<uint64_t> hashes_;
+};
+
 // The body locations one player hit with one weapon: Kills, I.Damages and Suicides, each
 // entry the hit location of the line.
 struct WeaponHits {

@@ -30,6 +30,7 @@ class FakeImages : public ImageSource {
     if (calls.size() == fail_at) throw FileError::CannotCreate("image", ENOSPC);
     calls.emplace_back(which, ws_ != nullptr ? ws_->LabelLoadedName() : std::string());
     const bool chart = which == ReportImage::RatioChart;
+    if (chart && ws_ != nullptr) chart_titles.push_back(ws_->chart().title);
     RgbImage image;
     if (by_state) {
       image.width = chart ? 64 : 32;
@@ -60,6 +61,8 @@ class FakeImages : public ImageSource {
 
   // Every call: which picture, and the loaded player's name (empty without a workspace).
   std::vector<std::pair<ReportImage, std::string>> calls;
+  // The title of every chart drawn: it names the player, also one left unloaded.
+  std::vector<std::string> chart_titles;
 
  private:
   uint64_t StateHash(ReportImage which) const {

@@ -13,6 +13,7 @@
 #include <set>
 
 #include "app/Workspace.h"
+#include "core/Text1252.h"
 #include "report/PageWriter.h"
 #include "report/ReportFiles.h"
 #include "report/ReportFolder.h"
@@ -36,14 +37,26 @@ std::set<std::string> DrawnFiles(const Workspace& ws, const FakeImages& images) 
   }
   const StringMap<std::string> prefixes = AssignPlayerPrefixes(names);
   std::set<std::string> drawn;
+  size_t charts = 0;
   for (const auto& [which, player] : images.calls) {
     if (which == ReportImage::Accuracy) {
       drawn.insert("accuracy.png");
       continue;
     }
-    drawn.insert(prefixes.at(player) + (which == ReportImage::PlayerAccuracy  ? "accuracy.png"
-                                        : which == ReportImage::EnemyAccuracy ? "enemyaccuracy.png"
-                                                                              : "ratiochart.png"));
+    std::string name = player;
+    if (which == ReportImage::RatioChart) {
+      // A chart is drawn for a player left unloaded too: its title names him.
+      const std::string& title = images.chart_titles.at(charts++);
+      for (const std::string& candidate : names) {
+        std::string words = "for player ";
+        words += UpperCopy(candidate);
+        words += " (";
+        if (title.find(words) != std::string::npos) name = candidate;
+      }
+    }
+    drawn.insert(prefixes.at(name) + (which == ReportImage::PlayerAccuracy  ? "accuracy.png"
+                                      : which == ReportImage::EnemyAccuracy ? "enemyaccuracy.png"
+                                                                            : "ratiochart.png"));
   }
   return drawn;
 }
@@ -81,6 +94,7 @@ class RenderMemoTest : public testing::TempFolderTest {
 
   struct Run {
     std::set<std::string> drawn;
+    std::set<std::string> loaded;  // the players loaded, as the status names them
     size_t written = 0;
     size_t kept = 0;
   };
@@ -99,6 +113,12 @@ class RenderMemoTest : public testing::TempFolderTest {
     images.context = std::move(context);
     Run run;
     ws.export_incremental = incremental;
+    ws.hooks.status_changed = [&] {
+      const std::string& text = ws.status(kPanelActivity);
+      if (text.starts_with("Reading ") && text.ends_with(" Statistics")) {
+        run.loaded.insert(text.substr(8, text.size() - 19));
+      }
+    };
     ws.ButtonHTMLClick(images);
     run.drawn = DrawnFiles(ws, images);
     if (incremental) {
@@ -184,6 +204,51 @@ TEST_F(RenderMemoTest, OnlyImagesWhoseStateChangedAreDrawnAgain) {
     EXPECT_TRUE(name == "accuracy.png" || name.rfind(victim, 0) == 0 || name.rfind(killer, 0) == 0)
         << name;
   }
+  EXPECT_EQ(MaskedReport(report_), Fresh());
+}
+
+TEST_F(RenderMemoTest, PlayersWhoseEventsDidNotChangeAreNeitherLoadedNorWritten) {
+  const Run first = Export(report_, cache_);
+  EXPECT_GE(first.loaded.size(), 10u);
+  const auto before = Images(report_);
+  // A new turn in which Gunner 1 kills Ghost 8: every chart's axis grows by one turn.
+  const size_t init = sample_.rfind(" InitGame: ");
+  ASSERT_NE(init, std::string::npos);
+  const std::string turn = "140:00" + sample_.substr(init, sample_.find('\n', init) - init + 1) +
+                           "140:01 K;699646647;8;allies;Ghost 8;521638527;1;axis;Gunner 1;"
+                           "kar98k_mp;76;MOD_PISTOL_BULLET;head\n";
+  Write("games_mp.log", sample_ + turn);
+
+  const Run run = Export(report_, cache_);
+  // And the last player, loaded at the end as a full export leaves him.
+  EXPECT_TRUE(run.loaded.contains("GHOST 8") && run.loaded.contains("GUNNER 1"));
+  EXPECT_LE(run.loaded.size(), 3u);
+  EXPECT_EQ(run.drawn, Changed(before, Images(report_)));
+  const auto after = Images(report_);
+  const std::set<std::string> changed = Changed(before, after);
+  const std::string victim = PlayerFilePrefix("Ghost 8");
+  const std::string killer = PlayerFilePrefix("Gunner 1");
+  for (const auto& [name, bytes] : after) {
+    // The others' figures stay; every chart is drawn on the longer axis.
+    if (name.starts_with(victim) || name.starts_with(killer) || name == "accuracy.png") continue;
+    EXPECT_EQ(changed.contains(name), name.ends_with("ratiochart.png")) << name;
+  }
+  EXPECT_EQ(MaskedReport(report_), Fresh());
+  const Run again = Export(report_, cache_);
+  EXPECT_TRUE(again.drawn.empty()) << *again.drawn.begin();
+}
+
+TEST_F(RenderMemoTest, APlayerWhosePageWasDeletedOrTouchedIsWrittenAgain) {
+  Export(report_, cache_);
+  const std::string ghost = PlayerFilePrefix("Ghost 8");
+  const std::string gunner = PlayerFilePrefix("Gunner 1");
+  fs::remove(report_ / (ghost + "maps.html"));
+  fs::last_write_time(
+      report_ / (gunner + "weapon.html"),
+      fs::last_write_time(report_ / (gunner + "weapon.html")) - std::chrono::seconds(5));
+  const Run run = Export(report_, cache_);
+  EXPECT_TRUE(run.loaded.contains("GHOST 8") && run.loaded.contains("GUNNER 1"));
+  EXPECT_LE(run.loaded.size(), 3u);
   EXPECT_EQ(MaskedReport(report_), Fresh());
 }
 
