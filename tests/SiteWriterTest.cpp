@@ -191,7 +191,7 @@ TEST_F(SitePagesTest, EveryLinkLeadsToAPageAndHiddenPeopleAppearNowhere) {
   EXPECT_NE(pages_.at("people.html").find("2026-12-09"), std::string::npos);
 }
 
-TEST_F(SitePagesTest, TheRankingCountsOnlyThePeopleShownAndEachGameShowsItsChanges) {
+TEST_F(SitePagesTest, RanksAndAwardsGoToThePeopleShownAndEachGameShowsItsChanges) {
   // 20 games of one type: a ranking per type beside the one over all; the hidden Spy, best of
   // all, takes no rank, so Pine is first of two.
   PeopleRules rules;
@@ -219,7 +219,11 @@ TEST_F(SitePagesTest, TheRankingCountsOnlyThePeopleShownAndEachGameShowsItsChang
   const std::string& first = pages_.at("games/1.html");
   EXPECT_NE(first.find(">+"), std::string::npos);
   EXPECT_NE(first.find(">-"), std::string::npos);
-  EXPECT_NE(pages_.at("awards.html").find("id=\"kill-streak\""), std::string::npos);
+  // The hidden Spy had the best streak; among the people shown Pine holds it.
+  const std::string& awards = pages_.at("awards.html");
+  const size_t streak = awards.find("id=\"kill-streak\"");
+  ASSERT_NE(streak, std::string::npos);
+  EXPECT_EQ(awards.find("<a href", streak), awards.find("<a href=\"" + PageOf("Pine"), streak));
 }
 
 TEST_F(SitePagesTest, ProvisionalPeopleAreListedApartWithTheirRatedGames) {
