@@ -596,7 +596,9 @@ class ModelPages {
           " rated games</small></h2>\n", RankingTables(type.ratings.history, type.game_type),
           "</section>\n");
     }
-    Add(page, nav, "</nav>\n", sections, SitePageFoot(frame_, "", true));
+    // The links to the rankings only when there is more than one.
+    if (!figures_.game_types.empty()) Add(page, nav, "</nav>\n");
+    Add(page, sections, SitePageFoot(frame_, "", true));
     return page;
   }
 
