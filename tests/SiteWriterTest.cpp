@@ -198,10 +198,7 @@ TEST_F(SitePagesTest, RanksAndAwardsGoToThePeopleShownAndEachGameShowsItsChanges
   rules.hidden = {"Spy"};
   std::vector<std::string> lines;
   for (int game = 0; game < 20; ++game) {
-    for (std::string line : {kTdm, std::string("  0:01 J;0;1;Al"), std::string("  0:01 J;0;2;Pine"),
-                             std::string("  0:01 J;0;3;Spy")}) {
-      lines.push_back(line);
-    }
+    lines.insert(lines.end(), {kTdm, "  0:01 J;0;1;Al", "  0:01 J;0;2;Pine", "  0:01 J;0;3;Spy"});
     lines.push_back(Kill("  0:30", 1, "Al", 2, "Pine"));
     lines.push_back(Kill("  0:40", 2, "Pine", 3, "Spy"));
     lines.push_back(Kill("  0:50", 1, "Al", 3, "Spy"));
