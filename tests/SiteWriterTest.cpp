@@ -124,6 +124,11 @@ TEST(SiteFigureTest, ChartAxisFitsTheDataAndMarksOne) {
 
   // Small values keep a readable axis of at least 0 to 1.
   EXPECT_NE(LineChartSvg({{"1", 0.25}}, "game", "K/D").find(">1.00</text>"), std::string::npos);
+  // A skill below 0 takes the axis down to a round step under it; no dashed line without one.
+  const std::string skill = LineChartSvg({{"1", -11.4}, {"2", 2.6}}, "game", "skill", std::nullopt);
+  EXPECT_NE(skill.find(">-15.0</text>"), std::string::npos);
+  EXPECT_NE(skill.find(">5.0</text>"), std::string::npos);
+  EXPECT_EQ(skill.find("class=\"ref\""), std::string::npos);
 }
 
 // The pages of the model of a small log, by path.
