@@ -1,13 +1,20 @@
 #include "report/AwardsJson.h"
 
+#include <algorithm>
+#include <array>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 namespace barvik {
 
 void AddAwards(Json& people, const GamesModel& model, const AwardsModel& awards) {
   std::unordered_map<std::string, PersonIndex> index_of;
   for (PersonIndex p = 0; p < model.people.size(); ++p) index_of.emplace(model.people[p].id, p);
+  std::array<std::vector<PersonIndex>, kAwardCount> holders;
+  for (size_t a = 0; a < kAwardCount; ++a) {
+    holders[a] = ShownHolders(awards, model, static_cast<Award>(a));
+  }
   for (Json& person : people.at("people")) {
     Json list = Json::array();
     const auto it = index_of.find(person.at("id").get<std::string>());
@@ -18,7 +25,8 @@ void AddAwards(Json& people, const GamesModel& model, const AwardsModel& awards)
         if (!HasFigure(award, figures[a])) continue;
         list.push_back({{"award", AwardName(award)},
                         {"value", figures[a]},
-                        {"held", awards.overall[a].person == it->second}});
+                        {"held", std::find(holders[a].begin(), holders[a].end(), it->second) !=
+                                     holders[a].end()}});
       }
     }
     person["awards"] = std::move(list);

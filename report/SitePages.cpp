@@ -504,21 +504,11 @@ class ModelPages {
     return page;
   }
 
-  // The best figure of each award over all games among the people shown, and who has it.
+  // Who holds each award over all games among the people shown, and his figure.
   void GatherAwardHolders() {
     for (size_t a = 0; a < kAwardCount; ++a) {
-      const auto award = static_cast<Award>(a);
-      const bool least = award == Award::ShortestLife;
-      for (PersonIndex p = 0; p < model_.people.size() && p < figures_.awards.people.size(); ++p) {
-        const uint32_t value = figures_.awards.people[p][a];
-        if (!Shown(p) || !HasFigure(award, value)) continue;
-        const bool better = holders_[a].empty() || (least ? value < best_[a] : value > best_[a]);
-        if (better) {
-          best_[a] = value;
-          holders_[a].clear();
-        }
-        if (value == best_[a]) holders_[a].push_back(p);
-      }
+      holders_[a] = ShownHolders(figures_.awards, model_, static_cast<Award>(a));
+      if (!holders_[a].empty()) best_[a] = figures_.awards.people[holders_[a].front()][a];
     }
   }
 
@@ -606,7 +596,9 @@ class ModelPages {
           " rated games</small></h2>\n", RankingTables(type.ratings.history, type.game_type),
           "</section>\n");
     }
-    Add(page, nav, "</nav>\n", sections, SitePageFoot(frame_, "", true));
+    // The links to the rankings only when there is more than one.
+    if (!figures_.game_types.empty()) Add(page, nav, "</nav>\n");
+    Add(page, sections, SitePageFoot(frame_, "", true));
     return page;
   }
 

@@ -211,4 +211,18 @@ AwardsModel ComputeAwards(const EventStore& store, const GamesModel& model,
   return awards;
 }
 
+std::vector<PersonIndex> ShownHolders(const AwardsModel& awards, const GamesModel& model,
+                                      Award award) {
+  const size_t a = Index(award);
+  AwardHolder best;
+  for (PersonIndex p = 0; p < awards.people.size() && p < model.people.size(); ++p) {
+    if (!model.people[p].hidden) Consider(best, a, p, awards.people[p][a]);
+  }
+  std::vector<PersonIndex> holders;
+  for (PersonIndex p = 0; best.person != kNoPerson && p < awards.people.size(); ++p) {
+    if (!model.people[p].hidden && awards.people[p][a] == best.value) holders.push_back(p);
+  }
+  return holders;
+}
+
 }  // namespace barvik

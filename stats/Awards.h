@@ -75,4 +75,10 @@ struct AwardsModel {
 AwardsModel ComputeAwards(const EventStore& store, const GamesModel& model,
                           const WeaponGroups& groups = {});
 
+// The people not hidden by the people file who share the best figure of `award` over all games,
+// in the model's order; empty when none of them earned it. `overall` may name a hidden person:
+// the pages and documents that leave him out give the award to these instead.
+std::vector<PersonIndex> ShownHolders(const AwardsModel& awards, const GamesModel& model,
+                                      Award award);
+
 }  // namespace barvik

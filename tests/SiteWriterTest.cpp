@@ -125,6 +125,11 @@ TEST(SiteFigureTest, ChartAxisFitsTheDataAndMarksOne) {
 
   // Small values keep a readable axis of at least 0 to 1.
   EXPECT_NE(LineChartSvg({{"1", 0.25}}, "game", "K/D").find(">1.00</text>"), std::string::npos);
+  // A skill below 0 takes the axis down to a round step under it; no dashed line without one.
+  const std::string skill = LineChartSvg({{"1", -11.4}, {"2", 2.6}}, "game", "skill", std::nullopt);
+  EXPECT_NE(skill.find(">-15.0</text>"), std::string::npos);
+  EXPECT_NE(skill.find(">5.0</text>"), std::string::npos);
+  EXPECT_EQ(skill.find("class=\"ref\""), std::string::npos);
 }
 
 // The pages of the model of a small log, by path.
@@ -192,17 +197,14 @@ TEST_F(SitePagesTest, EveryLinkLeadsToAPageAndHiddenPeopleAppearNowhere) {
   EXPECT_NE(pages_.at("people.html").find("2026-12-09"), std::string::npos);
 }
 
-TEST_F(SitePagesTest, TheRankingCountsOnlyThePeopleShownAndEachGameShowsItsChanges) {
+TEST_F(SitePagesTest, RanksAndAwardsGoToThePeopleShownAndEachGameShowsItsChanges) {
   // 20 games of one type: a ranking per type beside the one over all; the hidden Spy, best of
   // all, takes no rank, so Pine is first of two.
   PeopleRules rules;
   rules.hidden = {"Spy"};
   std::vector<std::string> lines;
   for (int game = 0; game < 20; ++game) {
-    for (std::string line : {kTdm, std::string("  0:01 J;0;1;Al"), std::string("  0:01 J;0;2;Pine"),
-                             std::string("  0:01 J;0;3;Spy")}) {
-      lines.push_back(line);
-    }
+    lines.insert(lines.end(), {kTdm, "  0:01 J;0;1;Al", "  0:01 J;0;2;Pine", "  0:01 J;0;3;Spy"});
     lines.push_back(Kill("  0:30", 1, "Al", 2, "Pine"));
     lines.push_back(Kill("  0:40", 2, "Pine", 3, "Spy"));
     lines.push_back(Kill("  0:50", 1, "Al", 3, "Spy"));
@@ -220,7 +222,11 @@ TEST_F(SitePagesTest, TheRankingCountsOnlyThePeopleShownAndEachGameShowsItsChang
   const std::string& first = pages_.at("games/1.html");
   EXPECT_NE(first.find(">+"), std::string::npos);
   EXPECT_NE(first.find(">-"), std::string::npos);
-  EXPECT_NE(pages_.at("awards.html").find("id=\"kill-streak\""), std::string::npos);
+  // The hidden Spy had the best streak; among the people shown Pine holds it.
+  const std::string& awards = pages_.at("awards.html");
+  const size_t streak = awards.find("id=\"kill-streak\"");
+  ASSERT_NE(streak, std::string::npos);
+  EXPECT_EQ(awards.find("<a href", streak), awards.find("<a href=\"" + PageOf("Pine"), streak));
 }
 
 TEST_F(SitePagesTest, ProvisionalPeopleAreListedApartWithTheirRatedGames) {
