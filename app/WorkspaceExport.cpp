@@ -16,6 +16,7 @@
 #include "app/ImageFingerprint.h"
 #include "app/SiteLists.h"
 #include "app/Workspace.h"
+#include "core/AtomicReplace.h"
 #include "core/FileError.h"
 #include "core/StableHash.h"
 #include "core/Text1252.h"
@@ -26,6 +27,7 @@
 #include "report/RenderMemo.h"
 #include "report/ReportFiles.h"
 #include "report/ReportFolder.h"
+#include "stats/GameRatings.h"
 #include "stats/PlayerDetail.h"
 
 namespace barvik {
@@ -64,9 +66,20 @@ std::unique_ptr<SiteWriter> StartSite(Workspace& ws, const std::string& folder,
   const EventStore no_events;
   const EventStore& events = ws.log() != nullptr ? ws.log()->events() : no_events;
   const GamesModel model = BuildGames(events, ws.people_rules);
-  writer->WriteGames(
-      GameTexts(events), model,
-      FiguresOf(model, ComputeAwards(events, model, writer->friendly().weapon_groups())));
+  // The ratings continue from those the last export of this folder kept, so a run after a new
+  // game rates that game only; the state is checked against the games, so the result is the
+  // same as rating them all. Not kept in a cache folder others could write.
+  std::string state_file;
+  if (!ws.cache_folder.empty() && PrepareCacheFolder(ws.cache_folder).empty()) {
+    state_file = RatingsStatePath(ws.cache_folder, folder);
+  }
+  const std::string kept = state_file.empty() ? "" : ReadOwnFile(state_file).value_or("");
+  std::string save;
+  ModelRatings ratings = RateModel(model, events, kept, state_file.empty() ? nullptr : &save);
+  if (!state_file.empty() && save != kept) ReplaceFileWhole(state_file, save);
+  writer->WriteGames(GameTexts(events), model,
+                     FiguresOf(std::move(ratings),
+                               ComputeAwards(events, model, writer->friendly().weapon_groups())));
   return writer;
 }
 

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 
 namespace barvik {
 namespace {
@@ -105,6 +106,33 @@ bool ReplaceFileStreamed(const std::string& path, const std::function<bool(const
 bool ReplaceFileWhole(const std::string& path, std::string_view bytes, TemporaryStyle style) {
   return ReplaceFileStreamed(
       path, [bytes](const ByteSink& sink) { return sink(bytes.data(), bytes.size()); }, style);
+}
+
+// Exactly `size` bytes of the file open as `fd`, or nothing when it holds another number.
+std::optional<std::string> ReadExactly(int fd, size_t size) {
+  std::string bytes(size + 1, '\0');  // one more: a file that grew shows it
+  size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<size_t>(n);
+  }
+  if (got != size) return std::nullopt;
+  bytes.resize(size);
+  return bytes;
+}
+
+std::optional<std::string> ReadOwnFile(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  std::optional<std::string> bytes;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid()) {
+    bytes = ReadExactly(fd, static_cast<size_t>(st.st_size));
+  }
+  close(fd);
+  return bytes;
 }
 
 }  // namespace barvik

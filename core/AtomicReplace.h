@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -42,5 +43,12 @@ bool ReplaceFileStreamed(const std::string& path, const std::function<bool(const
 // Replaces `path` with `bytes`, as above.
 bool ReplaceFileWhole(const std::string& path, std::string_view bytes,
                       TemporaryStyle style = TemporaryStyle::kPrivate);
+
+// Reading back what this user's own runs keep (caches, memos): exactly `size` bytes of the file
+// open as `fd`, or nothing when it holds another number of bytes.
+std::optional<std::string> ReadExactly(int fd, size_t size);
+// The whole of a regular file of this user, not a link: a file somebody else put there is
+// not trusted. Nothing when there is no such file.
+std::optional<std::string> ReadOwnFile(const std::string& path);
 
 }  // namespace barvik

@@ -24,6 +24,8 @@ constexpr std::string_view kSuffix = ".events";
 constexpr std::string_view kDeltaSuffix = ".delta";
 constexpr std::string_view kMemoPrefix = "render-";
 constexpr std::string_view kMemoSuffix = ".memo";
+constexpr std::string_view kRatingsPrefix = "ratings-";
+constexpr std::string_view kRatingsSuffix = ".state";
 // Earlier versions wrote cache files through temporary files of this prefix.
 constexpr std::string_view kOldTemporaryPrefix = ".tmp-";
 
@@ -37,8 +39,10 @@ bool IsCacheName(std::string_view name) {
   return name.starts_with(kPrefix) && (name.ends_with(kSuffix) || name.ends_with(kDeltaSuffix));
 }
 
+// A file kept per report folder: a render memo or a ratings state.
 bool IsMemoName(std::string_view name) {
-  return name.starts_with(kMemoPrefix) && name.ends_with(kMemoSuffix);
+  return (name.starts_with(kMemoPrefix) && name.ends_with(kMemoSuffix)) ||
+         (name.starts_with(kRatingsPrefix) && name.ends_with(kRatingsSuffix));
 }
 
 // A file being written: "<final name>.XXXXXX" as the atomic replace makes it, or the name
@@ -47,6 +51,7 @@ bool IsMemoName(std::string_view name) {
 bool IsTemporaryName(std::string_view name) {
   if (name.starts_with(kOldTemporaryPrefix)) return true;
   if (name.starts_with(kMemoPrefix)) return !name.ends_with(kMemoSuffix);
+  if (name.starts_with(kRatingsPrefix)) return !name.ends_with(kRatingsSuffix);
   const size_t dot = name.rfind('.');
   return dot != std::string_view::npos && dot > 0 && IsCacheName(name.substr(0, dot));
 }
@@ -164,14 +169,28 @@ void Prune(const std::string& folder) {
 
 }  // namespace cache
 
-std::string RenderMemoPath(const std::string& folder, const std::string& report_folder) {
+namespace {
+
+// A file of `folder` kept for `report_folder`, named after its canonical path.
+std::string ReportFolderFile(const std::string& folder, const std::string& report_folder,
+                             std::string_view prefix, std::string_view suffix) {
   std::error_code ec;
   const std::string canonical = std::filesystem::canonical(report_folder, ec).string();
   if (ec) return {};
-  std::string name(cache::kMemoPrefix);
+  std::string name(prefix);
   name += cache::Hex(StableHash().Text(canonical).value());
-  name += cache::kMemoSuffix;
+  name += suffix;
   return (std::filesystem::path(folder) / name).string();
+}
+
+}  // namespace
+
+std::string RenderMemoPath(const std::string& folder, const std::string& report_folder) {
+  return ReportFolderFile(folder, report_folder, cache::kMemoPrefix, cache::kMemoSuffix);
+}
+
+std::string RatingsStatePath(const std::string& folder, const std::string& report_folder) {
+  return ReportFolderFile(folder, report_folder, cache::kRatingsPrefix, cache::kRatingsSuffix);
 }
 
 std::string PrepareCacheFolder(const std::string& folder) {

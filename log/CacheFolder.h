@@ -1,12 +1,13 @@
 // The cache folder: the one place that knows what the files in it are called, which of them
 // stand for which log file, and when each may go. The event cache reads and writes its files
-// under the names given here; the render memo of an incremental export asks for its name here
-// too, so that pruning knows every file it meets (docs/cache-format.md, "The folder").
+// under the names given here; the render memo and the kept ratings of an export ask for their
+// names here too, so that pruning knows every file it meets (docs/cache-format.md, "The folder").
 //
 // Files in the folder:
 //   f-<hash of device and inode>.events   the base file of one log file
 //   f-<hash of device and inode>.delta    the events its log gained since the base was written
 //   render-<hash of a report folder>.memo the render memo of one report folder
+//   ratings-<hash of a report folder>.state the skill ratings kept for one report folder
 //   <any of these>.XXXXXX, .tmp-XXXXXX    being written (the latter by earlier versions)
 #pragma once
 
@@ -77,6 +78,9 @@ void Prune(const std::string& folder);
 // `folder`: named after its canonical path, so every way of naming it finds the same memo.
 // Empty when the report folder has no canonical path.
 std::string RenderMemoPath(const std::string& folder, const std::string& report_folder);
+// Where the skill ratings an export of `report_folder` keeps for the next run lie (see
+// RateModel), named the same way. Pruned as render memos are.
+std::string RatingsStatePath(const std::string& folder, const std::string& report_folder);
 
 // Makes the cache folder when it is missing (mode 0700) and tells whether it may be used:
 // empty when it may, otherwise why not (not a folder, another user's, writable by others).

@@ -130,34 +130,6 @@ int64_t ModificationNanoseconds(const struct stat& st) {
   return static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
 }
 
-// Exactly `size` bytes of the file open as `fd`, or nothing when it holds another number.
-std::optional<std::string> ReadExactly(int fd, size_t size) {
-  std::string bytes(size + 1, '\0');  // one more: a file that grew shows it
-  size_t got = 0;
-  while (got < bytes.size()) {
-    const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<size_t>(n);
-  }
-  if (got != size) return std::nullopt;
-  bytes.resize(size);
-  return bytes;
-}
-
-// The whole of a regular file of this user: a memo somebody else put there is not trusted.
-std::optional<std::string> ReadFile(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-  if (fd < 0) return std::nullopt;
-  struct stat st {};
-  std::optional<std::string> bytes;
-  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid()) {
-    bytes = ReadExactly(fd, static_cast<size_t>(st.st_size));
-  }
-  close(fd);
-  return bytes;
-}
-
 // True when `path` is a folder this process may write in. The memo's folder is the cache
 // folder, which the cache folder's owner makes and checks before; the memo makes no folder.
 bool WritableFolder(const std::string& path) {
@@ -180,7 +152,7 @@ RenderMemo::RenderMemo(const std::string& memo_file, const std::string& report_f
 }
 
 void RenderMemo::Load() {
-  const std::optional<std::string> bytes = ReadFile(memo_file_);
+  const std::optional<std::string> bytes = ReadOwnFile(memo_file_);
   if (!bytes || bytes->size() < 8) return;
   const std::string_view body = std::string_view(*bytes).substr(0, bytes->size() - 8);
   Reader check(std::string_view(*bytes).substr(body.size()));

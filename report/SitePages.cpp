@@ -1186,6 +1186,14 @@ ModelFigures FiguresOf(const GamesModel& model, AwardsModel awards) {
   return figures;
 }
 
+ModelFigures FiguresOf(ModelRatings ratings, AwardsModel awards) {
+  ModelFigures figures;
+  figures.ratings = std::move(ratings.all);
+  figures.game_types = ShownGameTypes(std::move(ratings.types));
+  figures.awards = std::move(awards);
+  return figures;
+}
+
 void WriteModelPages(const GameTexts& texts, const GamesModel& model, const ModelFigures& figures,
                      const FriendlyNames& friendly, const SiteFrame& frame,
                      const SitePageSink& sink) {

@@ -41,6 +41,8 @@ struct ModelFigures {
 };
 // The ratings of `model` beside its `awards` (ComputeAwards of the same model).
 ModelFigures FiguresOf(const GamesModel& model, AwardsModel awards);
+// The same from ratings rated already (RateModel, which may continue a kept state).
+ModelFigures FiguresOf(ModelRatings ratings, AwardsModel awards);
 
 // Receives each finished page: its path relative to site/ and its bytes.
 using SitePageSink = std::function<void(const std::string& path, const std::string& bytes)>;

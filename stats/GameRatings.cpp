@@ -1,15 +1,20 @@
 #include "stats/GameRatings.h"
 
+#include <algorithm>
 #include <string>
 #include <unordered_map>
 
+#include "core/StableHash.h"
 #include "log/LineFormat.h"
+#include "stats/SavedText.h"
 
 namespace barvik {
 
 namespace {
 constexpr uint32_t kAllies = 1;
 constexpr uint32_t kAxis = 2;
+
+constexpr std::string_view kKeptHeader = "barvik-model-ratings 1\n";
 }  // namespace
 
 RatedGameInput RatingInputOf(const GamesModel& model, const Game& game) {
@@ -62,6 +67,203 @@ std::vector<GameTypeRatings> RateGameTypes(const GamesModel& model, int64_t min_
     RateGames(model, rated.ratings, type);
     if (rated.ratings.history.Games() >= min_games) types.push_back(std::move(rated));
   }
+  return types;
+}
+
+namespace {
+
+using saved::Put;
+using saved::PutText;
+
+// A stable hash of everything the rating of the first games of `model` reads: each game's
+// warm-up mark, game type and rating input. Person ids, not indexes, so it holds across runs.
+// It grows a game at a time, so one pass serves both the check of a kept state and the state
+// kept next.
+class InputsHash {
+ public:
+  InputsHash(const GamesModel& model, const GameTexts& texts) : model_(model), texts_(texts) {}
+
+  // The hash of the first `count` games (never fewer than asked before).
+  uint64_t Of(size_t count) {
+    for (; games_ < count; ++games_) Add(model_.games[games_]);
+    return hash_.value();
+  }
+
+ private:
+  void Add(const Game& game) {
+    hash_.Number(game.warmup ? 1 : 0).Text(texts_.Setting(game.game_type));
+    if (game.warmup) return;
+    const RatedGameInput input = RatingInputOf(model_, game);
+    hash_.Number(static_cast<uint64_t>(static_cast<int64_t>(input.seconds)))
+        .Number(input.winner ? 1 : 0)
+        .Text(input.winner.value_or(""))
+        .Number(input.players.size());
+    for (const RatedPlayer& p : input.players) {
+      hash_.Text(p.person)
+          .Number(static_cast<uint64_t>(static_cast<int64_t>(p.score)))
+          .Number(static_cast<uint64_t>(static_cast<int64_t>(p.seconds)))
+          .Number(p.team_seconds.size());
+      for (const auto& [team, seconds] : p.team_seconds) {
+        hash_.Text(team).Number(static_cast<uint64_t>(static_cast<int64_t>(seconds)));
+      }
+    }
+  }
+
+  const GamesModel& model_;
+  const GameTexts& texts_;
+  StableHash hash_;
+  size_t games_ = 0;
+};
+
+// Rates the games of `model` from the first `ratings` does not cover up to `end`: every
+// game over all games and in its own type, a type started at its first game that is no
+// warm-up. Each rating keeps one (maybe empty) list of changes per game of the model.
+void RateUpTo(const GamesModel& model, ModelRatings& ratings, size_t end) {
+  for (size_t g = ratings.all.changes.size(); g < end; ++g) {
+    const Game& game = model.games[g];
+    GameRatings* own = nullptr;
+    if (!game.warmup) {
+      auto type =
+          std::find_if(ratings.types.begin(), ratings.types.end(),
+                       [&](const GameTypeRatings& t) { return t.game_type == game.game_type; });
+      if (type == ratings.types.end()) {
+        ratings.types.emplace_back();
+        ratings.types.back().game_type = game.game_type;
+        ratings.types.back().ratings.changes.resize(g);
+        type = std::prev(ratings.types.end());
+      }
+      own = &type->ratings;
+    }
+    if (own == nullptr) {
+      ratings.all.changes.emplace_back();
+    } else {
+      const RatedGameInput input = RatingInputOf(model, game);
+      ratings.all.changes.push_back(ratings.all.history.Add(input));
+      own->changes.push_back(own->history.Add(input));
+    }
+    for (GameTypeRatings& type : ratings.types) {
+      if (&type.ratings != own) type.ratings.changes.emplace_back();
+    }
+  }
+}
+
+// One rating as kept: its history's own text, then per game the changes (person, before,
+// after).
+void PutRatings(std::string& out, const GameRatings& ratings) {
+  PutText(out, ratings.history.Save());
+  out += ' ';
+  Put(out, ratings.changes.size());
+  out += '\n';
+  for (const std::vector<RatingChange>& game : ratings.changes) {
+    Put(out, game.size());
+    for (const RatingChange& change : game) {
+      PutText(out, change.person);
+      out += ' ';
+      Put(out, change.before);
+      Put(out, change.after);
+    }
+    out += '\n';
+  }
+}
+
+bool GetRatings(saved::Reader& in, GameRatings& ratings, size_t games) {
+  std::string history;
+  size_t count = 0;
+  if (!in.GetText(history) || !in.Expect(" ") || !in.Get(count) || count != games ||
+      !in.Expect("\n")) {
+    return false;
+  }
+  std::optional<RatingHistory> restored = RatingHistory::Restore(history);
+  if (!restored) return false;
+  ratings.history = std::move(*restored);
+  ratings.changes.resize(count);
+  for (std::vector<RatingChange>& game : ratings.changes) {
+    size_t changes = 0;
+    if (!in.Get(changes) || changes > in.Left()) return false;
+    game.resize(changes);
+    for (RatingChange& change : game) {
+      if (!in.GetText(change.person) || !in.Expect(" ") || !in.Get(change.before) ||
+          !in.Get(change.after)) {
+        return false;
+      }
+    }
+    if (!in.Expect("\n")) return false;
+  }
+  return true;
+}
+
+std::string SaveKept(const GameTexts& texts, const ModelRatings& ratings, InputsHash& inputs) {
+  const size_t games = ratings.all.changes.size();
+  std::string out(kKeptHeader);
+  Put(out, games);
+  Put(out, inputs.Of(games));
+  Put(out, ratings.types.size());
+  out += '\n';
+  PutRatings(out, ratings.all);
+  for (const GameTypeRatings& type : ratings.types) {
+    PutText(out, texts.Setting(type.game_type));
+    out += '\n';
+    PutRatings(out, type.ratings);
+  }
+  return out;
+}
+
+// The kept ratings of `text` when they cover the first games of `model` as they are now.
+std::optional<ModelRatings> RestoreKept(std::string_view text, const GamesModel& model,
+                                        const GameTexts& texts, InputsHash& inputs) {
+  saved::Reader in(text);
+  size_t games = 0;
+  uint64_t fingerprint = 0;
+  size_t types = 0;
+  if (!in.Expect(kKeptHeader) || !in.Get(games) || games > model.games.size() ||
+      !in.Get(fingerprint) || !in.Get(types) || types > in.Left() || !in.Expect("\n") ||
+      fingerprint != inputs.Of(games)) {
+    return std::nullopt;
+  }
+  std::unordered_map<std::string_view, uint32_t> type_ids;  // game type name -> setting id
+  for (const Game& game : model.games)
+    type_ids.emplace(texts.Setting(game.game_type), game.game_type);
+  ModelRatings ratings;
+  if (!GetRatings(in, ratings.all, games)) return std::nullopt;
+  ratings.types.resize(types);
+  for (GameTypeRatings& type : ratings.types) {
+    std::string name;
+    if (!in.GetText(name) || !in.Expect("\n")) return std::nullopt;
+    const auto id = type_ids.find(name);
+    if (id == type_ids.end() || !GetRatings(in, type.ratings, games)) return std::nullopt;
+    type.game_type = id->second;
+  }
+  if (!in.AtEnd()) return std::nullopt;
+  ratings.kept_games = games;
+  return ratings;
+}
+
+}  // namespace
+
+ModelRatings RateModel(const GamesModel& model, const GameTexts& texts, std::string_view kept,
+                       std::string* save) {
+  ModelRatings ratings;
+  InputsHash inputs(model, texts);
+  if (!kept.empty()) {
+    if (std::optional<ModelRatings> restored = RestoreKept(kept, model, texts, inputs)) {
+      ratings = std::move(*restored);
+    }
+  }
+  // The last game may be cut by the end of the log and grow in the next run: it is rated,
+  // but the state kept for the next run ends before it.
+  size_t finished = model.games.size();
+  if (finished > 0 && model.games.back().ending == GameEnding::EndOfLog) --finished;
+  if (save != nullptr) {
+    RateUpTo(model, ratings, std::max(finished, ratings.all.changes.size()));
+    *save = SaveKept(texts, ratings, inputs);
+  }
+  RateUpTo(model, ratings, model.games.size());
+  return ratings;
+}
+
+std::vector<GameTypeRatings> ShownGameTypes(std::vector<GameTypeRatings> types, int64_t min_games) {
+  std::erase_if(types,
+                [&](const GameTypeRatings& t) { return t.ratings.history.Games() < min_games; });
   return types;
 }
 

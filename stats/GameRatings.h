@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "stats/Games.h"
@@ -39,5 +41,28 @@ struct GameTypeRatings {
 // One rating per game type with at least `min_games` rated games, in the order of each type's
 // first game. A person's rating there counts only the games of that type.
 std::vector<GameTypeRatings> RateGameTypes(const GamesModel& model, int64_t min_games = 20);
+
+// The ratings over all games and of every game type a run shows, kept between runs so that a
+// run after a new game rates that game only.
+struct ModelRatings {
+  GameRatings all;
+  std::vector<GameTypeRatings> types;  // every type with a game that is no warm-up, in order of
+                                       // its first such game, whatever its number of games
+  size_t kept_games = 0;               // games taken rated from the kept state
+};
+
+// Rates every game of `model`. `kept` is the text an earlier run saved (empty: none): when the
+// games it covers are this model's first games, each with the same rating input, and it was
+// made with the same options, those games are taken as rated and only the games after them are
+// rated; any other text is ignored and every game is rated. The ratings are the same either way.
+// When `save` is given it receives the text to keep for the next run: the state after the
+// model's last finished game (a game the end of the log cut may still grow).
+ModelRatings RateModel(const GamesModel& model, const GameTexts& texts, std::string_view kept,
+                       std::string* save = nullptr);
+
+// The game types of `types` (ModelRatings::types) with at least `min_games` rated games: what
+// RateGameTypes gives.
+std::vector<GameTypeRatings> ShownGameTypes(std::vector<GameTypeRatings> types,
+                                            int64_t min_games = 20);
 
 }  // namespace barvik

@@ -1,7 +1,8 @@
 #include "stats/RatingHistory.h"
 
+#include "stats/SavedText.h"
+
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <unordered_set>
 
@@ -21,60 +22,14 @@ const std::pair<std::string, int>* MainTeam(const RatedPlayer& player) {
 
 constexpr std::string_view kSaveHeader = "barvik-ratings 1";
 
-template <typename T>
-void Put(std::string& out, T value) {
-  char buffer[32];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-  out.append(buffer, result.ptr);
-  out += ' ';
-}
-
-// Reads the saved text field by field; any field that does not parse fails the whole read.
-class Reader {
- public:
-  explicit Reader(std::string_view text) : text_(text) {}
-  template <typename T>
-  bool Get(T& value) {
-    const auto result = std::from_chars(text_.data(), text_.data() + text_.size(), value);
-    if (result.ec != std::errc() || result.ptr == text_.data() + text_.size() ||
-        *result.ptr != ' ') {
-      return false;
-    }
-    text_.remove_prefix(static_cast<size_t>(result.ptr - text_.data()) + 1);
-    return true;
-  }
-  // A text saved as its length, a colon and its bytes.
-  bool GetText(std::string& value) {
-    size_t length = 0;
-    const auto result = std::from_chars(text_.data(), text_.data() + text_.size(), length);
-    if (result.ec != std::errc() || result.ptr == text_.data() + text_.size() ||
-        *result.ptr != ':') {
-      return false;
-    }
-    text_.remove_prefix(static_cast<size_t>(result.ptr - text_.data()) + 1);
-    if (length > text_.size()) return false;
-    value.assign(text_.substr(0, length));
-    text_.remove_prefix(length);
-    return true;
-  }
-  bool Expect(std::string_view literal) {
-    if (text_.substr(0, literal.size()) != literal) return false;
-    text_.remove_prefix(literal.size());
-    return true;
-  }
-  bool AtEnd() const { return text_.empty(); }
-  size_t Left() const { return text_.size(); }
-
- private:
-  std::string_view text_;
-};
-
 }  // namespace
 
 // Header line, the options and the number of games, then one line per person:
 // id, mu, sigma, games, last game (people in the order of their ids), the length of his skill
 // history and its values.
 std::string RatingHistory::Save() const {
+  using saved::Put;
+  using saved::PutText;
   std::string out(kSaveHeader);
   out += '\n';
   const RatingModel& m = options_.model;
@@ -89,9 +44,7 @@ std::string RatingHistory::Save() const {
   std::sort(people.begin(), people.end(), [](auto* a, auto* b) { return a->first < b->first; });
   for (const auto* entry : people) {
     const auto& [id, state] = *entry;
-    Put(out, id.size());
-    out.back() = ':';
-    out += id;
+    PutText(out, id);
     out += ' ';
     Put(out, state.skill.mu);
     Put(out, state.skill.sigma);
@@ -105,7 +58,7 @@ std::string RatingHistory::Save() const {
 }
 
 std::optional<RatingHistory> RatingHistory::Restore(std::string_view text, RatingOptions options) {
-  Reader in(text);
+  saved::Reader in(text);
   if (!in.Expect(kSaveHeader) || !in.Expect("\n")) return std::nullopt;
   const RatingModel& m = options.model;
   for (double expected : {m.mu, m.sigma, m.beta, m.kappa, m.tau, options.drift}) {

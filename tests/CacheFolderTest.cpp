@@ -48,6 +48,10 @@ TEST_F(CacheFolderTest, PruningRemovesWhatIsStaleOrOrphanedAndKeepsTheRest) {
   const std::string memo = RenderMemoPath(Cache(), dir_.string());
   ASSERT_TRUE(memo.starts_with(Cache() + "/render-") && memo.ends_with(".memo")) << memo;
   const std::string kept_memo = Aged(fs::path(memo).filename().string(), hours(24 * 10));
+  const std::string ratings = RatingsStatePath(Cache(), dir_.string());
+  ASSERT_TRUE(ratings.starts_with(Cache() + "/ratings-") && ratings.ends_with(".state"));
+  const std::string kept_ratings = Aged(fs::path(ratings).filename().string(), hours(24 * 10));
+  const std::string old_ratings = Aged("ratings-00000000000000bb.state", hours(24 * 31));
   const std::string stale = Aged("f-00000000000000aa.events", hours(24 * 31));
   const std::string old_memo = Aged("render-00000000000000bb.memo", hours(24 * 31));
   const std::string fresh_temporary = Aged(".tmp-abcdef", hours(0));
@@ -56,14 +60,15 @@ TEST_F(CacheFolderTest, PruningRemovesWhatIsStaleOrOrphanedAndKeepsTheRest) {
       Aged("f-00000000000000cc.events.mnopqr", hours(2)),
       Aged("f-00000000000000cc.delta.stuvwx", hours(2)),
       Aged("render-00000000000000bb.memo.yzABCD", hours(2)),
+      Aged("ratings-00000000000000bb.state.yzABCD", hours(2)),
   };
   const std::string foreign = Aged("notes.txt", hours(24 * 400));
 
   cache::Prune(Cache());
 
-  for (const std::string& path : {kept_entry, kept_memo, fresh_temporary, foreign})
+  for (const std::string& path : {kept_entry, kept_memo, kept_ratings, fresh_temporary, foreign})
     EXPECT_TRUE(fs::exists(path)) << path;
-  for (const std::string& path : {gone_entry, stale, old_memo})
+  for (const std::string& path : {gone_entry, stale, old_memo, old_ratings})
     EXPECT_FALSE(fs::exists(path)) << path;
   for (const std::string& path : temporaries) EXPECT_FALSE(fs::exists(path)) << path;
 }

@@ -4,9 +4,11 @@
 
 #include "report/GamesJson.h"
 #include "report/RankingJson.h"
+#include "tools/loggen/SkillLog.h"
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -87,6 +89,83 @@ TEST(GameRatingsTest, RatingTheNewGamesOnlyGivesTheWholeHistorysRatings) {
   RateGames(model, whole);
   EXPECT_EQ(grown.history.Save(), whole.history.Save());
   EXPECT_EQ(grown.changes.size(), model.games.size());
+}
+
+// Everything a ModelRatings holds, as text to compare.
+std::string Everything(const ModelRatings& ratings, const EventStore& store) {
+  std::ostringstream out;
+  auto put = [&](const GameRatings& r) {
+    out << r.history.Save();
+    for (const auto& game : r.changes) {
+      for (const RatingChange& c : game)
+        out << c.person << ' ' << c.before << ' ' << c.after << ';';
+      out << '\n';
+    }
+  };
+  put(ratings.all);
+  for (const GameTypeRatings& type : ratings.types) {
+    out << store.settings().Text(type.game_type) << '\n';
+    put(type.ratings);
+  }
+  return out.str();
+}
+
+TEST(GameRatingsTest, KeptRatingsContinueOnlyWhereTheirGamesAreTheLogsFirstGames) {
+  SkillLogOptions options;
+  options.games = 40;
+  options.players = 14;
+  const std::string log = GenerateSkillLog(options).text;
+  std::vector<std::string> lines;
+  std::istringstream in(log);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  // About half of the history, cut in the middle of a game (after a kill).
+  size_t cut = lines.size() / 2;
+  while (lines.at(cut).find(" K;") == std::string::npos) ++cut;
+  const std::vector<std::string> first(lines.begin(),
+                                       lines.begin() + static_cast<std::ptrdiff_t>(cut) + 1);
+
+  // A run on the first half keeps its state; the log then grows to the whole history.
+  const EventStore half = StoreOf(first);
+  const GamesModel half_model = BuildGames(half);
+  std::string kept;
+  RateModel(half_model, half, "", &kept);
+  ASSERT_EQ(half_model.games.back().ending, GameEnding::EndOfLog) << "the half cuts a game";
+
+  const EventStore whole = StoreOf(lines);
+  const GamesModel model = BuildGames(whole);
+  const ModelRatings fresh = RateModel(model, whole, "");
+  std::string kept_again;
+  const ModelRatings continued = RateModel(model, whole, kept, &kept_again);
+  EXPECT_EQ(continued.kept_games, half_model.games.size() - 1) << "the cut game is rated anew";
+  EXPECT_EQ(Everything(continued, whole), Everything(fresh, whole));
+  EXPECT_GE(fresh.types.size(), 2u);
+  std::string kept_fresh;
+  RateModel(model, whole, "", &kept_fresh);
+  EXPECT_EQ(kept_again, kept_fresh);
+
+  // Kept ratings of games that are not the log's first games now are not used: an early kill
+  // line gone, a damaged or foreign text, a state made with other options.
+  std::vector<std::string> changed = lines;
+  for (size_t i = 0; i < changed.size(); ++i) {
+    if (changed[i].find(" K;") != std::string::npos) {
+      changed.erase(changed.begin() + static_cast<std::ptrdiff_t>(i));
+      break;
+    }
+  }
+  const EventStore other = StoreOf(changed);
+  const GamesModel other_model = BuildGames(other);
+  const ModelRatings redone = RateModel(other_model, other, kept);
+  EXPECT_EQ(redone.kept_games, 0u);
+  EXPECT_EQ(Everything(redone, other), Everything(RateModel(other_model, other, ""), other));
+  for (const std::string& bad :
+       {kept.substr(0, kept.size() / 2), kept + "x", std::string("barvik-model-ratings 1\n"),
+        std::string("anything")}) {
+    EXPECT_EQ(RateModel(model, whole, bad).kept_games, 0u);
+  }
+  std::string other_options = kept;
+  const size_t options_at = other_options.find("barvik-ratings 1\n") + 17;
+  other_options.replace(options_at, 2, "26");  // mu 26 instead of 25
+  EXPECT_EQ(RateModel(model, whole, other_options).kept_games, 0u);
 }
 
 TEST(GameRatingsTest, JsonDocumentsGainTheRatingsOfTheirPeopleAndGames) {
