@@ -1,6 +1,7 @@
 #include "app/Cli.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <ctime>
 #include <filesystem>
@@ -67,6 +68,10 @@ constexpr std::string_view kUsageTail =
     "  --people FILE      an admin's corrections of who is who: spellings of one person,\n"
     "                     different people, people hidden or shown under another name\n"
     "                     (games, people, person, export and watch; docs/games-and-people.md)\n"
+    "  --inactive-after GAMES\n"
+    "                     rated games of the server without a person after which he leaves\n"
+    "                     the ranking until he plays again; 0: never (games, people,\n"
+    "                     ranking, export and watch; default 1000)\n"
     "  --templates DIR    read the report templates from DIR (export and watch; default:\n"
     "                     beside the program, or installed in ../share/barvik from it)\n"
     "  --every SECONDS    how often watch looks at the logs without inotify, and the\n"
@@ -95,6 +100,7 @@ struct Options {
   bool json = false;
   std::optional<std::string> templates;  // --templates DIR
   PeopleRules people;                    // --people FILE
+  std::optional<int> inactive_after;     // --inactive-after GAMES
   std::vector<std::string> operands;
 };
 
@@ -171,6 +177,17 @@ std::string Suggest(const std::string& word, const std::vector<std::string>& kno
   return best.empty() ? "" : " (did you mean '" + best + "'?)";
 }
 
+// The value of `option`: a whole number of games from 0 to a billion.
+int ParseGames(const std::string& option, const std::string& text) {
+  int games = -1;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), games);
+  if (ec != std::errc() || end != text.data() + text.size() || games < 0 || games > 1000000000) {
+    throw UsageError{"option '" + option + "' takes a whole number of games from 0 to " +
+                     "1000000000, not '" + text + "'"};
+  }
+  return games;
+}
+
 // The value of `option`: a whole number of seconds, `least` to one day.
 int ParseSeconds(const std::string& option, const std::string& text, int least) {
   const std::optional<int> seconds = WholeSeconds(text, least);
@@ -236,7 +253,7 @@ Options Parse(const std::vector<std::string>& args) {
     }
     bool takes_value = name == "--min-kills" || name == "--max-ratio" || name == "--weapon" ||
                        name == "--wait" || name == "--every" || name == "--cache" ||
-                       name == "--templates" || name == "--people";
+                       name == "--templates" || name == "--people" || name == "--inactive-after";
     if (takes_value && !value) {
       if (i + 1 >= args.size()) throw UsageError{"option '" + name + "' needs a value"};
       value = args[++i];
@@ -255,6 +272,7 @@ Options Parse(const std::vector<std::string>& args) {
     if (name == "--no-cache") o.no_cache = true;
     if (name == "--templates") o.templates = *value;
     if (name == "--people") o.people = ReadPeople(*value);
+    if (name == "--inactive-after") o.inactive_after = ParseGames(name, *value);
   }
   if (o.cache && o.no_cache)
     throw UsageError{"options '--cache' and '--no-cache' exclude each other"};
@@ -439,6 +457,7 @@ void Configure(Workspace& ws, const Options& o, const CliEnvironment& env, std::
   ws.options().min_kills = o.min_kills;
   ws.options().max_ratio = o.max_ratio;
   ws.people_rules = o.people;
+  if (o.inactive_after) ws.rating_options.inactive_after = *o.inactive_after;
   ws.hooks.line_error = [&err](const std::string& m) {
     err << "barvik-cli: " << TerminalText(m) << "\n";
   };
@@ -719,7 +738,7 @@ int RunGames(const Call& c) {
   const EventStore& store = a.ws.log()->events();
   if (c.options.json) {
     Json games = GamesJson(store, a.model);
-    GameRatings ratings;
+    GameRatings ratings{RatingHistory(a.ws.rating_options), {}};
     RateGames(a.model, ratings);
     AddRatingChanges(games, a.model, ratings);
     const FriendlyNames friendly = FriendlyNames::Load(a.ws.template_folder);
@@ -757,7 +776,7 @@ int RunPeople(const Call& c) {
   const EventStore& store = a.ws.log()->events();
   if (c.options.json) {
     Json people = PeopleJson(store, a.model);
-    GameRatings ratings;
+    GameRatings ratings{RatingHistory(a.ws.rating_options), {}};
     RateGames(a.model, ratings);
     AddRatings(people, a.model, ratings);
     const FriendlyNames friendly = FriendlyNames::Load(a.ws.template_folder);
@@ -829,9 +848,10 @@ int RunRanking(const Call& c) {
   Analysed a(c.env.decimal_separator);
   if (const int status = AnalyseGames(a, c); status != kExitOk) return status;
   const EventStore& store = a.ws.log()->events();
-  GameRatings ratings;
+  GameRatings ratings{RatingHistory(a.ws.rating_options), {}};
   RateGames(a.model, ratings);
-  const Json ranking = RankingJson(store, a.model, ratings, RateGameTypes(a.model));
+  const Json ranking =
+      RankingJson(store, a.model, ratings, RateGameTypes(a.model, 20, a.ws.rating_options));
   if (c.options.json) {
     c.out << JsonText(ranking);
   } else {
@@ -859,17 +879,17 @@ const std::vector<Command>& Commands() {
        .options = {"--min-kills", "--max-ratio", "--weapon", "--json"},
        .run = RunPlayer},
       {.name = "games",
-       .help = "  games [--people FILE] [--json] LOG...\n"
+       .help = "  games [--people FILE] [--inactive-after GAMES] [--json] LOG...\n"
                "      Print every game of LOG: map, game type, start and end (server uptime\n"
                "      seconds), length, how it ended, warm-up or not, winner, players.\n",
        .operands = "LOG...",
-       .options = {"--people", "--json"},
+       .options = {"--people", "--inactive-after", "--json"},
        .run = RunGames},
       {.name = "people",
-       .help = "  people [--people FILE] [--json] LOG...\n"
+       .help = "  people [--people FILE] [--inactive-after GAMES] [--json] LOG...\n"
                "      Print every person of LOG (one human across his names) with his totals.\n",
        .operands = "LOG...",
-       .options = {"--people", "--json"},
+       .options = {"--people", "--inactive-after", "--json"},
        .run = RunPeople},
       {.name = "person",
        .help = "  person [--people FILE] [--json] LOG... NAME\n"
@@ -880,13 +900,14 @@ const std::vector<Command>& Commands() {
        .options = {"--people", "--json"},
        .run = RunPerson},
       {.name = "ranking",
-       .help = "  ranking [--people FILE] [--json] LOG...\n"
+       .help = "  ranking [--people FILE] [--inactive-after GAMES] [--json] LOG...\n"
                "      Rate every person's skill from the games of LOG (docs/ratings.md) and print\n"
                "      the ranking, then the provisional (fewer than 10 rated games) and the\n"
-               "      inactive (no game in the last 1000) apart; then the same for each game type\n"
+               "      inactive (no game in the last 1000, or --inactive-after) apart; then the "
+               "same for each game type\n"
                "      with 20 or more rated games, rated on its games alone.\n",
        .operands = "LOG...",
-       .options = {"--people", "--json"},
+       .options = {"--people", "--inactive-after", "--json"},
        .run = RunRanking},
       {.name = "export",
        .help = "  export [--case-sensitive] [--keep-colors] [--min-kills TEXT] [--max-ratio TEXT]\n"
@@ -896,7 +917,7 @@ const std::vector<Command>& Commands() {
        .trailing_operand = true,
        .draws_images = true,
        .options = {"--min-kills", "--max-ratio", "--wait", "--templates", "--incremental",
-                   "--people"},
+                   "--people", "--inactive-after"},
        .run = RunExport},
       {.name = "watch",
        .help =
@@ -907,7 +928,8 @@ const std::vector<Command>& Commands() {
        .operands = "LOG... DIR",
        .trailing_operand = true,
        .draws_images = true,
-       .options = {"--min-kills", "--max-ratio", "--wait", "--templates", "--every", "--people"},
+       .options = {"--min-kills", "--max-ratio", "--wait", "--templates", "--every", "--people",
+                   "--inactive-after"},
        .run = RunWatch},
   };
   return kCommands;

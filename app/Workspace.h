@@ -20,6 +20,7 @@
 #include "log/LogFile.h"
 #include "report/ReportFolder.h"
 #include "stats/Games.h"
+#include "stats/RatingHistory.h"
 
 namespace barvik {
 
@@ -202,6 +203,9 @@ class Workspace {
   // An admin's corrections of who is who (--people FILE) for the games and people the site
   // and the games, people and person commands show.
   PeopleRules people_rules;
+  // How the skill ratings of the site and of the games, people and ranking commands are made
+  // (--inactive-after GAMES).
+  RatingOptions rating_options;
 
   Hooks hooks;
 

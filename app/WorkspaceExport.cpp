@@ -75,7 +75,8 @@ std::unique_ptr<SiteWriter> StartSite(Workspace& ws, const std::string& folder,
   }
   const std::string kept = state_file.empty() ? "" : ReadOwnFile(state_file).value_or("");
   std::string save;
-  ModelRatings ratings = RateModel(model, events, kept, state_file.empty() ? nullptr : &save);
+  ModelRatings ratings =
+      RateModel(model, events, kept, state_file.empty() ? nullptr : &save, ws.rating_options);
   if (!state_file.empty() && save != kept) ReplaceFileWhole(state_file, save);
   writer->WriteGames(GameTexts(events), model,
                      FiguresOf(std::move(ratings),

@@ -50,7 +50,8 @@ void RateGames(const GamesModel& model, GameRatings& state, std::optional<uint32
   }
 }
 
-std::vector<GameTypeRatings> RateGameTypes(const GamesModel& model, int64_t min_games) {
+std::vector<GameTypeRatings> RateGameTypes(const GamesModel& model, int64_t min_games,
+                                           const RatingOptions& options) {
   // Warm-ups are never rated, so a type with fewer other games cannot reach the bar: it is
   // not rated at all.
   std::vector<uint32_t> order;
@@ -64,6 +65,7 @@ std::vector<GameTypeRatings> RateGameTypes(const GamesModel& model, int64_t min_
     if (candidates[type] < min_games) continue;
     GameTypeRatings rated;
     rated.game_type = type;
+    rated.ratings.history = RatingHistory(options);
     RateGames(model, rated.ratings, type);
     if (rated.ratings.history.Games() >= min_games) types.push_back(std::move(rated));
   }
@@ -118,7 +120,8 @@ class InputsHash {
 // Rates the games of `model` from the first `ratings` does not cover up to `end`: every
 // game over all games and in its own type, a type started at its first game that is no
 // warm-up. Each rating keeps one (maybe empty) list of changes per game of the model.
-void RateUpTo(const GamesModel& model, ModelRatings& ratings, size_t end) {
+void RateUpTo(const GamesModel& model, ModelRatings& ratings, size_t end,
+              const RatingOptions& options) {
   for (size_t g = ratings.all.changes.size(); g < end; ++g) {
     const Game& game = model.games[g];
     GameRatings* own = nullptr;
@@ -129,6 +132,7 @@ void RateUpTo(const GamesModel& model, ModelRatings& ratings, size_t end) {
       if (type == ratings.types.end()) {
         ratings.types.emplace_back();
         ratings.types.back().game_type = game.game_type;
+        ratings.types.back().ratings.history = RatingHistory(options);
         ratings.types.back().ratings.changes.resize(g);
         type = std::prev(ratings.types.end());
       }
@@ -166,14 +170,15 @@ void PutRatings(std::string& out, const GameRatings& ratings) {
   }
 }
 
-bool GetRatings(saved::Reader& in, GameRatings& ratings, size_t games) {
+bool GetRatings(saved::Reader& in, GameRatings& ratings, size_t games,
+                const RatingOptions& options) {
   std::string history;
   size_t count = 0;
   if (!in.GetText(history) || !in.Expect(" ") || !in.Get(count) || count != games ||
       !in.Expect("\n")) {
     return false;
   }
-  std::optional<RatingHistory> restored = RatingHistory::Restore(history);
+  std::optional<RatingHistory> restored = RatingHistory::Restore(history, options);
   if (!restored) return false;
   ratings.history = std::move(*restored);
   ratings.changes.resize(count);
@@ -210,7 +215,8 @@ std::string SaveKept(const GameTexts& texts, const ModelRatings& ratings, Inputs
 
 // The kept ratings of `text` when they cover the first games of `model` as they are now.
 std::optional<ModelRatings> RestoreKept(std::string_view text, const GamesModel& model,
-                                        const GameTexts& texts, InputsHash& inputs) {
+                                        const GameTexts& texts, InputsHash& inputs,
+                                        const RatingOptions& options) {
   saved::Reader in(text);
   size_t games = 0;
   uint64_t fingerprint = 0;
@@ -224,13 +230,13 @@ std::optional<ModelRatings> RestoreKept(std::string_view text, const GamesModel&
   for (const Game& game : model.games)
     type_ids.emplace(texts.Setting(game.game_type), game.game_type);
   ModelRatings ratings;
-  if (!GetRatings(in, ratings.all, games)) return std::nullopt;
+  if (!GetRatings(in, ratings.all, games, options)) return std::nullopt;
   ratings.types.resize(types);
   for (GameTypeRatings& type : ratings.types) {
     std::string name;
     if (!in.GetText(name) || !in.Expect("\n")) return std::nullopt;
     const auto id = type_ids.find(name);
-    if (id == type_ids.end() || !GetRatings(in, type.ratings, games)) return std::nullopt;
+    if (id == type_ids.end() || !GetRatings(in, type.ratings, games, options)) return std::nullopt;
     type.game_type = id->second;
   }
   if (!in.AtEnd()) return std::nullopt;
@@ -241,11 +247,12 @@ std::optional<ModelRatings> RestoreKept(std::string_view text, const GamesModel&
 }  // namespace
 
 ModelRatings RateModel(const GamesModel& model, const GameTexts& texts, std::string_view kept,
-                       std::string* save) {
+                       std::string* save, const RatingOptions& options) {
   ModelRatings ratings;
+  ratings.all.history = RatingHistory(options);
   InputsHash inputs(model, texts);
   if (!kept.empty()) {
-    if (std::optional<ModelRatings> restored = RestoreKept(kept, model, texts, inputs)) {
+    if (std::optional<ModelRatings> restored = RestoreKept(kept, model, texts, inputs, options)) {
       ratings = std::move(*restored);
     }
   }
@@ -254,10 +261,10 @@ ModelRatings RateModel(const GamesModel& model, const GameTexts& texts, std::str
   size_t finished = model.games.size();
   if (finished > 0 && model.games.back().ending == GameEnding::EndOfLog) --finished;
   if (save != nullptr) {
-    RateUpTo(model, ratings, std::max(finished, ratings.all.changes.size()));
+    RateUpTo(model, ratings, std::max(finished, ratings.all.changes.size()), options);
     *save = SaveKept(texts, ratings, inputs);
   }
-  RateUpTo(model, ratings, model.games.size());
+  RateUpTo(model, ratings, model.games.size(), options);
   return ratings;
 }
 

@@ -40,7 +40,8 @@ struct GameTypeRatings {
 
 // One rating per game type with at least `min_games` rated games, in the order of each type's
 // first game. A person's rating there counts only the games of that type.
-std::vector<GameTypeRatings> RateGameTypes(const GamesModel& model, int64_t min_games = 20);
+std::vector<GameTypeRatings> RateGameTypes(const GamesModel& model, int64_t min_games = 20,
+                                           const RatingOptions& options = {});
 
 // The ratings over all games and of every game type a run shows, kept between runs so that a
 // run after a new game rates that game only.
@@ -58,7 +59,7 @@ struct ModelRatings {
 // When `save` is given it receives the text to keep for the next run: the state after the
 // model's last finished game (a game the end of the log cut may still grow).
 ModelRatings RateModel(const GamesModel& model, const GameTexts& texts, std::string_view kept,
-                       std::string* save = nullptr);
+                       std::string* save = nullptr, const RatingOptions& options = {});
 
 // The game types of `types` (ModelRatings::types) with at least `min_games` rated games: what
 // RateGameTypes gives.

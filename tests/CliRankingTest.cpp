@@ -46,6 +46,16 @@ TEST(CliRankingTest, PrintsTheRatedPeopleInTheirPartsAsTextAndJson) {
   EXPECT_TRUE(document.at("provisional")[0].at("rank").is_null());
   EXPECT_EQ(document.at("provisional")[0].at("kills"), 3);
 
+  // Cy missed the last rated game: after one game without him he leaves the ranking.
+  const auto strict = RunTool({"ranking", "--no-cache", "--inactive-after", "1", log.path()});
+  ASSERT_EQ(strict.status, 0) << strict.err;
+  EXPECT_TRUE(
+      strict.out.ends_with("[inactive]\nRank\tSkill\tPlus-minus\tGames\tK/D\tName\n"
+                           "\t-0.49\t24.34\t1\t0.000\tCy\n\n"))
+      << strict.out;
+  const auto bad = RunTool({"ranking", "--inactive-after=-1", log.path()});
+  EXPECT_EQ(bad.status, 2);
+  EXPECT_NE(bad.err.find("'--inactive-after' takes a whole number of games"), std::string::npos);
   EXPECT_EQ(RunTool({"ranking", "--weapon", "x", log.path()}).status, 2);
   EXPECT_EQ(RunTool({"ranking"}).status, 2);
 }
