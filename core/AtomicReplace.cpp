@@ -9,17 +9,10 @@
 #include <cstdlib>
 #include <optional>
 
+#include "core/NumberFormat.h"
+
 namespace barvik {
 namespace {
-
-bool AllDigits(std::string_view text) {
-  if (text.empty()) return false;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-  }
-  return true;
-}
-
 // "<folder>/.<name>.<pid>-<n>.tmp": hidden, beside the file it stands for, unique within
 // the process (the counter) and among processes (the pid).
 std::string SharedTemporaryName(const std::string& path) {

@@ -11,6 +11,15 @@
 
 namespace barvik {
 
+// True for a text of one or more of the digits 0-9 and nothing else.
+inline bool AllDigits(std::string_view text) {
+  if (text.empty()) return false;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+  }
+  return true;
+}
+
 // The text that a percentage or ratio cell holds when its divisor is 0.
 inline constexpr std::string_view kNotAvailable = "n/a";
 

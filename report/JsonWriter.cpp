@@ -2,20 +2,10 @@
 
 #include <charconv>
 
+#include "core/NumberFormat.h"
 #include "report/SiteText.h"
 
 namespace barvik {
-namespace {
-
-bool AllDigits(std::string_view text) {
-  if (text.empty()) return false;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-  }
-  return true;
-}
-
-}  // namespace
 
 Json CellJson(std::string_view text, char decimal_separator) {
   // Only plain forms count as numbers ("-12", "3.250"), so that a number written back in the
