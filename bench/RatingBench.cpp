@@ -1,5 +1,6 @@
-// The skill ratings of the large generated logs: rating the whole history of games, and one new
-// game after a kept state, against the analysis run (the `tables` time) they may add to.
+// The skill ratings and awards of the large generated logs: rating the whole history of games,
+// one new game after a kept state, and the awards, against the analysis run (the `tables` time)
+// they may add to.
 #include <benchmark/benchmark.h>
 
 #include <map>
@@ -9,6 +10,7 @@
 
 #include "bench/BenchLog.h"
 #include "log/LogFile.h"
+#include "stats/Awards.h"
 #include "stats/GameRatings.h"
 #include "stats/Games.h"
 
@@ -78,6 +80,17 @@ BENCHMARK(BM_RateModel)
     ->Args({4000000, 0})
     ->Args({4000000, 1})
     ->Unit(benchmark::kMillisecond);
+
+// Every award per game and over all games (the stock weapons have no groups here: the group
+// awards cost the same lookups either way).
+void BM_ComputeAwards(benchmark::State& state) {
+  const auto& [log, model] = LogAndModel(static_cast<size_t>(state.range(0)));
+  for (auto _ : state) {
+    const AwardsModel awards = ComputeAwards(log->events(), model);
+    benchmark::DoNotOptimize(&awards);
+  }
+}
+BENCHMARK(BM_ComputeAwards)->Arg(1000000)->Arg(4000000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace barvik
