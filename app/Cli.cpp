@@ -70,8 +70,8 @@ constexpr std::string_view kUsageTail =
     "                     (games, people, person, export and watch; docs/games-and-people.md)\n"
     "  --inactive-after GAMES\n"
     "                     rated games of the server without a person after which he leaves\n"
-    "                     the ranking until he plays again; 0: never (games, people,\n"
-    "                     ranking, export and watch; default 1000)\n"
+    "                     the ranking until he plays again; 0: never (people, ranking,\n"
+    "                     export and watch; default 1000)\n"
     "  --templates DIR    read the report templates from DIR (export and watch; default:\n"
     "                     beside the program, or installed in ../share/barvik from it)\n"
     "  --every SECONDS    how often watch looks at the logs without inotify, and the\n"
@@ -879,11 +879,11 @@ const std::vector<Command>& Commands() {
        .options = {"--min-kills", "--max-ratio", "--weapon", "--json"},
        .run = RunPlayer},
       {.name = "games",
-       .help = "  games [--people FILE] [--inactive-after GAMES] [--json] LOG...\n"
+       .help = "  games [--people FILE] [--json] LOG...\n"
                "      Print every game of LOG: map, game type, start and end (server uptime\n"
                "      seconds), length, how it ended, warm-up or not, winner, players.\n",
        .operands = "LOG...",
-       .options = {"--people", "--inactive-after", "--json"},
+       .options = {"--people", "--json"},
        .run = RunGames},
       {.name = "people",
        .help = "  people [--people FILE] [--inactive-after GAMES] [--json] LOG...\n"
@@ -903,9 +903,9 @@ const std::vector<Command>& Commands() {
        .help = "  ranking [--people FILE] [--inactive-after GAMES] [--json] LOG...\n"
                "      Rate every person's skill from the games of LOG (docs/ratings.md) and print\n"
                "      the ranking, then the provisional (fewer than 10 rated games) and the\n"
-               "      inactive (no game in the last 1000, or --inactive-after) apart; then the "
-               "same for each game type\n"
-               "      with 20 or more rated games, rated on its games alone.\n",
+               "      inactive (no game in the last 1000, or --inactive-after) apart; then the\n"
+               "      same for each game type with 20 or more rated games, rated on its games\n"
+               "      alone.\n",
        .operands = "LOG...",
        .options = {"--people", "--inactive-after", "--json"},
        .run = RunRanking},

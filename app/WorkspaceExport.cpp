@@ -4,6 +4,9 @@
 // walk over the log made before the loop; loading a player from them fills the same lists as
 // a rescan would. The files are staged and reach the folder together once all were written,
 // under the folder's lock.
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <bit>
 #include <chrono>
 #include <filesystem>
@@ -77,7 +80,14 @@ std::unique_ptr<SiteWriter> StartSite(Workspace& ws, const std::string& folder,
   std::string save;
   ModelRatings ratings =
       RateModel(model, events, kept, state_file.empty() ? nullptr : &save, ws.rating_options);
-  if (!state_file.empty() && save != kept) ReplaceFileWhole(state_file, save);
+  if (!state_file.empty()) {
+    // Written when it changed, else touched: pruning goes by the time of the last use.
+    if (save != kept) {
+      ReplaceFileWhole(state_file, save);
+    } else {
+      utimensat(AT_FDCWD, state_file.c_str(), nullptr, 0);
+    }
+  }
   writer->WriteGames(GameTexts(events), model,
                      FiguresOf(std::move(ratings),
                                ComputeAwards(events, model, writer->friendly().weapon_groups())));

@@ -117,11 +117,13 @@ std::optional<std::string> ReadExactly(int fd, size_t size) {
 }
 
 std::optional<std::string> ReadOwnFile(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  // Not blocking: a FIFO in the file's place must not stop the run (it is refused below).
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
   if (fd < 0) return std::nullopt;
   struct stat st {};
   std::optional<std::string> bytes;
-  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid()) {
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
+      st.st_size <= kMaxOwnFileBytes) {
     bytes = ReadExactly(fd, static_cast<size_t>(st.st_size));
   }
   close(fd);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -47,8 +48,9 @@ bool ReplaceFileWhole(const std::string& path, std::string_view bytes,
 // Reading back what this user's own runs keep (caches, memos): exactly `size` bytes of the file
 // open as `fd`, or nothing when it holds another number of bytes.
 std::optional<std::string> ReadExactly(int fd, size_t size);
-// The whole of a regular file of this user, not a link: a file somebody else put there is
-// not trusted. Nothing when there is no such file.
+// The whole of a regular file of this user, not a link, of at most kMaxOwnFileBytes: a file
+// somebody else put there is not trusted. Nothing when there is no such file.
+inline constexpr int64_t kMaxOwnFileBytes = int64_t{1} << 30;
 std::optional<std::string> ReadOwnFile(const std::string& path);
 
 }  // namespace barvik

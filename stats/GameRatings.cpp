@@ -85,8 +85,12 @@ class InputsHash {
  public:
   InputsHash(const GamesModel& model, const GameTexts& texts) : model_(model), texts_(texts) {}
 
-  // The hash of the first `count` games (never fewer than asked before).
+  // The hash of the first `count` games.
   uint64_t Of(size_t count) {
+    if (count < games_) {  // start again from the first game
+      hash_ = StableHash();
+      games_ = 0;
+    }
     for (; games_ < count; ++games_) Add(model_.games[games_]);
     return hash_.value();
   }
@@ -170,7 +174,9 @@ void PutRatings(std::string& out, const GameRatings& ratings) {
   }
 }
 
-bool GetRatings(saved::Reader& in, GameRatings& ratings, size_t games,
+// Reads one rating kept by PutRatings for the first `games` games of `model`: a game's changes
+// are at most its players, and the games with changes are the games the history rated.
+bool GetRatings(saved::Reader& in, GameRatings& ratings, const GamesModel& model, size_t games,
                 const RatingOptions& options) {
   std::string history;
   size_t count = 0;
@@ -182,9 +188,12 @@ bool GetRatings(saved::Reader& in, GameRatings& ratings, size_t games,
   if (!restored) return false;
   ratings.history = std::move(*restored);
   ratings.changes.resize(count);
-  for (std::vector<RatingChange>& game : ratings.changes) {
+  int64_t rated = 0;
+  for (size_t g = 0; g < count; ++g) {
+    std::vector<RatingChange>& game = ratings.changes[g];
     size_t changes = 0;
-    if (!in.Get(changes) || changes > in.Left()) return false;
+    if (!in.Get(changes) || changes > model.games[g].players.size()) return false;
+    rated += changes > 0 ? 1 : 0;
     game.resize(changes);
     for (RatingChange& change : game) {
       if (!in.GetText(change.person) || !in.Expect(" ") || !in.Get(change.before) ||
@@ -194,8 +203,10 @@ bool GetRatings(saved::Reader& in, GameRatings& ratings, size_t games,
     }
     if (!in.Expect("\n")) return false;
   }
-  return true;
+  return rated == ratings.history.Games();
 }
+
+constexpr std::string_view kCheckField = "check ";
 
 std::string SaveKept(const GameTexts& texts, const ModelRatings& ratings, InputsHash& inputs) {
   const size_t games = ratings.all.changes.size();
@@ -210,6 +221,11 @@ std::string SaveKept(const GameTexts& texts, const ModelRatings& ratings, Inputs
     out += '\n';
     PutRatings(out, type.ratings);
   }
+  // A hash of all of the above, so that a damaged value is not taken for a kept one.
+  const uint64_t check = StableHash().Text(out).value();
+  out += kCheckField;
+  Put(out, check);
+  out += '\n';
   return out;
 }
 
@@ -217,27 +233,43 @@ std::string SaveKept(const GameTexts& texts, const ModelRatings& ratings, Inputs
 std::optional<ModelRatings> RestoreKept(std::string_view text, const GamesModel& model,
                                         const GameTexts& texts, InputsHash& inputs,
                                         const RatingOptions& options) {
-  saved::Reader in(text);
+  const size_t check_at = text.rfind(kCheckField);
+  if (check_at == std::string_view::npos) return std::nullopt;
+  const std::string_view body = text.substr(0, check_at);
+  saved::Reader tail(text.substr(check_at + kCheckField.size()));
+  uint64_t check = 0;
+  if (!tail.Get(check) || !tail.Expect("\n") || !tail.AtEnd() ||
+      check != StableHash().Text(body).value()) {
+    return std::nullopt;
+  }
+  saved::Reader in(body);
   size_t games = 0;
   uint64_t fingerprint = 0;
   size_t types = 0;
   if (!in.Expect(kKeptHeader) || !in.Get(games) || games > model.games.size() ||
-      !in.Get(fingerprint) || !in.Get(types) || types > in.Left() || !in.Expect("\n") ||
+      !in.Get(fingerprint) || !in.Get(types) || !in.Expect("\n") ||
       fingerprint != inputs.Of(games)) {
     return std::nullopt;
   }
-  std::unordered_map<std::string_view, uint32_t> type_ids;  // game type name -> setting id
-  for (const Game& game : model.games)
-    type_ids.emplace(texts.Setting(game.game_type), game.game_type);
+  // The game types of those games that are no warm-up, by name: each kept once, no other.
+  std::unordered_map<std::string_view, uint32_t> type_ids;
+  for (size_t g = 0; g < games; ++g) {
+    const Game& game = model.games[g];
+    if (!game.warmup) type_ids.emplace(texts.Setting(game.game_type), game.game_type);
+  }
+  if (types != type_ids.size()) return std::nullopt;
   ModelRatings ratings;
-  if (!GetRatings(in, ratings.all, games, options)) return std::nullopt;
+  if (!GetRatings(in, ratings.all, model, games, options)) return std::nullopt;
   ratings.types.resize(types);
   for (GameTypeRatings& type : ratings.types) {
     std::string name;
     if (!in.GetText(name) || !in.Expect("\n")) return std::nullopt;
     const auto id = type_ids.find(name);
-    if (id == type_ids.end() || !GetRatings(in, type.ratings, games, options)) return std::nullopt;
+    if (id == type_ids.end() || !GetRatings(in, type.ratings, model, games, options)) {
+      return std::nullopt;
+    }
     type.game_type = id->second;
+    type_ids.erase(id);
   }
   if (!in.AtEnd()) return std::nullopt;
   ratings.kept_games = games;
@@ -256,10 +288,9 @@ ModelRatings RateModel(const GamesModel& model, const GameTexts& texts, std::str
       ratings = std::move(*restored);
     }
   }
-  // The last game may be cut by the end of the log and grow in the next run: it is rated,
-  // but the state kept for the next run ends before it.
-  size_t finished = model.games.size();
-  if (finished > 0 && model.games.back().ending == GameEnding::EndOfLog) --finished;
+  // The last game grows with the log until the next game starts (late W/L lines, joins, kills
+  // after its end line): it is rated, but the state kept for the next run ends before it.
+  const size_t finished = model.games.empty() ? 0 : model.games.size() - 1;
   if (save != nullptr) {
     RateUpTo(model, ratings, std::max(finished, ratings.all.changes.size()), options);
     *save = SaveKept(texts, ratings, inputs);

@@ -56,8 +56,9 @@ struct ModelRatings {
 // games it covers are this model's first games, each with the same rating input, and it was
 // made with the same options, those games are taken as rated and only the games after them are
 // rated; any other text is ignored and every game is rated. The ratings are the same either way.
-// When `save` is given it receives the text to keep for the next run: the state after the
-// model's last finished game (a game the end of the log cut may still grow).
+// When `save` is given it receives the text to keep for the next run: the state after every
+// game but the last (which grows with the log until the next game starts), with a hash of the
+// text so that a damaged value is refused rather than continued.
 ModelRatings RateModel(const GamesModel& model, const GameTexts& texts, std::string_view kept,
                        std::string* save = nullptr, const RatingOptions& options = {});
 

@@ -157,9 +157,12 @@ TEST(GameRatingsTest, KeptRatingsContinueOnlyWhereTheirGamesAreTheLogsFirstGames
   const ModelRatings redone = RateModel(other_model, other, kept);
   EXPECT_EQ(redone.kept_games, 0u);
   EXPECT_EQ(Everything(redone, other), Everything(RateModel(other_model, other, ""), other));
+  std::string one_digit = kept;  // a skill in the middle of the state, one digit off
+  const size_t digit = one_digit.find_first_of("123456789", one_digit.size() / 2);
+  one_digit[digit] = one_digit[digit] == '9' ? '8' : static_cast<char>(one_digit[digit] + 1);
   for (const std::string& bad :
        {kept.substr(0, kept.size() / 2), kept + "x", std::string("barvik-model-ratings 1\n"),
-        std::string("anything")}) {
+        std::string("anything"), one_digit}) {
     EXPECT_EQ(RateModel(model, whole, bad).kept_games, 0u);
   }
   std::string other_options = kept;
