@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "core/StableHash.h"
 #include "core/Text1252.h"
 #include "report/PageWriter.h"
 
@@ -39,6 +40,7 @@ std::string Key(NameKind kind, std::string_view raw) {
 
 FriendlyNames FriendlyNames::Parse(std::string_view text) {
   FriendlyNames table;
+  table.fingerprint_ = StableHash().Text(text).value();
   for (const std::string& line : SplitTemplateLines(text)) {
     if (line.empty() || line[0] == '#') continue;
     const size_t first = line.find('\t');

@@ -8,6 +8,7 @@
 // missing table gives no friendly names and no groups: every name is then shown as it is.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -32,10 +33,13 @@ class FriendlyNames {
 
   size_t size() const { return names_.size(); }
   const WeaponGroups& weapon_groups() const { return groups_; }
+  // A StableHash of the table's text (0 without a table): what pages made with it depend on.
+  uint64_t fingerprint() const { return fingerprint_; }
 
  private:
   std::unordered_map<std::string, std::string> names_;  // kind letter + lower-case raw name
   WeaponGroups groups_;
+  uint64_t fingerprint_ = 0;
 };
 
 }  // namespace barvik

@@ -24,10 +24,11 @@ namespace fs = std::filesystem;
 // record count, the records (name, fingerprint, size, modification time in nanoseconds,
 // inode, content hash), the player count, the players (name, fingerprint, chart, site lists,
 // image count, images (file, fingerprint), page count, pages (file, size, modification time)),
-// then a StableHash of all bytes before it. Numbers are eight bytes, least significant first;
+// the site page count, the site pages (file, fingerprint, size, modification time), then a
+// StableHash of all bytes before it. Numbers are eight bytes, least significant first;
 // texts are their length, then their bytes.
 constexpr std::string_view kMagic = "BRVKMEMO";
-constexpr uint64_t kFormatVersion = 2;
+constexpr uint64_t kFormatVersion = 3;
 constexpr size_t kRecordNumbers = 5;
 
 void PutNumber(std::string& out, uint64_t number) {
@@ -106,6 +107,24 @@ bool ReadPlayers(Reader& in, std::unordered_map<std::string, PlayerRecord>& play
   return in.ok();
 }
 
+// The site pages' part of a memo file, or false when it does not read whole.
+bool ReadPages(Reader& in, std::unordered_map<std::string, RenderMemo::PageRecord>& pages) {
+  const uint64_t count = in.Number();
+  // Each page takes at least its name's length and three numbers.
+  if (!in.ok() || count > in.left() / 32) return false;
+  pages.reserve(static_cast<size_t>(count));
+  for (uint64_t i = 0; i < count && in.ok(); ++i) {
+    const std::string_view name = in.Text();
+    RenderMemo::PageRecord r;
+    r.fingerprint = in.Number();
+    r.size = in.Number();
+    r.mtime_ns = static_cast<int64_t>(in.Number());
+    r.stamped = true;
+    pages.emplace(name, r);
+  }
+  return in.ok();
+}
+
 void PutPlayer(std::string& out, const std::string& name, const PlayerRecord& r) {
   PutText(out, name);
   PutNumber(out, r.fingerprint);
@@ -122,6 +141,16 @@ void PutPlayer(std::string& out, const std::string& name, const PlayerRecord& r)
     PutNumber(out, r.page_stamps[k].first);
     PutNumber(out, static_cast<uint64_t>(r.page_stamps[k].second));
   }
+}
+
+// The entries of `map` sorted by name, so that a memo file does not depend on hashing order.
+template <typename Map>
+std::vector<const typename Map::value_type*> ByName(const Map& map) {
+  std::vector<const typename Map::value_type*> entries;
+  entries.reserve(map.size());
+  for (const auto& entry : map) entries.push_back(&entry);
+  std::sort(entries.begin(), entries.end(), [](auto* a, auto* b) { return a->first < b->first; });
+  return entries;
 }
 
 uint64_t ContentHash(std::string_view bytes) { return StableHash().Text(bytes).value(); }
@@ -180,9 +209,11 @@ void RenderMemo::Load() {
     records.emplace(name, r);
   }
   std::unordered_map<std::string, PlayerRecord> players;
-  if (!ReadPlayers(in, players) || in.left() != 0) return;
+  std::unordered_map<std::string, PageRecord> pages;
+  if (!ReadPlayers(in, players) || !ReadPages(in, pages) || in.left() != 0) return;
   earlier_ = std::move(records);
   earlier_players_ = std::move(players);
+  earlier_pages_ = std::move(pages);
 }
 
 bool RenderMemo::Reusable(const std::string& name, uint64_t fingerprint) {
@@ -227,6 +258,23 @@ const RenderMemo::PlayerRecord* RenderMemo::ReusablePlayer(const std::string& na
   kept = std::move(it->second);
   earlier_players_.erase(it);
   return &kept;
+}
+
+bool RenderMemo::KeepPage(const std::string& name, uint64_t fingerprint, bool reuse) {
+  if (!enabled()) return false;
+  const auto it = earlier_pages_.find(name);
+  if (reuse && it != earlier_pages_.end() && it->second.fingerprint == fingerprint) {
+    struct stat st {};
+    const std::string path = report_folder_ + name;
+    if (stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
+        static_cast<uint64_t>(st.st_size) == it->second.size &&
+        ModificationNanoseconds(st) == it->second.mtime_ns) {
+      next_pages_[name] = it->second;
+      return true;
+    }
+  }
+  next_pages_[name] = {fingerprint, 0, 0, false};
+  return false;
 }
 
 void RenderMemo::WrittenPlayer(const std::string& name, PlayerRecord record) {
@@ -275,15 +323,22 @@ void RenderMemo::Save() {
                        });
     it = whole ? std::next(it) : next_players_.erase(it);
   }
+  for (auto it = next_pages_.begin(); it != next_pages_.end();) {
+    PageRecord& r = it->second;
+    struct stat st {};
+    const std::string path = report_folder_ + it->first;
+    if (!r.stamped && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+      r.size = static_cast<uint64_t>(st.st_size);
+      r.mtime_ns = ModificationNanoseconds(st);
+      r.stamped = true;
+    }
+    it = r.stamped ? std::next(it) : next_pages_.erase(it);
+  }
   ReplaceFileWhole(memo_file_, Serialise());
 }
 
 std::string RenderMemo::Serialise() const {
-  std::vector<const std::pair<const std::string, Record>*> records;
-  records.reserve(next_.size());
-  for (const auto& entry : next_) records.push_back(&entry);
-  std::sort(records.begin(), records.end(), [](auto* a, auto* b) { return a->first < b->first; });
-
+  const auto records = ByName(next_);
   std::string out(kMagic);
   PutNumber(out, kFormatVersion);
   PutText(out, canonical_);
@@ -296,12 +351,17 @@ std::string RenderMemo::Serialise() const {
       PutNumber(out, number);
     }
   }
-  std::vector<const std::pair<const std::string, PlayerRecord>*> players;
-  players.reserve(next_players_.size());
-  for (const auto& entry : next_players_) players.push_back(&entry);
-  std::sort(players.begin(), players.end(), [](auto* a, auto* b) { return a->first < b->first; });
+  const auto players = ByName(next_players_);
   PutNumber(out, players.size());
   for (const auto* entry : players) PutPlayer(out, entry->first, entry->second);
+  const auto pages = ByName(next_pages_);
+  PutNumber(out, pages.size());
+  for (const auto* entry : pages) {
+    PutText(out, entry->first);
+    PutNumber(out, entry->second.fingerprint);
+    PutNumber(out, entry->second.size);
+    PutNumber(out, static_cast<uint64_t>(entry->second.mtime_ns));
+  }
   PutNumber(out, StableHash().Bytes(out).value());
   return out;
 }

@@ -14,7 +14,8 @@
 //
 // Beside the images it keeps a record of each player the export wrote (PlayerRecord), so that a
 // later incremental export can leave all of a player's files alone when nothing they are made
-// from changed.
+// from changed, and of each site page made from a fingerprint (KeepPage), so that such a page is
+// neither made nor compared again while its inputs and its file stay the same.
 //
 // Use: construct once the report folder exists (the caller holds its lock, so no other run
 // writes the folder or its memo meanwhile); ask Reusable before drawing an image, tell Written
@@ -75,6 +76,22 @@ class RenderMemo {
   // Save).
   void WrittenPlayer(const std::string& name, PlayerRecord record);
 
+  // What the memo keeps of a site page: the fingerprint it was made from and its file's size
+  // and modification time as the export left it.
+  struct PageRecord {
+    uint64_t fingerprint = 0;
+    uint64_t size = 0;
+    int64_t mtime_ns = 0;
+    bool stamped = false;  // size and mtime_ns are the file's as it lay after the export
+  };
+
+  // A page of the report that is made from `fingerprint` (the caller computes it from all its
+  // inputs): true when an earlier export recorded it from that fingerprint and the file still
+  // has the size and modification time that export left, so the caller may leave it unmade.
+  // Otherwise the page is recorded as made from `fingerprint` in this export (stamped in Save)
+  // and false is returned. With `reuse` false (a full export) only the recording is done.
+  bool KeepPage(const std::string& name, uint64_t fingerprint, bool reuse);
+
   // Records the written files as they now lie in the folder and replaces the memo file
   // atomically with the records of this export's reused and written files (the others are
   // gone from the report or changed). A failure leaves the old memo file.
@@ -106,6 +123,8 @@ class RenderMemo {
   std::vector<Pending> written_;                     // files written in this export
   std::unordered_map<std::string, PlayerRecord> earlier_players_;
   std::unordered_map<std::string, PlayerRecord> next_players_;
+  std::unordered_map<std::string, PageRecord> earlier_pages_;
+  std::unordered_map<std::string, PageRecord> next_pages_;
 };
 
 }  // namespace barvik

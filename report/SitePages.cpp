@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "core/StableHash.h"
 #include "report/GamesJson.h"
 #include "report/RankingJson.h"
 #include "report/ReportFiles.h"
@@ -23,6 +24,10 @@ constexpr size_t kShownOpponents = 25;
 constexpr size_t kShownHolders = 5;
 // Best-K/D entries need this many kills, so that two lucky kills do not top the list.
 constexpr uint32_t kMinKillsForRatio = 20;
+
+// The game pages and profiles as this code makes them, part of their fingerprints: raise it
+// whenever what they show, or how, changes, so that an incremental export makes them anew.
+constexpr uint64_t kPageFormatVersion = 1;
 
 // Viridis, light to dark: ordered in lightness and readable with every common kind of colour
 // blindness. The first three take dark text, the others white.
@@ -217,7 +222,7 @@ class ModelPages {
     Gather();
   }
 
-  void WriteAll(const SitePageSink& sink) {
+  void WriteAll(const SitePageSink& sink, const SitePageKeep& keep) {
     sink("index.html", Home());
     sink("people.html", PeoplePage());
     sink("games.html", GamesPage());
@@ -226,10 +231,16 @@ class ModelPages {
     sink("maps.html", KeyPage(KeyKind::Map));
     sink("weapons.html", KeyPage(KeyKind::Weapon));
     sink("gametypes.html", KeyPage(KeyKind::GameType));
+    if (keep) GatherFingerprints();
     for (PersonIndex p = 0; p < model_.people.size(); ++p) {
-      if (Shown(p)) sink(PersonPage(model_.people[p]), Profile(p));
+      if (!Shown(p)) continue;
+      const std::string path = PersonPage(model_.people[p]);
+      if (!keep || !keep(path, ProfileFingerprint(p))) sink(path, Profile(p));
     }
-    for (const Game& game : model_.games) sink(GamePage(game), GamePageHtml(game));
+    for (const Game& game : model_.games) {
+      const std::string path = GamePage(game);
+      if (!keep || !keep(path, GameFingerprint(game))) sink(path, GamePageHtml(game));
+    }
   }
 
  private:
@@ -283,6 +294,133 @@ class ModelPages {
         ++v.locations[kill.location].second;
       }
     }
+  }
+
+  // What the fingerprints of the pages share: each person as a link shows him (his page, his
+  // name, whether he is shown) and his skill after each of his rated games.
+  void GatherFingerprints() {
+    links_.resize(model_.people.size());
+    std::unordered_map<std::string_view, PersonIndex> by_id;
+    for (PersonIndex p = 0; p < model_.people.size(); ++p) {
+      const Person& person = model_.people[p];
+      links_[p] = StableHash().Text(person.id).Text(person.display).Number(person.hidden).value();
+      by_id.emplace(person.id, p);
+    }
+    skill_points_.assign(model_.people.size(), StableHash());
+    for (size_t g = 0; g < model_.games.size() && g < figures_.ratings.changes.size(); ++g) {
+      for (const RatingChange& c : figures_.ratings.changes[g]) {
+        const auto it = by_id.find(c.person);
+        if (it != by_id.end())
+          skill_points_[it->second].Number(model_.games[g].number).Real(c.after);
+      }
+    }
+  }
+
+  uint64_t Link(PersonIndex p) const { return p < links_.size() ? links_[p] : 1; }
+
+  // Everything a game page is made from: the game, its people as linked, their changes of
+  // skill and the game's awards, the names of its map and game type, the footer's build.
+  uint64_t GameFingerprint(const Game& game) const {
+    StableHash h;
+    h.Number(kPageFormatVersion).Number(friendly_.fingerprint()).Text(frame_.build_text);
+    h.Number(game.number).Number(game.warmup).Text(KeyRaw(KeyKind::Map, game.map));
+    h.Text(KeyRaw(KeyKind::GameType, game.game_type)).Number(game.seconds);
+    h.Number(static_cast<uint64_t>(game.ending)).Number(game.winner_team);
+    h.Number(Link(game.winner_person)).Text(texts_.Setting(game.server));
+    h.Number(game.players.size());
+    for (const Participant& p : game.players) {
+      h.Number(Link(p.person)).Number(p.kills).Number(p.deaths).Number(p.team_kills);
+      h.Number(p.suicides).Number(p.head_shots).Number(p.damage_dealt).Number(p.seconds);
+      for (uint32_t seconds : p.team_seconds) h.Number(seconds);
+    }
+    h.Number(game.kills.size());
+    for (const GameKill& k : game.kills) {
+      h.Number(k.at).Number(static_cast<uint64_t>(k.kind)).Number(Link(k.attacker));
+      h.Number(Link(k.victim));
+    }
+    const size_t index = static_cast<size_t>(&game - model_.games.data());
+    if (index < figures_.ratings.changes.size()) {
+      h.Number(figures_.ratings.changes[index].size());
+      for (const RatingChange& c : figures_.ratings.changes[index]) {
+        h.Text(c.person).Real(c.before).Real(c.after);
+      }
+    }
+    if (index < figures_.awards.games.size()) {
+      for (const AwardHolder& holder : figures_.awards.games[index]) {
+        h.Number(Link(holder.person)).Number(holder.value);
+      }
+    }
+    return h.value();
+  }
+
+  // The same over entries of a table whose order the page sets itself: each entry hashed
+  // alone, the sum taken, so the order of an unordered map does not matter.
+  template <typename Map, typename Entry>
+  static uint64_t Unordered(const Map& map, Entry entry) {
+    uint64_t sum = map.size();
+    for (const auto& [key, value] : map) sum += entry(StableHash(), key, value).value();
+    return sum;
+  }
+
+  // Everything a profile is made from: his figures and spellings, his rank and skill beside
+  // the ranking's size, his skill after each rated game, his awards against the best, his
+  // games, weapons, body locations, maps, game types and opponents (as linked), the names of
+  // keys, the server in the title and the footer's build. Not the footer's time stamp: a page
+  // that differs only there is left as it is in any case.
+  uint64_t ProfileFingerprint(PersonIndex index) const {
+    const Person& p = model_.people[index];
+    const PersonFacts& f = facts_[index];
+    StableHash h;
+    h.Number(kPageFormatVersion).Number(friendly_.fingerprint()).Text(frame_.build_text);
+    h.Text(frame_.server_name).Number(Link(index)).Number(p.spellings.size());
+    for (const Spelling& s : p.spellings) h.Text(texts_.Text(s.raw)).Number(s.count);
+    for (uint64_t figure : {uint64_t{p.games}, uint64_t{p.kills}, uint64_t{p.deaths},
+                            uint64_t{p.team_kills}, uint64_t{p.suicides}, uint64_t{p.world_deaths},
+                            uint64_t{p.head_shots}, p.damage_dealt, p.damage_taken, p.seconds}) {
+      h.Number(figure);
+    }
+    h.Number(static_cast<uint64_t>(ranked_count_));
+    h.Number(static_cast<uint64_t>(figures_.ratings.history.options().provisional_games));
+    if (const auto it = ratings_.find(index); it != ratings_.end()) {
+      const PersonRating& r = it->second;
+      h.Number(static_cast<uint64_t>(r.rank)).Number(r.inactive).Number(r.provisional);
+      h.Number(static_cast<uint64_t>(r.games)).Real(r.shown).Real(r.plus_minus);
+    }
+    h.Number(skill_points_[index].value());
+    for (size_t a = 0; a < kAwardCount && index < figures_.awards.people.size(); ++a) {
+      const uint32_t value = figures_.awards.people[index][a];
+      if (!HasFigure(static_cast<Award>(a), value)) continue;
+      const bool holds =
+          std::find(holders_[a].begin(), holders_[a].end(), index) != holders_[a].end();
+      h.Number(a).Number(value).Number(holds).Number(best_[a]);
+    }
+    h.Number(f.games.size());
+    for (const Game* game : f.games) {
+      const Participant* part = model_.PlayerIn(*game, index);
+      h.Number(game->number).Text(KeyRaw(KeyKind::Map, game->map));
+      h.Text(KeyRaw(KeyKind::GameType, game->game_type));
+      h.Number(part->kills).Number(part->deaths).Number(part->seconds);
+    }
+    auto tally = [this](KeyKind kind) {
+      return [this, kind](StableHash e, uint32_t id, const Tally& t) {
+        return e.Text(KeyRaw(kind, id))
+            .Number(t.games)
+            .Number(t.kills)
+            .Number(t.deaths)
+            .Number(t.head_shots)
+            .Number(t.seconds);
+      };
+    };
+    h.Number(Unordered(f.weapons, tally(KeyKind::Weapon)));
+    h.Number(Unordered(f.maps, tally(KeyKind::Map)));
+    h.Number(Unordered(f.game_types, tally(KeyKind::GameType)));
+    h.Number(Unordered(f.locations, [this](StableHash e, uint32_t id, const auto& counts) {
+      return e.Text(texts_.Text(id)).Number(counts.first).Number(counts.second);
+    }));
+    h.Number(Unordered(f.opponents, [this](StableHash e, PersonIndex who, const auto& counts) {
+      return e.Number(who).Number(Link(who)).Number(counts.first).Number(counts.second);
+    }));
+    return h.value();
   }
 
   std::string Head(std::string_view title, std::string_view root) const {
@@ -1019,6 +1157,9 @@ class ModelPages {
   std::array<std::vector<PersonIndex>, kAwardCount> holders_;  // by award: the best, shown
   std::array<uint32_t, kAwardCount> best_{};                   // by award: their figure
   std::unordered_map<uint32_t, KeyFacts> maps_, weapons_, types_;
+  // For the fingerprints only (GatherFingerprints), by person:
+  std::vector<uint64_t> links_;           // his link as pages show it
+  std::vector<StableHash> skill_points_;  // his rated games' numbers and skills after them
 };
 
 }  // namespace
@@ -1196,8 +1337,8 @@ ModelFigures FiguresOf(ModelRatings ratings, AwardsModel awards) {
 
 void WriteModelPages(const GameTexts& texts, const GamesModel& model, const ModelFigures& figures,
                      const FriendlyNames& friendly, const SiteFrame& frame,
-                     const SitePageSink& sink) {
-  ModelPages(texts, model, figures, friendly, frame).WriteAll(sink);
+                     const SitePageSink& sink, const SitePageKeep& keep) {
+  ModelPages(texts, model, figures, friendly, frame).WriteAll(sink, keep);
 }
 
 }  // namespace barvik

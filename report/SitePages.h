@@ -12,6 +12,7 @@
 // game's page unchanged and leaves it alone.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -47,10 +48,17 @@ ModelFigures FiguresOf(ModelRatings ratings, AwardsModel awards);
 // Receives each finished page: its path relative to site/ and its bytes.
 using SitePageSink = std::function<void(const std::string& path, const std::string& bytes)>;
 
-// Every page of the list above, each handed to `sink` once.
+// Asked before a profile or a game page is made, with its path and a fingerprint of everything
+// it is made from (its part of the model, the ratings and awards it shows, the people it links
+// as they are shown, the friendly names, the frame but for the time stamp): true when the page
+// need not be made (an incremental export whose file of the page was made from the same).
+using SitePageKeep = std::function<bool(const std::string& path, uint64_t fingerprint)>;
+
+// Every page of the list above, each handed to `sink` once; with `keep`, the profiles and game
+// pages it answers true for are left out.
 void WriteModelPages(const GameTexts& texts, const GamesModel& model, const ModelFigures& figures,
                      const FriendlyNames& friendly, const SiteFrame& frame,
-                     const SitePageSink& sink);
+                     const SitePageSink& sink, const SitePageKeep& keep = {});
 
 // The start of a page up to <main>: `root` leads from the page's folder to site/.
 // `server_html` is the server's name as HTML for the header.

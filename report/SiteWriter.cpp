@@ -49,11 +49,11 @@ void SiteWriter::WriteGlobal(const GlobalLists& lists) {
 }
 
 void SiteWriter::WriteGames(const GameTexts& texts, const GamesModel& model,
-                            const ModelFigures& figures) {
+                            const ModelFigures& figures, const SitePageKeep& keep) {
   const SiteFrame frame{settings_.server_name, settings_.build_text, settings_.generated};
   WriteModelPages(
       texts, model, figures, friendly_, frame,
-      [this](const std::string& path, const std::string& bytes) { Write(path, bytes); });
+      [this](const std::string& path, const std::string& bytes) { Write(path, bytes); }, keep);
   {
     Json games = GamesJson(texts, model);
     AddRatingChanges(games, model, figures.ratings);

@@ -73,8 +73,10 @@ class SiteWriter {
   // The style sheet and the script; the global lists for stats.json.
   void WriteGlobal(const GlobalLists& lists);
   // Every page of the site, games.json, people.json and ranking.json, from `model` and the
-  // ratings and awards computed from it.
-  void WriteGames(const GameTexts& texts, const GamesModel& model, const ModelFigures& figures);
+  // ratings and awards computed from it; with `keep`, the profiles and game pages it answers
+  // true for are left as they are (see WriteModelPages; paths relative to site/).
+  void WriteGames(const GameTexts& texts, const GamesModel& model, const ModelFigures& figures,
+                  const SitePageKeep& keep = {});
   // The weapon groups of the friendly-names table, for the awards.
   const FriendlyNames& friendly() const { return friendly_; }
   // The lists of `name` as they stand now, for stats.json.

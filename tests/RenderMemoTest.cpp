@@ -106,6 +106,7 @@ class RenderMemoTest : public testing::TempFolderTest {
     Workspace ws('.');
     ws.template_folder = BARVIK_TEMPLATE_DIR;
     ws.cache_folder = cache;
+    ws.people_rules = people_;
     EXPECT_TRUE(ws.RunAnalysis({log_}));
     ws.options().dest_dir = folder.string();
     FakeImages images(ws);
@@ -146,10 +147,44 @@ class RenderMemoTest : public testing::TempFolderTest {
     return files;
   }
 
+  // The site's profiles and game pages, each with its last byte changed in place (size and
+  // modification time kept): a page an export does not make keeps the mark.
+  std::vector<fs::path> MarkSitePages() const {
+    std::vector<fs::path> pages;
+    for (const char* folder : {"games", "people"}) {
+      for (const auto& e : fs::directory_iterator(report_ / "site" / folder)) {
+        const auto time = fs::last_write_time(e.path());
+        std::string bytes = ReadBytes(e.path());
+        bytes.back() = '#';
+        std::ofstream(e.path(), std::ios::binary) << bytes;
+        fs::last_write_time(e.path(), time);
+        pages.push_back(e.path());
+      }
+    }
+    return pages;
+  }
+
+  // The pages of `marked` that still carry the mark, given their last byte back (size and
+  // modification time kept).
+  std::set<std::string> LeftAlone(const std::vector<fs::path>& marked) const {
+    std::set<std::string> left;
+    for (const fs::path& page : marked) {
+      std::string bytes = ReadBytes(page);
+      if (bytes.empty() || bytes.back() != '#') continue;
+      bytes.back() = '\n';
+      const auto time = fs::last_write_time(page);
+      std::ofstream(page, std::ios::binary) << bytes;
+      fs::last_write_time(page, time);
+      left.insert(fs::relative(page, report_ / "site").string());
+    }
+    return left;
+  }
+
   std::string sample_;
   std::string log_;
   fs::path report_;
   std::string cache_;
+  PeopleRules people_;  // the people file's rules of every export
 };
 
 TEST_F(RenderMemoTest, UnchangedLogDrawsNoImageAndLeavesEveryFile) {
@@ -236,6 +271,48 @@ TEST_F(RenderMemoTest, PlayersWhoseEventsDidNotChangeAreNeitherLoadedNorWritten)
   EXPECT_EQ(MaskedReport(report_), Fresh());
   const Run again = Export(report_, cache_);
   EXPECT_TRUE(again.drawn.empty()) << *again.drawn.begin();
+}
+
+// A profile or game page is made again exactly when something it shows changed: a page left
+// alone from older inputs would differ from the fresh export's.
+TEST_F(RenderMemoTest, SitePagesAreMadeOnlyWhenWhatTheyShowChanged) {
+  const size_t init = sample_.rfind(" InitGame: ");
+  ASSERT_NE(init, std::string::npos);
+  const std::string kill =
+      "131:34 K;699646647;8;allies;Ghost 8;521638527;1;axis;Gunner 1;kar98k_mp;76;"
+      "MOD_PISTOL_BULLET;head\n";
+  const size_t late = sample_.find(kill);
+  ASSERT_NE(late, std::string::npos);
+  const std::string new_game = "140:00" +
+                               sample_.substr(init, sample_.find('\n', init) - init + 1) +
+                               "140:01 " + kill.substr(7);
+  Export(report_, cache_);
+  // An incremental export of `log` after marking the pages: the pages it left alone.
+  size_t pages = 0;
+  auto left_alone = [&](const std::string& log) {
+    Write("games_mp.log", log);
+    const std::vector<fs::path> marked = MarkSitePages();
+    pages = marked.size();
+    Export(report_, cache_);
+    return LeftAlone(marked);
+  };
+  EXPECT_EQ(left_alone(sample_).size(), pages) << "unchanged";
+
+  std::set<std::string> left = left_alone(std::string(sample_).insert(late, kill));
+  EXPECT_TRUE(left.contains("games/1.html"));
+  EXPECT_FALSE(left.contains("games/15.html")) << "late lines in the last game";
+  EXPECT_EQ(MaskedReport(report_), Fresh());
+
+  left = left_alone(sample_ + new_game);
+  EXPECT_TRUE(left.contains("games/1.html"));
+  EXPECT_FALSE(left.contains("people/058274ccd5fd.html")) << "a new game: Gunner 1's profile";
+  EXPECT_EQ(MaskedReport(report_), Fresh());
+
+  people_.shown_as = {{"Gunner 1", "Gunny"}};
+  left = left_alone(sample_ + new_game);
+  EXPECT_FALSE(left.empty());
+  EXPECT_LT(left.size(), pages - 10) << "a renamed person: the pages that link him";
+  EXPECT_EQ(MaskedReport(report_), Fresh());
 }
 
 TEST_F(RenderMemoTest, APlayerWhosePageWasDeletedOrTouchedIsWrittenAgain) {
