@@ -55,7 +55,7 @@ void CopyTemplate(const std::string& from, const std::string& to, ReportOutput& 
 // lists as the classic pages for stats.json (see SiteWriter.h).
 std::unique_ptr<SiteWriter> StartSite(Workspace& ws, const std::string& folder,
                                       const PageSettings& settings, ReportOutput& output,
-                                      const SitePageKeep& keep) {
+                                      RenderMemo* memo) {
   SiteSettings site;
   site.report_folder = folder;
   site.template_folder = ws.template_folder;
@@ -92,7 +92,7 @@ std::unique_ptr<SiteWriter> StartSite(Workspace& ws, const std::string& folder,
   writer->WriteGames(GameTexts(events), model,
                      FiguresOf(std::move(ratings),
                                ComputeAwards(events, model, writer->friendly().weapon_groups())),
-                     keep);
+                     memo);
   return writer;
 }
 
@@ -278,17 +278,10 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   page(ListId::Accuracy, "<br>SHOT ACCURACY - Global Statistics", "accuracy.html", false,
        "./accuracy.png", nullptr);
   image(ReportImage::Accuracy, "accuracy.png");
-  // The profiles and game pages whose inputs are those the memo recorded for their files are
-  // neither made nor compared in an incremental export; every export with a memo records them.
-  SitePageKeep keep_page;
-  if (memo) {
-    keep_page = [&](const std::string& path, uint64_t fingerprint) {
-      if (!memo->KeepPage(std::string(kSiteFolder) + path, fingerprint, incremental)) return false;
-      output.CountKept();
-      return true;
-    };
-  }
-  const std::unique_ptr<SiteWriter> site = StartSite(*this, folder, settings, output, keep_page);
+  // With the memo, the site's parts whose inputs did not change are not made again in an
+  // incremental export (SiteWriter::WriteGames).
+  const std::unique_ptr<SiteWriter> site =
+      StartSite(*this, folder, settings, output, memo ? &*memo : nullptr);
 
   const ReportList* header = &List(ListId::Player);
   // Leaves the player's pages and figures as they are when the memo's record of him is

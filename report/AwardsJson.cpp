@@ -37,20 +37,24 @@ void AddGameAwards(Json& games, const GamesModel& model, const AwardsModel& awar
   std::unordered_map<uint32_t, size_t> index_of;  // game number -> index in the model
   for (size_t g = 0; g < model.games.size(); ++g) index_of.emplace(model.games[g].number, g);
   for (Json& game : games.at("games")) {
-    Json list = Json::array();
     const auto at = index_of.find(game.at("id").get<uint32_t>());
-    if (at != index_of.end() && at->second < awards.games.size()) {
-      const AwardTable& table = awards.games[at->second];
-      for (size_t a = 0; a < kAwardCount; ++a) {
-        const AwardHolder& holder = table[a];
-        if (holder.person == kNoPerson || model.people[holder.person].hidden) continue;
-        list.push_back({{"award", AwardName(static_cast<Award>(a))},
-                        {"person", model.people[holder.person].id},
-                        {"value", holder.value}});
-      }
-    }
-    game["awards"] = std::move(list);
+    AddAwardsOfGame(game, model,
+                    at != index_of.end() && at->second < awards.games.size()
+                        ? &awards.games[at->second]
+                        : nullptr);
   }
+}
+
+void AddAwardsOfGame(Json& game, const GamesModel& model, const AwardTable* table) {
+  Json list = Json::array();
+  for (size_t a = 0; table != nullptr && a < kAwardCount; ++a) {
+    const AwardHolder& holder = (*table)[a];
+    if (holder.person == kNoPerson || model.people[holder.person].hidden) continue;
+    list.push_back({{"award", AwardName(static_cast<Award>(a))},
+                    {"person", model.people[holder.person].id},
+                    {"value", holder.value}});
+  }
+  game["awards"] = std::move(list);
 }
 
 }  // namespace barvik

@@ -17,5 +17,7 @@ void AddAwards(Json& people, const GamesModel& model, const AwardsModel& awards)
 // "value"} per award someone earned in that game, in the order of docs/awards.md; empty for a
 // warm-up. An award held by a hidden person is left out.
 void AddGameAwards(Json& games, const GamesModel& model, const AwardsModel& awards);
+// The same for one game of a games document, from its `table` (null: no awards).
+void AddAwardsOfGame(Json& game, const GamesModel& model, const AwardTable* table);
 
 }  // namespace barvik

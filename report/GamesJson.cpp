@@ -39,6 +39,28 @@ Json PlayerJson(const GamesModel& model, const Participant& p) {
   return player;
 }
 
+Json PersonFields(const GameTexts& texts, const Person& p) {
+  Json spellings = Json::array();
+  for (const Spelling& s : p.spellings) {
+    spellings.push_back({{"name", Utf8From1252(texts.Text(s.raw))}, {"count", s.count}});
+  }
+  Json person = {{"id", p.id},
+                 {"page", PersonPage(p)},
+                 {"name", Utf8From1252(p.display)},
+                 {"spellings", std::move(spellings)},
+                 {"games", p.games}};
+  AddFigureFields(person, p);
+  person["first_game"] = p.first_game;
+  person["last_game"] = p.last_game;
+  return person;
+}
+
+}  // namespace
+
+std::string GamePage(const Game& game) { return "games/" + std::to_string(game.number) + ".html"; }
+
+std::string PersonPage(const Person& person) { return "people/" + person.id + ".html"; }
+
 Json GameJson(const GameTexts& texts, const GamesModel& model, const Game& game) {
   Json winner = nullptr;
   if (game.winner_team != GameTexts::kNoTeam) {
@@ -62,28 +84,6 @@ Json GameJson(const GameTexts& texts, const GamesModel& model, const Game& game)
           {"winner", std::move(winner)},
           {"players", std::move(players)}};
 }
-
-Json PersonFields(const GameTexts& texts, const Person& p) {
-  Json spellings = Json::array();
-  for (const Spelling& s : p.spellings) {
-    spellings.push_back({{"name", Utf8From1252(texts.Text(s.raw))}, {"count", s.count}});
-  }
-  Json person = {{"id", p.id},
-                 {"page", PersonPage(p)},
-                 {"name", Utf8From1252(p.display)},
-                 {"spellings", std::move(spellings)},
-                 {"games", p.games}};
-  AddFigureFields(person, p);
-  person["first_game"] = p.first_game;
-  person["last_game"] = p.last_game;
-  return person;
-}
-
-}  // namespace
-
-std::string GamePage(const Game& game) { return "games/" + std::to_string(game.number) + ".html"; }
-
-std::string PersonPage(const Person& person) { return "people/" + person.id + ".html"; }
 
 Json GamesJson(const GameTexts& texts, const GamesModel& model) {
   Json document = Document(texts, model);

@@ -20,6 +20,8 @@ std::string PersonPage(const Person& person);
 
 // {"format", "server", "games": [...]}.
 Json GamesJson(const GameTexts& texts, const GamesModel& model);
+// One game of that document.
+Json GameJson(const GameTexts& texts, const GamesModel& model, const Game& game);
 // {"format", "server", "people": [...]}, hidden people left out.
 Json PeopleJson(const GameTexts& texts, const GamesModel& model);
 // One person of the people document, with his games (id, page, map, his figures).

@@ -99,17 +99,20 @@ void AddRatingChanges(Json& games, const GamesModel& model, const GameRatings& r
   for (size_t g = 0; g < model.games.size(); ++g) index_of.emplace(model.games[g].number, g);
   for (Json& game : games.at("games")) {
     const auto at = index_of.find(game.at("id").get<uint32_t>());
-    const std::vector<RatingChange>* changes =
-        at != index_of.end() && at->second < ratings.changes.size() ? &ratings.changes[at->second]
-                                                                    : nullptr;
-    for (Json& player : game.at("players")) {
-      Json change = nullptr;
-      const std::string id = player.at("person").get<std::string>();
-      for (const RatingChange& c : changes ? *changes : std::vector<RatingChange>{}) {
-        if (c.person == id) change = {{"before", Rounded(c.before)}, {"after", Rounded(c.after)}};
-      }
-      player["rating_change"] = std::move(change);
+    AddGameRatingChanges(game, at != index_of.end() && at->second < ratings.changes.size()
+                                   ? &ratings.changes[at->second]
+                                   : nullptr);
+  }
+}
+
+void AddGameRatingChanges(Json& game, const std::vector<RatingChange>* changes) {
+  for (Json& player : game.at("players")) {
+    Json change = nullptr;
+    const std::string id = player.at("person").get<std::string>();
+    for (const RatingChange& c : changes ? *changes : std::vector<RatingChange>{}) {
+      if (c.person == id) change = {{"before", Rounded(c.before)}, {"after", Rounded(c.after)}};
     }
+    player["rating_change"] = std::move(change);
   }
 }
 

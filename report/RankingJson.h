@@ -37,5 +37,7 @@ Json RatingJson(const PersonRating& rating);
 // rated) to every player of a games document (GamesJson).
 void AddRatings(Json& people, const GamesModel& model, const GameRatings& ratings);
 void AddRatingChanges(Json& games, const GamesModel& model, const GameRatings& ratings);
+// The same for one game of a games document, from its `changes` (null: the game was not rated).
+void AddGameRatingChanges(Json& game, const std::vector<RatingChange>* changes);
 
 }  // namespace barvik

@@ -24,9 +24,10 @@ namespace fs = std::filesystem;
 // record count, the records (name, fingerprint, size, modification time in nanoseconds,
 // inode, content hash), the player count, the players (name, fingerprint, chart, site lists,
 // image count, images (file, fingerprint), page count, pages (file, size, modification time)),
-// the site page count, the site pages (file, fingerprint, size, modification time), then a
-// StableHash of all bytes before it. Numbers are eight bytes, least significant first;
-// texts are their length, then their bytes.
+// the site page count, the site pages (file, fingerprint, size, modification time), the part
+// count, the parts (name, fingerprint, offset, length), then a StableHash of all bytes before
+// it. Numbers are
+// eight bytes, least significant first; texts are their length, then their bytes.
 constexpr std::string_view kMagic = "BRVKMEMO";
 constexpr uint64_t kFormatVersion = 3;
 constexpr size_t kRecordNumbers = 5;
@@ -125,6 +126,24 @@ bool ReadPages(Reader& in, std::unordered_map<std::string, RenderMemo::PageRecor
   return in.ok();
 }
 
+// The file parts' part of a memo file, or false when it does not read whole.
+template <typename Part>
+bool ReadParts(Reader& in, std::unordered_map<std::string, Part>& parts) {
+  const uint64_t count = in.Number();
+  // Each part takes at least its name's length and three numbers.
+  if (!in.ok() || count > in.left() / 32) return false;
+  parts.reserve(static_cast<size_t>(count));
+  for (uint64_t i = 0; i < count && in.ok(); ++i) {
+    const std::string_view name = in.Text();
+    Part part;
+    part.fingerprint = in.Number();
+    part.offset = in.Number();
+    part.length = in.Number();
+    parts.emplace(name, part);
+  }
+  return in.ok();
+}
+
 void PutPlayer(std::string& out, const std::string& name, const PlayerRecord& r) {
   PutText(out, name);
   PutNumber(out, r.fingerprint);
@@ -210,10 +229,15 @@ void RenderMemo::Load() {
   }
   std::unordered_map<std::string, PlayerRecord> players;
   std::unordered_map<std::string, PageRecord> pages;
-  if (!ReadPlayers(in, players) || !ReadPages(in, pages) || in.left() != 0) return;
+  std::unordered_map<std::string, Part> parts;
+  if (!ReadPlayers(in, players) || !ReadPages(in, pages) || !ReadParts(in, parts) ||
+      in.left() != 0) {
+    return;
+  }
   earlier_ = std::move(records);
   earlier_players_ = std::move(players);
   earlier_pages_ = std::move(pages);
+  earlier_parts_ = std::move(parts);
 }
 
 bool RenderMemo::Reusable(const std::string& name, uint64_t fingerprint) {
@@ -275,6 +299,39 @@ bool RenderMemo::KeepPage(const std::string& name, uint64_t fingerprint, bool re
   }
   next_pages_[name] = {fingerprint, 0, 0, false};
   return false;
+}
+
+std::optional<std::string> RenderMemo::KeptFile(const std::string& file) {
+  const auto it = earlier_pages_.find(file);
+  if (it == earlier_pages_.end()) return std::nullopt;
+  const std::string path = report_folder_ + file;
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat st {};
+  std::optional<std::string> bytes;
+  if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+      static_cast<uint64_t>(st.st_size) == it->second.size &&
+      ModificationNanoseconds(st) == it->second.mtime_ns) {
+    bytes = ReadExactly(fd, static_cast<size_t>(it->second.size));
+  }
+  close(fd);
+  return bytes;
+}
+
+std::optional<std::pair<uint64_t, uint64_t>> RenderMemo::KeptPart(const std::string& name,
+                                                                  uint64_t fingerprint) const {
+  const auto it = earlier_parts_.find(name);
+  if (it == earlier_parts_.end() || it->second.fingerprint != fingerprint) return std::nullopt;
+  return std::make_pair(it->second.offset, it->second.length);
+}
+
+void RenderMemo::RecordFile(const std::string& file) {
+  if (enabled()) next_pages_[file] = {};
+}
+
+void RenderMemo::RecordPart(const std::string& name, uint64_t fingerprint, uint64_t offset,
+                            uint64_t length) {
+  if (enabled()) next_parts_[name] = {fingerprint, offset, length};
 }
 
 void RenderMemo::WrittenPlayer(const std::string& name, PlayerRecord record) {
@@ -357,10 +414,18 @@ std::string RenderMemo::Serialise() const {
   const auto pages = ByName(next_pages_);
   PutNumber(out, pages.size());
   for (const auto* entry : pages) {
+    const PageRecord& r = entry->second;
     PutText(out, entry->first);
-    PutNumber(out, entry->second.fingerprint);
-    PutNumber(out, entry->second.size);
-    PutNumber(out, static_cast<uint64_t>(entry->second.mtime_ns));
+    for (uint64_t number : {r.fingerprint, r.size, static_cast<uint64_t>(r.mtime_ns)}) {
+      PutNumber(out, number);
+    }
+  }
+  const auto parts = ByName(next_parts_);
+  PutNumber(out, parts.size());
+  for (const auto* entry : parts) {
+    const Part& p = entry->second;
+    PutText(out, entry->first);
+    for (uint64_t number : {p.fingerprint, p.offset, p.length}) PutNumber(out, number);
   }
   PutNumber(out, StableHash().Bytes(out).value());
   return out;

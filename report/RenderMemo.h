@@ -15,7 +15,8 @@
 // Beside the images it keeps a record of each player the export wrote (PlayerRecord), so that a
 // later incremental export can leave all of a player's files alone when nothing they are made
 // from changed, and of each site page made from a fingerprint (KeepPage), so that such a page is
-// neither made nor compared again while its inputs and its file stay the same.
+// neither made nor compared again while its inputs and its file stay the same, and of parts of
+// a file (KeptPart), so that a part whose inputs did not change is copied, not made again.
 //
 // Use: construct once the report folder exists (the caller holds its lock, so no other run
 // writes the folder or its memo meanwhile); ask Reusable before drawing an image, tell Written
@@ -25,6 +26,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -92,6 +94,20 @@ class RenderMemo {
   // and false is returned. With `reuse` false (a full export) only the recording is done.
   bool KeepPage(const std::string& name, uint64_t fingerprint, bool reuse);
 
+  // Parts of a report file (a game's entry of games.json), kept as where they lie in the file
+  // the last export left, so that the next one copies a part whose inputs did not change
+  // instead of making it again. KeptFile: the bytes of `file` when an earlier export recorded
+  // it (RecordFile) and it still has the size and modification time that export left.
+  std::optional<std::string> KeptFile(const std::string& file);
+  // Where part `name` lies in that file (offset, length) when it was recorded from
+  // `fingerprint`.
+  std::optional<std::pair<uint64_t, uint64_t>> KeptPart(const std::string& name,
+                                                        uint64_t fingerprint) const;
+  // This export writes `file` (stamped in Save), with part `name`, made from `fingerprint`,
+  // at `offset`, `length` bytes long.
+  void RecordFile(const std::string& file);
+  void RecordPart(const std::string& name, uint64_t fingerprint, uint64_t offset, uint64_t length);
+
   // Records the written files as they now lie in the folder and replaces the memo file
   // atomically with the records of this export's reused and written files (the others are
   // gone from the report or changed). A failure leaves the old memo file.
@@ -125,6 +141,13 @@ class RenderMemo {
   std::unordered_map<std::string, PlayerRecord> next_players_;
   std::unordered_map<std::string, PageRecord> earlier_pages_;
   std::unordered_map<std::string, PageRecord> next_pages_;
+  struct Part {
+    uint64_t fingerprint = 0;
+    uint64_t offset = 0;
+    uint64_t length = 0;
+  };
+  std::unordered_map<std::string, Part> earlier_parts_;
+  std::unordered_map<std::string, Part> next_parts_;
 };
 
 }  // namespace barvik

@@ -4,14 +4,72 @@
 #include <fstream>
 #include <iterator>
 
+#include "core/StableHash.h"
 #include "report/AwardsJson.h"
 #include "report/GamesJson.h"
 #include "report/RankingJson.h"
+#include "report/RenderMemo.h"
 #include "report/ReportFolder.h"
 #include "report/SitePages.h"
 #include "report/SiteText.h"
 
 namespace barvik {
+namespace {
+
+// Everything a game's entry of games.json is made from (GameJson, AddGameRatingChanges,
+// AddAwardsOfGame): the game's own fields, its players who are shown with their ids, slots,
+// teams and figures, its skill changes and its awards' holders.
+uint64_t GameEntryFingerprint(const GameTexts& texts, const GamesModel& model, const Game& game,
+                              const std::vector<RatingChange>* changes, const AwardTable* awards) {
+  // Raised whenever an entry's form changes, so that kept entries are made anew.
+  constexpr uint64_t kEntryFormatVersion = 1;
+  auto person = [&model](StableHash& h, PersonIndex p) {
+    if (p == kNoPerson) {
+      h.Number(0);
+    } else {
+      h.Number(model.people[p].hidden ? 1 : 2).Text(model.people[p].id);
+    }
+  };
+  StableHash h;
+  h.Number(kEntryFormatVersion).Text(kGamesJsonFormat).Number(game.number);
+  h.Text(texts.Setting(game.map)).Text(texts.Setting(game.game_type)).Number(game.start);
+  h.Number(game.end).Number(game.seconds).Number(static_cast<uint64_t>(game.ending));
+  h.Number(game.warmup).Number(game.winner_team);
+  person(h, game.winner_person);
+  h.Number(game.players.size());
+  for (const Participant& p : game.players) {
+    person(h, p.person);
+    h.Number(p.slot_numbers.size());
+    for (int slot : p.slot_numbers) h.Number(static_cast<uint64_t>(slot));
+    for (uint32_t seconds : p.team_seconds) h.Number(seconds);
+    for (uint64_t figure : {uint64_t{p.kills}, uint64_t{p.deaths}, uint64_t{p.suicides},
+                            uint64_t{p.team_kills}, uint64_t{p.world_deaths}, p.damage_dealt,
+                            p.damage_taken, uint64_t{p.head_shots}, uint64_t{p.seconds}}) {
+      h.Number(figure);
+    }
+  }
+  h.Number(changes != nullptr ? changes->size() + 1 : 0);
+  for (const RatingChange& c : changes ? *changes : std::vector<RatingChange>{}) {
+    h.Text(c.person).Real(c.before).Real(c.after);
+  }
+  h.Number(awards != nullptr ? 1 : 0);
+  for (const AwardHolder& holder : awards ? *awards : AwardTable{}) {
+    person(h, holder.person);
+    h.Number(holder.value);
+  }
+  return h.value();
+}
+
+// A game's entry of games.json.
+std::string GameEntryText(const GameTexts& texts, const GamesModel& model, const Game& game,
+                          const std::vector<RatingChange>* changes, const AwardTable* awards) {
+  Json entry = GameJson(texts, model, game);
+  AddGameRatingChanges(entry, changes);
+  AddAwardsOfGame(entry, model, awards);
+  return entry.dump();
+}
+
+}  // namespace
 
 SiteWriter::SiteWriter(SiteSettings settings, ReportOutput& output)
     : settings_(std::move(settings)),
@@ -49,17 +107,23 @@ void SiteWriter::WriteGlobal(const GlobalLists& lists) {
 }
 
 void SiteWriter::WriteGames(const GameTexts& texts, const GamesModel& model,
-                            const ModelFigures& figures, const SitePageKeep& keep) {
+                            const ModelFigures& figures, RenderMemo* memo) {
   const SiteFrame frame{settings_.server_name, settings_.build_text, settings_.generated};
+  SitePageKeep keep;
+  if (memo != nullptr) {
+    keep = [this, memo](const std::string& path, uint64_t fingerprint) {
+      if (!memo->KeepPage(std::string(kSiteFolder) + path, fingerprint,
+                          output_.keeps_identical())) {
+        return false;
+      }
+      output_.CountKept();
+      return true;
+    };
+  }
   WriteModelPages(
       texts, model, figures, friendly_, frame,
       [this](const std::string& path, const std::string& bytes) { Write(path, bytes); }, keep);
-  {
-    Json games = GamesJson(texts, model);
-    AddRatingChanges(games, model, figures.ratings);
-    AddGameAwards(games, model, figures.awards);
-    Write("games.json", games.dump() + "\n");
-  }
+  Write("games.json", GamesJsonText(texts, model, figures, memo));
   {
     Json people = PeopleJson(texts, model);
     AddRatings(people, model, figures.ratings);
@@ -75,6 +139,47 @@ void SiteWriter::WriteGames(const GameTexts& texts, const GamesModel& model,
       profiles_.emplace(ComparedName(texts.Text(s.raw)), PersonPage(person));
     }
   }
+}
+
+std::string SiteWriter::GamesJsonText(const GameTexts& texts, const GamesModel& model,
+                                      const ModelFigures& figures, RenderMemo* memo) const {
+  // The document without its games: its members are in name order, so "games" comes after
+  // "format" and before "server" (a text in the document cannot hold an unescaped quote).
+  GamesModel without_games;
+  without_games.server = model.server;
+  without_games.has_games = model.has_games;
+  const std::string head = GamesJson(texts, without_games).dump();
+  const size_t at = head.find("\"games\":[]");
+  std::string text = head.substr(0, at + 9);
+  // The games.json the last export left, its entries' places recorded in the memo.
+  const std::string file = std::string(kSiteFolder) + "games.json";
+  std::optional<std::string> old;
+  if (memo != nullptr && output_.keeps_identical()) old = memo->KeptFile(file);
+  if (memo != nullptr) memo->RecordFile(file);
+  for (size_t g = 0; g < model.games.size(); ++g) {
+    const Game& game = model.games[g];
+    const std::vector<RatingChange>* changes =
+        g < figures.ratings.changes.size() ? &figures.ratings.changes[g] : nullptr;
+    const AwardTable* awards = g < figures.awards.games.size() ? &figures.awards.games[g] : nullptr;
+    if (g > 0) text += ',';
+    if (memo == nullptr) {
+      text += GameEntryText(texts, model, game, changes, awards);
+      continue;
+    }
+    const std::string name = file + " " + std::to_string(game.number);
+    const uint64_t fingerprint = GameEntryFingerprint(texts, model, game, changes, awards);
+    const size_t offset = text.size();
+    const auto kept = old ? memo->KeptPart(name, fingerprint) : std::nullopt;
+    if (kept && kept->first <= old->size() && kept->second <= old->size() - kept->first) {
+      text.append(*old, kept->first, kept->second);
+    } else {
+      text += GameEntryText(texts, model, game, changes, awards);
+    }
+    memo->RecordPart(name, fingerprint, offset, text.size() - offset);
+  }
+  text += head.substr(at + 9);
+  text += '\n';
+  return text;
 }
 
 void SiteWriter::WritePlayer(const std::string& name, const PlayerLists& lists) {

@@ -29,6 +29,7 @@
 
 namespace barvik {
 
+class RenderMemo;
 class ReportOutput;
 
 // The folder of the site inside the report folder.
@@ -73,10 +74,12 @@ class SiteWriter {
   // The style sheet and the script; the global lists for stats.json.
   void WriteGlobal(const GlobalLists& lists);
   // Every page of the site, games.json, people.json and ranking.json, from `model` and the
-  // ratings and awards computed from it; with `keep`, the profiles and game pages it answers
-  // true for are left as they are (see WriteModelPages; paths relative to site/).
+  // ratings and awards computed from it. With a `memo`, each profile and game page and each
+  // game's entry of games.json is recorded there with the fingerprint of what it is made from;
+  // an output that keeps identical files (an incremental export) then leaves a page unmade
+  // whose record still holds (RenderMemo::KeepPage) and takes a game's entry from the memo.
   void WriteGames(const GameTexts& texts, const GamesModel& model, const ModelFigures& figures,
-                  const SitePageKeep& keep = {});
+                  RenderMemo* memo = nullptr);
   // The weapon groups of the friendly-names table, for the awards.
   const FriendlyNames& friendly() const { return friendly_; }
   // The lists of `name` as they stand now, for stats.json.
@@ -90,6 +93,9 @@ class SiteWriter {
 
  private:
   void Write(std::string_view relative_path, std::string_view bytes) const;
+  // games.json, each game's entry kept in or taken from `memo` when there is one.
+  std::string GamesJsonText(const GameTexts& texts, const GamesModel& model,
+                            const ModelFigures& figures, RenderMemo* memo) const;
 
   SiteSettings settings_;
   ReportOutput& output_;

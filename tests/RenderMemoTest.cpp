@@ -313,6 +313,12 @@ TEST_F(RenderMemoTest, SitePagesAreMadeOnlyWhenWhatTheyShowChanged) {
   EXPECT_FALSE(left.empty());
   EXPECT_LT(left.size(), pages - 10) << "a renamed person: the pages that link him";
   EXPECT_EQ(MaskedReport(report_), Fresh());
+
+  people_.hidden = {"Ghost 8"};
+  left_alone(sample_ + new_game);
+  // No export removes a file an earlier one wrote: his profile stays behind, linked nowhere.
+  EXPECT_TRUE(fs::remove(report_ / "site" / "people" / "de996d923969.html"));
+  EXPECT_EQ(MaskedReport(report_), Fresh()) << "a hidden person: off every page and entry";
 }
 
 TEST_F(RenderMemoTest, APlayerWhosePageWasDeletedOrTouchedIsWrittenAgain) {
