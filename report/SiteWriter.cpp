@@ -49,13 +49,13 @@ uint64_t GameEntryFingerprint(const GameTexts& texts, const GamesModel& model, c
     }
   }
   h.Number(changes != nullptr ? changes->size() + 1 : 0);
-  for (const RatingChange& c : changes ? *changes : std::vector<RatingChange>{}) {
-    h.Text(c.person).Real(c.before).Real(c.after);
+  for (size_t i = 0; changes != nullptr && i < changes->size(); ++i) {
+    h.Text((*changes)[i].person).Real((*changes)[i].before).Real((*changes)[i].after);
   }
   h.Number(awards != nullptr ? 1 : 0);
-  for (const AwardHolder& holder : awards ? *awards : AwardTable{}) {
-    person(h, holder.person);
-    h.Number(holder.value);
+  for (size_t a = 0; awards != nullptr && a < awards->size(); ++a) {
+    person(h, (*awards)[a].person);
+    h.Number((*awards)[a].value);
   }
   return h.value();
 }
@@ -156,6 +156,8 @@ std::string SiteWriter::GamesJsonText(const GameTexts& texts, const GamesModel& 
   std::optional<std::string> old;
   if (memo != nullptr && output_.keeps_identical()) old = memo->KeptFile(file);
   if (memo != nullptr) memo->RecordFile(file);
+  // About the old file's size: growing by doubling would hold two large buffers at once.
+  if (old) text.reserve(old->size() + old->size() / 16);
   for (size_t g = 0; g < model.games.size(); ++g) {
     const Game& game = model.games[g];
     const std::vector<RatingChange>* changes =
