@@ -23,6 +23,7 @@
 #include "core/FileError.h"
 #include "core/StableHash.h"
 #include "core/Text1252.h"
+#include "core/WorkerPool.h"
 #include "log/CacheFolder.h"
 #include "report/ImageSource.h"
 #include "report/PageWriter.h"
@@ -37,7 +38,8 @@ namespace barvik {
 namespace {
 
 // Copies the template `from` over `to`. The copies are optional parts of the report: a
-// missing template or a failed write leaves the export going without that file.
+// missing template or a failed write leaves the export going without that file, so the copy
+// is written here, where its failure can be let pass.
 void CopyTemplate(const std::string& from, const std::string& to, ReportOutput& output) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(from, ec)) return;
@@ -46,7 +48,7 @@ void CopyTemplate(const std::string& from, const std::string& to, ReportOutput& 
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) return;
   try {
-    output.Write(to, bytes);
+    output.WriteHere(to, bytes);
   } catch (const FileError&) {
   }
 }
@@ -196,11 +198,15 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   // Every file is written into the staging folder and moved into place at the end, so a
   // failure leaves the previous report whole. Without a staging folder (the folder cannot be
   // written) the files go straight to their places and the first one fails with its name.
+  // The files are written on worker threads (the same workers encode the images), kept for
+  // the whole run. Declared before the output, which waits for its writes as it goes.
+  WorkerPool workers(export_threads);
   ReportOutput output(export_incremental);
   try {
     output.Stage(folder);
   } catch (const FileError&) {
   }
+  output.WriteOn(workers);
   const std::filesystem::path templates(template_folder);
   CopyTemplate((templates / "style.dat").string(), folder + "style.css", output);
   CopyTemplate((templates / "globhtml0.dat").string(), folder + "index.html", output);
@@ -241,9 +247,9 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
     memo.emplace(RenderMemoPath(cache_folder, folder), folder);
   }
   if (memo && !memo->enabled()) memo.reset();
-  // The pictures are drawn here and encoded on worker threads, a batch at a time; each is
-  // written (and recorded in the memo) here once encoded, in the order drawn.
-  PngBatch encoder;
+  // The pictures are drawn here and encoded on the workers, a batch at a time; each is handed
+  // to the output (and recorded in the memo) here once encoded, in the order drawn.
+  PngBatch encoder(workers);
   auto image = [&](ReportImage which, const std::string& file) {
     std::optional<uint64_t> fingerprint;
     if (memo) fingerprint = ImageFingerprint(*this, which, images);
