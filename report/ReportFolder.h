@@ -160,7 +160,7 @@ class ReportOutput {
   void Stage(const std::string& folder);
   // Hands the writes to `workers` from now on, holding up to `queued_bytes` of files not yet
   // written before a Write waits. `workers` must outlive the output.
-  void WriteOn(WorkerPool& workers, size_t queued_bytes = size_t{32} << 20);
+  void WriteOn(WorkerPool& workers, size_t queued_bytes = size_t{8} << 20);
   // Moves the staged files into place (StagingArea::Publish), once, after the last Write;
   // nothing without staging. The staging folder goes with the output.
   void Publish();
