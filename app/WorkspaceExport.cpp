@@ -264,11 +264,10 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
       output.CountKept();
       return fingerprint;
     }
-    encoder.Add(folder + file, images.Render(which),
-                [&, file, fingerprint](const std::string& png) {
-                  output.Write(folder + file, png);
-                  if (fingerprint) memo->Written(file, *fingerprint, png);
-                });
+    encoder.Add(folder + file, images.Render(which), [&, file, fingerprint](std::string png) {
+      if (fingerprint) memo->Written(file, *fingerprint, png);
+      output.Write(folder + file, std::move(png));
+    });
     return fingerprint;
   };
   // A player whose files are made from what made them last time is neither loaded nor

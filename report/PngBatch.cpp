@@ -65,8 +65,7 @@ void PngBatch::Collect() {
       filling_ = Batch{};  // dropped: the export stops here
       std::rethrow_exception(item.error);
     }
-    item.then(item.png);
-    item.png = {};
+    item.then(std::move(item.png));
   }
 }
 

@@ -25,7 +25,7 @@ namespace barvik {
 
 class PngBatch {
  public:
-  using Then = std::function<void(const std::string& png)>;
+  using Then = std::function<void(std::string png)>;
 
   // `workers` encode, and must outlive the batch; `batch_bytes`: the pixel bytes after which a
   // batch is handed to them.

@@ -179,7 +179,7 @@ uint64_t ReportOutput::Claim(std::unique_lock<std::mutex>& lock, const std::stri
   return next_order_++;
 }
 
-void ReportOutput::Write(const std::string& path, std::string_view bytes) {
+void ReportOutput::Write(const std::string& path, std::string bytes) {
   if (workers_ == nullptr) {
     WriteHere(path, bytes);
     return;
@@ -196,7 +196,7 @@ void ReportOutput::Write(const std::string& path, std::string_view bytes) {
     ++in_flight_;
     queued_bytes_ += bytes.size();
   }
-  workers_->Post([this, path, place = std::move(place), bytes = std::string(bytes), order] {
+  workers_->Post([this, path, place = std::move(place), bytes = std::move(bytes), order] {
     std::exception_ptr error;
     {
       const std::lock_guard lock(mutex_);

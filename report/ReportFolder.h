@@ -167,7 +167,8 @@ class ReportOutput {
 
   // The whole file `path` replaced by `bytes`, or staged, or kept, as above. Throws
   // FileError("Cannot create file <path>") on a failure, which leaves the file as it was.
-  void Write(const std::string& path, std::string_view bytes);
+  // Taken by value: a worker writes the caller's own buffer, moved in, not a copy.
+  void Write(const std::string& path, std::string bytes);
   // The same, written on the calling thread even with workers: a failure is thrown here and
   // only here (for optional files whose failure the caller lets pass).
   void WriteHere(const std::string& path, std::string_view bytes);
