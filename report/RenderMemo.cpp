@@ -286,6 +286,7 @@ const RenderMemo::PlayerRecord* RenderMemo::ReusablePlayer(const std::string& na
 
 bool RenderMemo::KeepPage(const std::string& name, uint64_t fingerprint, bool reuse) {
   if (!enabled()) return false;
+  const std::lock_guard lock(pages_mutex_);
   const auto it = earlier_pages_.find(name);
   if (reuse && it != earlier_pages_.end() && it->second.fingerprint == fingerprint) {
     struct stat st {};
@@ -302,35 +303,41 @@ bool RenderMemo::KeepPage(const std::string& name, uint64_t fingerprint, bool re
 }
 
 std::optional<std::string> RenderMemo::KeptFile(const std::string& file) {
+  std::unique_lock lock(pages_mutex_);
   const auto it = earlier_pages_.find(file);
   if (it == earlier_pages_.end()) return std::nullopt;
   const std::string path = report_folder_ + file;
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
+  const PageRecord recorded = it->second;
+  lock.unlock();
   struct stat st {};
   std::optional<std::string> bytes;
   if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-      static_cast<uint64_t>(st.st_size) == it->second.size &&
-      ModificationNanoseconds(st) == it->second.mtime_ns) {
-    bytes = ReadExactly(fd, static_cast<size_t>(it->second.size));
+      static_cast<uint64_t>(st.st_size) == recorded.size &&
+      ModificationNanoseconds(st) == recorded.mtime_ns) {
+    bytes = ReadExactly(fd, static_cast<size_t>(recorded.size));
   }
   close(fd);
   return bytes;
 }
 
 std::optional<std::pair<uint64_t, uint64_t>> RenderMemo::KeptPart(const std::string& name,
-                                                                  uint64_t fingerprint) const {
+                                                                  uint64_t fingerprint) {
+  const std::lock_guard lock(pages_mutex_);
   const auto it = earlier_parts_.find(name);
   if (it == earlier_parts_.end() || it->second.fingerprint != fingerprint) return std::nullopt;
   return std::make_pair(it->second.offset, it->second.length);
 }
 
 void RenderMemo::RecordFile(const std::string& file) {
+  const std::lock_guard lock(pages_mutex_);
   if (enabled()) next_pages_[file] = {};
 }
 
 void RenderMemo::RecordPart(const std::string& name, uint64_t fingerprint, uint64_t offset,
                             uint64_t length) {
+  const std::lock_guard lock(pages_mutex_);
   if (enabled()) next_parts_[name] = {fingerprint, offset, length};
 }
 
@@ -347,6 +354,7 @@ void RenderMemo::Written(const std::string& name, uint64_t fingerprint, std::str
 
 void RenderMemo::Save() {
   if (!enabled()) return;
+  const std::lock_guard lock(pages_mutex_);
   for (const Pending& p : written_) {
     struct stat st {};
     const std::string path = report_folder_ + p.name;

@@ -18,6 +18,10 @@
 // neither made nor compared again while its inputs and its file stay the same, and of parts of
 // a file (KeptPart), so that a part whose inputs did not change is copied, not made again.
 //
+// The site pages' and file parts' calls (KeepPage, KeptFile, KeptPart, RecordFile, RecordPart)
+// may come from another thread than the images' and players' (the site is made beside the
+// player loop); Save comes after both.
+//
 // Use: construct once the report folder exists (the caller holds its lock, so no other run
 // writes the folder or its memo meanwhile); ask Reusable before drawing an image, tell Written
 // after writing one, and Save once the export has put every file in place. Without Save (a
@@ -26,6 +30,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -102,7 +107,7 @@ class RenderMemo {
   // Where part `name` lies in that file (offset, length) when it was recorded from
   // `fingerprint`.
   std::optional<std::pair<uint64_t, uint64_t>> KeptPart(const std::string& name,
-                                                        uint64_t fingerprint) const;
+                                                        uint64_t fingerprint);
   // This export writes `file` (stamped in Save), with part `name`, made from `fingerprint`,
   // at `offset`, `length` bytes long.
   void RecordFile(const std::string& file);
@@ -139,6 +144,7 @@ class RenderMemo {
   std::vector<Pending> written_;                     // files written in this export
   std::unordered_map<std::string, PlayerRecord> earlier_players_;
   std::unordered_map<std::string, PlayerRecord> next_players_;
+  std::mutex pages_mutex_;  // guards the pages and parts below, made on the site's thread
   std::unordered_map<std::string, PageRecord> earlier_pages_;
   std::unordered_map<std::string, PageRecord> next_pages_;
   struct Part {

@@ -92,7 +92,7 @@ class SiteWriter {
   void Finish();
 
  private:
-  void Write(std::string_view relative_path, std::string_view bytes) const;
+  void Write(std::string_view relative_path, std::string bytes) const;
   // games.json, each game's entry kept in or taken from `memo` when there is one.
   std::string GamesJsonText(const GameTexts& texts, const GamesModel& model,
                             const ModelFigures& figures, RenderMemo* memo) const;
