@@ -321,6 +321,26 @@ TEST_F(RenderMemoTest, SitePagesAreMadeOnlyWhenWhatTheyShowChanged) {
   EXPECT_EQ(MaskedReport(report_), Fresh()) << "a hidden person: off every page and entry";
 }
 
+// The memo vouches for a site page or games.json only while the file is the one it recorded.
+TEST_F(RenderMemoTest, DeletedTouchedOrChangedSiteFilesAreMadeAgain) {
+  Export(report_, cache_);
+  const fs::path site = report_ / "site";
+  fs::remove(site / "games" / "3.html");
+  const fs::path profile = site / "people" / "058274ccd5fd.html";
+  fs::last_write_time(profile, fs::last_write_time(profile) - std::chrono::seconds(5));
+  std::string games = ReadBytes(site / "games.json");
+  ASSERT_GT(games.size(), 1000u);
+  games.replace(games.size() / 2, 40, 20, ' ');  // shorter: the entries' places are wrong
+  std::ofstream(site / "games.json", std::ios::binary) << games;
+  // And a page changed in place, its size and time kept, with the log grown: still left
+  // alone when its inputs did not change, so the mark stays.
+  const std::vector<fs::path> marked = MarkSitePages();
+  Write("games_mp.log", sample_ + sample_.substr(sample_.rfind(" InitGame: ") - 6));
+  Export(report_, cache_);
+  EXPECT_TRUE(LeftAlone(marked).contains("games/1.html"));
+  EXPECT_EQ(MaskedReport(report_), Fresh());
+}
+
 TEST_F(RenderMemoTest, APlayerWhosePageWasDeletedOrTouchedIsWrittenAgain) {
   Export(report_, cache_);
   const std::string ghost = PlayerFilePrefix("Ghost 8");
