@@ -33,7 +33,7 @@ Json PlayerJson(const GamesModel& model, const Participant& p) {
     if (p.team_seconds[code] > 0) teams[std::string(GameTexts::Team(code))] = p.team_seconds[code];
   }
   Json player = {{"person", model.people[p.person].id},
-                 {"slots", p.slot_numbers},
+                 {"slots", p.SlotNumbers()},
                  {"teams", std::move(teams)}};
   AddFigureFields(player, p);
   return player;
