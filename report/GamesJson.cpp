@@ -86,9 +86,13 @@ std::string GamePage(const Game& game) { return "games/" + std::to_string(game.n
 std::string PersonPage(const Person& person) { return "people/" + person.id + ".html"; }
 
 Json GamesJson(const GameTexts& texts, const GamesModel& model) {
+  return GamesJson(texts, model, 0, model.games.size());
+}
+
+Json GamesJson(const GameTexts& texts, const GamesModel& model, size_t first, size_t end) {
   Json document = Document(texts, model);
   Json games = Json::array();
-  for (const Game& game : model.games) games.push_back(GameJson(texts, model, game));
+  for (size_t g = first; g < end; ++g) games.push_back(GameJson(texts, model, model.games[g]));
   document["games"] = std::move(games);
   return document;
 }

@@ -1,5 +1,6 @@
 #include "report/SiteWriter.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -12,6 +13,35 @@
 #include "report/SiteText.h"
 
 namespace barvik {
+
+namespace {
+
+// games.json with its games' rating changes and awards, put together a few games at a time:
+// the tree of every game's players weighs several times its text. The games' array is the
+// document's last member, so each part's games go between the brackets as a dump of the whole
+// would put them.
+std::string GamesJsonText(const GameTexts& texts, const GamesModel& model,
+                          const ModelFigures& figures) {
+  constexpr size_t kGamesAtATime = 64;
+  const size_t head = GamesJson(texts, model, 0, 0).dump().size() - 2;  // up to "[]}"
+  std::string text;
+  for (size_t first = 0; first == 0 || first < model.games.size(); first += kGamesAtATime) {
+    Json part = GamesJson(texts, model, first, std::min(model.games.size(), first + kGamesAtATime));
+    AddRatingChanges(part, model, figures.ratings);
+    AddGameAwards(part, model, figures.awards);
+    const std::string dumped = part.dump();
+    if (first == 0) {
+      text.append(dumped, 0, dumped.size() - 2);
+    } else {
+      text += ',';
+      text.append(dumped, head, dumped.size() - 2 - head);
+    }
+  }
+  text += "]}\n";
+  return text;
+}
+
+}  // namespace
 
 SiteWriter::SiteWriter(SiteSettings settings, ReportOutput& output)
     : settings_(std::move(settings)),
@@ -54,12 +84,7 @@ void SiteWriter::WriteGames(const GameTexts& texts, const GamesModel& model,
   WriteModelPages(
       texts, model, figures, friendly_, frame,
       [this](const std::string& path, const std::string& bytes) { Write(path, bytes); });
-  {
-    Json games = GamesJson(texts, model);
-    AddRatingChanges(games, model, figures.ratings);
-    AddGameAwards(games, model, figures.awards);
-    Write("games.json", games.dump() + "\n");
-  }
+  Write("games.json", GamesJsonText(texts, model, figures));
   {
     Json people = PeopleJson(texts, model);
     AddRatings(people, model, figures.ratings);

@@ -381,7 +381,7 @@ class GameBuilder {
     for (Stay& s : slots_) s = Stay{};
     slotless_.clear();
     parts_.clear();
-    hows_.clear();
+    game_.kills.SetHows(hows_);
     winner_node.push_back(kNoNode);
     won_nodes.emplace_back();
     lost_nodes.emplace_back();
@@ -623,11 +623,11 @@ class GameBuilder {
                     static_cast<uint32_t>(victim_part), static_cast<uint32_t>(attacker_part));
   }
 
-  // The game's number for a kill's weapon, hit location and means of death.
+  // The number of a kill's weapon, hit location and means of death in the shared table.
   uint32_t HowOf(uint32_t weapon, uint32_t location, uint32_t means) {
     const std::array<uint32_t, 3> key{weapon, location, means};
-    auto [it, fresh] = hows_.emplace(key, 0);
-    if (fresh) it->second = game_.kills.AddHow(weapon, location, means);
+    auto [it, fresh] = how_index_.emplace(key, static_cast<uint32_t>(hows_->size()));
+    if (fresh) hows_->push_back({weapon, location, means});
     return it->second;
   }
 
@@ -688,7 +688,8 @@ class GameBuilder {
   std::vector<NodePart> parts_;
   std::vector<uint32_t> part_game_;
   std::vector<uint32_t> part_index_;
-  std::map<std::array<uint32_t, 3>, uint32_t> hows_;  // the current game's, see HowOf
+  std::shared_ptr<GameKills::Hows> hows_ = std::make_shared<GameKills::Hows>();
+  std::map<std::array<uint32_t, 3>, uint32_t> how_index_;  // see HowOf
 };
 
 // Seconds covered by a set of [from, to) intervals.
@@ -961,11 +962,6 @@ std::vector<int> Participant::SlotNumbers() const {
   return numbers;
 }
 
-uint32_t GameKills::AddHow(uint32_t weapon, uint32_t location, uint32_t means) {
-  hows_.push_back({weapon, location, means});
-  return static_cast<uint32_t>(hows_.size() - 1);
-}
-
 // A kill: the seconds since the last one, its `how`, victim * 4 + kind, and the attacker when
 // he is neither the victim nor the world.
 void GameKills::Add(uint32_t at, uint32_t how, GameKill::Kind kind, uint32_t victim,
@@ -979,11 +975,6 @@ void GameKills::Add(uint32_t at, uint32_t how, GameKill::Kind kind, uint32_t vic
 }
 
 void GameKills::SetPeople(std::vector<PersonIndex> people) { people_ = std::move(people); }
-
-void GameKills::ShrinkToFit() {
-  bytes_.shrink_to_fit();
-  hows_.shrink_to_fit();
-}
 
 GameKills::Iterator::Iterator(const GameKills* kills, size_t at)
     : kills_(kills), at_(at), next_(at) {
@@ -1003,7 +994,7 @@ void GameKills::Iterator::Read() {
     return local < kills_->people_.size() ? kills_->people_[local] : kNoPerson;
   };
   kill_.at += GetNumber32(from);
-  const How& how = kills_->hows_[GetNumber(from)];
+  const How& how = (*kills_->hows_)[GetNumber(from)];
   kill_.weapon = how.weapon;
   kill_.location = how.location;
   kill_.means = how.means;

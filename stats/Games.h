@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -114,20 +115,23 @@ class GameKills {
   size_t size() const { return count_; }
   bool empty() const { return count_ == 0; }
 
-  // Building, in log order: `at` never runs back; `victim` and `attacker` (ignored for a
-  // suicide or a death by the world) are indices into the table SetPeople gives later; `how`
-  // is a number AddHow returned.
-  uint32_t AddHow(uint32_t weapon, uint32_t location, uint32_t means);
-  void Add(uint32_t at, uint32_t how, GameKill::Kind kind, uint32_t victim, uint32_t attacker);
-  void SetPeople(std::vector<PersonIndex> people);
-  void ShrinkToFit();
-
- private:
+  // A kill's weapon, hit location and means of death; the games of a model share one table.
   struct How {
     uint32_t weapon, location, means;
   };
+  using Hows = std::vector<How>;
+
+  // Building, in log order: `at` never runs back; `how` indexes the table SetHows gives;
+  // `victim` and `attacker` (ignored for a suicide or a death by the world) index the table
+  // SetPeople gives, which may come later.
+  void SetHows(std::shared_ptr<const Hows> hows) { hows_ = std::move(hows); }
+  void Add(uint32_t at, uint32_t how, GameKill::Kind kind, uint32_t victim, uint32_t attacker);
+  void SetPeople(std::vector<PersonIndex> people);
+  void ShrinkToFit() { bytes_.shrink_to_fit(); }
+
+ private:
   std::vector<uint8_t> bytes_;
-  std::vector<How> hows_;
+  std::shared_ptr<const Hows> hows_;
   std::vector<PersonIndex> people_;
   size_t count_ = 0;
   uint32_t last_at_ = 0;
