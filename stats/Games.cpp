@@ -6,6 +6,7 @@
 #include <map>
 #include <numeric>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "core/StableHash.h"
@@ -490,7 +491,9 @@ class GameBuilder {
       const uint32_t old = stay.node;
       CloseAt(stay, slot, now_);
       const uint32_t renamed = Open(slot, raw);
-      renames.emplace_back(old, renamed);
+      // A pair met again changes nothing (refused once, refused always): kept once.
+      if (seen_renames_.insert((uint64_t{old} << 32) | renamed).second)
+        renames.emplace_back(old, renamed);
     } else {
       Count(stay.node, raw);
     }
@@ -686,6 +689,7 @@ class GameBuilder {
   std::unordered_map<KeyId, Stay> slotless_;
   // Each node's part in the current game: valid where part_game_ is the game's index.
   std::vector<NodePart> parts_;
+  std::unordered_set<uint64_t> seen_renames_;  // (old << 32) | new node
   std::vector<uint32_t> part_game_;
   std::vector<uint32_t> part_index_;
   std::shared_ptr<GameKills::Hows> hows_ = std::make_shared<GameKills::Hows>();
