@@ -31,6 +31,10 @@ std::string GamesJsonText(const GameTexts& texts, const GamesModel& model,
     AddGameAwards(part, model, figures.awards);
     const std::string dumped = part.dump();
     if (first == 0) {
+      // Room for as many parts like the first: growing by doubling would hold up to three
+      // times the text for a moment.
+      const size_t parts = (model.games.size() + kGamesAtATime - 1) / kGamesAtATime;
+      text.reserve(dumped.size() + (dumped.size() - head) * parts + parts / 8 * dumped.size());
       text.append(dumped, 0, dumped.size() - 2);
     } else {
       text += ',';
