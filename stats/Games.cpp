@@ -696,21 +696,6 @@ class GameBuilder {
   std::map<std::array<uint32_t, 3>, uint32_t> how_index_;  // see HowOf
 };
 
-// Seconds covered by a set of [from, to) intervals.
-uint32_t CoveredSeconds(Intervals& intervals) {
-  std::sort(intervals.begin(), intervals.end());
-  uint32_t total = 0;
-  uint32_t reach = 0;
-  for (auto [from, to] : intervals) {
-    from = std::max(from, reach);
-    if (to > from) {
-      total += to - from;
-      reach = to;
-    }
-  }
-  return total;
-}
-
 // Adds the counted figures of `from` (a participant) to `into` (a participant or a person).
 template <typename Into>
 void AddFigures(Into& into, const Participant& from) {
@@ -878,29 +863,35 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
 
   // Each game's parts, person by person.
   model.games = std::move(b.games);
+  std::vector<uint32_t> player_of(model.people.size(), UINT32_MAX);  // in the current game
+  std::vector<std::array<uint32_t, 3>> stays_of_players;             // player, from, to
+  Intervals stays;
+  std::vector<bool> stayed;
   for (size_t g = 0; g < model.games.size(); ++g) {
     Game& game = model.games[g];
-    std::unordered_map<PersonIndex, size_t> index;
-    std::vector<Intervals> intervals;
-    std::vector<bool> stayed;
+    stays_of_players.clear();
+    stayed.clear();
     std::vector<PersonIndex> people_of_parts;  // the kills' people
     const std::vector<uint8_t>& packed = b.packed_parts[g];
     for (const uint8_t* at = packed.data(); at != packed.data() + packed.size();) {
-      Intervals stays;
+      stays.clear();
       const FinishedPart part = UnpackPart(at, stays);
       const PersonIndex person = person_of[part.node];
       people_of_parts.push_back(person);
-      auto [it, fresh] = index.emplace(person, game.players.size());
-      if (fresh) {
+      uint32_t& player = player_of[person];
+      for (const auto& [from, to] : stays)
+        stays_of_players.push_back(
+            {static_cast<uint32_t>(player == UINT32_MAX ? game.players.size() : player), from, to});
+      if (player == UINT32_MAX) {
+        player = static_cast<uint32_t>(game.players.size());
         game.players.push_back(part.stats);
         game.players.back().person = person;
         game.players.back().first_at = part.first_at;
         game.players.back().last_at = part.last_at;
-        intervals.push_back(std::move(stays));
         stayed.push_back(part.stayed);
         continue;
       }
-      Participant& into = game.players[it->second];
+      Participant& into = game.players[player];
       const Participant& s = part.stats;
       for (size_t word = 0; word < into.slot_bits.size(); ++word)
         into.slot_bits[word] |= s.slot_bits[word];
@@ -909,18 +900,30 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
       AddFigures(into, s);
       into.most_life_damage = std::max(into.most_life_damage, s.most_life_damage);
       if (part.stayed) {
-        into.first_at = stayed[it->second] ? std::min(into.first_at, part.first_at) : part.first_at;
+        into.first_at = stayed[player] ? std::min(into.first_at, part.first_at) : part.first_at;
         into.last_at = std::max(into.last_at, part.last_at);
-        stayed[it->second] = true;
+        stayed[player] = true;
       }
-      auto& list = intervals[it->second];
-      list.insert(list.end(), stays.begin(), stays.end());
     }
+    for (const Participant& p : game.players) player_of[p.person] = UINT32_MAX;
     // The game's parts are done with: the model's players take their place.
     std::vector<uint8_t>().swap(b.packed_parts[g]);
     game.kills.SetPeople(std::move(people_of_parts));
-    for (size_t i = 0; i < game.players.size(); ++i)
-      game.players[i].seconds = CoveredSeconds(intervals[i]);
+    // Each player's seconds: those his stays cover, counted once where they overlap.
+    std::sort(stays_of_players.begin(), stays_of_players.end());
+    for (size_t i = 0; i < stays_of_players.size();) {
+      const uint32_t player = stays_of_players[i][0];
+      uint32_t reach = 0;
+      uint32_t& seconds = game.players[player].seconds;
+      for (; i < stays_of_players.size() && stays_of_players[i][0] == player; ++i) {
+        const uint32_t from = std::max(stays_of_players[i][1], reach);
+        const uint32_t to = stays_of_players[i][2];
+        if (to > from) {
+          seconds += to - from;
+          reach = to;
+        }
+      }
+    }
     for (auto [nodes_of, into] :
          {std::pair{&b.won_nodes[g], &game.won}, {&b.lost_nodes[g], &game.lost}}) {
       for (const uint32_t node : *nodes_of) into->push_back(person_of[node]);
