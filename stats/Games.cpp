@@ -109,8 +109,8 @@ struct FinishedPart {
 void PackPart(NodePart& part, std::vector<uint8_t>& into) {
   const Participant& s = part.stats;
   PutNumber(into, part.node);
-  PutNumber(into,
-            static_cast<uint64_t>(std::popcount(s.slot_bits[0]) + std::popcount(s.slot_bits[1])));
+  PutNumber(into, static_cast<uint64_t>(std::popcount(s.slot_bits[0])) +
+                      static_cast<uint64_t>(std::popcount(s.slot_bits[1])));
   for (size_t word = 0; word < s.slot_bits.size(); ++word) {
     for (uint64_t bits = s.slot_bits[word]; bits != 0; bits &= bits - 1)
       PutNumber(into, word * 64 + static_cast<uint64_t>(std::countr_zero(bits)));
