@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <map>
 #include <numeric>
 #include <unordered_map>
 #include <unordered_set>
@@ -40,13 +39,32 @@ namespace {
 constexpr uint32_t kNoNode = UINT32_MAX;
 
 // Numbers packed seven bits a byte, low bits first; a byte's top bit says another follows.
-void PutNumber(std::vector<uint8_t>& into, uint64_t value) {
-  while (value >= 0x80) {
-    into.push_back(static_cast<uint8_t>(value | 0x80));
-    value >>= 7;
+// Appends to a byte vector with room made for `most` numbers first, so that a number costs no
+// check of the vector's room; the room left over goes when the writer does.
+class NumberWriter {
+ public:
+  NumberWriter(std::vector<uint8_t>& into, size_t most) : into_(into) {
+    const size_t start = into.size();
+    into.resize(start + most * kMostBytes);
+    at_ = into.data() + start;
   }
-  into.push_back(static_cast<uint8_t>(value));
-}
+  ~NumberWriter() { into_.resize(static_cast<size_t>(at_ - into_.data())); }
+  NumberWriter(const NumberWriter&) = delete;
+  NumberWriter& operator=(const NumberWriter&) = delete;
+
+  void Put(uint64_t value) {
+    while (value >= 0x80) {
+      *at_++ = static_cast<uint8_t>(value | 0x80);
+      value >>= 7;
+    }
+    *at_++ = static_cast<uint8_t>(value);
+  }
+
+ private:
+  static constexpr size_t kMostBytes = 10;  // of a 64-bit number
+  std::vector<uint8_t>& into_;
+  uint8_t* at_;
+};
 
 uint64_t GetNumber(const uint8_t*& from) {
   uint64_t value = 0;
@@ -108,43 +126,50 @@ struct FinishedPart {
 // Packs a finished game's part: a few dozen bytes instead of a record with its own list.
 void PackPart(NodePart& part, std::vector<uint8_t>& into) {
   const Participant& s = part.stats;
-  PutNumber(into, part.node);
-  PutNumber(into, static_cast<uint64_t>(std::popcount(s.slot_bits[0])) +
-                      static_cast<uint64_t>(std::popcount(s.slot_bits[1])));
+  Intervals& list = part.intervals;
+  const bool stayed = !list.empty();
+  uint32_t first = 0, last = 0;
+  if (stayed) {
+    if (!std::is_sorted(list.begin(), list.end())) std::sort(list.begin(), list.end());
+    first = list.front().first;
+    for (const auto& interval : list) last = std::max(last, interval.second);
+    // The stays of positive length, joined where they overlap or meet, in place.
+    size_t joined = 0;
+    for (const auto& [from, to] : list) {
+      if (to <= from) continue;
+      if (joined > 0 && from <= list[joined - 1].second) {
+        list[joined - 1].second = std::max(list[joined - 1].second, to);
+      } else {
+        list[joined++] = {from, to};
+      }
+    }
+    list.resize(joined);
+  }
+  const auto slots = static_cast<uint64_t>(std::popcount(s.slot_bits[0])) +
+                     static_cast<uint64_t>(std::popcount(s.slot_bits[1]));
+  NumberWriter out(into, 2 + slots + s.team_seconds.size() + 9 + 3 + 2 * list.size());
+  out.Put(part.node);
+  out.Put(slots);
   for (size_t word = 0; word < s.slot_bits.size(); ++word) {
     for (uint64_t bits = s.slot_bits[word]; bits != 0; bits &= bits - 1)
-      PutNumber(into, word * 64 + static_cast<uint64_t>(std::countr_zero(bits)));
+      out.Put(word * 64 + static_cast<uint64_t>(std::countr_zero(bits)));
   }
-  for (uint32_t t : s.team_seconds) PutNumber(into, t);
+  for (uint32_t t : s.team_seconds) out.Put(t);
   for (uint64_t figure : {uint64_t{s.kills}, uint64_t{s.deaths}, uint64_t{s.suicides},
                           uint64_t{s.team_kills}, uint64_t{s.world_deaths}, uint64_t{s.head_shots},
                           s.damage_dealt, s.damage_taken, s.most_life_damage})
-    PutNumber(into, figure);
-  Intervals& list = part.intervals;
-  if (list.empty()) {
-    PutNumber(into, 0);
+    out.Put(figure);
+  if (!stayed) {
+    out.Put(0);
     return;
   }
-  std::sort(list.begin(), list.end());
-  uint32_t last = 0;
-  for (const auto& interval : list) last = std::max(last, interval.second);
-  // The stays of positive length, joined where they overlap or meet.
-  Intervals joined;
+  out.Put(list.size() + 1);
+  out.Put(first);
+  out.Put(last - first);
+  uint32_t reach = first;
   for (const auto& [from, to] : list) {
-    if (to <= from) continue;
-    if (!joined.empty() && from <= joined.back().second) {
-      joined.back().second = std::max(joined.back().second, to);
-    } else {
-      joined.emplace_back(from, to);
-    }
-  }
-  PutNumber(into, joined.size() + 1);
-  PutNumber(into, list.front().first);
-  PutNumber(into, last - list.front().first);
-  uint32_t reach = list.front().first;
-  for (const auto& [from, to] : joined) {
-    PutNumber(into, from - reach);
-    PutNumber(into, to - from);
+    out.Put(from - reach);
+    out.Put(to - from);
     reach = to;
   }
 }
@@ -492,8 +517,7 @@ class GameBuilder {
       CloseAt(stay, slot, now_);
       const uint32_t renamed = Open(slot, raw);
       // A pair met again changes nothing (refused once, refused always): kept once.
-      if (seen_renames_.insert((uint64_t{old} << 32) | renamed).second)
-        renames.emplace_back(old, renamed);
+      if (FirstRename((uint64_t{old} << 32) | renamed)) renames.emplace_back(old, renamed);
     } else {
       Count(stay.node, raw);
     }
@@ -634,6 +658,16 @@ class GameBuilder {
     return it->second;
   }
 
+  // Whether the pair (old << 32 | new node) is renamed for the first time. A log whose
+  // players share slots renames on almost every line between a few pairs: those are found in
+  // a small table of recent pairs before the set of all of them.
+  bool FirstRename(uint64_t pair) {
+    uint64_t& recent = recent_renames_[(pair * 0x9E3779B97F4A7C15u) >> 52];
+    if (recent == pair) return false;
+    recent = pair;
+    return seen_renames_.insert(pair).second;
+  }
+
   uint32_t NodeOfName(uint32_t raw) {
     const KeyId key = forms_.Name(raw);
     if (const int slot = slot_of_key_[key]; slot >= 0) return slots_[slot].node;
@@ -690,10 +724,21 @@ class GameBuilder {
   // Each node's part in the current game: valid where part_game_ is the game's index.
   std::vector<NodePart> parts_;
   std::unordered_set<uint64_t> seen_renames_;  // (old << 32) | new node
+  std::array<uint64_t, 4096> recent_renames_ = [] {
+    std::array<uint64_t, 4096> none{};
+    none.fill(UINT64_MAX);  // no pair: nodes are below UINT32_MAX
+    return none;
+  }();
   std::vector<uint32_t> part_game_;
   std::vector<uint32_t> part_index_;
   std::shared_ptr<GameKills::Hows> hows_ = std::make_shared<GameKills::Hows>();
-  std::map<std::array<uint32_t, 3>, uint32_t> how_index_;  // see HowOf
+  struct HowHash {
+    size_t operator()(const std::array<uint32_t, 3>& how) const {
+      return static_cast<size_t>((how[0] * 0x9E3779B97F4A7C15u) ^ (how[1] * 0xC2B2AE3D27D4EB4Fu) ^
+                                 (how[2] * 0x165667B19E3779F9u));
+    }
+  };
+  std::unordered_map<std::array<uint32_t, 3>, uint32_t, HowHash> how_index_;  // see HowOf
 };
 
 // Adds the counted figures of `from` (a participant) to `into` (a participant or a person).
@@ -864,13 +909,17 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
   // Each game's parts, person by person.
   model.games = std::move(b.games);
   std::vector<uint32_t> player_of(model.people.size(), UINT32_MAX);  // in the current game
-  std::vector<std::array<uint32_t, 3>> stays_of_players;             // player, from, to
+  std::vector<std::pair<uint32_t, uint64_t>> stays_of_players;       // player, from << 32 | to
+  std::vector<uint64_t> ordered_stays;
+  std::vector<uint32_t> run_starts;
   Intervals stays;
   std::vector<bool> stayed;
+  std::vector<uint32_t> parts_of_player;
   for (size_t g = 0; g < model.games.size(); ++g) {
     Game& game = model.games[g];
     stays_of_players.clear();
     stayed.clear();
+    parts_of_player.clear();
     std::vector<PersonIndex> people_of_parts;  // the kills' people
     const std::vector<uint8_t>& packed = b.packed_parts[g];
     for (const uint8_t* at = packed.data(); at != packed.data() + packed.size();) {
@@ -879,11 +928,12 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
       const PersonIndex person = person_of[part.node];
       people_of_parts.push_back(person);
       uint32_t& player = player_of[person];
+      const auto index = static_cast<uint32_t>(player == UINT32_MAX ? game.players.size() : player);
       for (const auto& [from, to] : stays)
-        stays_of_players.push_back(
-            {static_cast<uint32_t>(player == UINT32_MAX ? game.players.size() : player), from, to});
+        stays_of_players.emplace_back(index, (uint64_t{from} << 32) | to);
       if (player == UINT32_MAX) {
-        player = static_cast<uint32_t>(game.players.size());
+        player = index;
+        parts_of_player.push_back(1);
         game.players.push_back(part.stats);
         game.players.back().person = person;
         game.players.back().first_at = part.first_at;
@@ -891,6 +941,7 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
         stayed.push_back(part.stayed);
         continue;
       }
+      ++parts_of_player[player];
       Participant& into = game.players[player];
       const Participant& s = part.stats;
       for (size_t word = 0; word < into.slot_bits.size(); ++word)
@@ -909,20 +960,31 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
     // The game's parts are done with: the model's players take their place.
     std::vector<uint8_t>().swap(b.packed_parts[g]);
     game.kills.SetPeople(std::move(people_of_parts));
-    // Each player's seconds: those his stays cover, counted once where they overlap.
-    std::sort(stays_of_players.begin(), stays_of_players.end());
-    for (size_t i = 0; i < stays_of_players.size();) {
-      const uint32_t player = stays_of_players[i][0];
+    // Each player's seconds: those his stays cover, counted once where they overlap. His
+    // stays are put together (a counting sort by player) and sorted by start, unless they are
+    // those of one part, which come sorted and apart.
+    run_starts.assign(game.players.size() + 1, 0);
+    for (const auto& stay : stays_of_players) ++run_starts[stay.first + 1];
+    for (size_t i = 1; i < run_starts.size(); ++i) run_starts[i] += run_starts[i - 1];
+    ordered_stays.resize(stays_of_players.size());
+    for (const auto& [player, stay] : stays_of_players) ordered_stays[run_starts[player]++] = stay;
+    for (size_t player = 0, begin = 0; player < game.players.size(); ++player) {
+      const size_t end = run_starts[player];  // moved to its run's end above
+      if (parts_of_player[player] > 1) {
+        std::sort(ordered_stays.begin() + static_cast<std::ptrdiff_t>(begin),
+                  ordered_stays.begin() + static_cast<std::ptrdiff_t>(end));
+      }
       uint32_t reach = 0;
       uint32_t& seconds = game.players[player].seconds;
-      for (; i < stays_of_players.size() && stays_of_players[i][0] == player; ++i) {
-        const uint32_t from = std::max(stays_of_players[i][1], reach);
-        const uint32_t to = stays_of_players[i][2];
+      for (size_t i = begin; i < end; ++i) {
+        const auto from = std::max(static_cast<uint32_t>(ordered_stays[i] >> 32), reach);
+        const auto to = static_cast<uint32_t>(ordered_stays[i]);
         if (to > from) {
           seconds += to - from;
           reach = to;
         }
       }
+      begin = end;
     }
     for (auto [nodes_of, into] :
          {std::pair{&b.won_nodes[g], &game.won}, {&b.lost_nodes[g], &game.lost}}) {
@@ -973,11 +1035,12 @@ std::vector<int> Participant::SlotNumbers() const {
 // he is neither the victim nor the world.
 void GameKills::Add(uint32_t at, uint32_t how, GameKill::Kind kind, uint32_t victim,
                     uint32_t attacker) {
-  PutNumber(bytes_, at - last_at_);
+  NumberWriter out(bytes_, 4);
+  out.Put(at - last_at_);
   last_at_ = at;
-  PutNumber(bytes_, how);
-  PutNumber(bytes_, uint64_t{victim} * 4 + static_cast<uint64_t>(kind));
-  if (kind == GameKill::Kind::Kill || kind == GameKill::Kind::TeamKill) PutNumber(bytes_, attacker);
+  out.Put(how);
+  out.Put(uint64_t{victim} * 4 + static_cast<uint64_t>(kind));
+  if (kind == GameKill::Kind::Kill || kind == GameKill::Kind::TeamKill) out.Put(attacker);
   ++count_;
 }
 
