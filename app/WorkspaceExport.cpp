@@ -11,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -23,6 +24,7 @@
 #include "core/FileError.h"
 #include "core/StableHash.h"
 #include "core/Text1252.h"
+#include "core/WorkerPool.h"
 #include "log/CacheFolder.h"
 #include "report/ImageSource.h"
 #include "report/PageWriter.h"
@@ -37,7 +39,8 @@ namespace barvik {
 namespace {
 
 // Copies the template `from` over `to`. The copies are optional parts of the report: a
-// missing template or a failed write leaves the export going without that file.
+// missing template or a failed write leaves the export going without that file, so the copy
+// is written here, where its failure can be let pass.
 void CopyTemplate(const std::string& from, const std::string& to, ReportOutput& output) {
   std::error_code ec;
   if (!std::filesystem::is_regular_file(from, ec)) return;
@@ -46,14 +49,14 @@ void CopyTemplate(const std::string& from, const std::string& to, ReportOutput& 
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) return;
   try {
-    output.Write(to, bytes);
+    output.WriteHere(to, bytes);
   } catch (const FileError&) {
   }
 }
 
-// The modern site beside the classic pages: the games and people model's pages, and the same
-// lists as the classic pages for stats.json (see SiteWriter.h).
-std::unique_ptr<SiteWriter> StartSite(Workspace& ws, const std::string& folder,
+// The modern site beside the classic pages: its writer, with the global lists given for
+// stats.json (see SiteWriter.h). The games model's pages come from WriteSiteModel.
+std::unique_ptr<SiteWriter> StartSite(const Workspace& ws, const std::string& folder,
                                       const PageSettings& settings, ReportOutput& output) {
   SiteSettings site;
   site.report_folder = folder;
@@ -66,6 +69,13 @@ std::unique_ptr<SiteWriter> StartSite(Workspace& ws, const std::string& folder,
   site.turns = ws.log() != nullptr ? ws.log()->TurnCount : 0;
   auto writer = std::make_unique<SiteWriter>(std::move(site), output);
   writer->WriteGlobal(SiteGlobalLists(ws));
+  return writer;
+}
+
+// The games and people model, its ratings and awards, and the site's pages and JSON made from
+// them. Reads only the log's events and the workspace's settings, never the lists the player
+// loop loads, so it runs beside that loop.
+void WriteSiteModel(const Workspace& ws, const std::string& folder, SiteWriter& writer) {
   const EventStore no_events;
   const EventStore& events = ws.log() != nullptr ? ws.log()->events() : no_events;
   const GamesModel model = BuildGames(events, ws.people_rules);
@@ -88,10 +98,9 @@ std::unique_ptr<SiteWriter> StartSite(Workspace& ws, const std::string& folder,
       utimensat(AT_FDCWD, state_file.c_str(), nullptr, 0);
     }
   }
-  writer->WriteGames(GameTexts(events), model,
-                     FiguresOf(std::move(ratings),
-                               ComputeAwards(events, model, writer->friendly().weapon_groups())));
-  return writer;
+  writer.WriteGames(GameTexts(events), model,
+                    FiguresOf(std::move(ratings),
+                              ComputeAwards(events, model, writer.friendly().weapon_groups())));
 }
 
 // A chart as the render memo keeps it for a player left alone: everything but its x axis,
@@ -196,11 +205,15 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   // Every file is written into the staging folder and moved into place at the end, so a
   // failure leaves the previous report whole. Without a staging folder (the folder cannot be
   // written) the files go straight to their places and the first one fails with its name.
+  // The files are written on worker threads (the same workers encode the images), kept for
+  // the whole run. Declared before the output, which waits for its writes as it goes.
+  WorkerPool workers(export_threads);
   ReportOutput output(export_incremental);
   try {
     output.Stage(folder);
   } catch (const FileError&) {
   }
+  output.WriteOn(workers);
   const std::filesystem::path templates(template_folder);
   CopyTemplate((templates / "style.dat").string(), folder + "style.css", output);
   CopyTemplate((templates / "globhtml0.dat").string(), folder + "index.html", output);
@@ -241,9 +254,9 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
     memo.emplace(RenderMemoPath(cache_folder, folder), folder);
   }
   if (memo && !memo->enabled()) memo.reset();
-  // The pictures are drawn here and encoded on worker threads, a batch at a time; each is
-  // written (and recorded in the memo) here once encoded, in the order drawn.
-  PngBatch encoder;
+  // The pictures are drawn here and encoded on the workers, a batch at a time; each is handed
+  // to the output (and recorded in the memo) here once encoded, in the order drawn.
+  PngBatch encoder(workers);
   auto image = [&](ReportImage which, const std::string& file) {
     std::optional<uint64_t> fingerprint;
     if (memo) fingerprint = ImageFingerprint(*this, which, images);
@@ -251,11 +264,10 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
       output.CountKept();
       return fingerprint;
     }
-    encoder.Add(folder + file, images.Render(which),
-                [&, file, fingerprint](const std::string& png) {
-                  output.Write(folder + file, png);
-                  if (fingerprint) memo->Written(file, *fingerprint, png);
-                });
+    encoder.Add(folder + file, images.Render(which), [&, file, fingerprint](std::string png) {
+      if (fingerprint) memo->Written(file, *fingerprint, png);
+      output.Write(folder + file, std::move(png));
+    });
     return fingerprint;
   };
   // A player whose files are made from what made them last time is neither loaded nor
@@ -277,6 +289,29 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
        "./accuracy.png", nullptr);
   image(ReportImage::Accuracy, "accuracy.png");
   const std::unique_ptr<SiteWriter> site = StartSite(*this, folder, settings, output);
+  // The site's model runs on a thread of its own while the players are exported here. A
+  // player's stats.json entry names his profile, known once the model is written, so the
+  // entries made before then wait, in order. Declared after what it uses: leaving early
+  // waits for it.
+  std::future<void> site_model = std::async(
+      std::launch::async, [this, &folder, &site] { WriteSiteModel(*this, folder, *site); });
+  std::vector<std::pair<std::string, std::string>> waiting_entries;
+  auto join_site_model = [&] {
+    site_model.get();  // its failure, if any, stops the export here
+    for (const auto& [n, l] : waiting_entries) site->WritePlayer(n, std::string_view(l));
+    waiting_entries = {};
+  };
+  auto site_entry = [&](const std::string& name, const std::string& lists) {
+    if (site_model.valid() &&
+        site_model.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+      join_site_model();
+    }
+    if (site_model.valid()) {
+      waiting_entries.emplace_back(name, lists);
+    } else {
+      site->WritePlayer(name, std::string_view(lists));
+    }
+  };
 
   const ReportList* header = &List(ListId::Player);
   // Leaves the player's pages and figures as they are when the memo's record of him is
@@ -289,7 +324,7 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
     if (!chart) return false;
     chart_ = std::move(*chart);
     image(ReportImage::RatioChart, p + "ratiochart.png");
-    site->WritePlayer(name, std::string_view(record->site_lists));
+    site_entry(name, record->site_lists);
     for (size_t k = 0; k < record->pages.size() + record->images.size(); ++k) {
       output.CountKept();
     }
@@ -346,7 +381,7 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
          false, "./" + p + "ratiochart.png", header);
     image(ReportImage::RatioChart, p + "ratiochart.png");
     std::string lists = site->PlayerListsText(SitePlayerLists(*this));
-    site->WritePlayer(name, std::string_view(lists));
+    site_entry(name, lists);
     if (fingerprint && accuracy && enemy) {
       record.fingerprint = *fingerprint;
       record.images = {{p + "accuracy.png", *accuracy}, {p + "enemyaccuracy.png", *enemy}};
@@ -363,6 +398,7 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
     SetPage(MainPage::SelectedPlayer);
     ShowSelectedPlayer(names.back());
   }
+  if (site_model.valid()) join_site_model();
   encoder.Finish();
   site->Finish();
   output.Publish();

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +17,7 @@ namespace {
 // "<folder>/.<name>.<pid>-<n>.tmp": hidden, beside the file it stands for, unique within
 // the process (the counter) and among processes (the pid).
 std::string SharedTemporaryName(const std::string& path) {
-  static unsigned counter = 0;
+  static std::atomic<unsigned> counter = 0;
   const size_t slash = path.rfind('/');
   const size_t name_at = slash == std::string::npos ? 0 : slash + 1;
   std::string name = path.substr(0, name_at);

@@ -8,12 +8,11 @@
 
 namespace barvik {
 
-PngBatch::PngBatch(unsigned threads, size_t batch_bytes)
-    : threads_(threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency())),
-      batch_bytes_(batch_bytes) {}
+PngBatch::PngBatch(WorkerPool& workers, size_t batch_bytes)
+    : workers_(workers), batch_bytes_(batch_bytes) {}
 
 PngBatch::~PngBatch() {
-  for (std::thread& worker : workers_) worker.join();
+  if (done_) done_->Wait();
 }
 
 void PngBatch::Add(std::string path, RgbImage image, Then then) {
@@ -37,9 +36,10 @@ void PngBatch::Start() {
   filling_ = Batch{};
   auto next = std::make_shared<std::atomic<size_t>>(0);
   std::vector<Item>& items = encoding_->items;
-  const size_t workers = std::min<size_t>(threads_, items.size());
-  for (size_t w = 0; w < workers; ++w) {
-    workers_.emplace_back([&items, next] {
+  const size_t jobs = std::min<size_t>(workers_.size(), items.size());
+  done_ = std::make_unique<JobCount>(jobs);
+  for (size_t w = 0; w < jobs; ++w) {
+    workers_.Post([&items, next, done = done_.get()] {
       for (size_t i = (*next)++; i < items.size(); i = (*next)++) {
         Item& item = items[i];
         try {
@@ -50,13 +50,14 @@ void PngBatch::Start() {
         // The pixels are done with: a batch holds no more than it must.
         item.image.pixels = {};
       }
+      done->Done();
     });
   }
 }
 
 void PngBatch::Collect() {
-  for (std::thread& worker : workers_) worker.join();
-  workers_.clear();
+  if (done_) done_->Wait();
+  done_.reset();
   if (!encoding_) return;
   std::unique_ptr<Batch> done = std::move(encoding_);
   for (Item& item : done->items) {
@@ -64,8 +65,7 @@ void PngBatch::Collect() {
       filling_ = Batch{};  // dropped: the export stops here
       std::rethrow_exception(item.error);
     }
-    item.then(item.png);
-    item.png = {};
+    item.then(std::move(item.png));
   }
 }
 

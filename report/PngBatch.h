@@ -1,7 +1,7 @@
-// PngBatch: PNG encoding of many report images on worker threads. The caller adds images one
-// by one; they are encoded a batch at a time (a batch holds up to a given number of pixel
-// bytes), each worker taking the next image of the batch as it gets free, while the caller
-// goes on filling the next batch. Only whole batches change hands, never single images.
+// PngBatch: PNG encoding of many report images on the workers of a WorkerPool. The caller adds
+// images one by one; they are encoded a batch at a time (a batch holds up to a given number of
+// pixel bytes), each worker taking the next image of the batch as it gets free, while the
+// caller goes on filling the next batch. Only whole batches change hands, never single images.
 //
 // Each image's `then` runs on the caller's thread with the PNG bytes, in the order the images
 // were added, so the files written from there, and their bytes, do not depend on the number
@@ -16,23 +16,23 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "core/WorkerPool.h"
 #include "report/ImageSource.h"
 
 namespace barvik {
 
 class PngBatch {
  public:
-  using Then = std::function<void(const std::string& png)>;
+  using Then = std::function<void(std::string png)>;
 
-  // `threads`: the workers per batch (0: as many as the machine has); `batch_bytes`: the
-  // pixel bytes after which a batch is handed to the workers.
-  explicit PngBatch(unsigned threads = 0, size_t batch_bytes = size_t{4} << 20);
+  // `workers` encode, and must outlive the batch; `batch_bytes`: the pixel bytes after which a
+  // batch is handed to them.
+  explicit PngBatch(WorkerPool& workers, size_t batch_bytes = size_t{4} << 20);
   PngBatch(const PngBatch&) = delete;
   PngBatch& operator=(const PngBatch&) = delete;
-  // Waits for the workers; runs no `then`.
+  // Waits for the batch being encoded; runs no `then`.
   ~PngBatch();
 
   // Queues `image` for the file `path` (named in errors).
@@ -58,11 +58,11 @@ class PngBatch {
   // Waits for the batch being encoded and runs its `then`s.
   void Collect();
 
-  unsigned threads_;
+  WorkerPool& workers_;
   size_t batch_bytes_;
   Batch filling_;
-  std::unique_ptr<Batch> encoding_;   // the batch the workers have, or null
-  std::vector<std::thread> workers_;  // working on encoding_
+  std::unique_ptr<Batch> encoding_;  // the batch the workers have, or null
+  std::unique_ptr<JobCount> done_;   // the jobs still encoding encoding_
 };
 
 }  // namespace barvik

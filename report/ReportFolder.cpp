@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -129,30 +130,124 @@ bool SameApartFromTimeStamp(std::string_view a, std::string_view b) {
   return a == b || SameApart(a, TimeStampRange(a), b);
 }
 
+ReportOutput::~ReportOutput() {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return in_flight_ == 0; });
+}
+
 void ReportOutput::Stage(const std::string& folder) {
   staging_.reset();
   staging_.emplace(folder);
 }
 
+void ReportOutput::WriteOn(WorkerPool& workers, size_t queued_bytes) {
+  workers_ = &workers;
+  queue_limit_ = queued_bytes;
+}
+
 void ReportOutput::Publish() {
+  Wait();
   if (staging_) staging_->Publish();
 }
 
-void ReportOutput::Write(const std::string& path, std::string_view bytes) {
-  const std::string place = staging_ ? staging_->StagedPlaceOf(path) : path;
+void ReportOutput::Wait() {
+  std::unique_lock lock(mutex_);
+  ThrowFailure(lock);
+}
+
+void ReportOutput::ThrowFailure(std::unique_lock<std::mutex>& lock) {
+  changed_.wait(lock, [this] { return in_flight_ == 0; });
+  if (failure_) std::rethrow_exception(failure_);
+}
+
+void ReportOutput::CountKept() {
+  const std::lock_guard lock(mutex_);
+  ++counts_.kept;
+}
+
+WriteCounts ReportOutput::counts() const {
+  const std::lock_guard lock(mutex_);
+  return counts_;
+}
+
+std::string ReportOutput::PlaceOf(const std::string& path) const {
+  return staging_ ? staging_->StagedPlaceOf(path) : path;
+}
+
+uint64_t ReportOutput::Claim(std::unique_lock<std::mutex>& lock, const std::string& place) {
+  changed_.wait(lock, [&] { return !busy_places_.contains(place); });
+  return next_order_++;
+}
+
+void ReportOutput::Write(const std::string& path, std::string bytes) {
+  if (workers_ == nullptr) {
+    WriteHere(path, bytes);
+    return;
+  }
+  std::string place = PlaceOf(path);
+  uint64_t order = 0;
+  {
+    std::unique_lock lock(mutex_);
+    // A failure stops the export at its next write, with the earliest failure's error.
+    if (failure_) ThrowFailure(lock);
+    changed_.wait(lock, [this] { return queued_bytes_ < queue_limit_ || in_flight_ == 0; });
+    order = Claim(lock, place);
+    busy_places_.insert(place);
+    ++in_flight_;
+    queued_bytes_ += bytes.size();
+  }
+  workers_->Post([this, path, place = std::move(place), bytes = std::move(bytes), order] {
+    std::exception_ptr error;
+    {
+      const std::lock_guard lock(mutex_);
+      // Nothing after a failed write is published: what follows it need not be written.
+      if (failure_ && order > failure_order_) error = failure_;
+    }
+    if (!error) {
+      try {
+        WriteFile(path, place, bytes, order);
+      } catch (...) {
+        error = std::current_exception();
+      }
+    }
+    const std::lock_guard lock(mutex_);
+    if (error && (!failure_ || order < failure_order_)) {
+      failure_ = error;
+      failure_order_ = order;
+    }
+    busy_places_.erase(place);
+    queued_bytes_ -= bytes.size();
+    --in_flight_;
+    changed_.notify_all();
+  });
+}
+
+void ReportOutput::WriteHere(const std::string& path, std::string_view bytes) {
+  const std::string place = PlaceOf(path);
+  uint64_t order = 0;
+  {
+    std::unique_lock lock(mutex_);
+    order = Claim(lock, place);
+  }
+  WriteFile(path, place, bytes, order);
+}
+
+void ReportOutput::WriteFile(const std::string& path, const std::string& place,
+                             std::string_view bytes, uint64_t order) {
   if (keep_identical_ && Unchanged(path, place, bytes)) {
-    ++counts_.kept;
+    CountKept();
     return;
   }
   if (place != path) {
     // The staging folder is this export's own and goes whole on a failure: the file is
     // written at its staged place directly and moves only once, when the export publishes.
-    staging_->WriteStaged(path, place, bytes);
+    staging_->WriteStaged(path, place, bytes, order);
   } else {
     if (!ReplaceFileWhole(path, bytes, TemporaryStyle::kShared)) {
       throw FileError::CannotCreate(path, errno);
     }
   }
+  const std::lock_guard lock(mutex_);
   ++counts_.written;
 }
 
@@ -198,11 +293,15 @@ std::string StagingArea::StagedPlaceOf(const std::string& target) const {
 }
 
 void StagingArea::WriteStaged(const std::string& target, const std::string& place,
-                              std::string_view bytes) {
-  const std::string folder = fs::path(place).parent_path().string();
-  if (made_folders_.insert(folder).second) {
-    std::error_code ec;
-    fs::create_directories(folder, ec);
+                              std::string_view bytes, uint64_t order) {
+  {
+    // Made under the lock: a second writer into the folder waits until it exists.
+    const std::lock_guard lock(mutex_);
+    const std::string folder = fs::path(place).parent_path().string();
+    if (made_folders_.insert(folder).second) {
+      std::error_code ec;
+      fs::create_directories(folder, ec);
+    }
   }
   // 0666 under the user's umask, as a new report file gets; Publish gives a replacing file
   // the bits of the one it replaces.
@@ -215,7 +314,8 @@ void StagingArea::WriteStaged(const std::string& target, const std::string& plac
     throw FileError::CannotCreate(target, error_number);
   }
   // A file written again is listed once: its staged copy is the newest.
-  if (staged_places_.insert(place).second) files_.emplace_back(target, place);
+  const std::lock_guard lock(mutex_);
+  if (staged_places_.insert(place).second) files_.push_back({order, target, place});
 }
 
 namespace {
@@ -359,6 +459,10 @@ std::optional<Journal> ReadJournal(const std::string& folder) {
 }  // namespace
 
 void StagingArea::Publish() {
+  const std::lock_guard lock(mutex_);
+  // In the order the files were handed over, whichever thread wrote them first.
+  std::stable_sort(files_.begin(), files_.end(),
+                   [](const Staged& a, const Staged& b) { return a.order < b.order; });
   Journal j;
   j.folder = folder_;
   j.staging = staging_;
@@ -366,7 +470,8 @@ void StagingArea::Publish() {
   // Checked for every file before the first one moves: a folder where a file goes, and a
   // symbolic link or a file where a folder goes, fail the export with the report untouched.
   for (auto it = files_.rbegin(); it != files_.rend(); ++it) {
-    const auto& [target, place] = *it;
+    const std::string& target = it->target;
+    const std::string& place = it->place;
     struct stat st {};
     const bool exists = lstat(target.c_str(), &st) == 0;
     if (exists && S_ISDIR(st.st_mode)) throw FileError::CannotCreate(target, EISDIR);

@@ -4,8 +4,12 @@
 // see each other.
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
+#include <cstdint>
+#include <exception>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +18,7 @@
 #include <vector>
 
 #include "core/FileError.h"
+#include "core/WorkerPool.h"
 
 namespace barvik {
 
@@ -84,8 +89,11 @@ class StagingArea {
 
   // Writes `bytes` for `target` at its staged `place` in one go, its folders made. Throws
   // FileError("Cannot create file <target>") on a failure, which leaves no file at `place`.
-  // A file written again is published once, with its last bytes.
-  void WriteStaged(const std::string& target, const std::string& place, std::string_view bytes);
+  // A file written again is published once, with its last bytes. `order`: where the file
+  // stands among the writes (they may finish in another order on worker threads); Publish
+  // goes by it. Safe to call from several threads for different places.
+  void WriteStaged(const std::string& target, const std::string& place, std::string_view bytes,
+                   uint64_t order);
 
   // Moves every staged file over its target. Throws FileError("Cannot create file
   // <target>") for a target that cannot be replaced (a folder in its place); that is checked
@@ -98,11 +106,18 @@ class StagingArea {
   static void RemoveLeftovers(const std::string& folder);
 
  private:
+  struct Staged {
+    uint64_t order = 0;
+    std::string target;
+    std::string place;
+  };
+
   std::string folder_;   // the report folder, normalised, ending in "/"
   std::string staging_;  // the staging folder, ending in "/"
-  std::vector<std::pair<std::string, std::string>> files_;  // target, staged place
-  std::unordered_set<std::string> staged_places_;           // the places of files_
-  std::unordered_set<std::string> made_folders_;            // staged folders made so far
+  std::mutex mutex_;     // guards what follows: WriteStaged runs on worker threads
+  std::vector<Staged> files_;
+  std::unordered_set<std::string> staged_places_;  // the places of files_
+  std::unordered_set<std::string> made_folders_;   // staged folders made so far
 };
 
 // True when two versions of a report file differ at most in their time stamp: the date and
@@ -126,39 +141,76 @@ struct WriteCounts {
 // are the same (SameApartFromTimeStamp) as those its target holds: the target keeps its bytes and
 // modification time, nothing is staged for it, and web caches see no change. A file staged
 // earlier by the same output is compared with its staged copy instead.
+//
+// With WriteOn, Write only hands the file to worker threads, which open, write and close it;
+// Write may then be called from several threads. A file written again waits for its earlier
+// write, so the last bytes win. The failure of the earliest write that failed (in the order
+// the writes were handed over) is thrown by the next Write, by Wait and by Publish, each time
+// once the writes under way have ended; nothing is published after a failure.
 class ReportOutput {
  public:
   explicit ReportOutput(bool keep_identical = false) : keep_identical_(keep_identical) {}
   ReportOutput(const ReportOutput&) = delete;
   ReportOutput& operator=(const ReportOutput&) = delete;
+  // Waits for the writes under way, so the staging folder goes with nothing left writing in it.
+  ~ReportOutput();
 
   // Stages the files of report folder `folder` from now on (see StagingArea). Throws
   // FileError when the staging folder cannot be made; files then go on to their places.
   void Stage(const std::string& folder);
+  // Hands the writes to `workers` from now on, holding up to `queued_bytes` of files not yet
+  // written before a Write waits. `workers` must outlive the output.
+  void WriteOn(WorkerPool& workers, size_t queued_bytes = size_t{8} << 20);
   // Moves the staged files into place (StagingArea::Publish), once, after the last Write;
   // nothing without staging. The staging folder goes with the output.
   void Publish();
 
   // The whole file `path` replaced by `bytes`, or staged, or kept, as above. Throws
   // FileError("Cannot create file <path>") on a failure, which leaves the file as it was.
-  void Write(const std::string& path, std::string_view bytes);
+  // Taken by value: a worker writes the caller's own buffer, moved in, not a copy.
+  void Write(const std::string& path, std::string bytes);
+  // The same, written on the calling thread even with workers: a failure is thrown here and
+  // only here (for optional files whose failure the caller lets pass).
+  void WriteHere(const std::string& path, std::string_view bytes);
+  // Waits until every file handed to the workers is written; throws the earliest failure.
+  void Wait();
 
   // Counts a file that the export left as it was without writing it at all (an image the
   // render memo found unchanged).
-  void CountKept() { ++counts_.kept; }
+  void CountKept();
 
   bool keeps_identical() const { return keep_identical_; }
   bool staged() const { return staging_.has_value(); }
-  const WriteCounts& counts() const { return counts_; }
+  WriteCounts counts() const;
 
  private:
+  // The place `path` is written to: its staged place, or `path` itself.
+  std::string PlaceOf(const std::string& path) const;
+  // Waits, `lock` held, until no write of `place` is under way; gives the next write's order.
+  uint64_t Claim(std::unique_lock<std::mutex>& lock, const std::string& place);
+  // Writes (or keeps) one file on the calling thread.
+  void WriteFile(const std::string& path, const std::string& place, std::string_view bytes,
+                 uint64_t order);
+  // Waits, `lock` held, for the writes under way, then throws the earliest failure, if any.
+  void ThrowFailure(std::unique_lock<std::mutex>& lock);
   // True when `bytes` for `target` (to go to `place`) change nothing.
   static bool Unchanged(const std::string& target, const std::string& place,
                         std::string_view bytes);
 
   bool keep_identical_ = false;
   std::optional<StagingArea> staging_;  // the staging folder files are routed into, if any
+  WorkerPool* workers_ = nullptr;       // where the writes go, if anywhere
+  size_t queue_limit_ = 0;
+
+  mutable std::mutex mutex_;  // guards what follows
+  std::condition_variable changed_;
   WriteCounts counts_;
+  uint64_t next_order_ = 0;
+  size_t in_flight_ = 0;     // writes handed to the workers and not ended
+  size_t queued_bytes_ = 0;  // their bytes
+  std::unordered_set<std::string> busy_places_;
+  std::exception_ptr failure_;  // the earliest failed write's error
+  uint64_t failure_order_ = 0;
 };
 
 }  // namespace barvik

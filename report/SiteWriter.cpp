@@ -63,9 +63,9 @@ SiteWriter::SiteWriter(SiteSettings settings, ReportOutput& output)
   }
 }
 
-void SiteWriter::Write(std::string_view relative_path, std::string_view bytes) const {
+void SiteWriter::Write(std::string_view relative_path, std::string bytes) const {
   output_.Write(settings_.report_folder + std::string(kSiteFolder) + std::string(relative_path),
-                bytes);
+                std::move(bytes));
 }
 
 void SiteWriter::WriteGlobal(const GlobalLists& lists) {
@@ -148,7 +148,7 @@ void SiteWriter::Finish() {
   const std::string head = document.dump();
   text.insert(0, head, 0, head.size() - 2);
   text += "]}\n";
-  Write("stats.json", text);
+  Write("stats.json", std::move(text));
 }
 
 }  // namespace barvik

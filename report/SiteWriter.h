@@ -87,7 +87,7 @@ class SiteWriter {
   void Finish();
 
  private:
-  void Write(std::string_view relative_path, std::string_view bytes) const;
+  void Write(std::string_view relative_path, std::string bytes) const;
 
   SiteSettings settings_;
   ReportOutput& output_;

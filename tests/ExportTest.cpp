@@ -21,6 +21,7 @@
 #include "report/ReportFiles.h"
 #include "report/ReportFolder.h"
 #include "tests/FakeImages.h"
+#include "tests/MaskedReport.h"
 #include "tests/TestLog.h"
 #include "tools/loggen/LogGenerator.h"
 
@@ -153,6 +154,20 @@ TEST_F(ExportTest, EveryLinkAndImageOfTheReportResolvesInsideTheFolder) {
   EXPECT_EQ(progress.back(), std::to_string(names.size()) + of);
   EXPECT_EQ(ws_.status(kPanelFile),
             "Report written to " + fs::absolute(Out()).lexically_normal().string() + "/");
+}
+
+TEST_F(ExportTest, TheNumberOfThreadsChangesNoFileNorByte) {
+  LogGeneratorOptions options;
+  options.lines = 4000;
+  options.players = 12;
+  Analyse(GenerateLog(options));
+  images_.by_state = true;
+  ws_.export_threads = 1;
+  Export();
+  ws_.export_threads = 4;
+  ws_.options().dest_dir = (root_ / "four").string();
+  Export();
+  EXPECT_EQ(testing::MaskedReport(root_ / "four"), testing::MaskedReport(Out()));
 }
 
 TEST_F(ExportTest, EachPlayersImagesAreRenderedWhileHeIsLoaded) {

@@ -28,7 +28,8 @@ RgbImage Pattern(int width, int seed, bool bad = false) {
 // what each `then` got, in the order they ran.
 std::vector<std::string> Encode(unsigned threads, size_t batch_bytes) {
   std::vector<std::string> got;
-  PngBatch batch(threads, batch_bytes);
+  WorkerPool workers(threads);
+  PngBatch batch(workers, batch_bytes);
   for (int i = 0; i < 40; ++i) {
     batch.Add("image" + std::to_string(i), Pattern(30 + i, i),
               [&got, i](const std::string& png) { got.push_back(std::to_string(i) + ":" + png); });
@@ -51,7 +52,8 @@ TEST(PngBatchTest, ThreadsAndBatchSizesChangeNoByteNorTheOrder) {
 
 TEST(PngBatchTest, AFailedImageStopsTheRunAfterTheImagesBeforeIt) {
   std::vector<std::string> got;
-  PngBatch batch(3, 4000);
+  WorkerPool workers(3);
+  PngBatch batch(workers, 4000);
   try {
     for (int i = 0; i < 40; ++i) {
       batch.Add("image" + std::to_string(i), Pattern(30, i, i == 17),

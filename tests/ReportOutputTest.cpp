@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/FileError.h"
+#include "core/WorkerPool.h"
 #include "report/ReportFolder.h"
 #include "tests/TempFolder.h"
 
@@ -57,6 +58,51 @@ TEST_F(ReportOutputTest, AFileReplacesItsTargetWholeAndAFailureLeavesNoTrace) {
   EXPECT_EQ(FileCount(), 3u);
   EXPECT_THROW(output_.Write((dir_ / "missing" / "page.html").string(), "x"), FileError);
   EXPECT_EQ(output_.counts().written, 2u);
+}
+
+TEST_F(ReportOutputTest, WritesOnWorkersKeepTheLastBytesAndStopAtTheEarliestFailure) {
+  const std::string folder = dir_.string() + "/";
+  WorkerPool workers(3);
+  {
+    ReportOutput output;
+    output.Stage(folder);
+    output.WriteOn(workers, 64);  // a short queue: the writer waits for the workers
+    for (int i = 0; i < 40; ++i) {
+      output.Write(folder + "sub/p" + std::to_string(i) + ".html", std::string(50, 'p'));
+      output.Write(folder + "twice.html", std::to_string(i));
+    }
+    output.Publish();
+    EXPECT_EQ(output.counts().written, 80u);
+  }
+  EXPECT_EQ(Read(dir_ / "twice.html"), "39");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "sub"), {}), 40);
+
+  // A staged file where a folder must go fails both writes below it; the first handed over
+  // is the one reported, by every call after it, and nothing is published.
+  ReportOutput output;
+  output.Stage(folder);
+  output.WriteOn(workers, 64);
+  output.WriteHere(folder + "x", "a file");
+  const std::string expected = "Cannot create file " + folder + "x/first.html";
+  try {
+    output.Write(folder + "x/first.html", "1");
+    output.Write(folder + "x/second.html", "2");
+    for (int i = 0; i < 40; ++i) output.Write(folder + "twice.html", "new");
+    output.Wait();
+    FAIL() << "no error";
+  } catch (const FileError& e) {
+    EXPECT_EQ(std::string(e.what()), expected);
+  }
+  for (const bool publish : {false, true}) {
+    try {
+      publish ? output.Publish() : output.Write(folder + "late.html", "z");
+      FAIL() << "no error";
+    } catch (const FileError& e) {
+      EXPECT_EQ(std::string(e.what()), expected);
+    }
+  }
+  EXPECT_EQ(Read(dir_ / "twice.html"), "39");
+  EXPECT_FALSE(fs::exists(dir_ / "x"));
 }
 
 TEST(SameApartFromTimeStampTest, OnlyTheFooterTimeIsIgnored) {
