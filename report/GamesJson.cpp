@@ -33,7 +33,7 @@ Json PlayerJson(const GamesModel& model, const Participant& p) {
     if (p.team_seconds[code] > 0) teams[std::string(GameTexts::Team(code))] = p.team_seconds[code];
   }
   Json player = {{"person", model.people[p.person].id},
-                 {"slots", p.slot_numbers},
+                 {"slots", p.SlotNumbers()},
                  {"teams", std::move(teams)}};
   AddFigureFields(player, p);
   return player;
@@ -86,9 +86,13 @@ Json GameJson(const GameTexts& texts, const GamesModel& model, const Game& game)
 }
 
 Json GamesJson(const GameTexts& texts, const GamesModel& model) {
+  return GamesJson(texts, model, 0, model.games.size());
+}
+
+Json GamesJson(const GameTexts& texts, const GamesModel& model, size_t first, size_t end) {
   Json document = Document(texts, model);
   Json games = Json::array();
-  for (const Game& game : model.games) games.push_back(GameJson(texts, model, game));
+  for (size_t g = first; g < end; ++g) games.push_back(GameJson(texts, model, model.games[g]));
   document["games"] = std::move(games);
   return document;
 }

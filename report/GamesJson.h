@@ -20,6 +20,8 @@ std::string PersonPage(const Person& person);
 
 // {"format", "server", "games": [...]}.
 Json GamesJson(const GameTexts& texts, const GamesModel& model);
+// The same holding only the games [first, end) of the model.
+Json GamesJson(const GameTexts& texts, const GamesModel& model, size_t first, size_t end);
 // One game of that document.
 Json GameJson(const GameTexts& texts, const GamesModel& model, const Game& game);
 // {"format", "server", "people": [...]}, hidden people left out.

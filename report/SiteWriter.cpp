@@ -1,5 +1,6 @@
 #include "report/SiteWriter.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -39,8 +40,9 @@ uint64_t GameEntryFingerprint(const GameTexts& texts, const GamesModel& model, c
   h.Number(game.players.size());
   for (const Participant& p : game.players) {
     person(h, p.person);
-    h.Number(p.slot_numbers.size());
-    for (int slot : p.slot_numbers) h.Number(static_cast<uint64_t>(slot));
+    const std::vector<int> slots = p.SlotNumbers();
+    h.Number(slots.size());
+    for (int slot : slots) h.Number(static_cast<uint64_t>(slot));
     for (uint32_t seconds : p.team_seconds) h.Number(seconds);
     for (uint64_t figure : {uint64_t{p.kills}, uint64_t{p.deaths}, uint64_t{p.suicides},
                             uint64_t{p.team_kills}, uint64_t{p.world_deaths}, p.damage_dealt,
@@ -67,6 +69,35 @@ std::string GameEntryText(const GameTexts& texts, const GamesModel& model, const
   AddGameRatingChanges(entry, changes);
   AddAwardsOfGame(entry, model, awards);
   return entry.dump();
+}
+
+// games.json with its games' rating changes and awards, put together a few games at a time:
+// the tree of every game's players weighs several times its text. The games' array is the
+// document's last member, so each part's games go between the brackets as a dump of the whole
+// would put them.
+std::string GamesJsonText(const GameTexts& texts, const GamesModel& model,
+                          const ModelFigures& figures) {
+  constexpr size_t kGamesAtATime = 64;
+  const size_t head = GamesJson(texts, model, 0, 0).dump().size() - 2;  // up to "[]}"
+  std::string text;
+  for (size_t first = 0; first == 0 || first < model.games.size(); first += kGamesAtATime) {
+    Json part = GamesJson(texts, model, first, std::min(model.games.size(), first + kGamesAtATime));
+    AddRatingChanges(part, model, figures.ratings);
+    AddGameAwards(part, model, figures.awards);
+    const std::string dumped = part.dump();
+    if (first == 0) {
+      // Room for as many parts like the first: growing by doubling would hold up to three
+      // times the text for a moment.
+      const size_t parts = (model.games.size() + kGamesAtATime - 1) / kGamesAtATime;
+      text.reserve(dumped.size() + (dumped.size() - head) * parts + parts / 8 * dumped.size());
+      text.append(dumped, 0, dumped.size() - 2);
+    } else {
+      text += ',';
+      text.append(dumped, head, dumped.size() - 2 - head);
+    }
+  }
+  text += "]}\n";
+  return text;
 }
 
 }  // namespace
@@ -123,7 +154,8 @@ void SiteWriter::WriteGames(const GameTexts& texts, const GamesModel& model,
   WriteModelPages(
       texts, model, figures, friendly_, frame,
       [this](const std::string& path, const std::string& bytes) { Write(path, bytes); }, keep);
-  Write("games.json", GamesJsonText(texts, model, figures, memo));
+  Write("games.json", memo != nullptr ? GamesJsonWithMemo(texts, model, figures, *memo)
+                                      : GamesJsonText(texts, model, figures));
   {
     Json people = PeopleJson(texts, model);
     AddRatings(people, model, figures.ratings);
@@ -141,21 +173,18 @@ void SiteWriter::WriteGames(const GameTexts& texts, const GamesModel& model,
   }
 }
 
-std::string SiteWriter::GamesJsonText(const GameTexts& texts, const GamesModel& model,
-                                      const ModelFigures& figures, RenderMemo* memo) const {
-  // The document without its games: its members are in name order, so "games" comes after
-  // "format" and before "server" (a text in the document cannot hold an unescaped quote).
-  GamesModel without_games;
-  without_games.server = model.server;
-  without_games.has_games = model.has_games;
-  const std::string head = GamesJson(texts, without_games).dump();
-  const size_t at = head.find("\"games\":[]");
-  std::string text = head.substr(0, at + 9);
+std::string SiteWriter::GamesJsonWithMemo(const GameTexts& texts, const GamesModel& model,
+                                          const ModelFigures& figures, RenderMemo& memo) const {
+  // The document without its games, the entries going between the brackets of "games" (a
+  // text in the document cannot hold an unescaped quote, so the first match is the member).
+  const std::string head = GamesJson(texts, model, 0, 0).dump();
+  const size_t at = head.find("\"games\":[]") + 9;
+  std::string text = head.substr(0, at);
   // The games.json the last export left, its entries' places recorded in the memo.
   const std::string file = std::string(kSiteFolder) + "games.json";
   std::optional<std::string> old;
-  if (memo != nullptr && output_.keeps_identical()) old = memo->KeptFile(file);
-  if (memo != nullptr) memo->RecordFile(file);
+  if (output_.keeps_identical()) old = memo.KeptFile(file);
+  memo.RecordFile(file);
   // About the old file's size: growing by doubling would hold two large buffers at once.
   if (old) text.reserve(old->size() + old->size() / 16);
   for (size_t g = 0; g < model.games.size(); ++g) {
@@ -164,22 +193,18 @@ std::string SiteWriter::GamesJsonText(const GameTexts& texts, const GamesModel& 
         g < figures.ratings.changes.size() ? &figures.ratings.changes[g] : nullptr;
     const AwardTable* awards = g < figures.awards.games.size() ? &figures.awards.games[g] : nullptr;
     if (g > 0) text += ',';
-    if (memo == nullptr) {
-      text += GameEntryText(texts, model, game, changes, awards);
-      continue;
-    }
     const std::string name = file + " " + std::to_string(game.number);
     const uint64_t fingerprint = GameEntryFingerprint(texts, model, game, changes, awards);
     const size_t offset = text.size();
-    const auto kept = old ? memo->KeptPart(name, fingerprint) : std::nullopt;
+    const auto kept = old ? memo.KeptPart(name, fingerprint) : std::nullopt;
     if (kept && kept->first <= old->size() && kept->second <= old->size() - kept->first) {
       text.append(*old, kept->first, kept->second);
     } else {
       text += GameEntryText(texts, model, game, changes, awards);
     }
-    memo->RecordPart(name, fingerprint, offset, text.size() - offset);
+    memo.RecordPart(name, fingerprint, offset, text.size() - offset);
   }
-  text += head.substr(at + 9);
+  text += head.substr(at);
   text += '\n';
   return text;
 }

@@ -93,9 +93,10 @@ class SiteWriter {
 
  private:
   void Write(std::string_view relative_path, std::string bytes) const;
-  // games.json, each game's entry kept in or taken from `memo` when there is one.
-  std::string GamesJsonText(const GameTexts& texts, const GamesModel& model,
-                            const ModelFigures& figures, RenderMemo* memo) const;
+  // games.json with each game's entry recorded in `memo`, and taken from the file the last
+  // export left when its record holds (an incremental export).
+  std::string GamesJsonWithMemo(const GameTexts& texts, const GamesModel& model,
+                                const ModelFigures& figures, RenderMemo& memo) const;
 
   SiteSettings settings_;
   ReportOutput& output_;

@@ -5,6 +5,7 @@
 #include <bit>
 #include <numeric>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "core/StableHash.h"
@@ -36,6 +37,45 @@ std::string ComparedName(std::string_view name) {
 namespace {
 
 constexpr uint32_t kNoNode = UINT32_MAX;
+
+// Numbers packed seven bits a byte, low bits first; a byte's top bit says another follows.
+// Appends to a byte vector with room made for `most` numbers first, so that a number costs no
+// check of the vector's room; the room left over goes when the writer does.
+class NumberWriter {
+ public:
+  NumberWriter(std::vector<uint8_t>& into, size_t most) : into_(into) {
+    const size_t start = into.size();
+    into.resize(start + most * kMostBytes);
+    at_ = into.data() + start;
+  }
+  ~NumberWriter() { into_.resize(static_cast<size_t>(at_ - into_.data())); }
+  NumberWriter(const NumberWriter&) = delete;
+  NumberWriter& operator=(const NumberWriter&) = delete;
+
+  void Put(uint64_t value) {
+    while (value >= 0x80) {
+      *at_++ = static_cast<uint8_t>(value | 0x80);
+      value >>= 7;
+    }
+    *at_++ = static_cast<uint8_t>(value);
+  }
+
+ private:
+  static constexpr size_t kMostBytes = 10;  // of a 64-bit number
+  std::vector<uint8_t>& into_;
+  uint8_t* at_;
+};
+
+uint64_t GetNumber(const uint8_t*& from) {
+  uint64_t value = 0;
+  for (int shift = 0;; shift += 7) {
+    const uint8_t byte = *from++;
+    value |= static_cast<uint64_t>(byte & 0x7F) << shift;
+    if (byte < 0x80) return value;
+  }
+}
+
+uint32_t GetNumber32(const uint8_t*& from) { return static_cast<uint32_t>(GetNumber(from)); }
 constexpr int kSlots = 128;  // slots 0..127; negative slots are the world and vehicles
 
 bool IsDefaultName(std::string_view compared) {
@@ -64,15 +104,105 @@ struct Node {
   std::vector<Presence> presences;
 };
 
+using Intervals = std::vector<std::pair<uint32_t, uint32_t>>;  // [from, to) in seconds
+
 // One node's part in the current game.
 struct NodePart {
   uint32_t node = kNoNode;
-  Participant stats;  // person and slot numbers unset
-  // The slots he was seen in, a bit each: no list of its own per node and game.
-  std::array<uint64_t, 2> slots{};
-  std::vector<std::pair<uint32_t, uint32_t>> intervals;
+  Participant stats;  // person, seconds, first_at and last_at unset
+  Intervals intervals;
   uint64_t life_damage = 0;  // damage dealt since his last death
 };
+
+// A finished game's node part as read back from its packed form: the times of his stays
+// joined where they meet, which covers the same seconds as the stays.
+struct FinishedPart {
+  uint32_t node = kNoNode;
+  Participant stats;    // person, seconds, first_at and last_at unset
+  bool stayed = false;  // some stay (possibly of no length) was recorded
+  uint32_t first_at = 0, last_at = 0;
+};
+
+// Packs a finished game's part: a few dozen bytes instead of a record with its own list.
+void PackPart(NodePart& part, std::vector<uint8_t>& into) {
+  const Participant& s = part.stats;
+  Intervals& list = part.intervals;
+  const bool stayed = !list.empty();
+  uint32_t first = 0, last = 0;
+  if (stayed) {
+    if (!std::is_sorted(list.begin(), list.end())) std::sort(list.begin(), list.end());
+    first = list.front().first;
+    for (const auto& interval : list) last = std::max(last, interval.second);
+    // The stays of positive length, joined where they overlap or meet, in place.
+    size_t joined = 0;
+    for (const auto& [from, to] : list) {
+      if (to <= from) continue;
+      if (joined > 0 && from <= list[joined - 1].second) {
+        list[joined - 1].second = std::max(list[joined - 1].second, to);
+      } else {
+        list[joined++] = {from, to};
+      }
+    }
+    list.resize(joined);
+  }
+  const auto slots = static_cast<uint64_t>(std::popcount(s.slot_bits[0])) +
+                     static_cast<uint64_t>(std::popcount(s.slot_bits[1]));
+  NumberWriter out(into, 2 + slots + s.team_seconds.size() + 9 + 3 + 2 * list.size());
+  out.Put(part.node);
+  out.Put(slots);
+  for (size_t word = 0; word < s.slot_bits.size(); ++word) {
+    for (uint64_t bits = s.slot_bits[word]; bits != 0; bits &= bits - 1)
+      out.Put(word * 64 + static_cast<uint64_t>(std::countr_zero(bits)));
+  }
+  for (uint32_t t : s.team_seconds) out.Put(t);
+  for (uint64_t figure : {uint64_t{s.kills}, uint64_t{s.deaths}, uint64_t{s.suicides},
+                          uint64_t{s.team_kills}, uint64_t{s.world_deaths}, uint64_t{s.head_shots},
+                          s.damage_dealt, s.damage_taken, s.most_life_damage})
+    out.Put(figure);
+  if (!stayed) {
+    out.Put(0);
+    return;
+  }
+  out.Put(list.size() + 1);
+  out.Put(first);
+  out.Put(last - first);
+  uint32_t reach = first;
+  for (const auto& [from, to] : list) {
+    out.Put(from - reach);
+    out.Put(to - from);
+    reach = to;
+  }
+}
+
+// Reads back a part PackPart wrote, appending its joined stays to `intervals`.
+FinishedPart UnpackPart(const uint8_t*& from, Intervals& intervals) {
+  FinishedPart part;
+  Participant& s = part.stats;
+  part.node = GetNumber32(from);
+  for (uint64_t n = GetNumber(from); n > 0; --n) {
+    const uint64_t slot = GetNumber(from);
+    s.slot_bits[slot / 64] |= uint64_t{1} << (slot % 64);
+  }
+  for (uint32_t& t : s.team_seconds) t = GetNumber32(from);
+  for (uint32_t* figure :
+       {&s.kills, &s.deaths, &s.suicides, &s.team_kills, &s.world_deaths, &s.head_shots})
+    *figure = GetNumber32(from);
+  s.damage_dealt = GetNumber(from);
+  s.damage_taken = GetNumber(from);
+  s.most_life_damage = GetNumber(from);
+  const uint64_t stays = GetNumber(from);
+  if (stays == 0) return part;
+  part.stayed = true;
+  part.first_at = GetNumber32(from);
+  part.last_at = part.first_at + GetNumber32(from);
+  uint32_t reach = part.first_at;
+  for (uint64_t i = 1; i < stays; ++i) {
+    const uint32_t begin = reach + GetNumber32(from);
+    reach = begin + GetNumber32(from);
+    intervals.emplace_back(begin, reach);
+  }
+  return part;
+}
 
 // A stay of a node in a slot (or without one) in the current game.
 struct Stay {
@@ -181,7 +311,7 @@ class GameBuilder {
 
   std::vector<Node> nodes;
   std::vector<Game> games;
-  std::vector<std::vector<NodePart>> parts;  // by game
+  std::vector<std::vector<uint8_t>> packed_parts;  // by game: its node parts, PackPart's
   std::vector<std::pair<uint32_t, uint32_t>> renames;
   std::vector<uint32_t> winner_node;                         // by game
   std::vector<std::vector<uint32_t>> won_nodes, lost_nodes;  // by game: named by W / L lines
@@ -276,7 +406,8 @@ class GameBuilder {
     game_.start = have_time_ ? last_raw_ : 0;
     for (Stay& s : slots_) s = Stay{};
     slotless_.clear();
-    parts.emplace_back();
+    parts_.clear();
+    game_.kills.SetHows(hows_);
     winner_node.push_back(kNoNode);
     won_nodes.emplace_back();
     lost_nodes.emplace_back();
@@ -300,10 +431,11 @@ class GameBuilder {
     }
     for (auto& [key, stay] : slotless_) CloseAt(stay, kNoSlot, close_at);
     slotless_.clear();
-    // Held for the whole log: no growth reserve kept.
-    game_.kills.shrink_to_fit();
-    for (NodePart& part : parts.back()) part.intervals.shrink_to_fit();
-    parts.back().shrink_to_fit();
+    // Held for the whole log, packed, without growth reserve.
+    std::vector<uint8_t>& packed = packed_parts.emplace_back();
+    for (NodePart& part : parts_) PackPart(part, packed);
+    packed.shrink_to_fit();
+    game_.kills.ShrinkToFit();
     games.push_back(std::move(game_));
     in_game_ = false;
   }
@@ -384,7 +516,8 @@ class GameBuilder {
       const uint32_t old = stay.node;
       CloseAt(stay, slot, now_);
       const uint32_t renamed = Open(slot, raw);
-      renames.emplace_back(old, renamed);
+      // A pair met again changes nothing (refused once, refused always): kept once.
+      if (FirstRename((uint64_t{old} << 32) | renamed)) renames.emplace_back(old, renamed);
     } else {
       Count(stay.node, raw);
     }
@@ -423,7 +556,7 @@ class GameBuilder {
     if (slot_of_key_[key] < 0) slot_of_key_[key] = slot;
     ++open_slots_of_key_[key];
     NodePart& part = PartOf(node);
-    part.slots[static_cast<size_t>(slot) / 64] |= uint64_t{1} << (slot % 64);
+    part.stats.slot_bits[static_cast<size_t>(slot) / 64] |= uint64_t{1} << (slot % 64);
     Count(node, raw);
     return node;
   }
@@ -491,33 +624,48 @@ class GameBuilder {
       }
       return;
     }
-    PartOf(victim).life_damage = 0;  // every death ends a life
-    GameKill kill;
-    kill.at = now_;
-    kill.victim = victim;
-    kill.weapon = e.ids[2];
-    kill.location = e.ids[3];
-    kill.means = f.means;
-    Participant& v = PartOf(victim).stats;
+    const size_t victim_part = Part(victim);
+    parts_[victim_part].life_damage = 0;  // every death ends a life
+    Participant& v = parts_[victim_part].stats;
     ++v.deaths;
+    GameKill::Kind kind = GameKill::Kind::Kill;
+    size_t attacker_part = victim_part;
     if (attacker == kNoNode) {
-      kill.kind = GameKill::Kind::World;
+      kind = GameKill::Kind::World;
       ++v.world_deaths;
     } else if (self) {
-      kill.kind = GameKill::Kind::Suicide;
-      kill.attacker = attacker;
+      kind = GameKill::Kind::Suicide;
       ++v.suicides;
     } else if (f.victim_team != kNoTeam && f.victim_team == f.attacker_team) {
-      kill.kind = GameKill::Kind::TeamKill;
-      kill.attacker = attacker;
-      ++PartOf(attacker).stats.team_kills;
+      kind = GameKill::Kind::TeamKill;
+      attacker_part = Part(attacker);
+      ++parts_[attacker_part].stats.team_kills;
     } else {
-      kill.attacker = attacker;
-      Participant& a = PartOf(attacker).stats;
+      attacker_part = Part(attacker);
+      Participant& a = parts_[attacker_part].stats;
       ++a.kills;
       if (store_.texts().Text(e.ids[3]) == "head") ++a.head_shots;
     }
-    game_.kills.push_back(kill);
+    game_.kills.Add(now_, HowOf(e.ids[2], e.ids[3], f.means), kind,
+                    static_cast<uint32_t>(victim_part), static_cast<uint32_t>(attacker_part));
+  }
+
+  // The number of a kill's weapon, hit location and means of death in the shared table.
+  uint32_t HowOf(uint32_t weapon, uint32_t location, uint32_t means) {
+    const std::array<uint32_t, 3> key{weapon, location, means};
+    auto [it, fresh] = how_index_.emplace(key, static_cast<uint32_t>(hows_->size()));
+    if (fresh) hows_->push_back({weapon, location, means});
+    return it->second;
+  }
+
+  // Whether the pair (old << 32 | new node) is renamed for the first time. A log whose
+  // players share slots renames on almost every line between a few pairs: those are found in
+  // a small table of recent pairs before the set of all of them.
+  bool FirstRename(uint64_t pair) {
+    uint64_t& recent = recent_renames_[(pair * 0x9E3779B97F4A7C15u) >> 52];
+    if (recent == pair) return false;
+    recent = pair;
+    return seen_renames_.insert(pair).second;
   }
 
   uint32_t NodeOfName(uint32_t raw) {
@@ -541,19 +689,19 @@ class GameBuilder {
     }
   }
 
-  NodePart& PartOf(uint32_t node) { return parts.back()[Part(node)]; }
+  NodePart& PartOf(uint32_t node) { return parts_[Part(node)]; }
 
   size_t Part(uint32_t node) {
     if (node >= part_game_.size()) {
       part_game_.resize(nodes.size(), UINT32_MAX);
       part_index_.resize(nodes.size());
     }
-    const auto game = static_cast<uint32_t>(parts.size());
+    const auto game = static_cast<uint32_t>(games.size());
     if (part_game_[node] != game) {
       part_game_[node] = game;
-      part_index_[node] = static_cast<uint32_t>(parts.back().size());
-      parts.back().emplace_back();
-      parts.back().back().node = node;
+      part_index_[node] = static_cast<uint32_t>(parts_.size());
+      parts_.emplace_back();
+      parts_.back().node = node;
     }
     return part_index_[node];
   }
@@ -573,34 +721,25 @@ class GameBuilder {
   std::vector<int> slot_of_key_;             // a slot whose stay has that compared name, or -1
   std::vector<uint16_t> open_slots_of_key_;  // how many slots show that compared name
   std::unordered_map<KeyId, Stay> slotless_;
-  // Each node's part in the current game: valid where part_game_ is the game's number.
+  // Each node's part in the current game: valid where part_game_ is the game's index.
+  std::vector<NodePart> parts_;
+  std::unordered_set<uint64_t> seen_renames_;  // (old << 32) | new node
+  std::array<uint64_t, 4096> recent_renames_ = [] {
+    std::array<uint64_t, 4096> none{};
+    none.fill(UINT64_MAX);  // no pair: nodes are below UINT32_MAX
+    return none;
+  }();
   std::vector<uint32_t> part_game_;
   std::vector<uint32_t> part_index_;
+  std::shared_ptr<GameKills::Hows> hows_ = std::make_shared<GameKills::Hows>();
+  struct HowHash {
+    size_t operator()(const std::array<uint32_t, 3>& how) const {
+      return static_cast<size_t>((how[0] * 0x9E3779B97F4A7C15u) ^ (how[1] * 0xC2B2AE3D27D4EB4Fu) ^
+                                 (how[2] * 0x165667B19E3779F9u));
+    }
+  };
+  std::unordered_map<std::array<uint32_t, 3>, uint32_t, HowHash> how_index_;  // see HowOf
 };
-
-// Appends the slots of a bit set to his slot numbers, rising.
-void AddSlots(Participant& p, const std::array<uint64_t, 2>& slots) {
-  for (size_t word = 0; word < slots.size(); ++word) {
-    for (uint64_t bits = slots[word]; bits != 0; bits &= bits - 1) {
-      p.slot_numbers.push_back(static_cast<int>(word * 64) + std::countr_zero(bits));
-    }
-  }
-}
-
-// Seconds covered by a set of [from, to) intervals.
-uint32_t CoveredSeconds(std::vector<std::pair<uint32_t, uint32_t>>& intervals) {
-  std::sort(intervals.begin(), intervals.end());
-  uint32_t total = 0;
-  uint32_t reach = 0;
-  for (auto [from, to] : intervals) {
-    from = std::max(from, reach);
-    if (to > from) {
-      total += to - from;
-      reach = to;
-    }
-  }
-  return total;
-}
 
 // Adds the counted figures of `from` (a participant) to `into` (a participant or a person).
 template <typename Into>
@@ -769,52 +908,89 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
 
   // Each game's parts, person by person.
   model.games = std::move(b.games);
+  std::vector<uint32_t> player_of(model.people.size(), UINT32_MAX);  // in the current game
+  std::vector<std::pair<uint32_t, uint64_t>> stays_of_players;       // player, from << 32 | to
+  std::vector<uint64_t> ordered_stays;
+  std::vector<uint32_t> run_starts;
+  Intervals stays;
+  std::vector<bool> stayed;
+  std::vector<uint32_t> parts_of_player;
   for (size_t g = 0; g < model.games.size(); ++g) {
     Game& game = model.games[g];
-    std::unordered_map<PersonIndex, size_t> index;
-    std::vector<std::vector<std::pair<uint32_t, uint32_t>>> intervals;
-    for (NodePart& part : b.parts[g]) {
+    stays_of_players.clear();
+    stayed.clear();
+    parts_of_player.clear();
+    std::vector<PersonIndex> people_of_parts;  // the kills' people
+    const std::vector<uint8_t>& packed = b.packed_parts[g];
+    for (const uint8_t* at = packed.data(); at != packed.data() + packed.size();) {
+      stays.clear();
+      const FinishedPart part = UnpackPart(at, stays);
       const PersonIndex person = person_of[part.node];
-      auto [it, fresh] = index.emplace(person, game.players.size());
-      if (fresh) {
+      people_of_parts.push_back(person);
+      uint32_t& player = player_of[person];
+      const auto index = static_cast<uint32_t>(player == UINT32_MAX ? game.players.size() : player);
+      for (const auto& [from, to] : stays)
+        stays_of_players.emplace_back(index, (uint64_t{from} << 32) | to);
+      if (player == UINT32_MAX) {
+        player = index;
+        parts_of_player.push_back(1);
         game.players.push_back(part.stats);
         game.players.back().person = person;
-        AddSlots(game.players.back(), part.slots);
-        intervals.push_back(std::move(part.intervals));
+        game.players.back().first_at = part.first_at;
+        game.players.back().last_at = part.last_at;
+        stayed.push_back(part.stayed);
         continue;
       }
-      Participant& into = game.players[it->second];
+      ++parts_of_player[player];
+      Participant& into = game.players[player];
       const Participant& s = part.stats;
-      AddSlots(into, part.slots);
+      for (size_t word = 0; word < into.slot_bits.size(); ++word)
+        into.slot_bits[word] |= s.slot_bits[word];
       for (size_t t = 0; t < into.team_seconds.size(); ++t)
         into.team_seconds[t] += s.team_seconds[t];
       AddFigures(into, s);
       into.most_life_damage = std::max(into.most_life_damage, s.most_life_damage);
-      auto& list = intervals[it->second];
-      list.insert(list.end(), part.intervals.begin(), part.intervals.end());
-    }
-    // The game's parts are done with: the model's players take their place.
-    std::vector<NodePart>().swap(b.parts[g]);
-    for (size_t i = 0; i < game.players.size(); ++i) {
-      Participant& p = game.players[i];
-      std::sort(p.slot_numbers.begin(), p.slot_numbers.end());
-      p.slot_numbers.erase(std::unique(p.slot_numbers.begin(), p.slot_numbers.end()),
-                           p.slot_numbers.end());
-      p.seconds = CoveredSeconds(intervals[i]);  // sorts them
-      if (!intervals[i].empty()) {
-        p.first_at = intervals[i].front().first;
-        for (const auto& interval : intervals[i]) p.last_at = std::max(p.last_at, interval.second);
+      if (part.stayed) {
+        into.first_at = stayed[player] ? std::min(into.first_at, part.first_at) : part.first_at;
+        into.last_at = std::max(into.last_at, part.last_at);
+        stayed[player] = true;
       }
+    }
+    for (const Participant& p : game.players) player_of[p.person] = UINT32_MAX;
+    // The game's parts are done with: the model's players take their place.
+    std::vector<uint8_t>().swap(b.packed_parts[g]);
+    game.kills.SetPeople(std::move(people_of_parts));
+    // Each player's seconds: those his stays cover, counted once where they overlap. His
+    // stays are put together (a counting sort by player) and sorted by start, unless they are
+    // those of one part, which come sorted and apart.
+    run_starts.assign(game.players.size() + 1, 0);
+    for (const auto& stay : stays_of_players) ++run_starts[stay.first + 1];
+    for (size_t i = 1; i < run_starts.size(); ++i) run_starts[i] += run_starts[i - 1];
+    ordered_stays.resize(stays_of_players.size());
+    for (const auto& [player, stay] : stays_of_players) ordered_stays[run_starts[player]++] = stay;
+    for (size_t player = 0, begin = 0; player < game.players.size(); ++player) {
+      const size_t end = run_starts[player];  // moved to its run's end above
+      if (parts_of_player[player] > 1) {
+        std::sort(ordered_stays.begin() + static_cast<std::ptrdiff_t>(begin),
+                  ordered_stays.begin() + static_cast<std::ptrdiff_t>(end));
+      }
+      uint32_t reach = 0;
+      uint32_t& seconds = game.players[player].seconds;
+      for (size_t i = begin; i < end; ++i) {
+        const auto from = std::max(static_cast<uint32_t>(ordered_stays[i] >> 32), reach);
+        const auto to = static_cast<uint32_t>(ordered_stays[i]);
+        if (to > from) {
+          seconds += to - from;
+          reach = to;
+        }
+      }
+      begin = end;
     }
     for (auto [nodes_of, into] :
          {std::pair{&b.won_nodes[g], &game.won}, {&b.lost_nodes[g], &game.lost}}) {
       for (const uint32_t node : *nodes_of) into->push_back(person_of[node]);
       std::sort(into->begin(), into->end());
       into->erase(std::unique(into->begin(), into->end()), into->end());
-    }
-    for (GameKill& k : game.kills) {
-      if (k.attacker != kNoPerson) k.attacker = person_of[k.attacker];
-      k.victim = person_of[k.victim];
     }
     if (b.winner_node[g] != kNoNode) game.winner_person = person_of[b.winner_node[g]];
     std::sort(game.players.begin(), game.players.end(),
@@ -844,6 +1020,61 @@ PersonIndex GamesModel::FindPerson(const EventStore& store, std::string_view spe
     }
   }
   return kNoPerson;
+}
+
+std::vector<int> Participant::SlotNumbers() const {
+  std::vector<int> numbers;
+  for (size_t word = 0; word < slot_bits.size(); ++word) {
+    for (uint64_t bits = slot_bits[word]; bits != 0; bits &= bits - 1)
+      numbers.push_back(static_cast<int>(word * 64) + std::countr_zero(bits));
+  }
+  return numbers;
+}
+
+// A kill: the seconds since the last one, its `how`, victim * 4 + kind, and the attacker when
+// he is neither the victim nor the world.
+void GameKills::Add(uint32_t at, uint32_t how, GameKill::Kind kind, uint32_t victim,
+                    uint32_t attacker) {
+  NumberWriter out(bytes_, 4);
+  out.Put(at - last_at_);
+  last_at_ = at;
+  out.Put(how);
+  out.Put(uint64_t{victim} * 4 + static_cast<uint64_t>(kind));
+  if (kind == GameKill::Kind::Kill || kind == GameKill::Kind::TeamKill) out.Put(attacker);
+  ++count_;
+}
+
+void GameKills::SetPeople(std::vector<PersonIndex> people) { people_ = std::move(people); }
+
+GameKills::Iterator::Iterator(const GameKills* kills, size_t at)
+    : kills_(kills), at_(at), next_(at) {
+  if (at_ < kills_->bytes_.size()) Read();
+}
+
+GameKills::Iterator& GameKills::Iterator::operator++() {
+  at_ = next_;
+  if (at_ < kills_->bytes_.size()) Read();
+  return *this;
+}
+
+void GameKills::Iterator::Read() {
+  const uint8_t* const start = kills_->bytes_.data();
+  const uint8_t* from = start + at_;
+  auto person = [&](uint64_t local) {
+    return local < kills_->people_.size() ? kills_->people_[local] : kNoPerson;
+  };
+  kill_.at += GetNumber32(from);
+  const How& how = (*kills_->hows_)[GetNumber(from)];
+  kill_.weapon = how.weapon;
+  kill_.location = how.location;
+  kill_.means = how.means;
+  const uint64_t victim = GetNumber(from);
+  kill_.kind = static_cast<GameKill::Kind>(victim & 3);
+  kill_.victim = person(victim >> 2);
+  kill_.attacker = kill_.kind == GameKill::Kind::World     ? kNoPerson
+                   : kill_.kind == GameKill::Kind::Suicide ? kill_.victim
+                                                           : person(GetNumber(from));
+  next_ = static_cast<size_t>(from - start);
 }
 
 const Participant* GamesModel::PlayerIn(const Game& game, PersonIndex person) const {

@@ -6,7 +6,10 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <iterator>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,7 +49,7 @@ std::string_view EndingName(GameEnding ending);
 // One person's part in one game.
 struct Participant {
   PersonIndex person = kNoPerson;
-  std::vector<int> slot_numbers;           // rising
+  std::array<uint64_t, 2> slot_bits{};  // the slots he was in: slot n is bit n % 64 of word n / 64
   std::array<uint32_t, 4> team_seconds{};  // seconds on each team, by team code (0: none)
   uint32_t kills = 0;
   uint32_t deaths = 0;  // every death: by others, team mates, the world and his own hand
@@ -62,6 +65,8 @@ struct Participant {
   uint32_t last_at = 0;
   // The most damage dealt (as damage_dealt counts it) between two of his deaths.
   uint64_t most_life_damage = 0;
+
+  std::vector<int> SlotNumbers() const;  // rising
 };
 
 // A kill line whose victim is a person.
@@ -74,6 +79,62 @@ struct GameKill {
   uint32_t location = 0;
   uint32_t means = 0;  // setting id
   Kind kind = Kind::Kill;
+};
+
+// A game's kills in log order, a few bytes each (a long log holds millions): read by iterating,
+// which yields GameKill values.
+class GameKills {
+ public:
+  class Iterator {
+   public:
+    using iterator_category = std::input_iterator_tag;
+    using value_type = GameKill;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const GameKill*;
+    using reference = const GameKill&;
+
+    Iterator() = default;
+    const GameKill& operator*() const { return kill_; }
+    const GameKill* operator->() const { return &kill_; }
+    Iterator& operator++();
+    bool operator==(const Iterator& other) const { return at_ == other.at_; }
+
+   private:
+    friend class GameKills;
+    Iterator(const GameKills* kills, size_t at);
+    void Read();
+
+    const GameKills* kills_ = nullptr;
+    size_t at_ = 0;    // the byte its kill starts at
+    size_t next_ = 0;  // the byte the next kill starts at
+    GameKill kill_;
+  };
+
+  Iterator begin() const { return {this, 0}; }
+  Iterator end() const { return {this, bytes_.size()}; }
+  size_t size() const { return count_; }
+  bool empty() const { return count_ == 0; }
+
+  // A kill's weapon, hit location and means of death; the games of a model share one table.
+  struct How {
+    uint32_t weapon, location, means;
+  };
+  using Hows = std::vector<How>;
+
+  // Building, in log order: `at` never runs back; `how` indexes the table SetHows gives;
+  // `victim` and `attacker` (ignored for a suicide or a death by the world) index the table
+  // SetPeople gives, which may come later.
+  void SetHows(std::shared_ptr<const Hows> hows) { hows_ = std::move(hows); }
+  void Add(uint32_t at, uint32_t how, GameKill::Kind kind, uint32_t victim, uint32_t attacker);
+  void SetPeople(std::vector<PersonIndex> people);
+  void ShrinkToFit() { bytes_.shrink_to_fit(); }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  std::shared_ptr<const Hows> hows_;
+  std::vector<PersonIndex> people_;
+  size_t count_ = 0;
+  uint32_t last_at_ = 0;
 };
 
 struct Game {
@@ -89,7 +150,7 @@ struct Game {
   uint32_t winner_team = 0;  // team code of the last W line, 0 when none or a free-for-all
   PersonIndex winner_person = kNoPerson;  // the first name of the last W line of a free-for-all
   std::vector<Participant> players;       // most kills first, then by person
-  std::vector<GameKill> kills;            // in log order
+  GameKills kills;                        // in log order
   std::vector<PersonIndex> won, lost;     // people named by its W and by its L lines, rising
   uint32_t first_position = 0;            // its records in the event store: [first, end)
   uint32_t end_position = 0;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <memory>
 #include <string>
 
 namespace barvik {
@@ -191,6 +192,58 @@ TEST(GamesTest, KillKindsAndTheirSums) {
   EXPECT_EQ(b.In(1, "Al").team_kills, 0u);
   EXPECT_EQ(b.In(1, "Al").damage_dealt, 40u);
   EXPECT_EQ(b.model.games[1].winner_person, b.model.FindPerson(b.store, "Bo"));
+}
+
+TEST(GamesTest, PackedKillsReadBackWhateverTheSizeOfTheirNumbers) {
+  using Kind = GameKill::Kind;
+  auto hows = std::make_shared<GameKills::Hows>();
+  for (uint32_t i = 0; i < 300; ++i) hows->push_back({i, i + 1, 70000 + i});
+  std::vector<PersonIndex> people(200);
+  for (uint32_t i = 0; i < people.size(); ++i) people[i] = 1000000 + i * 7;
+  struct Written {
+    uint32_t at, how;
+    Kind kind;
+    uint32_t victim, attacker;
+  };
+  const std::vector<Written> written = {{0, 0, Kind::Kill, 0, 1},
+                                        {5, 299, Kind::TeamKill, 150, 199},
+                                        {200000, 130, Kind::Suicide, 40, 0},
+                                        {200000, 1, Kind::World, 199, 0},
+                                        {4000000000u, 128, Kind::Kill, 31, 32}};
+  GameKills kills;
+  kills.SetHows(hows);
+  for (const Written& w : written) kills.Add(w.at, w.how, w.kind, w.victim, w.attacker);
+  kills.SetPeople(people);
+  ASSERT_EQ(kills.size(), written.size());
+  size_t i = 0;
+  for (const GameKill& k : kills) {
+    const Written& w = written.at(i++);
+    EXPECT_EQ(k.at, w.at);
+    EXPECT_EQ(k.weapon, w.how);
+    EXPECT_EQ(k.location, w.how + 1);
+    EXPECT_EQ(k.means, 70000 + w.how);
+    EXPECT_EQ(k.kind, w.kind);
+    EXPECT_EQ(k.victim, people[w.victim]);
+    EXPECT_EQ(k.attacker, w.kind == Kind::World     ? kNoPerson
+                          : w.kind == Kind::Suicide ? people[w.victim]
+                                                    : people[w.attacker]);
+  }
+  EXPECT_EQ(i, written.size());
+}
+
+TEST(GamesTest, OnePersonsOverlappingStaysUnderTwoNamesCountOnce) {
+  PeopleRules rules;
+  rules.same = {{"Ann", "Anna"}};
+  const Built b =
+      Build({kTdm, "  0:00 J;1000001;1;Ann", "  0:10 J;1000002;2;Anna", "  0:30 Q;1000001;1;Ann",
+             "  0:50 Q;1000002;2;Anna", "  1:00 J;1000001;1;Ann", "  1:20 Q;1000001;1;Ann",
+             "  1:40 J;1000003;3;Cy"},
+            rules);
+  const Participant& ann = b.In(0, "Anna");
+  EXPECT_EQ(ann.seconds, 70u);  // [0, 50) and [60, 80)
+  EXPECT_EQ(ann.first_at, 0u);
+  EXPECT_EQ(ann.last_at, 80u);
+  EXPECT_EQ(ann.SlotNumbers(), (std::vector<int>{1, 2}));
 }
 
 TEST(GamesTest, EndingsWarmUpsAndClockResets) {

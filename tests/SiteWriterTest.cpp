@@ -10,15 +10,20 @@
 #include <iterator>
 #include <map>
 #include <regex>
+#include <sstream>
 
 #include "log/LogFile.h"
+#include "report/AwardsJson.h"
 #include "report/FriendlyNames.h"
 #include "report/GamesJson.h"
 #include "report/JsonWriter.h"
+#include "report/RankingJson.h"
 #include "report/ReportFolder.h"
 #include "report/SitePages.h"
 #include "report/SiteText.h"
 #include "report/SiteWriter.h"
+#include "stats/Awards.h"
+#include "tools/loggen/SkillLog.h"
 
 namespace barvik {
 namespace {
@@ -286,6 +291,42 @@ TEST(SiteWriterTest, StatsJsonOfASiteWithoutPlayersHasAnEmptyPlayersArray) {
   fs::remove_all(folder);
   ASSERT_TRUE(text.ends_with("\"players\":[]}\n")) << text;
   EXPECT_TRUE(Json::parse(text)["players"].empty());
+}
+
+TEST(SiteWriterTest, GamesJsonPutTogetherInPartsEqualsTheDumpOfTheWholeDocument) {
+  // No games, and more games than one part holds with a short last part.
+  namespace fs = std::filesystem;
+  for (int games : {0, 150}) {
+    EventStore store;
+    if (games > 0) {
+      SkillLogOptions options;
+      options.games = games;
+      options.players = 12;
+      std::istringstream lines(GenerateSkillLog(options).text);
+      for (std::string line; std::getline(lines, line);) store.AddLine(line);
+    }
+    store.Finish();
+    const GamesModel model = BuildGames(store);
+    const FriendlyNames friendly = FriendlyNames::Load(BARVIK_TEMPLATE_DIR);
+    const ModelFigures figures =
+        FiguresOf(model, ComputeAwards(store, model, friendly.weapon_groups()));
+    const fs::path folder =
+        fs::temp_directory_path() / ("barvik-games-json-" + std::to_string(getpid()));
+    fs::remove_all(folder);
+    SiteSettings settings;
+    settings.report_folder = folder.string() + "/";
+    ReportOutput output;
+    SiteWriter(settings, output).WriteGames(store, model, figures);
+    std::ifstream in(folder / "site" / "games.json");
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    fs::remove_all(folder);
+
+    Json whole = GamesJson(store, model);
+    AddRatingChanges(whole, model, figures.ratings);
+    AddGameAwards(whole, model, figures.awards);
+    EXPECT_EQ(whole["games"].size(), static_cast<size_t>(games));
+    EXPECT_EQ(text, whole.dump() + "\n") << games << " games";
+  }
 }
 
 }  // namespace
