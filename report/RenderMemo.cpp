@@ -302,24 +302,23 @@ bool RenderMemo::KeepPage(const std::string& name, uint64_t fingerprint, bool re
   return false;
 }
 
-std::optional<std::string> RenderMemo::KeptFile(const std::string& file) {
+int RenderMemo::OpenKeptFile(const std::string& file) {
   std::unique_lock lock(pages_mutex_);
   const auto it = earlier_pages_.find(file);
-  if (it == earlier_pages_.end()) return std::nullopt;
-  const std::string path = report_folder_ + file;
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
+  if (it == earlier_pages_.end()) return -1;
   const PageRecord recorded = it->second;
   lock.unlock();
+  const std::string path = report_folder_ + file;
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return -1;
   struct stat st {};
-  std::optional<std::string> bytes;
   if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
       static_cast<uint64_t>(st.st_size) == recorded.size &&
       ModificationNanoseconds(st) == recorded.mtime_ns) {
-    bytes = ReadExactly(fd, static_cast<size_t>(recorded.size));
+    return fd;
   }
   close(fd);
-  return bytes;
+  return -1;
 }
 
 std::optional<std::pair<uint64_t, uint64_t>> RenderMemo::KeptPart(const std::string& name,

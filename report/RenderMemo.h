@@ -101,9 +101,10 @@ class RenderMemo {
 
   // Parts of a report file (a game's entry of games.json), kept as where they lie in the file
   // the last export left, so that the next one copies a part whose inputs did not change
-  // instead of making it again. KeptFile: the bytes of `file` when an earlier export recorded
-  // it (RecordFile) and it still has the size and modification time that export left.
-  std::optional<std::string> KeptFile(const std::string& file);
+  // instead of making it again. OpenKeptFile: `file` opened for reading when an earlier export
+  // recorded it (RecordFile) and it still has the size and modification time that export left;
+  // -1 otherwise. The caller closes it.
+  int OpenKeptFile(const std::string& file);
   // Where part `name` lies in that file (offset, length) when it was recorded from
   // `fingerprint`.
   std::optional<std::pair<uint64_t, uint64_t>> KeptPart(const std::string& name,

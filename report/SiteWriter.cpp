@@ -1,9 +1,13 @@
 #include "report/SiteWriter.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 
 #include "core/StableHash.h"
 #include "report/AwardsJson.h"
@@ -60,6 +64,25 @@ uint64_t GameEntryFingerprint(const GameTexts& texts, const GamesModel& model, c
     h.Number((*awards)[a].value);
   }
   return h.value();
+}
+
+// `length` bytes of the open file `fd` from `offset` appended to `text`; false, and `text` as
+// it was, when they cannot all be read.
+bool AppendFromFile(int fd, uint64_t offset, uint64_t length, std::string& text) {
+  const size_t start = text.size();
+  text.resize(start + length);
+  size_t done = 0;
+  while (done < length) {
+    const ssize_t n =
+        pread(fd, text.data() + start + done, length - done, static_cast<off_t>(offset + done));
+    if (n <= 0) {
+      if (n < 0 && errno == EINTR) continue;
+      text.resize(start);
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
 }
 
 // A game's entry of games.json.
@@ -180,13 +203,13 @@ std::string SiteWriter::GamesJsonWithMemo(const GameTexts& texts, const GamesMod
   const std::string head = GamesJson(texts, model, 0, 0).dump();
   const size_t at = head.find("\"games\":[]") + 9;
   std::string text = head.substr(0, at);
-  // The games.json the last export left, its entries' places recorded in the memo.
+  // The games.json the last export left, its entries' places recorded in the memo; a kept
+  // entry is read from it alone, so the old file is never held whole beside the new text.
   const std::string file = std::string(kSiteFolder) + "games.json";
-  std::optional<std::string> old;
-  if (output_.keeps_identical()) old = memo.KeptFile(file);
+  const int old = output_.keeps_identical() ? memo.OpenKeptFile(file) : -1;
+  const std::unique_ptr<const int, void (*)(const int*)> closer(old >= 0 ? &old : nullptr,
+                                                                [](const int* fd) { close(*fd); });
   memo.RecordFile(file);
-  // About the old file's size: growing by doubling would hold two large buffers at once.
-  if (old) text.reserve(old->size() + old->size() / 16);
   for (size_t g = 0; g < model.games.size(); ++g) {
     const Game& game = model.games[g];
     const std::vector<RatingChange>* changes =
@@ -196,10 +219,8 @@ std::string SiteWriter::GamesJsonWithMemo(const GameTexts& texts, const GamesMod
     const std::string name = file + " " + std::to_string(game.number);
     const uint64_t fingerprint = GameEntryFingerprint(texts, model, game, changes, awards);
     const size_t offset = text.size();
-    const auto kept = old ? memo.KeptPart(name, fingerprint) : std::nullopt;
-    if (kept && kept->first <= old->size() && kept->second <= old->size() - kept->first) {
-      text.append(*old, kept->first, kept->second);
-    } else {
+    const auto kept = old >= 0 ? memo.KeptPart(name, fingerprint) : std::nullopt;
+    if (!kept || !AppendFromFile(old, kept->first, kept->second, text)) {
       text += GameEntryText(texts, model, game, changes, awards);
     }
     memo.RecordPart(name, fingerprint, offset, text.size() - offset);
