@@ -32,6 +32,11 @@ Json ListJson(const ReportList& list, char decimal_separator);
 // {list name: ListJson, ...} for `lists`, in their order.
 Json ListsJson(const std::vector<const ReportList*>& lists, char decimal_separator);
 
+// ListsJson(lists, decimal_separator).dump(), written straight as text: the players' lists of
+// an export, where building each player's tree only to print it cost more than the rest of
+// his stats.json entry.
+std::string ListsJsonText(const std::vector<const ReportList*>& lists, char decimal_separator);
+
 // A new document: {"format": kJsonFormat}.
 Json JsonDocument();
 

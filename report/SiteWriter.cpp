@@ -235,10 +235,9 @@ void SiteWriter::WritePlayer(const std::string& name, const PlayerLists& lists) 
 }
 
 std::string SiteWriter::PlayerListsText(const PlayerLists& lists) const {
-  return ListsJson({lists.header, lists.weapons, lists.given, lists.taken, lists.maps,
-                    lists.game_types, lists.opponents, lists.turns},
-                   settings_.decimal_separator)
-      .dump();
+  return ListsJsonText({lists.header, lists.weapons, lists.given, lists.taken, lists.maps,
+                        lists.game_types, lists.opponents, lists.turns},
+                       settings_.decimal_separator);
 }
 
 void SiteWriter::WritePlayer(const std::string& name, std::string_view lists_text) {

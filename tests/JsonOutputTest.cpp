@@ -100,5 +100,29 @@ TEST(JsonOutputTest, TablesAndPlayerListsReadBackAsTheListsShowThem) {
   EXPECT_NE(export_json.err.find("unknown option '--json' for 'export'"), std::string::npos);
 }
 
+// The text the export writes for a player's lists is the dump of their tree, byte for byte,
+// on the cells and texts that take JSON's escapes and number forms.
+TEST(JsonOutputTest, ListsTextIsTheDumpOfTheirTree) {
+  ReportList awkward("ListView\"Odd\\", {{"Name", 100, Align::Left}, {"Kills"}, {"Kills"}, {"%"}});
+  for (const char* name : kAwkwardNames) awkward.rows.push_back({name, {"12", "-3", "3,250"}});
+  awkward.rows.push_back({"ctl\x01\x1F\x7F\b\f\n\r", {"n/a", "err", "0,000", "extra"}});
+  awkward.rows.push_back({"num", {"-0", "007", "99999999999999999999", ",5", "1,", "-,"}});
+  awkward.rows.push_back({"wide", {"1000000,000", "0,100", "123456789012345,678"}});
+  awkward.rows.push_back({"short", {}});
+  awkward.rows.push_back({std::string(kTotalRowCaption), {"", "5", ""}});
+  const ReportList empty("ListViewEmpty", {{"Name", 100, Align::Left}});
+  const ReportList dotted("ListViewDotted", {{"Name", 100, Align::Left}, {"Ratio"}});
+  const std::vector<const ReportList*> lists = {&awkward, &empty};
+  EXPECT_EQ(ListsJsonText(lists, ','), ListsJson(lists, ',').dump());
+  ReportList decimals = dotted;
+  decimals.rows.push_back({"p", {"2.5"}});
+  decimals.rows.push_back({"q", {"2,5"}});
+  EXPECT_EQ(ListsJsonText({&decimals, &awkward}, '.'),
+            ListsJson({&decimals, &awkward}, '.').dump());
+  // A list named twice is one member, as in the tree.
+  EXPECT_EQ(ListsJsonText({&decimals, &decimals}, '.'),
+            ListsJson({&decimals, &decimals}, '.').dump());
+}
+
 }  // namespace
 }  // namespace barvik
