@@ -200,8 +200,9 @@ class Workspace {
   // An incremental export: a file whose bytes would change at most in their time stamp is
   // left as it is (see ReportOutput), and an image the render memo knows is not drawn.
   bool export_incremental = false;
-  // The worker threads an export encodes images and writes files on (0: one per core). The
-  // files and their bytes do not depend on it.
+  // The worker threads an export encodes images and writes files on (0: one per core but
+  // the one the export's own thread draws on, at least one). The files and their bytes do
+  // not depend on it.
   unsigned export_threads = 0;
   // An admin's corrections of who is who (--people FILE) for the games and people the site
   // and the games, people and person commands show.
