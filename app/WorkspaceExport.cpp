@@ -299,10 +299,9 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   const std::unique_ptr<SiteWriter> site = StartSite(*this, folder, settings, output);
   // The site's model runs on a thread of its own while the players are exported here; with
   // the memo, its parts whose inputs did not change are not made again in an incremental
-  // export (SiteWriter::WriteGames). A
-  // player's stats.json entry names his profile, known once the model is written, so the
-  // entries made before then wait, in order. Declared after what it uses: leaving early
-  // waits for it.
+  // export (SiteWriter::WriteGames). A player's stats.json entry names his profile, known
+  // once the model is written, so the entries made before then wait, in order. Declared
+  // after what it uses: leaving early waits for it.
   std::future<void> site_model = std::async(std::launch::async, [this, &folder, &site, &memo] {
     WriteSiteModel(*this, folder, *site, memo ? &*memo : nullptr);
   });

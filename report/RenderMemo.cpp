@@ -26,8 +26,8 @@ namespace fs = std::filesystem;
 // image count, images (file, fingerprint), page count, pages (file, size, modification time)),
 // the site page count, the site pages (file, fingerprint, size, modification time), the part
 // count, the parts (name, fingerprint, offset, length), then a StableHash of all bytes before
-// it. Numbers are
-// eight bytes, least significant first; texts are their length, then their bytes.
+// it. Numbers are eight bytes, least significant first; texts are their length, then their
+// bytes.
 constexpr std::string_view kMagic = "BRVKMEMO";
 constexpr uint64_t kFormatVersion = 3;
 constexpr size_t kRecordNumbers = 5;
