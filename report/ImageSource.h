@@ -18,12 +18,26 @@ enum class ReportImage {
   RatioChart,      // the selected player's ratio chart
 };
 
-// Truecolour pixels, 3 bytes per pixel (red, green, blue), rows `stride` bytes apart.
+// How the bytes of one pixel lie in an RgbImage. The 4-byte layouts are a toolkit's 32-bit
+// pixels as they lie in memory; the unused byte is dropped when the image is encoded, so a
+// renderer hands its canvas over as it is and the encoder's thread reorders the bytes.
+enum class PixelLayout {
+  Rgb,   // 3 bytes: red, green, blue
+  Bgrx,  // 4 bytes: blue, green, red, unused
+  Xrgb,  // 4 bytes: unused, red, green, blue
+};
+
+inline constexpr size_t BytesPerPixel(PixelLayout layout) {
+  return layout == PixelLayout::Rgb ? 3 : 4;
+}
+
+// Truecolour pixels in `layout`, rows `stride` bytes apart.
 struct RgbImage {
   int width = 0;
   int height = 0;
   size_t stride = 0;
   std::vector<uint8_t> pixels;
+  PixelLayout layout = PixelLayout::Rgb;
 };
 
 // The version of the pictures' drawing, part of every image fingerprint an incremental export

@@ -15,7 +15,7 @@ namespace barvik {
 namespace {
 
 void CheckImage(const RgbImage& image) {
-  const size_t row_bytes = static_cast<size_t>(image.width) * 3;
+  const size_t row_bytes = static_cast<size_t>(image.width) * BytesPerPixel(image.layout);
   if (image.width <= 0 || image.height <= 0 || image.stride < row_bytes ||
       image.pixels.size() < image.stride * static_cast<size_t>(image.height - 1) + row_bytes) {
     throw std::invalid_argument("RGB image of " + std::to_string(image.width) + " x " +
@@ -60,6 +60,14 @@ bool Encode(png_structp png, png_infop info, std::string* out, const RgbImage& i
   png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
   png_set_compression_strategy(png, Z_RLE);
   png_write_info(png, info);
+  // 32-bit pixels are reordered and their unused byte dropped row by row as libpng filters
+  // them: the file holds the same RGB bytes as for a 3-byte image of the same pixels.
+  if (image.layout == PixelLayout::Bgrx) {
+    png_set_bgr(png);
+    png_set_filler(png, 0, PNG_FILLER_AFTER);
+  } else if (image.layout == PixelLayout::Xrgb) {
+    png_set_filler(png, 0, PNG_FILLER_BEFORE);
+  }
   png_write_image(png, rows);
   png_write_end(png, nullptr);
   return true;

@@ -133,6 +133,45 @@ TEST_F(ReportPngTest, PaddedRowsKeepTheirPixelsAndDropThePadding) {
   }
 }
 
+// A toolkit's 32-bit canvas handed over as it lies in memory encodes to the very bytes of the
+// same pixels packed as RGB: the unused byte is dropped, not taken for a colour.
+TEST_F(ReportPngTest, FourBytePixelsEncodeAsTheirRgbBytes) {
+  constexpr int kWidth = 7, kHeight = 5;
+  auto colour = [](int x, int y, int c) { return static_cast<uint8_t>(x * 37 + y * 11 + c * 90); };
+  RgbImage rgb;
+  rgb.width = kWidth;
+  rgb.height = kHeight;
+  rgb.stride = kWidth * 3;
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      for (int c = 0; c < 3; ++c) rgb.pixels.push_back(colour(x, y, c));
+    }
+  }
+  const std::string expected = EncodePng(rgb, "rgb.png");
+  for (PixelLayout layout : {PixelLayout::Bgrx, PixelLayout::Xrgb}) {
+    RgbImage image = rgb;
+    image.layout = layout;
+    image.stride = kWidth * 4 + 8;  // padded rows
+    image.pixels.assign(image.stride * kHeight, 0xAB);
+    for (int y = 0; y < kHeight; ++y) {
+      for (int x = 0; x < kWidth; ++x) {
+        uint8_t* p = &image.pixels[static_cast<size_t>(y) * image.stride + x * size_t{4}];
+        const uint8_t r = colour(x, y, 0), g = colour(x, y, 1), b = colour(x, y, 2);
+        if (layout == PixelLayout::Bgrx) {
+          p[0] = b, p[1] = g, p[2] = r;
+        } else {
+          p[1] = r, p[2] = g, p[3] = b;
+        }
+      }
+    }
+    EXPECT_EQ(EncodePng(image, "image.png"), expected) << static_cast<int>(layout);
+    // Rows too short for 4 bytes a pixel are refused, not read past the buffer's end.
+    image.stride = kWidth * 3;
+    image.pixels.resize(image.stride * kHeight);
+    EXPECT_THROW(EncodePng(image, "image.png"), std::invalid_argument);
+  }
+}
+
 TEST_F(ReportPngTest, ReplacesAnExistingFileAndLeavesNoTemporary) {
   const fs::path path = folder_ / "accuracy.png";
   std::ofstream(path) << "old";

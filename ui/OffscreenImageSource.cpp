@@ -32,24 +32,9 @@ FigureId FigureIdOf(ReportImage image) {
   return FigureId::GlobEnemyAccuracy;
 }
 
-// The pixels of an RGB32 image as 3 bytes per pixel, rows packed.
-RgbImage ToRgb(const QImage& image) {
-  RgbImage out;
-  out.width = image.width();
-  out.height = image.height();
-  out.stride = static_cast<size_t>(out.width) * 3;
-  out.pixels.resize(out.stride * static_cast<size_t>(out.height));
-  uint8_t* to = out.pixels.data();
-  for (int y = 0; y < out.height; ++y) {
-    const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-    for (int x = 0; x < out.width; ++x) {
-      *to++ = static_cast<uint8_t>(qRed(row[x]));
-      *to++ = static_cast<uint8_t>(qGreen(row[x]));
-      *to++ = static_cast<uint8_t>(qBlue(row[x]));
-    }
-  }
-  return out;
-}
+// How an RGB32 image's pixels (0xffRRGGBB words) lie in memory on this machine.
+constexpr PixelLayout kRgb32Layout =
+    Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? PixelLayout::Bgrx : PixelLayout::Xrgb;
 
 }  // namespace
 
@@ -109,14 +94,23 @@ RgbImage OffscreenImageSource::Render(ReportImage image) {
   // compares every new one with the whole queue.
   QCoreApplication::sendPostedEvents();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  if (picture_.size() != size) picture_ = QImage(size, QImage::Format_RGB32);
-  picture_.fill(host_->palette().color(QPalette::Window));
+  // Painted straight into the buffer handed to the encoder, which drops the unused byte of
+  // each pixel on its own thread.
+  RgbImage out;
+  out.width = size.width();
+  out.height = size.height();
+  out.stride = static_cast<size_t>(out.width) * 4;
+  out.layout = kRgb32Layout;
+  out.pixels.resize(out.stride * static_cast<size_t>(out.height));
+  QImage canvas(out.pixels.data(), out.width, out.height, static_cast<qsizetype>(out.stride),
+                QImage::Format_RGB32);
+  canvas.fill(host_->palette().color(QPalette::Window));
   {
-    QPainter painter(&picture_);
+    QPainter painter(&canvas);
     target->render(&painter, QPoint(), QRegion(QRect(QPoint(), size)),
                    QWidget::DrawWindowBackground | QWidget::DrawChildren);
   }
-  return ToRgb(picture_);
+  return out;
 }
 
 std::string OffscreenImageSource::ToolkitContext() {

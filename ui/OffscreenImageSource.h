@@ -73,7 +73,6 @@ class OffscreenImageSource : public ImageSource {
   std::array<BodyLocationFigure*, 3> figures_{};  // by ReportImage, up to the chart
   RatioChart* chart_ = nullptr;
   PictureSizes sizes_;
-  QImage picture_;               // the canvas, kept between pictures of one size
   std::string toolkit_context_;  // ToolkitContext(), once it was needed
 };
 

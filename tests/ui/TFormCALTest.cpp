@@ -34,6 +34,20 @@
 namespace barvik {
 namespace {
 
+// A rendered picture as 3-byte RGB pixels, whatever layout the renderer handed over.
+RgbImage PackedRgb(const RgbImage& image) {
+  if (image.layout == PixelLayout::Rgb) return image;
+  const QImage rgb = QImage(image.pixels.data(), image.width, image.height,
+                            static_cast<qsizetype>(image.stride), QImage::Format_RGB32)
+                         .convertToFormat(QImage::Format_RGB888);
+  RgbImage out;
+  out.width = rgb.width();
+  out.height = rgb.height();
+  out.stride = static_cast<size_t>(rgb.bytesPerLine());
+  out.pixels.assign(rgb.constBits(), rgb.constBits() + rgb.sizeInBytes());
+  return out;
+}
+
 class TFormCALTest : public ::testing::Test {
  protected:
   TFormCALTest() : form_(ws_) {
@@ -250,7 +264,7 @@ TEST_F(TFormCALTest, ReportImagesShowOnlyTheFirstChoiceAndRestoreThePages) {
   Child<QTabWidget>("PageControl")->setCurrentIndex(0);
 
   OffscreenImageSource images(ws_);
-  RgbImage image = images.Render(ReportImage::Accuracy);
+  const RgbImage image = PackedRgb(images.Render(ReportImage::Accuracy));
   ASSERT_EQ(image.width, 233);
   if (qEnvironmentVariableIsSet("BARVIK_DUMP")) {
     QImage(image.pixels.data(), image.width, image.height, static_cast<qsizetype>(image.stride),
@@ -529,8 +543,9 @@ TEST_F(TFormCALTest, RenderContextNamesThePicturesSizes) {
   EXPECT_NE(images.RenderContext(ReportImage::PlayerAccuracy), figure);
 }
 
-// The rows of a picture without their padding.
-std::vector<std::string> PixelRows(const RgbImage& image) {
+// The rows of a picture, 3 bytes (red, green, blue) a pixel, without their padding.
+std::vector<std::string> PixelRows(const RgbImage& any) {
+  const RgbImage image = PackedRgb(any);
   std::vector<std::string> rows;
   for (int y = 0; y < image.height; ++y) {
     const auto* row =
@@ -559,13 +574,13 @@ RgbImage WindowPicture(TFormCAL& form, ReportImage image) {
                    QWidget::DrawWindowBackground | QWidget::DrawChildren);
   }
   if (figure) figure->ShowOtherChoices(true);
-  const QImage rgb = picture.convertToFormat(QImage::Format_RGB888);
   RgbImage out;
-  out.width = rgb.width();
-  out.height = rgb.height();
-  out.stride = static_cast<size_t>(rgb.bytesPerLine());
-  out.pixels.assign(rgb.constBits(), rgb.constBits() + rgb.sizeInBytes());
-  return out;
+  out.width = picture.width();
+  out.height = picture.height();
+  out.stride = static_cast<size_t>(picture.bytesPerLine());
+  out.layout = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? PixelLayout::Bgrx : PixelLayout::Xrgb;
+  out.pixels.assign(picture.constBits(), picture.constBits() + picture.sizeInBytes());
+  return PackedRgb(out);
 }
 
 // The renderer draws every picture exactly as the window shows it: long names cut in the
