@@ -36,6 +36,20 @@ FigureId FigureIdOf(ReportImage image) {
 constexpr PixelLayout kRgb32Layout =
     Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? PixelLayout::Bgrx : PixelLayout::Xrgb;
 
+// Drops the host's update requests. The host is shown (off screen) only so that its widgets
+// are polished and laid out as in a shown window; nothing ever looks at its backing store,
+// and every picture is painted by render(). Served, each request would paint the changed
+// widgets once more into that unseen store.
+class DropUpdateRequests : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+    return event->type() == QEvent::UpdateRequest;
+  }
+};
+
 }  // namespace
 
 QFont WindowFont() {
@@ -61,6 +75,7 @@ OffscreenImageSource::OffscreenImageSource(Workspace& workspace)
   // Not a window of the user's: the program ends when his last one closes.
   host_->setAttribute(Qt::WA_QuitOnClose, false);
   host_->show();
+  host_->installEventFilter(new DropUpdateRequests(host_.get()));
 }
 
 OffscreenImageSource::~OffscreenImageSource() = default;
