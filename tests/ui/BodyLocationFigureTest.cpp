@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QLabel>
 #include <QRadioButton>
 
@@ -116,6 +117,32 @@ TEST_F(BodyLocationFigureTest, ClickOnAButtonReportsItsChoice) {
                    [&](int choice) { clicked = choice; });
   figure_.ChoiceButton(2)->click();
   EXPECT_EQ(clicked, 2);
+}
+
+// Gauges copy looks drawn once: a look must be the one of its own value and size, whatever
+// was drawn before it.
+TEST(BarGaugeTest, EachValueAndSizeHasItsOwnLook) {
+  auto look = [](int value, QSize size) {
+    BarGauge gauge;
+    gauge.resize(size);
+    gauge.SetValue(value);
+    QImage image(size, QImage::Format_RGB32);
+    gauge.render(&image);
+    return image;
+  };
+  const QSize size(59, 11), wider(70, 11);
+  std::vector<QImage> looks;
+  for (int value = 0; value <= 100; ++value) looks.push_back(look(value, size));
+  for (int value = 1; value <= 100; ++value) {
+    EXPECT_NE(looks[static_cast<size_t>(value)], looks[static_cast<size_t>(value) - 1]) << value;
+  }
+  EXPECT_EQ(look(37, size), looks[37]);
+  const QImage wide = look(37, wider);
+  EXPECT_EQ(wide.size(), wider);
+  // Its own width: the border and the white beyond the bar reach its right end.
+  EXPECT_EQ(wide.pixel(69, 5), qRgb(0, 0, 0));
+  EXPECT_EQ(wide.pixel(68, 1), qRgb(255, 255, 255));
+  EXPECT_EQ(wide.pixel(1, 1), qRgb(0, 0, 255));
 }
 
 }  // namespace
