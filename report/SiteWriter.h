@@ -16,8 +16,10 @@
 // file as it was.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "core/ReportList.h"
@@ -90,6 +92,12 @@ class SiteWriter {
   void WritePlayer(const std::string& name, std::string_view lists_text);
   // stats.json.
   void Finish();
+  // Removes the profile and game pages ("*.html" in site/people and site/games) that the last
+  // WriteGames neither wrote nor kept: those of people now hidden or merged into others, and
+  // of games no longer in the log. Without it a hidden person's old profile would stay
+  // published. Only after the run's files are in place; nothing without WriteGames. Returns
+  // the pages removed.
+  size_t RemoveStalePages() const;
 
  private:
   void Write(std::string_view relative_path, std::string bytes) const;
@@ -104,6 +112,8 @@ class SiteWriter {
   StringMap<std::string> profiles_;  // compared name -> the page of its shown person
   Json global_json_;
   std::string players_json_text_;  // the players' entries of stats.json, comma-separated
+  std::optional<std::unordered_set<std::string>>
+      model_pages_;  // the pages of WriteGames, relative to the site
 };
 
 }  // namespace barvik
