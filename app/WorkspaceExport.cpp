@@ -264,8 +264,7 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   if (memo && !memo->enabled()) memo.reset();
   // The pictures are drawn here and encoded on the workers, a batch at a time; each is handed
   // to the output (and recorded in the memo) here once encoded, in the order drawn.
-  PngBatch encoder(workers, PngBatch::kBatchBytes,
-                   [&images](std::vector<uint8_t> pixels) { images.Recycle(std::move(pixels)); });
+  PngBatch encoder(workers);
   auto image = [&](ReportImage which, const std::string& file) {
     std::optional<uint64_t> fingerprint;
     if (memo) fingerprint = ImageFingerprint(*this, which, images);

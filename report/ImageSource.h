@@ -50,9 +50,6 @@ class ImageSource {
  public:
   virtual ~ImageSource() = default;
   virtual RgbImage Render(ReportImage image) = 0;
-  // Takes back the pixel buffer of a picture once it is encoded, for a later picture to be
-  // drawn into (a fresh buffer costs a clearing pass and page faults). Dropped by default.
-  virtual void Recycle(std::vector<uint8_t>&& /*pixels*/) {}
 
   // Everything besides the Workspace state shown that the picture of `image` depends on (the
   // toolkit and its version, the style, the fonts as they rasterise, the window's size), as a

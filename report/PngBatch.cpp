@@ -8,8 +8,8 @@
 
 namespace barvik {
 
-PngBatch::PngBatch(WorkerPool& workers, size_t batch_bytes, Recycle recycle)
-    : workers_(workers), batch_bytes_(batch_bytes), recycle_(std::move(recycle)) {}
+PngBatch::PngBatch(WorkerPool& workers, size_t batch_bytes)
+    : workers_(workers), batch_bytes_(batch_bytes) {}
 
 PngBatch::~PngBatch() {
   if (done_) done_->Wait();
@@ -39,7 +39,7 @@ void PngBatch::Start() {
   const size_t jobs = std::min<size_t>(workers_.size(), items.size());
   done_ = std::make_unique<JobCount>(jobs);
   for (size_t w = 0; w < jobs; ++w) {
-    workers_.Post([&items, next, done = done_.get(), keep = static_cast<bool>(recycle_)] {
+    workers_.Post([&items, next, done = done_.get()] {
       for (size_t i = (*next)++; i < items.size(); i = (*next)++) {
         Item& item = items[i];
         try {
@@ -47,9 +47,8 @@ void PngBatch::Start() {
         } catch (...) {
           item.error = std::current_exception();
         }
-        // The pixels are done with, unless they go back to the renderer: a batch holds no
-        // more than it must.
-        if (!keep) item.image.pixels = {};
+        // The pixels are done with: a batch holds no more than it must.
+        item.image.pixels = {};
       }
       done->Done();
     });
@@ -67,7 +66,6 @@ void PngBatch::Collect() {
       std::rethrow_exception(item.error);
     }
     item.then(std::move(item.png));
-    if (recycle_) recycle_(std::move(item.image.pixels));
   }
 }
 

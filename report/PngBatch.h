@@ -6,10 +6,9 @@
 // Each image's `then` runs on the caller's thread with the PNG bytes, in the order the images
 // were added, so the files written from there, and their bytes, do not depend on the number
 // of threads. Memory: at most two batches of pixels (one encoding, one filling) and the PNGs
-// of one batch; given a `recycle`, the encoded pixels go back to the caller, not freed. A failure
-// (an image whose sizes do not fit its pixels, libpng failing) is thrown from the Add or Finish
-// that would run that image's `then`; the images after it are dropped. Not for use from several
-// threads.
+// of one batch. A failure (an image whose sizes do not fit its pixels, libpng failing) is
+// thrown from the Add or Finish that would run that image's `then`; the images after it are
+// dropped. Not for use from several threads.
 #pragma once
 
 #include <cstddef>
@@ -27,14 +26,10 @@ namespace barvik {
 class PngBatch {
  public:
   using Then = std::function<void(std::string png)>;
-  // Receives an encoded image's pixel buffer, on the caller's thread after its `then`.
-  using Recycle = std::function<void(std::vector<uint8_t> pixels)>;
-
-  static constexpr size_t kBatchBytes = size_t{4} << 20;
 
   // `workers` encode, and must outlive the batch; `batch_bytes`: the pixel bytes after which a
-  // batch is handed to them. Without `recycle` the pixels are freed as soon as encoded.
-  explicit PngBatch(WorkerPool& workers, size_t batch_bytes = kBatchBytes, Recycle recycle = {});
+  // batch is handed to them.
+  explicit PngBatch(WorkerPool& workers, size_t batch_bytes = size_t{4} << 20);
   PngBatch(const PngBatch&) = delete;
   PngBatch& operator=(const PngBatch&) = delete;
   // Waits for the batch being encoded; runs no `then`.
@@ -65,7 +60,6 @@ class PngBatch {
 
   WorkerPool& workers_;
   size_t batch_bytes_;
-  Recycle recycle_;
   Batch filling_;
   std::unique_ptr<Batch> encoding_;  // the batch the workers have, or null
   std::unique_ptr<JobCount> done_;   // the jobs still encoding encoding_

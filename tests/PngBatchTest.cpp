@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -49,31 +48,6 @@ TEST(PngBatchTest, ThreadsAndBatchSizesChangeNoByteNorTheOrder) {
   EXPECT_EQ(Encode(4, 1), one);
   EXPECT_EQ(Encode(3, 5000), one);
   EXPECT_EQ(Encode(2, SIZE_MAX), one);  // one batch, at Finish
-}
-
-// Buffers handed back are drawn over at once by the renderer: each must come back after its
-// image was encoded, whole, and the bytes written over it must not reach any PNG.
-TEST(PngBatchTest, RecycledPixelsComeBackAfterTheirImageWasEncoded) {
-  std::vector<std::string> events;
-  WorkerPool workers(3);
-  int recycled = 0;
-  PngBatch batch(workers, 5000, [&](std::vector<uint8_t> pixels) {
-    EXPECT_EQ(pixels, Pattern(30 + recycled, recycled).pixels) << recycled;
-    std::fill(pixels.begin(), pixels.end(), uint8_t{0x5A});
-    events.push_back("back " + std::to_string(recycled++));
-  });
-  for (int i = 0; i < 40; ++i) {
-    batch.Add("image" + std::to_string(i), Pattern(30 + i, i), [&events, i](std::string png) {
-      EXPECT_EQ(png, EncodePng(Pattern(30 + i, i), "x")) << i;
-      events.push_back("png " + std::to_string(i));
-    });
-  }
-  batch.Finish();
-  ASSERT_EQ(events.size(), 80u);
-  for (size_t i = 0; i < 40; ++i) {
-    EXPECT_EQ(events[2 * i], "png " + std::to_string(i));
-    EXPECT_EQ(events[2 * i + 1], "back " + std::to_string(i));
-  }
 }
 
 TEST(PngBatchTest, AFailedImageStopsTheRunAfterTheImagesBeforeIt) {

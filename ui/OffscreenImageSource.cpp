@@ -1,7 +1,5 @@
 #include "ui/OffscreenImageSource.h"
 
-#include <algorithm>
-
 #include <QChart>
 #include <QCoreApplication>
 #include <QFont>
@@ -33,9 +31,6 @@ FigureId FigureIdOf(ReportImage image) {
   }
   return FigureId::GlobEnemyAccuracy;
 }
-
-// The spare pixel buffers kept: about one batch of the encoder (PngBatch::kBatchBytes).
-constexpr size_t kMaxSpareBytes = size_t{4} << 20;
 
 // How an RGB32 image's pixels (0xffRRGGBB words) lie in memory on this machine.
 constexpr PixelLayout kRgb32Layout =
@@ -121,11 +116,9 @@ RgbImage OffscreenImageSource::Render(ReportImage image) {
   out.height = size.height();
   out.stride = static_cast<size_t>(out.width) * 4;
   out.layout = kRgb32Layout;
-  out.pixels = SpareBuffer(out.stride * static_cast<size_t>(out.height));
+  out.pixels.resize(out.stride * static_cast<size_t>(out.height));
   QImage canvas(out.pixels.data(), out.width, out.height, static_cast<qsizetype>(out.stride),
                 QImage::Format_RGB32);
-  // Every byte is written here (the rows have no padding): a recycled buffer keeps nothing
-  // of the picture drawn into it before.
   canvas.fill(host_->palette().color(QPalette::Window));
   {
     QPainter painter(&canvas);
@@ -133,27 +126,6 @@ RgbImage OffscreenImageSource::Render(ReportImage image) {
                    QWidget::DrawWindowBackground | QWidget::DrawChildren);
   }
   return out;
-}
-
-void OffscreenImageSource::Recycle(std::vector<uint8_t>&& pixels) {
-  if (spare_bytes_ + pixels.size() > kMaxSpareBytes) return;
-  spare_bytes_ += pixels.size();
-  spare_.push_back(std::move(pixels));
-}
-
-std::vector<uint8_t> OffscreenImageSource::SpareBuffer(size_t bytes) {
-  // One of the same size if there is one: it is drawn over whole, never cleared.
-  auto it = std::find_if(spare_.begin(), spare_.end(),
-                         [bytes](const std::vector<uint8_t>& b) { return b.size() == bytes; });
-  if (it == spare_.end() && !spare_.empty()) it = spare_.end() - 1;
-  std::vector<uint8_t> buffer;
-  if (it != spare_.end()) {
-    spare_bytes_ -= it->size();
-    buffer = std::move(*it);
-    spare_.erase(it);
-  }
-  buffer.resize(bytes);
-  return buffer;
 }
 
 std::string OffscreenImageSource::ToolkitContext() {

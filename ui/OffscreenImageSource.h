@@ -11,11 +11,9 @@
 #pragma once
 
 #include <array>
-#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include <QImage>
 #include <QSize>
@@ -58,8 +56,6 @@ class OffscreenImageSource : public ImageSource {
   const PictureSizes& sizes() const { return sizes_; }
 
   RgbImage Render(ReportImage image) override;
-  // Keeps up to a batch's worth of encoded pictures' buffers to draw the next ones into.
-  void Recycle(std::vector<uint8_t>&& pixels) override;
   // The Qt version, platform, style, the pictures' sizes and palette and a probe of how the
   // pictures' fonts and shapes rasterise here.
   std::optional<std::string> RenderContext(ReportImage image) override;
@@ -69,8 +65,6 @@ class OffscreenImageSource : public ImageSource {
   RatioChart* chart() const { return chart_; }
 
  private:
-  // A buffer of `bytes` bytes for a picture, a spare one when there is one.
-  std::vector<uint8_t> SpareBuffer(size_t bytes);
   // The part of RenderContext that holds while the program runs, drawn once.
   std::string ToolkitContext();
 
@@ -79,9 +73,7 @@ class OffscreenImageSource : public ImageSource {
   std::array<BodyLocationFigure*, 3> figures_{};  // by ReportImage, up to the chart
   RatioChart* chart_ = nullptr;
   PictureSizes sizes_;
-  std::string toolkit_context_;              // ToolkitContext(), once it was needed
-  std::vector<std::vector<uint8_t>> spare_;  // pixel buffers given back, to draw into
-  size_t spare_bytes_ = 0;                   // their sizes added up
+  std::string toolkit_context_;  // ToolkitContext(), once it was needed
 };
 
 }  // namespace barvik
