@@ -196,6 +196,10 @@ void SiteWriter::WriteGames(const GameTexts& texts, const GamesModel& model,
   }
   Write("ranking.json",
         RankingJson(texts, model, figures.ratings, figures.game_types).dump() + "\n");
+  if (!people_known_) KnowPeople(texts, model);
+}
+
+void SiteWriter::KnowPeople(const GameTexts& texts, const GamesModel& model) {
   profiles_.clear();
   for (const Person& person : model.people) {
     if (person.hidden) continue;
@@ -203,6 +207,7 @@ void SiteWriter::WriteGames(const GameTexts& texts, const GamesModel& model,
       profiles_.emplace(ComparedName(texts.Text(s.raw)), PersonPage(person));
     }
   }
+  people_known_ = true;
 }
 
 void SiteWriter::WriteGamesJsonWithMemo(const GameTexts& texts, const GamesModel& model,

@@ -84,6 +84,9 @@ class SiteWriter {
   // whose record still holds (RenderMemo::KeepPage) and takes a game's entry from the memo.
   void WriteGames(const GameTexts& texts, const GamesModel& model, const ModelFigures& figures,
                   RenderMemo* memo = nullptr);
+  // The profile of every shown person's names, for the players' entries of stats.json: known
+  // from the model alone, before its pages are made. WriteGames calls it unless it was.
+  void KnowPeople(const GameTexts& texts, const GamesModel& model);
   // The weapon groups of the friendly-names table, for the awards.
   const FriendlyNames& friendly() const { return friendly_; }
   // The lists of `name` as they stand now, written into stats.json.
@@ -110,7 +113,8 @@ class SiteWriter {
   ReportOutput& output_;
   FriendlyNames friendly_;
   StringMap<std::string> profiles_;  // compared name -> the page of its shown person
-  Json global_json_;                 // the global lists until stats.json is begun
+  bool people_known_ = false;
+  Json global_json_;  // the global lists until stats.json is begun
   // stats.json, begun with the global lists and written a player at a time.
   std::unique_ptr<ReportFileStream> stats_;
   size_t players_written_ = 0;
