@@ -429,6 +429,8 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   encoder.Finish();
   site->Finish();
   output.Publish();
+  // Only once the new pages are in place: a run that fails before leaves the old site whole.
+  site->RemoveStalePages();
   export_counts_ = output.counts();
   if (memo) memo->Save();
   SetPage(remembered_page);

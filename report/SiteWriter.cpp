@@ -166,6 +166,7 @@ void SiteWriter::WriteGlobal(const GlobalLists& lists) {
 void SiteWriter::WriteGames(const GameTexts& texts, const GamesModel& model,
                             const ModelFigures& figures, RenderMemo* memo) {
   const SiteFrame frame{settings_.server_name, settings_.build_text, settings_.generated};
+  model_pages_.emplace();
   SitePageKeep keep;
   if (memo != nullptr) {
     keep = [this, memo](const std::string& path, uint64_t fingerprint) {
@@ -174,12 +175,17 @@ void SiteWriter::WriteGames(const GameTexts& texts, const GamesModel& model,
         return false;
       }
       output_.CountKept();
+      model_pages_->insert(path);
       return true;
     };
   }
   WriteModelPages(
       texts, model, figures, friendly_, frame,
-      [this](const std::string& path, const std::string& bytes) { Write(path, bytes); }, keep);
+      [this](const std::string& path, const std::string& bytes) {
+        model_pages_->insert(path);
+        Write(path, bytes);
+      },
+      keep);
   {
     const std::unique_ptr<ReportFileStream> file = Open("games.json");
     if (memo != nullptr) {
@@ -295,6 +301,26 @@ ReportFileStream& SiteWriter::Stats() {
 void SiteWriter::Finish() {
   Stats().Append("]}\n");
   stats_->Close();
+}
+
+size_t SiteWriter::RemoveStalePages() const {
+  if (!model_pages_) return 0;
+  namespace fs = std::filesystem;
+  size_t removed = 0;
+  for (std::string_view folder : {"people", "games"}) {
+    const fs::path dir = settings_.report_folder + std::string(kSiteFolder) + std::string(folder);
+    std::error_code ec;
+    // A symbolic link in the folder's place leads out of the report: left alone.
+    if (fs::symlink_status(dir, ec).type() != fs::file_type::directory) continue;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+      const fs::path& path = it->path();
+      if (path.extension() != ".html" || !it->is_regular_file(ec) || it->is_symlink(ec)) continue;
+      if (model_pages_->contains(std::string(folder) + "/" + path.filename().string())) continue;
+      std::error_code removing;
+      if (fs::remove(path, removing)) ++removed;
+    }
+  }
+  return removed;
 }
 
 }  // namespace barvik

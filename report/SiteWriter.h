@@ -17,8 +17,10 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "core/ReportList.h"
@@ -97,6 +99,12 @@ class SiteWriter {
   void WritePlayer(const std::string& name, std::string_view lists_text);
   // stats.json.
   void Finish();
+  // Removes the profile and game pages ("*.html" in site/people and site/games) that the last
+  // WriteGames neither wrote nor kept: those of people now hidden or merged into others, and
+  // of games no longer in the log. Without it a hidden person's old profile would stay
+  // published. Only after the run's files are in place; nothing without WriteGames. Returns
+  // the pages removed.
+  size_t RemoveStalePages() const;
 
  private:
   void Write(std::string_view relative_path, std::string bytes) const;
@@ -118,6 +126,8 @@ class SiteWriter {
   // stats.json, begun with the global lists and written a player at a time.
   std::unique_ptr<ReportFileStream> stats_;
   size_t players_written_ = 0;
+  std::optional<std::unordered_set<std::string>>
+      model_pages_;  // the pages of WriteGames, relative to the site
 };
 
 }  // namespace barvik

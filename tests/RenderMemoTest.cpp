@@ -314,10 +314,14 @@ TEST_F(RenderMemoTest, SitePagesAreMadeOnlyWhenWhatTheyShowChanged) {
   EXPECT_LT(left.size(), pages - 10) << "a renamed person: the pages that link him";
   EXPECT_EQ(MaskedReport(report_), Fresh());
 
+  // A hidden person's profile goes with him; files of others in the site's folders stay.
   people_.hidden = {"Ghost 8"};
+  const fs::path profile = report_ / "site" / "people" / "de996d923969.html";
+  ASSERT_TRUE(fs::exists(profile));
+  std::ofstream(report_ / "site" / "people" / "notes.txt") << "the admin's";
   left_alone(sample_ + new_game);
-  // No export removes a file an earlier one wrote: his profile stays behind, linked nowhere.
-  EXPECT_TRUE(fs::remove(report_ / "site" / "people" / "de996d923969.html"));
+  EXPECT_FALSE(fs::exists(profile));
+  EXPECT_TRUE(fs::remove(report_ / "site" / "people" / "notes.txt"));
   EXPECT_EQ(MaskedReport(report_), Fresh()) << "a hidden person: off every page and entry";
 }
 
