@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The checks beyond the tests: the whole suite once more under AddressSanitizer and
-# UndefinedBehaviorSanitizer (the "asan" preset), clang-tidy with the repository's .clang-tidy
+# UndefinedBehaviorSanitizer (the "asan" preset), the engine's tests under ThreadSanitizer
+# (the "tsan" preset: the export's worker threads), clang-tidy with the repository's .clang-tidy
 # over every source of the release build, and clang-format over every tracked C++ file.
 # Any finding fails the run. Expects scripts/build.sh to have run (packages and ./build).
 set -euo pipefail
@@ -29,3 +30,9 @@ cmake --build --preset asan -j"$(nproc)" >&2
 export LSAN_OPTIONS="suppressions=$(pwd)/scripts/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 ctest --preset asan -j"$(nproc)"
+
+# The engine's tests only: the window's tests run inside Qt, which is not built for it.
+echo "== thread sanitizer" >&2
+cmake --preset tsan >&2
+cmake --build --preset tsan -j"$(nproc)" >&2
+TSAN_OPTIONS="halt_on_error=1" build-tsan/barvik_tests --gtest_brief=1
