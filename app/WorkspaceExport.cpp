@@ -12,6 +12,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <future>
 #include <iterator>
 #include <memory>
@@ -77,11 +78,14 @@ std::unique_ptr<SiteWriter> StartSite(const Workspace& ws, const std::string& fo
 // The games and people model, its ratings and awards, and the site's pages and JSON made from
 // them. Reads only the log's events and the workspace's settings, never the lists the player
 // loop loads, so it runs beside that loop.
+// `people_known` is called once the players' profiles are (SiteWriter::KnowPeople).
 void WriteSiteModel(const Workspace& ws, const std::string& folder, SiteWriter& writer,
-                    RenderMemo* memo) {
+                    RenderMemo* memo, const std::function<void()>& people_known) {
   const EventStore no_events;
   const EventStore& events = ws.log() != nullptr ? ws.log()->events() : no_events;
   const GamesModel model = BuildGames(events, ws.people_rules);
+  writer.KnowPeople(GameTexts(events), model);
+  people_known();
   // The ratings continue from those the last export of this folder kept, so a run after a new
   // game rates that game only; the state is checked against the games, so the result is the
   // same as rating them all. Not kept in a cache folder others could write.
@@ -300,23 +304,35 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   // The site's model runs on a thread of its own while the players are exported here; with
   // the memo, its parts whose inputs did not change are not made again in an incremental
   // export (SiteWriter::WriteGames). A player's stats.json entry names his profile, known
-  // once the model is written, so the entries made before then wait, in order. Declared
-  // after what it uses: leaving early waits for it.
-  std::future<void> site_model = std::async(std::launch::async, [this, &folder, &site, &memo] {
-    WriteSiteModel(*this, folder, *site, memo ? &*memo : nullptr);
-  });
+  // once the model's people are, early in that thread, so the entries made before then wait,
+  // in order. Declared after what it uses: leaving early waits for it.
+  std::promise<void> people_promise;
+  std::future<void> people = people_promise.get_future();
+  std::future<void> site_model =
+      std::async(std::launch::async, [this, &folder, &site, &memo, &people_promise] {
+        bool known = false;
+        try {
+          WriteSiteModel(*this, folder, *site, memo ? &*memo : nullptr, [&] {
+            known = true;
+            people_promise.set_value();
+          });
+        } catch (...) {
+          // The entries waiting for the people stop with the model's own failure.
+          if (!known) people_promise.set_exception(std::current_exception());
+          throw;
+        }
+      });
   std::vector<std::pair<std::string, std::string>> waiting_entries;
-  auto join_site_model = [&] {
-    site_model.get();  // its failure, if any, stops the export here
+  auto write_waiting_entries = [&] {
+    people.get();  // the model's failure, if any, stops the export here
     for (const auto& [n, l] : waiting_entries) site->WritePlayer(n, std::string_view(l));
     waiting_entries = {};
   };
   auto site_entry = [&](const std::string& name, const std::string& lists) {
-    if (site_model.valid() &&
-        site_model.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
-      join_site_model();
+    if (people.valid() && people.wait_for(std::chrono::seconds(0)) == std::future_status::ready) {
+      write_waiting_entries();
     }
-    if (site_model.valid()) {
+    if (people.valid()) {
       waiting_entries.emplace_back(name, lists);
     } else {
       site->WritePlayer(name, std::string_view(lists));
@@ -408,7 +424,8 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
     SetPage(MainPage::SelectedPlayer);
     ShowSelectedPlayer(names.back());
   }
-  if (site_model.valid()) join_site_model();
+  site_model.get();  // its failure, if any, stops the export here
+  if (people.valid()) write_waiting_entries();
   encoder.Finish();
   site->Finish();
   output.Publish();

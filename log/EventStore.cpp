@@ -328,8 +328,12 @@ std::span<const uint32_t> NameForms::RawOf(KeyId key) const {
 }
 
 PlayerIndex::PlayerIndex(const EventStore& store) {
-  // Two walks: count each raw name's records, then place them.
-  start_.assign(store.texts().size() + 1, 0);
+  // Two walks: size each raw name's list, then write it. A list is its positions' gaps, seven
+  // bits a byte, the high bit set on every byte but a gap's last: the gaps between one name's
+  // records are mostly under 16384 words, so a position takes two bytes instead of four.
+  const size_t names = store.texts().size();
+  start_.assign(names + 1, 0);
+  std::vector<uint32_t> last(names, 0);
   auto names_of = [](const EventView& e, auto&& visit) {
     switch (e.kind) {
       case LineKind::WeaponPickUp:
@@ -345,13 +349,53 @@ PlayerIndex::PlayerIndex(const EventStore& store) {
         break;
     }
   };
-  store.ForEach([&](const EventView& e) { names_of(e, [&](uint32_t raw) { ++start_[raw + 1]; }); });
-  for (size_t i = 1; i < start_.size(); ++i) start_[i] += start_[i - 1];
-  positions_.resize(start_.back());
-  std::vector<uint32_t> next(start_.begin(), start_.end() - 1);
+  auto gap_bytes = [](uint32_t gap) {
+    uint64_t n = 1;
+    while (gap >= 0x80) {
+      gap >>= 7;
+      ++n;
+    }
+    return n;
+  };
   store.ForEach([&](const EventView& e) {
-    names_of(e, [&](uint32_t raw) { positions_[next[raw]++] = e.position; });
+    names_of(e, [&](uint32_t raw) {
+      start_[raw + 1] += gap_bytes(e.position - last[raw]);
+      last[raw] = e.position;
+    });
   });
+  for (size_t i = 1; i < start_.size(); ++i) start_[i] += start_[i - 1];
+  bytes_.resize(start_.back());
+  std::vector<uint64_t> next(start_.begin(), start_.end() - 1);
+  std::fill(last.begin(), last.end(), 0);
+  store.ForEach([&](const EventView& e) {
+    names_of(e, [&](uint32_t raw) {
+      uint32_t gap = e.position - last[raw];
+      last[raw] = e.position;
+      uint8_t* out = bytes_.data() + next[raw];
+      while (gap >= 0x80) {
+        *out++ = static_cast<uint8_t>(gap | 0x80);
+        gap >>= 7;
+      }
+      *out++ = static_cast<uint8_t>(gap);
+      next[raw] = static_cast<uint64_t>(out - bytes_.data());
+    });
+  });
+}
+
+void PlayerIndex::AppendPositions(uint32_t raw, std::vector<uint32_t>& out) const {
+  const uint8_t* p = bytes_.data() + start_[raw];
+  const uint8_t* end = bytes_.data() + start_[raw + 1];
+  uint32_t position = 0;
+  while (p < end) {
+    uint32_t gap = 0;
+    for (int shift = 0;; shift += 7) {
+      const uint8_t byte = *p++;
+      gap |= static_cast<uint32_t>(byte & 0x7F) << shift;
+      if ((byte & 0x80) == 0) break;
+    }
+    position += gap;
+    out.push_back(position);
+  }
 }
 
 std::vector<uint32_t> PlayerIndex::Merge(std::span<const uint32_t> raws) const {
@@ -359,9 +403,8 @@ std::vector<uint32_t> PlayerIndex::Merge(std::span<const uint32_t> raws) const {
   std::vector<uint32_t> out;
   const bool merge = raws.size() <= 8;
   for (uint32_t raw : raws) {
-    auto p = Positions(raw);
     const auto middle = static_cast<std::ptrdiff_t>(out.size());
-    out.insert(out.end(), p.begin(), p.end());
+    AppendPositions(raw, out);
     if (merge && middle > 0) std::inplace_merge(out.begin(), out.begin() + middle, out.end());
   }
   if (raws.size() > 1) {

@@ -221,15 +221,15 @@ class NameForms {
 class PlayerIndex {
  public:
   explicit PlayerIndex(const EventStore& store);
-  std::span<const uint32_t> Positions(uint32_t raw) const {
-    return {positions_.data() + start_[raw], start_[raw + 1] - start_[raw]};
-  }
   // The positions of every raw id of `raws`, in log order, each once.
   std::vector<uint32_t> Merge(std::span<const uint32_t> raws) const;
 
  private:
-  std::vector<uint32_t> start_;
-  std::vector<uint32_t> positions_;
+  // Appends the positions of `raw`, in log order.
+  void AppendPositions(uint32_t raw, std::vector<uint32_t>& out) const;
+
+  std::vector<uint64_t> start_;  // by raw id: where its list begins in bytes_
+  std::vector<uint8_t> bytes_;   // every raw id's positions, packed (see the constructor)
 };
 
 // The map, game type and turn at an event: what the game-initialisation lines before it set.

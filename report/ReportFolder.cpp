@@ -232,6 +232,101 @@ void ReportOutput::WriteHere(const std::string& path, std::string_view bytes) {
   WriteFile(path, place, bytes, order);
 }
 
+std::unique_ptr<ReportFileStream> ReportOutput::Open(const std::string& path) {
+  return std::unique_ptr<ReportFileStream>(new ReportFileStream(*this, path));
+}
+
+ReportFileStream::ReportFileStream(ReportOutput& output, std::string path)
+    : output_(output), path_(std::move(path)) {
+  // A kept file must be compared whole, and a file outside staging replaced whole.
+  if (!output_.staging_ || output_.keep_identical_) return;
+  std::string place = output_.PlaceOf(path_);
+  if (place == path_) return;
+  {
+    std::unique_lock lock(output_.mutex_);
+    if (output_.failure_) output_.ThrowFailure(lock);
+    output_.changed_.wait(lock, [&] { return !output_.busy_places_.contains(place); });
+    output_.busy_places_.insert(place);
+  }
+  place_ = std::move(place);
+  try {
+    fd_ = output_.staging_->OpenStaged(path_, place_);
+  } catch (...) {
+    Abandon();
+    throw;
+  }
+}
+
+ReportFileStream::~ReportFileStream() {
+  if (!closed_) Abandon();
+}
+
+void ReportFileStream::Append(std::string_view bytes) {
+  buffer_ += bytes;
+  // Written a megabyte or so at a time: few calls, little held.
+  if (fd_ >= 0 && buffer_.size() >= (size_t{1} << 20)) Flush();
+}
+
+void ReportFileStream::Flush() {
+  size_t done = 0;
+  while (done < buffer_.size()) {
+    const ssize_t n = write(fd_, buffer_.data() + done, buffer_.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      const int error_number = n < 0 ? errno : EIO;
+      Abandon();
+      throw FileError::CannotCreate(path_, error_number);
+    }
+    done += static_cast<size_t>(n);
+  }
+  written_ += done;
+  buffer_.clear();
+}
+
+void ReportFileStream::Close() {
+  if (closed_) return;
+  if (place_.empty()) {
+    closed_ = true;
+    output_.Write(path_, std::move(buffer_));
+    return;
+  }
+  Flush();
+  const int fd = std::exchange(fd_, -1);
+  if (close(fd) != 0) {
+    const int error_number = errno;
+    Abandon();
+    throw FileError::CannotCreate(path_, error_number);
+  }
+  uint64_t order = 0;
+  {
+    std::unique_lock lock(output_.mutex_);
+    // As at a Write: an earlier failure stops the export here, and nothing of this is kept.
+    if (output_.failure_) {
+      lock.unlock();
+      Abandon();
+      lock.lock();
+      output_.ThrowFailure(lock);
+    }
+    order = output_.next_order_++;
+  }
+  output_.staging_->AddStaged(path_, place_, order);
+  const std::lock_guard lock(output_.mutex_);
+  output_.busy_places_.erase(place_);
+  ++output_.counts_.written;
+  closed_ = true;
+  output_.changed_.notify_all();
+}
+
+void ReportFileStream::Abandon() {
+  closed_ = true;
+  if (place_.empty()) return;
+  if (fd_ >= 0) close(std::exchange(fd_, -1));
+  unlink(place_.c_str());
+  const std::lock_guard lock(output_.mutex_);
+  output_.busy_places_.erase(place_);
+  output_.changed_.notify_all();
+}
+
 void ReportOutput::WriteFile(const std::string& path, const std::string& place,
                              std::string_view bytes, uint64_t order) {
   if (keep_identical_ && Unchanged(path, place, bytes)) {
@@ -292,8 +387,7 @@ std::string StagingArea::StagedPlaceOf(const std::string& target) const {
   return place;
 }
 
-void StagingArea::WriteStaged(const std::string& target, const std::string& place,
-                              std::string_view bytes, uint64_t order) {
+int StagingArea::OpenStaged(const std::string& target, const std::string& place) {
   {
     // Made under the lock: a second writer into the folder waits until it exists.
     const std::lock_guard lock(mutex_);
@@ -307,15 +401,24 @@ void StagingArea::WriteStaged(const std::string& target, const std::string& plac
   // the bits of the one it replaces.
   const int fd = open(place.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) throw FileError::CannotCreate(target, errno);
-  const int error_number = WriteAndClose(fd, bytes);
+  return fd;
+}
+
+void StagingArea::AddStaged(const std::string& target, const std::string& place, uint64_t order) {
+  // A file written again is listed once: its staged copy is the newest.
+  const std::lock_guard lock(mutex_);
+  if (staged_places_.insert(place).second) files_.push_back({order, target, place});
+}
+
+void StagingArea::WriteStaged(const std::string& target, const std::string& place,
+                              std::string_view bytes, uint64_t order) {
+  const int error_number = WriteAndClose(OpenStaged(target, place), bytes);
   if (error_number != 0) {
     // No part of a file is published: the target keeps what it had.
     unlink(place.c_str());
     throw FileError::CannotCreate(target, error_number);
   }
-  // A file written again is listed once: its staged copy is the newest.
-  const std::lock_guard lock(mutex_);
-  if (staged_places_.insert(place).second) files_.push_back({order, target, place});
+  AddStaged(target, place, order);
 }
 
 namespace {

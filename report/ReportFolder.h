@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -94,6 +95,11 @@ class StagingArea {
   // goes by it. Safe to call from several threads for different places.
   void WriteStaged(const std::string& target, const std::string& place, std::string_view bytes,
                    uint64_t order);
+  // The same in steps, for a file written piece by piece: OpenStaged opens a new file at
+  // `place`, its folders made (throws as WriteStaged), and AddStaged lists it once it is
+  // written whole.
+  int OpenStaged(const std::string& target, const std::string& place);
+  void AddStaged(const std::string& target, const std::string& place, uint64_t order);
 
   // Moves every staged file over its target. Throws FileError("Cannot create file
   // <target>") for a target that cannot be replaced (a folder in its place); that is checked
@@ -130,6 +136,48 @@ bool SameApartFromTimeStamp(std::string_view a, std::string_view b);
 struct WriteCounts {
   size_t written = 0;
   size_t kept = 0;
+};
+
+class ReportOutput;
+
+// One report file written piece by piece as it is made, so that it is never held whole
+// (games.json, stats.json). Made by ReportOutput::Open; the file is that output's like any
+// other: staged, counted, published with the rest.
+//
+// In a staged output that rewrites every file, the pieces go to the file's staged place a
+// buffer at a time, and Close lists it for publishing in the order Close was called, as a
+// Write there would. Otherwise (a keep-identical output compares the file whole, an output
+// without staging replaces it whole) the pieces gather in memory and Close hands them to
+// Write. A failure throws FileError("Cannot create file <path>") from Append or Close and
+// leaves nothing staged; a stream that goes without Close (a failure elsewhere) removes its
+// staged part.
+class ReportFileStream {
+ public:
+  ReportFileStream(const ReportFileStream&) = delete;
+  ReportFileStream& operator=(const ReportFileStream&) = delete;
+  ~ReportFileStream();
+
+  void Append(std::string_view bytes);
+  // Bytes appended so far.
+  uint64_t size() const { return written_ + buffer_.size(); }
+  // Ends the file; once only.
+  void Close();
+
+ private:
+  friend class ReportOutput;
+  ReportFileStream(ReportOutput& output, std::string path);
+  // Writes the buffer to the staged file; on a failure removes it and throws.
+  void Flush();
+  // Closes and removes the staged file and lets go of its place.
+  void Abandon();
+
+  ReportOutput& output_;
+  std::string path_;
+  std::string place_;  // the staged place, when written as it goes
+  int fd_ = -1;        // the staged file, open while written as it goes
+  std::string buffer_;
+  uint64_t written_ = 0;  // bytes already in the staged file
+  bool closed_ = false;
 };
 
 // Where the files of a report go, and whether unchanged ones are rewritten. Every report
@@ -174,6 +222,8 @@ class ReportOutput {
   void WriteHere(const std::string& path, std::string_view bytes);
   // Waits until every file handed to the workers is written; throws the earliest failure.
   void Wait();
+  // `path` written piece by piece (see ReportFileStream); the output must outlive it.
+  std::unique_ptr<ReportFileStream> Open(const std::string& path);
 
   // Counts a file that the export left as it was without writing it at all (an image the
   // render memo found unchanged).
@@ -184,6 +234,7 @@ class ReportOutput {
   WriteCounts counts() const;
 
  private:
+  friend class ReportFileStream;
   // The place `path` is written to: its staged place, or `path` itself.
   std::string PlaceOf(const std::string& path) const;
   // Waits, `lock` held, until no write of `place` is under way; gives the next write's order.

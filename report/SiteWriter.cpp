@@ -94,33 +94,28 @@ std::string GameEntryText(const GameTexts& texts, const GamesModel& model, const
   return entry.dump();
 }
 
-// games.json with its games' rating changes and awards, put together a few games at a time:
-// the tree of every game's players weighs several times its text. The games' array is the
-// document's last member, so each part's games go between the brackets as a dump of the whole
-// would put them.
-std::string GamesJsonText(const GameTexts& texts, const GamesModel& model,
-                          const ModelFigures& figures) {
+// games.json with its games' rating changes and awards, made a few games at a time into
+// `file`: the tree of every game's players weighs several times its text, and the text is
+// never held whole either. The games' array is the document's last member, so each part's
+// games go between the brackets as a dump of the whole would put them.
+void WriteGamesJson(const GameTexts& texts, const GamesModel& model, const ModelFigures& figures,
+                    ReportFileStream& file) {
   constexpr size_t kGamesAtATime = 64;
   const size_t head = GamesJson(texts, model, 0, 0).dump().size() - 2;  // up to "[]}"
-  std::string text;
   for (size_t first = 0; first == 0 || first < model.games.size(); first += kGamesAtATime) {
     Json part = GamesJson(texts, model, first, std::min(model.games.size(), first + kGamesAtATime));
     AddRatingChanges(part, model, figures.ratings);
     AddGameAwards(part, model, figures.awards);
     const std::string dumped = part.dump();
     if (first == 0) {
-      // Room for as many parts like the first: growing by doubling would hold up to three
-      // times the text for a moment.
-      const size_t parts = (model.games.size() + kGamesAtATime - 1) / kGamesAtATime;
-      text.reserve(dumped.size() + (dumped.size() - head) * parts + parts / 8 * dumped.size());
-      text.append(dumped, 0, dumped.size() - 2);
+      file.Append(std::string_view(dumped).substr(0, dumped.size() - 2));
     } else {
-      text += ',';
-      text.append(dumped, head, dumped.size() - 2 - head);
+      file.Append(",");
+      file.Append(std::string_view(dumped).substr(head, dumped.size() - 2 - head));
     }
   }
-  text += "]}\n";
-  return text;
+  file.Append("]}\n");
+  file.Close();
 }
 
 }  // namespace
@@ -141,6 +136,13 @@ SiteWriter::SiteWriter(SiteSettings settings, ReportOutput& output)
   }
 }
 
+SiteWriter::~SiteWriter() = default;
+
+std::unique_ptr<ReportFileStream> SiteWriter::Open(std::string_view relative_path) const {
+  return output_.Open(settings_.report_folder + std::string(kSiteFolder) +
+                      std::string(relative_path));
+}
+
 void SiteWriter::Write(std::string_view relative_path, std::string bytes) const {
   output_.Write(settings_.report_folder + std::string(kSiteFolder) + std::string(relative_path),
                 std::move(bytes));
@@ -158,6 +160,7 @@ void SiteWriter::WriteGlobal(const GlobalLists& lists) {
   global_json_ =
       ListsJson({lists.players, lists.weapons, lists.maps, lists.game_types, lists.locations},
                 settings_.decimal_separator);
+  Stats();
 }
 
 void SiteWriter::WriteGames(const GameTexts& texts, const GamesModel& model,
@@ -183,8 +186,14 @@ void SiteWriter::WriteGames(const GameTexts& texts, const GamesModel& model,
         Write(path, bytes);
       },
       keep);
-  Write("games.json", memo != nullptr ? GamesJsonWithMemo(texts, model, figures, *memo)
-                                      : GamesJsonText(texts, model, figures));
+  {
+    const std::unique_ptr<ReportFileStream> file = Open("games.json");
+    if (memo != nullptr) {
+      WriteGamesJsonWithMemo(texts, model, figures, *memo, *file);
+    } else {
+      WriteGamesJson(texts, model, figures, *file);
+    }
+  }
   {
     Json people = PeopleJson(texts, model);
     AddRatings(people, model, figures.ratings);
@@ -193,6 +202,10 @@ void SiteWriter::WriteGames(const GameTexts& texts, const GamesModel& model,
   }
   Write("ranking.json",
         RankingJson(texts, model, figures.ratings, figures.game_types).dump() + "\n");
+  if (!people_known_) KnowPeople(texts, model);
+}
+
+void SiteWriter::KnowPeople(const GameTexts& texts, const GamesModel& model) {
   profiles_.clear();
   for (const Person& person : model.people) {
     if (person.hidden) continue;
@@ -200,15 +213,17 @@ void SiteWriter::WriteGames(const GameTexts& texts, const GamesModel& model,
       profiles_.emplace(ComparedName(texts.Text(s.raw)), PersonPage(person));
     }
   }
+  people_known_ = true;
 }
 
-std::string SiteWriter::GamesJsonWithMemo(const GameTexts& texts, const GamesModel& model,
-                                          const ModelFigures& figures, RenderMemo& memo) const {
+void SiteWriter::WriteGamesJsonWithMemo(const GameTexts& texts, const GamesModel& model,
+                                        const ModelFigures& figures, RenderMemo& memo,
+                                        ReportFileStream& text) const {
   // The document without its games, the entries going between the brackets of "games" (a
   // text in the document cannot hold an unescaped quote, so the first match is the member).
   const std::string head = GamesJson(texts, model, 0, 0).dump();
   const size_t at = head.find("\"games\":[]") + 9;
-  std::string text = head.substr(0, at);
+  text.Append(std::string_view(head).substr(0, at));
   // The games.json the last export left, its entries' places recorded in the memo; a kept
   // entry is read from it alone, so the old file is never held whole beside the new text.
   const std::string file = std::string(kSiteFolder) + "games.json";
@@ -221,19 +236,21 @@ std::string SiteWriter::GamesJsonWithMemo(const GameTexts& texts, const GamesMod
     const std::vector<RatingChange>* changes =
         g < figures.ratings.changes.size() ? &figures.ratings.changes[g] : nullptr;
     const AwardTable* awards = g < figures.awards.games.size() ? &figures.awards.games[g] : nullptr;
-    if (g > 0) text += ',';
+    if (g > 0) text.Append(",");
     const std::string name = file + " " + std::to_string(game.number);
     const uint64_t fingerprint = GameEntryFingerprint(texts, model, game, changes, awards);
-    const size_t offset = text.size();
+    const uint64_t offset = text.size();
     const auto kept = old >= 0 ? memo.KeptPart(name, fingerprint) : std::nullopt;
-    if (!kept || !AppendFromFile(old, kept->first, kept->second, text)) {
-      text += GameEntryText(texts, model, game, changes, awards);
+    std::string entry;
+    if (!kept || !AppendFromFile(old, kept->first, kept->second, entry)) {
+      entry = GameEntryText(texts, model, game, changes, awards);
     }
+    text.Append(entry);
     memo.RecordPart(name, fingerprint, offset, text.size() - offset);
   }
-  text += head.substr(at);
-  text += '\n';
-  return text;
+  text.Append(std::string_view(head).substr(at));
+  text.Append("\n");
+  text.Close();
 }
 
 void SiteWriter::WritePlayer(const std::string& name, const PlayerLists& lists) {
@@ -255,29 +272,35 @@ void SiteWriter::WritePlayer(const std::string& name, std::string_view lists_tex
   // "lists" is the last member: the lists' own text goes where a dump of the whole tree would
   // put it. Kept as text: the tree of every player's lists would weigh several times its dump.
   const std::string head = player.dump();
-  if (!players_json_text_.empty()) players_json_text_ += ',';
-  players_json_text_.append(head, 0, head.size() - 1);
-  players_json_text_ += ",\"lists\":";
-  players_json_text_ += lists_text;
-  players_json_text_ += '}';
+  ReportFileStream& file = Stats();
+  if (players_written_++ > 0) file.Append(",");
+  file.Append(std::string_view(head).substr(0, head.size() - 1));
+  file.Append(",\"lists\":");
+  file.Append(lists_text);
+  file.Append("}");
+}
+
+ReportFileStream& SiteWriter::Stats() {
+  if (!stats_) {
+    Json document = JsonDocument();
+    document["server"] = Utf8From1252(settings_.server_name);
+    document["generated"] = Utf8From1252(settings_.generated);
+    document["turns"] = settings_.turns;
+    document["lists"] = std::move(global_json_);
+    global_json_ = Json::object();
+    // The players' array is the document's last member: its dump ends in "[]}", and the
+    // players' texts, comma-separated, go between the brackets as a dump of the whole would.
+    document["players"] = Json::array();
+    const std::string head = document.dump();
+    stats_ = Open("stats.json");
+    stats_->Append(std::string_view(head).substr(0, head.size() - 2));
+  }
+  return *stats_;
 }
 
 void SiteWriter::Finish() {
-  Json document = JsonDocument();
-  document["server"] = Utf8From1252(settings_.server_name);
-  document["generated"] = Utf8From1252(settings_.generated);
-  document["turns"] = settings_.turns;
-  document["lists"] = std::move(global_json_);
-  // The players' array is the document's last member: its dump ends in "[]}", and the
-  // players' texts, comma-separated, go between the brackets as a dump of the whole would.
-  // Put together in the players' own buffer, so no second copy of them is ever held.
-  document["players"] = Json::array();
-  std::string text = std::move(players_json_text_);
-  players_json_text_ = std::string();
-  const std::string head = document.dump();
-  text.insert(0, head, 0, head.size() - 2);
-  text += "]}\n";
-  Write("stats.json", std::move(text));
+  Stats().Append("]}\n");
+  stats_->Close();
 }
 
 size_t SiteWriter::RemoveStalePages() const {

@@ -11,11 +11,12 @@
 // anything outside the report folder.
 //
 // Use: construct, WriteGlobal once, WriteGames once, WritePlayer for every player after his
-// lists are loaded, then Finish, which writes stats.json. Every file goes through
+// lists are loaded, then Finish, which ends stats.json. Every file goes through
 // the ReportOutput given; a failure throws FileError("Cannot create file <path>") and leaves that
 // file as it was.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -32,6 +33,7 @@
 namespace barvik {
 
 class RenderMemo;
+class ReportFileStream;
 class ReportOutput;
 
 // The folder of the site inside the report folder.
@@ -72,6 +74,8 @@ class SiteWriter {
   SiteWriter(SiteSettings settings, ReportOutput& output);
   SiteWriter(const SiteWriter&) = delete;
   SiteWriter& operator=(const SiteWriter&) = delete;
+  // Without Finish (a failure), stats.json is left unwritten.
+  ~SiteWriter();
 
   // The style sheet and the script; the global lists for stats.json.
   void WriteGlobal(const GlobalLists& lists);
@@ -82,9 +86,12 @@ class SiteWriter {
   // whose record still holds (RenderMemo::KeepPage) and takes a game's entry from the memo.
   void WriteGames(const GameTexts& texts, const GamesModel& model, const ModelFigures& figures,
                   RenderMemo* memo = nullptr);
+  // The profile of every shown person's names, for the players' entries of stats.json: known
+  // from the model alone, before its pages are made. WriteGames calls it unless it was.
+  void KnowPeople(const GameTexts& texts, const GamesModel& model);
   // The weapon groups of the friendly-names table, for the awards.
   const FriendlyNames& friendly() const { return friendly_; }
-  // The lists of `name` as they stand now, for stats.json.
+  // The lists of `name` as they stand now, written into stats.json.
   void WritePlayer(const std::string& name, const PlayerLists& lists);
   // The same in two steps: the lists as stats.json holds them, and a player's entry from that
   // text (kept by an incremental export for a player whose lists did not change).
@@ -101,17 +108,24 @@ class SiteWriter {
 
  private:
   void Write(std::string_view relative_path, std::string bytes) const;
-  // games.json with each game's entry recorded in `memo`, and taken from the file the last
-  // export left when its record holds (an incremental export).
-  std::string GamesJsonWithMemo(const GameTexts& texts, const GamesModel& model,
-                                const ModelFigures& figures, RenderMemo& memo) const;
+  std::unique_ptr<ReportFileStream> Open(std::string_view relative_path) const;
+  // stats.json, begun on first use.
+  ReportFileStream& Stats();
+  // games.json into `text` with each game's entry recorded in `memo`, and taken from the file
+  // the last export left when its record holds (an incremental export).
+  void WriteGamesJsonWithMemo(const GameTexts& texts, const GamesModel& model,
+                              const ModelFigures& figures, RenderMemo& memo,
+                              ReportFileStream& text) const;
 
   SiteSettings settings_;
   ReportOutput& output_;
   FriendlyNames friendly_;
   StringMap<std::string> profiles_;  // compared name -> the page of its shown person
-  Json global_json_;
-  std::string players_json_text_;  // the players' entries of stats.json, comma-separated
+  bool people_known_ = false;
+  Json global_json_;  // the global lists until stats.json is begun
+  // stats.json, begun with the global lists and written a player at a time.
+  std::unique_ptr<ReportFileStream> stats_;
+  size_t players_written_ = 0;
   std::optional<std::unordered_set<std::string>>
       model_pages_;  // the pages of WriteGames, relative to the site
 };

@@ -49,5 +49,29 @@ TEST(EventStoreTest, KeysOfEachOptionStateAreTheNormalisedTexts) {
   EXPECT_TRUE(log.Forms().RawOf(KeyPool::kNone).empty());
 }
 
+TEST(EventStoreTest, PlayerIndexListsEveryRecordOfANameAcrossLongGaps) {
+  // Al's pick-ups with 0 to 100,000 chat lines (two words each) between them, so that the
+  // gaps between his records take one to three bytes; Bob kills himself now and then.
+  std::string text;
+  for (int chats : {0, 0, 60, 100, 9000, 100000, 1}) {
+    for (int i = 0; i < chats; ++i) text += "0:01 say;1;0;Cy;hi\n";
+    text += "0:02 Weapon;1;0;Al;mp40\n";
+    if (chats % 2 == 0) text += "0:03 K;1;0;allies;Bob;2;0;allies;Bob;mp40;10;MOD;head\n";
+  }
+  LogFile log = LogFile::FromText(text);
+  const EventStore& store = log.events();
+  const uint32_t al = store.texts().Find("Al");
+  const uint32_t bob = store.texts().Find("Bob");
+  std::vector<uint32_t> al_records, both;
+  store.ForEach([&](const EventView& e) {
+    if (e.kind == LineKind::WeaponPickUp) al_records.push_back(e.position);
+    if (e.kind == LineKind::WeaponPickUp || e.kind == LineKind::Kill) both.push_back(e.position);
+  });
+  const PlayerIndex index(store);
+  EXPECT_EQ(index.Merge(std::vector<uint32_t>{al}), al_records);
+  EXPECT_EQ(index.Merge(std::vector<uint32_t>{bob, al}), both);
+  EXPECT_EQ(index.Merge(std::vector<uint32_t>{store.texts().Find("Cy")}).size(), 0u);
+}
+
 }  // namespace
 }  // namespace barvik

@@ -1,13 +1,17 @@
 // Report files written through a ReportOutput without staging: a file replaces its target
 // whole, keeping the target's permission bits, a new one gets the ordinary ones, and a failure
 // leaves the target and no temporary file; and the comparison that lets an incremental export
-// keep a file whose only change is its time stamp.
+// keep a file whose only change is its time stamp. A file written piece by piece is staged whole
+// or not at all.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 
 #include "core/FileError.h"
@@ -103,6 +107,65 @@ TEST_F(ReportOutputTest, WritesOnWorkersKeepTheLastBytesAndStopAtTheEarliestFail
   }
   EXPECT_EQ(Read(dir_ / "twice.html"), "39");
   EXPECT_FALSE(fs::exists(dir_ / "x"));
+}
+
+TEST_F(ReportOutputTest, AFileWrittenPieceByPieceIsStagedWholeOrNotAtAll) {
+  const std::string folder = dir_.string() + "/";
+  const std::string target = Write("games.json", "old");
+  const std::string piece(300 << 10, 'g');  // a few pieces make more than one buffer
+  {
+    ReportOutput output;
+    output.Stage(folder);
+    const std::unique_ptr<ReportFileStream> file = output.Open(target);
+    for (int i = 0; i < 5; ++i) file->Append(piece);
+    file->Close();
+    EXPECT_EQ(Read(target), "old");  // nothing moves before the publish
+    output.Publish();
+    EXPECT_EQ(output.counts().written, 1u);
+  }
+  EXPECT_EQ(Read(target), std::string(5 * piece.size(), 'g'));
+
+  // A disk that fills up (here a file size limit) fails the file with its name; nothing of it
+  // stays staged, and a stream dropped unclosed leaves nothing either.
+  rlimit old_limit{};
+  getrlimit(RLIMIT_FSIZE, &old_limit);
+  signal(SIGXFSZ, SIG_IGN);
+  rlimit limit = old_limit;
+  limit.rlim_cur = 1 << 20;
+  setrlimit(RLIMIT_FSIZE, &limit);
+  {
+    ReportOutput output;
+    output.Stage(folder);
+    output.Open(folder + "site/stats.json")->Append("dropped");
+    const std::unique_ptr<ReportFileStream> file = output.Open(target);
+    try {
+      for (int i = 0; i < 5; ++i) file->Append(piece);
+      file->Close();
+      FAIL() << "no error";
+    } catch (const FileError& e) {
+      EXPECT_EQ(std::string(e.what()).substr(0, 19 + target.size()),
+                "Cannot create file " + target);
+    }
+    size_t staged_files = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(dir_)) {
+      staged_files += entry.is_regular_file() && entry.path() != target ? 1 : 0;
+    }
+    EXPECT_EQ(staged_files, 0u);
+  }
+  setrlimit(RLIMIT_FSIZE, &old_limit);
+  signal(SIGXFSZ, SIG_DFL);
+  EXPECT_EQ(Read(target).size(), 5 * piece.size());
+  EXPECT_EQ(FileCount(), 1u);
+
+  // An incremental export compares the file whole: the same bytes leave the target alone.
+  ReportOutput keeping(true);
+  keeping.Stage(folder);
+  const std::unique_ptr<ReportFileStream> file = keeping.Open(target);
+  for (int i = 0; i < 5; ++i) file->Append(piece);
+  file->Close();
+  keeping.Publish();
+  EXPECT_EQ(keeping.counts().kept, 1u);
+  EXPECT_EQ(keeping.counts().written, 0u);
 }
 
 TEST(SameApartFromTimeStampTest, OnlyTheFooterTimeIsIgnored) {
