@@ -141,7 +141,7 @@ TEST_F(ReportPngTest, FourBytePixelsEncodeAsTheirRgbBytes) {
   RgbImage rgb;
   rgb.width = kWidth;
   rgb.height = kHeight;
-  rgb.stride = kWidth * 3;
+  rgb.stride = size_t{kWidth} * 3;
   for (int y = 0; y < kHeight; ++y) {
     for (int x = 0; x < kWidth; ++x) {
       for (int c = 0; c < 3; ++c) rgb.pixels.push_back(colour(x, y, c));
@@ -151,7 +151,7 @@ TEST_F(ReportPngTest, FourBytePixelsEncodeAsTheirRgbBytes) {
   for (PixelLayout layout : {PixelLayout::Bgrx, PixelLayout::Xrgb}) {
     RgbImage image = rgb;
     image.layout = layout;
-    image.stride = kWidth * 4 + 8;  // padded rows
+    image.stride = size_t{kWidth} * 4 + 8;  // padded rows
     image.pixels.assign(image.stride * kHeight, 0xAB);
     for (int y = 0; y < kHeight; ++y) {
       for (int x = 0; x < kWidth; ++x) {
@@ -166,7 +166,7 @@ TEST_F(ReportPngTest, FourBytePixelsEncodeAsTheirRgbBytes) {
     }
     EXPECT_EQ(EncodePng(image, "image.png"), expected) << static_cast<int>(layout);
     // Rows too short for 4 bytes a pixel are refused, not read past the buffer's end.
-    image.stride = kWidth * 3;
+    image.stride = size_t{kWidth} * 3;
     image.pixels.resize(image.stride * kHeight);
     EXPECT_THROW(EncodePng(image, "image.png"), std::invalid_argument);
   }
