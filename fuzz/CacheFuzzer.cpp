@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -48,7 +49,9 @@ void Use(const barvik::EventStore& store) {
     Check(e.line < store.LineCount() || store.LineCount() == 0);
   });
   for (uint32_t raw = 0; raw < store.texts().size(); ++raw) {
-    for (uint32_t position : index.Positions(raw)) seen += store.At(position).ids[0];
+    for (uint32_t position : index.Merge(std::span<const uint32_t>(&raw, 1))) {
+      seen += store.At(position).ids[0];
+    }
   }
   EventStore copy;
   copy.AppendStore(store);
