@@ -17,8 +17,8 @@ using cache::kMaxPath;
 
 constexpr char kMagic[8] = {'B', 'R', 'V', 'K', 'E', 'V', 'T', '\n'};
 constexpr uint32_t kByteOrder = 0x01020304;
-// Bump whenever the records, the texts or this file's layout change.
-constexpr uint32_t kVersion = 3;
+// Bump whenever the records, the texts or this file's layout change (4: compact hit records).
+constexpr uint32_t kVersion = 4;
 
 // Little helpers for the header's fields, in the machine's byte order (the byte-order word
 // rejects a file from another kind of machine).
@@ -288,8 +288,10 @@ class EventStoreFile {
   }
 
  private:
-  // Every record whole, of a known kind, with ids inside the pools; the lines they count
-  // agree with the mark. Rebuilds the game-initialisation positions.
+  // Every record whole, of a known kind, with ids inside the pools and codes among those the
+  // records before it took; a hit record full only where the writer would have kept it so;
+  // the lines they count agree with the mark. Rebuilds the game-initialisation positions
+  // and the hit codes.
   static bool CheckRecords(EventStore& store, const EventStore::Mark& mark) {
     const uint32_t* w = store.words_.data();
     const size_t n = store.words_.size();
@@ -302,6 +304,18 @@ class EventStoreFile {
         if ((w[p] >> 8) == 0) return false;
         lines += w[p] >> 8;
         ++p;
+        continue;
+      }
+      if ((kind & EventStore::kCompactFlag) != 0) {
+        if (!EventStore::IsHit(kind & ~EventStore::kCompactFlag) ||
+            EventStore::kCompactWords > n - p || (w[p + 1] & 0xFFFF) >= texts ||
+            (w[p + 1] >> 16) >= texts || (w[p + 2] & 0xFFF) >= store.weapons_.size() ||
+            ((w[p + 2] >> 12) & 0xFF) >= store.locations_.size() ||
+            ((w[p + 2] >> 20) & 0xFF) >= store.means_.size()) {
+          return false;
+        }
+        ++lines;
+        p += EventStore::kCompactWords;
         continue;
       }
       if ((kind > static_cast<uint32_t>(LineKind::Loss) &&
@@ -318,11 +332,12 @@ class EventStoreFile {
       for (size_t i = ids.text_first; i < ids.text_last; ++i) {
         if (w[p + i] >= texts) return false;
       }
+      const bool hit = EventStore::IsHit(kind);
       for (size_t i = ids.setting_first; i < ids.setting_last; ++i) {
-        const bool hit = kind == static_cast<uint32_t>(LineKind::Damage) ||
-                         kind == static_cast<uint32_t>(LineKind::Kill);
         if ((hit ? w[p + i] & EventStore::kMeansMask : w[p + i]) >= settings) return false;
       }
+      uint32_t packed[EventStore::kCompactWords - 1];
+      if (hit && store.CodeHit(w + p + 1, packed)) return false;
       if (kind == static_cast<uint32_t>(LineKind::GameInit)) {
         store.game_inits_.push_back(static_cast<uint32_t>(p));
       }

@@ -147,10 +147,15 @@ void EventStore::AddLine(std::string_view line) {
       auto slot_byte = [](std::string_view field) {
         return static_cast<uint32_t>(static_cast<uint8_t>(static_cast<int8_t>(SlotOfField(field))));
       };
-      Append({header, text(kHitVictim), text(kHitAttacker), text(kHitWeapon), text(kHitLocation),
-              means | teams << 28,
-              DamageOfField(f[kHitDamage - 1]) | slot_byte(f[kHitVictimSlot - 1]) << 16 |
-                  slot_byte(f[kHitAttackerSlot - 1]) << 24});
+      const uint32_t hit[kHitWords - 1] = {text(kHitVictim),
+                                           text(kHitAttacker),
+                                           text(kHitWeapon),
+                                           text(kHitLocation),
+                                           means | teams << 28,
+                                           DamageOfField(f[kHitDamage - 1]) |
+                                               slot_byte(f[kHitVictimSlot - 1]) << 16 |
+                                               slot_byte(f[kHitAttackerSlot - 1]) << 24};
+      AppendHit(header, hit);
       return;
     }
     case LineKind::Win:
@@ -181,6 +186,41 @@ void EventStore::AddLine(std::string_view line) {
   }
 }
 
+bool EventStore::CodeHit(const uint32_t* hit, uint32_t (&packed)[kCompactWords - 1]) {
+  // All three codes are taken, whatever the first gives, so that a reader walking the full
+  // records takes the same ones.
+  bool fresh = false;
+  const uint32_t weapon = weapons_.Code(hit[2], fresh);
+  const uint32_t location = locations_.Code(hit[3], fresh);
+  const uint32_t means = means_.Code(hit[4] & kMeansMask, fresh);
+  if (fresh || weapon == HitCodes::kNone || location == HitCodes::kNone ||
+      means == HitCodes::kNone || hit[0] > 0xFFFF || hit[1] > 0xFFFF) {
+    return false;
+  }
+  packed[0] = hit[0] | hit[1] << 16;
+  packed[1] = weapon | location << 12 | means << 20 | (hit[4] & ~kMeansMask);
+  packed[2] = hit[5];
+  return true;
+}
+
+void EventStore::AppendHit(uint32_t header, const uint32_t* hit) {
+  uint32_t packed[kCompactWords - 1];
+  if (CodeHit(hit, packed)) {
+    Append({header | kCompactFlag, packed[0], packed[1], packed[2]});
+  } else {
+    Append({header, hit[0], hit[1], hit[2], hit[3], hit[4], hit[5]});
+  }
+}
+
+const uint32_t* EventStore::FullRecord(const uint32_t* r, uint32_t (&scratch)[kHitWords]) const {
+  if ((r[0] & kCompactFlag) == 0) return r;
+  EventView e;
+  Decode(static_cast<uint32_t>(r - words_.data()), e);
+  scratch[0] = r[0] & ~kCompactFlag;
+  std::copy_n(e.held, EventView::kHeldWords, scratch + 1);
+  return scratch;
+}
+
 uint32_t EventStore::Header(LineKind kind, std::string_view line) {
   const std::optional<uint32_t> stamp = StampSeconds(line);
   const uint32_t time = stamp ? std::min(*stamp, kMaxTime) : kNoTime;
@@ -205,13 +245,14 @@ void EventStore::AddSkipped(uint64_t count) {
 
 bool EventStore::HasKnownLines() const {
   const uint32_t* w = words_.data();
+  uint32_t scratch[kHitWords];
   for (size_t p = 0; p < words_.size(); p += RecordWords(w + p)) {
     if ((w[p] & 0xFF) == kSkipKind) continue;
-    const auto kind = static_cast<LineKind>(w[p] & 0xFF);
-    if (kind == LineKind::GameInit) return true;
-    const IdWords ids = IdsOf(w + p);
+    const uint32_t* r = FullRecord(w + p, scratch);
+    if (static_cast<LineKind>(r[0] & 0xFF) == LineKind::GameInit) return true;
+    const IdWords ids = IdsOf(r);
     for (size_t i = ids.text_first; i < ids.text_last; ++i) {
-      if (w[p + i] != kEmptyText) return true;
+      if (r[i] != kEmptyText) return true;
     }
   }
   return false;
@@ -231,9 +272,12 @@ void EventStore::AppendStore(const EventStore& other) {
   for (uint32_t id = 0; id < settings.size(); ++id) {
     settings[id] = settings_.Intern(other.settings_.Text(id));
   }
+  // Records are copied as full words and coded again here: a renumbered id may no longer
+  // fit the compact form, or now fit it, and the codes are this store's.
   const uint32_t* w = other.words_.data();
   const size_t n = other.words_.size();
   std::vector<uint32_t>& record = team_;
+  uint32_t scratch[kHitWords];
   for (size_t p = 0; p < n;) {
     if ((w[p] & 0xFF) == kSkipKind) {
       AddSkipped(w[p] >> 8);
@@ -241,27 +285,30 @@ void EventStore::AppendStore(const EventStore& other) {
       continue;
     }
     FlushSkips();
-    const size_t size = RecordWords(w + p);
-    const IdWords ids = IdsOf(w + p);
-    record.assign(w + p, w + p + size);
+    const uint32_t* r = other.FullRecord(w + p, scratch);
+    const IdWords ids = IdsOf(r);
+    record.assign(r, r + RecordWords(r));
     for (size_t i = ids.text_first; i < ids.text_last; ++i) record[i] = texts[record[i]];
+    const bool hit = IsHit(record[0] & 0xFF);
     for (size_t i = ids.setting_first; i < ids.setting_last; ++i) {
       // The means of death shares its word with the team codes.
-      const bool means = (record[0] & 0xFF) == static_cast<uint32_t>(LineKind::Damage) ||
-                         (record[0] & 0xFF) == static_cast<uint32_t>(LineKind::Kill);
-      const uint32_t mask = means ? kMeansMask : UINT32_MAX;
+      const uint32_t mask = hit ? kMeansMask : UINT32_MAX;
       const uint32_t id = settings[record[i] & mask];
       if (id > mask) throw std::length_error("the logs hold too many distinct texts");
       record[i] = (record[i] & ~mask) | id;
     }
-    if (static_cast<LineKind>(w[p] & 0xFF) == LineKind::GameInit) {
+    if (static_cast<LineKind>(record[0] & 0xFF) == LineKind::GameInit) {
       game_inits_.push_back(static_cast<uint32_t>(words_.size()));
     }
-    if (words_.size() + size >= UINT32_MAX) {
-      throw std::length_error("the logs hold too many events");
+    if (hit) {
+      AppendHit(record[0], record.data() + 1);
+    } else {
+      if (words_.size() + record.size() >= UINT32_MAX) {
+        throw std::length_error("the logs hold too many events");
+      }
+      words_.Append(record.data(), record.size());
     }
-    words_.Append(record.data(), size);
-    p += size;
+    p += RecordWords(w + p);
   }
   AddSkipped(other.skipped_);
   lines_ += other.lines_;
@@ -292,7 +339,8 @@ uint64_t EventStore::LineAt(uint32_t position) const {
 
 size_t EventStore::MemoryBytes() const {
   return words_.size() * sizeof(uint32_t) + texts_.MemoryBytes() + settings_.MemoryBytes() +
-         game_inits_.capacity() * sizeof(uint32_t);
+         game_inits_.capacity() * sizeof(uint32_t) + weapons_.MemoryBytes() +
+         locations_.MemoryBytes() + means_.MemoryBytes();
 }
 
 NameForms::NameForms(const EventStore& store, bool ignore_case, bool ignore_colors)

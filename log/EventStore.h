@@ -15,7 +15,13 @@
 //   Damage, Kill  victim, attacker, weapon, location; then the means of death (setting id, low
 //                 28 bits) with the victim's and attacker's team codes (2 bits each) above it;
 //                 then the damage (low 16 bits) with the victim's and attacker's slots (signed
-//                 bytes) above it
+//                 bytes) above it. Most are kept compact instead, in 4 words (kind code with
+//                 kCompactFlag): victim | attacker << 16 (ids under 65536); the codes of the
+//                 weapon (12 bits), location (8) and means (8) with the team codes above them;
+//                 the damage word as above. A code numbers the distinct weapons, locations and
+//                 means in the order full hit records introduce them, so the first record of
+//                 each new value, and every record whose values do not fit, is full; a reader
+//                 walking the records in order rebuilds the codes.
 //   Win, Loss     count, the names of fields 4, 6, ... up to the first empty one, the team
 //                 of field 2 (setting id)
 //   GameEnd       how (GameEndHow)
@@ -63,14 +69,63 @@ class WordBuffer {
   size_t capacity_ = 0;
 };
 
-// One event as the passes see it.
+// One event as the passes see it. The ids of a compact record are decoded into the view
+// itself; a copy's ids then point into the copy.
 struct EventView {
+  static constexpr size_t kHeldWords = 6;
+
+  EventView() = default;
+  EventView(const EventView& other) { *this = other; }
+  EventView& operator=(const EventView& other) {
+    kind = other.kind;
+    ids = other.ids;
+    count = other.count;
+    position = other.position;
+    line = other.line;
+    time = other.time;
+    if (other.ids == other.held) {
+      std::copy_n(other.held, kHeldWords, held);
+      ids = held;
+    }
+    return *this;
+  }
+
   LineKind kind;
-  const uint32_t* ids;  // raw ids in record order (Win/Loss: the names)
-  uint32_t count;       // Win/Loss: the number of names
-  uint32_t position;    // word position of the record
-  uint64_t line;        // 0-based index of the line in the log
-  uint32_t time;        // the time stamp in seconds, EventStore::kNoTime when there is none
+  const uint32_t* ids;        // raw ids in record order (Win/Loss: the names)
+  uint32_t count;             // Win/Loss: the number of names
+  uint32_t position;          // word position of the record
+  uint64_t line;              // 0-based index of the line in the log
+  uint32_t time;              // the time stamp in seconds, EventStore::kNoTime when there is none
+  uint32_t held[kHeldWords];  // a compact record's words as the full record has them
+};
+
+// Numbers the distinct raw ids of one field of the hit records in order of first use, up to
+// `limit` codes; ids from kMaxId on get none (so the table by id stays small).
+class HitCodes {
+ public:
+  static constexpr uint32_t kNone = UINT32_MAX;
+  static constexpr uint32_t kMaxId = 1u << 20;
+
+  explicit HitCodes(uint32_t limit) : limit_(limit) {}
+  // The code of `id`, a new one when it has none yet and there is room (`fresh` is set then);
+  // kNone when there is none.
+  uint32_t Code(uint32_t id, bool& fresh) {
+    if (id < code_of_.size() && code_of_[id] != 0) return code_of_[id] - 1u;
+    if (ids_.size() == limit_ || id >= kMaxId) return kNone;
+    if (id >= code_of_.size()) code_of_.resize(id + 1, 0);
+    ids_.push_back(id);
+    code_of_[id] = static_cast<uint16_t>(ids_.size());
+    fresh = true;
+    return static_cast<uint32_t>(ids_.size() - 1);
+  }
+  uint32_t Id(uint32_t code) const { return ids_[code]; }
+  uint32_t size() const { return static_cast<uint32_t>(ids_.size()); }
+  size_t MemoryBytes() const { return ids_.capacity() * 4 + code_of_.capacity() * 2; }
+
+ private:
+  uint32_t limit_;
+  std::vector<uint32_t> ids_;      // by code
+  std::vector<uint16_t> code_of_;  // by id: its code + 1, 0 for none
 };
 
 // The game fields of a damage or kill event.
@@ -153,6 +208,10 @@ class EventStore {
 
   static constexpr uint32_t kSkipKind = 13;
   static constexpr uint32_t kMaxSkip = (1u << 24) - 1;
+  // Marks the kind code of a compact damage or kill record.
+  static constexpr uint32_t kCompactFlag = 0x80;
+  static constexpr uint32_t kCompactWords = 4;
+  static constexpr uint32_t kHitWords = 7;
   static size_t RecordWords(const uint32_t* record);
   // The words of a record (after the header) that are ids of `texts_` and of `settings_`:
   // [first, last) ranges, so that copying a record between stores can renumber them.
@@ -161,6 +220,20 @@ class EventStore {
   };
   static IdWords IdsOf(const uint32_t* record);
   static constexpr uint32_t kMeansMask = 0x0FFFFFFF;
+  static bool IsHit(uint32_t kind_code) {
+    return kind_code == static_cast<uint32_t>(LineKind::Damage) ||
+           kind_code == static_cast<uint32_t>(LineKind::Kill);
+  }
+  // Codes the weapon, location and means of the full hit words `hit` (the record after its
+  // header), taking new codes for new values. True, with the compact words in `packed`, when
+  // the record is to be kept compact: every value coded before and both names under 65536.
+  bool CodeHit(const uint32_t* hit, uint32_t (&packed)[kCompactWords - 1]);
+  // Appends a damage or kill record of header `header` and full words `hit`, compact if it can.
+  void AppendHit(uint32_t header, const uint32_t* hit);
+  // Fills `e` with the record at `position`.
+  void Decode(uint32_t position, EventView& e) const;
+  // The record at `r` as full words: `r` itself, or a compact record decoded into `scratch`.
+  const uint32_t* FullRecord(const uint32_t* r, uint32_t (&scratch)[kHitWords]) const;
   void Append(std::initializer_list<uint32_t> words);
   void FlushSkips();
   // The header word of a record of `kind` for `line`.
@@ -171,6 +244,9 @@ class EventStore {
   TextPool texts_;     // names, weapons, locations as written
   TextPool settings_;  // maps, game types, server names as written
   std::vector<uint32_t> game_inits_;
+  HitCodes weapons_{1u << 12};  // the codes of compact hit records
+  HitCodes locations_{1u << 8};
+  HitCodes means_{1u << 8};
   std::vector<uint32_t> team_;  // scratch for a Win/Loss line
   uint64_t lines_ = 0;
   uint32_t skipped_ = 0;  // other lines since the last record
@@ -241,6 +317,7 @@ struct ScanState {
 };
 
 inline size_t EventStore::RecordWords(const uint32_t* r) {
+  if ((r[0] & kCompactFlag) != 0) return kCompactWords;
   switch (static_cast<LineKind>(r[0] & 0xFF)) {
     case LineKind::GameInit:
     case LineKind::Join:
@@ -250,7 +327,7 @@ inline size_t EventStore::RecordWords(const uint32_t* r) {
       return 3;
     case LineKind::Damage:
     case LineKind::Kill:
-      return 7;
+      return kHitWords;
     case LineKind::Win:
     case LineKind::Loss:
       return 3 + r[1];
@@ -261,6 +338,7 @@ inline size_t EventStore::RecordWords(const uint32_t* r) {
   }
 }
 
+// Of a full record only.
 inline EventStore::IdWords EventStore::IdsOf(const uint32_t* r) {
   switch (static_cast<LineKind>(r[0] & 0xFF)) {
     case LineKind::GameInit:
@@ -283,13 +361,37 @@ inline EventStore::IdWords EventStore::IdsOf(const uint32_t* r) {
   }
 }
 
-inline EventView EventStore::At(uint32_t position) const {
+inline void EventStore::Decode(uint32_t position, EventView& e) const {
   const uint32_t* r = words_.data() + position;
-  const auto kind = static_cast<LineKind>(r[0] & 0xFF);
-  const uint32_t time = r[0] >> 8;
-  if (kind == LineKind::Win || kind == LineKind::Loss)
-    return {kind, r + 2, r[1], position, 0, time};
-  return {kind, r + 1, 0, position, 0, time};
+  const uint32_t code = r[0] & 0xFF;
+  e.time = r[0] >> 8;
+  e.position = position;
+  e.line = 0;
+  e.count = 0;
+  if ((code & kCompactFlag) != 0) {
+    e.kind = static_cast<LineKind>(code & ~kCompactFlag);
+    e.held[0] = r[1] & 0xFFFF;
+    e.held[1] = r[1] >> 16;
+    e.held[2] = weapons_.Id(r[2] & 0xFFF);
+    e.held[3] = locations_.Id((r[2] >> 12) & 0xFF);
+    e.held[4] = means_.Id((r[2] >> 20) & 0xFF) | (r[2] & ~kMeansMask);
+    e.held[5] = r[3];
+    e.ids = e.held;
+    return;
+  }
+  e.kind = static_cast<LineKind>(code);
+  if (e.kind == LineKind::Win || e.kind == LineKind::Loss) {
+    e.ids = r + 2;
+    e.count = r[1];
+  } else {
+    e.ids = r + 1;
+  }
+}
+
+inline EventView EventStore::At(uint32_t position) const {
+  EventView e;
+  Decode(position, e);
+  return e;
 }
 
 template <typename F>
@@ -297,13 +399,14 @@ void EventStore::ForEach(F&& f) const {
   const uint32_t* w = words_.data();
   const size_t n = words_.size();
   uint64_t line = 0;
+  EventView e;
   for (size_t p = 0; p < n;) {
     if ((w[p] & 0xFF) == kSkipKind) {
       line += w[p] >> 8;
       ++p;
       continue;
     }
-    EventView e = At(static_cast<uint32_t>(p));
+    Decode(static_cast<uint32_t>(p), e);
     e.line = line++;
     f(e);
     p += RecordWords(w + p);
