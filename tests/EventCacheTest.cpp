@@ -208,6 +208,9 @@ TEST_F(EventCacheTest, DamagedForeignAndMissingCachesGiveTheFreshResult) {
   std::string newer = good;
   newer[12] = static_cast<char>(newer[12] + 1);  // the version word
   damaged.push_back(newer);
+  std::string older = good;
+  older[12] = 3;  // before compact hit records
+  damaged.push_back(older);
   for (size_t i = 0; i < damaged.size(); ++i) {
     SCOPED_TRACE(i);
     std::ofstream(entry, std::ios::binary | std::ios::trunc) << damaged[i];

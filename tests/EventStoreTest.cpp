@@ -1,9 +1,11 @@
 // The events a log turns into: line indexes across skipped lines and files, the names of team
-// results, and the keys of each name-option state against the line accessors.
+// results, the keys of each name-option state against the line accessors, and hit records at
+// the edges of their compact form, through the cache file and the joining of stores.
 #include "log/EventStore.h"
 
 #include <gtest/gtest.h>
 
+#include "log/CacheFormat.h"
 #include "log/LogFile.h"
 
 namespace barvik {
@@ -71,6 +73,116 @@ TEST(EventStoreTest, PlayerIndexListsEveryRecordOfANameAcrossLongGaps) {
   EXPECT_EQ(index.Merge(std::vector<uint32_t>{al}), al_records);
   EXPECT_EQ(index.Merge(std::vector<uint32_t>{bob, al}), both);
   EXPECT_EQ(index.Merge(std::vector<uint32_t>{store.texts().Find("Cy")}).size(), 0u);
+}
+
+EventStore StoreOf(const std::string& text) {
+  EventStore store;
+  for (size_t at = 0; at < text.size();) {
+    const size_t end = text.find('\n', at);
+    store.AddLine(std::string_view(text).substr(at, end - at));
+    at = end + 1;
+  }
+  store.Finish();
+  return store;
+}
+
+std::string Joined(std::initializer_list<std::string_view> fields) {
+  std::string out;
+  for (std::string_view f : fields) out.append(out.empty() ? "" : ";").append(f);
+  return out;
+}
+
+// Every hit event as the fields of its line, and the words each record takes.
+struct Hits {
+  std::vector<std::string> lines;
+  std::vector<uint32_t> words;
+};
+Hits HitsOf(const EventStore& store) {
+  Hits hits;
+  uint32_t last = 0;
+  store.ForEach([&](const EventView& e) {
+    if (e.kind != LineKind::Damage && e.kind != LineKind::Kill) return;
+    const EventView copy = e;  // a copy reads its own words
+    const HitFields h = ReadHitFields(copy);
+    const auto& texts = store.texts();
+    hits.lines.push_back(Joined({texts.Text(copy.ids[0]), texts.Text(copy.ids[1]),
+                                 texts.Text(copy.ids[2]), texts.Text(copy.ids[3]),
+                                 store.settings().Text(h.means), std::to_string(h.victim_team),
+                                 std::to_string(h.attacker_team), std::to_string(h.victim_slot),
+                                 std::to_string(h.attacker_slot), std::to_string(h.damage)}));
+    if (hits.lines.size() > 1) hits.words.push_back(e.position - last);
+    last = e.position;
+  });
+  return hits;
+}
+
+std::string Hit(std::string_view victim, std::string_view attacker, std::string_view weapon,
+                std::string_view location, std::string_view means) {
+  return Joined({"0:05 K", "-1", "127", "axis", victim, "200", "-128", "allies", attacker, weapon,
+                 "65535", means, location}) +
+         "\n";
+}
+
+std::string Numbered(std::string prefix, int i) { return prefix.append(std::to_string(i)); }
+
+// n distinct texts of a prefix, one join line each.
+std::string Joins(const std::string& prefix, int n) {
+  std::string text;
+  for (int i = 0; i < n; ++i) text.append("0:01 J;1;0;").append(Numbered(prefix, i)).append("\n");
+  return text;
+}
+
+TEST(EventStoreTest, HitRecordsAtTheEdgesOfTheCompactFormComeBackAsTheirLines) {
+  // Names by text id: "" is 0, j0..j65533 are 1..65534, so "A" is 65535 and "B" 65536. The
+  // 4096th weapon, the 256th location and means still take a code, the next ones do not.
+  std::string text = Joins("j", 65534) + "0:02 J;1;0;A\n0:02 J;1;0;B\n";
+  for (int i = 0; i < 4096; ++i) text += Hit("A", "A", Numbered("w", i), "l0", "m0");
+  for (int i = 0; i < 256; ++i) text += Hit("A", "A", "w0", Numbered("l", i), "m0");
+  for (int i = 0; i < 256; ++i) text += Hit("A", "A", "w0", "l0", Numbered("m", i));
+  const std::string compact[] = {Hit("A", "A", "w4095", "l255", "m255"),
+                                 Hit("j0", "A", "w1", "l1", "m1")};
+  const std::string full[] = {Hit("B", "A", "w0", "l0", "m0"), Hit("A", "B", "w0", "l0", "m0"),
+                              Hit("A", "A", "w4096", "l0", "m0"), Hit("A", "A", "w0", "l256", "m0"),
+                              Hit("A", "A", "w0", "l0", "m256")};
+  std::string tail;
+  for (const std::string& line : compact) tail += line;
+  for (const std::string& line : full) tail += line + line;  // values without a code stay full
+  text += tail + "0:09 say;1;0;A;bye\n";
+  const EventStore store = StoreOf(text);
+  const Hits hits = HitsOf(store);
+  const size_t first = 4096 + 256 + 256;  // the words of the tail's records
+  EXPECT_EQ(std::vector<uint32_t>(hits.words.begin() + first, hits.words.end()),
+            (std::vector<uint32_t>{4, 4, 7, 7, 7, 7, 7, 7, 7, 7, 7}));
+  const Hits expected = HitsOf(StoreOf(Joins("j", 65534) + "0:02 J;1;0;A\n0:02 J;1;0;B\n" + tail));
+  EXPECT_EQ(hits.lines.back(), "A;A;w0;l0;m256;2;1;127;-128;65535");
+  EXPECT_EQ(std::vector<std::string>(hits.lines.end() - 12, hits.lines.end()),
+            std::vector<std::string>(expected.lines.end() - 12, expected.lines.end()));
+  EXPECT_EQ(hits.lines[first + 1], "j0;A;w1;l1;m1;2;1;127;-128;65535");
+
+  // The cache file brings back the same records, whole and at its split point.
+  const std::string bytes = CacheBytesOf(store);
+  for (bool at_split : {false, true}) {
+    const std::optional<EventStore> back = StoreFromCacheBytes(bytes, at_split);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_TRUE(back->SameAs(store));
+    EXPECT_EQ(HitsOf(*back).lines, hits.lines);
+  }
+}
+
+TEST(EventStoreTest, JoinedStoresCodeTheirHitsAsOneReadingWould) {
+  // The second part's names get ids past 65535 once joined, and its weapons other codes.
+  const std::string head = Joins("j", 65530) + Hit("j1", "j2", "w1", "l1", "m1");
+  const std::string part = Hit("x", "j1", "w2", "l2", "m2") + Hit("x", "j1", "w2", "l2", "m2") +
+                           Hit("j1", "j2", "w1", "l1", "m1") + Joins("k", 9) +
+                           Hit("j3", "j4", "w2", "l1", "m2") + Hit("k8", "j4", "w2", "l1", "m2") +
+                           Hit("j1", "j2", "w1", "l1", "m1");
+  EventStore joined = StoreOf(head);
+  joined.AppendStore(StoreOf(part));
+  const EventStore whole = StoreOf(head + part);
+  EXPECT_TRUE(joined.SameAs(whole));
+  EXPECT_EQ(HitsOf(joined).lines, HitsOf(whole).lines);
+  EXPECT_EQ(HitsOf(whole).words, (std::vector<uint32_t>{7, 7, 4, 4 + 9 * 4, 4, 7}));
+  EXPECT_EQ(HitsOf(StoreOf(part)).words.back(), 4u);  // "k8" fitted before the join
 }
 
 }  // namespace
