@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace barvik {
@@ -30,6 +31,37 @@ uint64_t BlockHash(const char* data, size_t size) {
     h ^= h >> 31;
   }
   for (; i < size; ++i) h = (h ^ static_cast<unsigned char>(data[i])) * 0x100000001b3ull;
+  h ^= h >> 33;
+  h *= 0xff51afd7ed558ccdull;
+  h ^= h >> 33;
+  return h;
+}
+
+void StreamHash::Update(const void* data, size_t size) {
+  const auto* p = static_cast<const unsigned char*>(data);
+  // Bytes go into the words by their place in the stream, whatever the pieces.
+  for (; size > 0 && (size_ & 7) != 0; --size, ++p) {
+    pending_ |= uint64_t{*p} << (8 * (size_ & 7));
+    if ((++size_ & 7) == 0) {
+      Mix(pending_);
+      pending_ = 0;
+    }
+  }
+  for (; size >= 8; size -= 8, p += 8) {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+    Mix(word);
+    size_ += 8;
+  }
+  for (; size > 0; --size, ++p) pending_ |= uint64_t{*p} << (8 * (size_++ & 7));
+}
+
+uint64_t StreamHash::Final() const {
+  StreamHash end = *this;
+  if ((size_ & 7) != 0) end.Mix(end.pending_);
+  end.Mix(size_);
+  uint64_t h = end.hash_;
   h ^= h >> 33;
   h *= 0xff51afd7ed558ccdull;
   h ^= h >> 33;

@@ -17,7 +17,8 @@ using cache::kMaxPath;
 
 constexpr char kMagic[8] = {'B', 'R', 'V', 'K', 'E', 'V', 'T', '\n'};
 constexpr uint32_t kByteOrder = 0x01020304;
-// Bump whenever the records, the texts or this file's layout change (4: compact hit records).
+// Bump whenever the records, the texts or this file's layout change (4: compact hit records,
+// the payload's hash).
 constexpr uint32_t kVersion = 4;
 
 // Little helpers for the header's fields, in the machine's byte order (the byte-order word
@@ -197,16 +198,16 @@ bool ReadHeader(Source& in, Header& h) {
 }  // namespace
 
 // The payload: the store's words, then each pool as its text sizes and its bytes, then the
-// CRC-32 of all of it.
+// StreamHash of all of it.
 class EventStoreFile {
  public:
   using Output = std::function<bool(const void*, size_t)>;
 
   static bool Write(const Output& out, const EventStore& store) {
-    uint32_t crc = 0;
+    StreamHash hash;
     auto put = [&](const void* data, size_t size) {
       if (size == 0) return true;  // `data` may be the null data of an empty vector
-      crc = Crc32(crc, data, size);
+      hash.Update(data, size);
       return out(data, size);
     };
     if (!put(store.words_.data(), store.words_.size() * 4)) return false;
@@ -221,7 +222,8 @@ class EventStoreFile {
         if (!put(text.data(), text.size())) return false;
       }
     }
-    return out(&crc, sizeof crc);
+    const uint64_t sum = hash.Final();
+    return out(&sum, sizeof sum);
   }
 
   static void Describe(const EventStore& store, Header& h) {
@@ -238,10 +240,10 @@ class EventStoreFile {
   // The store of the payload after `h`, cut back to `mark` (h.split or h.full), or nothing
   // when any check fails.
   static std::optional<EventStore> Read(Source& in, const Header& h, const EventStore::Mark& mark) {
-    uint32_t crc = 0;
+    StreamHash hash;
     auto get = [&](void* to, size_t size) {
       if (!in.Read(to, size)) return false;
-      crc = Crc32(crc, to, size);
+      hash.Update(to, size);
       return true;
     };
     EventStore store;
@@ -251,12 +253,12 @@ class EventStoreFile {
     std::string text_bytes(h.text_bytes, '\0');
     std::vector<uint32_t> setting_sizes(h.full.settings);
     std::string setting_bytes(h.setting_bytes, '\0');
-    uint32_t stored_crc = 0;
+    uint64_t stored_sum = 0;
     if (!get(text_sizes.data(), text_sizes.size() * 4) ||
         !get(text_bytes.data(), text_bytes.size()) ||
         !get(setting_sizes.data(), setting_sizes.size() * 4) ||
         !get(setting_bytes.data(), setting_bytes.size()) ||
-        !in.Read(&stored_crc, sizeof stored_crc) || stored_crc != crc) {
+        !in.Read(&stored_sum, sizeof stored_sum) || stored_sum != hash.Final()) {
       return std::nullopt;
     }
     // Every text in id order: each must be new, so the ids come out as they were.
@@ -396,15 +398,17 @@ void RepairCacheChecksums(std::string& bytes) {
   Header h;
   uint32_t path_size = 0;
   if (bytes.size() < kFixedBytes || !DecodeFixed(bytes.data(), h, path_size) ||
-      bytes.size() < kFixedBytes + path_size + 8) {
+      bytes.size() < kFixedBytes + path_size + 12) {
     return;
   }
   const size_t header_end = kFixedBytes + path_size;
   const uint32_t header_crc = Crc32(0, bytes.data(), header_end);
   std::memcpy(bytes.data() + header_end, &header_crc, 4);
   const size_t payload = header_end + 4;
-  const uint32_t payload_crc = Crc32(0, bytes.data() + payload, bytes.size() - payload - 4);
-  std::memcpy(bytes.data() + bytes.size() - 4, &payload_crc, 4);
+  StreamHash hash;
+  hash.Update(bytes.data() + payload, bytes.size() - payload - 8);
+  const uint64_t sum = hash.Final();
+  std::memcpy(bytes.data() + bytes.size() - 8, &sum, 8);
 }
 
 std::optional<EventStore> StoreFromCacheBytes(const std::string& bytes, bool at_split) {

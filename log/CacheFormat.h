@@ -1,10 +1,10 @@
 // The event cache's file format, on its own (docs/cache-format.md): a header that names the log
-// file and sizes the rest, then the payload (the event store's words and texts), each with its
-// CRC-32. The writer encodes an EventStore; the reader checks every size, checksum, record and
-// text id before it returns a store, so a damaged, foreign or other-version file is refused
-// (nothing at all is returned) and never misread. What the files are called, where they lie and
-// when they go is the cache folder's business (CacheFolder.h); when a file is used, the read
-// plan's (EventCache.h).
+// file and sizes the rest, with its CRC-32, then the payload (the event store's words and
+// texts) with its 64-bit StreamHash. The writer encodes an EventStore; the reader checks every
+// size, checksum, record and text id before it returns a store, so a damaged, foreign or
+// other-version file is refused (nothing at all is returned) and never misread. What the files are
+// called, where they lie and when they go is the cache folder's business (CacheFolder.h); when a
+// file is used, the read plan's (EventCache.h).
 #pragma once
 
 #include <cstddef>
@@ -53,7 +53,7 @@ struct Header {
   bool gzip() const { return (flags & kGzipFlag) != 0; }
   uint64_t PayloadBytes() const {
     return full.words * 4 + uint64_t{full.texts} * 4 + text_bytes + uint64_t{full.settings} * 4 +
-           setting_bytes + 4;
+           setting_bytes + 8;
   }
 };
 
