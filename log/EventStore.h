@@ -77,6 +77,7 @@ struct EventView {
   EventView() = default;
   EventView(const EventView& other) { *this = other; }
   EventView& operator=(const EventView& other) {
+    if (this == &other) return *this;
     kind = other.kind;
     ids = other.ids;
     count = other.count;
