@@ -1,11 +1,14 @@
 #include "log/EventStore.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <new>
 #include <stdexcept>
 #include <string>
 #include <utility>
+
+#include <sys/mman.h>
 
 #include "log/FieldCursor.h"
 #include "log/LineFormat.h"
@@ -28,6 +31,22 @@ void WordBuffer::Append(const uint32_t* words, size_t count) {
   std::memcpy(Extend(count), words, count * sizeof(uint32_t));
 }
 
+namespace {
+
+// Asks the kernel to back the whole 2 MB pages of a large buffer with huge pages. Filling the
+// store (tens of MB) page by page costs a fault every 4 kB, a sizeable part of reading the
+// event cache; with huge pages it is one every 2 MB. Only a hint: ignored where the kernel
+// does not offer them.
+void AskForHugePages(void* data, size_t bytes) {
+  constexpr uintptr_t kHuge = uintptr_t{2} << 20;
+  if (bytes < 2 * kHuge) return;
+  const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kHuge - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+}  // namespace
+
 uint32_t* WordBuffer::Extend(size_t count) {
   if (size_ + count > capacity_) {
     size_t capacity = std::max<size_t>({size_ + count, capacity_ + capacity_ / 2, 1 << 14});
@@ -35,6 +54,7 @@ uint32_t* WordBuffer::Extend(size_t count) {
     if (grown == nullptr) throw std::bad_alloc();
     data_ = static_cast<uint32_t*>(grown);
     capacity_ = capacity;
+    AskForHugePages(data_, capacity_ * sizeof(uint32_t));
   }
   uint32_t* at = data_ + size_;
   size_ += count;
