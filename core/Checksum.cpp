@@ -37,31 +37,47 @@ uint64_t BlockHash(const char* data, size_t size) {
   return h;
 }
 
+void StreamHash::MixBlock(const unsigned char* block) {
+  for (int lane = 0; lane < 4; ++lane) {
+    uint64_t word;
+    std::memcpy(&word, block + 8 * lane, 8);
+    if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+    Mix(lanes_[lane], word);
+  }
+}
+
 void StreamHash::Update(const void* data, size_t size) {
   const auto* p = static_cast<const unsigned char*>(data);
-  // Bytes go into the words by their place in the stream, whatever the pieces.
-  for (; size > 0 && (size_ & 7) != 0; --size, ++p) {
-    pending_ |= uint64_t{*p} << (8 * (size_ & 7));
-    if ((++size_ & 7) == 0) {
-      Mix(pending_);
-      pending_ = 0;
-    }
+  // Bytes go into the blocks by their place in the stream, whatever the pieces.
+  const size_t held = size_ % kBlock;
+  if (held != 0) {
+    const size_t n = std::min(size, kBlock - held);
+    std::memcpy(pending_ + held, p, n);
+    size_ += n;
+    p += n;
+    size -= n;
+    if (held + n < kBlock) return;
+    MixBlock(pending_);
   }
-  for (; size >= 8; size -= 8, p += 8) {
-    uint64_t word;
-    std::memcpy(&word, p, 8);
-    if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
-    Mix(word);
-    size_ += 8;
+  for (; size >= kBlock; size -= kBlock, p += kBlock) {
+    MixBlock(p);
+    size_ += kBlock;
   }
-  for (; size > 0; --size, ++p) pending_ |= uint64_t{*p} << (8 * (size_++ & 7));
+  if (size > 0) std::memcpy(pending_, p, size);
+  size_ += size;
 }
 
 uint64_t StreamHash::Final() const {
   StreamHash end = *this;
-  if ((size_ & 7) != 0) end.Mix(end.pending_);
-  end.Mix(size_);
-  uint64_t h = end.hash_;
+  const size_t held = size_ % kBlock;
+  if (held != 0) {
+    std::memset(end.pending_ + held, 0, kBlock - held);
+    end.MixBlock(end.pending_);
+  }
+  uint64_t h = size_;
+  for (uint64_t lane : end.lanes_) {
+    Mix(h, lane);
+  }
   h ^= h >> 33;
   h *= 0xff51afd7ed558ccdull;
   h ^= h >> 33;
