@@ -441,21 +441,6 @@ PlayerIndex::PlayerIndex(const EventStore& store) {
   const size_t names = store.texts().size();
   start_.assign(names + 1, 0);
   std::vector<uint32_t> last(names, 0);
-  auto names_of = [](const EventView& e, auto&& visit) {
-    switch (e.kind) {
-      case LineKind::WeaponPickUp:
-      case LineKind::Action:
-        visit(e.ids[0]);
-        break;
-      case LineKind::Damage:
-      case LineKind::Kill:
-        visit(e.ids[0]);
-        if (e.ids[1] != e.ids[0]) visit(e.ids[1]);
-        break;
-      default:
-        break;
-    }
-  };
   auto gap_bytes = [](uint32_t gap) {
     uint64_t n = 1;
     while (gap >= 0x80) {
@@ -464,28 +449,24 @@ PlayerIndex::PlayerIndex(const EventStore& store) {
     }
     return n;
   };
-  store.ForEach([&](const EventView& e) {
-    names_of(e, [&](uint32_t raw) {
-      start_[raw + 1] += gap_bytes(e.position - last[raw]);
-      last[raw] = e.position;
-    });
+  store.ForEachPlayerName([&](uint32_t raw, uint32_t position) {
+    start_[raw + 1] += gap_bytes(position - last[raw]);
+    last[raw] = position;
   });
   for (size_t i = 1; i < start_.size(); ++i) start_[i] += start_[i - 1];
   bytes_.resize(start_.back());
   std::vector<uint64_t> next(start_.begin(), start_.end() - 1);
   std::fill(last.begin(), last.end(), 0);
-  store.ForEach([&](const EventView& e) {
-    names_of(e, [&](uint32_t raw) {
-      uint32_t gap = e.position - last[raw];
-      last[raw] = e.position;
-      uint8_t* out = bytes_.data() + next[raw];
-      while (gap >= 0x80) {
-        *out++ = static_cast<uint8_t>(gap | 0x80);
-        gap >>= 7;
-      }
-      *out++ = static_cast<uint8_t>(gap);
-      next[raw] = static_cast<uint64_t>(out - bytes_.data());
-    });
+  store.ForEachPlayerName([&](uint32_t raw, uint32_t position) {
+    uint32_t gap = position - last[raw];
+    last[raw] = position;
+    uint8_t* out = bytes_.data() + next[raw];
+    while (gap >= 0x80) {
+      *out++ = static_cast<uint8_t>(gap | 0x80);
+      gap >>= 7;
+    }
+    *out++ = static_cast<uint8_t>(gap);
+    next[raw] = static_cast<uint64_t>(out - bytes_.data());
   });
 }
 

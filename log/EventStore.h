@@ -207,6 +207,11 @@ class EventStore {
   // Calls f(const EventView&) for every event in log order.
   template <typename F>
   void ForEach(F&& f) const;
+  // Calls f(raw name id, position) for the player of every pick-up and action event and the
+  // victim and attacker (once when the same) of every damage and kill event, in log order:
+  // what the player index lists, without decoding whole events.
+  template <typename F>
+  void ForEachPlayerName(F&& f) const;
   EventView At(uint32_t position) const;
 
  private:
@@ -407,7 +412,8 @@ void EventStore::ForEach(F&& f) const {
   uint64_t line = 0;
   EventView e;
   for (size_t p = 0; p < n;) {
-    if ((w[p] & 0xFF) == kSkipKind) {
+    const uint32_t code = w[p] & 0xFF;
+    if (code == kSkipKind) {
       line += w[p] >> 8;
       ++p;
       continue;
@@ -415,6 +421,36 @@ void EventStore::ForEach(F&& f) const {
     Decode(static_cast<uint32_t>(p), e);
     e.line = line++;
     f(e);
+    p += (code & kCompactFlag) != 0 ? kCompactWords : RecordWords(w + p);
+  }
+}
+
+template <typename F>
+void EventStore::ForEachPlayerName(F&& f) const {
+  const uint32_t* w = words_.data();
+  const size_t n = words_.size();
+  for (size_t p = 0; p < n;) {
+    const uint32_t code = w[p] & 0xFF;
+    const auto position = static_cast<uint32_t>(p);
+    if ((code & kCompactFlag) != 0) {
+      f(w[p + 1] & 0xFFFF, position);
+      if ((w[p + 1] & 0xFFFF) != w[p + 1] >> 16) f(w[p + 1] >> 16, position);
+      p += kCompactWords;
+      continue;
+    }
+    switch (static_cast<LineKind>(code)) {
+      case LineKind::WeaponPickUp:
+      case LineKind::Action:
+        f(w[p + 1], position);
+        break;
+      case LineKind::Damage:
+      case LineKind::Kill:
+        f(w[p + 1], position);
+        if (w[p + 2] != w[p + 1]) f(w[p + 2], position);
+        break;
+      default:
+        break;
+    }
     p += RecordWords(w + p);
   }
 }
