@@ -38,7 +38,7 @@ uint64_t BlockHash(const char* data, size_t size) {
 }
 
 void StreamHash::MixBlock(const unsigned char* block) {
-  for (int lane = 0; lane < 4; ++lane) {
+  for (size_t lane = 0; lane < 4; ++lane) {
     uint64_t word;
     std::memcpy(&word, block + 8 * lane, 8);
     if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
