@@ -39,18 +39,13 @@ namespace {
 constexpr uint32_t kNoNode = UINT32_MAX;
 
 // Numbers packed seven bits a byte, low bits first; a byte's top bit says another follows.
-// Appends to a byte vector with room made for `most` numbers first, so that a number costs no
-// check of the vector's room; the room left over goes when the writer does.
+// Writes into room the caller made (at most kMostBytes a number), so that a number costs no
+// check of a vector's room.
 class NumberWriter {
  public:
-  NumberWriter(std::vector<uint8_t>& into, size_t most) : into_(into) {
-    const size_t start = into.size();
-    into.resize(start + most * kMostBytes);
-    at_ = into.data() + start;
-  }
-  ~NumberWriter() { into_.resize(static_cast<size_t>(at_ - into_.data())); }
-  NumberWriter(const NumberWriter&) = delete;
-  NumberWriter& operator=(const NumberWriter&) = delete;
+  static constexpr size_t kMostBytes = 10;  // of a 64-bit number
+
+  explicit NumberWriter(uint8_t* at) : at_(at) {}
 
   void Put(uint64_t value) {
     while (value >= 0x80) {
@@ -59,11 +54,34 @@ class NumberWriter {
     }
     *at_++ = static_cast<uint8_t>(value);
   }
+  uint8_t* end() const { return at_; }
 
  private:
-  static constexpr size_t kMostBytes = 10;  // of a 64-bit number
-  std::vector<uint8_t>& into_;
   uint8_t* at_;
+};
+
+// Bytes packed one game at a time: room is made once and kept from game to game, so packing
+// neither zero-fills nor grows a vector per part; Take copies the game's bytes out exactly.
+class PackBuffer {
+ public:
+  // Room for `most` more numbers; Done tells where they ended.
+  NumberWriter Room(size_t most) {
+    const size_t need = used_ + most * NumberWriter::kMostBytes;
+    if (need > bytes_.size()) bytes_.resize(std::max(need, bytes_.size() * 2));
+    return NumberWriter(bytes_.data() + used_);
+  }
+  void Done(const NumberWriter& writer) {
+    used_ = static_cast<size_t>(writer.end() - bytes_.data());
+  }
+  std::vector<uint8_t> Take() {
+    std::vector<uint8_t> packed(bytes_.data(), bytes_.data() + used_);
+    used_ = 0;
+    return packed;
+  }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  size_t used_ = 0;
 };
 
 uint64_t GetNumber(const uint8_t*& from) {
@@ -124,7 +142,7 @@ struct FinishedPart {
 };
 
 // Packs a finished game's part: a few dozen bytes instead of a record with its own list.
-void PackPart(NodePart& part, std::vector<uint8_t>& into) {
+void PackPart(NodePart& part, PackBuffer& into) {
   const Participant& s = part.stats;
   Intervals& list = part.intervals;
   const bool stayed = !list.empty();
@@ -147,7 +165,7 @@ void PackPart(NodePart& part, std::vector<uint8_t>& into) {
   }
   const auto slots = static_cast<uint64_t>(std::popcount(s.slot_bits[0])) +
                      static_cast<uint64_t>(std::popcount(s.slot_bits[1]));
-  NumberWriter out(into, 2 + slots + s.team_seconds.size() + 9 + 3 + 2 * list.size());
+  NumberWriter out = into.Room(2 + slots + s.team_seconds.size() + 9 + 3 + 2 * list.size());
   out.Put(part.node);
   out.Put(slots);
   for (size_t word = 0; word < s.slot_bits.size(); ++word) {
@@ -161,17 +179,18 @@ void PackPart(NodePart& part, std::vector<uint8_t>& into) {
     out.Put(figure);
   if (!stayed) {
     out.Put(0);
-    return;
+  } else {
+    out.Put(list.size() + 1);
+    out.Put(first);
+    out.Put(last - first);
+    uint32_t reach = first;
+    for (const auto& [from, to] : list) {
+      out.Put(from - reach);
+      out.Put(to - from);
+      reach = to;
+    }
   }
-  out.Put(list.size() + 1);
-  out.Put(first);
-  out.Put(last - first);
-  uint32_t reach = first;
-  for (const auto& [from, to] : list) {
-    out.Put(from - reach);
-    out.Put(to - from);
-    reach = to;
-  }
+  into.Done(out);
 }
 
 // Reads back a part PackPart wrote, appending its joined stays to `intervals`.
@@ -211,6 +230,44 @@ struct Stay {
   uint32_t team = kNoTeam;
   uint32_t team_since = 0;  // when his time on `team` began
   uint32_t team_seen = 0;   // his last line on `team`
+};
+
+// The stays without a slot of the current game, by compared name: found through an index by
+// name, dropped by moving the last stay into the gap (their order means nothing).
+class SlotlessStays {
+ public:
+  explicit SlotlessStays(size_t keys) : at_(keys, 0) {}
+
+  Stay* Find(KeyId key) {
+    const uint32_t at = at_[key];
+    return at == 0 ? nullptr : &stays_[at - 1].second;
+  }
+  void Add(KeyId key, const Stay& stay) {
+    stays_.emplace_back(key, stay);
+    at_[key] = static_cast<uint32_t>(stays_.size());
+  }
+  void Drop(KeyId key) {
+    const uint32_t at = at_[key] - 1;
+    if (at + 1 != stays_.size()) {
+      stays_[at] = stays_.back();
+      at_[stays_[at].first] = at + 1;
+    }
+    stays_.pop_back();
+    at_[key] = 0;
+  }
+  // Calls close(Stay&) on each stay, then drops them all.
+  template <typename F>
+  void Clear(F&& close) {
+    for (auto& [key, stay] : stays_) {
+      close(stay);
+      at_[key] = 0;
+    }
+    stays_.clear();
+  }
+
+ private:
+  std::vector<uint32_t> at_;  // by key: its stay's index + 1, 0 when it has none
+  std::vector<std::pair<KeyId, Stay>> stays_;
 };
 
 // Union-find over nodes with the lists of presences kept at each root, so a union can be
@@ -297,7 +354,8 @@ class Groups {
 
 class GameBuilder {
  public:
-  GameBuilder(const EventStore& store, const NameForms& forms) : store_(store), forms_(forms) {
+  GameBuilder(const EventStore& store, const NameForms& forms)
+      : store_(store), forms_(forms), slotless_(forms.pool().size()) {
     name_node_.assign(forms.pool().size(), kNoNode);
     slot_of_key_.assign(forms.pool().size(), -1);
     open_slots_of_key_.assign(forms.pool().size(), 0);
@@ -344,10 +402,10 @@ class GameBuilder {
         if (slot >= 0 && slots_[slot].node != kNoNode) {
           Count(slots_[slot].node, e.ids[0]);
           Close(slots_[slot], slot);
-        } else if (auto it = slotless_.find(key); it != slotless_.end()) {
-          Count(it->second.node, e.ids[0]);
-          Close(it->second, kNoSlot);
-          slotless_.erase(it);
+        } else if (Stay* stay = slotless_.Find(key)) {
+          Count(stay->node, e.ids[0]);
+          Close(*stay, kNoSlot);
+          slotless_.Drop(key);
         }
         break;
       }
@@ -405,8 +463,7 @@ class GameBuilder {
     Tick(e.time);
     game_.start = have_time_ ? last_raw_ : 0;
     for (Stay& s : slots_) s = Stay{};
-    slotless_.clear();
-    parts_.clear();
+    part_count_ = 0;
     game_.kills.SetHows(hows_);
     winner_node.push_back(kNoNode);
     won_nodes.emplace_back();
@@ -429,12 +486,10 @@ class GameBuilder {
     for (int slot = 0; slot < kSlots; ++slot) {
       if (slots_[slot].node != kNoNode) CloseAt(slots_[slot], slot, close_at);
     }
-    for (auto& [key, stay] : slotless_) CloseAt(stay, kNoSlot, close_at);
-    slotless_.clear();
+    slotless_.Clear([&](Stay& stay) { CloseAt(stay, kNoSlot, close_at); });
     // Held for the whole log, packed, without growth reserve.
-    std::vector<uint8_t>& packed = packed_parts.emplace_back();
-    for (NodePart& part : parts_) PackPart(part, packed);
-    packed.shrink_to_fit();
+    for (size_t i = 0; i < part_count_; ++i) PackPart(parts_[i], pack_);
+    packed_parts.push_back(pack_.Take());
     game_.kills.ShrinkToFit();
     games.push_back(std::move(game_));
     in_game_ = false;
@@ -488,15 +543,16 @@ class GameBuilder {
     uint32_t node = kNoNode;
     if (const int slot = slot_of_key_[key]; slot >= 0) node = slots_[slot].node;
     if (node == kNoNode) {
-      auto it = slotless_.find(key);
-      if (it == slotless_.end()) {
-        Stay stay;
-        stay.node = NodeFor(key, kNoSlot);
-        stay.from = now_;
-        it = slotless_.emplace(key, stay).first;
-        Part(stay.node);
+      if (const Stay* stay = slotless_.Find(key)) {
+        node = stay->node;
+      } else {
+        Stay fresh;
+        fresh.node = NodeFor(key, kNoSlot);
+        fresh.from = now_;
+        slotless_.Add(key, fresh);
+        Part(fresh.node);
+        node = fresh.node;
       }
-      node = it->second.node;
     }
     Count(node, raw);
     return node;
@@ -542,10 +598,10 @@ class GameBuilder {
     // A stay without a slot of the same name ends here: it was this player before his slot
     // was seen.
     uint32_t node = kNoNode;
-    if (auto it = slotless_.find(key); it != slotless_.end()) {
-      node = it->second.node;
-      stay.from = it->second.from;
-      slotless_.erase(it);
+    if (const Stay* before = slotless_.Find(key)) {
+      node = before->node;
+      stay.from = before->from;
+      slotless_.Drop(key);
     } else {
       node = NodeFor(key, slot);
       stay.from = now_;
@@ -671,7 +727,7 @@ class GameBuilder {
   uint32_t NodeOfName(uint32_t raw) {
     const KeyId key = forms_.Name(raw);
     if (const int slot = slot_of_key_[key]; slot >= 0) return slots_[slot].node;
-    if (auto it = slotless_.find(key); it != slotless_.end()) return it->second.node;
+    if (const Stay* stay = slotless_.Find(key)) return stay->node;
     return name_node_[key];
   }
 
@@ -699,9 +755,14 @@ class GameBuilder {
     const auto game = static_cast<uint32_t>(games.size());
     if (part_game_[node] != game) {
       part_game_[node] = game;
-      part_index_[node] = static_cast<uint32_t>(parts_.size());
-      parts_.emplace_back();
-      parts_.back().node = node;
+      part_index_[node] = static_cast<uint32_t>(part_count_);
+      // The parts of earlier games are reused, their lists keeping their room.
+      if (part_count_ == parts_.size()) parts_.emplace_back();
+      NodePart& part = parts_[part_count_++];
+      part.node = node;
+      part.stats = Participant{};
+      part.intervals.clear();
+      part.life_damage = 0;
     }
     return part_index_[node];
   }
@@ -720,9 +781,12 @@ class GameBuilder {
   std::array<Stay, kSlots> slots_{};
   std::vector<int> slot_of_key_;             // a slot whose stay has that compared name, or -1
   std::vector<uint16_t> open_slots_of_key_;  // how many slots show that compared name
-  std::unordered_map<KeyId, Stay> slotless_;
-  // Each node's part in the current game: valid where part_game_ is the game's index.
+  SlotlessStays slotless_;
+  // Each node's part in the current game: valid where part_game_ is the game's index. The
+  // first part_count_ are this game's; those after them wait to be reused.
   std::vector<NodePart> parts_;
+  size_t part_count_ = 0;
+  PackBuffer pack_;
   std::unordered_set<uint64_t> seen_renames_;  // (old << 32) | new node
   std::array<uint64_t, 4096> recent_renames_ = [] {
     std::array<uint64_t, 4096> none{};
@@ -1035,12 +1099,14 @@ std::vector<int> Participant::SlotNumbers() const {
 // he is neither the victim nor the world.
 void GameKills::Add(uint32_t at, uint32_t how, GameKill::Kind kind, uint32_t victim,
                     uint32_t attacker) {
-  NumberWriter out(bytes_, 4);
+  std::array<uint8_t, 4 * NumberWriter::kMostBytes> kill;
+  NumberWriter out(kill.data());
   out.Put(at - last_at_);
   last_at_ = at;
   out.Put(how);
   out.Put(uint64_t{victim} * 4 + static_cast<uint64_t>(kind));
   if (kind == GameKill::Kind::Kill || kind == GameKill::Kind::TeamKill) out.Put(attacker);
+  bytes_.insert(bytes_.end(), kill.data(), out.end());
   ++count_;
 }
 
