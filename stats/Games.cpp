@@ -226,6 +226,8 @@ FinishedPart UnpackPart(const uint8_t*& from, Intervals& intervals) {
 // A stay of a node in a slot (or without one) in the current game.
 struct Stay {
   uint32_t node = kNoNode;
+  KeyId key = 0;      // the node's compared name
+  uint32_t part = 0;  // the node's part in the game (an index into its parts)
   uint32_t from = 0;
   uint32_t team = kNoTeam;
   uint32_t team_since = 0;  // when his time on `team` began
@@ -548,9 +550,10 @@ class GameBuilder {
       } else {
         Stay fresh;
         fresh.node = NodeFor(key, kNoSlot);
+        fresh.key = key;
         fresh.from = now_;
+        fresh.part = static_cast<uint32_t>(Part(fresh.node));
         slotless_.Add(key, fresh);
-        Part(fresh.node);
         node = fresh.node;
       }
     }
@@ -567,7 +570,7 @@ class GameBuilder {
     Stay& stay = slots_[slot];
     if (stay.node == kNoNode) {
       Open(slot, raw);
-    } else if (nodes[stay.node].key != key) {
+    } else if (stay.key != key) {
       // No join or quit between: the same man under a new name.
       const uint32_t old = stay.node;
       CloseAt(stay, slot, now_);
@@ -582,7 +585,7 @@ class GameBuilder {
         // The lines do not say when he changed sides: halfway between his last line on the
         // old team and his first on the new one.
         const uint32_t change = stay.team_seen + (now_ - stay.team_seen) / 2;
-        PartOf(stay.node).stats.team_seconds[stay.team] += change - stay.team_since;
+        parts_[stay.part].stats.team_seconds[stay.team] += change - stay.team_since;
         stay.team_since = change;
       }
       stay.team = team;
@@ -607,11 +610,13 @@ class GameBuilder {
       stay.from = now_;
     }
     stay.node = node;
+    stay.key = key;
+    stay.part = static_cast<uint32_t>(Part(node));
     stay.team = kNoTeam;
     stay.team_since = stay.from;
     if (slot_of_key_[key] < 0) slot_of_key_[key] = slot;
     ++open_slots_of_key_[key];
-    NodePart& part = PartOf(node);
+    NodePart& part = parts_[stay.part];
     part.stats.slot_bits[static_cast<size_t>(slot) / 64] |= uint64_t{1} << (slot % 64);
     Count(node, raw);
     return node;
@@ -623,7 +628,7 @@ class GameBuilder {
     // A stay opened after the game's end line (a line between it and the next game) ends
     // where it began.
     at = std::max({at, stay.from, stay.team_since});
-    NodePart& part = PartOf(stay.node);
+    NodePart& part = parts_[stay.part];
     if (!part.intervals.empty() && part.intervals.back().second == stay.from) {
       part.intervals.back().second = at;
     } else {
@@ -631,13 +636,13 @@ class GameBuilder {
     }
     if (stay.team != kNoTeam) part.stats.team_seconds[stay.team] += at - stay.team_since;
     if (slot >= 0) {
-      const KeyId key = nodes[stay.node].key;
+      const KeyId key = stay.key;
       --open_slots_of_key_[key];
       if (slot_of_key_[key] == slot) {
         // Another slot may show the same name (a second person of it).
         slot_of_key_[key] = -1;
         for (int s = 0; s < kSlots && open_slots_of_key_[key] > 0; ++s) {
-          if (s != slot && slots_[s].node != kNoNode && nodes[slots_[s].node].key == key) {
+          if (s != slot && slots_[s].node != kNoNode && slots_[s].key == key) {
             slot_of_key_[key] = s;
             break;
           }
@@ -830,6 +835,77 @@ std::string PersonId(const Node& node, std::string_view compared) {
   return id;
 }
 
+// Room the seconds count of one game keeps for the next.
+struct SecondsScratch {
+  std::vector<uint64_t> bits;
+  std::vector<uint64_t> ordered;
+  std::vector<uint32_t> run_starts;
+};
+
+// Adds to each player's seconds those his stays (player, from << 32 | to) cover, counted once
+// where they overlap. The seconds are marked in a bit set per player, unless the game's clock
+// spans far more seconds than it has stays: then each player's stays are sorted by start
+// (those of one part come sorted and apart) and walked.
+void CountSeconds(const std::vector<std::pair<uint32_t, uint64_t>>& stays,
+                  const std::vector<uint32_t>& parts_of_player, std::vector<Participant>& players,
+                  SecondsScratch& scratch) {
+  uint32_t last = 0;
+  for (const auto& stay : stays) last = std::max(last, static_cast<uint32_t>(stay.second));
+  const size_t words = last / 64 + 1;
+  if (players.size() * words <= 4 * stays.size() + 1024) {
+    scratch.bits.assign(players.size() * words, 0);
+    for (const auto& [player, stay] : stays) {
+      const auto from = static_cast<uint32_t>(stay >> 32);
+      const auto to = static_cast<uint32_t>(stay);
+      if (to <= from) continue;
+      uint64_t* bits = scratch.bits.data() + player * words;
+      const size_t first = from / 64, end = (to - 1) / 64;
+      const uint64_t head = ~uint64_t{0} << (from % 64);
+      const uint64_t tail = ~uint64_t{0} >> (63 - (to - 1) % 64);
+      if (first == end) {
+        bits[first] |= head & tail;
+        continue;
+      }
+      bits[first] |= head;
+      std::fill(bits + first + 1, bits + end, ~uint64_t{0});
+      bits[end] |= tail;
+    }
+    for (size_t player = 0; player < players.size(); ++player) {
+      uint32_t seconds = 0;
+      for (size_t w = player * words; w < (player + 1) * words; ++w)
+        seconds += static_cast<uint32_t>(std::popcount(scratch.bits[w]));
+      players[player].seconds += seconds;
+    }
+    return;
+  }
+  // A counting sort by player, then each player's stays by start.
+  std::vector<uint32_t>& run_starts = scratch.run_starts;
+  std::vector<uint64_t>& ordered = scratch.ordered;
+  run_starts.assign(players.size() + 1, 0);
+  for (const auto& stay : stays) ++run_starts[stay.first + 1];
+  for (size_t i = 1; i < run_starts.size(); ++i) run_starts[i] += run_starts[i - 1];
+  ordered.resize(stays.size());
+  for (const auto& [player, stay] : stays) ordered[run_starts[player]++] = stay;
+  for (size_t player = 0, begin = 0; player < players.size(); ++player) {
+    const size_t end = run_starts[player];  // moved to its run's end above
+    if (parts_of_player[player] > 1) {
+      std::sort(ordered.begin() + static_cast<std::ptrdiff_t>(begin),
+                ordered.begin() + static_cast<std::ptrdiff_t>(end));
+    }
+    uint32_t reach = 0;
+    uint32_t& seconds = players[player].seconds;
+    for (size_t i = begin; i < end; ++i) {
+      const auto from = std::max(static_cast<uint32_t>(ordered[i] >> 32), reach);
+      const auto to = static_cast<uint32_t>(ordered[i]);
+      if (to > from) {
+        seconds += to - from;
+        reach = to;
+      }
+    }
+    begin = end;
+  }
+}
+
 }  // namespace
 
 PeopleFileResult ParsePeopleFile(std::string_view text) {
@@ -974,8 +1050,7 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
   model.games = std::move(b.games);
   std::vector<uint32_t> player_of(model.people.size(), UINT32_MAX);  // in the current game
   std::vector<std::pair<uint32_t, uint64_t>> stays_of_players;       // player, from << 32 | to
-  std::vector<uint64_t> ordered_stays;
-  std::vector<uint32_t> run_starts;
+  SecondsScratch seconds_scratch;
   Intervals stays;
   std::vector<bool> stayed;
   std::vector<uint32_t> parts_of_player;
@@ -1024,32 +1099,7 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
     // The game's parts are done with: the model's players take their place.
     std::vector<uint8_t>().swap(b.packed_parts[g]);
     game.kills.SetPeople(std::move(people_of_parts));
-    // Each player's seconds: those his stays cover, counted once where they overlap. His
-    // stays are put together (a counting sort by player) and sorted by start, unless they are
-    // those of one part, which come sorted and apart.
-    run_starts.assign(game.players.size() + 1, 0);
-    for (const auto& stay : stays_of_players) ++run_starts[stay.first + 1];
-    for (size_t i = 1; i < run_starts.size(); ++i) run_starts[i] += run_starts[i - 1];
-    ordered_stays.resize(stays_of_players.size());
-    for (const auto& [player, stay] : stays_of_players) ordered_stays[run_starts[player]++] = stay;
-    for (size_t player = 0, begin = 0; player < game.players.size(); ++player) {
-      const size_t end = run_starts[player];  // moved to its run's end above
-      if (parts_of_player[player] > 1) {
-        std::sort(ordered_stays.begin() + static_cast<std::ptrdiff_t>(begin),
-                  ordered_stays.begin() + static_cast<std::ptrdiff_t>(end));
-      }
-      uint32_t reach = 0;
-      uint32_t& seconds = game.players[player].seconds;
-      for (size_t i = begin; i < end; ++i) {
-        const auto from = std::max(static_cast<uint32_t>(ordered_stays[i] >> 32), reach);
-        const auto to = static_cast<uint32_t>(ordered_stays[i]);
-        if (to > from) {
-          seconds += to - from;
-          reach = to;
-        }
-      }
-      begin = end;
-    }
+    CountSeconds(stays_of_players, parts_of_player, game.players, seconds_scratch);
     for (auto [nodes_of, into] :
          {std::pair{&b.won_nodes[g], &game.won}, {&b.lost_nodes[g], &game.lost}}) {
       for (const uint32_t node : *nodes_of) into->push_back(person_of[node]);

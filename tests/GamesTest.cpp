@@ -234,16 +234,22 @@ TEST(GamesTest, PackedKillsReadBackWhateverTheSizeOfTheirNumbers) {
 TEST(GamesTest, OnePersonsOverlappingStaysUnderTwoNamesCountOnce) {
   PeopleRules rules;
   rules.same = {{"Ann", "Anna"}};
+  // The second game's clock spans far more seconds than it has stays, which counts them
+  // another way.
   const Built b =
       Build({kTdm, "  0:00 J;1000001;1;Ann", "  0:10 J;1000002;2;Anna", "  0:30 Q;1000001;1;Ann",
              "  0:50 Q;1000002;2;Anna", "  1:00 J;1000001;1;Ann", "  1:20 Q;1000001;1;Ann",
-             "  1:40 J;1000003;3;Cy"},
+             "  1:40 J;1000003;3;Cy", kTdm, "  0:00 J;1000001;1;Ann", "  0:10 J;1000002;2;Anna",
+             "  0:30 Q;1000001;1;Ann", "  0:50 Q;1000002;2;Anna", "2000:00 J;1000001;1;Ann",
+             "2000:20 Q;1000001;1;Ann", "2000:40 J;1000003;3;Cy"},
             rules);
   const Participant& ann = b.In(0, "Anna");
   EXPECT_EQ(ann.seconds, 70u);  // [0, 50) and [60, 80)
   EXPECT_EQ(ann.first_at, 0u);
   EXPECT_EQ(ann.last_at, 80u);
   EXPECT_EQ(ann.SlotNumbers(), (std::vector<int>{1, 2}));
+  EXPECT_EQ(b.In(1, "Anna").seconds, 70u);  // [0, 50) and [120000, 120020)
+  EXPECT_EQ(b.In(1, "Anna").last_at, 120020u);
 }
 
 TEST(GamesTest, EndingsWarmUpsAndClockResets) {
