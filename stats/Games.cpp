@@ -5,7 +5,6 @@
 #include <bit>
 #include <numeric>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 
 #include "core/StableHash.h"
@@ -234,6 +233,57 @@ struct Stay {
   uint32_t team_seen = 0;   // his last line on `team`
 };
 
+// A well-mixed hash of a number: every bit of the result depends on every bit of `x`.
+uint64_t Mix(uint64_t x) {
+  x ^= x >> 33;
+  x *= 0xFF51AFD7ED558CCDu;
+  x ^= x >> 33;
+  x *= 0xC4CEB9FE1A85EC53u;
+  x ^= x >> 33;
+  return x;
+}
+
+// An index from items to their ids (0, 1, ...) by a hash of each item, with open addressing.
+// The items themselves stay in the caller's array, so a slot holds 8 bytes.
+class IdIndex {
+ public:
+  // The id of the item `same(id)` accepts among those whose hash is `hash`; if none, `fresh`
+  // is added as that item's id and returned.
+  template <typename Same>
+  uint32_t FindOrAdd(uint64_t hash, uint32_t fresh, Same&& same) {
+    if ((count_ + 1) * 2 > slots_.size()) Grow();
+    const auto h = static_cast<uint32_t>(hash);
+    for (size_t at = h & (slots_.size() - 1);; at = (at + 1) & (slots_.size() - 1)) {
+      Slot& slot = slots_[at];
+      if (slot.id == 0) {
+        slot = {h, fresh + 1};
+        ++count_;
+        return fresh;
+      }
+      if (slot.hash == h && same(slot.id - 1)) return slot.id - 1;
+    }
+  }
+
+ private:
+  struct Slot {
+    uint32_t hash = 0;
+    uint32_t id = 0;  // id + 1; 0: the slot is empty
+  };
+  void Grow() {
+    std::vector<Slot> old(std::max<size_t>(64, slots_.size() * 2));
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+      if (slot.id == 0) continue;
+      size_t at = slot.hash & (slots_.size() - 1);
+      while (slots_[at].id != 0) at = (at + 1) & (slots_.size() - 1);
+      slots_[at] = slot;
+    }
+  }
+
+  std::vector<Slot> slots_;  // a power of two of them, at most half in use
+  size_t count_ = 0;
+};
+
 // The stays without a slot of the current game, by compared name: found through an index by
 // name, dropped by moving the last stay into the gap (their order means nothing).
 class SlotlessStays {
@@ -379,8 +429,8 @@ class GameBuilder {
   std::vector<std::pair<uint32_t, uint32_t>> guid_ties;
   // Lines per raw spelling under its name's node, and per (node, raw spelling) under others.
   std::vector<uint64_t> raw_counts;
-  std::unordered_map<uint64_t, uint64_t> spelling_counts;
-  std::vector<uint32_t> name_node_;  // by compared key
+  std::vector<std::pair<uint64_t, uint64_t>> spelling_counts;  // (node << 32) | raw, lines
+  std::vector<uint32_t> name_node_;                            // by compared key
 
  private:
   void Event(const EventView& e) {
@@ -713,10 +763,14 @@ class GameBuilder {
 
   // The number of a kill's weapon, hit location and means of death in the shared table.
   uint32_t HowOf(uint32_t weapon, uint32_t location, uint32_t means) {
-    const std::array<uint32_t, 3> key{weapon, location, means};
-    auto [it, fresh] = how_index_.emplace(key, static_cast<uint32_t>(hows_->size()));
-    if (fresh) hows_->push_back({weapon, location, means});
-    return it->second;
+    const auto fresh = static_cast<uint32_t>(hows_->size());
+    const uint32_t how = how_index_.FindOrAdd(
+        Mix(((uint64_t{weapon} << 32) | location) ^ Mix(means)), fresh, [&](uint32_t id) {
+          const GameKills::How& h = (*hows_)[id];
+          return h.weapon == weapon && h.location == location && h.means == means;
+        });
+    if (how == fresh) hows_->push_back({weapon, location, means});
+    return how;
   }
 
   // Whether the pair (old << 32 | new node) is renamed for the first time. A log whose
@@ -726,7 +780,10 @@ class GameBuilder {
     uint64_t& recent = recent_renames_[(pair * 0x9E3779B97F4A7C15u) >> 52];
     if (recent == pair) return false;
     recent = pair;
-    return seen_renames_.insert(pair).second;
+    const auto fresh = static_cast<uint32_t>(renames.size());
+    return rename_index_.FindOrAdd(Mix(pair), fresh, [&](uint32_t id) {
+      return ((uint64_t{renames[id].first} << 32) | renames[id].second) == pair;
+    }) == fresh;
   }
 
   uint32_t NodeOfName(uint32_t raw) {
@@ -746,7 +803,12 @@ class GameBuilder {
     if (name_node_[forms_.Name(raw)] == node) {
       ++raw_counts[raw];
     } else {
-      ++spelling_counts[(static_cast<uint64_t>(node) << 32) | raw];
+      const uint64_t key = (static_cast<uint64_t>(node) << 32) | raw;
+      const auto fresh = static_cast<uint32_t>(spelling_counts.size());
+      const uint32_t id = spelling_index_.FindOrAdd(
+          Mix(key), fresh, [&](uint32_t i) { return spelling_counts[i].first == key; });
+      if (id == fresh) spelling_counts.emplace_back(key, 0);
+      ++spelling_counts[id].second;
     }
   }
 
@@ -792,7 +854,8 @@ class GameBuilder {
   std::vector<NodePart> parts_;
   size_t part_count_ = 0;
   PackBuffer pack_;
-  std::unordered_set<uint64_t> seen_renames_;  // (old << 32) | new node
+  IdIndex rename_index_;    // of `renames`
+  IdIndex spelling_index_;  // of `spelling_counts`
   std::array<uint64_t, 4096> recent_renames_ = [] {
     std::array<uint64_t, 4096> none{};
     none.fill(UINT64_MAX);  // no pair: nodes are below UINT32_MAX
@@ -801,13 +864,7 @@ class GameBuilder {
   std::vector<uint32_t> part_game_;
   std::vector<uint32_t> part_index_;
   std::shared_ptr<GameKills::Hows> hows_ = std::make_shared<GameKills::Hows>();
-  struct HowHash {
-    size_t operator()(const std::array<uint32_t, 3>& how) const {
-      return static_cast<size_t>((how[0] * 0x9E3779B97F4A7C15u) ^ (how[1] * 0xC2B2AE3D27D4EB4Fu) ^
-                                 (how[2] * 0x165667B19E3779F9u));
-    }
-  };
-  std::unordered_map<std::array<uint32_t, 3>, uint32_t, HowHash> how_index_;  // see HowOf
+  IdIndex how_index_;  // of hows_
 };
 
 // Adds the counted figures of `from` (a participant) to `into` (a participant or a person).
