@@ -110,6 +110,63 @@ struct Presence {
   uint32_t from, to;
 };
 
+// A node's presences while the log is read, a few bytes each: every one but the last is packed
+// as the next begins; the last stays open, so that the node's next stay in the same game and
+// slot can widen it.
+class PresenceLog {
+ public:
+  void Add(const Presence& p) {
+    if (count_ > 0 && last_.game == p.game && last_.slot == p.slot) {
+      last_.from = std::min(last_.from, p.from);
+      last_.to = std::max(last_.to, p.to);
+      return;
+    }
+    if (count_ > 0) Pack(last_);
+    last_ = p;
+    ++count_;
+  }
+
+  // Every presence in the order added; the log is left empty.
+  std::vector<Presence> Take() {
+    std::vector<Presence> all;
+    all.reserve(count_);
+    const uint8_t* at = bytes_.data();
+    uint32_t game = 0;
+    for (uint32_t i = 1; i < count_; ++i) {
+      Presence p{};
+      game += GetNumber32(at);
+      p.game = game;
+      p.slot = static_cast<int>(GetNumber32(at));
+      p.from = GetNumber32(at);
+      p.to = p.from + GetNumber32(at);
+      all.push_back(p);
+    }
+    if (count_ > 0) all.push_back(last_);
+    std::vector<uint8_t>().swap(bytes_);
+    count_ = 0;
+    packed_game_ = 0;
+    return all;
+  }
+
+ private:
+  // Games rise and `to` is above `from`; slots are those of players (0 and up).
+  void Pack(const Presence& p) {
+    std::array<uint8_t, 4 * NumberWriter::kMostBytes> bytes;
+    NumberWriter out(bytes.data());
+    out.Put(p.game - packed_game_);
+    packed_game_ = p.game;
+    out.Put(static_cast<uint32_t>(p.slot));
+    out.Put(p.from);
+    out.Put(p.to - p.from);
+    bytes_.insert(bytes_.end(), bytes.data(), out.end());
+  }
+
+  std::vector<uint8_t> bytes_;  // all but the last
+  Presence last_{};
+  uint32_t count_ = 0;
+  uint32_t packed_game_ = 0;  // the game of the last one packed
+};
+
 // A node is what the names of the log stand for before people are found: one per compared
 // name, and one per stay of a default name or of a name that a second slot shows at the same
 // time (two people may share a name).
@@ -118,7 +175,8 @@ struct Node {
   uint32_t game = 0;  // for a stay node: where it was
   int slot = kNoSlot;
   bool stay = false;
-  std::vector<Presence> presences;
+  PresenceLog presence_log;         // while the log is read
+  std::vector<Presence> presences;  // from presence_log, for finding people
 };
 
 using Intervals = std::vector<std::pair<uint32_t, uint32_t>>;  // [from, to) in seconds
@@ -700,15 +758,8 @@ class GameBuilder {
       }
       // One presence per game and slot: a name that comes back to its slot later in the
       // game widens the one it has, which keeps the lists as long as the games played.
-      std::vector<Presence>& list = nodes[stay.node].presences;
-      const auto game = static_cast<uint32_t>(games.size());
-      const uint32_t to = std::max(at, stay.from + 1);
-      if (!list.empty() && list.back().game == game && list.back().slot == slot) {
-        list.back().from = std::min(list.back().from, stay.from);
-        list.back().to = std::max(list.back().to, to);
-      } else {
-        list.push_back({game, slot, stay.from, to});
-      }
+      nodes[stay.node].presence_log.Add(
+          {static_cast<uint32_t>(games.size()), slot, stay.from, std::max(at, stay.from + 1)});
     }
     stay = Stay{};
   }
@@ -1018,6 +1069,7 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
   GameBuilder b(store, forms);
   b.Run();
   std::vector<Node>& nodes = b.nodes;
+  for (Node& node : nodes) node.presences = node.presence_log.Take();
 
   // The people file's spellings, as nodes (default names name nobody).
   auto node_of = [&](const std::string& spelling) -> uint32_t {
@@ -1049,6 +1101,8 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
   }
   for (auto [a, c] : b.renames) groups.Join(a, c, true);
   for (auto [a, c] : b.guid_ties) groups.Join(a, c, true);
+  // The presences served the joins alone.
+  for (Node& node : nodes) std::vector<Presence>().swap(node.presences);
 
   // People in order of their first node (nodes are made in order of first appearance).
   GamesModel model;
