@@ -75,15 +75,19 @@ std::unique_ptr<SiteWriter> StartSite(const Workspace& ws, const std::string& fo
   return writer;
 }
 
-// The games and people model, its ratings and awards, and the site's pages and JSON made from
+const EventStore& EventsOf(const Workspace& ws) {
+  static const EventStore no_events;
+  return ws.log() != nullptr ? ws.log()->events() : no_events;
+}
+
+// The games and people model's ratings and awards, and the site's pages and JSON made from
 // them. Reads only the log's events and the workspace's settings, never the lists the player
 // loop loads, so it runs beside that loop.
 // `people_known` is called once the players' profiles are (SiteWriter::KnowPeople).
-void WriteSiteModel(const Workspace& ws, const std::string& folder, SiteWriter& writer,
-                    RenderMemo* memo, const std::function<void()>& people_known) {
-  const EventStore no_events;
-  const EventStore& events = ws.log() != nullptr ? ws.log()->events() : no_events;
-  const GamesModel model = BuildGames(events, ws.people_rules);
+void WriteSiteModel(const Workspace& ws, const GamesModel& model, const std::string& folder,
+                    SiteWriter& writer, RenderMemo* memo,
+                    const std::function<void()>& people_known) {
+  const EventStore& events = EventsOf(ws);
   writer.KnowPeople(GameTexts(events), model);
   people_known();
   // The ratings continue from those the last export of this folder kept, so a run after a new
@@ -210,6 +214,11 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   // One run at a time per folder; what a killed run left is cleared by the next one.
   ReportFolderLock lock(folder, export_wait_seconds, options_.dest_dir, hooks.waiting);
   if (lock.held()) StagingArea::RemoveLeftovers(folder);
+  // The games model needs only the events, and the site's thread waits for it before all
+  // else: begun here, it is built while this thread writes the global pages. In an export
+  // that finds most files unchanged that thread sets the run's length. Waited for last.
+  std::future<GamesModel> games_model =
+      std::async(std::launch::async, [this] { return BuildGames(EventsOf(*this), people_rules); });
   // Every file is written into the staging folder and moved into place at the end, so a
   // failure leaves the previous report whole. Without a staging folder (the folder cannot be
   // written) the files go straight to their places and the first one fails with its name.
@@ -309,10 +318,11 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   std::promise<void> people_promise;
   std::future<void> people = people_promise.get_future();
   std::future<void> site_model =
-      std::async(std::launch::async, [this, &folder, &site, &memo, &people_promise] {
+      std::async(std::launch::async, [this, &games_model, &folder, &site, &memo, &people_promise] {
         bool known = false;
         try {
-          WriteSiteModel(*this, folder, *site, memo ? &*memo : nullptr, [&] {
+          const GamesModel model = games_model.get();
+          WriteSiteModel(*this, model, folder, *site, memo ? &*memo : nullptr, [&] {
             known = true;
             people_promise.set_value();
           });

@@ -38,8 +38,8 @@
 
 namespace barvik {
 
-// A growable array of words. Large buffers grow by realloc, which the C library does by
-// remapping pages, so growing never holds the old and the new copy at once.
+// A growable array of words. Large buffers live in a mapping of their own that grows by
+// remapping pages, so growing never copies the words nor holds two copies at once.
 class WordBuffer {
  public:
   WordBuffer() = default;
@@ -47,7 +47,7 @@ class WordBuffer {
   WordBuffer& operator=(WordBuffer&& other) noexcept;
   WordBuffer(const WordBuffer&) = delete;
   WordBuffer& operator=(const WordBuffer&) = delete;
-  ~WordBuffer() { std::free(data_); }
+  ~WordBuffer() { Release(); }
 
   void Append(const uint32_t* words, size_t count);
   // Makes room for `count` more words and returns where they go; their values are unset.
@@ -58,9 +58,14 @@ class WordBuffer {
   size_t size() const { return size_; }
 
  private:
+  void Release() noexcept;
+  // Moves the words into a mapping of `bytes` (whole pages) of their own, or grows it.
+  void Map(size_t bytes);
+
   uint32_t* data_ = nullptr;
   size_t size_ = 0;
   size_t capacity_ = 0;
+  bool mapped_ = false;  // data_ is a mapping of capacity_ words, else from malloc
 };
 
 // One event as the passes see it.

@@ -27,6 +27,28 @@ TEST(EventStoreTest, EventsKeepTheirLineIndexAcrossOtherLinesAndFiles) {
   EXPECT_EQ(log.LineCount(), 7u);
 }
 
+// Past a few MB the buffer moves into a mapping of its own: the words survive the move, the
+// growth after it, a shrink to whole pages and a move of the buffer.
+TEST(EventStoreTest, WordBufferKeepsItsWordsAcrossItsOwnMapping) {
+  WordBuffer words;
+  const size_t count = (size_t{12} << 20) / sizeof(uint32_t) + 3;  // past 4 MB, twice over
+  for (size_t i = 0; i < count; ++i) {
+    const auto word = static_cast<uint32_t>(i * 2654435761u);
+    words.Append(&word, 1);
+  }
+  words.Truncate(count - 1);
+  words.ShrinkToFit();
+  *words.Extend(1) = 7;
+  WordBuffer moved;
+  moved = std::move(words);
+  ASSERT_EQ(moved.size(), count);
+  EXPECT_EQ(words.size(), 0u);
+  for (size_t i = 0; i + 1 < count; ++i) {
+    ASSERT_EQ(moved.data()[i], static_cast<uint32_t>(i * 2654435761u)) << i;
+  }
+  EXPECT_EQ(moved.data()[count - 1], 7u);
+}
+
 TEST(EventStoreTest, KeysOfEachOptionStateAreTheNormalisedTexts) {
   const char* texts[] = {"^1Big^7BOB", "Bob^", "^^1x", "^1^2", "J\xC9R\xD4ME", "", "plain"};
   std::string log_text;

@@ -184,6 +184,9 @@ TEST(SameApartFromTimeStampTest, OnlyTheFooterTimeIsIgnored) {
   // A name that looks like a footer start cannot widen the masked range.
   EXPECT_FALSE(SameApartFromTimeStamp("<td>Statistics generated A</td>" + classic,
                                       "<td>Statistics generated B</td>" + classic));
+  // Of two footers the last is the page's: a change before it counts.
+  EXPECT_FALSE(SameApartFromTimeStamp(classic + "x" + classic, later + "y" + later));
+  EXPECT_TRUE(SameApartFromTimeStamp(classic + "x" + classic, classic + "x" + later));
 
   const std::string site = "<p>x</p>\n<footer>Generated 2026-12-09 03:30 with Barvik build 1";
   EXPECT_TRUE(SameApartFromTimeStamp(site, "<p>x</p>\n<footer>Generated now with Barvik build 1"));
