@@ -258,8 +258,15 @@ std::unique_ptr<ReportFileStream> ReportOutput::Open(const std::string& path) {
 
 ReportFileStream::ReportFileStream(ReportOutput& output, std::string path)
     : output_(output), path_(std::move(path)) {
-  // A kept file must be compared whole, and a file outside staging replaced whole.
-  if (!output_.staging_ || output_.keep_identical_) return;
+  // A kept file must be compared whole, and a file outside staging replaced whole. Gathered
+  // whole, it is likely to be about as long as the file it replaces: room for that up front
+  // spares copying megabytes as it grows.
+  if (!output_.staging_ || output_.keep_identical_) {
+    std::error_code ec;
+    const uintmax_t old_size = fs::file_size(path_, ec);
+    if (!ec && old_size < (uintmax_t{1} << 30)) buffer_.reserve(old_size + old_size / 16);
+    return;
+  }
   std::string place = output_.PlaceOf(path_);
   if (place == path_) return;
   {
