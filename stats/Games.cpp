@@ -417,6 +417,10 @@ class Groups {
     auto& into = nodes_[a].presences;
     auto& from = nodes_[b].presences;
     const size_t middle = into.size();
+    // Grown by a quarter at a time, not doubled: these lists are the most memory the search of
+    // people holds, and they are held beside every game's packed parts.
+    if (const size_t need = middle + from.size(); need > into.capacity())
+      into.reserve(std::max(need, into.capacity() + into.capacity() / 4));
     into.insert(into.end(), from.begin(), from.end());
     std::inplace_merge(into.begin(), into.begin() + static_cast<std::ptrdiff_t>(middle), into.end(),
                        Earlier);
