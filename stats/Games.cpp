@@ -5,7 +5,6 @@
 #include <bit>
 #include <numeric>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 
 #include "core/StableHash.h"
@@ -39,18 +38,13 @@ namespace {
 constexpr uint32_t kNoNode = UINT32_MAX;
 
 // Numbers packed seven bits a byte, low bits first; a byte's top bit says another follows.
-// Appends to a byte vector with room made for `most` numbers first, so that a number costs no
-// check of the vector's room; the room left over goes when the writer does.
+// Writes into room the caller made (at most kMostBytes a number), so that a number costs no
+// check of a vector's room.
 class NumberWriter {
  public:
-  NumberWriter(std::vector<uint8_t>& into, size_t most) : into_(into) {
-    const size_t start = into.size();
-    into.resize(start + most * kMostBytes);
-    at_ = into.data() + start;
-  }
-  ~NumberWriter() { into_.resize(static_cast<size_t>(at_ - into_.data())); }
-  NumberWriter(const NumberWriter&) = delete;
-  NumberWriter& operator=(const NumberWriter&) = delete;
+  static constexpr size_t kMostBytes = 10;  // of a 64-bit number
+
+  explicit NumberWriter(uint8_t* at) : at_(at) {}
 
   void Put(uint64_t value) {
     while (value >= 0x80) {
@@ -59,11 +53,34 @@ class NumberWriter {
     }
     *at_++ = static_cast<uint8_t>(value);
   }
+  uint8_t* end() const { return at_; }
 
  private:
-  static constexpr size_t kMostBytes = 10;  // of a 64-bit number
-  std::vector<uint8_t>& into_;
   uint8_t* at_;
+};
+
+// Bytes packed one game at a time: room is made once and kept from game to game, so packing
+// neither zero-fills nor grows a vector per part; Take copies the game's bytes out exactly.
+class PackBuffer {
+ public:
+  // Room for `most` more numbers; Done tells where they ended.
+  NumberWriter Room(size_t most) {
+    const size_t need = used_ + most * NumberWriter::kMostBytes;
+    if (need > bytes_.size()) bytes_.resize(std::max(need, bytes_.size() * 2));
+    return NumberWriter(bytes_.data() + used_);
+  }
+  void Done(const NumberWriter& writer) {
+    used_ = static_cast<size_t>(writer.end() - bytes_.data());
+  }
+  std::vector<uint8_t> Take() {
+    std::vector<uint8_t> packed(bytes_.data(), bytes_.data() + used_);
+    used_ = 0;
+    return packed;
+  }
+
+ private:
+  std::vector<uint8_t> bytes_;
+  size_t used_ = 0;
 };
 
 uint64_t GetNumber(const uint8_t*& from) {
@@ -93,6 +110,63 @@ struct Presence {
   uint32_t from, to;
 };
 
+// A node's presences while the log is read, a few bytes each: every one but the last is packed
+// as the next begins; the last stays open, so that the node's next stay in the same game and
+// slot can widen it.
+class PresenceLog {
+ public:
+  void Add(const Presence& p) {
+    if (count_ > 0 && last_.game == p.game && last_.slot == p.slot) {
+      last_.from = std::min(last_.from, p.from);
+      last_.to = std::max(last_.to, p.to);
+      return;
+    }
+    if (count_ > 0) Pack(last_);
+    last_ = p;
+    ++count_;
+  }
+
+  // Every presence in the order added; the log is left empty.
+  std::vector<Presence> Take() {
+    std::vector<Presence> all;
+    all.reserve(count_);
+    const uint8_t* at = bytes_.data();
+    uint32_t game = 0;
+    for (uint32_t i = 1; i < count_; ++i) {
+      Presence p{};
+      game += GetNumber32(at);
+      p.game = game;
+      p.slot = static_cast<int>(GetNumber32(at));
+      p.from = GetNumber32(at);
+      p.to = p.from + GetNumber32(at);
+      all.push_back(p);
+    }
+    if (count_ > 0) all.push_back(last_);
+    std::vector<uint8_t>().swap(bytes_);
+    count_ = 0;
+    packed_game_ = 0;
+    return all;
+  }
+
+ private:
+  // Games rise and `to` is above `from`; slots are those of players (0 and up).
+  void Pack(const Presence& p) {
+    std::array<uint8_t, 4 * NumberWriter::kMostBytes> bytes;
+    NumberWriter out(bytes.data());
+    out.Put(p.game - packed_game_);
+    packed_game_ = p.game;
+    out.Put(static_cast<uint32_t>(p.slot));
+    out.Put(p.from);
+    out.Put(p.to - p.from);
+    bytes_.insert(bytes_.end(), bytes.data(), out.end());
+  }
+
+  std::vector<uint8_t> bytes_;  // all but the last
+  Presence last_{};
+  uint32_t count_ = 0;
+  uint32_t packed_game_ = 0;  // the game of the last one packed
+};
+
 // A node is what the names of the log stand for before people are found: one per compared
 // name, and one per stay of a default name or of a name that a second slot shows at the same
 // time (two people may share a name).
@@ -101,7 +175,8 @@ struct Node {
   uint32_t game = 0;  // for a stay node: where it was
   int slot = kNoSlot;
   bool stay = false;
-  std::vector<Presence> presences;
+  PresenceLog presence_log;         // while the log is read
+  std::vector<Presence> presences;  // from presence_log, for finding people
 };
 
 using Intervals = std::vector<std::pair<uint32_t, uint32_t>>;  // [from, to) in seconds
@@ -124,7 +199,7 @@ struct FinishedPart {
 };
 
 // Packs a finished game's part: a few dozen bytes instead of a record with its own list.
-void PackPart(NodePart& part, std::vector<uint8_t>& into) {
+void PackPart(NodePart& part, PackBuffer& into) {
   const Participant& s = part.stats;
   Intervals& list = part.intervals;
   const bool stayed = !list.empty();
@@ -147,7 +222,7 @@ void PackPart(NodePart& part, std::vector<uint8_t>& into) {
   }
   const auto slots = static_cast<uint64_t>(std::popcount(s.slot_bits[0])) +
                      static_cast<uint64_t>(std::popcount(s.slot_bits[1]));
-  NumberWriter out(into, 2 + slots + s.team_seconds.size() + 9 + 3 + 2 * list.size());
+  NumberWriter out = into.Room(2 + slots + s.team_seconds.size() + 9 + 3 + 2 * list.size());
   out.Put(part.node);
   out.Put(slots);
   for (size_t word = 0; word < s.slot_bits.size(); ++word) {
@@ -161,17 +236,18 @@ void PackPart(NodePart& part, std::vector<uint8_t>& into) {
     out.Put(figure);
   if (!stayed) {
     out.Put(0);
-    return;
+  } else {
+    out.Put(list.size() + 1);
+    out.Put(first);
+    out.Put(last - first);
+    uint32_t reach = first;
+    for (const auto& [from, to] : list) {
+      out.Put(from - reach);
+      out.Put(to - from);
+      reach = to;
+    }
   }
-  out.Put(list.size() + 1);
-  out.Put(first);
-  out.Put(last - first);
-  uint32_t reach = first;
-  for (const auto& [from, to] : list) {
-    out.Put(from - reach);
-    out.Put(to - from);
-    reach = to;
-  }
+  into.Done(out);
 }
 
 // Reads back a part PackPart wrote, appending its joined stays to `intervals`.
@@ -207,10 +283,101 @@ FinishedPart UnpackPart(const uint8_t*& from, Intervals& intervals) {
 // A stay of a node in a slot (or without one) in the current game.
 struct Stay {
   uint32_t node = kNoNode;
+  KeyId key = 0;      // the node's compared name
+  uint32_t part = 0;  // the node's part in the game (an index into its parts)
   uint32_t from = 0;
   uint32_t team = kNoTeam;
   uint32_t team_since = 0;  // when his time on `team` began
   uint32_t team_seen = 0;   // his last line on `team`
+};
+
+// A well-mixed hash of a number: every bit of the result depends on every bit of `x`.
+uint64_t Mix(uint64_t x) {
+  x ^= x >> 33;
+  x *= 0xFF51AFD7ED558CCDu;
+  x ^= x >> 33;
+  x *= 0xC4CEB9FE1A85EC53u;
+  x ^= x >> 33;
+  return x;
+}
+
+// An index from items to their ids (0, 1, ...) by a hash of each item, with open addressing.
+// The items themselves stay in the caller's array, so a slot holds 8 bytes.
+class IdIndex {
+ public:
+  // The id of the item `same(id)` accepts among those whose hash is `hash`; if none, `fresh`
+  // is added as that item's id and returned.
+  template <typename Same>
+  uint32_t FindOrAdd(uint64_t hash, uint32_t fresh, Same&& same) {
+    if ((count_ + 1) * 2 > slots_.size()) Grow();
+    const auto h = static_cast<uint32_t>(hash);
+    for (size_t at = h & (slots_.size() - 1);; at = (at + 1) & (slots_.size() - 1)) {
+      Slot& slot = slots_[at];
+      if (slot.id == 0) {
+        slot = {h, fresh + 1};
+        ++count_;
+        return fresh;
+      }
+      if (slot.hash == h && same(slot.id - 1)) return slot.id - 1;
+    }
+  }
+
+ private:
+  struct Slot {
+    uint32_t hash = 0;
+    uint32_t id = 0;  // id + 1; 0: the slot is empty
+  };
+  void Grow() {
+    std::vector<Slot> old(std::max<size_t>(64, slots_.size() * 2));
+    old.swap(slots_);
+    for (const Slot& slot : old) {
+      if (slot.id == 0) continue;
+      size_t at = slot.hash & (slots_.size() - 1);
+      while (slots_[at].id != 0) at = (at + 1) & (slots_.size() - 1);
+      slots_[at] = slot;
+    }
+  }
+
+  std::vector<Slot> slots_;  // a power of two of them, at most half in use
+  size_t count_ = 0;
+};
+
+// The stays without a slot of the current game, by compared name: found through an index by
+// name, dropped by moving the last stay into the gap (their order means nothing).
+class SlotlessStays {
+ public:
+  explicit SlotlessStays(size_t keys) : at_(keys, 0) {}
+
+  Stay* Find(KeyId key) {
+    const uint32_t at = at_[key];
+    return at == 0 ? nullptr : &stays_[at - 1].second;
+  }
+  void Add(KeyId key, const Stay& stay) {
+    stays_.emplace_back(key, stay);
+    at_[key] = static_cast<uint32_t>(stays_.size());
+  }
+  void Drop(KeyId key) {
+    const uint32_t at = at_[key] - 1;
+    if (at + 1 != stays_.size()) {
+      stays_[at] = stays_.back();
+      at_[stays_[at].first] = at + 1;
+    }
+    stays_.pop_back();
+    at_[key] = 0;
+  }
+  // Calls close(Stay&) on each stay, then drops them all.
+  template <typename F>
+  void Clear(F&& close) {
+    for (auto& [key, stay] : stays_) {
+      close(stay);
+      at_[key] = 0;
+    }
+    stays_.clear();
+  }
+
+ private:
+  std::vector<uint32_t> at_;  // by key: its stay's index + 1, 0 when it has none
+  std::vector<std::pair<KeyId, Stay>> stays_;
 };
 
 // Union-find over nodes with the lists of presences kept at each root, so a union can be
@@ -250,6 +417,10 @@ class Groups {
     auto& into = nodes_[a].presences;
     auto& from = nodes_[b].presences;
     const size_t middle = into.size();
+    // Grown by a quarter at a time, not doubled: these lists are the most memory the search of
+    // people holds, and they are held beside every game's packed parts.
+    if (const size_t need = middle + from.size(); need > into.capacity())
+      into.reserve(std::max(need, into.capacity() + into.capacity() / 4));
     into.insert(into.end(), from.begin(), from.end());
     std::inplace_merge(into.begin(), into.begin() + static_cast<std::ptrdiff_t>(middle), into.end(),
                        Earlier);
@@ -297,7 +468,8 @@ class Groups {
 
 class GameBuilder {
  public:
-  GameBuilder(const EventStore& store, const NameForms& forms) : store_(store), forms_(forms) {
+  GameBuilder(const EventStore& store, const NameForms& forms)
+      : store_(store), forms_(forms), slotless_(forms.pool().size()) {
     name_node_.assign(forms.pool().size(), kNoNode);
     slot_of_key_.assign(forms.pool().size(), -1);
     open_slots_of_key_.assign(forms.pool().size(), 0);
@@ -319,8 +491,8 @@ class GameBuilder {
   std::vector<std::pair<uint32_t, uint32_t>> guid_ties;
   // Lines per raw spelling under its name's node, and per (node, raw spelling) under others.
   std::vector<uint64_t> raw_counts;
-  std::unordered_map<uint64_t, uint64_t> spelling_counts;
-  std::vector<uint32_t> name_node_;  // by compared key
+  std::vector<std::pair<uint64_t, uint64_t>> spelling_counts;  // (node << 32) | raw, lines
+  std::vector<uint32_t> name_node_;                            // by compared key
 
  private:
   void Event(const EventView& e) {
@@ -344,10 +516,10 @@ class GameBuilder {
         if (slot >= 0 && slots_[slot].node != kNoNode) {
           Count(slots_[slot].node, e.ids[0]);
           Close(slots_[slot], slot);
-        } else if (auto it = slotless_.find(key); it != slotless_.end()) {
-          Count(it->second.node, e.ids[0]);
-          Close(it->second, kNoSlot);
-          slotless_.erase(it);
+        } else if (Stay* stay = slotless_.Find(key)) {
+          Count(stay->node, e.ids[0]);
+          Close(*stay, kNoSlot);
+          slotless_.Drop(key);
         }
         break;
       }
@@ -405,8 +577,7 @@ class GameBuilder {
     Tick(e.time);
     game_.start = have_time_ ? last_raw_ : 0;
     for (Stay& s : slots_) s = Stay{};
-    slotless_.clear();
-    parts_.clear();
+    part_count_ = 0;
     game_.kills.SetHows(hows_);
     winner_node.push_back(kNoNode);
     won_nodes.emplace_back();
@@ -429,12 +600,10 @@ class GameBuilder {
     for (int slot = 0; slot < kSlots; ++slot) {
       if (slots_[slot].node != kNoNode) CloseAt(slots_[slot], slot, close_at);
     }
-    for (auto& [key, stay] : slotless_) CloseAt(stay, kNoSlot, close_at);
-    slotless_.clear();
+    slotless_.Clear([&](Stay& stay) { CloseAt(stay, kNoSlot, close_at); });
     // Held for the whole log, packed, without growth reserve.
-    std::vector<uint8_t>& packed = packed_parts.emplace_back();
-    for (NodePart& part : parts_) PackPart(part, packed);
-    packed.shrink_to_fit();
+    for (size_t i = 0; i < part_count_; ++i) PackPart(parts_[i], pack_);
+    packed_parts.push_back(pack_.Take());
     game_.kills.ShrinkToFit();
     games.push_back(std::move(game_));
     in_game_ = false;
@@ -488,15 +657,17 @@ class GameBuilder {
     uint32_t node = kNoNode;
     if (const int slot = slot_of_key_[key]; slot >= 0) node = slots_[slot].node;
     if (node == kNoNode) {
-      auto it = slotless_.find(key);
-      if (it == slotless_.end()) {
-        Stay stay;
-        stay.node = NodeFor(key, kNoSlot);
-        stay.from = now_;
-        it = slotless_.emplace(key, stay).first;
-        Part(stay.node);
+      if (const Stay* stay = slotless_.Find(key)) {
+        node = stay->node;
+      } else {
+        Stay fresh;
+        fresh.node = NodeFor(key, kNoSlot);
+        fresh.key = key;
+        fresh.from = now_;
+        fresh.part = static_cast<uint32_t>(Part(fresh.node));
+        slotless_.Add(key, fresh);
+        node = fresh.node;
       }
-      node = it->second.node;
     }
     Count(node, raw);
     return node;
@@ -511,7 +682,7 @@ class GameBuilder {
     Stay& stay = slots_[slot];
     if (stay.node == kNoNode) {
       Open(slot, raw);
-    } else if (nodes[stay.node].key != key) {
+    } else if (stay.key != key) {
       // No join or quit between: the same man under a new name.
       const uint32_t old = stay.node;
       CloseAt(stay, slot, now_);
@@ -526,7 +697,7 @@ class GameBuilder {
         // The lines do not say when he changed sides: halfway between his last line on the
         // old team and his first on the new one.
         const uint32_t change = stay.team_seen + (now_ - stay.team_seen) / 2;
-        PartOf(stay.node).stats.team_seconds[stay.team] += change - stay.team_since;
+        parts_[stay.part].stats.team_seconds[stay.team] += change - stay.team_since;
         stay.team_since = change;
       }
       stay.team = team;
@@ -542,20 +713,22 @@ class GameBuilder {
     // A stay without a slot of the same name ends here: it was this player before his slot
     // was seen.
     uint32_t node = kNoNode;
-    if (auto it = slotless_.find(key); it != slotless_.end()) {
-      node = it->second.node;
-      stay.from = it->second.from;
-      slotless_.erase(it);
+    if (const Stay* before = slotless_.Find(key)) {
+      node = before->node;
+      stay.from = before->from;
+      slotless_.Drop(key);
     } else {
       node = NodeFor(key, slot);
       stay.from = now_;
     }
     stay.node = node;
+    stay.key = key;
+    stay.part = static_cast<uint32_t>(Part(node));
     stay.team = kNoTeam;
     stay.team_since = stay.from;
     if (slot_of_key_[key] < 0) slot_of_key_[key] = slot;
     ++open_slots_of_key_[key];
-    NodePart& part = PartOf(node);
+    NodePart& part = parts_[stay.part];
     part.stats.slot_bits[static_cast<size_t>(slot) / 64] |= uint64_t{1} << (slot % 64);
     Count(node, raw);
     return node;
@@ -567,7 +740,7 @@ class GameBuilder {
     // A stay opened after the game's end line (a line between it and the next game) ends
     // where it began.
     at = std::max({at, stay.from, stay.team_since});
-    NodePart& part = PartOf(stay.node);
+    NodePart& part = parts_[stay.part];
     if (!part.intervals.empty() && part.intervals.back().second == stay.from) {
       part.intervals.back().second = at;
     } else {
@@ -575,13 +748,13 @@ class GameBuilder {
     }
     if (stay.team != kNoTeam) part.stats.team_seconds[stay.team] += at - stay.team_since;
     if (slot >= 0) {
-      const KeyId key = nodes[stay.node].key;
+      const KeyId key = stay.key;
       --open_slots_of_key_[key];
       if (slot_of_key_[key] == slot) {
         // Another slot may show the same name (a second person of it).
         slot_of_key_[key] = -1;
         for (int s = 0; s < kSlots && open_slots_of_key_[key] > 0; ++s) {
-          if (s != slot && slots_[s].node != kNoNode && nodes[slots_[s].node].key == key) {
+          if (s != slot && slots_[s].node != kNoNode && slots_[s].key == key) {
             slot_of_key_[key] = s;
             break;
           }
@@ -589,15 +762,8 @@ class GameBuilder {
       }
       // One presence per game and slot: a name that comes back to its slot later in the
       // game widens the one it has, which keeps the lists as long as the games played.
-      std::vector<Presence>& list = nodes[stay.node].presences;
-      const auto game = static_cast<uint32_t>(games.size());
-      const uint32_t to = std::max(at, stay.from + 1);
-      if (!list.empty() && list.back().game == game && list.back().slot == slot) {
-        list.back().from = std::min(list.back().from, stay.from);
-        list.back().to = std::max(list.back().to, to);
-      } else {
-        list.push_back({game, slot, stay.from, to});
-      }
+      nodes[stay.node].presence_log.Add(
+          {static_cast<uint32_t>(games.size()), slot, stay.from, std::max(at, stay.from + 1)});
     }
     stay = Stay{};
   }
@@ -652,10 +818,14 @@ class GameBuilder {
 
   // The number of a kill's weapon, hit location and means of death in the shared table.
   uint32_t HowOf(uint32_t weapon, uint32_t location, uint32_t means) {
-    const std::array<uint32_t, 3> key{weapon, location, means};
-    auto [it, fresh] = how_index_.emplace(key, static_cast<uint32_t>(hows_->size()));
-    if (fresh) hows_->push_back({weapon, location, means});
-    return it->second;
+    const auto fresh = static_cast<uint32_t>(hows_->size());
+    const uint32_t how = how_index_.FindOrAdd(
+        Mix(((uint64_t{weapon} << 32) | location) ^ Mix(means)), fresh, [&](uint32_t id) {
+          const GameKills::How& h = (*hows_)[id];
+          return h.weapon == weapon && h.location == location && h.means == means;
+        });
+    if (how == fresh) hows_->push_back({weapon, location, means});
+    return how;
   }
 
   // Whether the pair (old << 32 | new node) is renamed for the first time. A log whose
@@ -665,13 +835,16 @@ class GameBuilder {
     uint64_t& recent = recent_renames_[(pair * 0x9E3779B97F4A7C15u) >> 52];
     if (recent == pair) return false;
     recent = pair;
-    return seen_renames_.insert(pair).second;
+    const auto fresh = static_cast<uint32_t>(renames.size());
+    return rename_index_.FindOrAdd(Mix(pair), fresh, [&](uint32_t id) {
+      return ((uint64_t{renames[id].first} << 32) | renames[id].second) == pair;
+    }) == fresh;
   }
 
   uint32_t NodeOfName(uint32_t raw) {
     const KeyId key = forms_.Name(raw);
     if (const int slot = slot_of_key_[key]; slot >= 0) return slots_[slot].node;
-    if (auto it = slotless_.find(key); it != slotless_.end()) return it->second.node;
+    if (const Stay* stay = slotless_.Find(key)) return stay->node;
     return name_node_[key];
   }
 
@@ -685,7 +858,12 @@ class GameBuilder {
     if (name_node_[forms_.Name(raw)] == node) {
       ++raw_counts[raw];
     } else {
-      ++spelling_counts[(static_cast<uint64_t>(node) << 32) | raw];
+      const uint64_t key = (static_cast<uint64_t>(node) << 32) | raw;
+      const auto fresh = static_cast<uint32_t>(spelling_counts.size());
+      const uint32_t id = spelling_index_.FindOrAdd(
+          Mix(key), fresh, [&](uint32_t i) { return spelling_counts[i].first == key; });
+      if (id == fresh) spelling_counts.emplace_back(key, 0);
+      ++spelling_counts[id].second;
     }
   }
 
@@ -699,9 +877,14 @@ class GameBuilder {
     const auto game = static_cast<uint32_t>(games.size());
     if (part_game_[node] != game) {
       part_game_[node] = game;
-      part_index_[node] = static_cast<uint32_t>(parts_.size());
-      parts_.emplace_back();
-      parts_.back().node = node;
+      part_index_[node] = static_cast<uint32_t>(part_count_);
+      // The parts of earlier games are reused, their lists keeping their room.
+      if (part_count_ == parts_.size()) parts_.emplace_back();
+      NodePart& part = parts_[part_count_++];
+      part.node = node;
+      part.stats = Participant{};
+      part.intervals.clear();
+      part.life_damage = 0;
     }
     return part_index_[node];
   }
@@ -720,10 +903,14 @@ class GameBuilder {
   std::array<Stay, kSlots> slots_{};
   std::vector<int> slot_of_key_;             // a slot whose stay has that compared name, or -1
   std::vector<uint16_t> open_slots_of_key_;  // how many slots show that compared name
-  std::unordered_map<KeyId, Stay> slotless_;
-  // Each node's part in the current game: valid where part_game_ is the game's index.
+  SlotlessStays slotless_;
+  // Each node's part in the current game: valid where part_game_ is the game's index. The
+  // first part_count_ are this game's; those after them wait to be reused.
   std::vector<NodePart> parts_;
-  std::unordered_set<uint64_t> seen_renames_;  // (old << 32) | new node
+  size_t part_count_ = 0;
+  PackBuffer pack_;
+  IdIndex rename_index_;    // of `renames`
+  IdIndex spelling_index_;  // of `spelling_counts`
   std::array<uint64_t, 4096> recent_renames_ = [] {
     std::array<uint64_t, 4096> none{};
     none.fill(UINT64_MAX);  // no pair: nodes are below UINT32_MAX
@@ -732,13 +919,7 @@ class GameBuilder {
   std::vector<uint32_t> part_game_;
   std::vector<uint32_t> part_index_;
   std::shared_ptr<GameKills::Hows> hows_ = std::make_shared<GameKills::Hows>();
-  struct HowHash {
-    size_t operator()(const std::array<uint32_t, 3>& how) const {
-      return static_cast<size_t>((how[0] * 0x9E3779B97F4A7C15u) ^ (how[1] * 0xC2B2AE3D27D4EB4Fu) ^
-                                 (how[2] * 0x165667B19E3779F9u));
-    }
-  };
-  std::unordered_map<std::array<uint32_t, 3>, uint32_t, HowHash> how_index_;  // see HowOf
+  IdIndex how_index_;  // of hows_
 };
 
 // Adds the counted figures of `from` (a participant) to `into` (a participant or a person).
@@ -764,6 +945,77 @@ std::string PersonId(const Node& node, std::string_view compared) {
   std::string id(12, '0');
   for (int i = 11; i >= 0; --i, v >>= 4) id[static_cast<size_t>(i)] = kHex[v & 15];
   return id;
+}
+
+// Room the seconds count of one game keeps for the next.
+struct SecondsScratch {
+  std::vector<uint64_t> bits;
+  std::vector<uint64_t> ordered;
+  std::vector<uint32_t> run_starts;
+};
+
+// Adds to each player's seconds those his stays (player, from << 32 | to) cover, counted once
+// where they overlap. The seconds are marked in a bit set per player, unless the game's clock
+// spans far more seconds than it has stays: then each player's stays are sorted by start
+// (those of one part come sorted and apart) and walked.
+void CountSeconds(const std::vector<std::pair<uint32_t, uint64_t>>& stays,
+                  const std::vector<uint32_t>& parts_of_player, std::vector<Participant>& players,
+                  SecondsScratch& scratch) {
+  uint32_t last = 0;
+  for (const auto& stay : stays) last = std::max(last, static_cast<uint32_t>(stay.second));
+  const size_t words = last / 64 + 1;
+  if (players.size() * words <= 4 * stays.size() + 1024) {
+    scratch.bits.assign(players.size() * words, 0);
+    for (const auto& [player, stay] : stays) {
+      const auto from = static_cast<uint32_t>(stay >> 32);
+      const auto to = static_cast<uint32_t>(stay);
+      if (to <= from) continue;
+      uint64_t* bits = scratch.bits.data() + player * words;
+      const size_t first = from / 64, end = (to - 1) / 64;
+      const uint64_t head = ~uint64_t{0} << (from % 64);
+      const uint64_t tail = ~uint64_t{0} >> (63 - (to - 1) % 64);
+      if (first == end) {
+        bits[first] |= head & tail;
+        continue;
+      }
+      bits[first] |= head;
+      std::fill(bits + first + 1, bits + end, ~uint64_t{0});
+      bits[end] |= tail;
+    }
+    for (size_t player = 0; player < players.size(); ++player) {
+      uint32_t seconds = 0;
+      for (size_t w = player * words; w < (player + 1) * words; ++w)
+        seconds += static_cast<uint32_t>(std::popcount(scratch.bits[w]));
+      players[player].seconds += seconds;
+    }
+    return;
+  }
+  // A counting sort by player, then each player's stays by start.
+  std::vector<uint32_t>& run_starts = scratch.run_starts;
+  std::vector<uint64_t>& ordered = scratch.ordered;
+  run_starts.assign(players.size() + 1, 0);
+  for (const auto& stay : stays) ++run_starts[stay.first + 1];
+  for (size_t i = 1; i < run_starts.size(); ++i) run_starts[i] += run_starts[i - 1];
+  ordered.resize(stays.size());
+  for (const auto& [player, stay] : stays) ordered[run_starts[player]++] = stay;
+  for (size_t player = 0, begin = 0; player < players.size(); ++player) {
+    const size_t end = run_starts[player];  // moved to its run's end above
+    if (parts_of_player[player] > 1) {
+      std::sort(ordered.begin() + static_cast<std::ptrdiff_t>(begin),
+                ordered.begin() + static_cast<std::ptrdiff_t>(end));
+    }
+    uint32_t reach = 0;
+    uint32_t& seconds = players[player].seconds;
+    for (size_t i = begin; i < end; ++i) {
+      const auto from = std::max(static_cast<uint32_t>(ordered[i] >> 32), reach);
+      const auto to = static_cast<uint32_t>(ordered[i]);
+      if (to > from) {
+        seconds += to - from;
+        reach = to;
+      }
+    }
+    begin = end;
+  }
 }
 
 }  // namespace
@@ -821,6 +1073,7 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
   GameBuilder b(store, forms);
   b.Run();
   std::vector<Node>& nodes = b.nodes;
+  for (Node& node : nodes) node.presences = node.presence_log.Take();
 
   // The people file's spellings, as nodes (default names name nobody).
   auto node_of = [&](const std::string& spelling) -> uint32_t {
@@ -852,6 +1105,8 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
   }
   for (auto [a, c] : b.renames) groups.Join(a, c, true);
   for (auto [a, c] : b.guid_ties) groups.Join(a, c, true);
+  // The presences served the joins alone.
+  for (Node& node : nodes) std::vector<Presence>().swap(node.presences);
 
   // People in order of their first node (nodes are made in order of first appearance).
   GamesModel model;
@@ -910,8 +1165,7 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
   model.games = std::move(b.games);
   std::vector<uint32_t> player_of(model.people.size(), UINT32_MAX);  // in the current game
   std::vector<std::pair<uint32_t, uint64_t>> stays_of_players;       // player, from << 32 | to
-  std::vector<uint64_t> ordered_stays;
-  std::vector<uint32_t> run_starts;
+  SecondsScratch seconds_scratch;
   Intervals stays;
   std::vector<bool> stayed;
   std::vector<uint32_t> parts_of_player;
@@ -960,32 +1214,7 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
     // The game's parts are done with: the model's players take their place.
     std::vector<uint8_t>().swap(b.packed_parts[g]);
     game.kills.SetPeople(std::move(people_of_parts));
-    // Each player's seconds: those his stays cover, counted once where they overlap. His
-    // stays are put together (a counting sort by player) and sorted by start, unless they are
-    // those of one part, which come sorted and apart.
-    run_starts.assign(game.players.size() + 1, 0);
-    for (const auto& stay : stays_of_players) ++run_starts[stay.first + 1];
-    for (size_t i = 1; i < run_starts.size(); ++i) run_starts[i] += run_starts[i - 1];
-    ordered_stays.resize(stays_of_players.size());
-    for (const auto& [player, stay] : stays_of_players) ordered_stays[run_starts[player]++] = stay;
-    for (size_t player = 0, begin = 0; player < game.players.size(); ++player) {
-      const size_t end = run_starts[player];  // moved to its run's end above
-      if (parts_of_player[player] > 1) {
-        std::sort(ordered_stays.begin() + static_cast<std::ptrdiff_t>(begin),
-                  ordered_stays.begin() + static_cast<std::ptrdiff_t>(end));
-      }
-      uint32_t reach = 0;
-      uint32_t& seconds = game.players[player].seconds;
-      for (size_t i = begin; i < end; ++i) {
-        const auto from = std::max(static_cast<uint32_t>(ordered_stays[i] >> 32), reach);
-        const auto to = static_cast<uint32_t>(ordered_stays[i]);
-        if (to > from) {
-          seconds += to - from;
-          reach = to;
-        }
-      }
-      begin = end;
-    }
+    CountSeconds(stays_of_players, parts_of_player, game.players, seconds_scratch);
     for (auto [nodes_of, into] :
          {std::pair{&b.won_nodes[g], &game.won}, {&b.lost_nodes[g], &game.lost}}) {
       for (const uint32_t node : *nodes_of) into->push_back(person_of[node]);
@@ -1035,12 +1264,14 @@ std::vector<int> Participant::SlotNumbers() const {
 // he is neither the victim nor the world.
 void GameKills::Add(uint32_t at, uint32_t how, GameKill::Kind kind, uint32_t victim,
                     uint32_t attacker) {
-  NumberWriter out(bytes_, 4);
+  std::array<uint8_t, 4 * NumberWriter::kMostBytes> kill;
+  NumberWriter out(kill.data());
   out.Put(at - last_at_);
   last_at_ = at;
   out.Put(how);
   out.Put(uint64_t{victim} * 4 + static_cast<uint64_t>(kind));
   if (kind == GameKill::Kind::Kill || kind == GameKill::Kind::TeamKill) out.Put(attacker);
+  bytes_.insert(bytes_.end(), kill.data(), out.end());
   ++count_;
 }
 

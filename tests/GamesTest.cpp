@@ -234,16 +234,45 @@ TEST(GamesTest, PackedKillsReadBackWhateverTheSizeOfTheirNumbers) {
 TEST(GamesTest, OnePersonsOverlappingStaysUnderTwoNamesCountOnce) {
   PeopleRules rules;
   rules.same = {{"Ann", "Anna"}};
+  // The second game's clock spans far more seconds than it has stays, which counts them
+  // another way.
   const Built b =
       Build({kTdm, "  0:00 J;1000001;1;Ann", "  0:10 J;1000002;2;Anna", "  0:30 Q;1000001;1;Ann",
              "  0:50 Q;1000002;2;Anna", "  1:00 J;1000001;1;Ann", "  1:20 Q;1000001;1;Ann",
-             "  1:40 J;1000003;3;Cy"},
+             "  1:40 J;1000003;3;Cy", kTdm, "  0:00 J;1000001;1;Ann", "  0:10 J;1000002;2;Anna",
+             "  0:30 Q;1000001;1;Ann", "  0:50 Q;1000002;2;Anna", "2000:00 J;1000001;1;Ann",
+             "2000:20 Q;1000001;1;Ann", "2000:40 J;1000003;3;Cy"},
             rules);
   const Participant& ann = b.In(0, "Anna");
   EXPECT_EQ(ann.seconds, 70u);  // [0, 50) and [60, 80)
   EXPECT_EQ(ann.first_at, 0u);
   EXPECT_EQ(ann.last_at, 80u);
   EXPECT_EQ(ann.SlotNumbers(), (std::vector<int>{1, 2}));
+  EXPECT_EQ(b.In(1, "Anna").seconds, 70u);  // [0, 50) and [120000, 120020)
+  EXPECT_EQ(b.In(1, "Anna").last_at, 120020u);
+}
+
+// Names seen without a slot at once, one of them then taking a slot, each keep the start of
+// their own stay; a rename is refused for two names seen at once in an earlier game, after
+// both were seen again.
+TEST(GamesTest, OpenStaysAndEarlierGamesKeepNamesApart) {
+  const Built b = Build({
+      kDm, "  0:00 say;1;1;Al;hi", "  0:10 say;2;2;Bo;hi", "  0:20 say;3;3;Cy;hi",
+      "  0:30 J;1;1;Al",  // his stay without a slot goes on in slot 1
+      "  0:40 say;5;5;Ed;hi", "  0:50 J;3;3;Cy",
+      "  1:00 J;4;2;Di",  // beside Al in another slot
+      "  1:40 say;2;2;Bo;bye", kDm, "  0:05 J;1;4;Al",
+      Hit("  0:30", 'K', 4, "", "Di", 6, "", "Fay"),  // slot 4 shows Di: a rename, refused
+  });
+  EXPECT_EQ(b.In(0, "Al").seconds, 100u);
+  EXPECT_EQ(b.In(0, "Bo").seconds, 90u);
+  EXPECT_EQ(b.In(0, "Cy").seconds, 80u);
+  EXPECT_EQ(b.In(0, "Di").seconds, 40u);
+  EXPECT_EQ(b.In(0, "Ed").seconds, 60u);
+  EXPECT_EQ(b.In(0, "Cy").SlotNumbers(), std::vector<int>{3});
+  EXPECT_TRUE(b.In(0, "Ed").SlotNumbers().empty());
+  EXPECT_NE(&b.Of("Al"), &b.Of("Di"));
+  EXPECT_EQ(b.Of("Di").games, 2u);
 }
 
 TEST(GamesTest, EndingsWarmUpsAndClockResets) {
