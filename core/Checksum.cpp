@@ -47,6 +47,7 @@ void StreamHash::MixBlock(const unsigned char* block) {
 }
 
 void StreamHash::Update(const void* data, size_t size) {
+  if (size == 0) return;  // `data` may be null then (an empty vector's)
   const auto* p = static_cast<const unsigned char*>(data);
   // Bytes go into the blocks by their place in the stream, whatever the pieces.
   const size_t held = size_ % kBlock;

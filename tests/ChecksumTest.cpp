@@ -13,6 +13,7 @@ namespace {
 
 uint64_t HashInPieces(const std::string& bytes, size_t piece) {
   StreamHash hash;
+  hash.Update(nullptr, 0);  // an empty vector's data, as the cache reader hands it
   for (size_t at = 0; at < bytes.size(); at += piece) {
     hash.Update(bytes.data() + at, std::min(piece, bytes.size() - at));
   }
