@@ -1,8 +1,6 @@
 // barvik-export: barvik-cli with the off-screen renderer of the report images (barvik-cli hands
 // it export and watch). Qt is started only when an export asks for images, always on the
 // offscreen platform.
-#include <malloc.h>
-
 #include <clocale>
 #include <memory>
 #include <string>
@@ -15,12 +13,6 @@
 #include "ui/Platform.h"
 
 int main(int argc, char** argv) {
-  // Blocks of a megabyte or more (the texts of the games' JSON, the memo and the ratings'
-  // state) are mapped on their own and given back when freed. By default the C library raises
-  // that bound to the largest block freed so far, so such texts end up in the heap, which
-  // keeps their pages: the peak of an export with the cache was about 7 MB higher (4M-line
-  // log). Pictures, under a megabyte each, stay in the heap, where reusing them is cheap.
-  mallopt(M_MMAP_THRESHOLD, 1 << 20);
   barvik::CliEnvironment env = barvik::CliProcessEnvironment(BARVIK_INSTALLED_DATA);
   static int qt_argc = 1;
   static char* qt_argv[] = {argv[0], nullptr};
