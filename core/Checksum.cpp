@@ -8,6 +8,18 @@
 
 namespace barvik {
 
+namespace {
+
+// The last step of both hashes: spreads the high bits over the low ones.
+uint64_t Spread(uint64_t h) {
+  h ^= h >> 33;
+  h *= 0xff51afd7ed558ccdull;
+  h ^= h >> 33;
+  return h;
+}
+
+}  // namespace
+
 uint32_t Crc32(uint32_t crc, const void* data, size_t size) {
   // zlib takes sizes of 32 bits.
   const auto* p = static_cast<const Bytef*>(data);
@@ -31,10 +43,7 @@ uint64_t BlockHash(const char* data, size_t size) {
     h ^= h >> 31;
   }
   for (; i < size; ++i) h = (h ^ static_cast<unsigned char>(data[i])) * 0x100000001b3ull;
-  h ^= h >> 33;
-  h *= 0xff51afd7ed558ccdull;
-  h ^= h >> 33;
-  return h;
+  return Spread(h);
 }
 
 void StreamHash::MixBlock(const unsigned char* block) {
@@ -79,10 +88,7 @@ uint64_t StreamHash::Final() const {
   for (uint64_t lane : end.lanes_) {
     Mix(h, lane);
   }
-  h ^= h >> 33;
-  h *= 0xff51afd7ed558ccdull;
-  h ^= h >> 33;
-  return h;
+  return Spread(h);
 }
 
 }  // namespace barvik
