@@ -22,7 +22,8 @@
 //   (skip)        header only: the number of other lines in its high 24 bits
 // The most frequent kinds are mostly kept compact instead, their kind code with kCompactFlag:
 //   WeaponPickUp  2 words: name | weapon << 16 (both ids under 65536)
-//   Join, Quit    2 words: the code of the (name, GUID) pair (low 24 bits) | slot byte << 24
+//   Join, Quit    2 words: the code of the (name, GUID) pair (low 24 bits, at most 65536
+//                 codes) | slot byte << 24
 //   Damage, Kill  4 words: victim | attacker << 16 (ids under 65536); the codes of the weapon
 //                 (12 bits), location (8) and means (8) with the team codes above them; the
 //                 damage word as above.
@@ -143,7 +144,7 @@ class HitCodes {
 class PairCodes {
  public:
   static constexpr uint32_t kNone = UINT32_MAX;
-  static constexpr uint32_t kLimit = 1u << 20;
+  static constexpr uint32_t kLimit = 1u << 16;
 
   // The code of the pair, a new one when it has none yet and there is room (`fresh` is set
   // then); kNone when there is none.
