@@ -299,10 +299,10 @@ void EventStore::AppendRecord(const uint32_t* r, size_t size) {
 
 const uint32_t* EventStore::FullRecord(const uint32_t* r, uint32_t (&scratch)[kHitWords]) const {
   if ((r[0] & kCompactFlag) == 0) return r;
-  EventView e;
+  EventView e{};  // the held words a short record leaves unset read as 0
   Decode(static_cast<uint32_t>(r - words_.data()), e);
   scratch[0] = r[0] & ~kCompactFlag;
-  std::copy_n(e.held, RecordWords(scratch) - 1, scratch + 1);
+  std::copy_n(e.held, EventView::kHeldWords, scratch + 1);
   return scratch;
 }
 
