@@ -32,16 +32,61 @@ constexpr std::string_view kMagic = "BRVKMEMO";
 constexpr uint64_t kFormatVersion = 3;
 constexpr size_t kRecordNumbers = 5;
 
-void PutNumber(std::string& out, uint64_t number) {
-  for (int i = 0; i < 8; ++i) out += static_cast<char>((number >> (8 * i)) & 0xFF);
-}
+// Puts numbers and texts into the memo file a piece at a time, hashing the bytes as they go,
+// so that the memo is never held whole in memory (it grows with the players: megabytes for a
+// long log). The hash takes eight bytes at a time, so only whole words are hashed before the
+// end and the value is the one of hashing all bytes at once.
+class Writer {
+ public:
+  explicit Writer(const ByteSink& sink) : sink_(sink) { buffer_.reserve(kFlushAt + 64); }
+  // Eight bytes, least significant first.
+  void Number(uint64_t number) {
+    Put(number);
+    Flush();
+  }
+  // Its length, then its bytes.
+  void Text(std::string_view text) {
+    Number(text.size());
+    Bytes(text);
+  }
+  void Bytes(std::string_view text) {
+    while (ok_ && !text.empty()) {
+      const size_t room = buffer_.size() < kFlushAt ? kFlushAt - buffer_.size() : 0;
+      buffer_ += text.substr(0, room);
+      text.remove_prefix(std::min(room, text.size()));
+      Flush();
+    }
+  }
 
-void PutText(std::string& out, std::string_view text) {
-  PutNumber(out, text.size());
-  out += text;
-}
+  // Ends the file with the hash of all bytes before it; false when a write failed.
+  bool Finish() {
+    if (!ok_) return false;
+    hash_.Bytes(buffer_);
+    Put(hash_.value());
+    return sink_(buffer_.data(), buffer_.size());
+  }
 
-// Reads what PutNumber and PutText wrote; once anything is out of bounds, ok() stays false.
+ private:
+  void Put(uint64_t number) {
+    for (int i = 0; i < 8; ++i) buffer_ += static_cast<char>((number >> (8 * i)) & 0xFF);
+  }
+  // Hands on the buffered bytes once there are enough, but for the last partial word.
+  void Flush() {
+    if (!ok_ || buffer_.size() < kFlushAt) return;
+    const size_t whole = buffer_.size() / 8 * 8;
+    hash_.Bytes(std::string_view(buffer_).substr(0, whole));
+    ok_ = sink_(buffer_.data(), whole);
+    buffer_.erase(0, whole);
+  }
+
+  static constexpr size_t kFlushAt = size_t{64} * 1024;
+  const ByteSink& sink_;
+  std::string buffer_;
+  StableHash hash_;
+  bool ok_ = true;
+};
+
+// Reads what Writer wrote; once anything is out of bounds, ok() stays false.
 class Reader {
  public:
   explicit Reader(std::string_view data) : data_(data) {}
@@ -144,21 +189,21 @@ bool ReadParts(Reader& in, std::unordered_map<std::string, Part>& parts) {
   return in.ok();
 }
 
-void PutPlayer(std::string& out, const std::string& name, const PlayerRecord& r) {
-  PutText(out, name);
-  PutNumber(out, r.fingerprint);
-  PutText(out, r.chart);
-  PutText(out, r.site_lists);
-  PutNumber(out, r.images.size());
+void PutPlayer(Writer& out, const std::string& name, const PlayerRecord& r) {
+  out.Text(name);
+  out.Number(r.fingerprint);
+  out.Text(r.chart);
+  out.Text(r.site_lists);
+  out.Number(r.images.size());
   for (const auto& [file, fingerprint] : r.images) {
-    PutText(out, file);
-    PutNumber(out, fingerprint);
+    out.Text(file);
+    out.Number(fingerprint);
   }
-  PutNumber(out, r.pages.size());
+  out.Number(r.pages.size());
   for (size_t k = 0; k < r.pages.size(); ++k) {
-    PutText(out, r.pages[k]);
-    PutNumber(out, r.page_stamps[k].first);
-    PutNumber(out, static_cast<uint64_t>(r.page_stamps[k].second));
+    out.Text(r.pages[k]);
+    out.Number(r.page_stamps[k].first);
+    out.Number(static_cast<uint64_t>(r.page_stamps[k].second));
   }
 }
 
@@ -398,44 +443,44 @@ void RenderMemo::Save() {
     }
     it = r.stamped ? std::next(it) : next_pages_.erase(it);
   }
-  ReplaceFileWhole(memo_file_, Serialise());
+  ReplaceFileStreamed(memo_file_, [this](const ByteSink& sink) { return Serialise(sink); });
 }
 
-std::string RenderMemo::Serialise() const {
+bool RenderMemo::Serialise(const ByteSink& sink) const {
   const auto records = ByName(next_);
-  std::string out(kMagic);
-  PutNumber(out, kFormatVersion);
-  PutText(out, canonical_);
-  PutNumber(out, records.size());
+  Writer out(sink);
+  out.Bytes(kMagic);
+  out.Number(kFormatVersion);
+  out.Text(canonical_);
+  out.Number(records.size());
   for (const auto* entry : records) {
     const Record& r = entry->second;
-    PutText(out, entry->first);
+    out.Text(entry->first);
     for (uint64_t number :
          {r.fingerprint, r.size, static_cast<uint64_t>(r.mtime_ns), r.inode, r.content}) {
-      PutNumber(out, number);
+      out.Number(number);
     }
   }
   const auto players = ByName(next_players_);
-  PutNumber(out, players.size());
+  out.Number(players.size());
   for (const auto* entry : players) PutPlayer(out, entry->first, entry->second);
   const auto pages = ByName(next_pages_);
-  PutNumber(out, pages.size());
+  out.Number(pages.size());
   for (const auto* entry : pages) {
     const PageRecord& r = entry->second;
-    PutText(out, entry->first);
+    out.Text(entry->first);
     for (uint64_t number : {r.fingerprint, r.size, static_cast<uint64_t>(r.mtime_ns)}) {
-      PutNumber(out, number);
+      out.Number(number);
     }
   }
   const auto parts = ByName(next_parts_);
-  PutNumber(out, parts.size());
+  out.Number(parts.size());
   for (const auto* entry : parts) {
     const Part& p = entry->second;
-    PutText(out, entry->first);
-    for (uint64_t number : {p.fingerprint, p.offset, p.length}) PutNumber(out, number);
+    out.Text(entry->first);
+    for (uint64_t number : {p.fingerprint, p.offset, p.length}) out.Number(number);
   }
-  PutNumber(out, StableHash().Bytes(out).value());
-  return out;
+  return out.Finish();
 }
 
 }  // namespace barvik

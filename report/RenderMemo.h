@@ -38,6 +38,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/AtomicReplace.h"
+
 namespace barvik {
 
 class RenderMemo {
@@ -135,7 +137,8 @@ class RenderMemo {
   };
 
   void Load();
-  std::string Serialise() const;
+  // Writes the memo file into `sink`; false when a write failed.
+  bool Serialise(const ByteSink& sink) const;
 
   std::string report_folder_;  // ending in "/"
   std::string canonical_;      // the report folder's canonical path, as the memo names it
