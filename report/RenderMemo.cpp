@@ -189,11 +189,12 @@ bool ReadParts(Reader& in, std::unordered_map<std::string, Part>& parts) {
   return in.ok();
 }
 
-void PutPlayer(Writer& out, const std::string& name, const PlayerRecord& r) {
+void PutPlayer(Writer& out, const std::string& name, const PlayerRecord& r,
+               std::string_view site_lists) {
   out.Text(name);
   out.Number(r.fingerprint);
   out.Text(r.chart);
-  out.Text(r.site_lists);
+  out.Text(site_lists);
   out.Number(r.images.size());
   for (const auto& [file, fingerprint] : r.images) {
     out.Text(file);
@@ -325,6 +326,7 @@ const RenderMemo::PlayerRecord* RenderMemo::ReusablePlayer(const std::string& na
   }
   PlayerRecord& kept = next_players_[name];
   kept = std::move(it->second);
+  spilled_lists_.erase(name);
   earlier_players_.erase(it);
   return &kept;
 }
@@ -385,10 +387,36 @@ void RenderMemo::RecordPart(const std::string& name, uint64_t fingerprint, uint6
   if (enabled()) next_parts_[name] = {fingerprint, offset, length};
 }
 
+RenderMemo::~RenderMemo() {
+  if (spill_fd_ >= 0) close(spill_fd_);
+}
+
 void RenderMemo::WrittenPlayer(const std::string& name, PlayerRecord record) {
   if (!enabled()) return;
   record.page_stamps.clear();
+  if (!Spill(name, record)) spilled_lists_.erase(name);
   next_players_[name] = std::move(record);
+}
+
+bool RenderMemo::Spill(const std::string& name, PlayerRecord& record) {
+  if (spill_fd_ == -1) {
+    // Unnamed: it goes with the process, whatever way the export ends.
+    const std::string folder = fs::path(memo_file_).parent_path().string();
+    spill_fd_ = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (spill_fd_ < 0) spill_fd_ = -2;
+  }
+  if (spill_fd_ < 0) return false;
+  const std::string& text = record.site_lists;
+  for (size_t done = 0; done < text.size();) {
+    const ssize_t n = pwrite(spill_fd_, text.data() + done, text.size() - done,
+                             static_cast<off_t>(spill_size_ + done));
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  spilled_lists_[name] = {spill_size_, text.size()};
+  spill_size_ += text.size();
+  std::string().swap(record.site_lists);
+  return true;
 }
 
 void RenderMemo::Written(const std::string& name, uint64_t fingerprint, std::string_view bytes) {
@@ -463,7 +491,23 @@ bool RenderMemo::Serialise(const ByteSink& sink) const {
   }
   const auto players = ByName(next_players_);
   out.Number(players.size());
-  for (const auto* entry : players) PutPlayer(out, entry->first, entry->second);
+  std::string lists;
+  for (const auto* entry : players) {
+    const auto spilled = spilled_lists_.find(entry->first);
+    if (spilled == spilled_lists_.end()) {
+      PutPlayer(out, entry->first, entry->second, entry->second.site_lists);
+      continue;
+    }
+    const auto [offset, length] = spilled->second;
+    lists.resize(static_cast<size_t>(length));
+    for (size_t done = 0; done < lists.size();) {
+      const ssize_t n = pread(spill_fd_, lists.data() + done, lists.size() - done,
+                              static_cast<off_t>(offset + done));
+      if (n <= 0) return false;
+      done += static_cast<size_t>(n);
+    }
+    PutPlayer(out, entry->first, entry->second, lists);
+  }
   const auto pages = ByName(next_pages_);
   out.Number(pages.size());
   for (const auto* entry : pages) {

@@ -49,6 +49,7 @@ class RenderMemo {
   RenderMemo(const std::string& memo_file, const std::string& report_folder);
   RenderMemo(const RenderMemo&) = delete;
   RenderMemo& operator=(const RenderMemo&) = delete;
+  ~RenderMemo();
 
   // False when there is no usable memo folder: nothing is reusable and Save does nothing.
   bool enabled() const { return !memo_file_.empty(); }
@@ -82,7 +83,9 @@ class RenderMemo {
   const PlayerRecord* ReusablePlayer(const std::string& name, uint64_t fingerprint);
 
   // The files of `name` were written in this export as `record` tells (stamps are left to
-  // Save).
+  // Save). His site lists wait for Save in an unnamed file of the memo's folder, not in
+  // memory (every player's lists together weigh megabytes on a long log); where that file
+  // cannot be made they are kept in memory.
   void WrittenPlayer(const std::string& name, PlayerRecord record);
 
   // What the memo keeps of a site page: the fingerprint it was made from and its file's size
@@ -137,7 +140,9 @@ class RenderMemo {
   };
 
   void Load();
-  // Writes the memo file into `sink`; false when a write failed.
+  // Puts the site lists of `record` aside into the spill file; false when they stay in it.
+  bool Spill(const std::string& name, PlayerRecord& record);
+  // Writes the memo file into `sink`; false when a write or a read of the spill file failed.
   bool Serialise(const ByteSink& sink) const;
 
   std::string report_folder_;  // ending in "/"
@@ -148,6 +153,10 @@ class RenderMemo {
   std::vector<Pending> written_;                     // files written in this export
   std::unordered_map<std::string, PlayerRecord> earlier_players_;
   std::unordered_map<std::string, PlayerRecord> next_players_;
+  // The site lists of next_players_ put aside by WrittenPlayer: where they lie in spill_fd_.
+  std::unordered_map<std::string, std::pair<uint64_t, uint64_t>> spilled_lists_;
+  int spill_fd_ = -1;  // the unnamed file of put-aside lists; -1 until made, -2 if it cannot be
+  uint64_t spill_size_ = 0;
   std::mutex pages_mutex_;  // guards the pages and parts below, made on the site's thread
   std::unordered_map<std::string, PageRecord> earlier_pages_;
   std::unordered_map<std::string, PageRecord> next_pages_;
