@@ -520,6 +520,7 @@ int Export(Workspace& ws, const std::string& dir, double wait_seconds, const Cli
   }
   ws.options().dest_dir = dir;
   ws.export_wait_seconds = wait_seconds;
+  ws.export_loads_last_player = false;  // nothing is shown after the export
   try {
     std::unique_ptr<ImageSource> images = env.make_image_source(ws);
     ws.ButtonHTMLClick(*images);

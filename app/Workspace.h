@@ -204,6 +204,10 @@ class Workspace {
   // the one the export's own thread draws on, at least one). The files and their bytes do
   // not depend on it.
   unsigned export_threads = 0;
+  // After an export the player page shows the last player, loaded, as a full export leaves
+  // it. A caller that shows nothing afterwards (the command line) turns it off, so that an
+  // incremental export that left the last player's files alone does not load him for nobody.
+  bool export_loads_last_player = true;
   // An admin's corrections of who is who (--people FILE) for the games and people the site
   // and the games, people and person commands show.
   PeopleRules people_rules;

@@ -459,7 +459,7 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
     }
   }
   // The window shows the last player as a full export leaves him, loaded.
-  if (!names.empty() && names.back() != loaded_name_) {
+  if (export_loads_last_player && !names.empty() && names.back() != loaded_name_) {
     SetPage(MainPage::SelectedPlayer);
     ShowSelectedPlayer(names.back());
   }

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The cold export against the analysis, measured in one run: RUNS times (default 3) each of
-# `barvik-cli tables` and `barvik-cli export --no-cache` (each into a new folder) on a
-# generated log of LINES lines and PLAYERS players (default 1,000,000 and 400), with
+# `barvik-cli tables` (with its event cache), `barvik-cli tables --no-cache` and
+# `barvik-cli export --no-cache` (each into a new folder) on a generated log of LINES lines
+# and PLAYERS players (default 1,000,000 and 400), with
 # /usr/bin/time -v. Prints every run's wall and CPU seconds and peak memory, then the median
-# export against the median tables run, wall and CPU.
+# export against the median tables runs, wall and CPU.
 #
 #   bash bench/measure-export.sh             # BUILD_DIR=build, WORK=/tmp/barvik-export
 #   LINES=4000000 PLAYERS=300 RUNS=1 bash bench/measure-export.sh
@@ -31,7 +32,7 @@ timed() {
   shift
   /usr/bin/time -v "$@" >/dev/null 2>"$work/time.txt" || { tail -n 5 "$work/time.txt" >&2; exit 1; }
   figures "$work/time.txt" | tee -a "$work/$name.txt" |
-    awk -v name="$name" '{ printf "%-8s %6.2f s wall %6.2f s cpu %8.1f MB\n", name, $1, $2, $3 / 1024 }'
+    awk -v name="$name" '{ printf "%-9s %6.2f s wall %6.2f s cpu %8.1f MB\n", name, $1, $2, $3 / 1024 }'
 }
 
 # Each export goes to a folder of its own, removed only after the last run: ext4 creates files
@@ -41,9 +42,10 @@ if compgen -G "$work/report-*" >/dev/null; then
   rm -rf "$work"/report-*
   sleep 35
 fi
-rm -f "$work/tables.txt" "$work/export.txt"
+rm -f "$work/tables.txt" "$work/tables-nc.txt" "$work/export.txt"
 for ((i = 0; i < runs; i++)); do
   timed tables "$cli" tables "$log"
+  timed tables-nc "$cli" tables --no-cache "$log"
   timed export "$cli" export --no-cache "$log" "$work/report-$i/"
 done
 rm -rf "$work"/report-*
@@ -51,8 +53,12 @@ rm -rf "$work"/report-*
 # median FILE COLUMN: the median of one column of the figures.
 median() { awk -v c="$2" '{ print $c }' "$1" | sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 tw=$(median "$work/tables.txt" 1) tc=$(median "$work/tables.txt" 2)
+nw=$(median "$work/tables-nc.txt" 1) nc=$(median "$work/tables-nc.txt" 2)
 ew=$(median "$work/export.txt" 1) ec=$(median "$work/export.txt" 2)
-awk -v tw="$tw" -v tc="$tc" -v ew="$ew" -v ec="$ec" 'BEGIN {
-  printf "medians: tables %.2f s wall %.2f s cpu; export %.2f s wall %.2f s cpu\n", tw, tc, ew, ec
+awk -v tw="$tw" -v tc="$tc" -v nw="$nw" -v nc="$nc" -v ew="$ew" -v ec="$ec" 'BEGIN {
+  printf "medians: tables %.2f s wall %.2f s cpu; tables --no-cache %.2f s wall %.2f s cpu;", tw, tc, nw, nc
+  printf " export %.2f s wall %.2f s cpu\n", ew, ec
   printf "export / tables: %.1f x wall, %.1f x cpu\n", ew / (tw > 0 ? tw : 0.01), ec / (tc > 0 ? tc : 0.01)
+  printf "export / tables --no-cache (both read the log): %.1f x wall, %.1f x cpu\n",
+         ew / (nw > 0 ? nw : 0.01), ec / (nc > 0 ? nc : 0.01)
 }'

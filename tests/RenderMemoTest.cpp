@@ -115,6 +115,7 @@ class RenderMemoTest : public testing::TempFolderTest {
     images.context = std::move(context);
     Run run;
     ws.export_incremental = incremental;
+    ws.export_loads_last_player = load_last_player_;
     ws.hooks.status_changed = [&] {
       const std::string& text = ws.status(kPanelActivity);
       if (text.starts_with("Reading ") && text.ends_with(" Statistics")) {
@@ -185,7 +186,8 @@ class RenderMemoTest : public testing::TempFolderTest {
   std::string log_;
   fs::path report_;
   std::string cache_;
-  PeopleRules people_;  // the people file's rules of every export
+  PeopleRules people_;            // the people file's rules of every export
+  bool load_last_player_ = true;  // export_loads_last_player of every export
 };
 
 TEST_F(RenderMemoTest, UnchangedLogDrawsNoImageAndLeavesEveryFile) {
@@ -272,6 +274,11 @@ TEST_F(RenderMemoTest, PlayersWhoseEventsDidNotChangeAreNeitherLoadedNorWritten)
   EXPECT_EQ(MaskedReport(report_), Fresh());
   const Run again = Export(report_, cache_);
   EXPECT_TRUE(again.drawn.empty()) << *again.drawn.begin();
+  // A caller that shows nothing afterwards has nobody loaded for it.
+  load_last_player_ = false;
+  const Run unshown = Export(report_, cache_);
+  EXPECT_TRUE(unshown.loaded.empty()) << *unshown.loaded.begin();
+  EXPECT_EQ(MaskedReport(report_), Fresh());
 }
 
 // A profile or game page is made again exactly when something it shows changed: a page left
