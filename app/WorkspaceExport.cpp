@@ -382,14 +382,15 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   // Leaves the player's pages and figures as they are when the memo's record of him is
   // still true; draws his chart on this run's axis and gives the site his kept lists.
   auto leave_player = [&](const std::string& name, const std::string& p, uint64_t fingerprint) {
-    const RenderMemo::PlayerRecord* record = memo->ReusablePlayer(name, fingerprint);
+    std::string lists;
+    const RenderMemo::PlayerRecord* record = memo->ReusablePlayer(name, fingerprint, lists);
     if (record == nullptr) return false;
     std::optional<ChartState> chart =
         ChartFromText(record->chart, log_ != nullptr ? log_->TurnCount : 0);
     if (!chart) return false;
     chart_ = std::move(*chart);
     image(ReportImage::RatioChart, p + "ratiochart.png");
-    site_entry(name, record->site_lists);
+    site_entry(name, lists);
     for (size_t k = 0; k < record->pages.size() + record->images.size(); ++k) {
       output.CountKept();
     }

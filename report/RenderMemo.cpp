@@ -111,6 +111,7 @@ class Reader {
   }
   bool ok() const { return ok_; }
   size_t left() const { return data_.size() - at_; }
+  size_t at() const { return at_; }
 
  private:
   uint64_t Fail() {
@@ -125,7 +126,10 @@ class Reader {
 using PlayerRecord = RenderMemo::PlayerRecord;
 
 // The players' part of a memo file, or false when it does not read whole.
-bool ReadPlayers(Reader& in, std::unordered_map<std::string, PlayerRecord>& players) {
+// Each player's site lists are left in the file: `lists` receives where they lie.
+template <typename Aside>
+bool ReadPlayers(Reader& in, std::unordered_map<std::string, PlayerRecord>& players,
+                 std::unordered_map<std::string, Aside>& lists) {
   const uint64_t count = in.Number();
   // Each player takes at least his name's length and six numbers.
   if (!in.ok() || count > in.left() / 48) return false;
@@ -134,7 +138,11 @@ bool ReadPlayers(Reader& in, std::unordered_map<std::string, PlayerRecord>& play
     PlayerRecord r;
     r.fingerprint = in.Number();
     r.chart = in.Text();
-    r.site_lists = in.Text();
+    Aside aside;
+    aside.length = in.Number();
+    aside.offset = in.at();
+    in.Bytes(aside.length);
+    lists.emplace(name, aside);
     const uint64_t images = in.Number();
     if (images > in.left() / 16) return false;
     for (uint64_t k = 0; k < images && in.ok(); ++k) {
@@ -218,6 +226,18 @@ std::vector<const typename Map::value_type*> ByName(const Map& map) {
   return entries;
 }
 
+// The `length` bytes at `offset` of the file open as `fd`, or false.
+bool ReadAt(int fd, uint64_t offset, uint64_t length, std::string& bytes) {
+  bytes.resize(static_cast<size_t>(length));
+  for (size_t done = 0; done < bytes.size();) {
+    const ssize_t n =
+        pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
 uint64_t ContentHash(std::string_view bytes) { return StableHash().Text(bytes).value(); }
 
 int64_t ModificationNanoseconds(const struct stat& st) {
@@ -246,20 +266,31 @@ RenderMemo::RenderMemo(const std::string& memo_file, const std::string& report_f
 }
 
 void RenderMemo::Load() {
-  const std::optional<std::string> bytes = ReadOwnFile(memo_file_);
-  if (!bytes || bytes->size() < 8) return;
+  size_t size = 0;
+  const int fd = OpenOwnFile(memo_file_, size);
+  if (fd < 0) return;
+  if (LoadFrom(fd, size)) {
+    memo_fd_ = fd;
+  } else {
+    close(fd);
+  }
+}
+
+bool RenderMemo::LoadFrom(int fd, size_t size) {
+  const std::optional<std::string> bytes = ReadExactly(fd, size);
+  if (!bytes || bytes->size() < 8) return false;
   const std::string_view body = std::string_view(*bytes).substr(0, bytes->size() - 8);
   Reader check(std::string_view(*bytes).substr(body.size()));
-  if (check.Number() != StableHash().Bytes(body).value()) return;
+  if (check.Number() != StableHash().Bytes(body).value()) return false;
 
   Reader in(body);
   if (in.Bytes(kMagic.size()) != kMagic || in.Number() != kFormatVersion ||
       in.Text() != canonical_) {
-    return;
+    return false;
   }
   const uint64_t count = in.Number();
   // Each record takes at least its name's length and its numbers.
-  if (!in.ok() || count > in.left() / (8 * (1 + kRecordNumbers))) return;
+  if (!in.ok() || count > in.left() / (8 * (1 + kRecordNumbers))) return false;
   std::unordered_map<std::string, Record> records;
   records.reserve(static_cast<size_t>(count));
   for (uint64_t i = 0; i < count; ++i) {
@@ -270,20 +301,24 @@ void RenderMemo::Load() {
     r.mtime_ns = static_cast<int64_t>(in.Number());
     r.inode = in.Number();
     r.content = in.Number();
-    if (!in.ok()) return;
+    if (!in.ok()) return false;
     records.emplace(name, r);
   }
   std::unordered_map<std::string, PlayerRecord> players;
   std::unordered_map<std::string, PageRecord> pages;
   std::unordered_map<std::string, Part> parts;
-  if (!ReadPlayers(in, players) || !ReadPages(in, pages) || !ReadParts(in, parts) ||
+  std::unordered_map<std::string, Aside> lists;
+  if (!ReadPlayers(in, players, lists) || !ReadPages(in, pages) || !ReadParts(in, parts) ||
       in.left() != 0) {
-    return;
+    return false;
   }
   earlier_ = std::move(records);
   earlier_players_ = std::move(players);
   earlier_pages_ = std::move(pages);
   earlier_parts_ = std::move(parts);
+  for (auto& [name, aside] : lists) aside.fd = fd;
+  earlier_lists_ = std::move(lists);
+  return true;
 }
 
 bool RenderMemo::Reusable(const std::string& name, uint64_t fingerprint) {
@@ -307,7 +342,8 @@ bool RenderMemo::Reusable(const std::string& name, uint64_t fingerprint) {
 }
 
 const RenderMemo::PlayerRecord* RenderMemo::ReusablePlayer(const std::string& name,
-                                                           uint64_t fingerprint) {
+                                                           uint64_t fingerprint,
+                                                           std::string& site_lists) {
   const auto it = earlier_players_.find(name);
   if (it == earlier_players_.end() || it->second.fingerprint != fingerprint) return nullptr;
   const PlayerRecord& r = it->second;
@@ -324,9 +360,13 @@ const RenderMemo::PlayerRecord* RenderMemo::ReusablePlayer(const std::string& na
   for (const auto& [file, image_fingerprint] : r.images) {
     if (!Reusable(file, image_fingerprint)) return nullptr;
   }
+  const auto lists = earlier_lists_.find(name);
+  if (lists == earlier_lists_.end()) return nullptr;
+  const Aside aside = lists->second;
+  if (!ReadAt(aside.fd, aside.offset, aside.length, site_lists)) return nullptr;
   PlayerRecord& kept = next_players_[name];
   kept = std::move(it->second);
-  spilled_lists_.erase(name);
+  next_lists_[name] = aside;
   earlier_players_.erase(it);
   return &kept;
 }
@@ -389,12 +429,13 @@ void RenderMemo::RecordPart(const std::string& name, uint64_t fingerprint, uint6
 
 RenderMemo::~RenderMemo() {
   if (spill_fd_ >= 0) close(spill_fd_);
+  if (memo_fd_ >= 0) close(memo_fd_);
 }
 
 void RenderMemo::WrittenPlayer(const std::string& name, PlayerRecord record) {
   if (!enabled()) return;
   record.page_stamps.clear();
-  if (!Spill(name, record)) spilled_lists_.erase(name);
+  if (!Spill(name, record)) next_lists_.erase(name);
   next_players_[name] = std::move(record);
 }
 
@@ -413,7 +454,7 @@ bool RenderMemo::Spill(const std::string& name, PlayerRecord& record) {
     if (n <= 0) return false;
     done += static_cast<size_t>(n);
   }
-  spilled_lists_[name] = {spill_size_, text.size()};
+  next_lists_[name] = {spill_fd_, spill_size_, text.size()};
   spill_size_ += text.size();
   std::string().swap(record.site_lists);
   return true;
@@ -493,18 +534,13 @@ bool RenderMemo::Serialise(const ByteSink& sink) const {
   out.Number(players.size());
   std::string lists;
   for (const auto* entry : players) {
-    const auto spilled = spilled_lists_.find(entry->first);
-    if (spilled == spilled_lists_.end()) {
+    const auto aside = next_lists_.find(entry->first);
+    if (aside == next_lists_.end()) {
       PutPlayer(out, entry->first, entry->second, entry->second.site_lists);
       continue;
     }
-    const auto [offset, length] = spilled->second;
-    lists.resize(static_cast<size_t>(length));
-    for (size_t done = 0; done < lists.size();) {
-      const ssize_t n = pread(spill_fd_, lists.data() + done, lists.size() - done,
-                              static_cast<off_t>(offset + done));
-      if (n <= 0) return false;
-      done += static_cast<size_t>(n);
+    if (!ReadAt(aside->second.fd, aside->second.offset, aside->second.length, lists)) {
+      return false;
     }
     PutPlayer(out, entry->first, entry->second, lists);
   }

@@ -79,8 +79,11 @@ class RenderMemo {
 
   // The record of `name` when an earlier export wrote him from `fingerprint` and his pages and
   // images are still as that export left them: the caller may then leave his files alone. The
-  // record passes on to the saved memo; it lives until Save. Null otherwise.
-  const PlayerRecord* ReusablePlayer(const std::string& name, uint64_t fingerprint);
+  // record passes on to the saved memo; it lives until Save. Null otherwise. His site lists
+  // are read from the memo file into `site_lists`, not kept in the record (every player's
+  // lists together weigh megabytes on a long log).
+  const PlayerRecord* ReusablePlayer(const std::string& name, uint64_t fingerprint,
+                                     std::string& site_lists);
 
   // The files of `name` were written in this export as `record` tells (stamps are left to
   // Save). His site lists wait for Save in an unnamed file of the memo's folder, not in
@@ -140,9 +143,12 @@ class RenderMemo {
   };
 
   void Load();
+  // Reads the memo file open as `fd`, `size` bytes long; false when it is not whole or not
+  // this folder's.
+  bool LoadFrom(int fd, size_t size);
   // Puts the site lists of `record` aside into the spill file; false when they stay in it.
   bool Spill(const std::string& name, PlayerRecord& record);
-  // Writes the memo file into `sink`; false when a write or a read of the spill file failed.
+  // Writes the memo file into `sink`; false when a write, or a read of the lists aside, failed.
   bool Serialise(const ByteSink& sink) const;
 
   std::string report_folder_;  // ending in "/"
@@ -153,8 +159,17 @@ class RenderMemo {
   std::vector<Pending> written_;                     // files written in this export
   std::unordered_map<std::string, PlayerRecord> earlier_players_;
   std::unordered_map<std::string, PlayerRecord> next_players_;
-  // The site lists of next_players_ put aside by WrittenPlayer: where they lie in spill_fd_.
-  std::unordered_map<std::string, std::pair<uint64_t, uint64_t>> spilled_lists_;
+  // Site lists kept in a file rather than in memory: where they lie.
+  struct Aside {
+    int fd = -1;
+    uint64_t offset = 0;
+    uint64_t length = 0;
+  };
+  // Those of earlier_players_, in the memo file read (memo_fd_), and those of next_players_,
+  // there or put aside by WrittenPlayer in spill_fd_.
+  std::unordered_map<std::string, Aside> earlier_lists_;
+  std::unordered_map<std::string, Aside> next_lists_;
+  int memo_fd_ = -1;   // the memo file Load read, open until the memo goes
   int spill_fd_ = -1;  // the unnamed file of put-aside lists; -1 until made, -2 if it cannot be
   uint64_t spill_size_ = 0;
   std::mutex pages_mutex_;  // guards the pages and parts below, made on the site's thread

@@ -462,7 +462,9 @@ TEST_F(RenderMemoTest, FailedExportKeepsTheEarlierMemo) {
 }
 
 // The memo file is written a piece at a time: records longer than a piece, and pieces ending
-// at odd places, must read back whole and pass the file's hash.
+// at odd places, must read back whole and pass the file's hash. The players' lists wait in
+// files, not in memory: those of a written player in a file of the memo's folder, those of a
+// kept player in the memo file read, which the memo saved by then has replaced.
 TEST_F(RenderMemoTest, RecordsLongerThanAWritePieceReadBackWhole) {
   const std::string cache = (dir_ / "cache").string();
   fs::create_directories(cache);
@@ -486,12 +488,16 @@ TEST_F(RenderMemoTest, RecordsLongerThanAWritePieceReadBackWhole) {
     }
     memo.Save();
   }
-  RenderMemo memo(memo_file, report_.string());
-  for (const auto& [name, text] : lists) {
-    const RenderMemo::PlayerRecord* record = memo.ReusablePlayer(name, text.size());
-    ASSERT_NE(record, nullptr) << name;
-    EXPECT_EQ(record->site_lists, text);
-    EXPECT_EQ(record->chart, text.substr(text.size() / 3));
+  for (int round = 0; round < 2; ++round) {
+    RenderMemo memo(memo_file, report_.string());
+    for (const auto& [name, text] : lists) {
+      std::string read;
+      const RenderMemo::PlayerRecord* record = memo.ReusablePlayer(name, text.size(), read);
+      ASSERT_NE(record, nullptr) << name << " in round " << round;
+      EXPECT_EQ(read, text);
+      EXPECT_EQ(record->chart, text.substr(text.size() / 3));
+    }
+    memo.Save();
   }
 }
 
