@@ -91,8 +91,10 @@ ModelRatings RateAndKeep(const GamesModel& model, const EventStore& events,
   ModelRatings ratings;
   size_t same = 0;  // bytes of the new state equal to the kept one's, while no byte differed
   bool differs = false;
+  bool rated = false;
   std::exception_ptr failure;
   ReplaceFileStreamed(state_file, [&](const ByteSink& sink) {
+    rated = true;
     bool written = true;
     auto put = [&](std::string_view piece) {
       if (!differs && std::string_view(kept).substr(same).starts_with(piece)) {
@@ -114,6 +116,8 @@ ModelRatings RateAndKeep(const GamesModel& model, const EventStore& events,
     return differs && written;  // an unchanged state gives up the new file
   });
   if (failure) std::rethrow_exception(failure);
+  // No new file could be begun: the ratings are made all the same, and nothing is kept.
+  if (!rated) return RateModel(model, events, kept, nullptr, options);
   if (!differs) utimensat(AT_FDCWD, state_file.c_str(), nullptr, 0);
   return ratings;
 }
