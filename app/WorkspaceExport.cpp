@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <bit>
 #include <chrono>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -80,6 +81,47 @@ const EventStore& EventsOf(const Workspace& ws) {
   return ws.log() != nullptr ? ws.log()->events() : no_events;
 }
 
+// The ratings of `model`, continued from the state kept in `state_file` and the state for the
+// next run kept there. The new state goes to the file as it is made, compared with the old one
+// on the way: written from the first byte that differs, else only touched (pruning goes by the
+// time of the last use). Neither state is held whole beside the other.
+ModelRatings RateAndKeep(const GamesModel& model, const EventStore& events,
+                         const std::string& state_file, const RatingOptions& options) {
+  std::string kept = ReadOwnFile(state_file).value_or("");
+  ModelRatings ratings;
+  size_t same = 0;  // bytes of the new state equal to the kept one's, while no byte differed
+  bool differs = false;
+  bool rated = false;
+  std::exception_ptr failure;
+  ReplaceFileStreamed(state_file, [&](const ByteSink& sink) {
+    rated = true;
+    bool written = true;
+    auto put = [&](std::string_view piece) {
+      if (!differs && std::string_view(kept).substr(same).starts_with(piece)) {
+        same += piece.size();
+        return;
+      }
+      if (!differs) written = sink(kept.data(), same);
+      differs = true;
+      written = written && sink(piece.data(), piece.size());
+    };
+    try {
+      ratings = RateModel(model, events, kept, put, options);
+    } catch (...) {
+      failure = std::current_exception();
+      return false;
+    }
+    if (!differs && same != kept.size()) written = sink(kept.data(), same);
+    differs = differs || same != kept.size();
+    return differs && written;  // an unchanged state gives up the new file
+  });
+  if (failure) std::rethrow_exception(failure);
+  // No new file could be begun: the ratings are made all the same, and nothing is kept.
+  if (!rated) return RateModel(model, events, kept, nullptr, options);
+  if (!differs) utimensat(AT_FDCWD, state_file.c_str(), nullptr, 0);
+  return ratings;
+}
+
 // The games and people model's ratings and awards, and the site's pages and JSON made from
 // them. Reads only the log's events and the workspace's settings, never the lists the player
 // loop loads, so it runs beside that loop.
@@ -97,18 +139,9 @@ void WriteSiteModel(const Workspace& ws, const GamesModel& model, const std::str
   if (!ws.cache_folder.empty() && PrepareCacheFolder(ws.cache_folder).empty()) {
     state_file = RatingsStatePath(ws.cache_folder, folder);
   }
-  const std::string kept = state_file.empty() ? "" : ReadOwnFile(state_file).value_or("");
-  std::string save;
-  ModelRatings ratings =
-      RateModel(model, events, kept, state_file.empty() ? nullptr : &save, ws.rating_options);
-  if (!state_file.empty()) {
-    // Written when it changed, else touched: pruning goes by the time of the last use.
-    if (save != kept) {
-      ReplaceFileWhole(state_file, save);
-    } else {
-      utimensat(AT_FDCWD, state_file.c_str(), nullptr, 0);
-    }
-  }
+  ModelRatings ratings = state_file.empty()
+                             ? RateModel(model, events, "", nullptr, ws.rating_options)
+                             : RateAndKeep(model, events, state_file, ws.rating_options);
   writer.WriteGames(GameTexts(events), model,
                     FiguresOf(std::move(ratings),
                               ComputeAwards(events, model, writer.friendly().weapon_groups())),
@@ -353,14 +386,15 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   // Leaves the player's pages and figures as they are when the memo's record of him is
   // still true; draws his chart on this run's axis and gives the site his kept lists.
   auto leave_player = [&](const std::string& name, const std::string& p, uint64_t fingerprint) {
-    const RenderMemo::PlayerRecord* record = memo->ReusablePlayer(name, fingerprint);
+    std::string lists;
+    const RenderMemo::PlayerRecord* record = memo->ReusablePlayer(name, fingerprint, lists);
     if (record == nullptr) return false;
     std::optional<ChartState> chart =
         ChartFromText(record->chart, log_ != nullptr ? log_->TurnCount : 0);
     if (!chart) return false;
     chart_ = std::move(*chart);
     image(ReportImage::RatioChart, p + "ratiochart.png");
-    site_entry(name, record->site_lists);
+    site_entry(name, lists);
     for (size_t k = 0; k < record->pages.size() + record->images.size(); ++k) {
       output.CountKept();
     }

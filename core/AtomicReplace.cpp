@@ -117,16 +117,25 @@ std::optional<std::string> ReadExactly(int fd, size_t size) {
   return bytes;
 }
 
-std::optional<std::string> ReadOwnFile(const std::string& path) {
+int OpenOwnFile(const std::string& path, size_t& size) {
   // Not blocking: a FIFO in the file's place must not stop the run (it is refused below).
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
-  if (fd < 0) return std::nullopt;
+  if (fd < 0) return -1;
   struct stat st {};
-  std::optional<std::string> bytes;
   if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
       st.st_size <= kMaxOwnFileBytes) {
-    bytes = ReadExactly(fd, static_cast<size_t>(st.st_size));
+    size = static_cast<size_t>(st.st_size);
+    return fd;
   }
+  close(fd);
+  return -1;
+}
+
+std::optional<std::string> ReadOwnFile(const std::string& path) {
+  size_t size = 0;
+  const int fd = OpenOwnFile(path, size);
+  if (fd < 0) return std::nullopt;
+  std::optional<std::string> bytes = ReadExactly(fd, size);
   close(fd);
   return bytes;
 }

@@ -52,5 +52,7 @@ std::optional<std::string> ReadExactly(int fd, size_t size);
 // somebody else put there is not trusted. Nothing when there is no such file.
 inline constexpr int64_t kMaxOwnFileBytes = int64_t{1} << 30;
 std::optional<std::string> ReadOwnFile(const std::string& path);
+// Such a file opened for reading, with its size; -1 when there is none. The caller closes it.
+int OpenOwnFile(const std::string& path, size_t& size);
 
 }  // namespace barvik

@@ -32,16 +32,61 @@ constexpr std::string_view kMagic = "BRVKMEMO";
 constexpr uint64_t kFormatVersion = 3;
 constexpr size_t kRecordNumbers = 5;
 
-void PutNumber(std::string& out, uint64_t number) {
-  for (int i = 0; i < 8; ++i) out += static_cast<char>((number >> (8 * i)) & 0xFF);
-}
+// Puts numbers and texts into the memo file a piece at a time, hashing the bytes as they go,
+// so that the memo is never held whole in memory (it grows with the players: megabytes for a
+// long log). The hash takes eight bytes at a time, so only whole words are hashed before the
+// end and the value is the one of hashing all bytes at once.
+class Writer {
+ public:
+  explicit Writer(const ByteSink& sink) : sink_(sink) { buffer_.reserve(kFlushAt + 64); }
+  // Eight bytes, least significant first.
+  void Number(uint64_t number) {
+    Put(number);
+    Flush();
+  }
+  // Its length, then its bytes.
+  void Text(std::string_view text) {
+    Number(text.size());
+    Bytes(text);
+  }
+  void Bytes(std::string_view text) {
+    while (ok_ && !text.empty()) {
+      const size_t room = buffer_.size() < kFlushAt ? kFlushAt - buffer_.size() : 0;
+      buffer_ += text.substr(0, room);
+      text.remove_prefix(std::min(room, text.size()));
+      Flush();
+    }
+  }
 
-void PutText(std::string& out, std::string_view text) {
-  PutNumber(out, text.size());
-  out += text;
-}
+  // Ends the file with the hash of all bytes before it; false when a write failed.
+  bool Finish() {
+    if (!ok_) return false;
+    hash_.Bytes(buffer_);
+    Put(hash_.value());
+    return sink_(buffer_.data(), buffer_.size());
+  }
 
-// Reads what PutNumber and PutText wrote; once anything is out of bounds, ok() stays false.
+ private:
+  void Put(uint64_t number) {
+    for (int i = 0; i < 8; ++i) buffer_ += static_cast<char>((number >> (8 * i)) & 0xFF);
+  }
+  // Hands on the buffered bytes once there are enough, but for the last partial word.
+  void Flush() {
+    if (!ok_ || buffer_.size() < kFlushAt) return;
+    const size_t whole = buffer_.size() / 8 * 8;
+    hash_.Bytes(std::string_view(buffer_).substr(0, whole));
+    ok_ = sink_(buffer_.data(), whole);
+    buffer_.erase(0, whole);
+  }
+
+  static constexpr size_t kFlushAt = size_t{64} * 1024;
+  const ByteSink& sink_;
+  std::string buffer_;
+  StableHash hash_;
+  bool ok_ = true;
+};
+
+// Reads what Writer wrote; once anything is out of bounds, ok() stays false.
 class Reader {
  public:
   explicit Reader(std::string_view data) : data_(data) {}
@@ -66,6 +111,7 @@ class Reader {
   }
   bool ok() const { return ok_; }
   size_t left() const { return data_.size() - at_; }
+  size_t at() const { return at_; }
 
  private:
   uint64_t Fail() {
@@ -80,7 +126,10 @@ class Reader {
 using PlayerRecord = RenderMemo::PlayerRecord;
 
 // The players' part of a memo file, or false when it does not read whole.
-bool ReadPlayers(Reader& in, std::unordered_map<std::string, PlayerRecord>& players) {
+// Each player's site lists are left in the file: `lists` receives where they lie.
+template <typename Aside>
+bool ReadPlayers(Reader& in, std::unordered_map<std::string, PlayerRecord>& players,
+                 std::unordered_map<std::string, Aside>& lists) {
   const uint64_t count = in.Number();
   // Each player takes at least his name's length and six numbers.
   if (!in.ok() || count > in.left() / 48) return false;
@@ -89,7 +138,11 @@ bool ReadPlayers(Reader& in, std::unordered_map<std::string, PlayerRecord>& play
     PlayerRecord r;
     r.fingerprint = in.Number();
     r.chart = in.Text();
-    r.site_lists = in.Text();
+    Aside aside;
+    aside.length = in.Number();
+    aside.offset = in.at();
+    in.Bytes(aside.length);
+    lists.emplace(name, aside);
     const uint64_t images = in.Number();
     if (images > in.left() / 16) return false;
     for (uint64_t k = 0; k < images && in.ok(); ++k) {
@@ -144,21 +197,22 @@ bool ReadParts(Reader& in, std::unordered_map<std::string, Part>& parts) {
   return in.ok();
 }
 
-void PutPlayer(std::string& out, const std::string& name, const PlayerRecord& r) {
-  PutText(out, name);
-  PutNumber(out, r.fingerprint);
-  PutText(out, r.chart);
-  PutText(out, r.site_lists);
-  PutNumber(out, r.images.size());
+void PutPlayer(Writer& out, const std::string& name, const PlayerRecord& r,
+               std::string_view site_lists) {
+  out.Text(name);
+  out.Number(r.fingerprint);
+  out.Text(r.chart);
+  out.Text(site_lists);
+  out.Number(r.images.size());
   for (const auto& [file, fingerprint] : r.images) {
-    PutText(out, file);
-    PutNumber(out, fingerprint);
+    out.Text(file);
+    out.Number(fingerprint);
   }
-  PutNumber(out, r.pages.size());
+  out.Number(r.pages.size());
   for (size_t k = 0; k < r.pages.size(); ++k) {
-    PutText(out, r.pages[k]);
-    PutNumber(out, r.page_stamps[k].first);
-    PutNumber(out, static_cast<uint64_t>(r.page_stamps[k].second));
+    out.Text(r.pages[k]);
+    out.Number(r.page_stamps[k].first);
+    out.Number(static_cast<uint64_t>(r.page_stamps[k].second));
   }
 }
 
@@ -170,6 +224,18 @@ std::vector<const typename Map::value_type*> ByName(const Map& map) {
   for (const auto& entry : map) entries.push_back(&entry);
   std::sort(entries.begin(), entries.end(), [](auto* a, auto* b) { return a->first < b->first; });
   return entries;
+}
+
+// The `length` bytes at `offset` of the file open as `fd`, or false.
+bool ReadAt(int fd, uint64_t offset, uint64_t length, std::string& bytes) {
+  bytes.resize(static_cast<size_t>(length));
+  for (size_t done = 0; done < bytes.size();) {
+    const ssize_t n =
+        pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
 }
 
 uint64_t ContentHash(std::string_view bytes) { return StableHash().Text(bytes).value(); }
@@ -200,20 +266,31 @@ RenderMemo::RenderMemo(const std::string& memo_file, const std::string& report_f
 }
 
 void RenderMemo::Load() {
-  const std::optional<std::string> bytes = ReadOwnFile(memo_file_);
-  if (!bytes || bytes->size() < 8) return;
+  size_t size = 0;
+  const int fd = OpenOwnFile(memo_file_, size);
+  if (fd < 0) return;
+  if (LoadFrom(fd, size)) {
+    memo_fd_ = fd;
+  } else {
+    close(fd);
+  }
+}
+
+bool RenderMemo::LoadFrom(int fd, size_t size) {
+  const std::optional<std::string> bytes = ReadExactly(fd, size);
+  if (!bytes || bytes->size() < 8) return false;
   const std::string_view body = std::string_view(*bytes).substr(0, bytes->size() - 8);
   Reader check(std::string_view(*bytes).substr(body.size()));
-  if (check.Number() != StableHash().Bytes(body).value()) return;
+  if (check.Number() != StableHash().Bytes(body).value()) return false;
 
   Reader in(body);
   if (in.Bytes(kMagic.size()) != kMagic || in.Number() != kFormatVersion ||
       in.Text() != canonical_) {
-    return;
+    return false;
   }
   const uint64_t count = in.Number();
   // Each record takes at least its name's length and its numbers.
-  if (!in.ok() || count > in.left() / (8 * (1 + kRecordNumbers))) return;
+  if (!in.ok() || count > in.left() / (8 * (1 + kRecordNumbers))) return false;
   std::unordered_map<std::string, Record> records;
   records.reserve(static_cast<size_t>(count));
   for (uint64_t i = 0; i < count; ++i) {
@@ -224,20 +301,24 @@ void RenderMemo::Load() {
     r.mtime_ns = static_cast<int64_t>(in.Number());
     r.inode = in.Number();
     r.content = in.Number();
-    if (!in.ok()) return;
+    if (!in.ok()) return false;
     records.emplace(name, r);
   }
   std::unordered_map<std::string, PlayerRecord> players;
   std::unordered_map<std::string, PageRecord> pages;
   std::unordered_map<std::string, Part> parts;
-  if (!ReadPlayers(in, players) || !ReadPages(in, pages) || !ReadParts(in, parts) ||
+  std::unordered_map<std::string, Aside> lists;
+  if (!ReadPlayers(in, players, lists) || !ReadPages(in, pages) || !ReadParts(in, parts) ||
       in.left() != 0) {
-    return;
+    return false;
   }
   earlier_ = std::move(records);
   earlier_players_ = std::move(players);
   earlier_pages_ = std::move(pages);
   earlier_parts_ = std::move(parts);
+  for (auto& [name, aside] : lists) aside.fd = fd;
+  earlier_lists_ = std::move(lists);
+  return true;
 }
 
 bool RenderMemo::Reusable(const std::string& name, uint64_t fingerprint) {
@@ -261,7 +342,8 @@ bool RenderMemo::Reusable(const std::string& name, uint64_t fingerprint) {
 }
 
 const RenderMemo::PlayerRecord* RenderMemo::ReusablePlayer(const std::string& name,
-                                                           uint64_t fingerprint) {
+                                                           uint64_t fingerprint,
+                                                           std::string& site_lists) {
   const auto it = earlier_players_.find(name);
   if (it == earlier_players_.end() || it->second.fingerprint != fingerprint) return nullptr;
   const PlayerRecord& r = it->second;
@@ -278,8 +360,13 @@ const RenderMemo::PlayerRecord* RenderMemo::ReusablePlayer(const std::string& na
   for (const auto& [file, image_fingerprint] : r.images) {
     if (!Reusable(file, image_fingerprint)) return nullptr;
   }
+  const auto lists = earlier_lists_.find(name);
+  if (lists == earlier_lists_.end()) return nullptr;
+  const Aside aside = lists->second;
+  if (!ReadAt(aside.fd, aside.offset, aside.length, site_lists)) return nullptr;
   PlayerRecord& kept = next_players_[name];
   kept = std::move(it->second);
+  next_lists_[name] = aside;
   earlier_players_.erase(it);
   return &kept;
 }
@@ -340,10 +427,37 @@ void RenderMemo::RecordPart(const std::string& name, uint64_t fingerprint, uint6
   if (enabled()) next_parts_[name] = {fingerprint, offset, length};
 }
 
+RenderMemo::~RenderMemo() {
+  if (spill_fd_ >= 0) close(spill_fd_);
+  if (memo_fd_ >= 0) close(memo_fd_);
+}
+
 void RenderMemo::WrittenPlayer(const std::string& name, PlayerRecord record) {
   if (!enabled()) return;
   record.page_stamps.clear();
+  if (!Spill(name, record)) next_lists_.erase(name);
   next_players_[name] = std::move(record);
+}
+
+bool RenderMemo::Spill(const std::string& name, PlayerRecord& record) {
+  if (spill_fd_ == -1) {
+    // Unnamed: it goes with the process, whatever way the export ends.
+    const std::string folder = fs::path(memo_file_).parent_path().string();
+    spill_fd_ = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (spill_fd_ < 0) spill_fd_ = -2;
+  }
+  if (spill_fd_ < 0) return false;
+  const std::string& text = record.site_lists;
+  for (size_t done = 0; done < text.size();) {
+    const ssize_t n = pwrite(spill_fd_, text.data() + done, text.size() - done,
+                             static_cast<off_t>(spill_size_ + done));
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  next_lists_[name] = {spill_fd_, spill_size_, text.size()};
+  spill_size_ += text.size();
+  std::string().swap(record.site_lists);
+  return true;
 }
 
 void RenderMemo::Written(const std::string& name, uint64_t fingerprint, std::string_view bytes) {
@@ -398,44 +512,55 @@ void RenderMemo::Save() {
     }
     it = r.stamped ? std::next(it) : next_pages_.erase(it);
   }
-  ReplaceFileWhole(memo_file_, Serialise());
+  ReplaceFileStreamed(memo_file_, [this](const ByteSink& sink) { return Serialise(sink); });
 }
 
-std::string RenderMemo::Serialise() const {
+bool RenderMemo::Serialise(const ByteSink& sink) const {
   const auto records = ByName(next_);
-  std::string out(kMagic);
-  PutNumber(out, kFormatVersion);
-  PutText(out, canonical_);
-  PutNumber(out, records.size());
+  Writer out(sink);
+  out.Bytes(kMagic);
+  out.Number(kFormatVersion);
+  out.Text(canonical_);
+  out.Number(records.size());
   for (const auto* entry : records) {
     const Record& r = entry->second;
-    PutText(out, entry->first);
+    out.Text(entry->first);
     for (uint64_t number :
          {r.fingerprint, r.size, static_cast<uint64_t>(r.mtime_ns), r.inode, r.content}) {
-      PutNumber(out, number);
+      out.Number(number);
     }
   }
   const auto players = ByName(next_players_);
-  PutNumber(out, players.size());
-  for (const auto* entry : players) PutPlayer(out, entry->first, entry->second);
+  out.Number(players.size());
+  std::string lists;
+  for (const auto* entry : players) {
+    const auto aside = next_lists_.find(entry->first);
+    if (aside == next_lists_.end()) {
+      PutPlayer(out, entry->first, entry->second, entry->second.site_lists);
+      continue;
+    }
+    if (!ReadAt(aside->second.fd, aside->second.offset, aside->second.length, lists)) {
+      return false;
+    }
+    PutPlayer(out, entry->first, entry->second, lists);
+  }
   const auto pages = ByName(next_pages_);
-  PutNumber(out, pages.size());
+  out.Number(pages.size());
   for (const auto* entry : pages) {
     const PageRecord& r = entry->second;
-    PutText(out, entry->first);
+    out.Text(entry->first);
     for (uint64_t number : {r.fingerprint, r.size, static_cast<uint64_t>(r.mtime_ns)}) {
-      PutNumber(out, number);
+      out.Number(number);
     }
   }
   const auto parts = ByName(next_parts_);
-  PutNumber(out, parts.size());
+  out.Number(parts.size());
   for (const auto* entry : parts) {
     const Part& p = entry->second;
-    PutText(out, entry->first);
-    for (uint64_t number : {p.fingerprint, p.offset, p.length}) PutNumber(out, number);
+    out.Text(entry->first);
+    for (uint64_t number : {p.fingerprint, p.offset, p.length}) out.Number(number);
   }
-  PutNumber(out, StableHash().Bytes(out).value());
-  return out;
+  return out.Finish();
 }
 
 }  // namespace barvik

@@ -38,6 +38,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/AtomicReplace.h"
+
 namespace barvik {
 
 class RenderMemo {
@@ -47,6 +49,7 @@ class RenderMemo {
   RenderMemo(const std::string& memo_file, const std::string& report_folder);
   RenderMemo(const RenderMemo&) = delete;
   RenderMemo& operator=(const RenderMemo&) = delete;
+  ~RenderMemo();
 
   // False when there is no usable memo folder: nothing is reusable and Save does nothing.
   bool enabled() const { return !memo_file_.empty(); }
@@ -76,11 +79,16 @@ class RenderMemo {
 
   // The record of `name` when an earlier export wrote him from `fingerprint` and his pages and
   // images are still as that export left them: the caller may then leave his files alone. The
-  // record passes on to the saved memo; it lives until Save. Null otherwise.
-  const PlayerRecord* ReusablePlayer(const std::string& name, uint64_t fingerprint);
+  // record passes on to the saved memo; it lives until Save. Null otherwise. His site lists
+  // are read from the memo file into `site_lists`, not kept in the record (every player's
+  // lists together weigh megabytes on a long log).
+  const PlayerRecord* ReusablePlayer(const std::string& name, uint64_t fingerprint,
+                                     std::string& site_lists);
 
   // The files of `name` were written in this export as `record` tells (stamps are left to
-  // Save).
+  // Save). His site lists wait for Save in an unnamed file of the memo's folder, not in
+  // memory (every player's lists together weigh megabytes on a long log); where that file
+  // cannot be made they are kept in memory.
   void WrittenPlayer(const std::string& name, PlayerRecord record);
 
   // What the memo keeps of a site page: the fingerprint it was made from and its file's size
@@ -135,7 +143,13 @@ class RenderMemo {
   };
 
   void Load();
-  std::string Serialise() const;
+  // Reads the memo file open as `fd`, `size` bytes long; false when it is not whole or not
+  // this folder's.
+  bool LoadFrom(int fd, size_t size);
+  // Puts the site lists of `record` aside into the spill file; false when they stay in it.
+  bool Spill(const std::string& name, PlayerRecord& record);
+  // Writes the memo file into `sink`; false when a write, or a read of the lists aside, failed.
+  bool Serialise(const ByteSink& sink) const;
 
   std::string report_folder_;  // ending in "/"
   std::string canonical_;      // the report folder's canonical path, as the memo names it
@@ -145,6 +159,19 @@ class RenderMemo {
   std::vector<Pending> written_;                     // files written in this export
   std::unordered_map<std::string, PlayerRecord> earlier_players_;
   std::unordered_map<std::string, PlayerRecord> next_players_;
+  // Site lists kept in a file rather than in memory: where they lie.
+  struct Aside {
+    int fd = -1;
+    uint64_t offset = 0;
+    uint64_t length = 0;
+  };
+  // Those of earlier_players_, in the memo file read (memo_fd_), and those of next_players_,
+  // there or put aside by WrittenPlayer in spill_fd_.
+  std::unordered_map<std::string, Aside> earlier_lists_;
+  std::unordered_map<std::string, Aside> next_lists_;
+  int memo_fd_ = -1;   // the memo file Load read, open until the memo goes
+  int spill_fd_ = -1;  // the unnamed file of put-aside lists; -1 until made, -2 if it cannot be
+  uint64_t spill_size_ = 0;
   std::mutex pages_mutex_;  // guards the pages and parts below, made on the site's thread
   std::unordered_map<std::string, PageRecord> earlier_pages_;
   std::unordered_map<std::string, PageRecord> next_pages_;

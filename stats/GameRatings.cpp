@@ -14,7 +14,7 @@ namespace {
 constexpr uint32_t kAllies = 1;
 constexpr uint32_t kAxis = 2;
 
-constexpr std::string_view kKeptHeader = "barvik-model-ratings 1\n";
+constexpr std::string_view kKeptHeader = "barvik-model-ratings 2\n";
 }  // namespace
 
 RatedGameInput RatingInputOf(const GamesModel& model, const Game& game) {
@@ -155,25 +155,6 @@ void RateUpTo(const GamesModel& model, ModelRatings& ratings, size_t end,
   }
 }
 
-// One rating as kept: its history's own text, then per game the changes (person, before,
-// after).
-void PutRatings(std::string& out, const GameRatings& ratings) {
-  PutText(out, ratings.history.Save());
-  out += ' ';
-  Put(out, ratings.changes.size());
-  out += '\n';
-  for (const std::vector<RatingChange>& game : ratings.changes) {
-    Put(out, game.size());
-    for (const RatingChange& change : game) {
-      PutText(out, change.person);
-      out += ' ';
-      Put(out, change.before);
-      Put(out, change.after);
-    }
-    out += '\n';
-  }
-}
-
 // Reads one rating kept by PutRatings for the first `games` games of `model`: a game's changes
 // are at most its players, and the games with changes are the games the history rated.
 bool GetRatings(saved::Reader& in, GameRatings& ratings, const GamesModel& model, size_t games,
@@ -208,25 +189,77 @@ bool GetRatings(saved::Reader& in, GameRatings& ratings, const GamesModel& model
 
 constexpr std::string_view kCheckField = "check ";
 
-std::string SaveKept(const GameTexts& texts, const ModelRatings& ratings, InputsHash& inputs) {
+// Hands the kept text on to a sink a piece at a time, with its hash made as it goes: the hash
+// takes eight bytes at a time, so only whole words are hashed before the end, and the value
+// is that of hashing the whole text at once.
+class KeptWriter {
+ public:
+  explicit KeptWriter(const KeptSink& sink) : sink_(sink) {}
+  // Where the text is put; Flush now and then hands it on.
+  std::string& out() { return buffer_; }
+  void Flush() {
+    if (buffer_.size() < kPiece) return;
+    const size_t whole = buffer_.size() / 8 * 8;
+    hash_.Bytes(std::string_view(buffer_).substr(0, whole));
+    sink_(std::string_view(buffer_).substr(0, whole));
+    buffer_.erase(0, whole);
+  }
+  // Ends the text with the hash of all of it, so that a damaged value is not taken for a
+  // kept one.
+  void Finish() {
+    hash_.Bytes(buffer_);
+    buffer_ += kCheckField;
+    Put(buffer_, hash_.value());
+    buffer_ += '\n';
+    sink_(buffer_);
+    buffer_.clear();
+  }
+
+ private:
+  static constexpr size_t kPiece = size_t{64} * 1024;
+  const KeptSink& sink_;
+  std::string buffer_;
+  StableHash hash_;
+};
+
+// One rating as kept: its history's own text, then per game the changes (person, before,
+// after).
+void PutRatings(KeptWriter& writer, const GameRatings& ratings) {
+  std::string& out = writer.out();
+  PutText(out, ratings.history.Save());
+  out += ' ';
+  Put(out, ratings.changes.size());
+  out += '\n';
+  for (const std::vector<RatingChange>& game : ratings.changes) {
+    Put(out, game.size());
+    for (const RatingChange& change : game) {
+      PutText(out, change.person);
+      out += ' ';
+      Put(out, change.before);
+      Put(out, change.after);
+    }
+    out += '\n';
+    writer.Flush();
+  }
+}
+
+void SaveKept(const GameTexts& texts, const ModelRatings& ratings, InputsHash& inputs,
+              const KeptSink& sink) {
+  KeptWriter writer(sink);
+  std::string& out = writer.out();
   const size_t games = ratings.all.changes.size();
-  std::string out(kKeptHeader);
+  out += kKeptHeader;
   Put(out, games);
   Put(out, inputs.Of(games));
   Put(out, ratings.types.size());
   out += '\n';
-  PutRatings(out, ratings.all);
+  PutRatings(writer, ratings.all);
   for (const GameTypeRatings& type : ratings.types) {
     PutText(out, texts.Setting(type.game_type));
     out += '\n';
-    PutRatings(out, type.ratings);
+    PutRatings(writer, type.ratings);
   }
-  // A hash of all of the above, so that a damaged value is not taken for a kept one.
-  const uint64_t check = StableHash().Text(out).value();
-  out += kCheckField;
-  Put(out, check);
-  out += '\n';
-  return out;
+  writer.Finish();
 }
 
 // The kept ratings of `text` when they cover the first games of `model` as they are now.
@@ -239,7 +272,7 @@ std::optional<ModelRatings> RestoreKept(std::string_view text, const GamesModel&
   saved::Reader tail(text.substr(check_at + kCheckField.size()));
   uint64_t check = 0;
   if (!tail.Get(check) || !tail.Expect("\n") || !tail.AtEnd() ||
-      check != StableHash().Text(body).value()) {
+      check != StableHash().Bytes(body).value()) {
     return std::nullopt;
   }
   saved::Reader in(body);
@@ -280,6 +313,14 @@ std::optional<ModelRatings> RestoreKept(std::string_view text, const GamesModel&
 
 ModelRatings RateModel(const GamesModel& model, const GameTexts& texts, std::string_view kept,
                        std::string* save, const RatingOptions& options) {
+  if (save == nullptr) return RateModel(model, texts, kept, KeptSink(), options);
+  save->clear();
+  return RateModel(
+      model, texts, kept, [save](std::string_view piece) { *save += piece; }, options);
+}
+
+ModelRatings RateModel(const GamesModel& model, const GameTexts& texts, std::string_view kept,
+                       const KeptSink& save, const RatingOptions& options) {
   ModelRatings ratings;
   ratings.all.history = RatingHistory(options);
   InputsHash inputs(model, texts);
@@ -291,9 +332,9 @@ ModelRatings RateModel(const GamesModel& model, const GameTexts& texts, std::str
   // The last game grows with the log until the next game starts (late W/L lines, joins, kills
   // after its end line): it is rated, but the state kept for the next run ends before it.
   const size_t finished = model.games.empty() ? 0 : model.games.size() - 1;
-  if (save != nullptr) {
+  if (save) {
     RateUpTo(model, ratings, std::max(finished, ratings.all.changes.size()), options);
-    *save = SaveKept(texts, ratings, inputs);
+    SaveKept(texts, ratings, inputs, save);
   }
   RateUpTo(model, ratings, model.games.size(), options);
   return ratings;

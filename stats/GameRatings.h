@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -61,6 +62,11 @@ struct ModelRatings {
 // text so that a damaged value is refused rather than continued.
 ModelRatings RateModel(const GamesModel& model, const GameTexts& texts, std::string_view kept,
                        std::string* save = nullptr, const RatingOptions& options = {});
+// The same, with the text to keep given to `save` a piece at a time, in order, as it is made
+// (the text of a long history weighs megabytes).
+using KeptSink = std::function<void(std::string_view piece)>;
+ModelRatings RateModel(const GamesModel& model, const GameTexts& texts, std::string_view kept,
+                       const KeptSink& save, const RatingOptions& options = {});
 
 // The game types of `types` (ModelRatings::types) with at least `min_games` rated games: what
 // RateGameTypes gives.

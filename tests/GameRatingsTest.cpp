@@ -2,6 +2,7 @@
 // needs them, warm-ups left out, rating game by game as a log grows, and the JSON fields.
 #include "stats/GameRatings.h"
 
+#include "core/StableHash.h"
 #include "report/GamesJson.h"
 #include "report/RankingJson.h"
 #include "tools/loggen/SkillLog.h"
@@ -169,6 +170,28 @@ TEST(GameRatingsTest, KeptRatingsContinueOnlyWhereTheirGamesAreTheLogsFirstGames
   const size_t options_at = other_options.find("barvik-ratings 1\n") + 17;
   other_options.replace(options_at, 2, "26");  // mu 26 instead of 25
   EXPECT_EQ(RateModel(model, whole, other_options).kept_games, 0u);
+}
+
+// The kept text is made a piece at a time with its hash: a long one must still be taken
+// back whole. A text of the older format (hashed whole, with its length) is ignored.
+TEST(GameRatingsTest, ALongKeptStateIsContinuedAndAnOlderFormatIgnored) {
+  SkillLogOptions options;
+  options.games = 600;
+  options.players = 14;
+  std::vector<std::string> lines;
+  std::istringstream in(GenerateSkillLog(options).text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  const EventStore store = StoreOf(lines);
+  const GamesModel model = BuildGames(store);
+  std::string kept;
+  RateModel(model, store, "", &kept);
+  ASSERT_GT(kept.size(), 3u * 64 * 1024) << "the text is made in several pieces";
+  EXPECT_EQ(RateModel(model, store, kept).kept_games, model.games.size() - 1);
+
+  std::string older = kept.substr(0, kept.rfind("check "));
+  older.replace(0, older.find('\n'), "barvik-model-ratings 1");
+  older += "check " + std::to_string(StableHash().Text(older).value()) + " \n";
+  EXPECT_EQ(RateModel(model, store, older).kept_games, 0u);
 }
 
 TEST(GameRatingsTest, JsonDocumentsGainTheRatingsOfTheirPeopleAndGames) {

@@ -15,6 +15,7 @@
 #include "app/Workspace.h"
 #include "core/Text1252.h"
 #include "report/PageWriter.h"
+#include "report/RenderMemo.h"
 #include "report/ReportFiles.h"
 #include "report/ReportFolder.h"
 #include "tests/FakeImages.h"
@@ -458,6 +459,46 @@ TEST_F(RenderMemoTest, FailedExportKeepsTheEarlierMemo) {
   fs::remove_all(report_ / "site" / "stats.json");
   Write("games_mp.log", sample_);
   EXPECT_TRUE(Export(report_, cache_).drawn.empty()) << "the earlier images are all still there";
+}
+
+// The memo file is written a piece at a time: records longer than a piece, and pieces ending
+// at odd places, must read back whole and pass the file's hash. The players' lists wait in
+// files, not in memory: those of a written player in a file of the memo's folder, those of a
+// kept player in the memo file read, which the memo saved by then has replaced.
+TEST_F(RenderMemoTest, RecordsLongerThanAWritePieceReadBackWhole) {
+  const std::string cache = (dir_ / "cache").string();
+  fs::create_directories(cache);
+  fs::create_directories(report_);
+  Write("report/bob.html", "page");
+  const std::string memo_file = cache + "/render.memo";
+  std::map<std::string, std::string> lists;
+  {
+    RenderMemo memo(memo_file, report_.string());
+    std::vector<size_t> sizes = {65531, 200003};
+    for (size_t k = 1; k < 400; ++k) sizes.push_back(k * k % 997);
+    for (const size_t size : sizes) {
+      RenderMemo::PlayerRecord record;
+      record.fingerprint = size;
+      record.pages = {"bob.html"};
+      for (size_t i = 0; i < size; ++i) record.site_lists += static_cast<char>('a' + i % 23);
+      record.chart = record.site_lists.substr(size / 3);
+      const std::string name = "p" + std::to_string(size);
+      lists[name] = record.site_lists;
+      memo.WrittenPlayer(name, std::move(record));
+    }
+    memo.Save();
+  }
+  for (int round = 0; round < 2; ++round) {
+    RenderMemo memo(memo_file, report_.string());
+    for (const auto& [name, text] : lists) {
+      std::string read;
+      const RenderMemo::PlayerRecord* record = memo.ReusablePlayer(name, text.size(), read);
+      ASSERT_NE(record, nullptr) << name << " in round " << round;
+      EXPECT_EQ(read, text);
+      EXPECT_EQ(record->chart, text.substr(text.size() / 3));
+    }
+    memo.Save();
+  }
 }
 
 // A field of the state that the drawing reads and the fingerprint missed would leave an
