@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <span>
 #include <string>
@@ -69,8 +70,11 @@ const char* const kLines[] = {
     "  0:04 say;1;0;Bob;gg\n",
     "  0:05 W;axis;1;Bob\n",
     "  0:06 L;allies;2;Al\n",
+    "  0:07 Weapon;2;1;Al;mp40_mp\n",
+    "  0:08 Q;1;0;Bob\n",
     "not a log line\0\0",
 };
+constexpr size_t kLineCount = std::size(kLines);
 
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -139,7 +143,7 @@ void RunOperations(const std::string& ops) {
   const std::string live = logs + "/games_mp.log";
   // More than the two 64 KiB edge blocks, so that edits in the middle escape the cheap checks.
   std::string start;
-  for (int i = 0; i < 4000; ++i) start += kLines[i * 5 % 7];
+  for (int i = 0; i < 4000; ++i) start += kLines[i * 5 % (kLineCount - 1)];
   WriteAll(live, start);
   int rotations = 0;
   for (size_t i = 0; i + 1 < ops.size() && i < 48; i += 2) {
@@ -148,11 +152,11 @@ void RunOperations(const std::string& ops) {
     std::string text = ReadAll(live);
     switch (op % 8) {
       case 0:  // lines appended
-        for (unsigned k = 0; k <= arg % 24; ++k) text += kLines[(arg + k) % 8];
+        for (unsigned k = 0; k <= arg % 24; ++k) text += kLines[(arg + k) % kLineCount];
         WriteAll(live, text);
         break;
       case 1:  // a line cut short, finished by a later append
-        WriteAll(live, std::string(kLines[arg % 8]).substr(0, 1 + arg % 20), true);
+        WriteAll(live, std::string(kLines[arg % kLineCount]).substr(0, 1 + arg % 20), true);
         break;
       case 2:    // one byte changed in place, the times set back
       case 3: {  // the same size written anew and renamed over it

@@ -18,8 +18,8 @@ using cache::kMaxPath;
 constexpr char kMagic[8] = {'B', 'R', 'V', 'K', 'E', 'V', 'T', '\n'};
 constexpr uint32_t kByteOrder = 0x01020304;
 // Bump whenever the records, the texts or this file's layout change (4: compact hit records,
-// the payload's hash).
-constexpr uint32_t kVersion = 4;
+// the payload's hash; 5: compact pick-up, join and quit records).
+constexpr uint32_t kVersion = 5;
 
 // Little helpers for the header's fields, in the machine's byte order (the byte-order word
 // rejects a file from another kind of machine).
@@ -290,10 +290,31 @@ class EventStoreFile {
   }
 
  private:
+  // Whether the compact record at `r`, of `room` words at most, is whole, of a kind that has a
+  // compact form, with ids inside the pools and codes among those taken before it.
+  static bool CompactFits(const EventStore& store, const uint32_t* r, size_t room) {
+    const uint32_t texts = static_cast<uint32_t>(store.texts_.size());
+    switch (static_cast<LineKind>(r[0] & ~EventStore::kCompactFlag & 0xFF)) {
+      case LineKind::WeaponPickUp:
+        return room >= 2 && (r[1] & 0xFFFF) < texts && (r[1] >> 16) < texts;
+      case LineKind::Join:
+      case LineKind::Quit:
+        return room >= 2 && (r[1] & EventStore::kPairMask) < store.joins_.size();
+      case LineKind::Damage:
+      case LineKind::Kill:
+        return room >= EventStore::kCompactWords && (r[1] & 0xFFFF) < texts &&
+               (r[1] >> 16) < texts && (r[2] & 0xFFF) < store.weapons_.size() &&
+               ((r[2] >> 12) & 0xFF) < store.locations_.size() &&
+               ((r[2] >> 20) & 0xFF) < store.means_.size();
+      default:
+        return false;
+    }
+  }
+
   // Every record whole, of a known kind, with ids inside the pools and codes among those the
-  // records before it took; a hit record full only where the writer would have kept it so;
-  // the lines they count agree with the mark. Rebuilds the game-initialisation positions
-  // and the hit codes.
+  // records before it took; a record full only where the writer would have kept it so; the
+  // lines they count agree with the mark. Rebuilds the game-initialisation positions and the
+  // codes.
   static bool CheckRecords(EventStore& store, const EventStore::Mark& mark) {
     const uint32_t* w = store.words_.data();
     const size_t n = store.words_.size();
@@ -309,15 +330,9 @@ class EventStoreFile {
         continue;
       }
       if ((kind & EventStore::kCompactFlag) != 0) {
-        if (!EventStore::IsHit(kind & ~EventStore::kCompactFlag) ||
-            EventStore::kCompactWords > n - p || (w[p + 1] & 0xFFFF) >= texts ||
-            (w[p + 1] >> 16) >= texts || (w[p + 2] & 0xFFF) >= store.weapons_.size() ||
-            ((w[p + 2] >> 12) & 0xFF) >= store.locations_.size() ||
-            ((w[p + 2] >> 20) & 0xFF) >= store.means_.size()) {
-          return false;
-        }
+        if (!CompactFits(store, w + p, n - p)) return false;
         ++lines;
-        p += EventStore::kCompactWords;
+        p += EventStore::RecordWords(w + p);
         continue;
       }
       if ((kind > static_cast<uint32_t>(LineKind::Loss) &&
@@ -338,8 +353,13 @@ class EventStoreFile {
       for (size_t i = ids.setting_first; i < ids.setting_last; ++i) {
         if ((hit ? w[p + i] & EventStore::kMeansMask : w[p + i]) >= settings) return false;
       }
-      uint32_t packed[EventStore::kCompactWords - 1];
-      if (hit && store.CodeHit(w + p + 1, packed)) return false;
+      if ((kind == static_cast<uint32_t>(LineKind::Join) ||
+           kind == static_cast<uint32_t>(LineKind::Quit)) &&
+          static_cast<int32_t>(w[p + 3]) != static_cast<int8_t>(w[p + 3])) {
+        return false;  // not a slot that a line gives
+      }
+      uint32_t packed[EventStore::kCompactWords];
+      if (store.Compact(w + p, packed) != 0) return false;
       if (kind == static_cast<uint32_t>(LineKind::GameInit)) {
         store.game_inits_.push_back(static_cast<uint32_t>(p));
       }

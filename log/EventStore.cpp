@@ -182,10 +182,12 @@ void EventStore::AddLine(std::string_view line) {
       return;
     }
     case LineKind::Join:
-    case LineKind::Quit:
-      Append({header, text(kNameLineName), setting(f[kJoinGuid - 1]),
-              static_cast<uint32_t>(SlotOfField(f[kJoinSlot - 1]))});
+    case LineKind::Quit: {
+      const uint32_t join[] = {header, text(kNameLineName), setting(f[kJoinGuid - 1]),
+                               static_cast<uint32_t>(SlotOfField(f[kJoinSlot - 1]))};
+      AppendRecord(join, std::size(join));
       return;
+    }
     case LineKind::Say:
     case LineKind::SayTeam:
     case LineKind::Item:
@@ -194,9 +196,11 @@ void EventStore::AddLine(std::string_view line) {
     case LineKind::Action:
       Append({header, text(kActionName)});
       return;
-    case LineKind::WeaponPickUp:
-      Append({header, text(kPickUpName), text(kPickUpWeapon)});
+    case LineKind::WeaponPickUp: {
+      const uint32_t pick_up[] = {header, text(kPickUpName), text(kPickUpWeapon)};
+      AppendRecord(pick_up, std::size(pick_up));
       return;
+    }
     case LineKind::Damage:
     case LineKind::Kill: {
       const uint32_t means = setting(f[kHitMeans - 1]);
@@ -206,15 +210,16 @@ void EventStore::AddLine(std::string_view line) {
       auto slot_byte = [](std::string_view field) {
         return static_cast<uint32_t>(static_cast<uint8_t>(static_cast<int8_t>(SlotOfField(field))));
       };
-      const uint32_t hit[kHitWords - 1] = {text(kHitVictim),
-                                           text(kHitAttacker),
-                                           text(kHitWeapon),
-                                           text(kHitLocation),
-                                           means | teams << 28,
-                                           DamageOfField(f[kHitDamage - 1]) |
-                                               slot_byte(f[kHitVictimSlot - 1]) << 16 |
-                                               slot_byte(f[kHitAttackerSlot - 1]) << 24};
-      AppendHit(header, hit);
+      const uint32_t hit[kHitWords] = {header,
+                                       text(kHitVictim),
+                                       text(kHitAttacker),
+                                       text(kHitWeapon),
+                                       text(kHitLocation),
+                                       means | teams << 28,
+                                       DamageOfField(f[kHitDamage - 1]) |
+                                           slot_byte(f[kHitVictimSlot - 1]) << 16 |
+                                           slot_byte(f[kHitAttackerSlot - 1]) << 24};
+      AppendRecord(hit, kHitWords);
       return;
     }
     case LineKind::Win:
@@ -245,35 +250,56 @@ void EventStore::AddLine(std::string_view line) {
   }
 }
 
-bool EventStore::CodeHit(const uint32_t* hit, uint32_t (&packed)[kCompactWords - 1]) {
-  // All three codes are taken, whatever the first gives, so that a reader walking the full
-  // records takes the same ones.
+uint32_t EventStore::Compact(const uint32_t* r, uint32_t (&packed)[kCompactWords]) {
+  packed[0] = r[0] | kCompactFlag;
   bool fresh = false;
-  const uint32_t weapon = weapons_.Code(hit[2], fresh);
-  const uint32_t location = locations_.Code(hit[3], fresh);
-  const uint32_t means = means_.Code(hit[4] & kMeansMask, fresh);
-  if (fresh || weapon == HitCodes::kNone || location == HitCodes::kNone ||
-      means == HitCodes::kNone || hit[0] > 0xFFFF || hit[1] > 0xFFFF) {
-    return false;
+  switch (static_cast<LineKind>(r[0] & 0xFF)) {
+    case LineKind::WeaponPickUp:
+      if (r[1] > 0xFFFF || r[2] > 0xFFFF) return 0;
+      packed[1] = r[1] | r[2] << 16;
+      return 2;
+    case LineKind::Join:
+    case LineKind::Quit: {
+      const uint32_t code = joins_.Code(r[1], r[2], fresh);
+      if (fresh || code == PairCodes::kNone) return 0;
+      packed[1] = code | (r[3] & 0xFF) << 24;  // the slot is a signed byte
+      return 2;
+    }
+    case LineKind::Damage:
+    case LineKind::Kill: {
+      // All three codes are taken, whatever the first gives, so that a reader walking the
+      // full records takes the same ones.
+      const uint32_t weapon = weapons_.Code(r[3], fresh);
+      const uint32_t location = locations_.Code(r[4], fresh);
+      const uint32_t means = means_.Code(r[5] & kMeansMask, fresh);
+      if (fresh || weapon == HitCodes::kNone || location == HitCodes::kNone ||
+          means == HitCodes::kNone || r[1] > 0xFFFF || r[2] > 0xFFFF) {
+        return 0;
+      }
+      packed[1] = r[1] | r[2] << 16;
+      packed[2] = weapon | location << 12 | means << 20 | (r[5] & ~kMeansMask);
+      packed[3] = r[6];
+      return kCompactWords;
+    }
+    default:
+      return 0;
   }
-  packed[0] = hit[0] | hit[1] << 16;
-  packed[1] = weapon | location << 12 | means << 20 | (hit[4] & ~kMeansMask);
-  packed[2] = hit[5];
-  return true;
 }
 
-void EventStore::AppendHit(uint32_t header, const uint32_t* hit) {
-  uint32_t packed[kCompactWords - 1];
-  if (CodeHit(hit, packed)) {
-    Append({header | kCompactFlag, packed[0], packed[1], packed[2]});
-  } else {
-    Append({header, hit[0], hit[1], hit[2], hit[3], hit[4], hit[5]});
+void EventStore::AppendRecord(const uint32_t* r, size_t size) {
+  uint32_t packed[kCompactWords];
+  if (const uint32_t compact = Compact(r, packed); compact != 0) {
+    r = packed;
+    size = compact;
   }
+  // Record positions are 32-bit.
+  if (words_.size() + size >= UINT32_MAX) throw std::length_error("the logs hold too many events");
+  words_.Append(r, size);
 }
 
 const uint32_t* EventStore::FullRecord(const uint32_t* r, uint32_t (&scratch)[kHitWords]) const {
   if ((r[0] & kCompactFlag) == 0) return r;
-  EventView e;
+  EventView e{};  // the held words a short record leaves unset read as 0
   Decode(static_cast<uint32_t>(r - words_.data()), e);
   scratch[0] = r[0] & ~kCompactFlag;
   std::copy_n(e.held, EventView::kHeldWords, scratch + 1);
@@ -332,7 +358,7 @@ void EventStore::AppendStore(const EventStore& other) {
     settings[id] = settings_.Intern(other.settings_.Text(id));
   }
   // Records are copied as full words and coded again here: a renumbered id may no longer
-  // fit the compact form, or now fit it, and the codes are this store's.
+  // fit a compact form, or now fit it, and the codes are this store's.
   const uint32_t* w = other.words_.data();
   const size_t n = other.words_.size();
   std::vector<uint32_t>& record = team_;
@@ -359,14 +385,7 @@ void EventStore::AppendStore(const EventStore& other) {
     if (static_cast<LineKind>(record[0] & 0xFF) == LineKind::GameInit) {
       game_inits_.push_back(static_cast<uint32_t>(words_.size()));
     }
-    if (hit) {
-      AppendHit(record[0], record.data() + 1);
-    } else {
-      if (words_.size() + record.size() >= UINT32_MAX) {
-        throw std::length_error("the logs hold too many events");
-      }
-      words_.Append(record.data(), record.size());
-    }
+    AppendRecord(record.data(), record.size());
     p += RecordWords(w + p);
   }
   AddSkipped(other.skipped_);
@@ -399,7 +418,7 @@ uint64_t EventStore::LineAt(uint32_t position) const {
 size_t EventStore::MemoryBytes() const {
   return words_.size() * sizeof(uint32_t) + texts_.MemoryBytes() + settings_.MemoryBytes() +
          game_inits_.capacity() * sizeof(uint32_t) + weapons_.MemoryBytes() +
-         locations_.MemoryBytes() + means_.MemoryBytes();
+         locations_.MemoryBytes() + means_.MemoryBytes() + joins_.MemoryBytes();
 }
 
 NameForms::NameForms(const EventStore& store, bool ignore_case, bool ignore_colors)

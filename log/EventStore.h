@@ -15,17 +15,21 @@
 //   Damage, Kill  victim, attacker, weapon, location; then the means of death (setting id, low
 //                 28 bits) with the victim's and attacker's team codes (2 bits each) above it;
 //                 then the damage (low 16 bits) with the victim's and attacker's slots (signed
-//                 bytes) above it. Most are kept compact instead, in 4 words (kind code with
-//                 kCompactFlag): victim | attacker << 16 (ids under 65536); the codes of the
-//                 weapon (12 bits), location (8) and means (8) with the team codes above them;
-//                 the damage word as above. A code numbers the distinct weapons, locations and
-//                 means in the order full hit records introduce them, so the first record of
-//                 each new value, and every record whose values do not fit, is full; a reader
-//                 walking the records in order rebuilds the codes.
+//                 bytes) above it.
 //   Win, Loss     count, the names of fields 4, 6, ... up to the first empty one, the team
 //                 of field 2 (setting id)
 //   GameEnd       how (GameEndHow)
 //   (skip)        header only: the number of other lines in its high 24 bits
+// The most frequent kinds are mostly kept compact instead, their kind code with kCompactFlag:
+//   WeaponPickUp  2 words: name | weapon << 16 (both ids under 65536)
+//   Join, Quit    2 words: the code of the (name, GUID) pair (low 24 bits, at most 65536
+//                 codes) | slot byte << 24
+//   Damage, Kill  4 words: victim | attacker << 16 (ids under 65536); the codes of the weapon
+//                 (12 bits), location (8) and means (8) with the team codes above them; the
+//                 damage word as above.
+// A code numbers the distinct values (pairs) of its field in the order full records introduce
+// them, so the first record of each new value, and every record whose values do not fit, is
+// full; a reader walking the records in order rebuilds the codes.
 #pragma once
 
 #include <algorithm>
@@ -34,6 +38,7 @@
 #include <memory>
 #include <span>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "log/KeyPool.h"
@@ -134,6 +139,37 @@ class HitCodes {
   std::vector<uint16_t> code_of_;  // by id: its code + 1, 0 for none
 };
 
+// Numbers the distinct (name, GUID) pairs of the join and quit records in order of first use,
+// up to kLimit codes.
+class PairCodes {
+ public:
+  static constexpr uint32_t kNone = UINT32_MAX;
+  static constexpr uint32_t kLimit = 1u << 16;
+
+  // The code of the pair, a new one when it has none yet and there is room (`fresh` is set
+  // then); kNone when there is none.
+  uint32_t Code(uint32_t name, uint32_t guid, bool& fresh) {
+    const uint64_t key = uint64_t{name} << 32 | guid;
+    if (const auto it = code_of_.find(key); it != code_of_.end()) return it->second;
+    if (pairs_.size() == kLimit) return kNone;
+    const auto code = static_cast<uint32_t>(pairs_.size());
+    pairs_.push_back(key);
+    code_of_.emplace(key, code);
+    fresh = true;
+    return code;
+  }
+  uint32_t Name(uint32_t code) const { return static_cast<uint32_t>(pairs_[code] >> 32); }
+  uint32_t Guid(uint32_t code) const { return static_cast<uint32_t>(pairs_[code]); }
+  uint32_t size() const { return static_cast<uint32_t>(pairs_.size()); }
+  size_t MemoryBytes() const {
+    return pairs_.capacity() * 8 + code_of_.size() * 32 + code_of_.bucket_count() * 8;
+  }
+
+ private:
+  std::vector<uint64_t> pairs_;  // by code: name << 32 | GUID
+  std::unordered_map<uint64_t, uint32_t> code_of_;
+};
+
 // The game fields of a damage or kill event.
 struct HitFields {
   uint32_t means;        // setting id of the means of death
@@ -219,10 +255,11 @@ class EventStore {
 
   static constexpr uint32_t kSkipKind = 13;
   static constexpr uint32_t kMaxSkip = (1u << 24) - 1;
-  // Marks the kind code of a compact damage or kill record.
+  // Marks the kind code of a compact record.
   static constexpr uint32_t kCompactFlag = 0x80;
-  static constexpr uint32_t kCompactWords = 4;
-  static constexpr uint32_t kHitWords = 7;
+  static constexpr uint32_t kCompactWords = 4;  // of a hit; pick-ups and joins take 2
+  static constexpr uint32_t kHitWords = 7;      // the longest record with a compact form
+  static constexpr uint32_t kPairMask = (1u << 24) - 1;
   static size_t RecordWords(const uint32_t* record);
   // The words of a record (after the header) that are ids of `texts_` and of `settings_`:
   // [first, last) ranges, so that copying a record between stores can renumber them.
@@ -235,12 +272,12 @@ class EventStore {
     return kind_code == static_cast<uint32_t>(LineKind::Damage) ||
            kind_code == static_cast<uint32_t>(LineKind::Kill);
   }
-  // Codes the weapon, location and means of the full hit words `hit` (the record after its
-  // header), taking new codes for new values. True, with the compact words in `packed`, when
-  // the record is to be kept compact: every value coded before and both names under 65536.
-  bool CodeHit(const uint32_t* hit, uint32_t (&packed)[kCompactWords - 1]);
-  // Appends a damage or kill record of header `header` and full words `hit`, compact if it can.
-  void AppendHit(uint32_t header, const uint32_t* hit);
+  // Codes the values of the full record `r` (header first), taking new codes for new values.
+  // Returns the number of words of its compact form, written to `packed`, when the record is
+  // to be kept compact: its kind has one, every value coded before and every id fits; else 0.
+  uint32_t Compact(const uint32_t* r, uint32_t (&packed)[kCompactWords]);
+  // Appends the full record `r` of `size` words, compact if it can be.
+  void AppendRecord(const uint32_t* r, size_t size);
   // Fills `e` with the record at `position`.
   void Decode(uint32_t position, EventView& e) const;
   // The record at `r` as full words: `r` itself, or a compact record decoded into `scratch`.
@@ -258,6 +295,7 @@ class EventStore {
   HitCodes weapons_{1u << 12};  // the codes of compact hit records
   HitCodes locations_{1u << 8};
   HitCodes means_{1u << 8};
+  PairCodes joins_;             // the codes of compact join and quit records
   std::vector<uint32_t> team_;  // scratch for a Win/Loss line
   uint64_t lines_ = 0;
   uint32_t skipped_ = 0;  // other lines since the last record
@@ -328,7 +366,7 @@ struct ScanState {
 };
 
 inline size_t EventStore::RecordWords(const uint32_t* r) {
-  if ((r[0] & kCompactFlag) != 0) return kCompactWords;
+  if ((r[0] & kCompactFlag) != 0) return IsHit(r[0] & 0x7F) ? kCompactWords : 2;
   switch (static_cast<LineKind>(r[0] & 0xFF)) {
     case LineKind::GameInit:
     case LineKind::Join:
@@ -381,14 +419,27 @@ inline void EventStore::Decode(uint32_t position, EventView& e) const {
   e.count = 0;
   if ((code & kCompactFlag) != 0) {
     e.kind = static_cast<LineKind>(code & ~kCompactFlag);
-    e.held[0] = r[1] & 0xFFFF;
-    e.held[1] = r[1] >> 16;
-    e.held[2] = weapons_.Id(r[2] & 0xFFF);
-    e.held[3] = locations_.Id((r[2] >> 12) & 0xFF);
-    e.held[4] = means_.Id((r[2] >> 20) & 0xFF) | (r[2] & ~kMeansMask);
-    e.held[5] = r[3];
     e.ids = e.held;
-    return;
+    switch (e.kind) {
+      case LineKind::WeaponPickUp:
+        e.held[0] = r[1] & 0xFFFF;
+        e.held[1] = r[1] >> 16;
+        return;
+      case LineKind::Join:
+      case LineKind::Quit:
+        e.held[0] = joins_.Name(r[1] & kPairMask);
+        e.held[1] = joins_.Guid(r[1] & kPairMask);
+        e.held[2] = static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(r[1] >> 24)));
+        return;
+      default:
+        e.held[0] = r[1] & 0xFFFF;
+        e.held[1] = r[1] >> 16;
+        e.held[2] = weapons_.Id(r[2] & 0xFFF);
+        e.held[3] = locations_.Id((r[2] >> 12) & 0xFF);
+        e.held[4] = means_.Id((r[2] >> 20) & 0xFF) | (r[2] & ~kMeansMask);
+        e.held[5] = r[3];
+        return;
+    }
   }
   e.kind = static_cast<LineKind>(code);
   if (e.kind == LineKind::Win || e.kind == LineKind::Loss) {
@@ -421,7 +472,7 @@ void EventStore::ForEach(F&& f) const {
     Decode(static_cast<uint32_t>(p), e);
     e.line = line++;
     f(e);
-    p += (code & kCompactFlag) != 0 ? kCompactWords : RecordWords(w + p);
+    p += RecordWords(w + p);
   }
 }
 
@@ -433,9 +484,17 @@ void EventStore::ForEachPlayerName(F&& f) const {
     const uint32_t code = w[p] & 0xFF;
     const auto position = static_cast<uint32_t>(p);
     if ((code & kCompactFlag) != 0) {
-      f(w[p + 1] & 0xFFFF, position);
-      if ((w[p + 1] & 0xFFFF) != w[p + 1] >> 16) f(w[p + 1] >> 16, position);
-      p += kCompactWords;
+      const LineKind kind = static_cast<LineKind>(code & ~kCompactFlag);
+      if (kind == LineKind::WeaponPickUp) {
+        f(w[p + 1] & 0xFFFF, position);
+        p += 2;
+      } else if (kind == LineKind::Join || kind == LineKind::Quit) {
+        p += 2;
+      } else {
+        f(w[p + 1] & 0xFFFF, position);
+        if ((w[p + 1] & 0xFFFF) != w[p + 1] >> 16) f(w[p + 1] >> 16, position);
+        p += kCompactWords;
+      }
       continue;
     }
     switch (static_cast<LineKind>(code)) {

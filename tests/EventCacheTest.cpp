@@ -209,7 +209,7 @@ TEST_F(EventCacheTest, DamagedForeignAndMissingCachesGiveTheFreshResult) {
   newer[12] = static_cast<char>(newer[12] + 1);  // the version word
   damaged.push_back(newer);
   std::string older = good;
-  older[12] = 3;  // before compact hit records
+  older[12] = 4;  // before compact pick-up and join records
   damaged.push_back(older);
   for (size_t i = 0; i < damaged.size(); ++i) {
     SCOPED_TRACE(i);

@@ -1,9 +1,11 @@
 // The events a log turns into: line indexes across skipped lines and files, the names of team
-// results, the keys of each name-option state against the line accessors, and hit records at
-// the edges of their compact form, through the cache file and the joining of stores.
+// results, the keys of each name-option state against the line accessors, and records at the
+// edges of their compact forms, through the cache file and the joining of stores.
 #include "log/EventStore.h"
 
 #include <gtest/gtest.h>
+
+#include <optional>
 
 #include "log/CacheFormat.h"
 #include "log/LogFile.h"
@@ -113,28 +115,47 @@ std::string Joined(std::initializer_list<std::string_view> fields) {
   return out;
 }
 
-// Every hit event as the fields of its line, and the words each record takes.
-struct Hits {
+// Every hit, pick-up, join and quit event from line `from` on as the fields of its line, and
+// the words each of those records takes (but the last event's).
+struct Records {
   std::vector<std::string> lines;
   std::vector<uint32_t> words;
 };
-Hits HitsOf(const EventStore& store) {
-  Hits hits;
-  uint32_t last = 0;
+Records RecordsOf(const EventStore& store, uint64_t from = 0) {
+  Records records;
+  const TextPool& texts = store.texts();
+  std::optional<uint32_t> last;
   store.ForEach([&](const EventView& e) {
-    if (e.kind != LineKind::Damage && e.kind != LineKind::Kill) return;
+    if (last) records.words.push_back(e.position - *last);
+    last.reset();
+    if (e.line < from) return;
     const EventView copy = e;  // a copy reads its own words
-    const HitFields h = ReadHitFields(copy);
-    const auto& texts = store.texts();
-    hits.lines.push_back(Joined({texts.Text(copy.ids[0]), texts.Text(copy.ids[1]),
-                                 texts.Text(copy.ids[2]), texts.Text(copy.ids[3]),
-                                 store.settings().Text(h.means), std::to_string(h.victim_team),
-                                 std::to_string(h.attacker_team), std::to_string(h.victim_slot),
-                                 std::to_string(h.attacker_slot), std::to_string(h.damage)}));
-    if (hits.lines.size() > 1) hits.words.push_back(e.position - last);
+    switch (e.kind) {
+      case LineKind::Damage:
+      case LineKind::Kill: {
+        const HitFields h = ReadHitFields(copy);
+        records.lines.push_back(Joined(
+            {texts.Text(copy.ids[0]), texts.Text(copy.ids[1]), texts.Text(copy.ids[2]),
+             texts.Text(copy.ids[3]), store.settings().Text(h.means), std::to_string(h.victim_team),
+             std::to_string(h.attacker_team), std::to_string(h.victim_slot),
+             std::to_string(h.attacker_slot), std::to_string(h.damage)}));
+        break;
+      }
+      case LineKind::WeaponPickUp:
+        records.lines.push_back(Joined({"P", texts.Text(copy.ids[0]), texts.Text(copy.ids[1])}));
+        break;
+      case LineKind::Join:
+      case LineKind::Quit:
+        records.lines.push_back(
+            Joined({e.kind == LineKind::Join ? "J" : "Q", texts.Text(copy.ids[0]),
+                    store.settings().Text(JoinGuid(copy)), std::to_string(JoinSlot(copy))}));
+        break;
+      default:
+        return;
+    }
     last = e.position;
   });
-  return hits;
+  return records;
 }
 
 std::string Hit(std::string_view victim, std::string_view attacker, std::string_view weapon,
@@ -146,6 +167,10 @@ std::string Hit(std::string_view victim, std::string_view attacker, std::string_
 
 std::string Numbered(std::string prefix, int i) { return prefix.append(std::to_string(i)); }
 
+std::string PickUp(std::string_view name, std::string_view weapon) {
+  return Joined({"0:04 Weapon", "1", "0", name, weapon}) + "\n";
+}
+
 // n distinct texts of a prefix, one join line each.
 std::string Joins(const std::string& prefix, int n) {
   std::string text;
@@ -153,32 +178,44 @@ std::string Joins(const std::string& prefix, int n) {
   return text;
 }
 
-TEST(EventStoreTest, HitRecordsAtTheEdgesOfTheCompactFormComeBackAsTheirLines) {
+TEST(EventStoreTest, RecordsAtTheEdgesOfTheirCompactFormsComeBackAsTheirLines) {
   // Names by text id: "" is 0, j0..j65533 are 1..65534, so "A" is 65535 and "B" 65536. The
-  // 4096th weapon, the 256th location and means still take a code, the next ones do not.
-  std::string text = Joins("j", 65534) + "0:02 J;1;0;A\n0:02 J;1;0;B\n";
+  // joins take the 65536 (name, GUID) codes there are, B's the last. The 4096th weapon, the
+  // 256th location and means still take a code, the next ones do not.
+  const std::string head = Joins("j", 65534) + "0:02 J;1;0;A\n0:02 J;1;0;B\n";
+  std::string text = head;
   for (int i = 0; i < 4096; ++i) text += Hit("A", "A", Numbered("w", i), "l0", "m0");
   for (int i = 0; i < 256; ++i) text += Hit("A", "A", "w0", Numbered("l", i), "m0");
   for (int i = 0; i < 256; ++i) text += Hit("A", "A", "w0", "l0", Numbered("m", i));
   const std::string compact[] = {Hit("A", "A", "w4095", "l255", "m255"),
-                                 Hit("j0", "A", "w1", "l1", "m1")};
-  const std::string full[] = {Hit("B", "A", "w0", "l0", "m0"), Hit("A", "B", "w0", "l0", "m0"),
-                              Hit("A", "A", "w4096", "l0", "m0"), Hit("A", "A", "w0", "l256", "m0"),
-                              Hit("A", "A", "w0", "l0", "m256")};
+                                 Hit("j0", "A", "w1", "l1", "m1"),
+                                 PickUp("A", "A"),
+                                 PickUp("j0", "j1"),
+                                 "0:03 J;1;-128;B\n",
+                                 "0:03 Q;1;127;A\n"};
+  const std::string full[] = {Hit("B", "A", "w0", "l0", "m0"),
+                              Hit("A", "B", "w0", "l0", "m0"),
+                              Hit("A", "A", "w4096", "l0", "m0"),
+                              Hit("A", "A", "w0", "l256", "m0"),
+                              Hit("A", "A", "w0", "l0", "m256"),
+                              PickUp("B", "A"),
+                              PickUp("A", "B"),
+                              "0:03 J;2;-1;A\n"};
   std::string tail;
   for (const std::string& line : compact) tail += line;
   for (const std::string& line : full) tail += line + line;  // values without a code stay full
+  const uint64_t tail_line = 65536 + 4096 + 256 + 256;
   text += tail + "0:09 say;1;0;A;bye\n";
   const EventStore store = StoreOf(text);
-  const Hits hits = HitsOf(store);
-  const size_t first = 4096 + 256 + 256;  // the words of the tail's records
-  EXPECT_EQ(std::vector<uint32_t>(hits.words.begin() + first, hits.words.end()),
-            (std::vector<uint32_t>{4, 4, 7, 7, 7, 7, 7, 7, 7, 7, 7}));
-  const Hits expected = HitsOf(StoreOf(Joins("j", 65534) + "0:02 J;1;0;A\n0:02 J;1;0;B\n" + tail));
-  EXPECT_EQ(hits.lines.back(), "A;A;w0;l0;m256;2;1;127;-128;65535");
-  EXPECT_EQ(std::vector<std::string>(hits.lines.end() - 12, hits.lines.end()),
-            std::vector<std::string>(expected.lines.end() - 12, expected.lines.end()));
-  EXPECT_EQ(hits.lines[first + 1], "j0;A;w1;l1;m1;2;1;127;-128;65535");
+  const Records records = RecordsOf(store, tail_line);
+  EXPECT_EQ(records.words, (std::vector<uint32_t>{4, 4, 2, 2, 2, 2, 7, 7, 7, 7, 7,
+                                                  7, 7, 7, 7, 7, 3, 3, 3, 3, 4, 4}));
+  const Records expected = RecordsOf(StoreOf(head + tail), 65536);
+  EXPECT_EQ(records.lines, expected.lines);
+  EXPECT_EQ(records.lines[1], "j0;A;w1;l1;m1;2;1;127;-128;65535");
+  EXPECT_EQ(records.lines[4], "J;B;1;-128");
+  EXPECT_EQ(records.lines[5], "Q;A;1;127");
+  EXPECT_EQ(records.lines.back(), "J;A;2;-1");
 
   // The cache file brings back the same records, whole and at its split point.
   const std::string bytes = CacheBytesOf(store);
@@ -186,24 +223,50 @@ TEST(EventStoreTest, HitRecordsAtTheEdgesOfTheCompactFormComeBackAsTheirLines) {
     const std::optional<EventStore> back = StoreFromCacheBytes(bytes, at_split);
     ASSERT_TRUE(back.has_value());
     EXPECT_TRUE(back->SameAs(store));
-    EXPECT_EQ(HitsOf(*back).lines, hits.lines);
+    EXPECT_EQ(RecordsOf(*back, tail_line).lines, records.lines);
   }
 }
 
-TEST(EventStoreTest, JoinedStoresCodeTheirHitsAsOneReadingWould) {
-  // The second part's names get ids past 65535 once joined, and its weapons other codes.
+TEST(EventStoreTest, JoinedStoresCodeTheirRecordsAsOneReadingWould) {
+  // The second part's names get ids past 65535 once joined, its weapons other codes, and the
+  // (name, GUID) pairs of the first part's joins are known there.
   const std::string head = Joins("j", 65530) + Hit("j1", "j2", "w1", "l1", "m1");
   const std::string part = Hit("x", "j1", "w2", "l2", "m2") + Hit("x", "j1", "w2", "l2", "m2") +
                            Hit("j1", "j2", "w1", "l1", "m1") + Joins("k", 9) +
                            Hit("j3", "j4", "w2", "l1", "m2") + Hit("k8", "j4", "w2", "l1", "m2") +
-                           Hit("j1", "j2", "w1", "l1", "m1");
+                           Hit("j1", "j2", "w1", "l1", "m1") + PickUp("k8", "j1") +
+                           "0:05 Q;1;3;j3\n" + PickUp("x", "w2") + "0:09 say;1;0;A;bye\n";
   EventStore joined = StoreOf(head);
   joined.AppendStore(StoreOf(part));
   const EventStore whole = StoreOf(head + part);
   EXPECT_TRUE(joined.SameAs(whole));
-  EXPECT_EQ(HitsOf(joined).lines, HitsOf(whole).lines);
-  EXPECT_EQ(HitsOf(whole).words, (std::vector<uint32_t>{7, 7, 4, 4 + 9 * 4, 4, 7}));
-  EXPECT_EQ(HitsOf(StoreOf(part)).words.back(), 4u);  // "k8" fitted before the join
+  EXPECT_EQ(RecordsOf(joined).lines, RecordsOf(whole).lines);
+  const std::vector<uint32_t> nine_joins(9, 4);
+  std::vector<uint32_t> words{7, 7, 4, 4};
+  words.insert(words.end(), nine_joins.begin(), nine_joins.end());
+  words.insert(words.end(), {4, 7, 4, 3, 2, 2});
+  EXPECT_EQ(RecordsOf(whole, 65530).words, words);
+  // Alone, "k8" fitted and j3's pair was new.
+  words = {7, 4, 7};
+  words.insert(words.end(), nine_joins.begin(), nine_joins.end());
+  words.insert(words.end(), {4, 4, 4, 2, 4, 2});
+  EXPECT_EQ(RecordsOf(StoreOf(part)).words, words);
+}
+
+// Payloads whose hashes match but whose records no writer makes.
+TEST(EventStoreTest, CheckedReaderRefusesASlotNoLineGivesAndACompactChatLine) {
+  const std::string bytes = CacheBytesOf(StoreOf("0:01 J;1;77;Al\n0:02 say;1;0;Al;hi\n"));
+  ASSERT_TRUE(StoreFromCacheBytes(bytes, false).has_value());
+  std::string slot = bytes;
+  const size_t at = slot.rfind(std::string("\x4D\0\0\0", 4));  // the slot word
+  ASSERT_NE(at, std::string::npos);
+  slot[at] = static_cast<char>(200);
+  std::string chat = bytes;
+  chat[at + 4] = static_cast<char>(chat[at + 4] | 0x80);  // the say record's kind
+  for (std::string* bad : {&slot, &chat}) {
+    RepairCacheChecksums(*bad);
+    EXPECT_FALSE(StoreFromCacheBytes(*bad, false).has_value());
+  }
 }
 
 }  // namespace
