@@ -1,6 +1,7 @@
 #include "log/EventStore.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <new>
@@ -453,54 +454,106 @@ std::span<const uint32_t> NameForms::RawOf(KeyId key) const {
   return {raw_ids_.data() + raw_start_[key], raw_start_[key + 1] - raw_start_[key]};
 }
 
+namespace {
+
+// Bits written at any bit offset of a zeroed byte array, least significant bit first; up to
+// 57 at a time, as one unaligned 64-bit word covers them.
+void PutBits(uint8_t* bytes, uint64_t at, uint64_t value) {
+  uint8_t* p = bytes + at / 8;
+  uint64_t word = 0;
+  std::memcpy(&word, p, sizeof word);
+  word |= value << (at % 8);
+  std::memcpy(p, &word, sizeof word);
+}
+
+uint64_t BitsAt(const uint8_t* bytes, uint64_t at) {
+  uint64_t word = 0;
+  std::memcpy(&word, bytes + at / 8, sizeof word);
+  return word >> (at % 8);
+}
+
+// The Rice parameter for gaps averaging `span / count`: about log2 of 0.69 times the mean,
+// which suits gaps spread like the waits between one player's lines.
+uint8_t RiceBits(uint64_t span, uint64_t count) {
+  const uint64_t mean = count > 0 ? span / count : 0;
+  const auto width = static_cast<int>(std::bit_width(mean * 11 / 16));
+  return static_cast<uint8_t>(std::max(1, width - 1));
+}
+
+}  // namespace
+
 PlayerIndex::PlayerIndex(const EventStore& store) {
-  // Two walks: size each raw name's list, then write it. A list is its positions' gaps, seven
-  // bits a byte, the high bit set on every byte but a gap's last: the gaps between one name's
-  // records are mostly under 16384 words, so a position takes two bytes instead of four.
+  // A list is its positions' gaps, Rice coded with a parameter k of its own: the gap's high
+  // bits as that many 0 bits and a 1, then its low k bits. A player's records lie some
+  // hundreds of words apart, so a gap takes about 11 bits. Two walks: count each raw name's
+  // records and where his last one lies, which bounds his list's bits, then write the lists;
+  // they are packed together at the end.
   const size_t names = store.texts().size();
-  start_.assign(names + 1, 0);
+  std::vector<uint32_t> count(names, 0);
   std::vector<uint32_t> last(names, 0);
-  auto gap_bytes = [](uint32_t gap) {
-    uint64_t n = 1;
-    while (gap >= 0x80) {
-      gap >>= 7;
-      ++n;
-    }
-    return n;
-  };
   store.ForEachPlayerName([&](uint32_t raw, uint32_t position) {
-    start_[raw + 1] += gap_bytes(position - last[raw]);
+    ++count[raw];
     last[raw] = position;
   });
-  for (size_t i = 1; i < start_.size(); ++i) start_[i] += start_[i - 1];
-  bytes_.resize(start_.back());
-  std::vector<uint64_t> next(start_.begin(), start_.end() - 1);
+  bits_.resize(names);
+  std::vector<uint64_t> begin(names + 1, 0);  // bit offsets, whole bytes: each list's room
+  for (size_t raw = 0; raw < names; ++raw) {
+    const uint8_t k = RiceBits(last[raw], count[raw]);
+    bits_[raw] = k;
+    // The high parts of the gaps add up to at most the last position's.
+    const uint64_t bound = uint64_t{count[raw]} * (k + 1) + (last[raw] >> k);
+    begin[raw + 1] = begin[raw] + (bound + 7) / 8 * 8;
+  }
+  bytes_.assign(begin.back() / 8 + sizeof(uint64_t), 0);     // room for the last unaligned read
+  std::vector<uint64_t> at(begin.begin(), begin.end() - 1);  // where each list goes on
   std::fill(last.begin(), last.end(), 0);
   store.ForEachPlayerName([&](uint32_t raw, uint32_t position) {
-    uint32_t gap = position - last[raw];
+    const uint32_t gap = position - last[raw];
     last[raw] = position;
-    uint8_t* out = bytes_.data() + next[raw];
-    while (gap >= 0x80) {
-      *out++ = static_cast<uint8_t>(gap | 0x80);
-      gap >>= 7;
-    }
-    *out++ = static_cast<uint8_t>(gap);
-    next[raw] = static_cast<uint64_t>(out - bytes_.data());
+    const uint8_t k = bits_[raw];
+    uint64_t& bit = at[raw];
+    bit += gap >> k;  // the zeros are there already
+    PutBits(bytes_.data(), bit, 1 | (uint64_t{gap} & ((uint64_t{1} << k) - 1)) << 1);
+    bit += k + 1;
   });
+  // Each list moves down to follow the one before, in whole bytes.
+  start_.assign(names + 1, 0);
+  for (size_t raw = 0; raw < names; ++raw) {
+    const uint64_t bytes = (at[raw] - begin[raw] + 7) / 8;
+    std::memmove(bytes_.data() + start_[raw], bytes_.data() + begin[raw] / 8, bytes);
+    start_[raw + 1] = start_[raw] + bytes;
+  }
+  bytes_.resize(start_.back() + sizeof(uint64_t));
+  std::fill(bytes_.end() - sizeof(uint64_t), bytes_.end(), 0);
+  bytes_.shrink_to_fit();
 }
 
 void PlayerIndex::AppendPositions(uint32_t raw, std::vector<uint32_t>& out) const {
-  const uint8_t* p = bytes_.data() + start_[raw];
-  const uint8_t* end = bytes_.data() + start_[raw + 1];
+  constexpr uint64_t kLow56 = (uint64_t{1} << 56) - 1;
+  const uint8_t k = bits_[raw];
+  const uint64_t mask = (uint64_t{1} << k) - 1;
+  uint64_t bit = start_[raw] * 8;
+  const uint64_t end = start_[raw + 1] * 8;
   uint32_t position = 0;
-  while (p < end) {
-    uint32_t gap = 0;
-    for (int shift = 0;; shift += 7) {
-      const uint8_t byte = *p++;
-      gap |= static_cast<uint32_t>(byte & 0x7F) << shift;
-      if ((byte & 0x80) == 0) break;
+  while (bit < end) {
+    // The 0 bits before the next 1, 56 at a time; only zeros left are the last byte's padding.
+    uint64_t high = 0;
+    uint64_t word = 0;
+    for (;;) {
+      const uint64_t left = end - bit;
+      word = BitsAt(bytes_.data(), bit) & kLow56;
+      if (left < 56) word &= (uint64_t{1} << left) - 1;
+      if (word != 0) break;
+      if (left <= 56) return;
+      high += 56;
+      bit += 56;
     }
-    position += gap;
+    const auto zeros = static_cast<uint64_t>(std::countr_zero(word));
+    high += zeros;
+    bit += zeros + 1;
+    const uint64_t low = BitsAt(bytes_.data(), bit) & mask;
+    bit += k;
+    position += static_cast<uint32_t>(high << k | low);
     out.push_back(position);
   }
 }

@@ -354,6 +354,7 @@ class PlayerIndex {
   void AppendPositions(uint32_t raw, std::vector<uint32_t>& out) const;
 
   std::vector<uint64_t> start_;  // by raw id: where its list begins in bytes_
+  std::vector<uint8_t> bits_;    // by raw id: the Rice parameter of its list
   std::vector<uint8_t> bytes_;   // every raw id's positions, packed (see the constructor)
 };
 

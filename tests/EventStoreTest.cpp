@@ -76,13 +76,18 @@ TEST(EventStoreTest, KeysOfEachOptionStateAreTheNormalisedTexts) {
 
 TEST(EventStoreTest, PlayerIndexListsEveryRecordOfANameAcrossLongGaps) {
   // Al's pick-ups with 0 to 100,000 chat lines (two words each) between them, so that the
-  // gaps between his records take one to three bytes; Bob kills himself now and then.
+  // gaps between his records are short and long; Bob kills himself now and then. Then a
+  // burst of Al's pick-ups makes his gaps short on average, so the long gap after it takes
+  // hundreds of bits.
   std::string text;
   for (int chats : {0, 0, 60, 100, 9000, 100000, 1}) {
     for (int i = 0; i < chats; ++i) text += "0:01 say;1;0;Cy;hi\n";
     text += "0:02 Weapon;1;0;Al;mp40\n";
     if (chats % 2 == 0) text += "0:03 K;1;0;allies;Bob;2;0;allies;Bob;mp40;10;MOD;head\n";
   }
+  for (int i = 0; i < 3000; ++i) text += "0:04 Weapon;1;0;Al;mp40\n";
+  for (int i = 0; i < 50000; ++i) text += "0:05 say;1;0;Cy;hi\n";
+  text += "0:06 Weapon;1;0;Al;mp40\n";
   LogFile log = LogFile::FromText(text);
   const EventStore& store = log.events();
   const uint32_t al = store.texts().Find("Al");
