@@ -28,9 +28,9 @@ class PngBatch {
   using Then = std::function<void(std::string png)>;
 
   // `workers` encode, and must outlive the batch; `batch_bytes`: the pixel bytes after which a
-  // batch is handed to them. A couple of ratio charts by default: twice that held about 5 MB
-  // more at the peak of a large export and was no faster.
-  explicit PngBatch(WorkerPool& workers, size_t batch_bytes = size_t{2} << 20);
+  // batch is handed to them. About one player's figures by default: twice that held about
+  // 2 MB more at the peak of a large export and was no faster.
+  explicit PngBatch(WorkerPool& workers, size_t batch_bytes = size_t{1} << 20);
   PngBatch(const PngBatch&) = delete;
   PngBatch& operator=(const PngBatch&) = delete;
   // Waits for the batch being encoded; runs no `then`.
