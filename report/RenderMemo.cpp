@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +12,7 @@
 #include <optional>
 
 #include "core/AtomicReplace.h"
+#include "core/HashedPieces.h"
 #include "core/StableHash.h"
 
 namespace barvik {
@@ -34,56 +34,36 @@ constexpr size_t kRecordNumbers = 5;
 
 // Puts numbers and texts into the memo file a piece at a time, hashing the bytes as they go,
 // so that the memo is never held whole in memory (it grows with the players: megabytes for a
-// long log). The hash takes eight bytes at a time, so only whole words are hashed before the
-// end and the value is the one of hashing all bytes at once.
+// long log).
 class Writer {
  public:
-  explicit Writer(const ByteSink& sink) : sink_(sink) { buffer_.reserve(kFlushAt + 64); }
+  explicit Writer(const ByteSink& sink)
+      : pieces_([&sink](std::string_view piece) { return sink(piece.data(), piece.size()); }) {}
   // Eight bytes, least significant first.
   void Number(uint64_t number) {
     Put(number);
-    Flush();
+    pieces_.Flush();
   }
   // Its length, then its bytes.
   void Text(std::string_view text) {
     Number(text.size());
     Bytes(text);
   }
-  void Bytes(std::string_view text) {
-    while (ok_ && !text.empty()) {
-      const size_t room = buffer_.size() < kFlushAt ? kFlushAt - buffer_.size() : 0;
-      buffer_ += text.substr(0, room);
-      text.remove_prefix(std::min(room, text.size()));
-      Flush();
-    }
-  }
+  void Bytes(std::string_view text) { pieces_.Append(text); }
 
   // Ends the file with the hash of all bytes before it; false when a write failed.
   bool Finish() {
-    if (!ok_) return false;
-    hash_.Bytes(buffer_);
-    Put(hash_.value());
-    return sink_(buffer_.data(), buffer_.size());
+    Put(pieces_.Seal());
+    return pieces_.Finish();
   }
 
  private:
   void Put(uint64_t number) {
-    for (int i = 0; i < 8; ++i) buffer_ += static_cast<char>((number >> (8 * i)) & 0xFF);
-  }
-  // Hands on the buffered bytes once there are enough, but for the last partial word.
-  void Flush() {
-    if (!ok_ || buffer_.size() < kFlushAt) return;
-    const size_t whole = buffer_.size() / 8 * 8;
-    hash_.Bytes(std::string_view(buffer_).substr(0, whole));
-    ok_ = sink_(buffer_.data(), whole);
-    buffer_.erase(0, whole);
+    std::string& out = pieces_.out();
+    for (int i = 0; i < 8; ++i) out += static_cast<char>((number >> (8 * i)) & 0xFF);
   }
 
-  static constexpr size_t kFlushAt = size_t{64} * 1024;
-  const ByteSink& sink_;
-  std::string buffer_;
-  StableHash hash_;
-  bool ok_ = true;
+  HashedPieces pieces_;
 };
 
 // Reads what Writer wrote; once anything is out of bounds, ok() stays false.
@@ -226,18 +206,6 @@ std::vector<const typename Map::value_type*> ByName(const Map& map) {
   return entries;
 }
 
-// The `length` bytes at `offset` of the file open as `fd`, or false.
-bool ReadAt(int fd, uint64_t offset, uint64_t length, std::string& bytes) {
-  bytes.resize(static_cast<size_t>(length));
-  for (size_t done = 0; done < bytes.size();) {
-    const ssize_t n =
-        pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 uint64_t ContentHash(std::string_view bytes) { return StableHash().Text(bytes).value(); }
 
 int64_t ModificationNanoseconds(const struct stat& st) {
@@ -255,7 +223,7 @@ bool WritableFolder(const std::string& path) {
 }  // namespace
 
 RenderMemo::RenderMemo(const std::string& memo_file, const std::string& report_folder)
-    : report_folder_(report_folder) {
+    : report_folder_(report_folder), spill_(fs::path(memo_file).parent_path().string()) {
   if (report_folder_.empty() || report_folder_.back() != '/') report_folder_ += '/';
   if (memo_file.empty()) return;
   std::error_code ec;
@@ -363,7 +331,8 @@ const RenderMemo::PlayerRecord* RenderMemo::ReusablePlayer(const std::string& na
   const auto lists = earlier_lists_.find(name);
   if (lists == earlier_lists_.end()) return nullptr;
   const Aside aside = lists->second;
-  if (!ReadAt(aside.fd, aside.offset, aside.length, site_lists)) return nullptr;
+  site_lists.clear();
+  if (!ReadFileAt(aside.fd, aside.offset, aside.length, site_lists)) return nullptr;
   PlayerRecord& kept = next_players_[name];
   kept = std::move(it->second);
   next_lists_[name] = aside;
@@ -428,7 +397,6 @@ void RenderMemo::RecordPart(const std::string& name, uint64_t fingerprint, uint6
 }
 
 RenderMemo::~RenderMemo() {
-  if (spill_fd_ >= 0) close(spill_fd_);
   if (memo_fd_ >= 0) close(memo_fd_);
 }
 
@@ -440,22 +408,9 @@ void RenderMemo::WrittenPlayer(const std::string& name, PlayerRecord record) {
 }
 
 bool RenderMemo::Spill(const std::string& name, PlayerRecord& record) {
-  if (spill_fd_ == -1) {
-    // Unnamed: it goes with the process, whatever way the export ends.
-    const std::string folder = fs::path(memo_file_).parent_path().string();
-    spill_fd_ = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-    if (spill_fd_ < 0) spill_fd_ = -2;
-  }
-  if (spill_fd_ < 0) return false;
-  const std::string& text = record.site_lists;
-  for (size_t done = 0; done < text.size();) {
-    const ssize_t n = pwrite(spill_fd_, text.data() + done, text.size() - done,
-                             static_cast<off_t>(spill_size_ + done));
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  next_lists_[name] = {spill_fd_, spill_size_, text.size()};
-  spill_size_ += text.size();
+  const std::optional<uint64_t> at = spill_.Append(record.site_lists);
+  if (!at) return false;
+  next_lists_[name] = {spill_.fd(), *at, record.site_lists.size()};
   std::string().swap(record.site_lists);
   return true;
 }
@@ -539,7 +494,8 @@ bool RenderMemo::Serialise(const ByteSink& sink) const {
       PutPlayer(out, entry->first, entry->second, entry->second.site_lists);
       continue;
     }
-    if (!ReadAt(aside->second.fd, aside->second.offset, aside->second.length, lists)) {
+    lists.clear();
+    if (!ReadFileAt(aside->second.fd, aside->second.offset, aside->second.length, lists)) {
       return false;
     }
     PutPlayer(out, entry->first, entry->second, lists);

@@ -39,6 +39,7 @@
 #include <vector>
 
 #include "core/AtomicReplace.h"
+#include "core/ScratchFile.h"
 
 namespace barvik {
 
@@ -166,12 +167,11 @@ class RenderMemo {
     uint64_t length = 0;
   };
   // Those of earlier_players_, in the memo file read (memo_fd_), and those of next_players_,
-  // there or put aside by WrittenPlayer in spill_fd_.
+  // there or put aside by WrittenPlayer in spill_.
   std::unordered_map<std::string, Aside> earlier_lists_;
   std::unordered_map<std::string, Aside> next_lists_;
-  int memo_fd_ = -1;   // the memo file Load read, open until the memo goes
-  int spill_fd_ = -1;  // the unnamed file of put-aside lists; -1 until made, -2 if it cannot be
-  uint64_t spill_size_ = 0;
+  int memo_fd_ = -1;        // the memo file Load read, open until the memo goes
+  ScratchFile spill_;       // the put-aside lists, beside the memo file
   std::mutex pages_mutex_;  // guards the pages and parts below, made on the site's thread
   std::unordered_map<std::string, PageRecord> earlier_pages_;
   std::unordered_map<std::string, PageRecord> next_pages_;

@@ -3,12 +3,12 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
 
+#include "core/ScratchFile.h"
 #include "core/StableHash.h"
 #include "report/AwardsJson.h"
 #include "report/GamesJson.h"
@@ -64,25 +64,6 @@ uint64_t GameEntryFingerprint(const GameTexts& texts, const GamesModel& model, c
     h.Number((*awards)[a].value);
   }
   return h.value();
-}
-
-// `length` bytes of the open file `fd` from `offset` appended to `text`; false, and `text` as
-// it was, when they cannot all be read.
-bool AppendFromFile(int fd, uint64_t offset, uint64_t length, std::string& text) {
-  const size_t start = text.size();
-  text.resize(start + length);
-  size_t done = 0;
-  while (done < length) {
-    const ssize_t n =
-        pread(fd, text.data() + start + done, length - done, static_cast<off_t>(offset + done));
-    if (n <= 0) {
-      if (n < 0 && errno == EINTR) continue;
-      text.resize(start);
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 // A game's entry of games.json.
@@ -242,7 +223,7 @@ void SiteWriter::WriteGamesJsonWithMemo(const GameTexts& texts, const GamesModel
     const uint64_t offset = text.size();
     const auto kept = old >= 0 ? memo.KeptPart(name, fingerprint) : std::nullopt;
     std::string entry;
-    if (!kept || !AppendFromFile(old, kept->first, kept->second, entry)) {
+    if (!kept || !ReadFileAt(old, kept->first, kept->second, entry)) {
       entry = GameEntryText(texts, model, game, changes, awards);
     }
     text.Append(entry);

@@ -4,6 +4,7 @@
 #include <string>
 #include <unordered_map>
 
+#include "core/HashedPieces.h"
 #include "core/StableHash.h"
 #include "log/LineFormat.h"
 #include "stats/SavedText.h"
@@ -189,42 +190,9 @@ bool GetRatings(saved::Reader& in, GameRatings& ratings, const GamesModel& model
 
 constexpr std::string_view kCheckField = "check ";
 
-// Hands the kept text on to a sink a piece at a time, with its hash made as it goes: the hash
-// takes eight bytes at a time, so only whole words are hashed before the end, and the value
-// is that of hashing the whole text at once.
-class KeptWriter {
- public:
-  explicit KeptWriter(const KeptSink& sink) : sink_(sink) {}
-  // Where the text is put; Flush now and then hands it on.
-  std::string& out() { return buffer_; }
-  void Flush() {
-    if (buffer_.size() < kPiece) return;
-    const size_t whole = buffer_.size() / 8 * 8;
-    hash_.Bytes(std::string_view(buffer_).substr(0, whole));
-    sink_(std::string_view(buffer_).substr(0, whole));
-    buffer_.erase(0, whole);
-  }
-  // Ends the text with the hash of all of it, so that a damaged value is not taken for a
-  // kept one.
-  void Finish() {
-    hash_.Bytes(buffer_);
-    buffer_ += kCheckField;
-    Put(buffer_, hash_.value());
-    buffer_ += '\n';
-    sink_(buffer_);
-    buffer_.clear();
-  }
-
- private:
-  static constexpr size_t kPiece = size_t{64} * 1024;
-  const KeptSink& sink_;
-  std::string buffer_;
-  StableHash hash_;
-};
-
 // One rating as kept: its history's own text, then per game the changes (person, before,
 // after).
-void PutRatings(KeptWriter& writer, const GameRatings& ratings) {
+void PutRatings(HashedPieces& writer, const GameRatings& ratings) {
   std::string& out = writer.out();
   PutText(out, ratings.history.Save());
   out += ' ';
@@ -245,7 +213,11 @@ void PutRatings(KeptWriter& writer, const GameRatings& ratings) {
 
 void SaveKept(const GameTexts& texts, const ModelRatings& ratings, InputsHash& inputs,
               const KeptSink& sink) {
-  KeptWriter writer(sink);
+  // Made and handed on a piece at a time: the state of a long log is megabytes.
+  HashedPieces writer([&sink](std::string_view piece) {
+    sink(piece);
+    return true;
+  });
   std::string& out = writer.out();
   const size_t games = ratings.all.changes.size();
   out += kKeptHeader;
@@ -259,6 +231,11 @@ void SaveKept(const GameTexts& texts, const ModelRatings& ratings, InputsHash& i
     out += '\n';
     PutRatings(writer, type.ratings);
   }
+  // Ends with the hash of all before it, so that a damaged state is not taken for a kept one.
+  const uint64_t check = writer.Seal();
+  out += kCheckField;
+  Put(out, check);
+  out += '\n';
   writer.Finish();
 }
 
