@@ -6,6 +6,7 @@
 #include "app/BusyGuard.h"
 #include "core/NumberFormat.h"
 #include "core/Text1252.h"
+#include "log/CacheFolder.h"
 #include "log/NameList.h"
 #include "stats/Captions.h"
 #include "stats/Statistics.h"
@@ -131,6 +132,14 @@ std::string Workspace::ElapsedSince(std::chrono::steady_clock::time_point start)
                                                                   start)
                 .count();
   return FormatSeconds(us, decimal_separator_);
+}
+
+GamesScratch Workspace::GamesScratchSpace() const {
+  GamesScratch scratch;
+  if (!cache_folder.empty() && PrepareCacheFolder(cache_folder).empty()) {
+    scratch.folder = cache_folder;
+  }
+  return scratch;
 }
 
 bool Workspace::RunAnalysis(const std::string& file_name) {

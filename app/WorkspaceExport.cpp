@@ -251,7 +251,9 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   // else: begun here, it is built while this thread writes the global pages. In an export
   // that finds most files unchanged that thread sets the run's length. Waited for last.
   std::future<GamesModel> games_model =
-      std::async(std::launch::async, [this] { return BuildGames(EventsOf(*this), people_rules); });
+      std::async(std::launch::async, [this, scratch = GamesScratchSpace()] {
+        return BuildGames(EventsOf(*this), people_rules, scratch);
+      });
   // Every file is written into the staging folder and moved into place at the end, so a
   // failure leaves the previous report whole. Without a staging folder (the folder cannot be
   // written) the files go straight to their places and the first one fails with its name.

@@ -3,10 +3,14 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cerrno>
+#include <cstring>
 #include <numeric>
 #include <unordered_map>
 #include <utility>
 
+#include "core/FileError.h"
+#include "core/ScratchFile.h"
 #include "core/StableHash.h"
 #include "log/LineFormat.h"
 
@@ -60,7 +64,7 @@ class NumberWriter {
 };
 
 // Bytes packed one game at a time: room is made once and kept from game to game, so packing
-// neither zero-fills nor grows a vector per part; Take copies the game's bytes out exactly.
+// neither zero-fills nor grows a vector per part.
 class PackBuffer {
  public:
   // Room for `most` more numbers; Done tells where they ended.
@@ -72,11 +76,8 @@ class PackBuffer {
   void Done(const NumberWriter& writer) {
     used_ = static_cast<size_t>(writer.end() - bytes_.data());
   }
-  std::vector<uint8_t> Take() {
-    std::vector<uint8_t> packed(bytes_.data(), bytes_.data() + used_);
-    used_ = 0;
-    return packed;
-  }
+  std::string_view bytes() const { return {reinterpret_cast<const char*>(bytes_.data()), used_}; }
+  void Clear() { used_ = 0; }
 
  private:
   std::vector<uint8_t> bytes_;
@@ -280,6 +281,65 @@ FinishedPart UnpackPart(const uint8_t*& from, Intervals& intervals) {
   return part;
 }
 
+// The finished games' packed parts, in the order of the games, from the moment each game ends
+// until the people are known. On a long log they are most of the builder's memory, so they
+// are set aside in a scratch file in chunks of whole games; a chunk the file does not take, and
+// the last one, stay in memory. Read back in the order written, a chunk at a time.
+class PackedGames {
+ public:
+  explicit PackedGames(const GamesScratch& scratch)
+      : file_(scratch.folder), held_bytes_(scratch.held_bytes) {}
+
+  // The next game's parts.
+  void Add(std::string_view packed) {
+    if (chunks_.empty() || chunks_.back().sealed) {
+      chunks_.emplace_back();
+      chunks_.back().first_game = games_.size();
+    }
+    Chunk& chunk = chunks_.back();
+    chunk.held += packed;
+    games_.push_back(chunk.held.size());
+    if (chunk.held.size() < held_bytes_) return;
+    chunk.sealed = true;
+    if (const std::optional<uint64_t> at = file_.Append(chunk.held)) {
+      chunk.file_at = *at;
+      chunk.length = chunk.held.size();
+      std::string().swap(chunk.held);
+    }
+  }
+
+  // Game `game`'s parts; from game 0 up, each once. What came before it is let go. Throws
+  // FileError when the scratch file cannot be read back.
+  std::string_view Game(size_t game) {
+    while (next_chunk_ < chunks_.size() && chunks_[next_chunk_].first_game <= game) {
+      if (next_chunk_ > 0) std::string().swap(chunks_[next_chunk_ - 1].held);
+      Chunk& chunk = chunks_[next_chunk_++];
+      if (chunk.length > 0 && !ReadFileAt(file_.fd(), chunk.file_at, chunk.length, chunk.held)) {
+        throw FileError("Cannot read back the games set aside in a temporary file",
+                        std::strerror(errno));
+      }
+    }
+    const Chunk& chunk = chunks_[next_chunk_ - 1];
+    const size_t begin = game > chunk.first_game ? games_[game - 1] : 0;
+    return std::string_view(chunk.held).substr(begin, games_[game] - begin);
+  }
+
+ private:
+  struct Chunk {
+    size_t first_game = 0;
+    std::string held;      // the games' bytes while in memory
+    bool sealed = false;   // no more games go into it
+    uint64_t file_at = 0;  // where it lies in the scratch file, when it is there
+    uint64_t length = 0;   // 0 when it is not
+  };
+
+  ScratchFile file_;
+  size_t held_bytes_;
+  std::vector<Chunk> chunks_;
+  std::vector<size_t> games_;  // by game: the end of its bytes in its chunk
+  size_t next_chunk_ = 0;      // the next chunk Game reads
+};
+
 // A stay of a node in a slot (or without one) in the current game.
 struct Stay {
   uint32_t node = kNoNode;
@@ -468,8 +528,8 @@ class Groups {
 
 class GameBuilder {
  public:
-  GameBuilder(const EventStore& store, const NameForms& forms)
-      : store_(store), forms_(forms), slotless_(forms.pool().size()) {
+  GameBuilder(const EventStore& store, const NameForms& forms, const GamesScratch& scratch)
+      : packed_parts(scratch), store_(store), forms_(forms), slotless_(forms.pool().size()) {
     name_node_.assign(forms.pool().size(), kNoNode);
     slot_of_key_.assign(forms.pool().size(), -1);
     open_slots_of_key_.assign(forms.pool().size(), 0);
@@ -483,7 +543,7 @@ class GameBuilder {
 
   std::vector<Node> nodes;
   std::vector<Game> games;
-  std::vector<std::vector<uint8_t>> packed_parts;  // by game: its node parts, PackPart's
+  PackedGames packed_parts;  // by game: its node parts, PackPart's
   std::vector<std::pair<uint32_t, uint32_t>> renames;
   std::vector<uint32_t> winner_node;                         // by game
   std::vector<std::vector<uint32_t>> won_nodes, lost_nodes;  // by game: named by W / L lines
@@ -603,7 +663,8 @@ class GameBuilder {
     slotless_.Clear([&](Stay& stay) { CloseAt(stay, kNoSlot, close_at); });
     // Held for the whole log, packed, without growth reserve.
     for (size_t i = 0; i < part_count_; ++i) PackPart(parts_[i], pack_);
-    packed_parts.push_back(pack_.Take());
+    packed_parts.Add(pack_.bytes());
+    pack_.Clear();
     game_.kills.ShrinkToFit();
     games.push_back(std::move(game_));
     in_game_ = false;
@@ -1068,9 +1129,10 @@ PeopleFileResult ParsePeopleFile(std::string_view text) {
   return result;
 }
 
-GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
+GamesModel BuildGames(const EventStore& store, const PeopleRules& rules,
+                      const GamesScratch& scratch) {
   const NameForms forms(store, true, true);
-  GameBuilder b(store, forms);
+  GameBuilder b(store, forms, scratch);
   b.Run();
   std::vector<Node>& nodes = b.nodes;
   for (Node& node : nodes) node.presences = node.presence_log.Take();
@@ -1175,8 +1237,9 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
     stayed.clear();
     parts_of_player.clear();
     std::vector<PersonIndex> people_of_parts;  // the kills' people
-    const std::vector<uint8_t>& packed = b.packed_parts[g];
-    for (const uint8_t* at = packed.data(); at != packed.data() + packed.size();) {
+    const std::string_view packed = b.packed_parts.Game(g);
+    const auto* const end = reinterpret_cast<const uint8_t*>(packed.data() + packed.size());
+    for (const auto* at = reinterpret_cast<const uint8_t*>(packed.data()); at != end;) {
       stays.clear();
       const FinishedPart part = UnpackPart(at, stays);
       const PersonIndex person = person_of[part.node];
@@ -1211,8 +1274,6 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules) {
       }
     }
     for (const Participant& p : game.players) player_of[p.person] = UINT32_MAX;
-    // The game's parts are done with: the model's players take their place.
-    std::vector<uint8_t>().swap(b.packed_parts[g]);
     game.kills.SetPeople(std::move(people_of_parts));
     CountSeconds(stays_of_players, parts_of_player, game.players, seconds_scratch);
     for (auto [nodes_of, into] :

@@ -200,7 +200,15 @@ struct GamesModel {
   const Participant* PlayerIn(const Game& game, PersonIndex person) const;
 };
 
-GamesModel BuildGames(const EventStore& store, const PeopleRules& rules = {});
+// Where the games' builder sets aside what it has made of the finished games until the people
+// are known (a few dozen bytes per player and game: tens of megabytes for a long log).
+struct GamesScratch {
+  std::string folder;                   // empty: the system's temporary folder
+  size_t held_bytes = size_t{1} << 20;  // held in memory before being set aside
+};
+
+GamesModel BuildGames(const EventStore& store, const PeopleRules& rules = {},
+                      const GamesScratch& scratch = {});
 
 // The name a person is compared by: colour codes removed, letters folded.
 std::string ComparedName(std::string_view name);

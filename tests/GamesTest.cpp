@@ -5,6 +5,7 @@
 #include "tools/loggen/SkillLog.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -313,15 +314,20 @@ TEST(GamesTest, EndingsWarmUpsAndClockResets) {
   EXPECT_EQ(b.In(2, "Bo").seconds, 40u);
 }
 
+EventStore StoreOfText(const std::string& text) {
+  EventStore store;
+  size_t start = 0;
+  for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    store.AddLine(std::string_view(text).substr(start, end - start));
+  }
+  store.Finish();
+  return store;
+}
+
 // A generated history records what it wrote: every game and every player's figures in it.
 TEST(GamesTest, AGeneratedHistoryReadsBackAsItWasWritten) {
   const SkillLog log = GenerateSkillLog({11, 60, 24});
-  EventStore store;
-  size_t start = 0;
-  for (size_t end; (end = log.text.find('\n', start)) != std::string::npos; start = end + 1) {
-    store.AddLine(std::string_view(log.text).substr(start, end - start));
-  }
-  store.Finish();
+  const EventStore store = StoreOfText(log.text);
   const GamesModel model = BuildGames(store);
   ASSERT_EQ(model.games.size(), log.games.size());
   for (size_t g = 0; g < log.games.size(); ++g) {
@@ -346,6 +352,43 @@ TEST(GamesTest, AGeneratedHistoryReadsBackAsItWasWritten) {
                 static_cast<uint32_t>(w.team_seconds[0] + w.team_seconds[1]));
       EXPECT_NEAR(p->team_seconds[2], w.team_seconds[0], 60) << g;
     }
+  }
+}
+
+// Every figure of every game and person, and each kill's people, as text.
+std::string Dump(const GamesModel& model) {
+  std::string out;
+  auto put = [&out](uint64_t n) { out += std::to_string(n) + ' '; };
+  for (const Game& game : model.games) {
+    put(game.number);
+    for (const Participant& p : game.players) {
+      for (uint64_t n : {uint64_t{p.person}, p.slot_bits[0], uint64_t{p.team_seconds[1]},
+                         uint64_t{p.team_seconds[2]}, uint64_t{p.kills}, uint64_t{p.deaths},
+                         uint64_t{p.team_kills}, p.damage_dealt, p.most_life_damage,
+                         uint64_t{p.seconds}, uint64_t{p.first_at}, uint64_t{p.last_at}})
+        put(n);
+    }
+    for (const GameKill& kill : game.kills) {
+      put(kill.attacker);
+      put(kill.victim);
+    }
+    out += '\n';
+  }
+  for (const Person& p : model.people) out += p.id + ' ' + p.display + '\n';
+  return out;
+}
+
+// The finished games set aside on disk (one per chunk, a few per chunk) or, when the folder
+// cannot take them, kept in memory, read back to the same model.
+TEST(GamesTest, GamesSetAsideReadBackTheSame) {
+  const EventStore store = StoreOfText(GenerateSkillLog({5, 40, 16}).text);
+  const std::string whole = Dump(BuildGames(store));
+  ASSERT_GT(whole.size(), 1000u);
+  const std::string folder = std::filesystem::temp_directory_path().string();
+  for (const GamesScratch& scratch : {GamesScratch{folder, 1}, GamesScratch{folder, 3000},
+                                      GamesScratch{"/nonexistent/folder", 1}}) {
+    EXPECT_EQ(Dump(BuildGames(store, {}, scratch)), whole)
+        << scratch.folder << " " << scratch.held_bytes;
   }
 }
 
