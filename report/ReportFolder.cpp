@@ -15,6 +15,7 @@
 
 #include "core/AtomicReplace.h"
 #include "core/FileError.h"
+#include "core/ScratchFile.h"
 
 namespace barvik {
 namespace {
@@ -99,6 +100,24 @@ size_t LastOf(std::string_view text, std::string_view marker) {
   }
 }
 
+// The time stamp of a JSON report file: the first "generated" value, as the writer puts it
+// ahead of all other data.
+std::pair<size_t, size_t> JsonTimeStampRange(std::string_view text) {
+  constexpr size_t npos = std::string_view::npos;
+  constexpr std::string_view kJsonKey = "\"generated\":\"";
+  const size_t key = text.find(kJsonKey);
+  if (key == npos) return {npos, npos};
+  const size_t begin = key + kJsonKey.size();
+  for (size_t i = begin; i < text.size(); ++i) {
+    if (text[i] == '\\') {
+      ++i;
+    } else if (text[i] == '"') {
+      return {begin, i};
+    }
+  }
+  return {npos, npos};
+}
+
 // Where the time stamp of a report file lies: [begin, end) of `text`, or npos for none.
 // The markers around it are ones a log's texts cannot produce once escaped ("<" in HTML, an
 // unescaped quote in JSON), so no player name or map can move the masked range.
@@ -121,18 +140,7 @@ std::pair<size_t, size_t> TimeStampRange(std::string_view text) {
     if (text.substr(begin, end - begin).find('\n') != npos) continue;
     return {begin, end};
   }
-  constexpr std::string_view kJsonKey = "\"generated\":\"";
-  const size_t key = text.find(kJsonKey);
-  if (key == npos) return {npos, npos};
-  const size_t begin = key + kJsonKey.size();
-  for (size_t i = begin; i < text.size(); ++i) {
-    if (text[i] == '\\') {
-      ++i;
-    } else if (text[i] == '"') {
-      return {begin, i};
-    }
-  }
-  return {npos, npos};
+  return JsonTimeStampRange(text);
 }
 
 // SameApartFromTimeStamp of `a`, whose time stamp lies at `a_stamp`, and a `b` that differs
@@ -258,10 +266,9 @@ std::unique_ptr<ReportFileStream> ReportOutput::Open(const std::string& path) {
 
 ReportFileStream::ReportFileStream(ReportOutput& output, std::string path)
     : output_(output), path_(std::move(path)) {
-  // A kept file must be compared whole, and a file outside staging replaced whole. Gathered
-  // whole, it is likely to be about as long as the file it replaces: room for that up front
-  // spares copying megabytes as it grows.
-  if (!output_.staging_ || output_.keep_identical_) {
+  // A file outside staging is replaced whole. Gathered whole, it is likely to be about as
+  // long as the file it replaces: room for that up front spares copying megabytes as it grows.
+  if (!output_.staging_) {
     std::error_code ec;
     const uintmax_t old_size = fs::file_size(path_, ec);
     if (!ec && old_size < (uintmax_t{1} << 30)) buffer_.reserve(old_size + old_size / 16);
@@ -282,10 +289,18 @@ ReportFileStream::ReportFileStream(ReportOutput& output, std::string path)
     Abandon();
     throw;
   }
+  if (!output_.keep_identical_) return;
+  old_fd_ = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat st {};
+  if (old_fd_ >= 0 && fstat(old_fd_, &st) == 0 && S_ISREG(st.st_mode)) {
+    old_size_ = static_cast<uint64_t>(st.st_size);
+    same_ = true;
+  }
 }
 
 ReportFileStream::~ReportFileStream() {
   if (!closed_) Abandon();
+  if (old_fd_ >= 0) close(old_fd_);
 }
 
 void ReportFileStream::Append(std::string_view bytes) {
@@ -294,7 +309,39 @@ void ReportFileStream::Append(std::string_view bytes) {
   if (fd_ >= 0 && buffer_.size() >= (size_t{1} << 20)) Flush();
 }
 
+void ReportFileStream::Compare() {
+  if (!same_) return;
+  const std::string_view piece = buffer_;
+  old_bytes_.clear();
+  if (written_ > 0) {
+    same_ = old_size_ - old_at_ >= piece.size() &&
+            ReadFileAt(old_fd_, old_at_, piece.size(), old_bytes_) && old_bytes_ == piece;
+    old_at_ += piece.size();
+    return;
+  }
+  // The first piece holds the stamp, whose length may differ from the old one's a little.
+  constexpr uint64_t kStampRoom = 256;
+  const uint64_t head = std::min<uint64_t>(old_size_, piece.size() + kStampRoom);
+  if (!ReadFileAt(old_fd_, 0, head, old_bytes_)) {
+    same_ = false;
+    return;
+  }
+  const std::string_view old = old_bytes_;
+  const auto [begin, end] = JsonTimeStampRange(piece);
+  const auto [old_begin, old_end] = JsonTimeStampRange(old);
+  if (begin == std::string_view::npos || old_begin == std::string_view::npos) {
+    same_ = old.substr(0, piece.size()) == piece;
+    old_at_ = piece.size();
+    return;
+  }
+  const std::string_view rest = piece.substr(end);
+  same_ = piece.substr(0, begin) == old.substr(0, old_begin) &&
+          old.substr(old_end, rest.size()) == rest;
+  old_at_ = old_end + rest.size();
+}
+
 void ReportFileStream::Flush() {
+  Compare();
   size_t done = 0;
   while (done < buffer_.size()) {
     const ssize_t n = write(fd_, buffer_.data() + done, buffer_.size() - done);
@@ -318,6 +365,12 @@ void ReportFileStream::Close() {
     return;
   }
   Flush();
+  if (same_ && old_at_ == old_size_) {
+    // The target keeps its bytes and its time: nothing to publish.
+    Abandon();
+    output_.CountKept();
+    return;
+  }
   const int fd = std::exchange(fd_, -1);
   if (close(fd) != 0) {
     const int error_number = errno;

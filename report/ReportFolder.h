@@ -144,10 +144,12 @@ class ReportOutput;
 // (games.json, stats.json). Made by ReportOutput::Open; the file is that output's like any
 // other: staged, counted, published with the rest.
 //
-// In a staged output that rewrites every file, the pieces go to the file's staged place a
-// buffer at a time, and Close lists it for publishing in the order Close was called, as a
-// Write there would. Otherwise (a keep-identical output compares the file whole, an output
-// without staging replaces it whole) the pieces gather in memory and Close hands them to
+// In a staged output the pieces go to the file's staged place a buffer at a time, and Close
+// lists it for publishing in the order Close was called, as a Write there would. A
+// keep-identical output compares each buffer with the target's bytes at the same place as it
+// goes; the file is JSON, whose time stamp (its "generated" value) lies in the first buffer.
+// If all were the same apart from that stamp, Close drops the staged file and the target is
+// kept, as at a Write. Without staging the pieces gather in memory and Close hands them to
 // Write. A failure throws FileError("Cannot create file <path>") from Append or Close and
 // leaves nothing staged; a stream that goes without Close (a failure elsewhere) removes its
 // staged part.
@@ -168,6 +170,9 @@ class ReportFileStream {
   ReportFileStream(ReportOutput& output, std::string path);
   // Writes the buffer to the staged file; on a failure removes it and throws.
   void Flush();
+  // Compares the buffer with the target's bytes where it will lie; clears same_ at the first
+  // difference.
+  void Compare();
   // Closes and removes the staged file and lets go of its place.
   void Abandon();
 
@@ -178,6 +183,13 @@ class ReportFileStream {
   std::string buffer_;
   uint64_t written_ = 0;  // bytes already in the staged file
   bool closed_ = false;
+  // A keep-identical output's comparison: the target open for reading, where the next buffer's
+  // bytes lie in it, and whether every byte so far was the same (the stamp aside).
+  int old_fd_ = -1;
+  uint64_t old_size_ = 0;
+  uint64_t old_at_ = 0;
+  bool same_ = false;
+  std::string old_bytes_;
 };
 
 // Where the files of a report go, and whether unchanged ones are rewritten. Every report

@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -166,6 +167,47 @@ TEST_F(ReportOutputTest, AFileWrittenPieceByPieceIsStagedWholeOrNotAtAll) {
   keeping.Publish();
   EXPECT_EQ(keeping.counts().kept, 1u);
   EXPECT_EQ(keeping.counts().written, 0u);
+}
+
+// An incremental export compares a streamed file with its target as it goes, a buffer at a
+// time: the same body under another time stamp keeps the target, any other change replaces it.
+TEST_F(ReportOutputTest, AStreamedFileIsComparedWithItsTargetAsItGoes) {
+  const std::string folder = dir_.string() + "/";
+  const std::string target = folder + "stats.json";
+  std::string body;
+  for (int i = 0; body.size() < (5u << 19); ++i) body += ",\"p" + std::to_string(i) + "\":1";
+  const std::string old = R"({"format":"x","generated":"12/09/26 03:30:00")" + body + "}";
+  // Streams `text` in pieces of 300 kB into a keep-identical output; what it counted.
+  auto stream = [&](const std::string& text) {
+    Write("stats.json", old);
+    fs::last_write_time(target, fs::file_time_type::clock::now() - std::chrono::hours(1));
+    const auto before = fs::last_write_time(target);
+    WriteCounts counts;
+    {
+      ReportOutput keeping(true);
+      keeping.Stage(folder);
+      const std::unique_ptr<ReportFileStream> file = keeping.Open(target);
+      for (size_t at = 0; at < text.size(); at += 300 << 10)
+        file->Append(text.substr(at, 300 << 10));
+      file->Close();
+      keeping.Publish();
+      counts = keeping.counts();
+    }
+    EXPECT_EQ(Read(target), counts.kept == 1 ? old : text);
+    EXPECT_EQ(fs::last_write_time(target) == before, counts.kept == 1);
+    EXPECT_EQ(FileCount(), 1u);  // nothing staged is left
+    return counts;
+  };
+  const std::string later = R"({"format":"x","generated":"12/10/26 3:31:00 PM")";
+  EXPECT_EQ(stream(later + body + "}").kept, 1u);
+  EXPECT_EQ(stream(old).kept, 1u);
+  std::string last_changed = later + body + "}";
+  last_changed[last_changed.size() - 2] = '2';
+  EXPECT_EQ(stream(last_changed).written, 1u);
+  EXPECT_EQ(stream(later + body).written, 1u);          // shorter
+  EXPECT_EQ(stream(later + body + "}\n").written, 1u);  // longer
+  EXPECT_EQ(stream(R"({"format":"y","generated":"12/09/26 03:30:00")" + body + "}").written, 1u);
+  EXPECT_EQ(stream(R"({"format":"x")" + body + "}").written, 1u);  // no stamp
 }
 
 TEST(SameApartFromTimeStampTest, OnlyTheFooterTimeIsIgnored) {
