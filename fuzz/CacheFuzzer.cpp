@@ -30,6 +30,7 @@
 #include "log/EventCache.h"
 #include "log/EventStore.h"
 #include "log/LogFile.h"
+#include "stats/Games.h"
 
 namespace {
 
@@ -37,7 +38,8 @@ void Check(bool ok) {
   if (!ok) std::abort();
 }
 
-// Walks a store the way the passes do: every event, the names' keys, every player's records.
+// Walks a store the way the passes do: every event, the names' keys, every player's records,
+// the games.
 void Use(const barvik::EventStore& store) {
   using namespace barvik;
   const NameForms forms(store, true, true);
@@ -57,6 +59,12 @@ void Use(const barvik::EventStore& store) {
   EventStore copy;
   copy.AppendStore(store);
   Check(copy.SameAs(store));
+  // The games are built from the records as they are: a damaged slot or id must not reach
+  // outside the builder's tables.
+  const GamesModel model = BuildGames(store);
+  for (const Game& game : model.games) {
+    for (const Participant& p : game.players) Check(p.person < model.people.size());
+  }
   (void)seen;
 }
 

@@ -1,8 +1,8 @@
 // libFuzzer target: arbitrary bytes as one or several server logs through the event builder,
-// the name list, the statistics pass, the global tables and their sorting, and the player
-// scans: every player from his index against the one pass over all players, and each of his
-// weapons' location counts against his weapon row. Any crash, hang, sanitizer report or broken
-// invariant is a finding.
+// the name list, the statistics pass, the global tables and their sorting, the player scans
+// (every player from his index against the one pass over all players, and each of his weapons'
+// location counts against his weapon row) and the games with their ratings and awards. Any crash,
+// hang, sanitizer report or broken invariant is a finding.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -13,6 +13,9 @@
 #include "core/ReportList.h"
 #include "log/LogFile.h"
 #include "log/NameList.h"
+#include "stats/Awards.h"
+#include "stats/GameRatings.h"
+#include "stats/Games.h"
 #include "stats/PlayerDetail.h"
 #include "stats/Statistics.h"
 #include "tools/support/AllPlayersEvents.h"
@@ -47,6 +50,32 @@ size_t CountOf(const PlayerEvents& e, size_t list, std::string_view weapon) {
 }
 
 }  // namespace
+
+namespace barvik {
+
+// The games, their ratings and awards. A game's players and kills name people of the model;
+// ratings continued from their own kept state keep the same state.
+void CheckGames(const EventStore& store) {
+  const GamesModel model = BuildGames(store);
+  const size_t people = model.people.size();
+  for (const Game& game : model.games) {
+    for (const Participant& p : game.players) Check(p.person < people);
+    for (const GameKill& kill : game.kills) {
+      Check(kill.victim == kNoPerson || kill.victim < people);
+      Check(kill.attacker == kNoPerson || kill.attacker < people);
+    }
+  }
+  std::string kept;
+  const ModelRatings fresh = RateModel(model, store, "", &kept);
+  Check(fresh.all.changes.size() == model.games.size());
+  std::string kept_again;
+  RateModel(model, store, kept, &kept_again);
+  Check(kept_again == kept);
+  const AwardsModel awards = ComputeAwards(store, model);
+  Check(awards.games.size() == model.games.size() && awards.people.size() == people);
+}
+
+}  // namespace barvik
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   using namespace barvik;
@@ -123,5 +152,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       }
     }
   }
+  CheckGames(log.events());
   return 0;
 }
