@@ -314,9 +314,10 @@ class PackedGames {
     while (next_chunk_ < chunks_.size() && chunks_[next_chunk_].first_game <= game) {
       if (next_chunk_ > 0) std::string().swap(chunks_[next_chunk_ - 1].held);
       Chunk& chunk = chunks_[next_chunk_++];
+      errno = 0;
       if (chunk.length > 0 && !ReadFileAt(file_.fd(), chunk.file_at, chunk.length, chunk.held)) {
         throw FileError("Cannot read back the games set aside in a temporary file",
-                        std::strerror(errno));
+                        errno != 0 ? std::strerror(errno) : "it is shorter than written");
       }
     }
     const Chunk& chunk = chunks_[next_chunk_ - 1];
@@ -661,7 +662,7 @@ class GameBuilder {
       if (slots_[slot].node != kNoNode) CloseAt(slots_[slot], slot, close_at);
     }
     slotless_.Clear([&](Stay& stay) { CloseAt(stay, kNoSlot, close_at); });
-    // Held for the whole log, packed, without growth reserve.
+    // Packed, and held or set aside until the people are known.
     for (size_t i = 0; i < part_count_; ++i) PackPart(parts_[i], pack_);
     packed_parts.Add(pack_.bytes());
     pack_.Clear();
