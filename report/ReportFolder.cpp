@@ -283,18 +283,25 @@ ReportFileStream::ReportFileStream(ReportOutput& output, std::string path)
     output_.busy_places_.insert(place);
   }
   place_ = std::move(place);
+  if (output_.keep_identical_) {
+    // Nothing is staged while the bytes are the target's: an unchanged file costs no write.
+    old_fd_ = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat st {};
+    if (old_fd_ >= 0 && fstat(old_fd_, &st) == 0 && S_ISREG(st.st_mode)) {
+      old_size_ = static_cast<uint64_t>(st.st_size);
+      comparing_ = true;
+      return;
+    }
+  }
+  OpenStaged();
+}
+
+void ReportFileStream::OpenStaged() {
   try {
     fd_ = output_.staging_->OpenStaged(path_, place_);
   } catch (...) {
     Abandon();
     throw;
-  }
-  if (!output_.keep_identical_) return;
-  old_fd_ = open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-  struct stat st {};
-  if (old_fd_ >= 0 && fstat(old_fd_, &st) == 0 && S_ISREG(st.st_mode)) {
-    old_size_ = static_cast<uint64_t>(st.st_size);
-    same_ = true;
   }
 }
 
@@ -306,45 +313,66 @@ ReportFileStream::~ReportFileStream() {
 void ReportFileStream::Append(std::string_view bytes) {
   buffer_ += bytes;
   // Written a megabyte or so at a time: few calls, little held.
-  if (fd_ >= 0 && buffer_.size() >= (size_t{1} << 20)) Flush();
+  if (!place_.empty() && buffer_.size() >= kPiece) Flush();
 }
 
-void ReportFileStream::Compare() {
-  if (!same_) return;
+bool ReportFileStream::SameAsTarget() {
   const std::string_view piece = buffer_;
   old_bytes_.clear();
   if (written_ > 0) {
-    same_ = old_size_ - old_at_ >= piece.size() &&
-            ReadFileAt(old_fd_, old_at_, piece.size(), old_bytes_) && old_bytes_ == piece;
+    if (old_at_ > old_size_ || old_size_ - old_at_ < piece.size() ||
+        !ReadFileAt(old_fd_, old_at_, piece.size(), old_bytes_) || old_bytes_ != piece) {
+      return false;
+    }
     old_at_ += piece.size();
-    return;
+    return true;
   }
   // The first piece holds the stamp, whose length may differ from the old one's a little.
   constexpr uint64_t kStampRoom = 256;
   const uint64_t head = std::min<uint64_t>(old_size_, piece.size() + kStampRoom);
-  if (!ReadFileAt(old_fd_, 0, head, old_bytes_)) {
-    same_ = false;
-    return;
-  }
+  if (!ReadFileAt(old_fd_, 0, head, old_bytes_)) return false;
   const std::string_view old = old_bytes_;
   const auto [begin, end] = JsonTimeStampRange(piece);
   const auto [old_begin, old_end] = JsonTimeStampRange(old);
   if (begin == std::string_view::npos || old_begin == std::string_view::npos) {
-    same_ = old.substr(0, piece.size()) == piece;
+    if (old.substr(0, piece.size()) != piece) return false;
     old_at_ = piece.size();
-    return;
+  } else {
+    const std::string_view rest = piece.substr(end);
+    if (piece.substr(0, begin) != old.substr(0, old_begin) ||
+        old.substr(old_end, rest.size()) != rest) {
+      return false;
+    }
+    old_at_ = old_end + rest.size();
   }
-  const std::string_view rest = piece.substr(end);
-  same_ = piece.substr(0, begin) == old.substr(0, old_begin) &&
-          old.substr(old_end, rest.size()) == rest;
-  old_at_ = old_end + rest.size();
+  head_ = piece;
+  head_old_end_ = old_at_;
+  return true;
 }
 
-void ReportFileStream::Flush() {
-  Compare();
+void ReportFileStream::StopComparing(uint64_t old_upto) {
+  comparing_ = false;
+  OpenStaged();
+  WriteOut(head_);
+  for (uint64_t at = head_old_end_; at < old_upto;) {
+    const uint64_t n = std::min<uint64_t>(old_upto - at, kPiece);
+    old_bytes_.clear();
+    errno = 0;
+    if (!ReadFileAt(old_fd_, at, n, old_bytes_)) {
+      const int error_number = errno != 0 ? errno : EIO;
+      Abandon();
+      throw FileError::CannotCreate(path_, error_number);
+    }
+    WriteOut(old_bytes_);
+    at += n;
+  }
+  std::string().swap(head_);
+}
+
+void ReportFileStream::WriteOut(std::string_view bytes) {
   size_t done = 0;
-  while (done < buffer_.size()) {
-    const ssize_t n = write(fd_, buffer_.data() + done, buffer_.size() - done);
+  while (done < bytes.size()) {
+    const ssize_t n = write(fd_, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       const int error_number = n < 0 ? errno : EIO;
@@ -353,7 +381,15 @@ void ReportFileStream::Flush() {
     }
     done += static_cast<size_t>(n);
   }
-  written_ += done;
+}
+
+void ReportFileStream::Flush() {
+  if (comparing_) {
+    const uint64_t old_before = old_at_;
+    if (!SameAsTarget()) StopComparing(old_before);
+  }
+  if (!comparing_) WriteOut(buffer_);
+  written_ += buffer_.size();
   buffer_.clear();
 }
 
@@ -365,11 +401,14 @@ void ReportFileStream::Close() {
     return;
   }
   Flush();
-  if (same_ && old_at_ == old_size_) {
-    // The target keeps its bytes and its time: nothing to publish.
-    Abandon();
-    output_.CountKept();
-    return;
+  if (comparing_) {
+    if (old_at_ == old_size_) {
+      // The target keeps its bytes and its time: nothing to publish.
+      Abandon();
+      output_.CountKept();
+      return;
+    }
+    StopComparing(old_at_);  // the target goes on past the new end
   }
   const int fd = std::exchange(fd_, -1);
   if (close(fd) != 0) {

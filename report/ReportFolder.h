@@ -147,12 +147,14 @@ class ReportOutput;
 // In a staged output the pieces go to the file's staged place a buffer at a time, and Close
 // lists it for publishing in the order Close was called, as a Write there would. A
 // keep-identical output compares each buffer with the target's bytes at the same place as it
-// goes; the file is JSON, whose time stamp (its "generated" value) lies in the first buffer.
-// If all were the same apart from that stamp, Close drops the staged file and the target is
-// kept, as at a Write. Without staging the pieces gather in memory and Close hands them to
-// Write. A failure throws FileError("Cannot create file <path>") from Append or Close and
-// leaves nothing staged; a stream that goes without Close (a failure elsewhere) removes its
-// staged part.
+// goes and stages nothing while they are the same; the file is JSON, whose time stamp (its
+// "generated" value) lies in the first buffer. At the first difference the staged file gets
+// the bytes so far and the rest follows as it comes; if all were the same apart from the
+// stamp, the target is kept, as at a Write. (A streamed file is compared with its target, not
+// with a copy the same output staged earlier.) Without staging the pieces gather in memory and
+// Close hands them to Write. A failure throws FileError("Cannot create file <path>") from Append or
+// Close and leaves nothing staged; a stream that goes without Close (a failure elsewhere) removes
+// its staged part.
 class ReportFileStream {
  public:
   ReportFileStream(const ReportFileStream&) = delete;
@@ -168,11 +170,20 @@ class ReportFileStream {
  private:
   friend class ReportOutput;
   ReportFileStream(ReportOutput& output, std::string path);
-  // Writes the buffer to the staged file; on a failure removes it and throws.
+  static constexpr size_t kPiece = size_t{1} << 20;
+
+  // Opens the staged file; on a failure lets go of its place and throws.
+  void OpenStaged();
+  // Writes the buffer to the staged file, or compares it while comparing_; on a failure
+  // removes the staged file and throws.
   void Flush();
-  // Compares the buffer with the target's bytes where it will lie; clears same_ at the first
-  // difference.
-  void Compare();
+  void WriteOut(std::string_view bytes);
+  // True when the buffer holds the target's bytes where it will lie (in the first piece, the
+  // stamp aside); moves past them.
+  bool SameAsTarget();
+  // Ends the comparison at the first difference: stages the bytes taken so far, which are
+  // the first piece as held and the target's bytes after it up to `old_upto`.
+  void StopComparing(uint64_t old_upto);
   // Closes and removes the staged file and lets go of its place.
   void Abandon();
 
@@ -181,14 +192,18 @@ class ReportFileStream {
   std::string place_;  // the staged place, when written as it goes
   int fd_ = -1;        // the staged file, open while written as it goes
   std::string buffer_;
-  uint64_t written_ = 0;  // bytes already in the staged file
   bool closed_ = false;
-  // A keep-identical output's comparison: the target open for reading, where the next buffer's
-  // bytes lie in it, and whether every byte so far was the same (the stamp aside).
+  uint64_t written_ = 0;  // bytes taken from the buffer (staged, or found the same)
+  // A keep-identical output's comparison: the target open for reading, whether every byte so
+  // far was the target's (the stamp aside) so that nothing is staged yet, where the next
+  // buffer's bytes lie in the target, the first piece held back, and where the target's bytes
+  // after it begin.
   int old_fd_ = -1;
   uint64_t old_size_ = 0;
+  bool comparing_ = false;
   uint64_t old_at_ = 0;
-  bool same_ = false;
+  std::string head_;
+  uint64_t head_old_end_ = 0;
   std::string old_bytes_;
 };
 

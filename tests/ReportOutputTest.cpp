@@ -176,38 +176,59 @@ TEST_F(ReportOutputTest, AStreamedFileIsComparedWithItsTargetAsItGoes) {
   const std::string target = folder + "stats.json";
   std::string body;
   for (int i = 0; body.size() < (5u << 19); ++i) body += ",\"p" + std::to_string(i) + "\":1";
-  const std::string old = R"({"format":"x","generated":"12/09/26 03:30:00")" + body + "}";
-  // Streams `text` in pieces of 300 kB into a keep-identical output; what it counted.
-  auto stream = [&](const std::string& text) {
-    Write("stats.json", old);
-    fs::last_write_time(target, fs::file_time_type::clock::now() - std::chrono::hours(1));
-    const auto before = fs::last_write_time(target);
+  const std::string stamp = R"({"format":"x","generated":"12/09/26 03:30:00")";
+  const std::string later = R"({"format":"x","generated":"12/10/26 3:31:00 PM")";
+  // Streams `text` in pieces of 300 kB into a keep-identical output over a target of `old`
+  // (none when empty); what it counted. While the bytes are the target's nothing is staged.
+  auto stream = [&](const std::string& text, const std::string& old) {
+    if (!old.empty()) {
+      Write("stats.json", old);
+      fs::last_write_time(target, fs::file_time_type::clock::now() - std::chrono::hours(1));
+    }
+    const auto before = old.empty() ? fs::file_time_type() : fs::last_write_time(target);
     WriteCounts counts;
+    size_t staged = 0;
     {
       ReportOutput keeping(true);
       keeping.Stage(folder);
       const std::unique_ptr<ReportFileStream> file = keeping.Open(target);
       for (size_t at = 0; at < text.size(); at += 300 << 10)
         file->Append(text.substr(at, 300 << 10));
+      for (const auto& entry : fs::recursive_directory_iterator(dir_))
+        staged += entry.is_regular_file() && entry.path() != target ? 1 : 0;
       file->Close();
       keeping.Publish();
       counts = keeping.counts();
     }
     EXPECT_EQ(Read(target), counts.kept == 1 ? old : text);
-    EXPECT_EQ(fs::last_write_time(target) == before, counts.kept == 1);
+    if (counts.kept == 1) {
+      EXPECT_EQ(fs::last_write_time(target), before);
+      EXPECT_EQ(staged, 0u);
+    }
+    EXPECT_EQ(counts.kept + counts.written, 1u);
     EXPECT_EQ(FileCount(), 1u);  // nothing staged is left
-    return counts;
+    fs::remove(target);
+    return counts.kept == 1;
   };
-  const std::string later = R"({"format":"x","generated":"12/10/26 3:31:00 PM")";
-  EXPECT_EQ(stream(later + body + "}").kept, 1u);
-  EXPECT_EQ(stream(old).kept, 1u);
-  std::string last_changed = later + body + "}";
-  last_changed[last_changed.size() - 2] = '2';
-  EXPECT_EQ(stream(last_changed).written, 1u);
-  EXPECT_EQ(stream(later + body).written, 1u);          // shorter
-  EXPECT_EQ(stream(later + body + "}\n").written, 1u);  // longer
-  EXPECT_EQ(stream(R"({"format":"y","generated":"12/09/26 03:30:00")" + body + "}").written, 1u);
-  EXPECT_EQ(stream(R"({"format":"x")" + body + "}").written, 1u);  // no stamp
+  const std::string old = stamp + body + "}";
+  EXPECT_TRUE(stream(later + body + "}", old));
+  EXPECT_TRUE(stream(old, old));
+  // A change anywhere: right after the stamp, inside the first piece, in a middle piece, in
+  // the last byte; a shorter and a longer file; another text before the stamp; no stamp.
+  for (size_t at : {size_t{0}, size_t{100} << 10, size_t{1500} << 10, body.size() - 1}) {
+    std::string changed = body;
+    changed[at] = changed[at] == '1' ? '2' : '1';
+    EXPECT_FALSE(stream(later + changed + "}", old)) << at;
+  }
+  EXPECT_FALSE(stream(later + body, old));
+  EXPECT_FALSE(stream(later + body + "}\n", old));
+  EXPECT_FALSE(stream(R"({"format":"y","generated":"12/09/26 03:30:00")" + body + "}", old));
+  EXPECT_FALSE(stream(R"({"format":"x")" + body + "}", old));
+  // A file shorter than a piece is compared when it closes; a missing target is written.
+  const std::string small = stamp + body.substr(0, 1000) + "}";
+  EXPECT_TRUE(stream(later + body.substr(0, 1000) + "}", small));
+  EXPECT_FALSE(stream(later + body.substr(0, 999) + "}", small));
+  EXPECT_FALSE(stream(later + body + "}", ""));
 }
 
 TEST(SameApartFromTimeStampTest, OnlyTheFooterTimeIsIgnored) {
