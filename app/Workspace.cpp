@@ -134,12 +134,9 @@ std::string Workspace::ElapsedSince(std::chrono::steady_clock::time_point start)
   return FormatSeconds(us, decimal_separator_);
 }
 
-GamesScratch Workspace::GamesScratchSpace() const {
-  GamesScratch scratch;
-  if (!cache_folder.empty() && PrepareCacheFolder(cache_folder).empty()) {
-    scratch.folder = cache_folder;
-  }
-  return scratch;
+std::string Workspace::UsableCacheFolder() const {
+  if (!cache_folder.empty() && PrepareCacheFolder(cache_folder).empty()) return cache_folder;
+  return {};
 }
 
 bool Workspace::RunAnalysis(const std::string& file_name) {

@@ -193,9 +193,12 @@ class Workspace {
   // log/CacheFolder.h) and an incremental export's render memo; empty: none. The programs set
   // the user's cache folder; tests leave it empty.
   std::string cache_folder;
-  // Where the games' builder sets finished games aside: the cache folder when it is usable,
-  // else the system's temporary folder.
-  GamesScratch GamesScratchSpace() const;
+  // The cache folder when it is set and this user's alone (made if missing), else empty: what
+  // is kept there steers later runs, so a folder others could write is not used.
+  std::string UsableCacheFolder() const;
+  // Where the games' builder sets finished games aside: the usable cache folder, else the
+  // system's temporary folder.
+  GamesScratch GamesScratchSpace() const { return {UsableCacheFolder()}; }
   // The build text of the page footers and the caption.
   std::string build_text = "N/A";
   // How long an export waits for another run to let go of the report folder.

@@ -136,8 +136,8 @@ void WriteSiteModel(const Workspace& ws, const GamesModel& model, const std::str
   // game rates that game only; the state is checked against the games, so the result is the
   // same as rating them all. Not kept in a cache folder others could write.
   std::string state_file;
-  if (!ws.cache_folder.empty() && PrepareCacheFolder(ws.cache_folder).empty()) {
-    state_file = RatingsStatePath(ws.cache_folder, folder);
+  if (const std::string cache = ws.UsableCacheFolder(); !cache.empty()) {
+    state_file = RatingsStatePath(cache, folder);
   }
   ModelRatings ratings = state_file.empty()
                              ? RateModel(model, events, "", nullptr, ws.rating_options)
@@ -306,8 +306,8 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   std::optional<RenderMemo> memo;
   const bool incremental = output.keeps_identical();
   // Not in a cache folder others could write: a planted memo would keep stale images.
-  if (!cache_folder.empty() && PrepareCacheFolder(cache_folder).empty()) {
-    memo.emplace(RenderMemoPath(cache_folder, folder), folder);
+  if (const std::string cache = UsableCacheFolder(); !cache.empty()) {
+    memo.emplace(RenderMemoPath(cache, folder), folder);
   }
   if (memo && !memo->enabled()) memo.reset();
   // The pictures are drawn here and encoded on the workers, a batch at a time; each is handed

@@ -55,4 +55,8 @@ std::optional<std::string> ReadOwnFile(const std::string& path);
 // Such a file opened for reading, with its size; -1 when there is none. The caller closes it.
 int OpenOwnFile(const std::string& path, size_t& size);
 
+// Appends the `length` bytes at `offset` of the open file `fd` to `into`; false, and `into` as
+// it was, when they cannot all be read.
+bool ReadFileAt(int fd, uint64_t offset, uint64_t length, std::string& into);
+
 }  // namespace barvik

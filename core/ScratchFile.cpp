@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace barvik {
 
@@ -38,22 +39,6 @@ std::optional<uint64_t> ScratchFile::Append(std::string_view bytes) {
   const uint64_t at = size_;
   size_ += bytes.size();
   return at;
-}
-
-bool ReadFileAt(int fd, uint64_t offset, uint64_t length, std::string& into) {
-  const size_t start = into.size();
-  into.resize(start + length);
-  for (size_t done = 0; done < length;) {
-    const ssize_t n =
-        pread(fd, into.data() + start + done, length - done, static_cast<off_t>(offset + done));
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      into.resize(start);
-      return false;
-    }
-    done += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace barvik

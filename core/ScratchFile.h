@@ -23,7 +23,8 @@ class ScratchFile {
   // Appends `bytes`; where they begin, or nothing when they could not all be set aside.
   // From one thread at a time; reads may go on meanwhile.
   std::optional<uint64_t> Append(std::string_view bytes);
-  // The open file, for ReadFileAt; -1 before the first Append and when it cannot be made.
+  // The open file, for ReadFileAt (core/AtomicReplace.h); -1 before the first Append and when
+  // it cannot be made.
   int fd() const { return fd_ >= 0 ? fd_ : -1; }
 
  private:
@@ -31,9 +32,5 @@ class ScratchFile {
   int fd_ = -1;  // -2 once it could not be made
   uint64_t size_ = 0;
 };
-
-// Appends the `length` bytes at `offset` of the open file `fd` to `into`; false, and `into` as
-// it was, when they cannot all be read.
-bool ReadFileAt(int fd, uint64_t offset, uint64_t length, std::string& into);
 
 }  // namespace barvik

@@ -54,7 +54,7 @@ size_t CountOf(const PlayerEvents& e, size_t list, std::string_view weapon) {
 namespace barvik {
 
 // The games, their ratings and awards. A game's players and kills name people of the model;
-// ratings continued from their own kept state keep the same state.
+// ratings continued from their own kept state are those made afresh and keep the same state.
 void CheckGames(const EventStore& store) {
   const GamesModel model = BuildGames(store);
   const size_t people = model.people.size();
@@ -69,8 +69,24 @@ void CheckGames(const EventStore& store) {
   const ModelRatings fresh = RateModel(model, store, "", &kept);
   Check(fresh.all.changes.size() == model.games.size());
   std::string kept_again;
-  RateModel(model, store, kept, &kept_again);
+  const ModelRatings continued = RateModel(model, store, kept, &kept_again);
   Check(kept_again == kept);
+  // Continued from the kept state, the ratings are the very ones made afresh.
+  auto same = [](const GameRatings& x, const GameRatings& y) {
+    if (x.changes.size() != y.changes.size()) return false;
+    for (size_t g = 0; g < x.changes.size(); ++g) {
+      if (x.changes[g].size() != y.changes[g].size()) return false;
+      for (size_t i = 0; i < x.changes[g].size(); ++i) {
+        const RatingChange& a = x.changes[g][i];
+        const RatingChange& b = y.changes[g][i];
+        if (a.person != b.person || a.before != b.before || a.after != b.after) return false;
+      }
+    }
+    return true;
+  };
+  Check(same(continued.all, fresh.all) && continued.types.size() == fresh.types.size());
+  for (size_t t = 0; t < fresh.types.size(); ++t)
+    Check(same(continued.types[t].ratings, fresh.types[t].ratings));
   const AwardsModel awards = ComputeAwards(store, model);
   Check(awards.games.size() == model.games.size() && awards.people.size() == people);
 }

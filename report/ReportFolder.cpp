@@ -15,7 +15,6 @@
 
 #include "core/AtomicReplace.h"
 #include "core/FileError.h"
-#include "core/ScratchFile.h"
 
 namespace barvik {
 namespace {
@@ -100,8 +99,8 @@ size_t LastOf(std::string_view text, std::string_view marker) {
   }
 }
 
-// The time stamp of a JSON report file: the first "generated" value, as the writer puts it
-// ahead of all other data.
+// The time stamp of a JSON report file: the first "generated" value, which the writers put
+// ahead of the document's lists and entries.
 std::pair<size_t, size_t> JsonTimeStampRange(std::string_view text) {
   constexpr size_t npos = std::string_view::npos;
   constexpr std::string_view kJsonKey = "\"generated\":\"";

@@ -215,7 +215,8 @@ class ReportFileStream {
 // places only at Publish. A keep-identical output (an incremental export) drops a file whose bytes
 // are the same (SameApartFromTimeStamp) as those its target holds: the target keeps its bytes and
 // modification time, nothing is staged for it, and web caches see no change. A file staged
-// earlier by the same output is compared with its staged copy instead.
+// earlier by the same output is compared with its staged copy instead (a streamed file, with
+// its target: see ReportFileStream).
 //
 // With WriteOn, Write only hands the file to worker threads, which open, write and close it;
 // Write may then be called from several threads. A file written again waits for its earlier

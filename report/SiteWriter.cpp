@@ -8,7 +8,7 @@
 #include <iterator>
 #include <memory>
 
-#include "core/ScratchFile.h"
+#include "core/AtomicReplace.h"
 #include "core/StableHash.h"
 #include "report/AwardsJson.h"
 #include "report/GamesJson.h"

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "core/AtomicReplace.h"
 #include "core/FileError.h"
 #include "core/ScratchFile.h"
 #include "core/StableHash.h"
@@ -305,6 +306,8 @@ class PackedGames {
       chunk.file_at = *at;
       chunk.length = chunk.held.size();
       std::string().swap(chunk.held);
+    } else {
+      chunk.held.shrink_to_fit();  // held to the end: without its growth room
     }
   }
 
