@@ -242,6 +242,9 @@ void ReportOutput::Write(const std::string& path, std::string bytes) {
       failure_ = error;
       failure_order_ = order;
     }
+    // Let go of the error under the lock: another thread reads it once rethrown, and the last
+    // thread to let go of it frees it, so the lock must order the two.
+    error = nullptr;
     busy_places_.erase(place);
     queued_bytes_ -= bytes.size();
     --in_flight_;
