@@ -12,12 +12,14 @@
 #include <string_view>
 
 #include "app/ProgressBar.h"
+#include "app/RemoteLogs.h"
 #include "app/Watch.h"
 #include "app/Workspace.h"
 #include "core/FileError.h"
 #include "core/NumberFormat.h"
 #include "log/CacheFolder.h"
 #include "log/LogSource.h"
+#include "remote/RemoteUrl.h"
 #include "report/AwardsJson.h"
 #include "report/FriendlyNames.h"
 #include "report/GamesJson.h"
@@ -44,6 +46,13 @@ constexpr std::string_view kUsageTail =
     "Before the first rotation a folder stands for its only *.log file (else its only\n"
     "file). A file of which no line is recognised is named on standard error.\n"
     "Gzip-compressed logs (.gz, also several members) are read as they are.\n"
+    "\n"
+    "Remote logs: a LOG may be a URL, ftp://, ftps:// (TLS from the start), sftp://,\n"
+    "http:// or https://; a URL ending in '/' is a remote folder (FTP, SFTP) read like a\n"
+    "local one. Each run fetches only the bytes added since the last into a spool in\n"
+    "the cache folder (docs/remote-logs.md). A URL never holds a password: logins come\n"
+    "from a netrc file. A source that cannot be fetched is named with what failed; its\n"
+    "bytes fetched before are read.\n"
     "\n"
     "Options:\n"
     "  --case-sensitive   keep the letter case of names (\"Ignore case sensitive\" off;\n"
@@ -77,13 +86,26 @@ constexpr std::string_view kUsageTail =
     "  --every SECONDS    how often watch looks at the logs without inotify, and the\n"
     "                     longest it waits for a busy log to go quiet (watch only;\n"
     "                     default 60)\n"
+    "  --netrc FILE       logins of remote logs (machine, login, password); refused when\n"
+    "                     group or others may read it (default: $CREDENTIALS_DIRECTORY/\n"
+    "                     netrc under systemd, else ~/.netrc when it exists)\n"
+    "  --ssh-key FILE     private key for sftp:// (its public key beside it as FILE.pub;\n"
+    "                     default: $CREDENTIALS_DIRECTORY/ssh-key under systemd)\n"
+    "  --known-hosts FILE SFTP host keys to trust; an unknown key is refused with its\n"
+    "                     SHA256 fingerprint (default: ~/.ssh/known_hosts)\n"
+    "  --ca-file FILE     TLS certificates to trust besides the system's (ftps, https)\n"
+    "  --ftp-tls require  explicit TLS on ftp:// URLs, or no transfer at all\n"
+    "  --max-fetch MB     fetch at most MB megabytes of each remote log per run, so that\n"
+    "                     the first copy of a huge log is spread over several runs\n"
     "  --                 end of the options: a LOG, NAME or DIR after it may start with '-'\n"
     "  -h, --help         show this help\n"
     "  --version          show the version and build number\n"
     "\n"
     "Exit status: 0 on success, 1 when the report could not be written, 2 for bad\n"
     "arguments or a log that is missing or cannot be read, 3 when another run holds DIR\n"
-    "for longer than --wait. Watch reports a failed run and goes on watching.\n";
+    "for longer than --wait, 4 when the work was done but a remote log could not be\n"
+    "fetched (what was fetched before was read; remote check: a probe failed). Watch\n"
+    "reports a failed run and goes on watching.\n";
 
 struct Options {
   std::string command;
@@ -102,6 +124,8 @@ struct Options {
   PeopleRules people;                    // --people FILE
   std::optional<int> inactive_after;     // --inactive-after GAMES
   std::vector<std::string> operands;
+  // Remote logs: the options that reach them, and whether a source failed in a run.
+  std::shared_ptr<RemoteSources> remote = std::make_shared<RemoteSources>();
 };
 
 struct UsageError {
@@ -229,6 +253,7 @@ Options Parse(const std::vector<std::string>& args) {
   }
   std::vector<std::string> known = kCommonOptions;
   known.insert(known.end(), command->options.begin(), command->options.end());
+  known.insert(known.end(), RemoteOptionNames().begin(), RemoteOptionNames().end());
 
   bool options_done = false;
   for (size_t i = 1; i < args.size(); ++i) {
@@ -254,6 +279,9 @@ Options Parse(const std::vector<std::string>& args) {
     bool takes_value = name == "--min-kills" || name == "--max-ratio" || name == "--weapon" ||
                        name == "--wait" || name == "--every" || name == "--cache" ||
                        name == "--templates" || name == "--people" || name == "--inactive-after";
+    const bool remote_option = std::find(RemoteOptionNames().begin(), RemoteOptionNames().end(),
+                                         name) != RemoteOptionNames().end();
+    takes_value = takes_value || remote_option;
     if (takes_value && !value) {
       if (i + 1 >= args.size()) throw UsageError{"option '" + name + "' needs a value"};
       value = args[++i];
@@ -273,6 +301,11 @@ Options Parse(const std::vector<std::string>& args) {
     if (name == "--templates") o.templates = *value;
     if (name == "--people") o.people = ReadPeople(*value);
     if (name == "--inactive-after") o.inactive_after = ParseGames(name, *value);
+    if (remote_option) {
+      if (std::string problem = o.remote->SetOption(name, *value); !problem.empty()) {
+        throw UsageError{problem};
+      }
+    }
   }
   if (o.cache && o.no_cache)
     throw UsageError{"options '--cache' and '--no-cache' exclude each other"};
@@ -284,6 +317,11 @@ Options Parse(const std::vector<std::string>& args) {
   if (o.operands.size() < wanted) {
     throw UsageError{"'" + o.command + "' takes " + command->operands + " (got " +
                      std::to_string(o.operands.size()) + " arguments)"};
+  }
+  if (o.command != "remote") {
+    const std::vector<std::string> logs(o.operands.begin(),
+                                        o.operands.end() - (command->trailing_operand ? 1 : 0));
+    if (std::string problem = o.remote->Check(logs); !problem.empty()) throw UsageError{problem};
   }
   return o;
 }
@@ -466,7 +504,7 @@ void Configure(Workspace& ws, const Options& o, const CliEnvironment& env, std::
 // False, with the message printed, when a LOG operand does not exist.
 bool AllLogsExist(const std::vector<std::string>& logs, std::ostream& err) {
   for (const std::string& l : logs) {
-    if (!std::filesystem::exists(l)) {
+    if (!remote::IsRemoteName(l) && !std::filesystem::exists(l)) {
       err << "barvik-cli: no such log file: " << TerminalText(l) << "\n";
       return false;
     }
@@ -547,7 +585,12 @@ std::string WatchTime() {
 int Watch(const Options& o, const std::vector<std::string>& logs, std::ostream& err,
           const CliEnvironment& env) {
   const StopSignals stop;
-  const ChangeWaiter waiter(logs);
+  // Remote logs are looked at every period; the local ones (and folders) are watched.
+  std::vector<std::string> local_logs;
+  for (const std::string& l : logs) {
+    if (!remote::IsRemoteName(l)) local_logs.push_back(l);
+  }
+  const ChangeWaiter waiter(local_logs);
   Workspace ws(env.decimal_separator);
   Configure(ws, o, env, err);
   // A stop signal ends the run at its next progress step: the export's staging folder is
@@ -568,13 +611,14 @@ int Watch(const Options& o, const std::vector<std::string>& logs, std::ostream& 
   ws.export_incremental = true;
   std::string exported;  // the inputs as they were when the last good run started
   while (!StopSignals::requested()) {
-    std::string inputs = InputFingerprint(logs);
+    const std::vector<std::string> read = o.remote->Fetch(logs, ws.cache_folder, err);
+    std::string inputs = InputFingerprint(read);
     if (inputs != exported) {
       int status = kExitOk;
       size_t written = 0;
       size_t kept = 0;
       try {
-        status = Analyse(ws, logs, err, no_bar);
+        status = Analyse(ws, read, err, no_bar);
         if (status == kExitOk) {
           status = Export(ws, o.operands.back(), o.wait_seconds, quiet, err);
           written = ws.export_counts().written;
@@ -614,7 +658,7 @@ int ConfigureAndAnalyse(Workspace& ws, ProgressBar& bar, const Call& c) {
   if (c.env.progress_bar) {
     ws.hooks.reading = [&bar](uint64_t done, uint64_t total) { bar.Reading(done, total); };
   }
-  return Analyse(ws, c.logs, c.err, bar);
+  return Analyse(ws, c.options.remote->Fetch(c.logs, ws.cache_folder, c.err), c.err, bar);
 }
 
 int RunTables(const Call& c) {
@@ -861,6 +905,16 @@ int RunRanking(const Call& c) {
   return kExitOk;
 }
 
+// `remote check URL...`: one line per URL, safe to paste into a bug report.
+int RunRemote(const Call& c) {
+  const std::vector<std::string>& operands = c.options.operands;
+  if (operands.front() != "check" || operands.size() < 2) {
+    c.err << "barvik-cli: 'remote' takes check URL...; see 'barvik-cli --help'\n";
+    return kExitUsage;
+  }
+  return c.options.remote->CheckCommand({operands.begin() + 1, operands.end()}, c.out, c.err);
+}
+
 const std::vector<Command>& Commands() {
   static const std::vector<Command> kCommands = {
       {.name = "tables",
@@ -932,6 +986,15 @@ const std::vector<Command>& Commands() {
        .options = {"--min-kills", "--max-ratio", "--wait", "--templates", "--every", "--people",
                    "--inactive-after"},
        .run = RunWatch},
+      {.name = "remote",
+       .help = "  remote check [remote options] URL...\n"
+               "      Probe each remote log: connect, log in, TLS or host key, size, time,\n"
+               "      resume or range support, growth between two probes a second apart. One\n"
+               "      line each, without passwords or log contents: safe to paste into a bug\n"
+               "      report.\n",
+       .operands = "check URL...",
+       .options = {},
+       .run = RunRemote},
   };
   return kCommands;
 }
@@ -966,7 +1029,8 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   // Every operand but the command's trailing one is a log.
   const std::vector<std::string> logs(o.operands.begin(),
                                       o.operands.end() - (command.trailing_operand ? 1 : 0));
-  return command.run(Call{o, logs, out, err, env});
+  const int status = command.run(Call{o, logs, out, err, env});
+  return status == kExitOk && o.remote->failed() ? kExitSourcesFailed : status;
 }
 
 bool DrawsImages(const std::vector<std::string>& args) {

@@ -13,6 +13,9 @@ enum ExitCode : int {
   kExitFailure = 1,  // the work started but failed (a file could not be written)
   kExitUsage = 2,    // bad arguments, or a log that is missing or cannot be read
   kExitBusy = 3,     // another run holds the report folder
+  // The work was done with what could be had, but a remote log could not be fetched (its
+  // spool, as an earlier run left it, was read instead).
+  kExitSourcesFailed = 4,
 };
 
 // The longest wait or period an option takes: one day.

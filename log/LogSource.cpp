@@ -383,11 +383,42 @@ std::vector<std::string> RotatedLogFiles(const std::string& folder) {
   return out;
 }
 
+bool IsSpoolFolder(const std::string& folder) {
+  std::error_code ec;
+  return std::filesystem::is_regular_file(std::filesystem::path(folder) / "state", ec);
+}
+
+std::vector<std::string> SpoolLogFiles(const std::string& folder) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  std::vector<std::pair<uint64_t, std::string>> generations;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    if (name.size() < 5 || !name.ends_with(".log")) continue;
+    const std::string digits = name.substr(0, name.size() - 4);
+    if (digits.size() > 18 ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+      continue;
+    }
+    std::error_code type_ec;
+    if (it->is_regular_file(type_ec))
+      generations.emplace_back(std::stoull(digits), it->path().string());
+  }
+  if (ec) throw FileError::CannotOpen(folder);
+  std::sort(generations.begin(), generations.end());
+  std::vector<std::string> files;
+  files.reserve(generations.size());
+  for (auto& g : generations) files.push_back(std::move(g.second));
+  return files;
+}
+
 std::vector<std::string> ExpandLogOperands(const std::vector<std::string>& operands) {
   std::vector<std::string> files;
   for (const std::string& operand : operands) {
     std::error_code ec;
-    if (std::filesystem::is_directory(operand, ec)) {
+    if (std::filesystem::is_directory(operand, ec) && IsSpoolFolder(operand)) {
+      for (std::string& f : SpoolLogFiles(operand)) files.push_back(std::move(f));
+    } else if (std::filesystem::is_directory(operand, ec)) {
       for (std::string& f : RotatedLogFiles(operand)) files.push_back(std::move(f));
     } else {
       files.push_back(operand);

@@ -125,7 +125,15 @@ void ReadLogFiles(const std::vector<std::string>& files, LineSink& sink,
 // folder holds no log, several rotated logs, or several candidates for the live log.
 std::vector<std::string> RotatedLogFiles(const std::string& folder);
 
-// Each operand a file, or a folder replaced by its rotated set.
+// True when `folder` is the spool of a remote log (remote/Spool.h): it holds a "state" record.
+bool IsSpoolFolder(const std::string& folder);
+
+// The generations of a remote log's spool, oldest first: its files NNNNNN.log by rising
+// number (each only ever appended to, so it is read like a growing local file). Empty when
+// nothing was fetched yet. Throws FileError when the folder cannot be read.
+std::vector<std::string> SpoolLogFiles(const std::string& folder);
+
+// Each operand a file, or a folder replaced by its rotated set (a spool by its generations).
 std::vector<std::string> ExpandLogOperands(const std::vector<std::string>& operands);
 
 }  // namespace barvik
