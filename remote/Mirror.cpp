@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <thread>
 
 #include "core/FileError.h"
@@ -66,7 +67,8 @@ class Connection {
         access_(access),
         limits_(limits),
         figures_(figures),
-        handle_(curl_easy_init()) {}
+        handle_(curl_easy_init()),
+        binary_(curl_slist_append(nullptr, "TYPE I"), &curl_slist_free_all) {}
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
   ~Connection() {
@@ -81,7 +83,13 @@ class Connection {
   Outcome Query(const std::string& url, Info& info) {
     Start(url);
     curl_easy_setopt(handle_, CURLOPT_NOBODY, 1L);
-    const Outcome out = Perform(nullptr);
+    // Many FTP servers answer SIZE only in binary mode, which libcurl does not ask for
+    // before a SIZE of its own.
+    if (ftp()) curl_easy_setopt(handle_, CURLOPT_QUOTE, binary_.get());
+    // libcurl hands the FTP answers on as header lines; they are no file contents.
+    query_ = true;
+    const Outcome out = Perform([](std::string_view, long) { return true; });
+    query_ = false;
     curl_off_t size = -1;
     curl_off_t mtime = -1;
     curl_easy_getinfo(handle_, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &size);
@@ -125,13 +133,19 @@ class Connection {
             std::to_string(from) + "-" + (length > 0 ? std::to_string(from + length - 1) : "");
         curl_easy_setopt(handle_, CURLOPT_RANGE, range.c_str());
       }
+    } else if (ftp()) {
+      // The log may grow while it is read, and some hosts tell a stale size: take what comes
+      // until the server ends the transfer, never the size announced. libcurl leaves a
+      // resume out when it ignores the size, so the REST goes just before the RETR.
+      curl_easy_setopt(handle_, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
+      if (from > 0) {
+        rest_.reset(curl_slist_append(nullptr, ("REST " + std::to_string(from)).c_str()));
+        curl_easy_setopt(handle_, CURLOPT_PREQUOTE, rest_.get());
+      }
     } else {
       curl_easy_setopt(handle_, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(from));
-      // The log may grow while it is read: take what comes, not the size announced.
-      if (ftp()) curl_easy_setopt(handle_, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
-      // A length is not asked for: the sink stops the transfer (an FTP range needs a resume,
-      // which some servers refuse).
     }
+    // Only HTTP is asked for a length; elsewhere the sink stops the transfer.
     return Perform(sink);
   }
 
@@ -221,7 +235,7 @@ class Connection {
   static size_t OnWrite(char* data, size_t size, size_t count, void* self) {
     auto* c = static_cast<Connection*>(self);
     const size_t n = size * count;
-    c->figures_.bytes += n;
+    if (!c->query_) c->figures_.bytes += n;
     long http = 0;
     curl_easy_getinfo(c->handle_, CURLINFO_RESPONSE_CODE, &http);
     try {
@@ -319,9 +333,12 @@ class Connection {
   const Limits& limits_;
   RunFigures& figures_;
   CURL* handle_;
+  std::unique_ptr<curl_slist, void (*)(curl_slist*)> binary_;  // "TYPE I"
+  std::unique_ptr<curl_slist, void (*)(curl_slist*)> rest_{nullptr, &curl_slist_free_all};
   char error_[CURL_ERROR_SIZE] = "";
   std::function<bool(std::string_view, long)> sink_;
   bool stopped_ = false;          // the sink stopped the transfer
+  bool query_ = false;            // a size and time query is running
   std::string spool_error_;       // writing the spool failed
   std::string host_key_;          // the SFTP server's key, as its fingerprint
   std::string host_key_problem_;  // why the key was refused
@@ -614,7 +631,8 @@ class Run {
               another = true;  // shorter than what is held
               return Outcome{};
             }
-            if (last.code == CURLE_FTP_COULDNT_USE_REST || last.code == CURLE_RANGE_ERROR) {
+            if (last.code == CURLE_FTP_COULDNT_USE_REST || last.code == CURLE_RANGE_ERROR ||
+                (last.code == CURLE_QUOTE_ERROR && from > 0)) {
               refused = true;
               return Outcome{};
             }

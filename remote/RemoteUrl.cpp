@@ -90,7 +90,7 @@ std::string UrlProblem(const std::string& url) {
   if (!u) return Named(url, "is no valid URL");
   if (Part(u.get(), CURLUPART_HOST).empty()) return Named(url, "names no host");
   const std::string path = Part(u.get(), CURLUPART_PATH);
-  if (path.empty() || path == "/") {
+  if (path.empty() || (path == "/" && !url.ends_with("/"))) {
     return Named(url, "names no log file or folder");
   }
   const std::string scheme = Scheme(url);

@@ -1,7 +1,7 @@
 """Test servers for remote logs, on 127.0.0.1 only: FTP (plain, explicit or implicit TLS)
 with pyftpdlib and an HTTP server that honours byte ranges (RangeHTTPServer's handler).
 
-    servers.py ftp ROOT CONTROL [--tls CERT] [--implicit] [--user NAME PASSWORD]
+    servers.py ftp ROOT CONTROL [--port N] [--tls CERT] [--implicit] [--user NAME PASSWORD]
     servers.py http ROOT CONTROL
 
 Prints "PORT n" once listening. CONTROL is a folder through which a test steers the server
@@ -104,7 +104,8 @@ def run_ftp(root, control, args):
             Handler.tls_data_required = True
     Handler.authorizer = authorizer
     Handler.passive_ports = None
-    server = FTPServer(("127.0.0.1", 0), Handler)
+    port = int(args[args.index("--port") + 1]) if "--port" in args else 0
+    server = FTPServer(("127.0.0.1", port), Handler)
     print("PORT %d" % server.address[1], flush=True)
     server.serve_forever()
 
