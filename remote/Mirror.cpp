@@ -86,6 +86,7 @@ class Connection {
     // Many FTP servers answer SIZE only in binary mode, which libcurl does not ask for
     // before a SIZE of its own.
     if (ftp()) curl_easy_setopt(handle_, CURLOPT_QUOTE, binary_.get());
+    curl_easy_setopt(handle_, CURLOPT_FILETIME, 1L);
     // libcurl hands the FTP answers on as header lines; they are no file contents.
     query_ = true;
     const Outcome out = Perform([](std::string_view, long) { return true; });
@@ -136,11 +137,13 @@ class Connection {
     } else if (ftp()) {
       // The log may grow while it is read, and some hosts tell a stale size: take what comes
       // until the server ends the transfer, never the size announced. libcurl leaves a
-      // resume out when it ignores the size, so the REST goes just before the RETR.
+      // resume out when it ignores the size, so the REST is sent as a command of its own
+      // before the passive mode and the RETR (which keeps it; between the data connection
+      // and the RETR it upsets TLS servers).
       curl_easy_setopt(handle_, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
       if (from > 0) {
         rest_.reset(curl_slist_append(nullptr, ("REST " + std::to_string(from)).c_str()));
-        curl_easy_setopt(handle_, CURLOPT_PREQUOTE, rest_.get());
+        curl_easy_setopt(handle_, CURLOPT_QUOTE, rest_.get());
       }
     } else {
       curl_easy_setopt(handle_, CURLOPT_RESUME_FROM_LARGE, static_cast<curl_off_t>(from));
@@ -282,7 +285,6 @@ class Connection {
     curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, limits_.connect_timeout_s);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, limits_.low_speed_time_s);
-    curl_easy_setopt(h, CURLOPT_FILETIME, 1L);
     curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(h, CURLOPT_USERAGENT, "barvik");
     if (!access_.netrc.empty()) {

@@ -91,6 +91,15 @@ def run_ftp(root, control, args):
 
         Handler.dtp_handler = TlsDtp
         Handler.certfile = args[args.index("--tls") + 1]
+        # Data connections resume the control connection's TLS session, as clients do (and
+        # as many servers demand): the context must keep sessions under an id.
+        from OpenSSL import SSL
+        context = SSL.Context(SSL.TLS_SERVER_METHOD)
+        context.use_certificate_chain_file(Handler.certfile)
+        context.use_privatekey_file(Handler.certfile)
+        context.set_session_id(b"barvik-test")
+        context.set_session_cache_mode(SSL.SESS_CACHE_SERVER)
+        Handler.ssl_context = context
         if "--implicit" in args:
             class Implicit(Handler):
                 # TLS from the first byte: the greeting already goes over it.
