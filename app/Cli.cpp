@@ -1030,7 +1030,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
   const std::vector<std::string> logs(o.operands.begin(),
                                       o.operands.end() - (command.trailing_operand ? 1 : 0));
   const int status = command.run(Call{o, logs, out, err, env});
-  return status == kExitOk && o.remote->failed() ? kExitSourcesFailed : status;
+  // Watch tells failed sources run by run and ends with 0 at a stop signal.
+  const bool sources_failed = o.remote->failed() && o.command != "watch";
+  return status == kExitOk && sources_failed ? kExitSourcesFailed : status;
 }
 
 bool DrawsImages(const std::vector<std::string>& args) {

@@ -87,11 +87,11 @@ std::vector<std::string> RemoteSources::Fetch(const std::vector<std::string>& op
       const std::string told = shown + ": " + note;
       if (std::find(told_.begin(), told_.end(), told) != told_.end()) continue;
       told_.push_back(told);
-      err << "barvik-cli: " << TerminalText(told) << "\n";
+      err << program << ": " << TerminalText(told) << "\n";
     }
     if (!result.failure.empty()) {
       failed_ = true;
-      err << "barvik-cli: cannot fetch " << shown << ": " << TerminalText(result.failure)
+      err << program << ": cannot fetch " << shown << ": " << TerminalText(result.failure)
           << "; what was fetched before is read\n";
     }
     local.push_back(result.spool);

@@ -38,6 +38,8 @@ class RemoteSources {
                                  const std::string& cache_folder, std::ostream& err);
   // Whether a source failed in the last Fetch.
   bool failed() const { return failed_; }
+  // The program that messages name ("barvik-cli" unless set).
+  std::string program = "barvik-cli";
 
   // `barvik-cli remote check URL...`: one line per URL on `out`; kExitOk when every probe
   // went through, else kExitSourcesFailed (kExitUsage for an unusable URL).

@@ -3,8 +3,11 @@
 #include <ostream>
 
 #include "app/Cli.h"
+#include "app/RemoteLogs.h"
 #include "app/Workspace.h"
 #include "core/FileError.h"
+#include "log/LogSource.h"
+#include "remote/RemoteUrl.h"
 #include "report/ReportFolder.h"
 #include "ui/OffscreenImageSource.h"
 
@@ -27,8 +30,17 @@ int RunHeadlessBatch(Workspace& ws, const std::string& log, const std::string& d
     err << "barvik: " << TerminalText(message) << "\n";
   };
   ws.options().dest_dir = dir;
+  // A remote log is fetched into its spool first, which is then read like a local log.
+  RemoteSources remote;
+  remote.program = "barvik";
+  if (std::string problem = remote.Check({log}); !problem.empty()) {
+    err << "barvik: " << TerminalText(problem) << "\n";
+    return kExitUsage;
+  }
+  const bool fetched = remote::IsRemoteName(log);
   try {
-    if (!ws.RunAnalysis(log)) {
+    if (fetched ? !ws.RunAnalysis(ExpandLogOperands(remote.Fetch({log}, ws.cache_folder, err)))
+                : !ws.RunAnalysis(log)) {
       err << "barvik: " << TerminalText(FileError::CannotOpen(log).what()) << "\n";
       return kExitUsage;
     }
@@ -53,7 +65,7 @@ int RunHeadlessBatch(Workspace& ws, const std::string& log, const std::string& d
     return kExitFailure;
   }
   err << "barvik: report written to " << TerminalText(dir) << "\n";
-  return kExitOk;
+  return remote.failed() ? kExitSourcesFailed : kExitOk;
 }
 
 }  // namespace barvik

@@ -2,8 +2,9 @@
 // status texts, per-line errors and failures on `err` instead of on a window. Returns the
 // process exit status: kExitOk only when the report was written completely, kExitUsage when
 // the log is missing or cannot be read (nothing is written then), kExitFailure when the
-// export failed or memory ran out, kExitBusy when another run holds the folder. A
-// QApplication (offscreen platform) must exist.
+// export failed or memory ran out, kExitBusy when another run holds the folder,
+// kExitSourcesFailed when LOG is a URL that could not be fetched (the report is made from
+// what earlier runs fetched). A QApplication (offscreen platform) must exist.
 #pragma once
 
 #include <iosfwd>

@@ -270,6 +270,63 @@ class FtpTest(RemoteCase):
         self.assertEqual(self.tables(url), self.tables(self.local("all.log", data)))
 
 
+class ReportTest(RemoteCase):
+    def report(self, log, name):
+        folder = os.path.join(self.dir, name)
+        self.cli("export", log, folder, check=0, timeout=120)
+        files = {}
+        for base, _, names in os.walk(folder):
+            for n in names:
+                if n == ".barvik.lock":
+                    continue
+                path = os.path.join(base, n)
+                with open(path, "rb") as f:
+                    data = f.read()
+                # The time of the run, in the footers, is all that may differ.
+                for pattern in (rb"Statistics generated [^<]*<br>",
+                                rb"<footer>Generated [^<]* with Barvik build",
+                                rb'"generated":"[^"]*"'):
+                    data = re.sub(pattern, b"#", data)
+                files[os.path.relpath(path, folder)] = data
+        return files
+
+    def test_report_of_a_fetched_log_equals_that_of_the_local_file(self):
+        data = b"".join(sample_lines())
+        self.write("games_mp.log", data)
+        url = "ftp://127.0.0.1:%d/games_mp.log" % self.ftp().port
+        fetched = self.report(url, "fetched")
+        local = self.report(self.local("games_mp.log", data), "local")
+        self.assertGreater(len(local), 10)
+        self.assertEqual(sorted(fetched), sorted(local))
+        for name in local:
+            self.assertEqual(fetched[name], local[name], name)
+
+    def test_watch_goes_on_when_the_source_fails(self):
+        lines = sample_lines()
+        self.write("games_mp.log", b"".join(lines[:300]))
+        server = self.ftp()
+        url = "ftp://127.0.0.1:%d/games_mp.log" % server.port
+        env = dict(os.environ, XDG_CACHE_HOME=os.path.join(self.dir, "cache"), HOME=self.home)
+        proc = subprocess.Popen([os.path.join(BUILD, "barvik-cli"), "watch", "--every", "1", url,
+                                 os.path.join(self.dir, "report")], stdout=subprocess.DEVNULL,
+                                stderr=subprocess.PIPE, env=env)
+        try:
+            err = b""
+            deadline = time.time() + 60
+            while b"lines read" not in err and time.time() < deadline:
+                err += os.read(proc.stderr.fileno(), 4096)
+            self.assertIn(b"lines read", err)
+            server.stop()
+            while b"cannot fetch" not in err and time.time() < deadline:
+                err += os.read(proc.stderr.fileno(), 4096)
+            self.assertIn(("cannot fetch " + url).encode(), err)
+            self.assertIsNone(proc.poll())  # still watching
+        finally:
+            proc.send_signal(signal.SIGTERM)
+            proc.communicate(timeout=30)
+        self.assertEqual(proc.returncode, 0)
+
+
 class FtpsTest(RemoteCase):
     def make_cert(self):
         cert = os.path.join(self.dir, "cert.pem")
