@@ -62,6 +62,14 @@ for report in batch export; do
   done < <(cd "$scratch/built" && find . -type f ! -name .barvik.lock -print0)
 done
 
+echo "== copyright, changelog, unit" >&2
+for doc in copyright changelog.gz; do
+  [ -s "$usr/share/doc/barvik/$doc" ] || fail "no /usr/share/doc/barvik/$doc"
+done
+unit=$scratch/root/lib/systemd/system/barvik-watch@.service
+grep -q '^RestartPreventExitStatus=2$' "$unit" || fail "the unit restarts on bad settings"
+grep -q '^ProtectSystem=strict$' "$unit" || fail "the unit is not hardened"
+
 echo "== man pages" >&2
 for page in barvik barvik-cli; do
   file=$usr/share/man/man1/$page.1.gz

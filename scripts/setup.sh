@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs, idempotently, every Debian package Barvik needs to build, test, benchmark and
 # render its window and report off screen, and to make and check its Debian package
-# (dpkg-shlibdeps from dpkg-dev, and file, for cpack; man-db for `man -l`). Safe to run
-# again: installed packages are skipped.
+# (dpkg-shlibdeps from dpkg-dev, and file, for cpack; man-db for `man -l`), and the servers
+# the remote-log tests start on 127.0.0.1 (pyftpdlib with pyOpenSSL for FTP and FTPS, sshd for
+# SFTP, RangeHTTPServer; openssl makes their certificate). Safe to run again: installed
+# packages are skipped.
 set -euo pipefail
 
 packages=(
@@ -13,6 +15,9 @@ packages=(
   xvfb xauth fonts-dejavu-core fonts-liberation
   nlohmann-json3-dev chromium
   dpkg-dev file man-db
+  libcurl4-openssl-dev libssl-dev ca-certificates
+  python3 python3-pyftpdlib python3-openssl python3-rangehttpserver
+  openssh-server openssh-client openssl
 )
 # The browser tests run on Node.js with npm; a Node.js installed outside Debian's packages is
 # used as it is.
