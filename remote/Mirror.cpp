@@ -688,6 +688,8 @@ std::string AccessProblem(Access& access) {
                ? std::string(credentials) + "/" + name
                : std::string();
   };
+  // systemd's credentials folder is the service's alone; its files are not checked again.
+  const bool netrc_from_systemd = access.netrc.empty() && !from_credentials("netrc").empty();
   if (access.netrc.empty()) access.netrc = from_credentials("netrc");
   if (access.netrc.empty() && home != nullptr && *home == '/' &&
       Exists(std::string(home) + "/.netrc")) {
@@ -700,7 +702,7 @@ std::string AccessProblem(Access& access) {
         (home != nullptr && *home == '/' ? std::string(home) : std::string("/nonexistent")) +
         "/.ssh/known_hosts";
   }
-  if (!access.netrc.empty()) {
+  if (!access.netrc.empty() && !netrc_from_systemd) {
     struct stat st {};
     if (lstat(access.netrc.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
       return "netrc file '" + access.netrc + "' cannot be read";

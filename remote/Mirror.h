@@ -35,7 +35,8 @@ struct Access {
 // Fills the defaults of `access` (a netrc, SSH key and known hosts file from systemd's
 // $CREDENTIALS_DIRECTORY when there are such files and none is given; else ~/.netrc when it
 // exists and ~/.ssh/known_hosts) and checks them: empty when they can be used, else why not.
-// A netrc file must be this user's regular file that neither group nor others may read.
+// A netrc file must be this user's regular file that neither group nor others may read
+// (one from systemd's credentials folder, which only the service can reach, is taken as is).
 std::string AccessProblem(Access& access);
 
 struct Limits {
