@@ -14,6 +14,7 @@
 #include "app/ProgressBar.h"
 #include "app/RemoteLogs.h"
 #include "app/Watch.h"
+#include "app/WatchSettings.h"
 #include "app/Workspace.h"
 #include "core/FileError.h"
 #include "core/NumberFormat.h"
@@ -97,6 +98,9 @@ constexpr std::string_view kUsageTail =
     "  --ftp-tls require  explicit TLS on ftp:// URLs, or no transfer at all\n"
     "  --max-fetch MB     fetch at most MB megabytes of each remote log per run, so that\n"
     "                     the first copy of a huge log is spread over several runs\n"
+    "  --settings FILE    watch only: the logs, report folder and more options from a\n"
+    "                     settings file (BARVIK_LOGS, BARVIK_REPORT, BARVIK_OPTIONS; words\n"
+    "                     quoted as in a shell), as the service runs it\n"
     "  --                 end of the options: a LOG, NAME or DIR after it may start with '-'\n"
     "  -h, --help         show this help\n"
     "  --version          show the version and build number\n"
@@ -1001,10 +1005,18 @@ const std::vector<Command>& Commands() {
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+int RunCli(const std::vector<std::string>& given, std::ostream& out, std::ostream& err,
            const CliEnvironment& env) {
-  if (args.empty()) {
+  if (given.empty()) {
     err << UsageText();
+    return kExitUsage;
+  }
+  // watch --settings FILE: the service's settings, read here so that blanks and quotes in
+  // them survive.
+  std::string settings_error;
+  const std::vector<std::string> args = ExpandWatchSettings(given, settings_error);
+  if (!settings_error.empty()) {
+    err << "barvik-cli: " << TerminalText(settings_error) << "; see 'barvik-cli --help'\n";
     return kExitUsage;
   }
   for (const std::string& a : args) {
