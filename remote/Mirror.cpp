@@ -142,7 +142,9 @@ class Connection {
       // and the RETR it upsets TLS servers).
       curl_easy_setopt(handle_, CURLOPT_IGNORE_CONTENT_LENGTH, 1L);
       if (from > 0) {
-        rest_.reset(curl_slist_append(nullptr, ("REST " + std::to_string(from)).c_str()));
+        // Binary first: servers refuse a REST in ASCII mode, which a new connection is in.
+        rest_.reset(curl_slist_append(curl_slist_append(nullptr, "TYPE I"),
+                                      ("REST " + std::to_string(from)).c_str()));
         curl_easy_setopt(handle_, CURLOPT_QUOTE, rest_.get());
       }
     } else {
@@ -272,6 +274,10 @@ class Connection {
 
   void Start(const std::string& url) {
     curl_easy_reset(handle_);
+    // After a failure the kept connection may be out of step with the server (an answer
+    // left unread): the next request opens a new one.
+    if (fresh_next_) curl_easy_setopt(handle_, CURLOPT_FRESH_CONNECT, 1L);
+    fresh_next_ = false;
     error_[0] = '\0';
     stopped_ = false;
     spool_error_.clear();
@@ -321,6 +327,7 @@ class Connection {
       out.code = CURLE_OK;
       out.stopped = true;
     }
+    if (out.code != CURLE_OK) fresh_next_ = true;
     if (!spool_error_.empty()) {
       out.code = CURLE_WRITE_ERROR;
       std::snprintf(error_, sizeof error_, "%s", spool_error_.c_str());
@@ -341,6 +348,7 @@ class Connection {
   std::function<bool(std::string_view, long)> sink_;
   bool stopped_ = false;          // the sink stopped the transfer
   bool query_ = false;            // a size and time query is running
+  bool fresh_next_ = false;       // the next request takes a new connection
   std::string spool_error_;       // writing the spool failed
   std::string host_key_;          // the SFTP server's key, as its fingerprint
   std::string host_key_problem_;  // why the key was refused
@@ -806,11 +814,15 @@ std::string Check(const std::string& url, const Access& access, const Limits& li
   if (first.size > 0) {
     long status = 0;
     uint64_t got = 0;
-    out = c.Get(url, static_cast<uint64_t>(first.size - 1), 1, [&](std::string_view b, long http) {
-      status = http;
-      got += b.size();
-      return got < 2;
-    });
+    for (int attempt = 0; attempt < 2; ++attempt) {  // once more on a new connection
+      out =
+          c.Get(url, static_cast<uint64_t>(first.size - 1), 1, [&](std::string_view b, long http) {
+            status = http;
+            got += b.size();
+            return got < 2;
+          });
+      if (out.code == CURLE_OK || !Connection::Passing(out)) break;
+    }
     if (out.code != CURLE_OK) {
       line += c.http() ? ", ranges FAILED: " : ", resume FAILED: ";
       line += c.Words(out);

@@ -328,6 +328,20 @@ class ReportTest(RemoteCase):
 
 
 class FtpsTest(RemoteCase):
+    # pyftpdlib now and then resets a TLS data connection as it accepts it (it logs nothing;
+    # the same client sequence passes on the next try), so a run that failed on its data
+    # connection is made again, as the next run of a real source would be. Any other failure,
+    # and a run failing four times, still fail the test.
+    def cli(self, *args, timeout=60, check=None):
+        for attempt in range(4):
+            code, out, err = super().cli(*args, timeout=timeout)
+            flaky = "PASV" in out + err or "Connection reset" in out + err
+            if not flaky or attempt == 3:
+                break
+        if check is not None:
+            self.assertEqual(code, check, out + err)
+        return code, out, err
+
     def make_cert(self):
         cert = os.path.join(self.dir, "cert.pem")
         subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
@@ -364,7 +378,8 @@ class FtpsTest(RemoteCase):
         port = self.ftp("--tls", cert, "--implicit").port
         url = "ftps://127.0.0.1:%d/games_mp.log" % port
         self.assert_same_tables(url, data, extra=("--ca-file", cert))
-        code, out, err = self.cli("remote", "check", "--ca-file", cert, url, check=0)
+        code, out, err = self.cli("remote", "check", "--ca-file", cert, url)
+        self.assertEqual(code, 0, out + err)
         self.assertIn(", TLS,", out)
 
 
