@@ -66,7 +66,7 @@ echo "== copyright, changelog, unit" >&2
 for doc in copyright changelog.gz; do
   [ -s "$usr/share/doc/barvik/$doc" ] || fail "no /usr/share/doc/barvik/$doc"
 done
-unit=$scratch/root/lib/systemd/system/barvik-watch@.service
+unit=$usr/lib/systemd/system/barvik-watch@.service
 grep -q '^RestartPreventExitStatus=2$' "$unit" || fail "the unit restarts on bad settings"
 grep -q '^ProtectSystem=strict$' "$unit" || fail "the unit is not hardened"
 
