@@ -177,10 +177,10 @@ TEST(GamesTest, KillKindsAndTheirSums) {
   EXPECT_EQ(al.team_kills, 1u);
   EXPECT_EQ(al.suicides, 1u);
   EXPECT_EQ(al.deaths, 1u);
-  EXPECT_EQ(al.damage_dealt, 30u);
+  EXPECT_EQ(al.damage_dealt, 50u + 30u);  // the killing hit and a hit
   EXPECT_EQ(b.In(0, "Bo").world_deaths, 2u);
   EXPECT_EQ(b.In(0, "Bo").deaths, 3u);
-  EXPECT_EQ(b.In(0, "Cy").damage_taken, 25u);
+  EXPECT_EQ(b.In(0, "Cy").damage_taken, 50u + 20u + 5u);  // killed by a team mate, two hits
   EXPECT_EQ(b.model.FindPerson(b.store, "horch_mp"), kNoPerson);
   EXPECT_EQ(b.model.FindPerson(b.store, "shermantank_mp"), kNoPerson);
   for (const Game& game : b.model.games) {
@@ -191,7 +191,7 @@ TEST(GamesTest, KillKindsAndTheirSums) {
   }
   EXPECT_EQ(b.In(1, "Al").kills, 1u);
   EXPECT_EQ(b.In(1, "Al").team_kills, 0u);
-  EXPECT_EQ(b.In(1, "Al").damage_dealt, 40u);
+  EXPECT_EQ(b.In(1, "Al").damage_dealt, 50u + 40u);
   EXPECT_EQ(b.model.games[1].winner_person, b.model.FindPerson(b.store, "Bo"));
 }
 
