@@ -743,6 +743,7 @@ class GameBuilder {
     now_ = std::max(now_, end_at_);
     EndRound(end_at_);
     game_.rounds = std::max<uint32_t>(rounds_, 1);
+    if (rounds_ <= 1) game_.round_wins = {};  // a game of one round has its result alone
     if (rounds_ > 1) {
       // A match of rounds goes to the team that won the most of them; a draw to nobody.
       const auto& wins = game_.round_wins;

@@ -170,7 +170,7 @@ struct Game {
   bool warmup = false;  // under 60 seconds or fewer than two people
   bool ffa = false;     // a free-for-all: its game type is dm, or its kills carry no team
   uint32_t rounds = 1;  // the rounds (InitGame lines) it was played in
-  std::array<uint32_t, 4> round_wins{};  // rounds each team won, by team code
+  std::array<uint32_t, 4> round_wins{};  // rounds each team won, by code; none for one round
   std::vector<ActionCount> actions;      // every objective action in it, by word id
   uint32_t winner_team = 0;  // team code of the last W line, 0 when none or a free-for-all
   PersonIndex winner_person = kNoPerson;  // the first name of the last W line of a free-for-all
