@@ -683,6 +683,7 @@ class GameBuilder {
           game_.winner_team = team;
           round_winner_ = team;
           winner_node.back() = team == kNoTeam ? NodeOfName(e.ids[0]) : kNoNode;
+          last_win_node_ = NodeOfName(e.ids[0]);
         }
         break;
       case LineKind::GameEnd:
@@ -724,6 +725,7 @@ class GameBuilder {
     part_count_ = 0;
     game_.kills.SetHows(hows_);
     winner_node.push_back(kNoNode);
+    last_win_node_ = kNoNode;
     won_nodes.emplace_back();
     lost_nodes.emplace_back();
   }
@@ -755,6 +757,11 @@ class GameBuilder {
     }
     game_.ffa = ffa_type_ || (kills_between_people_ && !kills_with_teams_);
     if (game_.ffa) {
+      // A free-for-all is won by a person: the first named by its last W line, whatever team
+      // that line names.
+      if (game_.winner_team != kNoTeam) winner_node.back() = last_win_node_;
+      game_.winner_team = kNoTeam;
+      game_.round_wins = {};
       // In a free-for-all the sides the lines name are those of the players' models.
       for (size_t i = 0; i < part_count_; ++i) {
         NodePart& part = parts_[i];
@@ -1207,8 +1214,9 @@ class GameBuilder {
   uint32_t rounds_ = 0;            // rounds counted so far
   uint32_t round_from_ = 0;        // when the current round began
   uint32_t round_kills_ = 0;
-  uint32_t round_winner_ = kNoTeam;  // the team of its last W line
-  Damage pending_;                   // a damage line held until the next line
+  uint32_t round_winner_ = kNoTeam;   // the team of its last W line
+  uint32_t last_win_node_ = kNoNode;  // the first name of the game's last W line
+  Damage pending_;                    // a damage line held until the next line
   std::array<Stay, kSlots> slots_{};
   std::vector<int> slot_of_key_;             // a slot whose stay has that compared name, or -1
   std::vector<uint16_t> open_slots_of_key_;  // how many slots show that compared name

@@ -375,6 +375,7 @@ TEST(GamesTest, FreeForAllCountsEveryHitBetweenPeopleAndRanksByScore) {
         line(" 43:25", 'K', 4, "", "AI|kipsate", -1, "", "", 100000),   // and another
         line(" 43:30", 'K', 7, "", "Cy", 6, "", "AI|N!ckname", 50),
         line(" 43:40", 'K', 6, "", "AI|N!ckname", 6, "", "AI|N!ckname", 50),  // a suicide
+        " 44:50 W;allies;6;AI|N!ckname;7;Cy",  // a team named in a free-for-all
         " 45:00 ShutdownGame:",
     };
   };
@@ -404,6 +405,8 @@ TEST(GamesTest, FreeForAllCountsEveryHitBetweenPeopleAndRanksByScore) {
     EXPECT_EQ(g.players[0].person, model.FindPerson(store, "AI|N!ckname"));
     EXPECT_EQ(g.players[1].person, model.FindPerson(store, "Cy"));
     EXPECT_EQ(g.players[2].person, model.FindPerson(store, "AI|kipsate"));
+    EXPECT_EQ(g.winner_team, 0u);
+    EXPECT_EQ(g.winner_person, g.players[0].person);
   }
   // A team game keeps its rules: a hit between two people of one side is no damage dealt.
   const Built team = Build({kTdm, Hit("  0:10", 'D', 2, "axis", "Bo", 1, "axis", "Al", "head", 20),
