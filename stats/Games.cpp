@@ -235,17 +235,7 @@ void PackPart(NodePart& part, PackBuffer& into) {
     if (!std::is_sorted(list.begin(), list.end())) std::sort(list.begin(), list.end());
     first = list.front().first;
     for (const auto& interval : list) last = std::max(last, interval.second);
-    // The stays of positive length, joined where they overlap or meet, in place.
-    size_t joined = 0;
-    for (const auto& [from, to] : list) {
-      if (to <= from) continue;
-      if (joined > 0 && from <= list[joined - 1].second) {
-        list[joined - 1].second = std::max(list[joined - 1].second, to);
-      } else {
-        list[joined++] = {from, to};
-      }
-    }
-    list.resize(joined);
+    JoinIntervals(list);
   }
   JoinIntervals(part.played);
   const auto slots = static_cast<uint64_t>(std::popcount(s.slot_bits[0])) +
