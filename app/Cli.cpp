@@ -750,10 +750,11 @@ std::string WinnerText(const GamesModel& model, const Game& game) {
 // The figures of a person in a game, or over all his games, as list cells.
 template <typename Figures>
 std::vector<std::string> FigureCells(const Figures& f) {
-  return {
-      std::to_string(f.kills),        std::to_string(f.deaths),       std::to_string(f.suicides),
-      std::to_string(f.team_kills),   std::to_string(f.world_deaths), std::to_string(f.head_shots),
-      std::to_string(f.damage_dealt), std::to_string(f.damage_taken), std::to_string(f.seconds)};
+  return {std::to_string(f.kills),         std::to_string(f.deaths),
+          std::to_string(f.suicides),      std::to_string(f.team_kills),
+          std::to_string(f.world_deaths),  std::to_string(f.head_shots),
+          std::to_string(f.damage_dealt),  std::to_string(f.damage_taken),
+          std::to_string(f.played_seconds)};
 }
 
 std::vector<Column> FigureColumns(std::vector<std::string> captions) {

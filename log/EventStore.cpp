@@ -146,7 +146,7 @@ void EventStore::AddLine(std::string_view line) {
       needed = kNameLineName;
       break;
     case LineKind::Action:
-      needed = kActionName;
+      needed = kActionWord;
       break;
     case LineKind::WeaponPickUp:
       needed = kPickUpWeapon;
@@ -195,7 +195,7 @@ void EventStore::AddLine(std::string_view line) {
       Append({header, text(kNameLineName)});
       return;
     case LineKind::Action:
-      Append({header, text(kActionName)});
+      Append({header, text(kActionName), setting(f[kActionWord - 1])});
       return;
     case LineKind::WeaponPickUp: {
       const uint32_t pick_up[] = {header, text(kPickUpName), text(kPickUpWeapon)};

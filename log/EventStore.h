@@ -10,7 +10,8 @@
 // 24 bits, saturated at kMaxTime, kNoTime when the line has none):
 //   GameInit      map, game type, server name (setting ids)
 //   Join, Quit    name, GUID (setting id), slot (signed)
-//   Say, SayTeam, Item, Action    name
+//   Say, SayTeam, Item            name
+//   Action        name, action word (setting id)
 //   WeaponPickUp  name, weapon
 //   Damage, Kill  victim, attacker, weapon, location; then the means of death (setting id, low
 //                 28 bits) with the victim's and attacker's team codes (2 bits each) above it;
@@ -191,6 +192,8 @@ inline HitFields ReadHitFields(const EventView& e) {
           b & 0xFFFF};
 }
 
+// The action word (setting id) of an action event.
+inline uint32_t ActionWord(const EventView& e) { return e.ids[1]; }
 // The GUID (setting id) and slot of a join or quit event.
 inline uint32_t JoinGuid(const EventView& e) { return e.ids[1]; }
 inline int JoinSlot(const EventView& e) { return static_cast<int32_t>(e.ids[2]); }
@@ -374,6 +377,7 @@ inline size_t EventStore::RecordWords(const uint32_t* r) {
     case LineKind::Quit:
       return 4;
     case LineKind::WeaponPickUp:
+    case LineKind::Action:
       return 3;
     case LineKind::Damage:
     case LineKind::Kill:
@@ -398,6 +402,8 @@ inline EventStore::IdWords EventStore::IdsOf(const uint32_t* r) {
       return {1, 2, 2, 3};
     case LineKind::WeaponPickUp:
       return {1, 3, 0, 0};
+    case LineKind::Action:
+      return {1, 2, 2, 3};
     case LineKind::Damage:
     case LineKind::Kill:
       return {1, 5, 5, 6};  // the means word also holds the team codes

@@ -31,8 +31,9 @@ inline constexpr int kHitDamage = 11;
 inline constexpr int kHitMeans = 12;       // the means of death, "MOD_RIFLE_BULLET"
 inline constexpr int kHitFieldCount = 13;  // the fields a hit line is read up to
 
-// Action lines: the player (the action text is not used).
+// Action lines: the player and the action word ("ctf_take", "bomb_plant").
 inline constexpr int kActionName = 5;
+inline constexpr int kActionWord = 6;
 
 // Win and Loss lines: the team in field 2 (empty in a free-for-all), names in fields 4, 6, 8, ...
 // up to the first empty one.

@@ -13,9 +13,16 @@ Json Document(const GameTexts& texts, const GamesModel& model) {
   return document;
 }
 
+// {"word as written": count, ...} in the order of the words' ids.
+Json ActionsJson(const GameTexts& texts, const std::vector<ActionCount>& actions) {
+  Json out = Json::object();
+  for (const ActionCount& a : actions) out[Utf8From1252(texts.Setting(a.word))] = a.count;
+  return out;
+}
+
 // The counted figures of a participant or a person, in the documents' order.
 template <typename Figures>
-void AddFigureFields(Json& into, const Figures& f) {
+void AddFigureFields(const GameTexts& texts, Json& into, const Figures& f) {
   into["kills"] = f.kills;
   into["deaths"] = f.deaths;
   into["suicides"] = f.suicides;
@@ -24,10 +31,11 @@ void AddFigureFields(Json& into, const Figures& f) {
   into["damage_dealt"] = f.damage_dealt;
   into["damage_taken"] = f.damage_taken;
   into["head_shots"] = f.head_shots;
-  into["seconds"] = f.seconds;
+  into["seconds"] = f.played_seconds;
+  into["actions"] = ActionsJson(texts, f.actions);
 }
 
-Json PlayerJson(const GamesModel& model, const Participant& p) {
+Json PlayerJson(const GameTexts& texts, const GamesModel& model, const Participant& p) {
   Json teams = Json::object();
   for (uint32_t code = 1; code < p.team_seconds.size(); ++code) {
     if (p.team_seconds[code] > 0) teams[std::string(GameTexts::Team(code))] = p.team_seconds[code];
@@ -35,7 +43,7 @@ Json PlayerJson(const GamesModel& model, const Participant& p) {
   Json player = {{"person", model.people[p.person].id},
                  {"slots", p.SlotNumbers()},
                  {"teams", std::move(teams)}};
-  AddFigureFields(player, p);
+  AddFigureFields(texts, player, p);
   return player;
 }
 
@@ -49,7 +57,7 @@ Json PersonFields(const GameTexts& texts, const Person& p) {
                  {"name", Utf8From1252(p.display)},
                  {"spellings", std::move(spellings)},
                  {"games", p.games}};
-  AddFigureFields(person, p);
+  AddFigureFields(texts, person, p);
   person["first_game"] = p.first_game;
   person["last_game"] = p.last_game;
   return person;
@@ -70,7 +78,12 @@ Json GameJson(const GameTexts& texts, const GamesModel& model, const Game& game)
   }
   Json players = Json::array();
   for (const Participant& p : game.players) {
-    if (!model.people[p.person].hidden) players.push_back(PlayerJson(model, p));
+    if (!model.people[p.person].hidden) players.push_back(PlayerJson(texts, model, p));
+  }
+  Json round_wins = Json::object();
+  for (uint32_t code = 1; code < game.round_wins.size(); ++code) {
+    if (game.round_wins[code] > 0)
+      round_wins[std::string(GameTexts::Team(code))] = game.round_wins[code];
   }
   return {{"id", game.number},
           {"page", GamePage(game)},
@@ -81,7 +94,11 @@ Json GameJson(const GameTexts& texts, const GamesModel& model, const Game& game)
           {"seconds", game.seconds},
           {"ended", EndingName(game.ending)},
           {"warmup", game.warmup},
+          {"ffa", game.ffa},
+          {"rounds", game.rounds},
+          {"round_wins", std::move(round_wins)},
           {"winner", std::move(winner)},
+          {"actions", ActionsJson(texts, game.actions)},
           {"players", std::move(players)}};
 }
 
@@ -114,7 +131,7 @@ Json PersonJson(const GameTexts& texts, const GamesModel& model, PersonIndex per
   for (const Game& game : model.games) {
     const Participant* p = model.PlayerIn(game, person);
     if (p == nullptr) continue;
-    Json entry = PlayerJson(model, *p);
+    Json entry = PlayerJson(texts, model, *p);
     entry.erase("person");
     entry["id"] = game.number;
     entry["page"] = GamePage(game);

@@ -27,7 +27,7 @@ constexpr uint32_t kMinKillsForRatio = 20;
 
 // The game pages and profiles as this code makes them, part of their fingerprints: raise it
 // whenever what they show, or how, changes, so that an incremental export makes them anew.
-constexpr uint64_t kPageFormatVersion = 1;
+constexpr uint64_t kPageFormatVersion = 2;
 
 // Viridis, light to dark: ordered in lightness and readable with every common kind of colour
 // blindness. The first three take dark text, the others white.
@@ -68,6 +68,31 @@ std::string Capitalised(std::string_view text) {
   std::string out(text);
   if (!out.empty() && out[0] >= 'a' && out[0] <= 'z') out[0] = static_cast<char>(out[0] - 32);
   return out;
+}
+
+// An objective action as the pages name it: the words of the stock game types in plain
+// English, any other word as the log writes it.
+std::string ActionHtml(std::string_view word) {
+  static constexpr std::array<std::pair<std::string_view, std::string_view>, 14> kWords = {{
+      {"ctf_take", "Flag taken"},
+      {"ctf_pickup", "Flag taken"},
+      {"ctf_captured", "Flag captured"},
+      {"ctf_capture", "Flag captured"},
+      {"ctf_returned", "Flag returned"},
+      {"ctf_return", "Flag returned"},
+      {"dom_take", "Point taken"},
+      {"dom_captured", "Point captured"},
+      {"bomb_plant", "Bomb planted"},
+      {"bomb_planted", "Bomb planted"},
+      {"bas_planted", "Bomb planted"},
+      {"bomb_defuse", "Bomb defused"},
+      {"bomb_defused", "Bomb defused"},
+      {"bas_defused", "Bomb defused"},
+  }};
+  for (const auto& [raw, shown] : kWords) {
+    if (raw == word) return std::string(shown);
+  }
+  return HtmlText(word);
 }
 
 // A shown skill, "17.3"; a change of it, "+1.2" or "-0.8".
@@ -262,7 +287,7 @@ class ModelPages {
           tally->kills += part.kills;
           tally->deaths += part.deaths;
           tally->head_shots += part.head_shots;
-          tally->seconds += part.seconds;
+          tally->seconds += part.played_seconds;
         }
         if (Shown(part.person)) {
           maps_[game.map].kills[part.person] += part.kills;
@@ -318,6 +343,28 @@ class ModelPages {
 
   uint64_t Link(PersonIndex p) const { return p < links_.size() ? links_[p] : 1; }
 
+  void HashActions(StableHash& h, const std::vector<ActionCount>& actions) const {
+    h.Number(actions.size());
+    for (const ActionCount& a : actions) h.Text(texts_.Setting(a.word)).Number(a.count);
+  }
+
+  // Objective actions, most done first, as table headings and the words in that order.
+  std::vector<uint32_t> ActionOrder(const std::vector<ActionCount>& actions) const {
+    std::vector<ActionCount> sorted = actions;
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const ActionCount& a, const ActionCount& b) { return a.count > b.count; });
+    std::vector<uint32_t> words;
+    for (const ActionCount& a : sorted) words.push_back(a.word);
+    return words;
+  }
+
+  static uint32_t ActionCountOf(const std::vector<ActionCount>& actions, uint32_t word) {
+    for (const ActionCount& a : actions) {
+      if (a.word == word) return a.count;
+    }
+    return 0;
+  }
+
   // Everything a game page is made from: the game, its people as linked, their changes of
   // skill and the game's awards, the names of its map and game type, the footer's build.
   uint64_t GameFingerprint(const Game& game) const {
@@ -327,11 +374,15 @@ class ModelPages {
     h.Text(KeyRaw(KeyKind::GameType, game.game_type)).Number(game.seconds);
     h.Number(static_cast<uint64_t>(game.ending)).Number(game.winner_team);
     h.Number(Link(game.winner_person)).Text(texts_.Setting(game.server));
+    h.Number(game.ffa).Number(game.rounds);
+    for (uint32_t wins : game.round_wins) h.Number(wins);
     h.Number(game.players.size());
     for (const Participant& p : game.players) {
       h.Number(Link(p.person)).Number(p.kills).Number(p.deaths).Number(p.team_kills);
-      h.Number(p.suicides).Number(p.head_shots).Number(p.damage_dealt).Number(p.seconds);
+      h.Number(p.suicides).Number(p.head_shots).Number(p.damage_dealt).Number(p.played_seconds);
+      h.Number(p.world_deaths);
       for (uint32_t seconds : p.team_seconds) h.Number(seconds);
+      HashActions(h, p.actions);
     }
     h.Number(game.kills.size());
     for (const GameKill& k : game.kills) {
@@ -374,11 +425,13 @@ class ModelPages {
     h.Number(kPageFormatVersion).Number(friendly_.fingerprint()).Text(frame_.build_text);
     h.Text(frame_.server_name).Number(Link(index)).Number(p.spellings.size());
     for (const Spelling& s : p.spellings) h.Text(texts_.Text(s.raw)).Number(s.count);
-    for (uint64_t figure : {uint64_t{p.games}, uint64_t{p.kills}, uint64_t{p.deaths},
-                            uint64_t{p.team_kills}, uint64_t{p.suicides}, uint64_t{p.world_deaths},
-                            uint64_t{p.head_shots}, p.damage_dealt, p.damage_taken, p.seconds}) {
+    for (uint64_t figure :
+         {uint64_t{p.games}, uint64_t{p.kills}, uint64_t{p.deaths}, uint64_t{p.team_kills},
+          uint64_t{p.suicides}, uint64_t{p.world_deaths}, uint64_t{p.head_shots}, p.damage_dealt,
+          p.damage_taken, p.played_seconds}) {
       h.Number(figure);
     }
+    HashActions(h, p.actions);
     h.Number(static_cast<uint64_t>(ranked_count_));
     h.Number(static_cast<uint64_t>(figures_.ratings.history.options().provisional_games));
     if (const auto it = ratings_.find(index); it != ratings_.end()) {
@@ -399,7 +452,7 @@ class ModelPages {
       const Participant* part = model_.PlayerIn(*game, index);
       h.Number(game->number).Text(KeyRaw(KeyKind::Map, game->map));
       h.Text(KeyRaw(KeyKind::GameType, game->game_type));
-      h.Number(part->kills).Number(part->deaths).Number(part->seconds);
+      h.Number(part->kills).Number(part->deaths).Number(part->played_seconds);
     }
     auto tally = [this](KeyKind kind) {
       return [this, kind](StableHash e, uint32_t id, const Tally& t) {
@@ -483,10 +536,11 @@ class ModelPages {
 
   // The best player of a game: most kills, the first shown one; kNoPerson when nobody killed.
   PersonIndex TopFragger(const Game& game) const {
+    const Participant* best = nullptr;
     for (const Participant& p : game.players) {
-      if (Shown(p.person)) return p.kills > 0 ? p.person : kNoPerson;
+      if (Shown(p.person) && p.kills > 0 && (best == nullptr || p.kills > best->kills)) best = &p;
     }
-    return kNoPerson;
+    return best == nullptr ? kNoPerson : best->person;
   }
 
   std::string ResultHtml(const Game& game, std::string_view root) const {
@@ -584,8 +638,8 @@ class ModelPages {
                     Ranked([](const Person& p) { return p.head_shots; }, all, kTopEntries),
                     [](const Person& p) { return Num(p.head_shots); });
     page += TopList("Most time played",
-                    Ranked([](const Person& p) { return p.seconds; }, all, kTopEntries),
-                    [](const Person& p) { return Duration(p.seconds); });
+                    Ranked([](const Person& p) { return p.played_seconds; }, all, kTopEntries),
+                    [](const Person& p) { return Duration(p.played_seconds); });
     page += "</div>\n" + SitePageFoot(frame_, "", true);
     return page;
   }
@@ -631,7 +685,7 @@ class ModelPages {
       Add(page, others.empty() ? "<tr><th>" : "<tr data-n=\"" + others + "\"><th>",
           PersonLink(p, ""),
           FigureCells(person.kills, person.deaths, person.team_kills, person.suicides,
-                      person.head_shots, person.damage_dealt, person.seconds),
+                      person.head_shots, person.damage_dealt, person.played_seconds),
           "<td>", Num(person.games), "<td>");
       if (person.last_game >= 1 && person.last_game <= model_.games.size()) {
         page += GameLink(model_.games[person.last_game - 1], "");
@@ -915,7 +969,7 @@ class ModelPages {
                    {"Head shots", Num(p.head_shots)},
                    {"Damage dealt", Num(p.damage_dealt)},
                    {"Damage taken", Num(p.damage_taken)},
-                   {"Time played", Duration(p.seconds)}});
+                   {"Time played", Duration(p.played_seconds)}});
     {
       const auto it = ratings_.find(index);
       std::vector<std::pair<std::string, std::string>> cards = {RankCard(index)};
@@ -932,6 +986,12 @@ class ModelPages {
         "href=\"#gametypes\">Game types</a> <a href=\"#opponents\">Opponents</a></nav>\n";
 
     page += ProfileSkillAndAwards(index);
+    if (!p.actions.empty()) {
+      std::vector<std::pair<std::string, std::string>> cards;
+      for (uint32_t word : ActionOrder(p.actions))
+        cards.emplace_back(ActionHtml(texts_.Setting(word)), Num(ActionCountOf(p.actions, word)));
+      page += "<h2 id=\"objectives\">Objectives</h2>\n" + Cards(cards);
+    }
     // K/D per game, oldest to newest; then his games, newest first.
     std::vector<LineChartPoint> points;
     for (const Game* game : f.games) {
@@ -947,7 +1007,7 @@ class ModelPages {
       Add(page, "<tr><th>", GameLink(**it, "../"), "<td>", KeyText(KeyKind::Map, (*it)->map),
           "<td>", KeyText(KeyKind::GameType, (*it)->game_type), "<td>", Num(part->kills), "<td>",
           Num(part->deaths), "<td>", KdText(part->kills, part->deaths), "<td>",
-          Duration(part->seconds), "\n");
+          Duration(part->played_seconds), "\n");
     }
     page += "</tbody></table></div>\n";
 
@@ -1058,6 +1118,24 @@ class ModelPages {
     return out;
   }
 
+  // Who did which objective action in a game, most done first.
+  std::string ObjectivesTable(const Game& game) const {
+    const std::vector<uint32_t> words = ActionOrder(game.actions);
+    std::string out =
+        "<h2>Objectives</h2>\n<div class=\"scroll\"><table class=\"data\">\n<thead><tr>"
+        "<th>Name";
+    for (uint32_t word : words) Add(out, "<th>", ActionHtml(texts_.Setting(word)));
+    out += "</thead>\n<tbody>\n";
+    for (const Participant& p : game.players) {
+      if (!Shown(p.person) || p.actions.empty()) continue;
+      Add(out, "<tr><th>", PersonLink(p.person, "../"));
+      for (uint32_t word : words) Add(out, "<td>", Num(ActionCountOf(p.actions, word)));
+      out += "\n";
+    }
+    out += "</tbody></table></div>\n";
+    return out;
+  }
+
   std::string GamePageHtml(const Game& game) const {
     const std::string server = std::string(texts_.Setting(game.server));
     const std::string title = "Game " + Num(game.number);
@@ -1070,6 +1148,17 @@ class ModelPages {
                    {"How it ended", std::string(EndingWords(game.ending))},
                    {"Result", ResultHtml(game, "../")}},
                   true);
+    if (game.rounds > 1) {
+      std::string wins;
+      for (size_t code = 1; code < game.round_wins.size(); ++code) {
+        if (game.round_wins[code] == 0) continue;
+        Add(wins, wins.empty() ? "" : ", ",
+            Capitalised(GameTexts::Team(static_cast<uint32_t>(code))), " ",
+            Num(game.round_wins[code]));
+      }
+      page +=
+          Cards({{"Rounds", Num(game.rounds)}, {"Round wins", wins.empty() ? "None" : wins}}, true);
+    }
 
     // Longest streak: kills of others without dying in between.
     std::unordered_map<PersonIndex, uint32_t> streak;
@@ -1106,12 +1195,13 @@ class ModelPages {
       for (const RatingChange& c : figures_.ratings.changes[game_index]) changes[c.person] = &c;
     }
 
-    // One scoreboard per team, by the team each person spent most time on.
+    // A free-for-all has one scoreboard, by score; a team game one per team, by the team each
+    // person spent most time on.
     std::array<std::vector<const Participant*>, 4> teams;
     for (const Participant& p : game.players) {
       if (!Shown(p.person)) continue;
       size_t team = 0;
-      for (size_t code = 1; code < p.team_seconds.size(); ++code) {
+      for (size_t code = 1; code < p.team_seconds.size() && !game.ffa; ++code) {
         if (p.team_seconds[code] > p.team_seconds[team]) team = code;
       }
       teams[team].push_back(&p);
@@ -1124,13 +1214,17 @@ class ModelPages {
                                                       : std::string("Without a team"))
               : Capitalised(GameTexts::Team(static_cast<uint32_t>(code)));
       Add(page, "<h2>", name, "</h2>\n<div class=\"scroll\"><table class=\"data fig\">\n",
-          "<thead><tr><th>Name", kFigureHeads,
-          "<th title=\"his change of skill in this game\">Skill</thead>\n<tbody>\n");
+          "<thead><tr><th>Name",
+          game.ffa ? "<th title=\"kills, less a point for each suicide and death by the "
+                     "world\">Score"
+                   : "",
+          kFigureHeads, "<th title=\"his change of skill in this game\">Skill</thead>\n<tbody>\n");
       for (const Participant* p : teams[code]) {
         const auto change = changes.find(model_.people[p->person].id);
         Add(page, "<tr><th>", PersonLink(p->person, "../"),
+            game.ffa ? "<td>" + std::to_string(FreeForAllScore(*p)) : "",
             FigureCells(p->kills, p->deaths, p->team_kills, p->suicides, p->head_shots,
-                        p->damage_dealt, p->seconds),
+                        p->damage_dealt, p->played_seconds),
             "<td>");
         if (change != changes.end()) {
           Add(page, "<span title=\"", SkillText(change->second->before), " to ",
@@ -1141,6 +1235,7 @@ class ModelPages {
       }
       page += "</tbody></table></div>\n";
     }
+    if (!game.actions.empty()) page += ObjectivesTable(game);
     page += "<h2>Kills over time</h2>\n" + TimelineSvg(game);
     page += SitePageFoot(frame_, "../", false);
     return page;

@@ -27,7 +27,7 @@ namespace {
 uint64_t GameEntryFingerprint(const GameTexts& texts, const GamesModel& model, const Game& game,
                               const std::vector<RatingChange>* changes, const AwardTable* awards) {
   // Raised whenever an entry's form changes, so that kept entries are made anew.
-  constexpr uint64_t kEntryFormatVersion = 1;
+  constexpr uint64_t kEntryFormatVersion = 2;
   auto person = [&model](StableHash& h, PersonIndex p) {
     if (p == kNoPerson) {
       h.Number(0);
@@ -39,7 +39,13 @@ uint64_t GameEntryFingerprint(const GameTexts& texts, const GamesModel& model, c
   h.Number(kEntryFormatVersion).Text(kGamesJsonFormat).Number(game.number);
   h.Text(texts.Setting(game.map)).Text(texts.Setting(game.game_type)).Number(game.start);
   h.Number(game.end).Number(game.seconds).Number(static_cast<uint64_t>(game.ending));
-  h.Number(game.warmup).Number(game.winner_team);
+  h.Number(game.warmup).Number(game.winner_team).Number(game.ffa).Number(game.rounds);
+  for (uint32_t wins : game.round_wins) h.Number(wins);
+  auto actions = [&](const std::vector<ActionCount>& list) {
+    h.Number(list.size());
+    for (const ActionCount& a : list) h.Text(texts.Setting(a.word)).Number(a.count);
+  };
+  actions(game.actions);
   person(h, game.winner_person);
   h.Number(game.players.size());
   for (const Participant& p : game.players) {
@@ -48,11 +54,13 @@ uint64_t GameEntryFingerprint(const GameTexts& texts, const GamesModel& model, c
     h.Number(slots.size());
     for (int slot : slots) h.Number(static_cast<uint64_t>(slot));
     for (uint32_t seconds : p.team_seconds) h.Number(seconds);
-    for (uint64_t figure : {uint64_t{p.kills}, uint64_t{p.deaths}, uint64_t{p.suicides},
-                            uint64_t{p.team_kills}, uint64_t{p.world_deaths}, p.damage_dealt,
-                            p.damage_taken, uint64_t{p.head_shots}, uint64_t{p.seconds}}) {
+    for (uint64_t figure :
+         {uint64_t{p.kills}, uint64_t{p.deaths}, uint64_t{p.suicides}, uint64_t{p.team_kills},
+          uint64_t{p.world_deaths}, p.damage_dealt, p.damage_taken, uint64_t{p.head_shots},
+          uint64_t{p.seconds}, uint64_t{p.played_seconds}}) {
       h.Number(figure);
     }
+    actions(p.actions);
   }
   h.Number(changes != nullptr ? changes->size() + 1 : 0);
   for (size_t i = 0; changes != nullptr && i < changes->size(); ++i) {

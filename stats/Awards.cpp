@@ -21,7 +21,6 @@ constexpr std::array<Award, 6> kGroupAward = {Award::kCount, Award::Grenadier, A
                                               Award::Pistol, Award::Satchel,   Award::TankAce};
 
 constexpr uint32_t kMultiKillSeconds = 2;
-constexpr uint32_t kNoLife = UINT32_MAX;
 
 size_t Index(Award award) { return static_cast<size_t>(award); }
 
@@ -95,32 +94,21 @@ class GroupOf {
 // One person's figures while a game's timeline is walked.
 struct Tally {
   AwardFigures figures = NoFigures();
-  uint32_t streak = 0;      // enemy kills in this life
-  uint32_t run = 0;         // enemy kills in the current multi-kill run
-  uint32_t last_kill = 0;   // time of his last enemy kill
-  uint32_t life_start = 0;  // time his life began
+  uint32_t streak = 0;     // enemy kills in this life
+  uint32_t run = 0;        // enemy kills in the current multi-kill run
+  uint32_t last_kill = 0;  // time of his last enemy kill
   PersonIndex killed_by = kNoPerson;
   std::unordered_map<PersonIndex, uint32_t> kills_of;  // enemy kills per victim
 };
 
-void EndLife(Tally& tally, uint32_t at, bool died) {
-  const uint32_t life = at > tally.life_start ? at - tally.life_start : 0;
-  auto& f = tally.figures;
-  f[Index(Award::LongestLife)] = std::max(f[Index(Award::LongestLife)], life);
-  if (died) f[Index(Award::ShortestLife)] = std::min(f[Index(Award::ShortestLife)], life);
-  tally.life_start = at;
-}
-
 std::vector<std::pair<PersonIndex, Tally>> TallyGame(const EventStore& store, const Game& game,
                                                      GroupOf& group_of) {
   std::unordered_map<PersonIndex, Tally> tallies;
-  for (const Participant& p : game.players) tallies[p.person].life_start = p.first_at;
   bool first_blood = true;
   for (const GameKill& kill : game.kills) {
     Tally& victim = tallies[kill.victim];
     victim.streak = 0;  // every death ends a life
     victim.run = 0;
-    EndLife(victim, kill.at, true);
     if (kill.kind == GameKill::Kind::Suicide) ++victim.figures[Index(Award::Lemming)];
     if (kill.kind == GameKill::Kind::TeamKill) {
       ++tallies[kill.attacker].figures[Index(Award::Traitor)];
@@ -152,7 +140,10 @@ std::vector<std::pair<PersonIndex, Tally>> TallyGame(const EventStore& store, co
   }
   for (const Participant& p : game.players) {
     Tally& tally = tallies[p.person];
-    EndLife(tally, p.last_at, false);  // the life he left the game in
+    // His lives as the model tells them: from his first line in play to his death, his quit or
+    // the game's end.
+    tally.figures[Index(Award::LongestLife)] = p.longest_life;
+    tally.figures[Index(Award::ShortestLife)] = p.shortest_life;
     tally.figures[Index(Award::MostDamage)] =
         static_cast<uint32_t>(std::min<uint64_t>(p.most_life_damage, UINT32_MAX - 1));
     tally.figures[Index(Award::Winner)] =

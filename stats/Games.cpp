@@ -95,7 +95,8 @@ uint64_t GetNumber(const uint8_t*& from) {
 }
 
 uint32_t GetNumber32(const uint8_t*& from) { return static_cast<uint32_t>(GetNumber(from)); }
-constexpr int kSlots = 128;  // slots 0..127; negative slots are the world and vehicles
+constexpr int kSlots = 128;             // slots 0..127; negative slots are the world and vehicles
+constexpr uint32_t kShortestGame = 60;  // seconds: a shorter piece is a restart or a warm-up
 
 bool IsDefaultName(std::string_view compared) {
   return compared.empty() || compared == "unknown soldier" || compared == "unnamedplayer";
@@ -183,22 +184,46 @@ struct Node {
 
 using Intervals = std::vector<std::pair<uint32_t, uint32_t>>;  // [from, to) in seconds
 
+constexpr uint32_t kNotInPlay = UINT32_MAX;
+constexpr uint32_t kFullHealth = 100;
+
 // One node's part in the current game.
 struct NodePart {
   uint32_t node = kNoNode;
-  Participant stats;  // person, seconds, first_at and last_at unset
+  Participant stats;  // person, seconds, played_seconds, first_at and last_at unset
   Intervals intervals;
-  uint64_t life_damage = 0;  // damage dealt since his last death
+  Intervals played;                 // his lives so far
+  uint32_t life_from = kNotInPlay;  // when his current life began
+  uint32_t health = kFullHealth;    // what the hits of this life left him
+  uint64_t life_damage = 0;         // damage dealt since his last death
+  // Damage dealt to any other person, the figures of a free-for-all: whether the game is one
+  // may be known only at its end.
+  uint64_t ffa_dealt = 0, ffa_life_damage = 0, ffa_most_life_damage = 0;
 };
 
 // A finished game's node part as read back from its packed form: the times of his stays
 // joined where they meet, which covers the same seconds as the stays.
 struct FinishedPart {
   uint32_t node = kNoNode;
-  Participant stats;    // person, seconds, first_at and last_at unset
+  Participant stats;    // person, seconds, played_seconds, first_at and last_at unset
   bool stayed = false;  // some stay (possibly of no length) was recorded
   uint32_t first_at = 0, last_at = 0;
 };
+
+// Sorts the intervals and joins those of positive length where they overlap or meet, in place.
+void JoinIntervals(Intervals& list) {
+  if (!std::is_sorted(list.begin(), list.end())) std::sort(list.begin(), list.end());
+  size_t joined = 0;
+  for (const auto& [from, to] : list) {
+    if (to <= from) continue;
+    if (joined > 0 && from <= list[joined - 1].second) {
+      list[joined - 1].second = std::max(list[joined - 1].second, to);
+    } else {
+      list[joined++] = {from, to};
+    }
+  }
+  list.resize(joined);
+}
 
 // Packs a finished game's part: a few dozen bytes instead of a record with its own list.
 void PackPart(NodePart& part, PackBuffer& into) {
@@ -210,21 +235,13 @@ void PackPart(NodePart& part, PackBuffer& into) {
     if (!std::is_sorted(list.begin(), list.end())) std::sort(list.begin(), list.end());
     first = list.front().first;
     for (const auto& interval : list) last = std::max(last, interval.second);
-    // The stays of positive length, joined where they overlap or meet, in place.
-    size_t joined = 0;
-    for (const auto& [from, to] : list) {
-      if (to <= from) continue;
-      if (joined > 0 && from <= list[joined - 1].second) {
-        list[joined - 1].second = std::max(list[joined - 1].second, to);
-      } else {
-        list[joined++] = {from, to};
-      }
-    }
-    list.resize(joined);
+    JoinIntervals(list);
   }
+  JoinIntervals(part.played);
   const auto slots = static_cast<uint64_t>(std::popcount(s.slot_bits[0])) +
                      static_cast<uint64_t>(std::popcount(s.slot_bits[1]));
-  NumberWriter out = into.Room(2 + slots + s.team_seconds.size() + 9 + 3 + 2 * list.size());
+  NumberWriter out = into.Room(2 + slots + s.team_seconds.size() + 9 + 3 + 2 * list.size() + 4 +
+                               2 * part.played.size() + 2 * s.actions.size());
   out.Put(part.node);
   out.Put(slots);
   for (size_t word = 0; word < s.slot_bits.size(); ++word) {
@@ -249,11 +266,26 @@ void PackPart(NodePart& part, PackBuffer& into) {
       reach = to;
     }
   }
+  out.Put(s.longest_life);
+  out.Put(s.shortest_life == kNoLife ? 0 : uint64_t{s.shortest_life} + 1);
+  out.Put(part.played.size());
+  uint32_t reach = 0;
+  for (const auto& [from, to] : part.played) {
+    out.Put(from - reach);
+    out.Put(to - from);
+    reach = to;
+  }
+  out.Put(s.actions.size());
+  for (const ActionCount& a : s.actions) {
+    out.Put(a.word);
+    out.Put(a.count);
+  }
   into.Done(out);
 }
 
-// Reads back a part PackPart wrote, appending its joined stays to `intervals`.
-FinishedPart UnpackPart(const uint8_t*& from, Intervals& intervals) {
+// Reads back a part PackPart wrote, appending its joined stays to `intervals` and his lives
+// to `played`.
+FinishedPart UnpackPart(const uint8_t*& from, Intervals& intervals, Intervals& played) {
   FinishedPart part;
   Participant& s = part.stats;
   part.node = GetNumber32(from);
@@ -269,15 +301,30 @@ FinishedPart UnpackPart(const uint8_t*& from, Intervals& intervals) {
   s.damage_taken = GetNumber(from);
   s.most_life_damage = GetNumber(from);
   const uint64_t stays = GetNumber(from);
-  if (stays == 0) return part;
-  part.stayed = true;
-  part.first_at = GetNumber32(from);
-  part.last_at = part.first_at + GetNumber32(from);
-  uint32_t reach = part.first_at;
-  for (uint64_t i = 1; i < stays; ++i) {
+  if (stays > 0) {
+    part.stayed = true;
+    part.first_at = GetNumber32(from);
+    part.last_at = part.first_at + GetNumber32(from);
+    uint32_t reach = part.first_at;
+    for (uint64_t i = 1; i < stays; ++i) {
+      const uint32_t begin = reach + GetNumber32(from);
+      reach = begin + GetNumber32(from);
+      intervals.emplace_back(begin, reach);
+    }
+  }
+  s.longest_life = GetNumber32(from);
+  const uint64_t shortest = GetNumber(from);
+  s.shortest_life = shortest == 0 ? kNoLife : static_cast<uint32_t>(shortest - 1);
+  uint32_t reach = 0;
+  for (uint64_t lives = GetNumber(from); lives > 0; --lives) {
     const uint32_t begin = reach + GetNumber32(from);
     reach = begin + GetNumber32(from);
-    intervals.emplace_back(begin, reach);
+    played.emplace_back(begin, reach);
+  }
+  s.actions.resize(GetNumber(from));
+  for (ActionCount& a : s.actions) {
+    a.word = GetNumber32(from);
+    a.count = GetNumber32(from);
   }
   return part;
 }
@@ -560,7 +607,16 @@ class GameBuilder {
 
  private:
   void Event(const EventView& e) {
+    // A damage line counts once the next line shows it was not the killing hit again.
+    if (pending_.held) {
+      pending_.held = false;
+      if (e.kind != LineKind::Kill || !pending_.RepeatedBy(e)) ApplyDamage(pending_);
+    }
     if (e.kind == LineKind::GameInit) {
+      if (in_game_ && ContinuesGame(e)) {
+        NextRound(e);
+        return;
+      }
       if (in_game_) EndGame(GameEnding::NextGame, e.position);
       StartGame(e);
       return;
@@ -589,10 +645,17 @@ class GameBuilder {
       }
       case LineKind::Say:
       case LineKind::SayTeam:
-      case LineKind::Item:
-      case LineKind::Action:
-      case LineKind::WeaponPickUp:
         SeeByName(e.ids[0]);
+        break;
+      case LineKind::Item:
+      case LineKind::WeaponPickUp:
+        if (const uint32_t node = SeeByName(e.ids[0]); node != kNoNode) InPlay(node);
+        break;
+      case LineKind::Action:
+        if (const uint32_t node = SeeByName(e.ids[0]); node != kNoNode) {
+          InPlay(node);
+          AddAction(PartOf(node).stats.actions, ActionWord(e));
+        }
         break;
       case LineKind::Damage:
       case LineKind::Kill:
@@ -608,7 +671,9 @@ class GameBuilder {
         if (e.kind == LineKind::Win && e.count > 0) {
           const uint32_t team = TeamCodeOfField(store_.settings().Text(ResultTeam(e)));
           game_.winner_team = team;
+          round_winner_ = team;
           winner_node.back() = team == kNoTeam ? NodeOfName(e.ids[0]) : kNoNode;
+          last_win_node_ = NodeOfName(e.ids[0]);
         }
         break;
       case LineKind::GameEnd:
@@ -638,17 +703,25 @@ class GameBuilder {
     game_.game_type = e.ids[1];
     game_.server = e.ids[2];
     game_.first_position = e.position;
+    ffa_type_ = store_.settings().Text(e.ids[1]) == "dm";
+    kills_between_people_ = kills_with_teams_ = false;
+    rounds_ = 0;
+    round_from_ = 0;
+    round_kills_ = 0;
+    round_winner_ = kNoTeam;
     Tick(e.time);
     game_.start = have_time_ ? last_raw_ : 0;
     for (Stay& s : slots_) s = Stay{};
     part_count_ = 0;
     game_.kills.SetHows(hows_);
     winner_node.push_back(kNoNode);
+    last_win_node_ = kNoNode;
     won_nodes.emplace_back();
     lost_nodes.emplace_back();
   }
 
   void EndGame(GameEnding ending, uint32_t end_position) {
+    FlushDamage();
     if (!ended_) {
       ending_ = ending;
       end_raw_ = last_raw_;
@@ -660,11 +733,33 @@ class GameBuilder {
     game_.end_position = end_position;
     // Every stay still open ends with the game.
     now_ = std::max(now_, end_at_);
-    const uint32_t close_at = end_at_;
-    for (int slot = 0; slot < kSlots; ++slot) {
-      if (slots_[slot].node != kNoNode) CloseAt(slots_[slot], slot, close_at);
+    EndRound(end_at_);
+    game_.rounds = std::max<uint32_t>(rounds_, 1);
+    if (rounds_ <= 1) game_.round_wins = {};  // a game of one round has its result alone
+    if (rounds_ > 1) {
+      // A match of rounds goes to the team that won the most of them; a draw to nobody.
+      const auto& wins = game_.round_wins;
+      const uint32_t allies = wins[TeamCodeOfField("allies")];
+      const uint32_t axis = wins[TeamCodeOfField("axis")];
+      game_.winner_team = allies > axis   ? TeamCodeOfField("allies")
+                          : axis > allies ? TeamCodeOfField("axis")
+                                          : kNoTeam;
     }
-    slotless_.Clear([&](Stay& stay) { CloseAt(stay, kNoSlot, close_at); });
+    game_.ffa = ffa_type_ || (kills_between_people_ && !kills_with_teams_);
+    if (game_.ffa) {
+      // A free-for-all is won by a person: the first named by its last W line, whatever team
+      // that line names.
+      if (game_.winner_team != kNoTeam) winner_node.back() = last_win_node_;
+      game_.winner_team = kNoTeam;
+      game_.round_wins = {};
+      // In a free-for-all the sides the lines name are those of the players' models.
+      for (size_t i = 0; i < part_count_; ++i) {
+        NodePart& part = parts_[i];
+        part.stats.damage_dealt = part.ffa_dealt;
+        part.stats.most_life_damage = part.ffa_most_life_damage;
+        part.stats.team_seconds = {};
+      }
+    }
     // Packed, and held or set aside until the people are known.
     for (size_t i = 0; i < part_count_; ++i) PackPart(parts_[i], pack_);
     packed_parts.Add(pack_.bytes());
@@ -794,6 +889,7 @@ class GameBuilder {
     if (slot_of_key_[key] < 0) slot_of_key_[key] = slot;
     ++open_slots_of_key_[key];
     NodePart& part = parts_[stay.part];
+    part.health = kFullHealth;
     part.stats.slot_bits[static_cast<size_t>(slot) / 64] |= uint64_t{1} << (slot % 64);
     Count(node, raw);
     return node;
@@ -806,6 +902,7 @@ class GameBuilder {
     // where it began.
     at = std::max({at, stay.from, stay.team_since});
     NodePart& part = parts_[stay.part];
+    EndLife(part, at, false);
     if (!part.intervals.empty() && part.intervals.back().second == stay.from) {
       part.intervals.back().second = at;
     } else {
@@ -835,39 +932,59 @@ class GameBuilder {
 
   void Hit(const EventView& e) {
     const HitFields f = ReadHitFields(e);
-    const uint32_t victim = See(f.victim_slot, e.ids[0], f.victim_team);
+    // A free-for-all's lines name the side of each player's model: no side of his.
+    const uint32_t victim_team = ffa_type_ ? kNoTeam : f.victim_team;
+    const uint32_t attacker_team = ffa_type_ ? kNoTeam : f.attacker_team;
+    const uint32_t victim = See(f.victim_slot, e.ids[0], victim_team);
     if (victim == kNoNode) return;  // a vehicle or the world was hit
     const bool world = (f.attacker_slot < 0 && f.attacker_slot != kNoSlot) ||
                        store_.texts().Text(e.ids[1]).empty();
-    const uint32_t attacker = world ? kNoNode : See(f.attacker_slot, e.ids[1], f.attacker_team);
+    const uint32_t attacker = world ? kNoNode : See(f.attacker_slot, e.ids[1], attacker_team);
     const bool self = attacker == victim;
-    const bool enemy =
-        attacker != kNoNode && !self &&
-        (f.victim_team == kNoTeam ? f.attacker_team == kNoTeam
-                                  : f.attacker_team != f.victim_team && f.attacker_team != kNoTeam);
+    const bool other = attacker != kNoNode && !self;
+    const bool enemy = other && (f.victim_team == kNoTeam ? f.attacker_team == kNoTeam
+                                                          : f.attacker_team != f.victim_team &&
+                                                                f.attacker_team != kNoTeam);
+    InPlay(victim);
+    if (other) InPlay(attacker);
+    Damage hit;
+    hit.victim = victim;
+    hit.attacker = attacker;
+    hit.other = other;
+    hit.enemy = enemy;
+    hit.damage = f.damage;
     if (e.kind == LineKind::Damage) {
-      PartOf(victim).stats.damage_taken += f.damage;
-      if (enemy) {
-        NodePart& a = PartOf(attacker);
-        a.stats.damage_dealt += f.damage;
-        a.life_damage += f.damage;
-        a.stats.most_life_damage = std::max(a.stats.most_life_damage, a.life_damage);
-      }
+      // Held until the next line: a kill line that repeats it is the same hit.
+      std::copy_n(e.ids, hit.fields.size(), hit.fields.begin());
+      hit.time = e.time;
+      hit.held = true;
+      pending_ = hit;
       return;
     }
+    // The killing hit takes what health the hits of this life left him.
+    NodePart& v = PartOf(victim);
+    Deal(hit, std::min(f.damage, v.health));
+    v.health = kFullHealth;
+    v.life_damage = 0;  // every death ends a life
+    v.ffa_life_damage = 0;
+    EndLife(v, now_, true);
+    ++round_kills_;
+    if (other) {
+      kills_between_people_ = true;
+      if (f.victim_team != kNoTeam || f.attacker_team != kNoTeam) kills_with_teams_ = true;
+    }
     const size_t victim_part = Part(victim);
-    parts_[victim_part].life_damage = 0;  // every death ends a life
-    Participant& v = parts_[victim_part].stats;
-    ++v.deaths;
+    Participant& vs = parts_[victim_part].stats;
+    ++vs.deaths;
     GameKill::Kind kind = GameKill::Kind::Kill;
     size_t attacker_part = victim_part;
     if (attacker == kNoNode) {
       kind = GameKill::Kind::World;
-      ++v.world_deaths;
+      ++vs.world_deaths;
     } else if (self) {
       kind = GameKill::Kind::Suicide;
-      ++v.suicides;
-    } else if (f.victim_team != kNoTeam && f.victim_team == f.attacker_team) {
+      ++vs.suicides;
+    } else if (!ffa_type_ && f.victim_team != kNoTeam && f.victim_team == f.attacker_team) {
       kind = GameKill::Kind::TeamKill;
       attacker_part = Part(attacker);
       ++parts_[attacker_part].stats.team_kills;
@@ -879,6 +996,118 @@ class GameBuilder {
     }
     game_.kills.Add(now_, HowOf(e.ids[2], e.ids[3], f.means), kind,
                     static_cast<uint32_t>(victim_part), static_cast<uint32_t>(attacker_part));
+  }
+
+  // A hit between the nodes of the current game.
+  struct Damage {
+    uint32_t victim = kNoNode;
+    uint32_t attacker = kNoNode;  // kNoNode: the world
+    bool other = false;           // the attacker is another person
+    bool enemy = false;           // ... of another team (or of none, in a free-for-all)
+    uint32_t damage = 0;          // field 11
+    // A held damage line: its texts and fields, and its time stamp.
+    std::array<uint32_t, 6> fields{};
+    uint32_t time = 0;
+    bool held = false;
+
+    // Whether kill line `e` carries the same fields at the same time.
+    bool RepeatedBy(const EventView& e) const {
+      return e.time == time && std::equal(fields.begin(), fields.end(), e.ids);
+    }
+  };
+
+  // Counts a held damage line. A hit he survived takes at most a full health; when it takes
+  // what this life's hits left him, he must have got health back that the log does not show
+  // (a health pack, regeneration): his health is taken as full before it.
+  void ApplyDamage(const Damage& hit) {
+    NodePart& v = PartOf(hit.victim);
+    const uint32_t amount = std::min(hit.damage, kFullHealth);
+    if (amount >= v.health) v.health = kFullHealth;
+    v.health = std::max<uint32_t>(v.health - amount, 1);  // he lived on
+    Deal(hit, amount);
+  }
+
+  void Deal(const Damage& hit, uint32_t amount) {
+    PartOf(hit.victim).stats.damage_taken += amount;
+    if (!hit.other) return;
+    NodePart& a = PartOf(hit.attacker);
+    a.ffa_dealt += amount;
+    a.ffa_life_damage += amount;
+    a.ffa_most_life_damage = std::max(a.ffa_most_life_damage, a.ffa_life_damage);
+    if (!hit.enemy) return;
+    a.stats.damage_dealt += amount;
+    a.life_damage += amount;
+    a.stats.most_life_damage = std::max(a.stats.most_life_damage, a.life_damage);
+  }
+
+  void FlushDamage() {
+    if (!pending_.held) return;
+    pending_.held = false;
+    ApplyDamage(pending_);
+  }
+
+  // A line shows the node in play: his life goes on, or one begins.
+  void InPlay(uint32_t node) {
+    NodePart& part = PartOf(node);
+    if (part.life_from == kNotInPlay) part.life_from = now_;
+  }
+
+  // His life ends at `at`: by a death, or as he leaves or the game ends.
+  static void EndLife(NodePart& part, uint32_t at, bool died) {
+    if (part.life_from == kNotInPlay) return;
+    const uint32_t from = part.life_from;
+    at = std::max(at, from);
+    part.life_from = kNotInPlay;
+    Participant& s = part.stats;
+    s.longest_life = std::max(s.longest_life, at - from);
+    // A life of which only its last second is seen has no known length.
+    if (died && at > from) s.shortest_life = std::min(s.shortest_life, at - from);
+    if (at == from) return;
+    if (!part.played.empty() && part.played.back().second >= from) {
+      part.played.back().second = std::max(part.played.back().second, at);
+    } else {
+      part.played.emplace_back(from, at);
+    }
+  }
+
+  // Whether a game-initialisation line goes on with the current game: a next round (the last
+  // one ended in a shutdown or restart line, not an exit) or a restart of a piece shorter than
+  // a minute, of the same map, game type and server, without the clock running back or
+  // standing still for more than a minute between.
+  bool ContinuesGame(const EventView& e) const {
+    if (e.ids[0] != game_.map || e.ids[1] != game_.game_type || e.ids[2] != game_.server)
+      return false;
+    if (e.time == EventStore::kNoTime || !have_time_ || e.time < last_raw_ ||
+        e.time - last_raw_ > kShortestGame) {
+      return false;
+    }
+    const uint32_t round_end = ended_ ? end_at_ : now_;
+    return (ended_ && ending_ != GameEnding::Exit) || round_end - round_from_ < kShortestGame;
+  }
+
+  void NextRound(const EventView& e) {
+    FlushDamage();
+    if (!ended_) end_at_ = now_;
+    EndRound(end_at_);
+    ended_ = false;
+    Tick(e.time);
+    round_from_ = now_;
+  }
+
+  // The round ends at `at`: every stay and life with it. A round counts unless it was a
+  // restart (under a minute, without a kill).
+  void EndRound(uint32_t at) {
+    FlushDamage();
+    for (int slot = 0; slot < kSlots; ++slot) {
+      if (slots_[slot].node != kNoNode) CloseAt(slots_[slot], slot, at);
+    }
+    slotless_.Clear([&](Stay& stay) { CloseAt(stay, kNoSlot, at); });
+    if (round_kills_ > 0 || at - std::min(at, round_from_) >= kShortestGame) {
+      ++rounds_;
+      if (round_winner_ != kNoTeam) ++game_.round_wins[round_winner_];
+    }
+    round_kills_ = 0;
+    round_winner_ = kNoTeam;
   }
 
   // The number of a kill's weapon, hit location and means of death in the shared table.
@@ -949,7 +1178,11 @@ class GameBuilder {
       part.node = node;
       part.stats = Participant{};
       part.intervals.clear();
+      part.played.clear();
+      part.life_from = kNotInPlay;
+      part.health = kFullHealth;
       part.life_damage = 0;
+      part.ffa_dealt = part.ffa_life_damage = part.ffa_most_life_damage = 0;
     }
     return part_index_[node];
   }
@@ -965,6 +1198,15 @@ class GameBuilder {
   uint32_t end_at_ = 0;
   GameEnding ending_ = GameEnding::EndOfLog;
   Game game_;
+  bool ffa_type_ = false;  // the game type is dm
+  bool kills_between_people_ = false;
+  bool kills_with_teams_ = false;  // some kill between two people named a team
+  uint32_t rounds_ = 0;            // rounds counted so far
+  uint32_t round_from_ = 0;        // when the current round began
+  uint32_t round_kills_ = 0;
+  uint32_t round_winner_ = kNoTeam;   // the team of its last W line
+  uint32_t last_win_node_ = kNoNode;  // the first name of the game's last W line
+  Damage pending_;                    // a damage line held until the next line
   std::array<Stay, kSlots> slots_{};
   std::vector<int> slot_of_key_;             // a slot whose stay has that compared name, or -1
   std::vector<uint16_t> open_slots_of_key_;  // how many slots show that compared name
@@ -1019,13 +1261,13 @@ struct SecondsScratch {
   std::vector<uint32_t> run_starts;
 };
 
-// Adds to each player's seconds those his stays (player, from << 32 | to) cover, counted once
+// Adds to each player's `field` the seconds his stays (player, from << 32 | to) cover, counted once
 // where they overlap. The seconds are marked in a bit set per player, unless the game's clock
 // spans far more seconds than it has stays: then each player's stays are sorted by start
 // (those of one part come sorted and apart) and walked.
 void CountSeconds(const std::vector<std::pair<uint32_t, uint64_t>>& stays,
                   const std::vector<uint32_t>& parts_of_player, std::vector<Participant>& players,
-                  SecondsScratch& scratch) {
+                  SecondsScratch& scratch, uint32_t Participant::*field = &Participant::seconds) {
   uint32_t last = 0;
   for (const auto& stay : stays) last = std::max(last, static_cast<uint32_t>(stay.second));
   const size_t words = last / 64 + 1;
@@ -1051,7 +1293,7 @@ void CountSeconds(const std::vector<std::pair<uint32_t, uint64_t>>& stays,
       uint32_t seconds = 0;
       for (size_t w = player * words; w < (player + 1) * words; ++w)
         seconds += static_cast<uint32_t>(std::popcount(scratch.bits[w]));
-      players[player].seconds += seconds;
+      players[player].*field += seconds;
     }
     return;
   }
@@ -1070,7 +1312,7 @@ void CountSeconds(const std::vector<std::pair<uint32_t, uint64_t>>& stays,
                 ordered.begin() + static_cast<std::ptrdiff_t>(end));
     }
     uint32_t reach = 0;
-    uint32_t& seconds = players[player].seconds;
+    uint32_t& seconds = players[player].*field;
     for (size_t i = begin; i < end; ++i) {
       const auto from = std::max(static_cast<uint32_t>(ordered[i] >> 32), reach);
       const auto to = static_cast<uint32_t>(ordered[i]);
@@ -1231,13 +1473,16 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules,
   model.games = std::move(b.games);
   std::vector<uint32_t> player_of(model.people.size(), UINT32_MAX);  // in the current game
   std::vector<std::pair<uint32_t, uint64_t>> stays_of_players;       // player, from << 32 | to
+  std::vector<std::pair<uint32_t, uint64_t>> lives_of_players;       // likewise
   SecondsScratch seconds_scratch;
-  Intervals stays;
+  Intervals stays, lives;
+  uint32_t kept_games = 0;
   std::vector<bool> stayed;
   std::vector<uint32_t> parts_of_player;
   for (size_t g = 0; g < model.games.size(); ++g) {
     Game& game = model.games[g];
     stays_of_players.clear();
+    lives_of_players.clear();
     stayed.clear();
     parts_of_player.clear();
     std::vector<PersonIndex> people_of_parts;  // the kills' people
@@ -1245,13 +1490,16 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules,
     const auto* const end = reinterpret_cast<const uint8_t*>(packed.data() + packed.size());
     for (const auto* at = reinterpret_cast<const uint8_t*>(packed.data()); at != end;) {
       stays.clear();
-      const FinishedPart part = UnpackPart(at, stays);
+      lives.clear();
+      const FinishedPart part = UnpackPart(at, stays, lives);
       const PersonIndex person = person_of[part.node];
       people_of_parts.push_back(person);
       uint32_t& player = player_of[person];
       const auto index = static_cast<uint32_t>(player == UINT32_MAX ? game.players.size() : player);
       for (const auto& [from, to] : stays)
         stays_of_players.emplace_back(index, (uint64_t{from} << 32) | to);
+      for (const auto& [from, to] : lives)
+        lives_of_players.emplace_back(index, (uint64_t{from} << 32) | to);
       if (player == UINT32_MAX) {
         player = index;
         parts_of_player.push_back(1);
@@ -1271,6 +1519,9 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules,
         into.team_seconds[t] += s.team_seconds[t];
       AddFigures(into, s);
       into.most_life_damage = std::max(into.most_life_damage, s.most_life_damage);
+      into.longest_life = std::max(into.longest_life, s.longest_life);
+      into.shortest_life = std::min(into.shortest_life, s.shortest_life);
+      for (const ActionCount& a : s.actions) AddAction(into.actions, a.word, a.count);
       if (part.stayed) {
         into.first_at = stayed[player] ? std::min(into.first_at, part.first_at) : part.first_at;
         into.last_at = std::max(into.last_at, part.last_at);
@@ -1280,6 +1531,8 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules,
     for (const Participant& p : game.players) player_of[p.person] = UINT32_MAX;
     game.kills.SetPeople(std::move(people_of_parts));
     CountSeconds(stays_of_players, parts_of_player, game.players, seconds_scratch);
+    CountSeconds(lives_of_players, parts_of_player, game.players, seconds_scratch,
+                 &Participant::played_seconds);
     for (auto [nodes_of, into] :
          {std::pair{&b.won_nodes[g], &game.won}, {&b.lost_nodes[g], &game.lost}}) {
       for (const uint32_t node : *nodes_of) into->push_back(person_of[node]);
@@ -1288,10 +1541,15 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules,
     }
     if (b.winner_node[g] != kNoNode) game.winner_person = person_of[b.winner_node[g]];
     std::sort(game.players.begin(), game.players.end(),
-              [](const Participant& x, const Participant& y) {
+              [&game](const Participant& x, const Participant& y) {
+                if (game.ffa && FreeForAllScore(x) != FreeForAllScore(y))
+                  return FreeForAllScore(x) > FreeForAllScore(y);
                 return x.kills != y.kills ? x.kills > y.kills : x.person < y.person;
               });
-    game.warmup = game.seconds < 60 || game.players.size() < 2;
+    // A game with nobody in it is none: it keeps no number.
+    if (game.players.empty()) continue;
+    game.number = ++kept_games;
+    game.warmup = game.seconds < kShortestGame || game.players.size() < 2;
     for (const Participant& p : game.players) {
       Person& person = model.people[p.person];
       if (person.games == 0) person.first_game = game.number;
@@ -1299,8 +1557,14 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules,
       ++person.games;
       AddFigures(person, p);
       person.seconds += p.seconds;
+      person.played_seconds += p.played_seconds;
+      for (const ActionCount& a : p.actions) {
+        AddAction(person.actions, a.word, a.count);
+        AddAction(game.actions, a.word, a.count);
+      }
     }
   }
+  std::erase_if(model.games, [](const Game& game) { return game.players.empty(); });
   model.has_games = !model.games.empty();
   if (model.has_games) model.server = model.games.back().server;
   return model;
@@ -1314,6 +1578,17 @@ PersonIndex GamesModel::FindPerson(const EventStore& store, std::string_view spe
     }
   }
   return kNoPerson;
+}
+
+void AddAction(std::vector<ActionCount>& actions, uint32_t word, uint32_t count) {
+  auto at = std::lower_bound(actions.begin(), actions.end(), word,
+                             [](const ActionCount& a, uint32_t w) { return a.word < w; });
+  if (at == actions.end() || at->word != word) at = actions.insert(at, {word, 0});
+  at->count += count;
+}
+
+int64_t FreeForAllScore(const Participant& p) {
+  return int64_t{p.kills} - p.suicides - p.world_deaths;
 }
 
 std::vector<int> Participant::SlotNumbers() const {

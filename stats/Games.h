@@ -1,5 +1,6 @@
 // Games and people: the model of who played which game, computed from a log's events. A game
-// runs from a game-initialisation line to the next one or to the end of the logs; a person is
+// runs from a game-initialisation line to the next one or to the end of the logs, rounds and
+// short restarts of one map joined, and holds at least one person; a person is
 // the set of spellings one human used, found across renames, colour codes and GUIDs. The
 // per-name lists of the classic report are computed elsewhere and never from this model.
 // docs/games-and-people.md defines every figure.
@@ -46,6 +47,16 @@ enum class GameEnding { Exit, Restart, Shutdown, NextGame, EndOfLog };
 // "exit", "restart", "shutdown", "next game", "end of log".
 std::string_view EndingName(GameEnding ending);
 
+// How often one objective action was done ("ctf_take" 3 times).
+struct ActionCount {
+  uint32_t word = 0;  // setting id of the action word as written
+  uint32_t count = 0;
+};
+// Adds `count` of `word` to a list kept in order of word ids.
+void AddAction(std::vector<ActionCount>& actions, uint32_t word, uint32_t count = 1);
+
+inline constexpr uint32_t kNoLife = UINT32_MAX;  // Participant::shortest_life of nobody
+
 // One person's part in one game.
 struct Participant {
   PersonIndex person = kNoPerson;
@@ -59,15 +70,25 @@ struct Participant {
   uint32_t head_shots = 0;
   uint64_t damage_dealt = 0;
   uint64_t damage_taken = 0;
-  uint32_t seconds = 0;  // seconds played
+  uint32_t seconds = 0;  // seconds in the game, in play or not (his stays)
   // Seconds since the game's start of his first line and of the end of his last stay.
   uint32_t first_at = 0;
   uint32_t last_at = 0;
   // The most damage dealt (as damage_dealt counts it) between two of his deaths.
   uint64_t most_life_damage = 0;
+  // His lives (docs/games-and-people.md): the seconds he was in play, counted once where they
+  // overlap; his longest life; his shortest life that a death ended and an earlier second of
+  // it showed (kNoLife when none did).
+  uint32_t played_seconds = 0;
+  uint32_t longest_life = 0;
+  uint32_t shortest_life = kNoLife;
+  std::vector<ActionCount> actions;  // his objective actions (A lines), by word id
 
   std::vector<int> SlotNumbers() const;  // rising
 };
+
+// A free-for-all's score: kills, less a point for each death by his own hand or the world.
+int64_t FreeForAllScore(const Participant& p);
 
 // A kill line whose victim is a person.
 struct GameKill {
@@ -146,10 +167,14 @@ struct Game {
   uint32_t end = 0;
   uint32_t seconds = 0;  // its length; a clock that runs back inside it does not shorten it
   GameEnding ending = GameEnding::EndOfLog;
-  bool warmup = false;       // under 60 seconds or fewer than two people
+  bool warmup = false;  // under 60 seconds or fewer than two people
+  bool ffa = false;     // a free-for-all: its game type is dm, or its kills carry no team
+  uint32_t rounds = 1;  // the rounds (InitGame lines) it was played in
+  std::array<uint32_t, 4> round_wins{};  // rounds each team won, by code; none for one round
+  std::vector<ActionCount> actions;      // every objective action in it, by word id
   uint32_t winner_team = 0;  // team code of the last W line, 0 when none or a free-for-all
   PersonIndex winner_person = kNoPerson;  // the first name of the last W line of a free-for-all
-  std::vector<Participant> players;       // most kills first, then by person
+  std::vector<Participant> players;       // most kills (free-for-all: score) first, then by person
   GameKills kills;                        // in log order
   std::vector<PersonIndex> won, lost;     // people named by its W and by its L lines, rising
   uint32_t first_position = 0;            // its records in the event store: [first, end)
@@ -170,6 +195,8 @@ struct Person {
   uint32_t kills = 0, deaths = 0, suicides = 0, team_kills = 0, world_deaths = 0, head_shots = 0;
   uint64_t damage_dealt = 0, damage_taken = 0;
   uint64_t seconds = 0;
+  uint64_t played_seconds = 0;             // in play
+  std::vector<ActionCount> actions;        // by word id
   uint32_t first_game = 0, last_game = 0;  // game numbers
 };
 

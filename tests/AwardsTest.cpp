@@ -100,11 +100,18 @@ TEST(AwardsTest, WeaponGroupsLimbsLivesDamageAndResultsAreCounted) {
     Award award;
     uint32_t figure;
   } figures[] = {
-      {al, Award::Grenadier, 1},     {al, Award::LimbShots, 1},     {bo, Award::Pistol, 1},
-      {bo, Award::LimbShots, 0},     {al, Award::ShortestLife, 15},  // 0:05 to 0:20
-      {bo, Award::ShortestLife, 10}, {bo, Award::LongestLife, 110},  // 0:10 to the game's end
-      {al, Award::MostDamage, 60},  // his first life's two hits; a death ends it
-      {al, Award::Winner, 1},        {bo, Award::Loser, 1},         {al, Award::Loser, 0},
+      {al, Award::Grenadier, 1},
+      {al, Award::LimbShots, 1},
+      {bo, Award::Pistol, 1},
+      {bo, Award::LimbShots, 0},
+      {al, Award::ShortestLife, 12},  // his first hit 0:08 to 0:20
+      {bo, Award::ShortestLife, 2},   // first hit 0:08, killed 0:10
+      {bo, Award::LongestLife, 100},  // his kill at 0:20 to the game's end
+      // His first life's two hits and the 40 of health they left Bo, which the kill took.
+      {al, Award::MostDamage, 100},
+      {al, Award::Winner, 1},
+      {bo, Award::Loser, 1},
+      {al, Award::Loser, 0},
   };
   for (const auto& f : figures) {
     EXPECT_EQ(of(f.person, f.award), f.figure) << AwardName(f.award) << " of " << f.person;
@@ -112,7 +119,8 @@ TEST(AwardsTest, WeaponGroupsLimbsLivesDamageAndResultsAreCounted) {
   EXPECT_FALSE(HasFigure(Award::ShortestLife, of(cy, Award::ShortestLife)));  // never died
   auto holder = [&](Award a) { return awards.overall[static_cast<size_t>(a)].person; };
   EXPECT_EQ(holder(Award::ShortestLife), bo);  // the lowest figure holds it
-  EXPECT_EQ(holder(Award::LongestLife), cy);
+  EXPECT_EQ(holder(Award::LongestLife), bo);   // Cy joined and was never seen in play
+  EXPECT_EQ(of(cy, Award::LongestLife), 0u);
   EXPECT_EQ(holder(Award::Sniper), kNoPerson);
 
   // Without a table no weapon counts for a group.

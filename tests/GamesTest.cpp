@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "report/GamesJson.h"
 #include "tools/loggen/SkillLog.h"
 
 #include <algorithm>
@@ -177,10 +178,10 @@ TEST(GamesTest, KillKindsAndTheirSums) {
   EXPECT_EQ(al.team_kills, 1u);
   EXPECT_EQ(al.suicides, 1u);
   EXPECT_EQ(al.deaths, 1u);
-  EXPECT_EQ(al.damage_dealt, 30u);
+  EXPECT_EQ(al.damage_dealt, 50u + 30u);  // the killing hit and a hit
   EXPECT_EQ(b.In(0, "Bo").world_deaths, 2u);
   EXPECT_EQ(b.In(0, "Bo").deaths, 3u);
-  EXPECT_EQ(b.In(0, "Cy").damage_taken, 25u);
+  EXPECT_EQ(b.In(0, "Cy").damage_taken, 50u + 20u + 5u);  // killed by a team mate, two hits
   EXPECT_EQ(b.model.FindPerson(b.store, "horch_mp"), kNoPerson);
   EXPECT_EQ(b.model.FindPerson(b.store, "shermantank_mp"), kNoPerson);
   for (const Game& game : b.model.games) {
@@ -191,7 +192,7 @@ TEST(GamesTest, KillKindsAndTheirSums) {
   }
   EXPECT_EQ(b.In(1, "Al").kills, 1u);
   EXPECT_EQ(b.In(1, "Al").team_kills, 0u);
-  EXPECT_EQ(b.In(1, "Al").damage_dealt, 40u);
+  EXPECT_EQ(b.In(1, "Al").damage_dealt, 50u + 40u);
   EXPECT_EQ(b.model.games[1].winner_person, b.model.FindPerson(b.store, "Bo"));
 }
 
@@ -312,6 +313,248 @@ TEST(GamesTest, EndingsWarmUpsAndClockResets) {
   EXPECT_EQ(g[2].ending, GameEnding::EndOfLog);
   EXPECT_EQ(g[2].seconds, 420u + 40u);
   EXPECT_EQ(b.In(2, "Bo").seconds, 40u);
+}
+
+// The engines log the killing hit on the K line alone, and field 11 holds the weapon's raw
+// damage: each hit counts what health it could take.
+TEST(GamesTest, TheKillingHitCountsUpToTheHealthLeft) {
+  const Built b = Build({
+      kTdm,
+      "  0:00 J;1;1;Al",
+      "  0:00 J;2;2;Bo",
+      Hit("  0:10", 'D', 2, "axis", "Bo", 1, "allies", "Al", "torso_upper", 30),
+      Hit("  0:11", 'D', 2, "axis", "Bo", 1, "allies", "Al", "torso_upper", 30),
+      Hit("  0:12", 'K', 2, "axis", "Bo", 1, "allies", "Al", "head", 135),     // 40 were left
+      Hit("  0:20", 'K', 1, "allies", "Al", 2, "axis", "Bo", "head", 100000),  // a full 100
+      // A K line that repeats the D line just before it is that same hit, counted once.
+      Hit("  0:30", 'D', 2, "axis", "Bo", 1, "allies", "Al", "torso_lower", 60),
+      Hit("  0:30", 'K', 2, "axis", "Bo", 1, "allies", "Al", "torso_lower", 60),
+      // Hits he lived through that add up to more than his health: he got health back.
+      Hit("  0:40", 'D', 1, "allies", "Al", 2, "axis", "Bo", "torso_upper", 60),
+      Hit("  0:41", 'D', 1, "allies", "Al", 2, "axis", "Bo", "torso_upper", 60),
+      Hit("  0:42", 'K', 1, "allies", "Al", 2, "axis", "Bo", "head", 135),  // 40 left
+      // The world's hits count as damage taken, up to a full health.
+      Hit("  0:50", 'D', 2, "axis", "Bo", -1, "world", "", "none", 300),
+      "  1:30 ShutdownGame:",
+  });
+  const Participant& al = b.In(0, "Al");
+  const Participant& bo = b.In(0, "Bo");
+  EXPECT_EQ(al.damage_dealt, 30u + 30u + 40u + 60u);
+  EXPECT_EQ(bo.damage_dealt, 100u + 60u + 60u + 40u);
+  EXPECT_EQ(al.damage_taken, bo.damage_dealt);
+  EXPECT_EQ(bo.damage_taken, al.damage_dealt + 100u);
+  EXPECT_EQ(al.kills, 2u);
+  EXPECT_EQ(al.most_life_damage, 100u);  // his first life: the two hits and the kill
+  EXPECT_EQ(bo.most_life_damage, 160u);  // his life from 0:20 on
+  EXPECT_EQ(b.Of("Al").damage_dealt, al.damage_dealt);
+}
+
+// Deathmatch K lines carry no teams, its D lines the side of each player's model: no team
+// tables, every hit between two people counts, and the sums stay exact.
+TEST(GamesTest, FreeForAllCountsEveryHitBetweenPeopleAndRanksByScore) {
+  const std::string gun = "skorpion_silencer_mp";
+  auto line = [&](const std::string& stamp, char kind, int vslot, const std::string& vteam,
+                  const std::string& victim, int aslot, const std::string& ateam,
+                  const std::string& attacker, int damage) {
+    return stamp + " " + kind + ";1;" + std::to_string(vslot) + ";" + vteam + ";" + victim + ";2;" +
+           std::to_string(aslot) + ";" + ateam + ";" + attacker + ";" + gun + ";" +
+           std::to_string(damage) + ";MOD_PISTOL_BULLET;torso_upper";
+  };
+  auto game = [&](const std::string& type) {
+    return std::vector<std::string>{
+        " 40:00 InitGame: \\g_gametype\\" + type + "\\mapname\\mp_two\\sv_hostname\\Srv\\",
+        " 40:01 J;1;4;AI|kipsate",
+        " 40:01 J;2;6;AI|N!ckname",
+        " 40:01 J;3;7;Cy",
+        line(" 42:37", 'D', 4, "allies", "AI|kipsate", 6, "allies", "AI|N!ckname", 20),
+        line(" 42:38", 'K', 4, "", "AI|kipsate", 6, "", "AI|N!ckname", 45),  // takes 45 of 80
+        line(" 42:50", 'D', 6, "axis", "AI|N!ckname", 7, "allies", "Cy", 30),
+        line(" 43:00", 'K', 7, "", "Cy", 4, "", "AI|kipsate", 200),     // takes his 100
+        line(" 43:10", 'D', 7, "allies", "Cy", 7, "allies", "Cy", 10),  // his own grenade
+        line(" 43:20", 'K', 4, "", "AI|kipsate", -1, "", "", 100000),   // a fall
+        line(" 43:25", 'K', 4, "", "AI|kipsate", -1, "", "", 100000),   // and another
+        line(" 43:30", 'K', 7, "", "Cy", 6, "", "AI|N!ckname", 50),
+        line(" 43:40", 'K', 6, "", "AI|N!ckname", 6, "", "AI|N!ckname", 50),  // a suicide
+        " 44:50 W;allies;6;AI|N!ckname;7;Cy",  // a team named in a free-for-all
+        " 45:00 ShutdownGame:",
+    };
+  };
+  std::vector<std::string> lines = game("dm");
+  for (const std::string& l : game("gg")) lines.push_back(l);  // a type of no known kind
+  EventStore store;
+  for (const std::string& l : lines) store.AddLine(l);
+  store.Finish();
+  const GamesModel model = BuildGames(store);
+  ASSERT_EQ(model.games.size(), 2u);
+  for (const Game& g : model.games) {
+    EXPECT_TRUE(g.ffa);
+    uint64_t dealt = 0, taken = 0;
+    for (const Participant& p : g.players) {
+      dealt += p.damage_dealt;
+      taken += p.damage_taken;
+      EXPECT_EQ(p.team_seconds, (std::array<uint32_t, 4>{})) << p.person;
+      EXPECT_EQ(p.team_kills, 0u);
+    }
+    // Taken from people: all taken less the falls (100 each), Cy's own grenade (10) and
+    // N!ckname's own hit (the 50 left him).
+    EXPECT_EQ(dealt, taken - 200u - 10u - 50u);
+    EXPECT_EQ(dealt, 20u + 45u + 30u + 100u + 50u + 50u - 50u);  // the suicide deals nothing
+    // By score: N!ckname 2 - 1, Cy 0, kipsate 1 - 2 (most kills would put kipsate ahead of
+    // Cy).
+    ASSERT_EQ(g.players.size(), 3u);
+    EXPECT_EQ(g.players[0].person, model.FindPerson(store, "AI|N!ckname"));
+    EXPECT_EQ(g.players[1].person, model.FindPerson(store, "Cy"));
+    EXPECT_EQ(g.players[2].person, model.FindPerson(store, "AI|kipsate"));
+    EXPECT_EQ(g.winner_team, 0u);
+    EXPECT_EQ(g.winner_person, g.players[0].person);
+  }
+  // A team game keeps its rules: a hit between two people of one side is no damage dealt.
+  const Built team = Build({kTdm, Hit("  0:10", 'D', 2, "axis", "Bo", 1, "axis", "Al", "head", 20),
+                            Hit("  0:20", 'K', 3, "allies", "Cy", 1, "axis", "Al")});
+  EXPECT_FALSE(team.model.games[0].ffa);
+  EXPECT_EQ(team.In(0, "Al").damage_dealt, 50u);
+  EXPECT_EQ(team.In(0, "Bo").damage_taken, 20u);
+}
+
+// A life starts at the first line that shows him in play, not at his join; it ends at his
+// death, his quit or the game's end.
+TEST(GamesTest, LivesAndTimePlayedCountOnlyTimeInPlay) {
+  const Built b = Build({
+      " 30:00 InitGame: \\g_gametype\\tdm\\mapname\\mp_one\\sv_hostname\\Srv\\",
+      " 30:00 J;1;1;Ann",
+      " 30:00 J;2;2;Zed",
+      " 38:37 J;3;3;Idle",
+      " 38:40 say;3;3;Idle;hi",
+      Hit(" 43:00", 'D', 1, "axis", "Ann", 2, "allies", "Zed", "torso_upper", 10),
+      Hit(" 44:03", 'K', 2, "allies", "Zed", 1, "axis", "Ann"),
+      " 44:38 Q;2;2;Zed",
+      " 46:54 J;2;2;Zed",
+      " 47:54 Q;2;2;Zed",
+      " 48:19 J;2;2;Zed",
+      " 49:19 Q;2;2;Zed",
+      " 52:25 J;2;2;Zed",
+      " 54:48 Q;2;2;Zed",
+      Hit(" 59:40", 'K', 3, "allies", "Idle", -1, "world", "", "none", 500),  // fell at last
+      " 60:08 J;2;2;Zed",
+      Hit(" 60:53", 'K', 2, "allies", "Zed", 1, "axis", "Ann"),
+      " 61:00 Weapon;1;1;Ann;kar98k_mp",
+      " 62:00 ShutdownGame:",
+  });
+  const Participant& zed = b.In(0, "Zed");
+  EXPECT_EQ(zed.longest_life, 63u);   // 43:00 to 44:03
+  EXPECT_EQ(zed.shortest_life, 63u);  // the life seen only as he died has no length
+  EXPECT_EQ(zed.played_seconds, 63u);
+  EXPECT_GT(zed.seconds, zed.played_seconds);  // in the game, in play or not
+  const Participant& idle = b.In(0, "Idle");
+  EXPECT_EQ(idle.longest_life, 0u);
+  EXPECT_EQ(idle.played_seconds, 0u);
+  EXPECT_EQ(idle.shortest_life, kNoLife);
+  // Ann: in play from 43:00 to the game's end, never killed.
+  EXPECT_EQ(b.In(0, "Ann").longest_life, 19u * 60u);
+  EXPECT_EQ(b.In(0, "Ann").played_seconds, 19u * 60u);
+  for (const Participant& p : b.model.games[0].players) EXPECT_LE(p.longest_life, p.played_seconds);
+  EXPECT_EQ(b.Of("Ann").played_seconds, 19u * 60u);
+}
+
+// Rounds of one map are one game; a restart under a minute joins the game it restarts; a game
+// with nobody in it is none.
+TEST(GamesTest, RoundsAndRestartsMakeOneGameAndEmptyGamesNone) {
+  const std::string sd = "\\g_gametype\\sd\\mapname\\mp_toujane\\sv_hostname\\Srv\\";
+  auto init = [](const std::string& stamp, const std::string& settings) {
+    return stamp + " InitGame: " + settings;
+  };
+  std::vector<std::string> lines;
+  const char* const winners[] = {"allies", "axis", "allies", "allies"};
+  for (int round = 0; round < 4; ++round) {
+    const std::string at = "  " + std::to_string(round) + ":";
+    lines.push_back(init(at + "00", sd));
+    lines.push_back(at + "00 J;0;0;Sergy(UKR)");
+    lines.push_back(at + "00 J;0;1;Bo");
+    const bool allies = std::string(winners[round]) == "allies";
+    lines.push_back(allies ? Hit(at + "20", 'K', 1, "axis", "Bo", 0, "allies", "Sergy(UKR)")
+                           : Hit(at + "20", 'K', 0, "allies", "Sergy(UKR)", 1, "axis", "Bo"));
+    lines.push_back(at + "21 W;" + winners[round] + ";0;" + (allies ? "Sergy(UKR)" : "Bo"));
+    if (round == 3) lines.push_back(at + "30 ExitLevel: executed");
+    lines.push_back(at + "30 ShutdownGame:");
+  }
+  for (const std::string& l : {
+           // A stub, then a 15-second piece restarted into the game it begins.
+           init(" 30:10", "\\g_gametype\\tdm\\mapname\\mp_two\\sv_hostname\\Srv\\"),
+           std::string(" 30:13 ShutdownGame:"),
+           init(" 40:00", "\\g_gametype\\tdm\\mapname\\mp_two\\sv_hostname\\Srv\\"),
+           std::string(" 40:00 J;0;0;Sergy(UKR)"),
+           std::string(" 40:01 J;0;1;Bo"),
+           init(" 40:15", "\\g_gametype\\tdm\\mapname\\mp_two\\sv_hostname\\Srv\\"),
+           Hit(" 45:00", 'K', 1, "axis", "Bo", 0, "allies", "Sergy(UKR)"),
+           std::string(" 60:00 ShutdownGame:"),
+           // 21 minutes with nobody in them; then the same map again after an exit.
+           init(" 70:00", "\\g_gametype\\dm\\mapname\\mp_creek\\sv_hostname\\Srv\\"),
+           std::string(" 91:00 ExitLevel: executed"),
+           std::string(" 91:00 ShutdownGame:"),
+       })
+    lines.push_back(l);
+  EventStore store;
+  for (const std::string& l : lines) store.AddLine(l);
+  store.Finish();
+  const GamesModel model = BuildGames(store);
+  ASSERT_EQ(model.games.size(), 2u);
+  const Game& match = model.games[0];
+  EXPECT_EQ(match.rounds, 4u);
+  EXPECT_EQ(match.round_wins[TeamCodeOfField("allies")], 3u);
+  EXPECT_EQ(match.round_wins[TeamCodeOfField("axis")], 1u);
+  EXPECT_EQ(match.winner_team, TeamCodeOfField("allies"));
+  EXPECT_EQ(match.ending, GameEnding::Exit);
+  EXPECT_FALSE(match.warmup);
+  EXPECT_EQ(match.players.size(), 2u);
+  const Game& restarted = model.games[1];
+  EXPECT_EQ(restarted.number, 2u);
+  EXPECT_EQ(restarted.rounds, 1u);  // the restarted piece is no round
+  EXPECT_EQ(restarted.seconds, 20u * 60u);
+  EXPECT_EQ(model.people[model.FindPerson(store, "Bo")].games, 2u);
+  EXPECT_EQ(model.people[model.FindPerson(store, "Sergy(UKR)")].kills, 4u);
+
+  const Json json = GameJson(GameTexts(store), model, match);
+  EXPECT_EQ(json["rounds"], 4);
+  EXPECT_EQ(json["round_wins"].dump(), R"({"allies":3,"axis":1})");
+}
+
+TEST(GamesTest, ObjectiveActionsCountPerGameAndPerson) {
+  auto action = [](const std::string& stamp, const std::string& name, const std::string& word) {
+    return stamp + " A;0;2;axis;" + name + ";" + word + ";937.288,-13990.9,369.249;-176.924;stand";
+  };
+  const std::string ctf = "  0:00 InitGame: \\g_gametype\\ctf\\mapname\\mp_one\\sv_hostname\\S\\";
+  const Built b = Build({
+      ctf,
+      "  0:00 J;0;2;Jaymz-Imp...",
+      "  0:00 J;0;3;Bo",
+      action("  1:00", "Jaymz-Imp...", "ctf_take"),
+      action("  1:40", "Jaymz-Imp...", "ctf_captured"),
+      action("  2:00", "Jaymz-Imp...", "ctf_take"),
+      action("  2:10", "Bo", "ctf_returned"),
+      action("  2:20", "Bo", "odd_word"),
+      "  3:00 ShutdownGame:",
+      ctf,
+      "  0:00 J;0;2;Jaymz-Imp...",
+      "  0:00 J;0;3;Bo",
+      action("  1:00", "Jaymz-Imp...", "ctf_take"),
+      "  3:00 ShutdownGame:",
+  });
+  const GameTexts texts(b.store);
+  auto words = [&](const std::vector<ActionCount>& actions) {
+    std::string out;
+    for (const ActionCount& a : actions)
+      out += std::string(texts.Setting(a.word)) + "=" + std::to_string(a.count) + " ";
+    return out;
+  };
+  EXPECT_EQ(words(b.model.games[0].actions),
+            "ctf_take=2 ctf_captured=1 ctf_returned=1 odd_word=1 ");
+  EXPECT_EQ(words(b.In(0, "Bo").actions), "ctf_returned=1 odd_word=1 ");
+  EXPECT_EQ(words(b.Of("Jaymz-Imp...").actions), "ctf_take=3 ctf_captured=1 ");
+  // An action shows him in play: his life ran from his first action to the game's end.
+  EXPECT_EQ(b.In(0, "Jaymz-Imp...").played_seconds, 120u);
+  const Json person = PersonJson(texts, b.model, b.model.FindPerson(b.store, "Jaymz-Imp..."));
+  EXPECT_EQ(person["person"]["actions"].dump(), R"({"ctf_take":3,"ctf_captured":1})");
+  EXPECT_EQ(GameJson(texts, b.model, b.model.games[1])["actions"].dump(), R"({"ctf_take":1})");
 }
 
 EventStore StoreOfText(const std::string& text) {

@@ -202,6 +202,54 @@ TEST_F(SitePagesTest, EveryLinkLeadsToAPageAndHiddenPeopleAppearNowhere) {
   EXPECT_NE(pages_.at("people.html").find("2026-12-09"), std::string::npos);
 }
 
+// A free-for-all has one scoreboard by score and no team tables, though its D lines name
+// sides; a match of rounds shows its rounds, and objective actions show on the game and
+// profile pages.
+TEST_F(SitePagesTest, FreeForAllRoundsAndObjectivesShowOnTheirPages) {
+  const std::string sd = "InitGame: \\g_gametype\\sd\\mapname\\mp_foy\\sv_hostname\\Srv\\";
+  Build({"  0:00 InitGame: \\g_gametype\\dm\\mapname\\mp_foy\\sv_hostname\\Srv\\",
+         "  0:01 J;0;1;Al",
+         "  0:01 J;0;2;Bo",
+         "  0:10 D;1;1;allies;Al;2;2;allies;Bo;kar98k_mp;20;MOD_RIFLE_BULLET;head",
+         "  0:20 K;1;1;;Al;2;2;;Bo;kar98k_mp;135;MOD_RIFLE_BULLET;head",
+         "  2:00 ShutdownGame:",
+         "  3:00 " + sd,
+         "  3:01 J;0;1;Al",
+         "  3:01 J;0;2;Bo",
+         Kill("  3:10", 2, "Bo", 1, "Al"),
+         "  3:11 A;0;1;allies;Al;bomb_plant;1,2,3;4;stand",
+         "  3:12 W;allies;0;Al",
+         "  3:20 ShutdownGame:",
+         "  3:20 " + sd,
+         "  3:21 J;0;1;Al",
+         "  3:21 J;0;2;Bo",
+         Kill("  3:40", 1, "Al", 2, "Bo"),
+         "  3:41 A;0;2;axis;Bo;bomb_defuse;1,2,3;4;stand",
+         "  3:42 A;0;2;axis;Bo;hq_capture;1,2,3;4;stand",
+         "  3:43 W;axis;0;Bo",
+         "  5:00 ExitLevel: executed",
+         "  5:00 ShutdownGame:"});
+  ASSERT_EQ(model_.games.size(), 2u);
+  const std::string& ffa = pages_.at("games/1.html");
+  EXPECT_EQ(ffa.find("<h2>Allies"), std::string::npos);
+  EXPECT_EQ(ffa.find("Without a team"), std::string::npos);
+  EXPECT_NE(ffa.find("<h2>Players</h2>"), std::string::npos);
+  EXPECT_NE(ffa.find(">Score<th>Kills"), std::string::npos);
+  // Bo's hit on Al counts though both models were on one side: 20, then the 80 left.
+  EXPECT_NE(ffa.find("<td>1<td>1<td>0<td>1.00<td>0<td>0<td>1<td>100<td>"), std::string::npos);
+  const std::string& match = pages_.at("games/2.html");
+  EXPECT_NE(match.find("<dt>Rounds<dd>2</div>"), std::string::npos);
+  EXPECT_NE(match.find("<dt>Round wins<dd>Allies 1, Axis 1</div>"), std::string::npos);
+  EXPECT_NE(match.find("<h2>Allies</h2>"), std::string::npos);
+  EXPECT_NE(match.find("<h2>Objectives</h2>"), std::string::npos);
+  EXPECT_NE(match.find("<th>Bomb planted<th>Bomb defused<th>hq_capture"), std::string::npos);
+  const std::string& bo = pages_.at(PageOf("Bo"));
+  EXPECT_NE(bo.find("<dt>Bomb defused<dd>1</div>"), std::string::npos);
+  EXPECT_NE(bo.find("<dt>hq_capture<dd>1</div>"), std::string::npos);
+  EXPECT_EQ(pages_.at(PageOf("Al")).find("Bomb defused"), std::string::npos);
+  ExpectLinksResolveAndNo("Spy");
+}
+
 TEST_F(SitePagesTest, RanksAndAwardsGoToThePeopleShownAndEachGameShowsItsChanges) {
   // 20 games of one type: a ranking per type beside the one over all; the hidden Spy, best of
   // all, takes no rank, so Pine is first of two.
