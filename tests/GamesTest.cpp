@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "stats/Awards.h"
+#include "stats/GameRatings.h"
 #include "tools/loggen/SkillLog.h"
 
 #include <algorithm>
@@ -9,6 +11,8 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <tuple>
+#include <vector>
 
 namespace barvik {
 namespace {
@@ -48,9 +52,10 @@ struct Built {
   }
 };
 
-Built Build(std::initializer_list<std::string> lines, const PeopleRules& rules = {}) {
+Built Build(std::initializer_list<std::string> lines, const PeopleRules& rules = {},
+            const std::vector<std::string>& default_names = {}) {
   Built b{StoreOf(lines), {}};
-  b.model = BuildGames(b.store, rules);
+  b.model = BuildGames(b.store, rules, {}, default_names);
   return b;
 }
 
@@ -104,16 +109,171 @@ TEST(GamesTest, SharedNamesGuidsAndTheSameTimeRule) {
   });
   const GamesModel& m = b.model;
   EXPECT_EQ(m.games[0].players.size(), 3u);
-  // The second Bob killed the first: two people named Bob.
+  // The second Bob killed the first: two people named Bob, told apart.
   EXPECT_EQ(b.Of("Bob").deaths, 1u);
   EXPECT_EQ(b.Of("Bob").kills, 0u);
+  EXPECT_EQ(b.Of("Bob").display, "Bob");
   EXPECT_EQ(std::count_if(m.people.begin(), m.people.end(),
-                          [](const Person& p) { return p.display == "Bob" && p.kills == 1; }),
+                          [](const Person& p) { return p.display == "Bob (2)" && p.kills == 1; }),
             1);
   EXPECT_NE(&b.Of("Robert"), &b.Of("Bob"));
   EXPECT_NE(&b.Of("Alice"), &b.Of("Alicia"));
   EXPECT_NE(&b.Of("Carl"), &b.Of("Carlos"));
   EXPECT_EQ(&b.Of("Bobby"), &b.Of("Bob"));
+}
+
+// Slot 0 joined under the name slot 1 then joined with, and renamed himself later: slot 1 is
+// that name's man all game, slot 0 the renamed man from his join on, and neither stay is tied
+// by the shared name to the name's man of another game.
+TEST(GamesTest, ANameTwoSlotsHoldAtOnceTiesNeitherStayByName) {
+  const std::vector<std::string> first_game = {
+      kTdm,
+      "  0:00 J;0;0;Sergy(UKR)",
+      "  0:36 J;0;1;Sergy(UKR)",
+      Hit("  1:00", 'K', 0, "axis", "Sergy(UKR)", 1, "allies", "Sergy(UKR)"),
+      Hit("  2:00", 'D', 1, "allies", "Sergy(UKR)", 0, "axis", "Sergy(UKR)", "head", 30),
+      Hit("  4:14", 'K', 1, "allies", "Sergy(UKR)", 0, "axis", "Vandal"),
+      Hit("  5:00", 'K', 0, "axis", "Vandal", 1, "allies", "Sergy(UKR)"),
+      "  5:10 say;0;0;Vandal;gg",
+      "  6:00 ShutdownGame:",
+  };
+  auto build = [](const std::vector<std::string>& a, const std::vector<std::string>& b) {
+    Built built;
+    for (const auto* part : {&a, &b})
+      for (const std::string& line : *part) built.store.AddLine(line);
+    built.store.Finish();
+    built.model = BuildGames(built.store);
+    return built;
+  };
+  const Built b =
+      build(first_game, {
+                            kTdm,
+                            "  0:00 J;0;3;Sergy(UKR)",
+                            Hit("  0:30", 'K', 5, "axis", "Al", 3, "allies", "Sergy(UKR)"),
+                            "  1:30 J;0;4;Vandal",
+                        });
+  const Game& game = b.model.games.at(0);
+  ASSERT_EQ(game.players.size(), 2u);
+  const Participant* slot0 = nullptr;
+  const Participant* slot1 = nullptr;
+  for (const Participant& p : game.players)
+    (p.SlotNumbers() == std::vector<int>{0} ? slot0 : slot1) = &p;
+  ASSERT_TRUE(slot0 != nullptr && slot1 != nullptr);
+  ASSERT_EQ(slot1->SlotNumbers(), std::vector<int>{1});
+  // Slot 0 is Vandal from the start of the game, his first 254 s included.
+  const Person& vandal = b.Of("Vandal");
+  EXPECT_EQ(&b.model.people[slot0->person], &vandal);
+  EXPECT_EQ(vandal.display, "Vandal");
+  EXPECT_EQ(slot0->seconds, 360u);
+  EXPECT_EQ(slot0->kills, 1u);
+  EXPECT_EQ(slot0->deaths, 2u);
+  EXPECT_EQ(slot0->damage_dealt, 30u);
+  EXPECT_EQ(vandal.games, 2u);
+  // Slot 1 is one man all game, not the Sergy(UKR) of the second game.
+  EXPECT_EQ(slot1->kills, 2u);
+  EXPECT_EQ(slot1->deaths, 1u);
+  EXPECT_EQ(slot1->seconds, 324u);
+  const Person& other = b.Of("Sergy(UKR)");  // the first person of the name: the second game's
+  EXPECT_NE(&b.model.people[slot1->person], &other);
+  EXPECT_NE(&vandal, &other);
+  EXPECT_EQ(other.games, 1u);
+  EXPECT_EQ(other.kills, 1u);
+  // Two people of one name: their rows tell them apart.
+  EXPECT_EQ(other.display, "Sergy(UKR)");
+  EXPECT_EQ(b.model.people[slot1->person].display, "Sergy(UKR) (2)");
+  // Each kill is the right man's.
+  std::vector<std::pair<PersonIndex, PersonIndex>> kills;  // attacker, victim
+  for (const GameKill& k : game.kills) kills.emplace_back(k.attacker, k.victim);
+  EXPECT_EQ(kills,
+            (std::vector<std::pair<PersonIndex, PersonIndex>>{{slot1->person, slot0->person},
+                                                              {slot0->person, slot1->person},
+                                                              {slot1->person, slot0->person}}));
+  // The ids of the first game's people stay as the log grows.
+  const Built first = build(first_game, {});
+  EXPECT_EQ(first.Of("Vandal").id, vandal.id);
+  EXPECT_EQ(first.model.people.size(), 2u);
+  for (const Person& p : first.model.people) {
+    if (&p != &first.Of("Vandal")) {
+      EXPECT_EQ(p.id, b.model.people[slot1->person].id);
+    }
+  }
+}
+
+// Default names and names blank without their colour codes are nobody: rows of their game
+// alone, never people, never ranked or awarded.
+TEST(GamesTest, DefaultAndBlankNamesMakeNoPerson) {
+  const Built b = Build(
+      {
+          kTdm,
+          "  0:00 J;0;0;Unknown Soldier",
+          "  0:00 J;4444444;1;Al",
+          "  0:00 J;0;3;Bo",
+          "  0:05 J;4444444;2;^1^2",  // Al's GUID ties no blank name to him
+          Hit("  0:10", 'K', 1, "allies", "Al", 0, "axis", "Unknown Soldier"),
+          Hit("  0:20", 'K', 0, "axis", "Unknown Soldier", 1, "allies", "Al"),
+          Hit("  0:30", 'K', 2, "axis", "^1^2", 1, "allies", "Al", "head"),
+          Hit("  0:35", 'D', 3, "axis", "Bo", 2, "axis", "^1^2"),
+          "  0:40 Q;0;0;Unknown Soldier",
+          "  0:50 J;0;0;Unknown Soldier",  // another stay: another row
+          "  0:55 say;0;0;Unknown Soldier;hi",
+          Hit("  1:00", 'K', 0, "axis", "Unknown Soldier", 3, "axis", "Bo"),
+          Hit("  1:05", 'K', 3, "axis", "Bo", 0, "axis", "Unknown Soldier"),  // a team kill
+          "  1:10 J;0;0;Carl",  // slot 0 renamed: Carl is not the nameless one
+          "  1:30 W;allies;1;Al",
+          "  1:30 L;axis;0;Unknown Soldier;3;Bo",
+          "  2:00 ShutdownGame:",
+          kTdm,
+          "  0:00 J;0;3;UNKNOWN SOLDIER",
+          "  0:00 J;0;4;UnnamedPlayer",
+          Hit("  0:10", 'K', 4, "", "UnnamedPlayer", 3, "", "UNKNOWN SOLDIER"),
+          Hit("  1:10", 'K', 1, "allies", "Al", 4, "axis", "^7"),
+      },
+      {}, {"Unknown Soldier", "UnnamedPlayer"});
+  const GamesModel& m = b.model;
+  std::vector<std::string> people;
+  for (const Person& p : m.people) people.push_back(p.display);
+  EXPECT_EQ(people, (std::vector<std::string>{"Al", "Bo", "Carl"}));
+  for (const char* name : {"Unknown Soldier", "^1^2", "UnnamedPlayer", "^7"})
+    EXPECT_EQ(m.FindPerson(b.store, name), kNoPerson) << name;
+  const Game& g = m.games[0];
+  ASSERT_EQ(g.nameless.size(), 3u);
+  std::vector<std::tuple<std::string, uint32_t, uint32_t, uint32_t, uint32_t>> rows;
+  for (const NamelessPlayer& row : g.nameless)
+    rows.emplace_back(b.store.texts().Text(row.name), row.figures.kills, row.figures.deaths,
+                      row.figures.team_kills, row.figures.seconds);
+  EXPECT_EQ(rows, (std::vector<std::tuple<std::string, uint32_t, uint32_t, uint32_t, uint32_t>>{
+                      {"Unknown Soldier", 1, 1, 0, 40},
+                      {"^1^2", 0, 1, 0, 115},
+                      {"Unknown Soldier", 0, 1, 1, 20}}));
+  EXPECT_EQ(b.In(0, "Al").kills, 2u);
+  EXPECT_EQ(b.In(0, "Al").head_shots, 1u);
+  EXPECT_EQ(b.In(0, "Al").deaths, 1u);
+  EXPECT_EQ(b.In(0, "Bo").damage_taken, 50u);
+  EXPECT_EQ(b.In(0, "Bo").deaths, 1u);
+  EXPECT_EQ(b.In(0, "Bo").team_kills, 1u);
+  EXPECT_EQ(g.lost, std::vector<PersonIndex>{m.FindPerson(b.store, "Bo")});
+  // Listed kills are those of people; a nameless killer is no one.
+  std::vector<std::pair<PersonIndex, GameKill::Kind>> kills;
+  for (const GameKill& k : g.kills) kills.emplace_back(k.attacker, k.kind);
+  EXPECT_EQ(kills, (std::vector<std::pair<PersonIndex, GameKill::Kind>>{
+                       {kNoPerson, GameKill::Kind::Kill}, {kNoPerson, GameKill::Kind::TeamKill}}));
+  // A game of nameless players alone has no people in it.
+  EXPECT_TRUE(m.games[1].players.size() == 1 && m.games[1].nameless.size() == 3);
+  // Nobody nameless is rated or awarded.
+  GameRatings ratings;
+  RateGames(m, ratings);
+  for (const auto& changes : ratings.changes) {
+    for (const RatingChange& c : changes) {
+      EXPECT_TRUE(std::any_of(m.people.begin(), m.people.end(),
+                              [&](const Person& p) { return p.id == c.person; }));
+    }
+  }
+  EXPECT_EQ(ratings.changes.at(0).size(), 3u);
+  const AwardsModel awards = ComputeAwards(b.store, m);
+  for (const AwardTable& table : awards.games)
+    for (const AwardHolder& holder : table)
+      EXPECT_TRUE(holder.person == kNoPerson || holder.person < m.people.size());
+  EXPECT_EQ(awards.people.size(), m.people.size());
 }
 
 TEST(GamesTest, PeopleFileRulesOverrideTheLogs) {
