@@ -729,7 +729,8 @@ struct Analysed {
 int AnalyseGames(Analysed& a, const Call& c) {
   ProgressBar bar(c.err);
   if (const int status = ConfigureAndAnalyse(a.ws, bar, c); status != kExitOk) return status;
-  a.model = BuildGames(a.ws.log()->events(), a.ws.people_rules, a.ws.GamesScratchSpace());
+  a.model = BuildGames(a.ws.log()->events(), a.ws.people_rules, a.ws.GamesScratchSpace(),
+                       a.ws.DefaultPlayerNames());
   return kExitOk;
 }
 
