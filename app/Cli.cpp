@@ -11,6 +11,7 @@
 #include <ostream>
 #include <string_view>
 
+#include "app/PeopleFile.h"
 #include "app/ProgressBar.h"
 #include "app/Watch.h"
 #include "app/Workspace.h"
@@ -98,9 +99,10 @@ struct Options {
   bool no_cache = false;
   int every_seconds = 60;
   bool json = false;
-  std::optional<std::string> templates;  // --templates DIR
-  PeopleRules people;                    // --people FILE
-  std::optional<int> inactive_after;     // --inactive-after GAMES
+  std::optional<std::string> templates;    // --templates DIR
+  PeopleRules people;                      // --people FILE
+  std::optional<std::string> people_file;  // its path: watch reads it again as it changes
+  std::optional<int> inactive_after;       // --inactive-after GAMES
   std::vector<std::string> operands;
 };
 
@@ -199,23 +201,12 @@ int ParseSeconds(const std::string& option, const std::string& text, int least) 
   return *seconds;
 }
 
-// The rules of a people file; a file that cannot be read or holds a line of no rule is a
-// usage error.
+// The rules of a people file; a file that cannot be read or holds a line of no rule or two
+// rules that contradict each other is a usage error.
 PeopleRules ReadPeople(const std::string& path) {
-  constexpr std::uintmax_t kMaxBytes = 16 << 20;
-  std::error_code ec;
-  const std::uintmax_t size = std::filesystem::file_size(path, ec);
-  std::ifstream in(path, std::ios::binary);
-  if (ec || !in || !std::filesystem::is_regular_file(path, ec)) {
-    throw UsageError{"option '--people': cannot read '" + path + "'"};
-  }
-  if (size > kMaxBytes) throw UsageError{"people file '" + path + "' is larger than 16 MB"};
-  std::string text(static_cast<size_t>(size), '\0');
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<size_t>(in.gcount()));
-  PeopleFileResult result = ParsePeopleFile(text);
-  if (!result.error.empty()) throw UsageError{"people file '" + path + "', " + result.error};
-  return std::move(result.rules);
+  PeopleFileRead read = ReadPeopleFile(path);
+  if (!read.error.empty()) throw UsageError{read.error};
+  return std::move(read.rules);
 }
 
 Options Parse(const std::vector<std::string>& args) {
@@ -271,7 +262,10 @@ Options Parse(const std::vector<std::string>& args) {
     if (name == "--cache") o.cache = *value;
     if (name == "--no-cache") o.no_cache = true;
     if (name == "--templates") o.templates = *value;
-    if (name == "--people") o.people = ReadPeople(*value);
+    if (name == "--people") {
+      o.people = ReadPeople(*value);
+      o.people_file = *value;
+    }
     if (name == "--inactive-after") o.inactive_after = ParseGames(name, *value);
   }
   if (o.cache && o.no_cache)
@@ -547,9 +541,24 @@ std::string WatchTime() {
 int Watch(const Options& o, const std::vector<std::string>& logs, std::ostream& err,
           const CliEnvironment& env) {
   const StopSignals stop;
-  const ChangeWaiter waiter(logs);
+  std::vector<std::string> watched = logs;
+  if (o.people_file) watched.push_back(*o.people_file);
+  const ChangeWaiter waiter(watched);
   Workspace ws(env.decimal_separator);
   Configure(ws, o, env, err);
+  // The people file is read again whenever it changed; one that cannot be used leaves the
+  // last good rules in force, and every run says so until it is mended.
+  std::string people_read = o.people_file ? PeopleFileFingerprint(*o.people_file) : "";
+  std::string people_problem;
+  auto reread_people = [&] {
+    if (!o.people_file) return;
+    const std::string now = PeopleFileFingerprint(*o.people_file);
+    if (now == people_read) return;
+    people_read = now;
+    PeopleFileRead read = ReadPeopleFile(*o.people_file);
+    people_problem = read.error;
+    if (people_problem.empty()) ws.people_rules = std::move(read.rules);
+  };
   // A stop signal ends the run at its next progress step: the export's staging folder is
   // removed as it unwinds and the lock let go, so the folder keeps its last whole report.
   ws.hooks.reading = [](uint64_t /*done*/, uint64_t /*total*/) {
@@ -569,7 +578,13 @@ int Watch(const Options& o, const std::vector<std::string>& logs, std::ostream& 
   std::string exported;  // the inputs as they were when the last good run started
   while (!StopSignals::requested()) {
     std::string inputs = InputFingerprint(logs);
+    if (o.people_file) inputs += "people\t" + PeopleFileFingerprint(*o.people_file) + '\n';
     if (inputs != exported) {
+      reread_people();
+      if (!people_problem.empty()) {
+        err << "barvik-cli: " << WatchTime() << ": " << TerminalText(people_problem)
+            << "; the last good rules stay in use" << std::endl;
+      }
       int status = kExitOk;
       size_t written = 0;
       size_t kept = 0;

@@ -309,6 +309,43 @@ TEST(GamesTest, PeopleFileRulesOverrideTheLogs) {
             "line 2: unknown rule \"merge\" (same, different, hide or name)");
 }
 
+// Rules that undo each other are errors naming both lines (names compared as the log's are),
+// the one whose later line comes first; the file then gives no rules.
+TEST(GamesTest, ContradictoryPeopleRulesNameBothLines) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"same; A; B\ndifferent; b; ^1a\n",
+       "line 2: \"different\" keeps apart \"b\" and \"^1a\", which line 1 (\"same\") makes "
+       "one person"},
+      // Through a chain of "same" lines; the "different" line may come first.
+      {"different; A; C\n# chain\nsame; A; B\nsame; B; C\n",
+       "line 4: \"different\" of line 1 keeps apart \"A\" and \"C\", which lines 3 and 4 "
+       "(\"same\") make "
+       "one person"},
+      {"name; Ann; Queen\nsame; Ann; Anna\nname; ANNA; Anna B.\n",
+       "line 3: a second \"name\" for the person line 1 names"},
+      {"name; Ann; Joe\nname; Bob; ^2joe\n",
+       "line 2: \"name\" shows two people as \"^2joe\": line 1 shows another person so"},
+      {"hide; Cam\nname; Ann; Cam\n",
+       "line 2: \"name\" of line 2 shows a person as \"Cam\", a name of another person (line 1)"},
+      {"same; Ann; Anna\nname; Ann; Queen\nhide; anna\n",
+       "line 3: \"hide\" and \"name\" for one person (lines 2 and 3): a hidden person is shown "
+       "under no name"},
+      // The first problem by its later line.
+      {"same; A; B\nname; X; Y\nname; x; Z\ndifferent; A; B\n",
+       "line 3: a second \"name\" for the person line 2 names"},
+  };
+  for (const auto& [text, error] : cases) {
+    const PeopleFileResult result = ParsePeopleFile(text);
+    EXPECT_EQ(result.error, error) << text;
+    EXPECT_TRUE(result.rules.same.empty() && result.rules.shown_as.empty()) << text;
+  }
+  // Rules that agree are no problem: a name shown as one of the person's own spellings, one
+  // "name" beside "same" and "different" lines of other people.
+  EXPECT_EQ(
+      ParsePeopleFile("same; Ann; Anna\nname; ann; ANNA\ndifferent; Ann; Bob\nhide; Cam\n").error,
+      "");
+}
+
 TEST(GamesTest, KillKindsAndTheirSums) {
   const Built b = Build({
       kTdm,
