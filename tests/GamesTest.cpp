@@ -199,6 +199,49 @@ TEST(GamesTest, ANameTwoSlotsHoldAtOnceTiesNeitherStayByName) {
   }
 }
 
+// The first slot's stay of a shared name takes along what tied it to the name: its GUID and the
+// rename that began it then tie that stay, not the name's man of other games.
+TEST(GamesTest, AStayThatBecomesAloneKeepsItsGuidAndRename) {
+  const Built b = Build({
+      kDm,
+      "  0:00 J;7777777;0;Bob",
+      "  0:00 J;0;1;Xeno",
+      Hit("  0:30", 'K', 5, "", "Al", 1, "", "Bob"),  // slot 1 renamed himself Bob
+      "  1:00 ShutdownGame:",
+      kDm,
+      "  0:00 J;7777777;3;Bobby",  // slot 0's GUID: his, not the Bob of the next game
+      "  1:00 ShutdownGame:",
+      kDm,
+      "  0:00 J;0;1;Bob",
+      "  0:00 J;0;0;Zed",
+      Hit("  0:10", 'K', 5, "", "Al", 0, "", "Cy"),  // Zed renamed himself Cy ...
+      "  0:20 J;0;1;Cy",                             // ... the name another man then joins with
+      "  1:00 ShutdownGame:",
+      kDm,
+      "  0:00 J;0;2;Cy",
+  });
+  const Game& first = b.model.games.at(0);
+  auto in_slot = [](const Game& game, int slot) {
+    for (const Participant& p : game.players) {
+      if (p.SlotNumbers() == std::vector<int>{slot}) return p.person;
+    }
+    return kNoPerson;
+  };
+  const PersonIndex bobby = b.model.FindPerson(b.store, "Bobby");
+  EXPECT_EQ(in_slot(first, 0), bobby);
+  EXPECT_EQ(in_slot(first, 1), b.model.FindPerson(b.store, "Xeno"));
+  EXPECT_EQ(b.model.people[bobby].games, 2u);
+  const PersonIndex bob = in_slot(b.model.games.at(2), 1);
+  EXPECT_NE(bob, bobby);
+  EXPECT_EQ(b.model.people[bob].games, 1u);
+  EXPECT_NE(b.model.people[bob].display, b.model.people[bobby].display);
+  const PersonIndex zed = b.model.FindPerson(b.store, "Zed");
+  EXPECT_EQ(in_slot(b.model.games.at(2), 0), zed);
+  EXPECT_EQ(b.model.people[zed].games, 1u);
+  EXPECT_NE(in_slot(b.model.games.at(3), 2), zed);
+  EXPECT_NE(in_slot(b.model.games.at(3), 2), in_slot(b.model.games.at(2), 1));
+}
+
 // Default names and names blank without their colour codes are nobody: rows of their game
 // alone, never people, never ranked or awarded.
 TEST(GamesTest, DefaultAndBlankNamesMakeNoPerson) {
