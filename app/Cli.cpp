@@ -11,6 +11,7 @@
 #include <ostream>
 #include <string_view>
 
+#include "app/PeopleFile.h"
 #include "app/ProgressBar.h"
 #include "app/RemoteLogs.h"
 #include "app/Watch.h"
@@ -124,9 +125,10 @@ struct Options {
   bool no_cache = false;
   int every_seconds = 60;
   bool json = false;
-  std::optional<std::string> templates;  // --templates DIR
-  PeopleRules people;                    // --people FILE
-  std::optional<int> inactive_after;     // --inactive-after GAMES
+  std::optional<std::string> templates;    // --templates DIR
+  PeopleRules people;                      // --people FILE
+  std::optional<std::string> people_file;  // its path: watch reads it again as it changes
+  std::optional<int> inactive_after;       // --inactive-after GAMES
   std::vector<std::string> operands;
   // Remote logs: the options that reach them, and whether a source failed in a run.
   std::shared_ptr<RemoteSources> remote = std::make_shared<RemoteSources>();
@@ -227,23 +229,12 @@ int ParseSeconds(const std::string& option, const std::string& text, int least) 
   return *seconds;
 }
 
-// The rules of a people file; a file that cannot be read or holds a line of no rule is a
-// usage error.
+// The rules of a people file; a file that cannot be read or holds a line of no rule or two
+// rules that contradict each other is a usage error.
 PeopleRules ReadPeople(const std::string& path) {
-  constexpr std::uintmax_t kMaxBytes = 16 << 20;
-  std::error_code ec;
-  const std::uintmax_t size = std::filesystem::file_size(path, ec);
-  std::ifstream in(path, std::ios::binary);
-  if (ec || !in || !std::filesystem::is_regular_file(path, ec)) {
-    throw UsageError{"option '--people': cannot read '" + path + "'"};
-  }
-  if (size > kMaxBytes) throw UsageError{"people file '" + path + "' is larger than 16 MB"};
-  std::string text(static_cast<size_t>(size), '\0');
-  in.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<size_t>(in.gcount()));
-  PeopleFileResult result = ParsePeopleFile(text);
-  if (!result.error.empty()) throw UsageError{"people file '" + path + "', " + result.error};
-  return std::move(result.rules);
+  PeopleFileRead read = ReadPeopleFile(path);
+  if (!read.error.empty()) throw UsageError{read.error};
+  return std::move(read.rules);
 }
 
 Options Parse(const std::vector<std::string>& args) {
@@ -303,7 +294,10 @@ Options Parse(const std::vector<std::string>& args) {
     if (name == "--cache") o.cache = *value;
     if (name == "--no-cache") o.no_cache = true;
     if (name == "--templates") o.templates = *value;
-    if (name == "--people") o.people = ReadPeople(*value);
+    if (name == "--people") {
+      o.people = ReadPeople(*value);
+      o.people_file = *value;
+    }
     if (name == "--inactive-after") o.inactive_after = ParseGames(name, *value);
     if (remote_option) {
       if (std::string problem = o.remote->SetOption(name, *value); !problem.empty()) {
@@ -589,14 +583,29 @@ std::string WatchTime() {
 int Watch(const Options& o, const std::vector<std::string>& logs, std::ostream& err,
           const CliEnvironment& env) {
   const StopSignals stop;
-  // Remote logs are looked at every period; the local ones (and folders) are watched.
-  std::vector<std::string> local_logs;
+  // Remote logs are looked at every period; the local ones (and folders) are watched, and so
+  // is the people file.
+  std::vector<std::string> watched;
   for (const std::string& l : logs) {
-    if (!remote::IsRemoteName(l)) local_logs.push_back(l);
+    if (!remote::IsRemoteName(l)) watched.push_back(l);
   }
-  const ChangeWaiter waiter(local_logs);
+  if (o.people_file) watched.push_back(*o.people_file);
+  const ChangeWaiter waiter(watched);
   Workspace ws(env.decimal_separator);
   Configure(ws, o, env, err);
+  // The people file is read again whenever it changed; one that cannot be used leaves the
+  // last good rules in force, and every run says so until it is mended.
+  std::string people_read = o.people_file ? PeopleFileFingerprint(*o.people_file) : "";
+  std::string people_problem;
+  auto reread_people = [&] {
+    if (!o.people_file) return;
+    const std::string now = PeopleFileFingerprint(*o.people_file);
+    if (now == people_read) return;
+    people_read = now;
+    PeopleFileRead read = ReadPeopleFile(*o.people_file);
+    people_problem = read.error;
+    if (people_problem.empty()) ws.people_rules = std::move(read.rules);
+  };
   // A stop signal ends the run at its next progress step: the export's staging folder is
   // removed as it unwinds and the lock let go, so the folder keeps its last whole report.
   ws.hooks.reading = [](uint64_t /*done*/, uint64_t /*total*/) {
@@ -617,7 +626,13 @@ int Watch(const Options& o, const std::vector<std::string>& logs, std::ostream& 
   while (!StopSignals::requested()) {
     const std::vector<std::string> read = o.remote->Fetch(logs, ws.cache_folder, err);
     std::string inputs = InputFingerprint(read);
+    if (o.people_file) inputs += "people\t" + PeopleFileFingerprint(*o.people_file) + '\n';
     if (inputs != exported) {
+      reread_people();
+      if (!people_problem.empty()) {
+        err << "barvik-cli: " << WatchTime() << ": " << TerminalText(people_problem)
+            << "; the last good rules stay in use" << std::endl;
+      }
       int status = kExitOk;
       size_t written = 0;
       size_t kept = 0;
@@ -778,7 +793,8 @@ struct Analysed {
 int AnalyseGames(Analysed& a, const Call& c) {
   ProgressBar bar(c.err);
   if (const int status = ConfigureAndAnalyse(a.ws, bar, c); status != kExitOk) return status;
-  a.model = BuildGames(a.ws.log()->events(), a.ws.people_rules, a.ws.GamesScratchSpace());
+  a.model = BuildGames(a.ws.log()->events(), a.ws.people_rules, a.ws.GamesScratchSpace(),
+                       a.ws.DefaultPlayerNames());
   return kExitOk;
 }
 

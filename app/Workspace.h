@@ -199,6 +199,9 @@ class Workspace {
   // Where the games' builder sets finished games aside: the usable cache folder, else the
   // system's temporary folder.
   GamesScratch GamesScratchSpace() const { return {UsableCacheFolder()}; }
+  // The player names that stand for nobody ("Unknown Soldier"): the default-name lines of the
+  // friendly-names table of the template folder, for the games' builder.
+  std::vector<std::string> DefaultPlayerNames() const;
   // The build text of the page footers and the caption.
   std::string build_text = "N/A";
   // How long an export waits for another run to let go of the report folder.

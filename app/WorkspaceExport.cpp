@@ -30,6 +30,7 @@
 #include "core/Text1252.h"
 #include "core/WorkerPool.h"
 #include "log/CacheFolder.h"
+#include "report/FriendlyNames.h"
 #include "report/ImageSource.h"
 #include "report/PageWriter.h"
 #include "report/PngBatch.h"
@@ -218,6 +219,10 @@ uint64_t PlayerFilesFingerprint(StableHash hash, const std::string& name, const 
 
 }  // namespace
 
+std::vector<std::string> Workspace::DefaultPlayerNames() const {
+  return FriendlyNames::Load(template_folder).default_names();
+}
+
 GlobalLists SiteGlobalLists(const Workspace& ws) {
   return {&ws.List(ListId::Players), &ws.List(ListId::Weapon), &ws.List(ListId::Maps),
           &ws.List(ListId::GType), &ws.List(ListId::Accuracy)};
@@ -250,9 +255,9 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   // The games model needs only the events, and the site's thread waits for it before all
   // else: begun here, it is built while this thread writes the global pages. In an export
   // that finds most files unchanged that thread sets the run's length. Waited for last.
-  std::future<GamesModel> games_model =
-      std::async(std::launch::async, [this, scratch = GamesScratchSpace()] {
-        return BuildGames(EventsOf(*this), people_rules, scratch);
+  std::future<GamesModel> games_model = std::async(
+      std::launch::async, [this, scratch = GamesScratchSpace(), nobody = DefaultPlayerNames()] {
+        return BuildGames(EventsOf(*this), people_rules, scratch, nobody);
       });
   // Every file is written into the staging folder and moved into place at the end, so a
   // failure leaves the previous report whole. Without a staging folder (the folder cannot be

@@ -12,6 +12,7 @@ namespace barvik {
 namespace {
 
 constexpr std::string_view kTableFile = "friendly-names.dat";
+constexpr std::string_view kDefaultNameKind = "default-name";
 
 bool KindOf(std::string_view word, NameKind& kind) {
   if (word == "weapon") {
@@ -44,6 +45,12 @@ FriendlyNames FriendlyNames::Parse(std::string_view text) {
   for (const std::string& line : SplitTemplateLines(text)) {
     if (line.empty() || line[0] == '#') continue;
     const size_t first = line.find('\t');
+    if (std::string_view(line).substr(0, first) == kDefaultNameKind) {
+      const std::string_view name = std::string_view(line).substr(first + 1);
+      if (first != std::string::npos && !name.empty())
+        table.default_names_.emplace_back(name.substr(0, name.find('\t')));
+      continue;
+    }
     const size_t second = first == std::string::npos ? first : line.find('\t', first + 1);
     if (second == std::string::npos) continue;
     NameKind kind{};

@@ -6,12 +6,16 @@
 // the awards ("grenade", "sniper", "pistol", "satchel", "tank"; its friendly text may then be
 // empty); an unknown group is ignored. Raw names match without regard to letter case. A
 // missing table gives no friendly names and no groups: every name is then shown as it is.
+// A line "default-name<TAB>name" (no third field) names a player name that stands for nobody
+// in particular, the name a game gives a player who set none ("Unknown Soldier"): such
+// players make no person of the site (BuildGames).
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "stats/Awards.h"
 
@@ -33,12 +37,15 @@ class FriendlyNames {
 
   size_t size() const { return names_.size(); }
   const WeaponGroups& weapon_groups() const { return groups_; }
+  // The default player names, as written in the table.
+  const std::vector<std::string>& default_names() const { return default_names_; }
   // A StableHash of the table's text (0 without a table): what pages made with it depend on.
   uint64_t fingerprint() const { return fingerprint_; }
 
  private:
   std::unordered_map<std::string, std::string> names_;  // kind letter + lower-case raw name
   WeaponGroups groups_;
+  std::vector<std::string> default_names_;
   uint64_t fingerprint_ = 0;
 };
 

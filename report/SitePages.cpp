@@ -384,6 +384,12 @@ class ModelPages {
       for (uint32_t seconds : p.team_seconds) h.Number(seconds);
       HashActions(h, p.actions);
     }
+    h.Number(game.nameless.size());
+    for (const NamelessPlayer& row : game.nameless) {
+      const Participant& p = row.figures;
+      h.Text(texts_.Text(row.name)).Number(p.kills).Number(p.deaths).Number(p.team_kills);
+      h.Number(p.suicides).Number(p.head_shots).Number(p.damage_dealt).Number(p.seconds);
+    }
     h.Number(game.kills.size());
     for (const GameKill& k : game.kills) {
       h.Number(k.at).Number(static_cast<uint64_t>(k.kind)).Number(Link(k.attacker));
@@ -1235,9 +1241,35 @@ class ModelPages {
       }
       page += "</tbody></table></div>\n";
     }
+    page += NamelessTable(game);
     if (!game.actions.empty()) page += ObjectivesTable(game);
     page += "<h2>Kills over time</h2>\n" + TimelineSvg(game);
     page += SitePageFoot(frame_, "../", false);
+    return page;
+  }
+
+  // The players of a game under a default or blank name: plain rows, no one's profile.
+  std::string NamelessTable(const Game& game) const {
+    if (game.nameless.empty()) return "";
+    std::string page;
+    Add(page,
+        "<h2>Without a name of their own</h2>\n<p class=\"hint\">Players under a default name "
+        "or a blank one, each stay a row: they are no one in particular, so they have no "
+        "profile, no ranking and no awards.</p>\n<div class=\"scroll\"><table class=\"data "
+        "fig\">\n<thead><tr><th>Name",
+        kFigureHeads, "</thead>\n<tbody>\n");
+    for (const NamelessPlayer& row : game.nameless) {
+      const std::string_view name = texts_.Text(row.name);
+      const Participant& p = row.figures;
+      Add(page, "<tr><th>",
+          ComparedName(name).empty()
+              ? std::string("<i>a blank name</i>")
+              : "<span class=\"coloured\">" + ColouredNameHtml(name) + "</span>",
+          FigureCells(p.kills, p.deaths, p.team_kills, p.suicides, p.head_shots, p.damage_dealt,
+                      p.seconds),
+          "\n");
+    }
+    page += "</tbody></table></div>\n";
     return page;
   }
 

@@ -5,6 +5,7 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <numeric>
 #include <unordered_map>
 #include <utility>
@@ -98,10 +99,6 @@ uint32_t GetNumber32(const uint8_t*& from) { return static_cast<uint32_t>(GetNum
 constexpr int kSlots = 128;             // slots 0..127; negative slots are the world and vehicles
 constexpr uint32_t kShortestGame = 60;  // seconds: a shorter piece is a restart or a warm-up
 
-bool IsDefaultName(std::string_view compared) {
-  return compared.empty() || compared == "unknown soldier" || compared == "unnamedplayer";
-}
-
 bool TiesByGuid(std::string_view guid) {
   return guid.size() >= 6 && guid.find_first_not_of('0') != std::string_view::npos;
 }
@@ -171,14 +168,16 @@ class PresenceLog {
 };
 
 // A node is what the names of the log stand for before people are found: one per compared
-// name, and one per stay of a default name or of a name that a second slot shows at the same
-// time (two people may share a name).
+// name, and one per stay of a nameless player (a default or blank name) and of a name that two
+// slots of one game showed at the same time (two people may share a name).
 struct Node {
   KeyId key = 0;
   uint32_t game = 0;  // for a stay node: where it was
   int slot = kNoSlot;
   bool stay = false;
-  PresenceLog presence_log;         // while the log is read
+  bool nameless = false;     // a stay under a default or blank name: no person, joined to none
+  uint32_t parts = 0;        // the games it has a part in (a node left with none is no one)
+  PresenceLog presence_log;  // while the log is read
   std::vector<Presence> presences;  // from presence_log, for finding people
 };
 
@@ -400,6 +399,14 @@ struct Stay {
   uint32_t team = kNoTeam;
   uint32_t team_since = 0;  // when his time on `team` began
   uint32_t team_seen = 0;   // his last line on `team`
+  // What a stay of a slot tied to its node, undone when a second slot shows the same name and
+  // the stay gets a node of its own: the lines counted under its first spelling, the rename
+  // that began it and the GUID of its join (indexes into the builder's lists, or UINT32_MAX).
+  uint32_t raw = 0;
+  uint32_t lines = 0;
+  uint32_t rename = UINT32_MAX;
+  uint32_t guid = UINT32_MAX;  // setting id
+  uint32_t guid_tie = UINT32_MAX;
 };
 
 // A well-mixed hash of a number: every bit of the result depends on every bit of `x`.
@@ -579,12 +586,21 @@ class Groups {
 
 class GameBuilder {
  public:
-  GameBuilder(const EventStore& store, const NameForms& forms, const GamesScratch& scratch)
+  GameBuilder(const EventStore& store, const NameForms& forms, const GamesScratch& scratch,
+              const std::vector<std::string>& default_names)
       : packed_parts(scratch), store_(store), forms_(forms), slotless_(forms.pool().size()) {
     name_node_.assign(forms.pool().size(), kNoNode);
     slot_of_key_.assign(forms.pool().size(), -1);
     open_slots_of_key_.assign(forms.pool().size(), 0);
+    shared_in_game_.assign(forms.pool().size(), 0);
     raw_counts.assign(store.texts().size(), 0);
+    nameless_key_.assign(forms.pool().size(), false);
+    for (KeyId key = 0; key < forms.pool().size(); ++key)
+      nameless_key_[key] = forms.pool().Text(key).empty();
+    for (const std::string& name : default_names) {
+      const KeyId key = forms.pool().Find(ComparedName(name));
+      if (key != KeyPool::kNone && key < nameless_key_.size()) nameless_key_[key] = true;
+    }
   }
 
   void Run() {
@@ -627,17 +643,17 @@ class GameBuilder {
       case LineKind::Join: {
         const int slot = JoinSlot(e);
         const uint32_t node = slot >= 0 ? Open(slot, e.ids[0]) : SeeByName(e.ids[0]);
-        if (node != kNoNode) Guid(node, JoinGuid(e));
+        if (node != kNoNode) Guid(node, JoinGuid(e), slot >= 0 ? &slots_[slot] : nullptr);
         break;
       }
       case LineKind::Quit: {
         const int slot = JoinSlot(e);
         const KeyId key = forms_.Name(e.ids[0]);
         if (slot >= 0 && slots_[slot].node != kNoNode) {
-          Count(slots_[slot].node, e.ids[0]);
+          CountIn(slots_[slot], e.ids[0]);
           Close(slots_[slot], slot);
         } else if (Stay* stay = slotless_.Find(key)) {
-          Count(stay->node, e.ids[0]);
+          CountIn(*stay, e.ids[0]);
           Close(*stay, kNoSlot);
           slotless_.Drop(key);
         }
@@ -789,24 +805,64 @@ class GameBuilder {
     return static_cast<uint32_t>(nodes.size() - 1);
   }
 
-  // The node a name stands for when it starts a stay in `slot` now.
+  uint32_t NewStayNode(KeyId key, int slot) {
+    const uint32_t n = NewNode(key, slot);
+    nodes[n].stay = true;
+    return n;
+  }
+
+  // The node a name stands for when it starts a stay in `slot` now. A name that two slots
+  // show at once is no one's in particular for the rest of the game: each of its stays gets a
+  // node of its own, that of the first slot too (SplitStay), and only a rename, a GUID or the
+  // people file ties them to anyone.
   uint32_t NodeFor(KeyId key, int slot) {
-    const std::string_view compared = forms_.pool().Text(key);
-    if (IsDefaultName(compared)) {
-      const uint32_t n = NewNode(key, slot);
-      nodes[n].stay = true;
+    if (nameless_key_[key]) {
+      const uint32_t n = NewStayNode(key, slot);
+      nodes[n].nameless = true;
       return n;
+    }
+    const uint32_t game = static_cast<uint32_t>(games.size()) + 1;
+    if (shared_in_game_[key] == game) return NewStayNode(key, slot);
+    const int other = slot_of_key_[key];
+    if (other >= 0 && other != slot) {
+      shared_in_game_[key] = game;
+      if (slots_[other].node == name_node_[key]) SplitStay(slots_[other]);
+      return NewStayNode(key, slot);
     }
     uint32_t& named = name_node_[key];
     if (named == kNoNode) named = NewNode(key, kNoSlot);
-    // The same name in another slot right now: a second person of that name.
-    const int other = slot_of_key_[key];
-    if (other >= 0 && other != slot && slots_[other].node == named) {
-      const uint32_t n = NewNode(key, slot);
-      nodes[n].stay = true;
-      return n;
-    }
     return named;
+  }
+
+  // Gives the open stay of a slot, until now its name's node, a node of its own: its part in
+  // this game, the lines of its first spelling, the rename that began it and its GUID go with
+  // it. (A part the name had in this game before the stay goes with it too.)
+  void SplitStay(Stay& stay) {
+    const uint32_t from = stay.node;
+    const uint32_t to = NewStayNode(stay.key, static_cast<int>(&stay - slots_.data()));
+    Part(to);  // sizes the part tables; the part made is given back below
+    --part_count_;
+    part_index_[to] = part_index_[from];
+    part_game_[from] = UINT32_MAX;
+    parts_[part_index_[to]].node = to;
+    --nodes[from].parts;
+    stay.node = to;
+    if (stay.lines > 0) {
+      raw_counts[stay.raw] -= std::min<uint64_t>(raw_counts[stay.raw], stay.lines);
+      Count(to, stay.raw, stay.lines);
+    }
+    if (stay.rename != UINT32_MAX) {
+      auto& pair = renames[stay.rename];
+      recent_renames_[((uint64_t{pair.first} << 32 | pair.second) * 0x9E3779B97F4A7C15u) >> 52] =
+          UINT64_MAX;
+      pair.second = to;
+    }
+    if (stay.guid != UINT32_MAX) {
+      if (auto it = guid_node.find(stay.guid); it != guid_node.end() && it->second == from)
+        it->second = to;
+      if (stay.guid_tie != UINT32_MAX) guid_ties[stay.guid_tie].second = to;
+    }
+    stay.lines = 0;
   }
 
   // The node of a name as a line without a slot shows it: its open stay, or a new stay
@@ -816,21 +872,23 @@ class GameBuilder {
     if (store_.texts().Text(raw).empty()) return kNoNode;
     uint32_t node = kNoNode;
     if (const int slot = slot_of_key_[key]; slot >= 0) node = slots_[slot].node;
-    if (node == kNoNode) {
-      if (const Stay* stay = slotless_.Find(key)) {
-        node = stay->node;
-      } else {
-        Stay fresh;
-        fresh.node = NodeFor(key, kNoSlot);
-        fresh.key = key;
-        fresh.from = now_;
-        fresh.part = static_cast<uint32_t>(Part(fresh.node));
-        slotless_.Add(key, fresh);
-        node = fresh.node;
-      }
+    if (node != kNoNode) {
+      CountIn(slots_[slot_of_key_[key]], raw);
+      return node;
     }
-    Count(node, raw);
-    return node;
+    if (Stay* stay = slotless_.Find(key)) {
+      CountIn(*stay, raw);
+      return stay->node;
+    }
+    Stay fresh;
+    fresh.node = NodeFor(key, kNoSlot);
+    fresh.key = key;
+    fresh.from = now_;
+    fresh.part = static_cast<uint32_t>(Part(fresh.node));
+    fresh.raw = raw;
+    CountIn(fresh, raw);
+    slotless_.Add(key, fresh);
+    return fresh.node;
   }
 
   // A name shown in `slot`: the stay goes on, a new stay begins, or the slot's player
@@ -847,10 +905,15 @@ class GameBuilder {
       const uint32_t old = stay.node;
       CloseAt(stay, slot, now_);
       const uint32_t renamed = Open(slot, raw);
-      // A pair met again changes nothing (refused once, refused always): kept once.
-      if (FirstRename((uint64_t{old} << 32) | renamed)) renames.emplace_back(old, renamed);
+      // A pair met again changes nothing (refused once, refused always): kept once. A
+      // nameless player's stay is tied to no one.
+      if (!nodes[old].nameless && !nodes[renamed].nameless &&
+          FirstRename((uint64_t{old} << 32) | renamed)) {
+        renames.emplace_back(old, renamed);
+        stay.rename = static_cast<uint32_t>(renames.size() - 1);
+      }
     } else {
-      Count(stay.node, raw);
+      CountIn(stay, raw);
     }
     if (team != kNoTeam && stay.team != team) {
       if (stay.team != kNoTeam) {
@@ -876,10 +939,13 @@ class GameBuilder {
     if (const Stay* before = slotless_.Find(key)) {
       node = before->node;
       stay.from = before->from;
+      stay.raw = before->raw;
+      stay.lines = before->lines;
       slotless_.Drop(key);
     } else {
       node = NodeFor(key, slot);
       stay.from = now_;
+      stay.raw = raw;
     }
     stay.node = node;
     stay.key = key;
@@ -891,7 +957,7 @@ class GameBuilder {
     NodePart& part = parts_[stay.part];
     part.health = kFullHealth;
     part.stats.slot_bits[static_cast<size_t>(slot) / 64] |= uint64_t{1} << (slot % 64);
-    Count(node, raw);
+    CountIn(stay, raw);
     return node;
   }
 
@@ -935,11 +1001,15 @@ class GameBuilder {
     // A free-for-all's lines name the side of each player's model: no side of his.
     const uint32_t victim_team = ffa_type_ ? kNoTeam : f.victim_team;
     const uint32_t attacker_team = ffa_type_ ? kNoTeam : f.attacker_team;
-    const uint32_t victim = See(f.victim_slot, e.ids[0], victim_team);
+    uint32_t victim = See(f.victim_slot, e.ids[0], victim_team);
     if (victim == kNoNode) return;  // a vehicle or the world was hit
     const bool world = (f.attacker_slot < 0 && f.attacker_slot != kNoSlot) ||
                        store_.texts().Text(e.ids[1]).empty();
     const uint32_t attacker = world ? kNoNode : See(f.attacker_slot, e.ids[1], attacker_team);
+    // The attacker's name may have been the victim's too: his slot then has a node of its own.
+    if (f.victim_slot >= 0 && f.victim_slot < kSlots && f.victim_slot != f.attacker_slot &&
+        slots_[f.victim_slot].node != kNoNode)
+      victim = slots_[f.victim_slot].node;
     const bool self = attacker == victim;
     const bool other = attacker != kNoNode && !self;
     const bool enemy = other && (f.victim_team == kNoTeam ? f.attacker_team == kNoTeam
@@ -994,6 +1064,8 @@ class GameBuilder {
       ++a.kills;
       if (store_.texts().Text(e.ids[3]) == "head") ++a.head_shots;
     }
+    // The kills listed are those of people: a nameless victim's death shows in his row alone.
+    if (nodes[victim].nameless) return;
     game_.kills.Add(now_, HowOf(e.ids[2], e.ids[3], f.means), kind,
                     static_cast<uint32_t>(victim_part), static_cast<uint32_t>(attacker_part));
   }
@@ -1142,23 +1214,34 @@ class GameBuilder {
     return name_node_[key];
   }
 
-  void Guid(uint32_t node, uint32_t guid) {
-    if (!TiesByGuid(store_.settings().Text(guid))) return;
+  // Ties a node by the GUID of its join; `stay`, the slot's stay the join began, notes it.
+  void Guid(uint32_t node, uint32_t guid, Stay* stay) {
+    if (nodes[node].nameless || !TiesByGuid(store_.settings().Text(guid))) return;
+    if (stay != nullptr) stay->guid = guid;
     auto [it, fresh] = guid_node.emplace(guid, node);
-    if (!fresh && it->second != node) guid_ties.emplace_back(it->second, node);
+    if (!fresh && it->second != node) {
+      guid_ties.emplace_back(it->second, node);
+      if (stay != nullptr) stay->guid_tie = static_cast<uint32_t>(guid_ties.size() - 1);
+    }
   }
 
-  void Count(uint32_t node, uint32_t raw) {
+  void Count(uint32_t node, uint32_t raw, uint64_t lines = 1) {
     if (name_node_[forms_.Name(raw)] == node) {
-      ++raw_counts[raw];
+      raw_counts[raw] += lines;
     } else {
       const uint64_t key = (static_cast<uint64_t>(node) << 32) | raw;
       const auto fresh = static_cast<uint32_t>(spelling_counts.size());
       const uint32_t id = spelling_index_.FindOrAdd(
           Mix(key), fresh, [&](uint32_t i) { return spelling_counts[i].first == key; });
       if (id == fresh) spelling_counts.emplace_back(key, 0);
-      ++spelling_counts[id].second;
+      spelling_counts[id].second += lines;
     }
+  }
+
+  // Counts a line of a stay's node, and of the stay when it is its first spelling.
+  void CountIn(Stay& stay, uint32_t raw) {
+    Count(stay.node, raw);
+    if (raw == stay.raw && stay.node == name_node_[stay.key]) ++stay.lines;
   }
 
   NodePart& PartOf(uint32_t node) { return parts_[Part(node)]; }
@@ -1175,6 +1258,7 @@ class GameBuilder {
       // The parts of earlier games are reused, their lists keeping their room.
       if (part_count_ == parts_.size()) parts_.emplace_back();
       NodePart& part = parts_[part_count_++];
+      ++nodes[node].parts;
       part.node = node;
       part.stats = Participant{};
       part.intervals.clear();
@@ -1210,6 +1294,8 @@ class GameBuilder {
   std::array<Stay, kSlots> slots_{};
   std::vector<int> slot_of_key_;             // a slot whose stay has that compared name, or -1
   std::vector<uint16_t> open_slots_of_key_;  // how many slots show that compared name
+  std::vector<uint32_t> shared_in_game_;     // the game (index + 1) two slots showed it at once
+  std::vector<bool> nameless_key_;           // a default name, or blank without colour codes
   SlotlessStays slotless_;
   // Each node's part in the current game: valid where part_game_ is the game's index. The
   // first part_count_ are this game's; those after them wait to be reused.
@@ -1325,10 +1411,162 @@ void CountSeconds(const std::vector<std::pair<uint32_t, uint64_t>>& stays,
   }
 }
 
+// Follows each shown person's display name with " (2)", " (3)", ... when an earlier shown
+// person's looks the same (compared without colour codes and case).
+void TellApartDisplayNames(std::vector<Person>& people) {
+  std::unordered_map<std::string, uint32_t> seen;
+  std::vector<Person*> later;
+  for (Person& p : people) {
+    if (p.hidden) continue;
+    if (seen[ComparedName(p.display)]++ > 0) later.push_back(&p);
+  }
+  if (later.empty()) return;
+  std::unordered_map<std::string, uint32_t> number;
+  for (Person* p : later) {
+    const std::string compared = ComparedName(p->display);
+    uint32_t& n = number[compared];
+    // A suffixed name may itself be another person's: the next free number is taken.
+    std::string shown;
+    do {
+      shown = p->display + " (" + std::to_string(++n + 1) + ")";
+    } while (seen.count(ComparedName(shown)) > 0);
+    seen[ComparedName(shown)] = 1;
+    p->display = std::move(shown);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// The rules of a people file with the lines they came from, checked against each other once
+// the file is read: a rule that undoes another is an error that names both lines.
+class RuleLines {
+ public:
+  void Same(const std::vector<std::string>& names, size_t line) {
+    for (const std::string& name : names) {
+      same_lines_[ComparedName(name)].push_back(line);
+      Mention(name, line);
+    }
+    for (size_t i = 1; i < names.size(); ++i) Join(names[0], names[i]);
+  }
+  void Different(const std::vector<std::string>& names, size_t line) {
+    different_.push_back({names, line});
+    for (const std::string& name : names) Mention(name, line);
+  }
+  void Hide(const std::string& name, size_t line) {
+    hidden_.push_back({name, line});
+    Mention(name, line);
+  }
+  void Name(const std::string& spelling, const std::string& shown, size_t line) {
+    named_.push_back({spelling, shown, line});
+    Mention(spelling, line);
+  }
+
+  // The first contradiction, by the later of its two lines: "line N: ..."; empty if none.
+  std::string FirstProblem() {
+    std::vector<std::pair<size_t, std::string>> problems;
+    auto put = [&](size_t later, std::string why) { problems.emplace_back(later, std::move(why)); };
+    for (const auto& [names, line] : different_) {
+      for (size_t i = 0; i < names.size(); ++i) {
+        for (size_t j = i + 1; j < names.size(); ++j) {
+          if (Group(names[i]) != Group(names[j])) continue;
+          const std::string same = SameLines(names[i], names[j]);
+          const size_t later = std::max(line, LastSameLine(names[i], names[j]));
+          put(later,
+              LineText(later) + "\"different\"" +
+                  (later == line ? "" : " of line " + std::to_string(line)) + " keeps apart \"" +
+                  names[i] + "\" and \"" + names[j] + "\", which " + same + " (\"same\") " +
+                  (same.find(" and ") != std::string::npos ? "make" : "makes") + " one person");
+        }
+      }
+    }
+    for (size_t a = 0; a < named_.size(); ++a) {
+      for (size_t b = a + 1; b < named_.size(); ++b) {
+        const Named& x = named_[a];
+        const Named& y = named_[b];
+        const size_t later = std::max(x.line, y.line);
+        const size_t earlier = std::min(x.line, y.line);
+        if (Group(x.spelling) == Group(y.spelling)) {
+          put(later, LineText(later) + "a second \"name\" for the person line " +
+                         std::to_string(earlier) + " names");
+        } else if (ComparedName(x.shown) == ComparedName(y.shown)) {
+          put(later, LineText(later) + "\"name\" shows two people as \"" + y.shown + "\": line " +
+                         std::to_string(earlier) + " shows another person so");
+        }
+      }
+      // Shown under the name of another person the file names.
+      const Named& x = named_[a];
+      if (auto it = mentioned_.find(ComparedName(x.shown));
+          it != mentioned_.end() && Group(it->first) != Group(x.spelling)) {
+        {
+          const size_t other = it->second;
+          put(std::max(x.line, other), LineText(std::max(x.line, other)) + "\"name\" of line " +
+                                           std::to_string(x.line) + " shows a person as \"" +
+                                           x.shown + "\", a name of another person (line " +
+                                           std::to_string(other) + ")");
+        }
+      }
+      for (const auto& [name, line] : hidden_) {
+        if (Group(name) != Group(x.spelling)) continue;
+        const size_t later = std::max(line, x.line);
+        put(later, LineText(later) + "\"hide\" and \"name\" for one person (lines " +
+                       std::to_string(std::min(line, x.line)) + " and " + std::to_string(later) +
+                       "): a hidden person is shown under no name");
+      }
+    }
+    if (problems.empty()) return "";
+    return std::min_element(problems.begin(), problems.end(),
+                            [](const auto& p, const auto& q) { return p.first < q.first; })
+        ->second;
+  }
+
+ private:
+  struct Named {
+    std::string spelling, shown;
+    size_t line;
+  };
+  static std::string LineText(size_t line) { return "line " + std::to_string(line) + ": "; }
+
+  std::string Group(const std::string& name) {
+    std::string at = ComparedName(name);
+    for (auto it = parent_.find(at); it != parent_.end() && it->second != at; it = parent_.find(at))
+      at = it->second;
+    return at;
+  }
+  void Join(const std::string& a, const std::string& b) {
+    const std::string x = Group(a), y = Group(b);
+    if (x != y) parent_[y] = x;
+    parent_.emplace(x, x);
+  }
+  // The first `same` line of each name: "line 2", or "lines 2 and 3".
+  std::string SameLines(const std::string& a, const std::string& b) {
+    const size_t x = same_lines_[ComparedName(a)].front();
+    const size_t y = same_lines_[ComparedName(b)].front();
+    if (x == y) return "line " + std::to_string(x);
+    return "lines " + std::to_string(std::min(x, y)) + " and " + std::to_string(std::max(x, y));
+  }
+  size_t LastSameLine(const std::string& a, const std::string& b) {
+    return std::max(same_lines_[ComparedName(a)].front(), same_lines_[ComparedName(b)].front());
+  }
+
+  void Mention(const std::string& name, size_t line) {
+    mentioned_.emplace(ComparedName(name), line);
+  }
+
+  std::unordered_map<std::string, std::string> parent_;    // compared name -> one joined to it
+  std::unordered_map<std::string, size_t> mentioned_;      // compared name -> its first line
+  std::map<std::string, std::vector<size_t>> same_lines_;  // compared name -> its same lines
+  std::vector<std::pair<std::vector<std::string>, size_t>> different_;
+  std::vector<std::pair<std::string, size_t>> hidden_;
+  std::vector<Named> named_;
+};
+
 }  // namespace
 
 PeopleFileResult ParsePeopleFile(std::string_view text) {
   PeopleFileResult result;
+  RuleLines lines;
   size_t number = 0;
   while (!text.empty()) {
     ++number;
@@ -1361,24 +1599,35 @@ PeopleFileResult ParsePeopleFile(std::string_view text) {
     };
     if (verb == "same" || verb == "different") {
       if (names.size() < 2) return fail("\"" + verb + "\" needs two or more names");
+      if (verb == "same") {
+        lines.Same(names, number);
+      } else {
+        lines.Different(names, number);
+      }
       (verb == "same" ? result.rules.same : result.rules.different).push_back(std::move(names));
     } else if (verb == "hide") {
       if (names.empty()) return fail("\"hide\" needs a name");
-      for (auto& n : names) result.rules.hidden.push_back(std::move(n));
+      for (auto& n : names) {
+        lines.Hide(n, number);
+        result.rules.hidden.push_back(std::move(n));
+      }
     } else if (verb == "name") {
       if (names.size() != 2) return fail("\"name\" needs a spelling and the name to show");
+      lines.Name(names[0], names[1], number);
       result.rules.shown_as.emplace_back(std::move(names[0]), std::move(names[1]));
     } else {
       return fail("unknown rule \"" + verb + "\" (same, different, hide or name)");
     }
   }
+  result.error = lines.FirstProblem();
+  if (!result.error.empty()) result.rules = {};
   return result;
 }
 
 GamesModel BuildGames(const EventStore& store, const PeopleRules& rules,
-                      const GamesScratch& scratch) {
+                      const GamesScratch& scratch, const std::vector<std::string>& default_names) {
   const NameForms forms(store, true, true);
-  GameBuilder b(store, forms, scratch);
+  GameBuilder b(store, forms, scratch, default_names);
   b.Run();
   std::vector<Node>& nodes = b.nodes;
   for (Node& node : nodes) node.presences = node.presence_log.Take();
@@ -1416,11 +1665,14 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules,
   // The presences served the joins alone.
   for (Node& node : nodes) std::vector<Presence>().swap(node.presences);
 
-  // People in order of their first node (nodes are made in order of first appearance).
+  // People in order of their first node (nodes are made in order of first appearance) that
+  // was in a game: a name whose only stays got nodes of their own is no one. A nameless
+  // player is no one either.
   GamesModel model;
   std::vector<PersonIndex> person_of_root(nodes.size(), kNoPerson);
   std::vector<PersonIndex> person_of(nodes.size(), kNoPerson);
   for (uint32_t n = 0; n < nodes.size(); ++n) {
+    if (nodes[n].nameless || nodes[n].parts == 0) continue;
     const uint32_t root = groups.Find(n);
     if (person_of_root[root] == kNoPerson) {
       person_of_root[root] = static_cast<PersonIndex>(model.people.size());
@@ -1430,6 +1682,9 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules,
     }
     person_of[n] = person_of_root[root];
   }
+  for (uint32_t n = 0; n < nodes.size(); ++n) {
+    if (!nodes[n].nameless && nodes[n].parts == 0) person_of[n] = person_of_root[groups.Find(n)];
+  }
   // Ids that collide get a suffix, in order of first appearance.
   {
     std::unordered_map<std::string, uint32_t> seen;
@@ -1438,7 +1693,14 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules,
       if (count > 0) p.id += "-" + std::to_string(count + 1);
     }
   }
+  std::unordered_map<uint32_t, Spelling> nameless_spelling;  // by node: its most used
   auto add_spelling = [&](uint32_t node, uint32_t raw, uint64_t count) {
+    if (nodes[node].nameless) {
+      Spelling& most = nameless_spelling[node];
+      if (count > most.count || (count == most.count && raw < most.raw)) most = {raw, count};
+      return;
+    }
+    if (person_of[node] == kNoPerson) return;
     Person& p = model.people[person_of[node]];
     auto it = std::find_if(p.spellings.begin(), p.spellings.end(),
                            [&](const Spelling& s) { return s.raw == raw; });
@@ -1461,13 +1723,14 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules,
     if (!p.spellings.empty()) p.display = store.texts().Text(p.spellings[0].raw);
   }
   for (const std::string& spelling : rules.hidden) {
-    if (const uint32_t n = node_of(spelling); n != kNoNode)
+    if (const uint32_t n = node_of(spelling); n != kNoNode && person_of[n] != kNoPerson)
       model.people[person_of[n]].hidden = true;
   }
   for (const auto& [spelling, shown] : rules.shown_as) {
-    if (const uint32_t n = node_of(spelling); n != kNoNode)
+    if (const uint32_t n = node_of(spelling); n != kNoNode && person_of[n] != kNoPerson)
       model.people[person_of[n]].display = shown;
   }
+  TellApartDisplayNames(model.people);
 
   // Each game's parts, person by person.
   model.games = std::move(b.games);
@@ -1494,6 +1757,16 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules,
       const FinishedPart part = UnpackPart(at, stays, lives);
       const PersonIndex person = person_of[part.node];
       people_of_parts.push_back(person);
+      if (person == kNoPerson) {
+        // A nameless player's stay: a row of its own, its stays apart by construction.
+        NamelessPlayer& row = game.nameless.emplace_back();
+        row.name = nameless_spelling[part.node].raw;
+        row.figures = part.stats;
+        row.figures.first_at = part.first_at;
+        row.figures.last_at = part.last_at;
+        for (const auto& [from, to] : stays) row.figures.seconds += to - from;
+        continue;
+      }
       uint32_t& player = player_of[person];
       const auto index = static_cast<uint32_t>(player == UINT32_MAX ? game.players.size() : player);
       for (const auto& [from, to] : stays)
@@ -1535,7 +1808,9 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules,
                  &Participant::played_seconds);
     for (auto [nodes_of, into] :
          {std::pair{&b.won_nodes[g], &game.won}, {&b.lost_nodes[g], &game.lost}}) {
-      for (const uint32_t node : *nodes_of) into->push_back(person_of[node]);
+      for (const uint32_t node : *nodes_of) {
+        if (person_of[node] != kNoPerson) into->push_back(person_of[node]);
+      }
       std::sort(into->begin(), into->end());
       into->erase(std::unique(into->begin(), into->end()), into->end());
     }
@@ -1546,6 +1821,10 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules,
                   return FreeForAllScore(x) > FreeForAllScore(y);
                 return x.kills != y.kills ? x.kills > y.kills : x.person < y.person;
               });
+    std::stable_sort(game.nameless.begin(), game.nameless.end(),
+                     [](const NamelessPlayer& x, const NamelessPlayer& y) {
+                       return x.figures.kills > y.figures.kills;
+                     });
     // A game with nobody in it is none: it keeps no number.
     if (game.players.empty()) continue;
     game.number = ++kept_games;

@@ -90,7 +90,16 @@ struct Participant {
 // A free-for-all's score: kills, less a point for each death by his own hand or the world.
 int64_t FreeForAllScore(const Participant& p);
 
-// A kill line whose victim is a person.
+// A stay under a default name ("Unknown Soldier") or a name that is blank once its colour
+// codes are removed: nobody in particular, so no person. Its figures show on its game's page
+// alone; it is in no list of people, no ranking and no award.
+struct NamelessPlayer {
+  uint32_t name = 0;    // raw text id of the name as written (its most used spelling)
+  Participant figures;  // person is kNoPerson
+};
+
+// A kill line whose victim is a person. A kill by a nameless player (NamelessPlayer) has no
+// attacker (kNoPerson) but keeps its kind; kills of a nameless player are not listed.
 struct GameKill {
   enum class Kind : uint8_t { Kill, TeamKill, Suicide, World };
   uint32_t at = 0;                   // seconds since the game's start
@@ -175,6 +184,7 @@ struct Game {
   uint32_t winner_team = 0;  // team code of the last W line, 0 when none or a free-for-all
   PersonIndex winner_person = kNoPerson;  // the first name of the last W line of a free-for-all
   std::vector<Participant> players;       // most kills (free-for-all: score) first, then by person
+  std::vector<NamelessPlayer> nameless;   // most kills first, then in order of arrival
   GameKills kills;                        // in log order
   std::vector<PersonIndex> won, lost;     // people named by its W and by its L lines, rising
   uint32_t first_position = 0;            // its records in the event store: [first, end)
@@ -189,8 +199,11 @@ struct Spelling {
 struct Person {
   std::string id;                   // stays the same as the logs grow; also the page's file name
   std::vector<Spelling> spellings;  // most used first
-  std::string display;              // the most used spelling, or the people file's name for him
-  bool hidden = false;              // hidden by the people file: in no list, no page
+  // The most used spelling, or the people file's name for him. When an earlier shown person
+  // has the same display name (compared without colour codes and case), " (2)", " (3)", ...
+  // in order of first appearance follows it, so that no two rows of a list look alike.
+  std::string display;
+  bool hidden = false;  // hidden by the people file: in no list, no page
   uint32_t games = 0;
   uint32_t kills = 0, deaths = 0, suicides = 0, team_kills = 0, world_deaths = 0, head_shots = 0;
   uint64_t damage_dealt = 0, damage_taken = 0;
@@ -234,8 +247,12 @@ struct GamesScratch {
   size_t held_bytes = size_t{1} << 20;  // held in memory before being set aside
 };
 
+// `default_names`: the names a player has who never set one ("Unknown Soldier"), compared as
+// ComparedName gives; they and the names blank without their colour codes make no person
+// (NamelessPlayer). The friendly-names table of the templates lists them.
 GamesModel BuildGames(const EventStore& store, const PeopleRules& rules = {},
-                      const GamesScratch& scratch = {});
+                      const GamesScratch& scratch = {},
+                      const std::vector<std::string>& default_names = {});
 
 // The name a person is compared by: colour codes removed, letters folded.
 std::string ComparedName(std::string_view name);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -131,6 +132,43 @@ TEST(CliTest, BadInvocationsExitWithTwoAndOneLine) {
   Result none = RunTool({});
   EXPECT_EQ(none.status, kExitUsage);
   EXPECT_NE(none.err.find("Usage: barvik-cli"), std::string::npos);
+}
+
+// The people file is UTF-8 (a byte-order mark or not) or, when it is not, the log's code page;
+// anything but a regular file is refused at once.
+TEST(CliTest, ThePeopleFileIsReadAsUtf8AndOnlyFromARegularFile) {
+  TempLog log(
+      "0:00 InitGame: \\g_gametype\\dm\\mapname\\mp_foy\\sv_hostname\\Srv\\\n"
+      "0:01 J;2;0;J\xf6rg\n0:01 J;3;1;Al\n"
+      "0:30 K;1;1;;Al;2;0;;J\xf6rg;mp40_mp;100;MOD_X;head\n");
+  const std::string people = log.path() + ".people";
+  auto listed = [&](const std::string& text) {
+    std::ofstream(people, std::ios::binary | std::ios::trunc) << text;
+    return RunTool({"people", "--people", people, log.path()});
+  };
+  for (const std::string& text :
+       {std::string("hide; J\xC3\xB6rg\n"), std::string("\xEF\xBB\xBFhide; J\xC3\xB6rg\r\n"),
+        std::string("hide; J\xF6rg\n")}) {  // Windows-1252 as before
+    const Result r = listed(text);
+    ASSERT_EQ(r.status, kExitOk) << r.err;
+    EXPECT_EQ(r.out.find("rg\t"), std::string::npos) << text << r.out;
+    EXPECT_NE(r.out.find("\tAl\t"), std::string::npos) << r.out;
+  }
+  const Result cyrillic = listed("# ok\nhide; \xD0\x90l\n");
+  EXPECT_EQ(cyrillic.status, kExitUsage);
+  EXPECT_EQ(cyrillic.err, "barvik-cli: people file '" + people +
+                              "', line 2: a character the log's code page cannot write (no name "
+                              "of the log has it); see 'barvik-cli --help'\n");
+  std::filesystem::remove(people);
+  ASSERT_EQ(mkfifo(people.c_str(), 0600), 0);
+  const Result fifo = RunTool({"people", "--people", people, log.path()});
+  EXPECT_EQ(fifo.status, kExitUsage);
+  EXPECT_EQ(fifo.err, "barvik-cli: option '--people': cannot read '" + people +
+                          "' (not a regular file); see 'barvik-cli --help'\n");
+  std::filesystem::remove(people);
+  const Result missing = RunTool({"people", "--people", people, log.path()});
+  EXPECT_EQ(missing.err, "barvik-cli: option '--people': cannot read '" + people +
+                             "' (No such file or directory); see 'barvik-cli --help'\n");
 }
 
 TEST(CliTest, GamesPeopleAndPersonFollowThePeopleFile) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "report/GamesJson.h"
+#include "stats/Awards.h"
+#include "stats/GameRatings.h"
 #include "tools/loggen/SkillLog.h"
 
 #include <algorithm>
@@ -10,6 +12,8 @@
 #include <initializer_list>
 #include <memory>
 #include <string>
+#include <tuple>
+#include <vector>
 
 namespace barvik {
 namespace {
@@ -49,9 +53,10 @@ struct Built {
   }
 };
 
-Built Build(std::initializer_list<std::string> lines, const PeopleRules& rules = {}) {
+Built Build(std::initializer_list<std::string> lines, const PeopleRules& rules = {},
+            const std::vector<std::string>& default_names = {}) {
   Built b{StoreOf(lines), {}};
-  b.model = BuildGames(b.store, rules);
+  b.model = BuildGames(b.store, rules, {}, default_names);
   return b;
 }
 
@@ -105,16 +110,214 @@ TEST(GamesTest, SharedNamesGuidsAndTheSameTimeRule) {
   });
   const GamesModel& m = b.model;
   EXPECT_EQ(m.games[0].players.size(), 3u);
-  // The second Bob killed the first: two people named Bob.
+  // The second Bob killed the first: two people named Bob, told apart.
   EXPECT_EQ(b.Of("Bob").deaths, 1u);
   EXPECT_EQ(b.Of("Bob").kills, 0u);
+  EXPECT_EQ(b.Of("Bob").display, "Bob");
   EXPECT_EQ(std::count_if(m.people.begin(), m.people.end(),
-                          [](const Person& p) { return p.display == "Bob" && p.kills == 1; }),
+                          [](const Person& p) { return p.display == "Bob (2)" && p.kills == 1; }),
             1);
   EXPECT_NE(&b.Of("Robert"), &b.Of("Bob"));
   EXPECT_NE(&b.Of("Alice"), &b.Of("Alicia"));
   EXPECT_NE(&b.Of("Carl"), &b.Of("Carlos"));
   EXPECT_EQ(&b.Of("Bobby"), &b.Of("Bob"));
+}
+
+// Slot 0 joined under the name slot 1 then joined with, and renamed himself later: slot 1 is
+// that name's man all game, slot 0 the renamed man from his join on, and neither stay is tied
+// by the shared name to the name's man of another game.
+TEST(GamesTest, ANameTwoSlotsHoldAtOnceTiesNeitherStayByName) {
+  const std::vector<std::string> first_game = {
+      kTdm,
+      "  0:00 J;0;0;Sergy(UKR)",
+      "  0:36 J;0;1;Sergy(UKR)",
+      Hit("  1:00", 'K', 0, "axis", "Sergy(UKR)", 1, "allies", "Sergy(UKR)"),
+      Hit("  2:00", 'D', 1, "allies", "Sergy(UKR)", 0, "axis", "Sergy(UKR)", "head", 30),
+      Hit("  4:14", 'K', 1, "allies", "Sergy(UKR)", 0, "axis", "Vandal"),
+      Hit("  5:00", 'K', 0, "axis", "Vandal", 1, "allies", "Sergy(UKR)"),
+      "  5:10 say;0;0;Vandal;gg",
+      "  6:00 ShutdownGame:",
+  };
+  auto build = [](const std::vector<std::string>& a, const std::vector<std::string>& b) {
+    Built built;
+    for (const auto* part : {&a, &b})
+      for (const std::string& line : *part) built.store.AddLine(line);
+    built.store.Finish();
+    built.model = BuildGames(built.store);
+    return built;
+  };
+  const Built b =
+      build(first_game, {
+                            kTdm,
+                            "  0:00 J;0;3;Sergy(UKR)",
+                            Hit("  0:30", 'K', 5, "axis", "Al", 3, "allies", "Sergy(UKR)"),
+                            "  1:30 J;0;4;Vandal",
+                        });
+  const Game& game = b.model.games.at(0);
+  ASSERT_EQ(game.players.size(), 2u);
+  const Participant* slot0 = nullptr;
+  const Participant* slot1 = nullptr;
+  for (const Participant& p : game.players)
+    (p.SlotNumbers() == std::vector<int>{0} ? slot0 : slot1) = &p;
+  ASSERT_TRUE(slot0 != nullptr && slot1 != nullptr);
+  ASSERT_EQ(slot1->SlotNumbers(), std::vector<int>{1});
+  // Slot 0 is Vandal from the start of the game, his first 254 s included.
+  const Person& vandal = b.Of("Vandal");
+  EXPECT_EQ(&b.model.people[slot0->person], &vandal);
+  EXPECT_EQ(vandal.display, "Vandal");
+  EXPECT_EQ(slot0->seconds, 360u);
+  EXPECT_EQ(slot0->kills, 1u);
+  EXPECT_EQ(slot0->deaths, 2u);
+  EXPECT_EQ(slot0->damage_dealt, 30u);
+  EXPECT_EQ(vandal.games, 2u);
+  // Slot 1 is one man all game, not the Sergy(UKR) of the second game.
+  EXPECT_EQ(slot1->kills, 2u);
+  EXPECT_EQ(slot1->deaths, 1u);
+  EXPECT_EQ(slot1->seconds, 324u);
+  const Person& other = b.Of("Sergy(UKR)");  // the first person of the name: the second game's
+  EXPECT_NE(&b.model.people[slot1->person], &other);
+  EXPECT_NE(&vandal, &other);
+  EXPECT_EQ(other.games, 1u);
+  EXPECT_EQ(other.kills, 1u);
+  // Two people of one name: their rows tell them apart.
+  EXPECT_EQ(other.display, "Sergy(UKR)");
+  EXPECT_EQ(b.model.people[slot1->person].display, "Sergy(UKR) (2)");
+  // Each kill is the right man's.
+  std::vector<std::pair<PersonIndex, PersonIndex>> kills;  // attacker, victim
+  for (const GameKill& k : game.kills) kills.emplace_back(k.attacker, k.victim);
+  EXPECT_EQ(kills,
+            (std::vector<std::pair<PersonIndex, PersonIndex>>{{slot1->person, slot0->person},
+                                                              {slot0->person, slot1->person},
+                                                              {slot1->person, slot0->person}}));
+  // The ids of the first game's people stay as the log grows.
+  const Built first = build(first_game, {});
+  EXPECT_EQ(first.Of("Vandal").id, vandal.id);
+  EXPECT_EQ(first.model.people.size(), 2u);
+  for (const Person& p : first.model.people) {
+    if (&p != &first.Of("Vandal")) {
+      EXPECT_EQ(p.id, b.model.people[slot1->person].id);
+    }
+  }
+}
+
+// The first slot's stay of a shared name takes along what tied it to the name: its GUID and the
+// rename that began it then tie that stay, not the name's man of other games.
+TEST(GamesTest, AStayThatBecomesAloneKeepsItsGuidAndRename) {
+  const Built b = Build({
+      kDm,
+      "  0:00 J;7777777;0;Bob",
+      "  0:00 J;0;1;Xeno",
+      Hit("  0:30", 'K', 5, "", "Al", 1, "", "Bob"),  // slot 1 renamed himself Bob
+      "  1:00 ShutdownGame:",
+      kDm,
+      "  0:00 J;7777777;3;Bobby",  // slot 0's GUID: his, not the Bob of the next game
+      "  1:00 ShutdownGame:",
+      kDm,
+      "  0:00 J;0;1;Bob",
+      "  0:00 J;0;0;Zed",
+      Hit("  0:10", 'K', 5, "", "Al", 0, "", "Cy"),  // Zed renamed himself Cy ...
+      "  0:20 J;0;1;Cy",                             // ... the name another man then joins with
+      "  1:00 ShutdownGame:",
+      kDm,
+      "  0:00 J;0;2;Cy",
+  });
+  const Game& first = b.model.games.at(0);
+  auto in_slot = [](const Game& game, int slot) {
+    for (const Participant& p : game.players) {
+      if (p.SlotNumbers() == std::vector<int>{slot}) return p.person;
+    }
+    return kNoPerson;
+  };
+  const PersonIndex bobby = b.model.FindPerson(b.store, "Bobby");
+  EXPECT_EQ(in_slot(first, 0), bobby);
+  EXPECT_EQ(in_slot(first, 1), b.model.FindPerson(b.store, "Xeno"));
+  EXPECT_EQ(b.model.people[bobby].games, 2u);
+  const PersonIndex bob = in_slot(b.model.games.at(2), 1);
+  EXPECT_NE(bob, bobby);
+  EXPECT_EQ(b.model.people[bob].games, 1u);
+  EXPECT_NE(b.model.people[bob].display, b.model.people[bobby].display);
+  const PersonIndex zed = b.model.FindPerson(b.store, "Zed");
+  EXPECT_EQ(in_slot(b.model.games.at(2), 0), zed);
+  EXPECT_EQ(b.model.people[zed].games, 1u);
+  EXPECT_NE(in_slot(b.model.games.at(3), 2), zed);
+  EXPECT_NE(in_slot(b.model.games.at(3), 2), in_slot(b.model.games.at(2), 1));
+}
+
+// Default names and names blank without their colour codes are nobody: rows of their game
+// alone, never people, never ranked or awarded.
+TEST(GamesTest, DefaultAndBlankNamesMakeNoPerson) {
+  const Built b = Build(
+      {
+          kTdm,
+          "  0:00 J;0;0;Unknown Soldier",
+          "  0:00 J;4444444;1;Al",
+          "  0:00 J;0;3;Bo",
+          "  0:05 J;4444444;2;^1^2",  // Al's GUID ties no blank name to him
+          Hit("  0:10", 'K', 1, "allies", "Al", 0, "axis", "Unknown Soldier"),
+          Hit("  0:20", 'K', 0, "axis", "Unknown Soldier", 1, "allies", "Al"),
+          Hit("  0:30", 'K', 2, "axis", "^1^2", 1, "allies", "Al", "head"),
+          Hit("  0:35", 'D', 3, "axis", "Bo", 2, "axis", "^1^2"),
+          "  0:40 Q;0;0;Unknown Soldier",
+          "  0:50 J;0;0;Unknown Soldier",  // another stay: another row
+          "  0:55 say;0;0;Unknown Soldier;hi",
+          Hit("  1:00", 'K', 0, "axis", "Unknown Soldier", 3, "axis", "Bo"),
+          Hit("  1:05", 'K', 3, "axis", "Bo", 0, "axis", "Unknown Soldier"),  // a team kill
+          "  1:10 J;0;0;Carl",  // slot 0 renamed: Carl is not the nameless one
+          "  1:30 W;allies;1;Al",
+          "  1:30 L;axis;0;Unknown Soldier;3;Bo",
+          "  2:00 ShutdownGame:",
+          kTdm,
+          "  0:00 J;0;3;UNKNOWN SOLDIER",
+          "  0:00 J;0;4;UnnamedPlayer",
+          Hit("  0:10", 'K', 4, "", "UnnamedPlayer", 3, "", "UNKNOWN SOLDIER"),
+          Hit("  1:10", 'K', 1, "allies", "Al", 4, "axis", "^7"),
+      },
+      {}, {"Unknown Soldier", "UnnamedPlayer"});
+  const GamesModel& m = b.model;
+  std::vector<std::string> people;
+  for (const Person& p : m.people) people.push_back(p.display);
+  EXPECT_EQ(people, (std::vector<std::string>{"Al", "Bo", "Carl"}));
+  for (const char* name : {"Unknown Soldier", "^1^2", "UnnamedPlayer", "^7"})
+    EXPECT_EQ(m.FindPerson(b.store, name), kNoPerson) << name;
+  const Game& g = m.games[0];
+  ASSERT_EQ(g.nameless.size(), 3u);
+  std::vector<std::tuple<std::string, uint32_t, uint32_t, uint32_t, uint32_t>> rows;
+  for (const NamelessPlayer& row : g.nameless)
+    rows.emplace_back(b.store.texts().Text(row.name), row.figures.kills, row.figures.deaths,
+                      row.figures.team_kills, row.figures.seconds);
+  EXPECT_EQ(rows, (std::vector<std::tuple<std::string, uint32_t, uint32_t, uint32_t, uint32_t>>{
+                      {"Unknown Soldier", 1, 1, 0, 40},
+                      {"^1^2", 0, 1, 0, 115},
+                      {"Unknown Soldier", 0, 1, 1, 20}}));
+  EXPECT_EQ(b.In(0, "Al").kills, 2u);
+  EXPECT_EQ(b.In(0, "Al").head_shots, 1u);
+  EXPECT_EQ(b.In(0, "Al").deaths, 1u);
+  EXPECT_EQ(b.In(0, "Bo").damage_taken, 50u);
+  EXPECT_EQ(b.In(0, "Bo").deaths, 1u);
+  EXPECT_EQ(b.In(0, "Bo").team_kills, 1u);
+  EXPECT_EQ(g.lost, std::vector<PersonIndex>{m.FindPerson(b.store, "Bo")});
+  // Listed kills are those of people; a nameless killer is no one.
+  std::vector<std::pair<PersonIndex, GameKill::Kind>> kills;
+  for (const GameKill& k : g.kills) kills.emplace_back(k.attacker, k.kind);
+  EXPECT_EQ(kills, (std::vector<std::pair<PersonIndex, GameKill::Kind>>{
+                       {kNoPerson, GameKill::Kind::Kill}, {kNoPerson, GameKill::Kind::TeamKill}}));
+  // A game of nameless players alone has no people in it.
+  EXPECT_TRUE(m.games[1].players.size() == 1 && m.games[1].nameless.size() == 3);
+  // Nobody nameless is rated or awarded.
+  GameRatings ratings;
+  RateGames(m, ratings);
+  for (const auto& changes : ratings.changes) {
+    for (const RatingChange& c : changes) {
+      EXPECT_TRUE(std::any_of(m.people.begin(), m.people.end(),
+                              [&](const Person& p) { return p.id == c.person; }));
+    }
+  }
+  EXPECT_EQ(ratings.changes.at(0).size(), 3u);
+  const AwardsModel awards = ComputeAwards(b.store, m);
+  for (const AwardTable& table : awards.games)
+    for (const AwardHolder& holder : table)
+      EXPECT_TRUE(holder.person == kNoPerson || holder.person < m.people.size());
+  EXPECT_EQ(awards.people.size(), m.people.size());
 }
 
 TEST(GamesTest, PeopleFileRulesOverrideTheLogs) {
@@ -148,6 +351,43 @@ TEST(GamesTest, PeopleFileRulesOverrideTheLogs) {
   EXPECT_EQ(ParsePeopleFile("same; Ann\n").error, "line 1: \"same\" needs two or more names");
   EXPECT_EQ(ParsePeopleFile("# x\nmerge; a; b\n").error,
             "line 2: unknown rule \"merge\" (same, different, hide or name)");
+}
+
+// Rules that undo each other are errors naming both lines (names compared as the log's are),
+// the one whose later line comes first; the file then gives no rules.
+TEST(GamesTest, ContradictoryPeopleRulesNameBothLines) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"same; A; B\ndifferent; b; ^1a\n",
+       "line 2: \"different\" keeps apart \"b\" and \"^1a\", which line 1 (\"same\") makes "
+       "one person"},
+      // Through a chain of "same" lines; the "different" line may come first.
+      {"different; A; C\n# chain\nsame; A; B\nsame; B; C\n",
+       "line 4: \"different\" of line 1 keeps apart \"A\" and \"C\", which lines 3 and 4 "
+       "(\"same\") make "
+       "one person"},
+      {"name; Ann; Queen\nsame; Ann; Anna\nname; ANNA; Anna B.\n",
+       "line 3: a second \"name\" for the person line 1 names"},
+      {"name; Ann; Joe\nname; Bob; ^2joe\n",
+       "line 2: \"name\" shows two people as \"^2joe\": line 1 shows another person so"},
+      {"hide; Cam\nname; Ann; Cam\n",
+       "line 2: \"name\" of line 2 shows a person as \"Cam\", a name of another person (line 1)"},
+      {"same; Ann; Anna\nname; Ann; Queen\nhide; anna\n",
+       "line 3: \"hide\" and \"name\" for one person (lines 2 and 3): a hidden person is shown "
+       "under no name"},
+      // The first problem by its later line.
+      {"same; A; B\nname; X; Y\nname; x; Z\ndifferent; A; B\n",
+       "line 3: a second \"name\" for the person line 2 names"},
+  };
+  for (const auto& [text, error] : cases) {
+    const PeopleFileResult result = ParsePeopleFile(text);
+    EXPECT_EQ(result.error, error) << text;
+    EXPECT_TRUE(result.rules.same.empty() && result.rules.shown_as.empty()) << text;
+  }
+  // Rules that agree are no problem: a name shown as one of the person's own spellings, one
+  // "name" beside "same" and "different" lines of other people.
+  EXPECT_EQ(
+      ParsePeopleFile("same; Ann; Anna\nname; ann; ANNA\ndifferent; Ann; Bob\nhide; Cam\n").error,
+      "");
 }
 
 TEST(GamesTest, KillKindsAndTheirSums) {

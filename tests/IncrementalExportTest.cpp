@@ -270,5 +270,54 @@ TEST_F(IncrementalExportTest, WatchPicksUpAnAppendAndStopsOnSigterm) {
   }
 }
 
+// Watch reads the people file again when it changes; a broken one keeps the last good rules
+// (the site stays as they make it) and each run says so until it is mended.
+TEST_F(IncrementalExportTest, WatchFollowsThePeopleFileAndKeepsItsLastGoodRules) {
+  const fs::path report = dir_ / "report";
+  const fs::path people = dir_ / "people.txt";
+  const fs::path people_json = report / "site" / "people.json";
+  const fs::path status_file = dir_ / "watch.err";
+  Write("people.txt", "# nobody hidden yet\n");
+  const pid_t child =
+      StartCli({"watch", "--every", "1", "--people", people.string(), log_, report.string()},
+               status_file, [] { return std::make_unique<FakeImages>(); });
+  ASSERT_GE(child, 0);
+  const std::string falcon = "\"name\":\"Falcon3\"";
+  auto shown = [&] { return ReadBytes(people_json).find(falcon) != std::string::npos; };
+  auto said = [&](const std::string& text) {
+    const std::string all = ReadBytes(status_file);
+    size_t n = 0;
+    for (size_t at = all.find(text); at != std::string::npos; at = all.find(text, at + 1)) ++n;
+    return n;
+  };
+  const bool first = WaitFor(shown);
+  if (first) Write("people.txt", "hide; falcon3\n");
+  const bool hidden = first && WaitFor([&] { return !shown() && said(" lines read (") >= 2; });
+  // Broken: the runs go on with Falcon3 hidden and say why, each run, until it is mended.
+  const std::string problem = "people file '" + people.string() +
+                              "', line 2: \"name\" of line 2 shows a person as \"Falcon3\", a "
+                              "name of another person (line 1); the last good rules stay in use";
+  if (hidden) Write("people.txt", "hide; falcon3\nname; Medic0; Falcon3\n");
+  const bool told = hidden && WaitFor([&] { return said(problem) >= 1; });
+  if (told) Append();
+  const bool told_again = told && WaitFor([&] { return said(problem) >= 2; });
+  const bool still_hidden = !shown();
+  if (told_again) fs::remove(people);  // a deleted file: the same rules, another reason
+  const bool gone =
+      told_again && WaitFor([&] { return said("cannot read '" + people.string() + "'") >= 1; });
+  if (gone) Write("people.txt", "# mended\n");
+  const bool mended = gone && WaitFor(shown);
+  const auto [milliseconds, status] = StopWith(child, SIGTERM);
+  ASSERT_TRUE(first) << "no first export: " << ReadBytes(status_file);
+  EXPECT_TRUE(hidden) << "the hide rule was not followed: " << ReadBytes(status_file);
+  EXPECT_TRUE(told) << ReadBytes(status_file);
+  EXPECT_TRUE(told_again) << ReadBytes(status_file);
+  EXPECT_TRUE(still_hidden);
+  EXPECT_TRUE(gone) << ReadBytes(status_file);
+  EXPECT_TRUE(mended) << ReadBytes(status_file);
+  EXPECT_GE(milliseconds, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
 }  // namespace
 }  // namespace barvik

@@ -74,6 +74,14 @@ TEST(FriendlyNamesTest, TableLinesMatchWithoutCaseAndBadLinesAreSkipped) {
   EXPECT_EQ(*table.Find(NameKind::Column, "Deads"), "Deaths");
   EXPECT_EQ(table.size(), 3u);
   EXPECT_EQ(FriendlyNames::Load("/nonexistent").size(), 0u);
+  // Default player names: a kind of their own, one field, apart from the friendly names.
+  const FriendlyNames nobody = FriendlyNames::Parse(
+      "default-name\tUnknown Soldier\r\ndefault-name\tNo One\tignored\ndefault-name\t\n"
+      "default-name\nweapon\tUnknown Soldier\tx\n");
+  EXPECT_EQ(nobody.default_names(), (std::vector<std::string>{"Unknown Soldier", "No One"}));
+  EXPECT_EQ(nobody.size(), 1u);
+  EXPECT_EQ(FriendlyNames::Load(BARVIK_TEMPLATE_DIR).default_names(),
+            (std::vector<std::string>{"Unknown Soldier", "UnnamedPlayer"}));
 }
 
 TEST(FriendlyNamesTest, TheInstalledTableNamesTheStockWeaponsMapsAndGameTypes) {
@@ -143,8 +151,8 @@ class SitePagesTest : public ::testing::Test {
   void Build(const std::vector<std::string>& lines, const PeopleRules& rules = {}) {
     for (const std::string& line : lines) store_.AddLine(line);
     store_.Finish();
-    model_ = BuildGames(store_, rules);
     const FriendlyNames friendly = FriendlyNames::Load(BARVIK_TEMPLATE_DIR);
+    model_ = BuildGames(store_, rules, {}, friendly.default_names());
     figures_ = FiguresOf(model_, ComputeAwards(store_, model_, friendly.weapon_groups()));
     WriteModelPages(store_, model_, figures_, friendly, {"^1Srv", "7", "2026-12-09 03:30"},
                     [&](const std::string& path, const std::string& bytes) {
@@ -248,6 +256,23 @@ TEST_F(SitePagesTest, FreeForAllRoundsAndObjectivesShowOnTheirPages) {
   EXPECT_NE(bo.find("<dt>hq_capture<dd>1</div>"), std::string::npos);
   EXPECT_EQ(pages_.at(PageOf("Al")).find("Bomb defused"), std::string::npos);
   ExpectLinksResolveAndNo("Spy");
+}
+
+TEST_F(SitePagesTest, NamelessPlayersAreRowsOfTheirGameAndNoOnesPage) {
+  Build({kTdm, "  0:01 J;0;1;Al", "  0:01 J;0;2;Bo", "  0:01 J;0;3;Unknown Soldier",
+         "  0:01 J;0;4;^1^2", Kill("  1:00", 1, "Al", 3, "Unknown Soldier"),
+         Kill("  1:10", 3, "Unknown Soldier", 1, "Al"), Kill("  1:20", 4, "^1^2", 2, "Bo"),
+         Kill("  1:30", 2, "Bo", 4, "^1^2"), "  2:00 ShutdownGame:"});
+  ASSERT_EQ(model_.people.size(), 2u);
+  ExpectLinksResolveAndNo("a name nobody has");
+  const std::string& game = pages_.at("games/1.html");
+  const size_t table = game.find("<h2>Without a name of their own</h2>");
+  ASSERT_NE(table, std::string::npos);
+  EXPECT_NE(game.find("<tr><th><span class=\"coloured\">Unknown Soldier</span><td>1<td>1", table),
+            std::string::npos);
+  EXPECT_NE(game.find("<tr><th><i>a blank name</i><td>1<td>1", table), std::string::npos);
+  for (const char* page : {"people.html", "ranking.html", "awards.html", "index.html"})
+    EXPECT_EQ(pages_.at(page).find("Unknown Soldier"), std::string::npos) << page;
 }
 
 TEST_F(SitePagesTest, RanksAndAwardsGoToThePeopleShownAndEachGameShowsItsChanges) {
