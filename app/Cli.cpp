@@ -14,6 +14,7 @@
 #include "app/ProgressBar.h"
 #include "app/Watch.h"
 #include "app/Workspace.h"
+#include "core/Encoding.h"
 #include "core/FileError.h"
 #include "core/NumberFormat.h"
 #include "log/CacheFolder.h"
@@ -77,6 +78,11 @@ constexpr std::string_view kUsageTail =
     "  --every SECONDS    how often watch looks at the logs without inotify, and the\n"
     "                     longest it waits for a busy log to go quiet (watch only;\n"
     "                     default 60)\n"
+    "  --encoding NAME    the code page of the logs' texts (every command; default\n"
+    "                     windows-1252; e.g. windows-1251, windows-1250, iso-8859-1,\n"
+    "                     iso-8859-2, utf-8, or another 8-bit iconv name): names are\n"
+    "                     shown in it on the site, in JSON and on a terminal; the classic\n"
+    "                     pages keep the log's bytes and declare it as their charset\n"
     "  --                 end of the options: a LOG, NAME or DIR after it may start with '-'\n"
     "  -h, --help         show this help\n"
     "  --version          show the version and build number\n"
@@ -101,6 +107,7 @@ struct Options {
   std::optional<std::string> templates;  // --templates DIR
   PeopleRules people;                    // --people FILE
   std::optional<int> inactive_after;     // --inactive-after GAMES
+  const Encoding* encoding = &Encoding::Windows1252();  // --encoding NAME
   std::vector<std::string> operands;
 };
 
@@ -132,7 +139,7 @@ struct Command {
 
 // The options every command takes.
 const std::vector<std::string> kCommonOptions = {"--case-sensitive", "--keep-colors", "--cache",
-                                                 "--no-cache"};
+                                                 "--no-cache", "--encoding"};
 
 const std::vector<Command>& Commands();
 
@@ -218,6 +225,16 @@ PeopleRules ReadPeople(const std::string& path) {
   return std::move(result.rules);
 }
 
+const Encoding* ParseEncoding(const std::string& name) {
+  const Encoding* encoding = Encoding::Named(name);
+  if (encoding == nullptr) {
+    throw UsageError{"option '--encoding': '" + name +
+                     "' is not a code page of one byte per character known here, nor utf-8 " +
+                     "(e.g. windows-1252, windows-1251, iso-8859-2, utf-8)"};
+  }
+  return encoding;
+}
+
 Options Parse(const std::vector<std::string>& args) {
   Options o;
   o.command = args[0];
@@ -253,7 +270,8 @@ Options Parse(const std::vector<std::string>& args) {
     }
     bool takes_value = name == "--min-kills" || name == "--max-ratio" || name == "--weapon" ||
                        name == "--wait" || name == "--every" || name == "--cache" ||
-                       name == "--templates" || name == "--people" || name == "--inactive-after";
+                       name == "--templates" || name == "--people" || name == "--inactive-after" ||
+                       name == "--encoding";
     if (takes_value && !value) {
       if (i + 1 >= args.size()) throw UsageError{"option '" + name + "' needs a value"};
       value = args[++i];
@@ -273,6 +291,7 @@ Options Parse(const std::vector<std::string>& args) {
     if (name == "--templates") o.templates = *value;
     if (name == "--people") o.people = ReadPeople(*value);
     if (name == "--inactive-after") o.inactive_after = ParseGames(name, *value);
+    if (name == "--encoding") o.encoding = ParseEncoding(*value);
   }
   if (o.cache && o.no_cache)
     throw UsageError{"options '--cache' and '--no-cache' exclude each other"};
@@ -326,7 +345,7 @@ std::string SuggestRows(const ReportList& list, const std::string& caption) {
 
 void PrintChart(std::ostream& out, const ChartState& chart, char separator, bool terminal) {
   out << "[Chart1]\n";
-  out << "title\t" << (terminal ? ShownText(chart.title) : chart.title) << "\n";
+  out << "title\t" << (terminal ? ShownText(Utf8FromLog(chart.title)) : chart.title) << "\n";
   out << "xmax\t" << chart.xmax << "\n";
   out << "ymax\t" << chart.ymax << "\n";
   for (const ChartPoint& p : chart.points) {
@@ -345,14 +364,14 @@ void PrintJson(std::ostream& out, const Workspace& ws, const std::vector<ListId>
   lists.reserve(ids.size());
   for (ListId id : ids) lists.push_back(&ws.List(id));
   Json document = JsonDocument();
-  document["server"] = Utf8From1252(ws.server_name());
+  document["server"] = Utf8FromLog(ws.server_name());
   document["lists"] = ListsJson(lists, ws.decimal_separator());
   if (chart != nullptr) {
     Json points = Json::array();
     for (const ChartPoint& p : chart->points) {
       points.push_back({{"x", p.x}, {"y", p.y}, {"colour", p.blue ? "blue" : "red"}});
     }
-    document["chart"] = {{"title", Utf8From1252(chart->title)},
+    document["chart"] = {{"title", Utf8FromLog(chart->title)},
                          {"xmax", chart->xmax},
                          {"ymax", chart->ymax},
                          {"points", std::move(points)}};
@@ -393,15 +412,22 @@ void PrintRanking(std::ostream& out, const Json& ranking, char decimal_separator
 
 namespace {
 
-std::string Escaped(std::string_view text, bool line_ends_as_blanks) {
+// `utf8`: the text is UTF-8, whose C1 controls (U+0080 to U+009F, bytes C2 80 to C2 9F) a
+// terminal may take as escapes too; they are shown as "\xNN" of the code point.
+std::string Escaped(std::string_view text, bool line_ends_as_blanks, bool utf8) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string shown;
   shown.reserve(text.size());
-  for (char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    auto byte = static_cast<unsigned char>(c);
+    const bool c1 = utf8 && byte == 0xC2 && i + 1 < text.size() &&
+                    static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                    static_cast<unsigned char>(text[i + 1]) <= 0x9F;
     if (line_ends_as_blanks && (c == '\n' || c == '\r')) {
       shown += ' ';
-    } else if ((byte < 0x20 && c != '\t') || byte == 0x7F) {
+    } else if ((byte < 0x20 && c != '\t') || byte == 0x7F || c1) {
+      if (c1) byte = static_cast<unsigned char>(text[++i]);
       shown += "\\x";
       shown += kHex[byte >> 4];
       shown += kHex[byte & 0xF];
@@ -414,9 +440,9 @@ std::string Escaped(std::string_view text, bool line_ends_as_blanks) {
 
 }  // namespace
 
-std::string TerminalText(std::string_view text) { return Escaped(text, true); }
+std::string TerminalText(std::string_view text) { return Escaped(text, true, false); }
 
-std::string ShownText(std::string_view text) { return Escaped(text, false); }
+std::string ShownText(std::string_view text) { return Escaped(text, false, true); }
 
 std::string FailureText(const std::exception& e) {
   if (dynamic_cast<const std::bad_alloc*>(&e) != nullptr) return "out of memory";
@@ -428,7 +454,9 @@ std::string FailureText(const std::exception& e) {
 }
 
 void PrintList(std::ostream& out, const ReportList& list, bool terminal) {
-  auto shown = [terminal](const std::string& text) { return terminal ? ShownText(text) : text; };
+  auto shown = [terminal](const std::string& text) {
+    return terminal ? ShownText(Utf8FromLog(text)) : text;
+  };
   out << "[" << list.name << "]\n";
   for (size_t c = 0; c < list.columns.size(); ++c) {
     out << (c ? "\t" : "") << list.columns[c].caption;
@@ -963,6 +991,7 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return kExitUsage;
   }
   const Command& command = *FindCommand(o.command);
+  const ScopedLogEncoding encoding(*o.encoding);
   // Every operand but the command's trailing one is a log.
   const std::vector<std::string> logs(o.operands.begin(),
                                       o.operands.end() - (command.trailing_operand ? 1 : 0));

@@ -53,7 +53,7 @@ void CopyTemplate(const std::string& from, const std::string& to, ReportOutput& 
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) return;
   try {
-    output.WriteHere(to, bytes);
+    output.WriteHere(to, WithLogCharset(std::move(bytes)));
   } catch (const FileError&) {
   }
 }

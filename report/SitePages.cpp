@@ -7,6 +7,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "core/Encoding.h"
 #include "core/StableHash.h"
 #include "report/GamesJson.h"
 #include "report/RankingJson.h"
@@ -323,6 +324,7 @@ class ModelPages {
   uint64_t GameFingerprint(const Game& game) const {
     StableHash h;
     h.Number(kPageFormatVersion).Number(friendly_.fingerprint()).Text(frame_.build_text);
+    if (!LogEncoding().is_default()) h.Text(LogEncoding().charset());
     h.Number(game.number).Number(game.warmup).Text(KeyRaw(KeyKind::Map, game.map));
     h.Text(KeyRaw(KeyKind::GameType, game.game_type)).Number(game.seconds);
     h.Number(static_cast<uint64_t>(game.ending)).Number(game.winner_team);
@@ -372,6 +374,7 @@ class ModelPages {
     const PersonFacts& f = facts_[index];
     StableHash h;
     h.Number(kPageFormatVersion).Number(friendly_.fingerprint()).Text(frame_.build_text);
+    if (!LogEncoding().is_default()) h.Text(LogEncoding().charset());
     h.Text(frame_.server_name).Number(Link(index)).Number(p.spellings.size());
     for (const Spelling& s : p.spellings) h.Text(texts_.Text(s.raw)).Number(s.count);
     for (uint64_t figure : {uint64_t{p.games}, uint64_t{p.kills}, uint64_t{p.deaths},

@@ -694,6 +694,9 @@ QPoint TFormCAL::CentredTopLeft(QSize screen, QSize window) {
 
 void TFormCAL::FormShow() {
   if (QScreen* s = screen()) move(CentredTopLeft(s->geometry().size(), frameGeometry().size()));
+  // One argument: a log to load into the window, as "Open with" from a file manager gives it;
+  // loaded once the window is on the screen, so its progress shows.
+  if (args_.size() == 1) timer_cmd_line_->start();
   // Batch mode: exactly two arguments, the log and the report folder.
   if (args_.size() == 2) {
     ws_.options().dest_dir = args_[1];
@@ -707,6 +710,10 @@ void TFormCAL::FormShow() {
 void TFormCAL::TimerCmdLineTimer() {
   timer_cmd_line_->stop();
   setEnabled(true);
+  if (args_.size() == 1) {
+    OpenLog(args_[0]);
+    return;
+  }
   bool found = false;
   if (!Guarded([&] { found = ws_.RunAnalysis(args_[0]); })) return;  // the window stays open
   if (!found) {
