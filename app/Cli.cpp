@@ -104,9 +104,9 @@ struct Options {
   bool no_cache = false;
   int every_seconds = 60;
   bool json = false;
-  std::optional<std::string> templates;  // --templates DIR
-  PeopleRules people;                    // --people FILE
-  std::optional<int> inactive_after;     // --inactive-after GAMES
+  std::optional<std::string> templates;                 // --templates DIR
+  PeopleRules people;                                   // --people FILE
+  std::optional<int> inactive_after;                    // --inactive-after GAMES
   const Encoding* encoding = &Encoding::Windows1252();  // --encoding NAME
   std::vector<std::string> operands;
 };

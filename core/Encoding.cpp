@@ -192,8 +192,9 @@ const Encoding* Encoding::Named(std::string_view name) {
   EncodingRegistry& registry = EncodingRegistry::Get();
   std::lock_guard<std::mutex> lock(registry.mutex);
   if (auto it = registry.by_name.find(key); it != registry.by_name.end()) return it->second.get();
-  std::unique_ptr<Encoding> made = key == "UTF8" ? EncodingRegistry::MakeUtf8()
-                                                 : EncodingRegistry::MakeFromIconv(std::string(name));
+  std::unique_ptr<Encoding> made = key == "UTF8"
+                                       ? EncodingRegistry::MakeUtf8()
+                                       : EncodingRegistry::MakeFromIconv(std::string(name));
   if (!made) return nullptr;
   // Two spellings of one code page share nothing but a label; that is harmless.
   return registry.by_name.emplace(key, std::move(made)).first->second.get();
