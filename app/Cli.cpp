@@ -6,9 +6,11 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <new>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <string_view>
 
 #include "app/ProgressBar.h"
@@ -488,6 +490,10 @@ void Configure(Workspace& ws, const Options& o, const CliEnvironment& env, std::
   if (o.inactive_after) ws.rating_options.inactive_after = *o.inactive_after;
   ws.hooks.line_error = [&err](const std::string& m) {
     err << "barvik-cli: " << TerminalText(m) << "\n";
+  };
+  // Each notice once per process: watch would repeat it every run.
+  ws.hooks.notice = [&err, told = std::make_shared<std::set<std::string>>()](const std::string& m) {
+    if (told->insert(m).second) err << "barvik-cli: " << TerminalText(m) << "\n";
   };
 }
 

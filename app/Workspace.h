@@ -114,6 +114,9 @@ class Workspace {
     // Waiting for another run to let go of the report folder, called every few hundredths
     // of a second; may throw to give up waiting.
     std::function<void()> waiting;
+    // Something for the admin to act on, found by an export and said once per export (never
+    // a dialog): a map or weapon of the logs without a friendly name.
+    std::function<void(const std::string&)> notice;
   };
 
   explicit Workspace(char decimal_separator = '.');

@@ -36,6 +36,7 @@
 #include "report/RenderMemo.h"
 #include "report/ReportFiles.h"
 #include "report/ReportFolder.h"
+#include "report/SiteKeys.h"
 #include "stats/GameRatings.h"
 #include "stats/PlayerDetail.h"
 
@@ -146,6 +147,13 @@ void WriteSiteModel(const Workspace& ws, const GamesModel& model, const std::str
                     FiguresOf(std::move(ratings),
                               ComputeAwards(events, model, writer.friendly().weapon_groups())),
                     memo);
+  if (ws.hooks.notice) {
+    for (const std::string& unnamed :
+         SiteKeys(GameTexts(events), model, writer.friendly()).Unnamed()) {
+      ws.hooks.notice("no friendly name for " + unnamed + "; add it to " +
+                      (std::filesystem::path(ws.template_folder) / "friendly-names.dat").string());
+    }
+  }
 }
 
 // A chart as the render memo keeps it for a player left alone: everything but its x axis,

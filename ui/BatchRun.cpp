@@ -26,6 +26,9 @@ int RunHeadlessBatch(Workspace& ws, const std::string& log, const std::string& d
   ws.hooks.line_error = [&](const std::string& message) {
     err << "barvik: " << TerminalText(message) << "\n";
   };
+  ws.hooks.notice = [&](const std::string& message) {
+    err << "barvik: " << TerminalText(message) << "\n";
+  };
   ws.options().dest_dir = dir;
   try {
     if (!ws.RunAnalysis(log)) {
