@@ -481,6 +481,7 @@ struct StopRequested {};
 void Configure(Workspace& ws, const Options& o, const CliEnvironment& env, std::ostream& err) {
   ws.template_folder = o.templates ? *o.templates : env.template_folder;
   ws.build_text = env.build_text;
+  ws.maker_address = env.maker_address;
   ws.cache_folder = o.no_cache ? std::string() : o.cache ? *o.cache : DefaultCacheFolder();
   ws.options().ignore_case = !o.case_sensitive;
   ws.options().ignore_colors = !o.keep_colors;

@@ -204,6 +204,8 @@ class Workspace {
   GamesScratch GamesScratchSpace() const { return {UsableCacheFolder()}; }
   // The build text of the page footers and the caption.
   std::string build_text = "N/A";
+  // The maker's web address the page footers link to and the window shows; empty: none.
+  std::string maker_address;
   // How long an export waits for another run to let go of the report folder.
   double export_wait_seconds = 0;
   // An incremental export: a file whose bytes would change at most in their time stamp is

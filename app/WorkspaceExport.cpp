@@ -194,6 +194,7 @@ std::optional<ChartState> ChartFromText(const std::string& text, int xmax) {
 std::optional<StableHash> PlayerFilesContext(const Workspace& ws, ImageSource& images) {
   StableHash hash;
   hash.Number(kRenderFormatVersion).Text(ws.server_name()).Text(ws.build_text);
+  hash.Text(ws.maker_address);
   hash.Number(static_cast<uint8_t>(ws.decimal_separator()));
   const FileOptions& o = ws.options();
   hash.Number(o.ignore_case ? 1 : 0).Number(o.ignore_colors ? 1 : 0);
@@ -299,6 +300,7 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   PageSettings settings;
   settings.template_folder = template_folder;
   settings.build_text = build_text;
+  settings.maker_address = maker_address;
   settings.player_prefix = prefix_of;
   settings.templates = std::make_shared<TemplateLines>();
   const std::string title_prefix = "<i>" + EscapeHtml(server_name_) + "</i>";

@@ -229,9 +229,15 @@ std::string BuildHTMLPage(const ReportList& source, std::string_view title, bool
   AddMainTable(page, source, links, image_reference, settings);
   page.AddAll(ReadTemplate(settings, "globhtml5.dat"));
   const FooterTime now = settings.clock ? settings.clock() : SystemFooterTime();
-  page.AddJoined("     Statistics generated ", now.date, "  ", now.time, "<br>with Barvik  build ",
-                 settings.build_text, " &nbsp; &nbsp; <a href=\"", kMakerSite, "\">", kMakerSite,
-                 "</a>");
+  if (settings.maker_address.empty()) {
+    page.AddJoined("     Statistics generated ", now.date, "  ", now.time,
+                   "<br>with Barvik  build ", settings.build_text);
+  } else {
+    const std::string address = EscapeHtml(settings.maker_address);
+    page.AddJoined("     Statistics generated ", now.date, "  ", now.time,
+                   "<br>with Barvik  build ", settings.build_text, " &nbsp; &nbsp; <a href=\"",
+                   address, "\">", address, "</a>");
+  }
   page.AddAll(ReadTemplate(settings, "globhtml6.dat"));
   return page.Take();
 }

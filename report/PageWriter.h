@@ -25,9 +25,6 @@ namespace barvik {
 
 class ReportOutput;
 
-// The address the page footer links to.
-inline constexpr std::string_view kMakerSite = "https://barvik.example.org/";
-
 // The date and time texts of a page footer.
 struct FooterTime {
   std::string date;  // the system's short date format
@@ -49,6 +46,9 @@ struct TemplateLines {
 struct PageSettings {
   std::string template_folder = ".";
   std::string build_text = "N/A";
+  // The maker's web address the footer links to (the build's BARVIK_MAKER_ADDRESS); empty: the
+  // footer names the program and its build without a link.
+  std::string maker_address;
   std::function<FooterTime()> clock = SystemFooterTime;
   // The prefix of a player's file names, used for the players' links and for "%PLAYER%";
   // PlayerFilePrefix when empty. The export passes the prefixes it assigned for the run.

@@ -29,7 +29,7 @@ constexpr uint32_t kMinKillsForRatio = 20;
 
 // The game pages and profiles as this code makes them, part of their fingerprints: raise it
 // whenever what they show, or how, changes, so that an incremental export makes them anew.
-constexpr uint64_t kPageFormatVersion = 1;
+constexpr uint64_t kPageFormatVersion = 2;
 
 // Viridis, light to dark: ordered in lightness and readable with every common kind of colour
 // blindness. The first three take dark text, the others white.
@@ -1046,17 +1046,31 @@ class ModelPages {
     for (const GameKill& k : game.kills) {
       counts[std::min(bars - 1, k.at / 60 / per_bar)] += 1;
     }
-    const uint32_t high = std::max<uint32_t>(1, *std::max_element(counts.begin(), counts.end()));
+    // Grid lines at round values: a step of 1, 2 or 5 times a power of ten, at most four
+    // steps up to the first line at or above the highest bar, which the scale then ends at.
+    const uint32_t most = std::max<uint32_t>(1, *std::max_element(counts.begin(), counts.end()));
+    uint32_t step = 1;
+    for (uint32_t power = 1; (most + step - 1) / step > 4; power *= 10) {
+      for (uint32_t factor : {1u, 2u, 5u}) {
+        step = factor * power;
+        if ((most + step - 1) / step <= 4) break;
+      }
+    }
+    const uint32_t lines = (most + step - 1) / step;
+    const uint32_t high = lines * step;
     const double left = 36, right = 628, upper = 14, lower = 196;
     const double width = (right - left) / bars;
-    std::string out =
-        "<figure class=\"chart\"><svg viewBox=\"0 0 640 230\" role=\"img\" aria-label=\"Kills "
-        "per minute\">";
-    for (int t = 0; t <= 2; ++t) {
-      const double y = lower - (lower - upper) * t / 2;
+    // The caption says what one bar holds.
+    const std::string per = per_bar == 1 ? "minute" : Num(per_bar) + " minutes";
+    std::string out;
+    Add(out,
+        "<figure class=\"chart\"><svg viewBox=\"0 0 640 230\" role=\"img\" aria-label=\"Kills per ",
+        per, "\">");
+    for (uint32_t t = 0; t <= lines; ++t) {
+      const double y = lower - (lower - upper) * t / lines;
       Add(out, "<line class=\"grid\" x1=\"36\" x2=\"628\" y1=\"", Format("%.1f", y), "\" y2=\"",
           Format("%.1f", y), "\"/><text class=\"axis\" x=\"30\" y=\"", Format("%.1f", y),
-          "\" dy=\"4\" text-anchor=\"end\">", Format("%.0f", high * t / 2.0), "</text>");
+          "\" dy=\"4\" text-anchor=\"end\">", Num(t * step), "</text>");
     }
     // One path for all bars keeps a long game's page small.
     std::string bars_path;
@@ -1073,9 +1087,10 @@ class ModelPages {
       Add(out, "<text class=\"axis\" x=\"", Format("%.1f", left + (i + 0.5) * width),
           "\" y=\"212\" text-anchor=\"middle\">", Num(i * per_bar + 1), "</text>");
     }
-    out +=
+    Add(out,
         "<text class=\"axis\" x=\"332\" y=\"228\" text-anchor=\"middle\">minute</text></svg>"
-        "<figcaption>Kills per minute of the game</figcaption></figure>\n";
+        "<figcaption>Kills per ",
+        per, " of the game</figcaption></figure>\n");
     return out;
   }
 

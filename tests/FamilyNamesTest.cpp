@@ -94,7 +94,8 @@ class FamilySiteTest : public testing::TempFolderTest {
     CliEnvironment env;
     env.template_folder = BARVIK_TEMPLATE_DIR;
     env.make_image_source = [](Workspace&) { return std::make_unique<testing::FakeImages>(); };
-    const int status = RunCli({"export", "--no-cache", log, (dir_ / "r").string()}, out, errors, env);
+    const int status =
+        RunCli({"export", "--no-cache", log, (dir_ / "r").string()}, out, errors, env);
     err = errors.str();
     return status;
   }
@@ -138,11 +139,14 @@ TEST_F(FamilySiteTest, EachGameIsNamedByItsOwnGameAndFoldedWeaponsAreOneRow) {
   EXPECT_EQ(ReadAll(dir_ / "r/site/games/2.html").find("Chinatown"), std::string::npos);
 
   // Each unnamed code once, though two games use it.
-  const std::string table = (std::filesystem::path(BARVIK_TEMPLATE_DIR) / "friendly-names.dat").string();
+  const std::string table =
+      (std::filesystem::path(BARVIK_TEMPLATE_DIR) / "friendly-names.dat").string();
   EXPECT_EQ(err,
             "barvik-cli: no friendly name for weapon 'zz_laser_mp' of Call of Duty 4; add it to " +
-                table + "\nbarvik-cli: no friendly name for weapon 'mp_qq_mp' of Call of Duty 2; "
-                "add it to " + table + "\n");
+                table +
+                "\nbarvik-cli: no friendly name for weapon 'mp_qq_mp' of Call of Duty 2; "
+                "add it to " +
+                table + "\n");
 }
 
 TEST_F(FamilySiteTest, SampleLogNamesEveryMapAndWeapon) {

@@ -112,6 +112,7 @@ int main(int argc, char** argv) {
     workspace.template_folder =
         barvik::FindTemplateFolder(barvik::ProgramFolder(), BARVIK_INSTALLED_DATA);
     workspace.build_text = BARVIK_BUILD_TEXT;
+    workspace.maker_address = BARVIK_MAKER_ADDRESS;
     workspace.export_wait_seconds = wait_seconds;
     workspace.cache_folder = barvik::DefaultCacheFolder();
 

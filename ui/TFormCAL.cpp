@@ -230,8 +230,11 @@ void TFormCAL::BuildFilePage(QWidget* page) {
   memo_help_->setReadOnly(true);
   memo_help_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   anchors->Add(memo_help_, {5, 110, 971, 351}, kAnchorAll);
-  // The contact address keeps its right edge where the design has it and grows leftwards.
-  auto* label2 = AutoLabel("barvik@example.org", page);
+  // The maker's address, or without one the program and its build; the label keeps its right
+  // edge where the design has it and grows leftwards.
+  auto* label2 = AutoLabel(ws_.maker_address.empty() ? "Barvik build " + ToQString(ws_.build_text)
+                                                     : ToQString(ws_.maker_address),
+                           page);
   label2->setObjectName("Label2");
   QPalette blue = label2->palette();
   blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
