@@ -24,7 +24,7 @@ struct CliEnvironment {
   std::string template_folder = ".";  // where the report templates are read from
   std::string version = "N/A";        // the program's version, as CMake's project() names it
   std::string build_text = "N/A";
-  std::string maker_address;  // the page footers' link; empty: none
+  std::string maker_address;     // the page footers' link; empty: none
   bool progress_bar = false;     // draw a progress bar on `err` (a terminal)
   bool terminal_output = false;  // `out` is a terminal: names are shown as UTF-8, ShownText
   // Renders the figures and the chart for the export; empty where no renderer is linked.
