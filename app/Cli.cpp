@@ -6,9 +6,11 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <new>
 #include <optional>
 #include <ostream>
+#include <set>
 #include <string_view>
 
 #include "app/PeopleFile.h"
@@ -17,6 +19,7 @@
 #include "app/Watch.h"
 #include "app/WatchSettings.h"
 #include "app/Workspace.h"
+#include "core/Encoding.h"
 #include "core/FileError.h"
 #include "core/NumberFormat.h"
 #include "log/CacheFolder.h"
@@ -102,6 +105,11 @@ constexpr std::string_view kUsageTail =
     "  --settings FILE    watch only: the logs, report folder and more options from a\n"
     "                     settings file (BARVIK_LOGS, BARVIK_REPORT, BARVIK_OPTIONS; words\n"
     "                     quoted as in a shell), as the service runs it\n"
+    "  --encoding NAME    the code page of the logs' texts (every command; default\n"
+    "                     windows-1252; e.g. windows-1251, windows-1250, iso-8859-1,\n"
+    "                     iso-8859-2, utf-8, or another 8-bit iconv name): names are\n"
+    "                     shown in it on the site, in JSON and on a terminal; the classic\n"
+    "                     pages keep the log's bytes and declare it as their charset\n"
     "  --                 end of the options: a LOG, NAME or DIR after it may start with '-'\n"
     "  -h, --help         show this help\n"
     "  --version          show the version and build number\n"
@@ -125,10 +133,11 @@ struct Options {
   bool no_cache = false;
   int every_seconds = 60;
   bool json = false;
-  std::optional<std::string> templates;    // --templates DIR
-  PeopleRules people;                      // --people FILE
+  std::optional<std::string> templates;                 // --templates DIR
+  PeopleRules people;                                   // --people FILE
   std::optional<std::string> people_file;  // its path: watch reads it again as it changes
-  std::optional<int> inactive_after;       // --inactive-after GAMES
+  std::optional<int> inactive_after;                    // --inactive-after GAMES
+  const Encoding* encoding = &Encoding::Windows1252();  // --encoding NAME
   std::vector<std::string> operands;
   // Remote logs: the options that reach them, and whether a source failed in a run.
   std::shared_ptr<RemoteSources> remote = std::make_shared<RemoteSources>();
@@ -162,7 +171,7 @@ struct Command {
 
 // The options every command takes.
 const std::vector<std::string> kCommonOptions = {"--case-sensitive", "--keep-colors", "--cache",
-                                                 "--no-cache"};
+                                                 "--no-cache", "--encoding"};
 
 const std::vector<Command>& Commands();
 
@@ -237,6 +246,16 @@ PeopleRules ReadPeople(const std::string& path) {
   return std::move(read.rules);
 }
 
+const Encoding* ParseEncoding(const std::string& name) {
+  const Encoding* encoding = Encoding::Named(name);
+  if (encoding == nullptr) {
+    throw UsageError{"option '--encoding': '" + name +
+                     "' is not a code page of one byte per character known here, nor utf-8 " +
+                     "(e.g. windows-1252, windows-1251, iso-8859-2, utf-8)"};
+  }
+  return encoding;
+}
+
 Options Parse(const std::vector<std::string>& args) {
   Options o;
   o.command = args[0];
@@ -273,7 +292,8 @@ Options Parse(const std::vector<std::string>& args) {
     }
     bool takes_value = name == "--min-kills" || name == "--max-ratio" || name == "--weapon" ||
                        name == "--wait" || name == "--every" || name == "--cache" ||
-                       name == "--templates" || name == "--people" || name == "--inactive-after";
+                       name == "--templates" || name == "--people" || name == "--inactive-after" ||
+                       name == "--encoding";
     const bool remote_option = std::find(RemoteOptionNames().begin(), RemoteOptionNames().end(),
                                          name) != RemoteOptionNames().end();
     takes_value = takes_value || remote_option;
@@ -304,6 +324,7 @@ Options Parse(const std::vector<std::string>& args) {
         throw UsageError{problem};
       }
     }
+    if (name == "--encoding") o.encoding = ParseEncoding(*value);
   }
   if (o.cache && o.no_cache)
     throw UsageError{"options '--cache' and '--no-cache' exclude each other"};
@@ -362,7 +383,7 @@ std::string SuggestRows(const ReportList& list, const std::string& caption) {
 
 void PrintChart(std::ostream& out, const ChartState& chart, char separator, bool terminal) {
   out << "[Chart1]\n";
-  out << "title\t" << (terminal ? ShownText(chart.title) : chart.title) << "\n";
+  out << "title\t" << (terminal ? ShownText(Utf8FromLog(chart.title)) : chart.title) << "\n";
   out << "xmax\t" << chart.xmax << "\n";
   out << "ymax\t" << chart.ymax << "\n";
   for (const ChartPoint& p : chart.points) {
@@ -381,14 +402,14 @@ void PrintJson(std::ostream& out, const Workspace& ws, const std::vector<ListId>
   lists.reserve(ids.size());
   for (ListId id : ids) lists.push_back(&ws.List(id));
   Json document = JsonDocument();
-  document["server"] = Utf8From1252(ws.server_name());
+  document["server"] = Utf8FromLog(ws.server_name());
   document["lists"] = ListsJson(lists, ws.decimal_separator());
   if (chart != nullptr) {
     Json points = Json::array();
     for (const ChartPoint& p : chart->points) {
       points.push_back({{"x", p.x}, {"y", p.y}, {"colour", p.blue ? "blue" : "red"}});
     }
-    document["chart"] = {{"title", Utf8From1252(chart->title)},
+    document["chart"] = {{"title", Utf8FromLog(chart->title)},
                          {"xmax", chart->xmax},
                          {"ymax", chart->ymax},
                          {"points", std::move(points)}};
@@ -429,15 +450,22 @@ void PrintRanking(std::ostream& out, const Json& ranking, char decimal_separator
 
 namespace {
 
-std::string Escaped(std::string_view text, bool line_ends_as_blanks) {
+// `utf8`: the text is UTF-8, whose C1 controls (U+0080 to U+009F, bytes C2 80 to C2 9F) a
+// terminal may take as escapes too; they are shown as "\xNN" of the code point.
+std::string Escaped(std::string_view text, bool line_ends_as_blanks, bool utf8) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string shown;
   shown.reserve(text.size());
-  for (char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    auto byte = static_cast<unsigned char>(c);
+    const bool c1 = utf8 && byte == 0xC2 && i + 1 < text.size() &&
+                    static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                    static_cast<unsigned char>(text[i + 1]) <= 0x9F;
     if (line_ends_as_blanks && (c == '\n' || c == '\r')) {
       shown += ' ';
-    } else if ((byte < 0x20 && c != '\t') || byte == 0x7F) {
+    } else if ((byte < 0x20 && c != '\t') || byte == 0x7F || c1) {
+      if (c1) byte = static_cast<unsigned char>(text[++i]);
       shown += "\\x";
       shown += kHex[byte >> 4];
       shown += kHex[byte & 0xF];
@@ -450,9 +478,9 @@ std::string Escaped(std::string_view text, bool line_ends_as_blanks) {
 
 }  // namespace
 
-std::string TerminalText(std::string_view text) { return Escaped(text, true); }
+std::string TerminalText(std::string_view text) { return Escaped(text, true, false); }
 
-std::string ShownText(std::string_view text) { return Escaped(text, false); }
+std::string ShownText(std::string_view text) { return Escaped(text, false, true); }
 
 std::string FailureText(const std::exception& e) {
   if (dynamic_cast<const std::bad_alloc*>(&e) != nullptr) return "out of memory";
@@ -464,7 +492,9 @@ std::string FailureText(const std::exception& e) {
 }
 
 void PrintList(std::ostream& out, const ReportList& list, bool terminal) {
-  auto shown = [terminal](const std::string& text) { return terminal ? ShownText(text) : text; };
+  auto shown = [terminal](const std::string& text) {
+    return terminal ? ShownText(Utf8FromLog(text)) : text;
+  };
   out << "[" << list.name << "]\n";
   for (size_t c = 0; c < list.columns.size(); ++c) {
     out << (c ? "\t" : "") << list.columns[c].caption;
@@ -487,6 +517,7 @@ struct StopRequested {};
 void Configure(Workspace& ws, const Options& o, const CliEnvironment& env, std::ostream& err) {
   ws.template_folder = o.templates ? *o.templates : env.template_folder;
   ws.build_text = env.build_text;
+  ws.maker_address = env.maker_address;
   ws.cache_folder = o.no_cache ? std::string() : o.cache ? *o.cache : DefaultCacheFolder();
   ws.options().ignore_case = !o.case_sensitive;
   ws.options().ignore_colors = !o.keep_colors;
@@ -496,6 +527,10 @@ void Configure(Workspace& ws, const Options& o, const CliEnvironment& env, std::
   if (o.inactive_after) ws.rating_options.inactive_after = *o.inactive_after;
   ws.hooks.line_error = [&err](const std::string& m) {
     err << "barvik-cli: " << TerminalText(m) << "\n";
+  };
+  // Each notice once per process: watch would repeat it every run.
+  ws.hooks.notice = [&err, told = std::make_shared<std::set<std::string>>()](const std::string& m) {
+    if (told->insert(m).second) err << "barvik-cli: " << TerminalText(m) << "\n";
   };
 }
 
@@ -1055,6 +1090,7 @@ int RunCli(const std::vector<std::string>& given, std::ostream& out, std::ostrea
     return kExitUsage;
   }
   const Command& command = *FindCommand(o.command);
+  const ScopedLogEncoding encoding(*o.encoding);
   // Every operand but the command's trailing one is a log.
   const std::vector<std::string> logs(o.operands.begin(),
                                       o.operands.end() - (command.trailing_operand ? 1 : 0));

@@ -24,8 +24,9 @@ struct CliEnvironment {
   std::string template_folder = ".";  // where the report templates are read from
   std::string version = "N/A";        // the program's version, as CMake's project() names it
   std::string build_text = "N/A";
+  std::string maker_address;     // the page footers' link; empty: none
   bool progress_bar = false;     // draw a progress bar on `err` (a terminal)
-  bool terminal_output = false;  // `out` is a terminal: names are shown with ShownText
+  bool terminal_output = false;  // `out` is a terminal: names are shown as UTF-8, ShownText
   // Renders the figures and the chart for the export; empty where no renderer is linked.
   std::function<std::unique_ptr<ImageSource>(Workspace&)> make_image_source;
 };
@@ -46,12 +47,14 @@ std::string TerminalText(std::string_view text);
 // std::bad_alloc.
 std::string FailureText(const std::exception& e);
 
-// `text` for a terminal with its layout kept: every control byte but the tab (a log's names
-// may hold terminal escapes) as "\xNN", every other byte as it is.
+// UTF-8 `text` for a terminal with its layout kept: every control character but the tab (a
+// log's names may hold terminal escapes), C1 controls included, as "\xNN", every other byte as
+// it is.
 std::string ShownText(std::string_view text);
 
 // "[name]", the column captions, one line per row, an empty line; fields joined by tabs.
-// With `terminal`, every text through ShownText; otherwise byte for byte.
+// With `terminal`, every text turned into UTF-8 from the log's code page (LogEncoding) and
+// through ShownText; otherwise byte for byte.
 void PrintList(std::ostream& out, const ReportList& list, bool terminal = false);
 
 }  // namespace barvik

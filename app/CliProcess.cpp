@@ -15,6 +15,7 @@ CliEnvironment CliProcessEnvironment(std::string_view installed_templates) {
   env.template_folder = FindTemplateFolder(ProgramFolder(), installed_templates);
   env.version = BARVIK_VERSION;
   env.build_text = BARVIK_BUILD_TEXT;
+  env.maker_address = BARVIK_MAKER_ADDRESS;
   env.progress_bar = isatty(STDERR_FILENO) != 0;
   env.terminal_output = isatty(STDOUT_FILENO) != 0;
   return env;

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "core/Encoding.h"
+
 namespace barvik {
 
 void AddFigureState(StableHash& hash, const FigureState& figure) {
@@ -31,6 +33,7 @@ std::optional<uint64_t> ImageFingerprint(const Workspace& ws, ReportImage image,
   StableHash hash;
   hash.Number(kRenderFormatVersion).Number(static_cast<uint64_t>(image)).Text(*context);
   hash.Number(static_cast<uint8_t>(ws.decimal_separator()));
+  if (!LogEncoding().is_default()) hash.Text(LogEncoding().charset());  // names drawn in it
   auto figure = [&](FigureId id) {
     const FigureState& state = ws.figure(id);
     const bool shown =

@@ -114,6 +114,9 @@ class Workspace {
     // Waiting for another run to let go of the report folder, called every few hundredths
     // of a second; may throw to give up waiting.
     std::function<void()> waiting;
+    // Something for the admin to act on, found by an export and said once per export (never
+    // a dialog): a map or weapon of the logs without a friendly name.
+    std::function<void(const std::string&)> notice;
   };
 
   explicit Workspace(char decimal_separator = '.');
@@ -204,6 +207,8 @@ class Workspace {
   std::vector<std::string> DefaultPlayerNames() const;
   // The build text of the page footers and the caption.
   std::string build_text = "N/A";
+  // The maker's web address the page footers link to and the window shows; empty: none.
+  std::string maker_address;
   // How long an export waits for another run to let go of the report folder.
   double export_wait_seconds = 0;
   // An incremental export: a file whose bytes would change at most in their time stamp is

@@ -37,6 +37,7 @@
 #include "report/RenderMemo.h"
 #include "report/ReportFiles.h"
 #include "report/ReportFolder.h"
+#include "report/SiteKeys.h"
 #include "stats/GameRatings.h"
 #include "stats/PlayerDetail.h"
 
@@ -54,7 +55,7 @@ void CopyTemplate(const std::string& from, const std::string& to, ReportOutput& 
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) return;
   try {
-    output.WriteHere(to, bytes);
+    output.WriteHere(to, WithLogCharset(std::move(bytes)));
   } catch (const FileError&) {
   }
 }
@@ -147,6 +148,13 @@ void WriteSiteModel(const Workspace& ws, const GamesModel& model, const std::str
                     FiguresOf(std::move(ratings),
                               ComputeAwards(events, model, writer.friendly().weapon_groups())),
                     memo);
+  if (ws.hooks.notice) {
+    for (const std::string& unnamed :
+         SiteKeys(GameTexts(events), model, writer.friendly()).Unnamed()) {
+      ws.hooks.notice("no friendly name for " + unnamed + "; add it to " +
+                      (std::filesystem::path(ws.template_folder) / "friendly-names.dat").string());
+    }
+  }
 }
 
 // A chart as the render memo keeps it for a player left alone: everything but its x axis,
@@ -187,6 +195,7 @@ std::optional<ChartState> ChartFromText(const std::string& text, int xmax) {
 std::optional<StableHash> PlayerFilesContext(const Workspace& ws, ImageSource& images) {
   StableHash hash;
   hash.Number(kRenderFormatVersion).Text(ws.server_name()).Text(ws.build_text);
+  hash.Text(ws.maker_address);
   hash.Number(static_cast<uint8_t>(ws.decimal_separator()));
   const FileOptions& o = ws.options();
   hash.Number(o.ignore_case ? 1 : 0).Number(o.ignore_colors ? 1 : 0);
@@ -296,6 +305,7 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   PageSettings settings;
   settings.template_folder = template_folder;
   settings.build_text = build_text;
+  settings.maker_address = maker_address;
   settings.player_prefix = prefix_of;
   settings.templates = std::make_shared<TemplateLines>();
   const std::string title_prefix = "<i>" + EscapeHtml(server_name_) + "</i>";

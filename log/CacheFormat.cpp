@@ -19,7 +19,7 @@ constexpr char kMagic[8] = {'B', 'R', 'V', 'K', 'E', 'V', 'T', '\n'};
 constexpr uint32_t kByteOrder = 0x01020304;
 // Bump whenever the records, the texts or this file's layout change (4: compact hit records,
 // the payload's hash; 5: compact pick-up, join and quit records).
-constexpr uint32_t kVersion = 6;
+constexpr uint32_t kVersion = 7;
 
 // Little helpers for the header's fields, in the machine's byte order (the byte-order word
 // rejects a file from another kind of machine).

@@ -179,7 +179,8 @@ void EventStore::AddLine(std::string_view line) {
       game_inits_.push_back(static_cast<uint32_t>(words_.size()));
       Append({header, setting(GameInitValue(field1, kMapKey)),
               setting(GameInitValue(field1, kGameTypeKey)),
-              setting(GameInitValue(field1, kHostNameKey))});
+              setting(GameInitValue(field1, kHostNameKey)),
+              setting(GameInitValue(field1, kGameNameKey))});
       return;
     }
     case LineKind::Join:

@@ -8,7 +8,8 @@
 //
 // Records, after the header word (kind in the low 8 bits, the time stamp in seconds in the high
 // 24 bits, saturated at kMaxTime, kNoTime when the line has none):
-//   GameInit      map, game type, server name (setting ids)
+//   GameInit      map, game type, server name, game name ("gamename": which game of the
+//                 family wrote the log) (setting ids)
 //   Join, Quit    name, GUID (setting id), slot (signed)
 //   Say, SayTeam, Item            name
 //   Action        name, action word (setting id)
@@ -373,6 +374,7 @@ inline size_t EventStore::RecordWords(const uint32_t* r) {
   if ((r[0] & kCompactFlag) != 0) return IsHit(r[0] & 0x7F) ? kCompactWords : 2;
   switch (static_cast<LineKind>(r[0] & 0xFF)) {
     case LineKind::GameInit:
+      return 5;
     case LineKind::Join:
     case LineKind::Quit:
       return 4;
@@ -396,7 +398,7 @@ inline size_t EventStore::RecordWords(const uint32_t* r) {
 inline EventStore::IdWords EventStore::IdsOf(const uint32_t* r) {
   switch (static_cast<LineKind>(r[0] & 0xFF)) {
     case LineKind::GameInit:
-      return {0, 0, 1, 4};
+      return {0, 0, 1, 5};
     case LineKind::Join:
     case LineKind::Quit:
       return {1, 2, 2, 3};

@@ -41,9 +41,10 @@ inline constexpr int kTeamField = 2;
 inline constexpr int kTeamFirstName = 4;
 inline constexpr int kTeamNameStep = 2;
 
-// The keys of the three values taken from a game-initialisation line's field 1.
+// The keys of the four values taken from a game-initialisation line's field 1.
 inline constexpr const char* kMapKey = "\\mapname\\";
 inline constexpr const char* kGameTypeKey = "\\g_gametype\\";
 inline constexpr const char* kHostNameKey = "\\sv_hostname\\";
+inline constexpr const char* kGameNameKey = "\\gamename\\";  // which game of the family
 
 }  // namespace barvik::layout

@@ -9,7 +9,7 @@ namespace {
 Json Document(const GameTexts& texts, const GamesModel& model) {
   Json document;
   document["format"] = kGamesJsonFormat;
-  document["server"] = Utf8From1252(model.has_games ? texts.Setting(model.server) : "");
+  document["server"] = Utf8FromLog(model.has_games ? texts.Setting(model.server) : "");
   return document;
 }
 
@@ -50,11 +50,11 @@ Json PlayerJson(const GameTexts& texts, const GamesModel& model, const Participa
 Json PersonFields(const GameTexts& texts, const Person& p) {
   Json spellings = Json::array();
   for (const Spelling& s : p.spellings) {
-    spellings.push_back({{"name", Utf8From1252(texts.Text(s.raw))}, {"count", s.count}});
+    spellings.push_back({{"name", Utf8FromLog(texts.Text(s.raw))}, {"count", s.count}});
   }
   Json person = {{"id", p.id},
                  {"page", PersonPage(p)},
-                 {"name", Utf8From1252(p.display)},
+                 {"name", Utf8FromLog(p.display)},
                  {"spellings", std::move(spellings)},
                  {"games", p.games}};
   AddFigureFields(texts, person, p);
@@ -87,8 +87,8 @@ Json GameJson(const GameTexts& texts, const GamesModel& model, const Game& game)
   }
   return {{"id", game.number},
           {"page", GamePage(game)},
-          {"map", Utf8From1252(texts.Setting(game.map))},
-          {"gametype", Utf8From1252(texts.Setting(game.game_type))},
+          {"map", Utf8FromLog(texts.Setting(game.map))},
+          {"gametype", Utf8FromLog(texts.Setting(game.game_type))},
           {"start", game.start},
           {"end", game.end},
           {"seconds", game.seconds},
@@ -135,8 +135,8 @@ Json PersonJson(const GameTexts& texts, const GamesModel& model, PersonIndex per
     entry.erase("person");
     entry["id"] = game.number;
     entry["page"] = GamePage(game);
-    entry["map"] = Utf8From1252(texts.Setting(game.map));
-    entry["gametype"] = Utf8From1252(texts.Setting(game.game_type));
+    entry["map"] = Utf8FromLog(texts.Setting(game.map));
+    entry["gametype"] = Utf8FromLog(texts.Setting(game.game_type));
     entry["warmup"] = game.warmup;
     games.push_back(std::move(entry));
   }

@@ -38,13 +38,13 @@ Json CellJson(std::string_view text, char decimal_separator) {
 Json ListJson(const ReportList& list, char decimal_separator) {
   Json columns = Json::array();
   for (const Column& column : list.columns) {
-    columns.push_back({{"caption", Utf8From1252(column.caption)},
+    columns.push_back({{"caption", Utf8FromLog(column.caption)},
                        {"align", column.align == Align::Left ? "left" : "right"}});
   }
   Json rows = Json::array();
   for (const Row& row : list.rows) {
     Json out = Json::object();
-    out["caption"] = Utf8From1252(row.caption);
+    out["caption"] = Utf8FromLog(row.caption);
     if (row.caption == kTotalRowCaption) out["total"] = true;
     Json cells = Json::array();
     Json texts = Json::object();
@@ -53,9 +53,9 @@ Json ListJson(const ReportList& list, char decimal_separator) {
       if (cell.is_null() && !row.cells[i].empty()) {
         const size_t column = i + 1;
         const std::string key = column < list.columns.size()
-                                    ? Utf8From1252(list.columns[column].caption)
+                                    ? Utf8FromLog(list.columns[column].caption)
                                     : std::to_string(column);
-        texts[key] = Utf8From1252(row.cells[i]);
+        texts[key] = Utf8FromLog(row.cells[i]);
       }
       cells.push_back(std::move(cell));
     }
@@ -72,7 +72,7 @@ Json ListJson(const ReportList& list, char decimal_separator) {
 Json ListsJson(const std::vector<const ReportList*>& lists, char decimal_separator) {
   Json result = Json::object();
   for (const ReportList* list : lists) {
-    result[Utf8From1252(list->name)] = ListJson(*list, decimal_separator);
+    result[Utf8FromLog(list->name)] = ListJson(*list, decimal_separator);
   }
   return result;
 }
@@ -125,7 +125,7 @@ void AppendListText(std::string& out, const ReportList& list, char decimal_separ
   for (size_t i = 0; i < list.columns.size(); ++i) {
     if (i > 0) out += ',';
     out += "{\"caption\":";
-    AppendJsonString(out, Utf8From1252(list.columns[i].caption));
+    AppendJsonString(out, Utf8FromLog(list.columns[i].caption));
     out += list.columns[i].align == Align::Left ? ",\"align\":\"left\"}" : ",\"align\":\"right\"}";
   }
   out += "],\"rows\":[";
@@ -136,7 +136,7 @@ void AppendListText(std::string& out, const ReportList& list, char decimal_separ
     const Row& row = list.rows[r];
     if (r > 0) out += ',';
     out += "{\"caption\":";
-    AppendJsonString(out, Utf8From1252(row.caption));
+    AppendJsonString(out, Utf8FromLog(row.caption));
     if (row.caption == kTotalRowCaption) out += ",\"total\":true";
     out += ",\"cells\":[";
     texts.clear();
@@ -153,14 +153,14 @@ void AppendListText(std::string& out, const ReportList& list, char decimal_separ
         out += "null";
         if (row.cells[i].empty()) continue;
         const size_t column = i + 1;
-        std::string key = column < list.columns.size() ? Utf8From1252(list.columns[column].caption)
+        std::string key = column < list.columns.size() ? Utf8FromLog(list.columns[column].caption)
                                                        : std::to_string(column);
         auto same = std::find_if(texts.begin(), texts.end(),
                                  [&key](const auto& text) { return text.first == key; });
         if (same != texts.end()) {
-          same->second = Utf8From1252(row.cells[i]);
+          same->second = Utf8FromLog(row.cells[i]);
         } else {
-          texts.emplace_back(std::move(key), Utf8From1252(row.cells[i]));
+          texts.emplace_back(std::move(key), Utf8FromLog(row.cells[i]));
         }
       }
     }
@@ -193,7 +193,7 @@ std::string ListsJsonText(const std::vector<const ReportList*>& lists, char deci
   std::string out = "{";
   for (size_t i = 0; i < lists.size(); ++i) {
     if (i > 0) out += ',';
-    AppendJsonString(out, Utf8From1252(lists[i]->name));
+    AppendJsonString(out, Utf8FromLog(lists[i]->name));
     out += ':';
     AppendListText(out, *lists[i], decimal_separator);
   }

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "core/Encoding.h"
 #include "core/FileError.h"
 #include "core/Text1252.h"
 #include "report/ReportFiles.h"
@@ -29,7 +30,7 @@ std::vector<std::string> ReadTemplate(const PageSettings& settings, std::string_
   if (!in) throw FileError::CannotOpen(path);
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad()) throw FileError::CannotOpen(path);
-  std::vector<std::string> lines = SplitTemplateLines(text);
+  std::vector<std::string> lines = SplitTemplateLines(WithLogCharset(std::move(text)));
   if (settings.templates) settings.templates->by_name.emplace(std::string(name), lines);
   return lines;
 }
@@ -173,6 +174,24 @@ std::string EscapeHtml(std::string_view text) {
   return page.Take();
 }
 
+std::string WithLogCharset(std::string text) {
+  const Encoding& encoding = LogEncoding();
+  if (encoding.is_default()) return text;
+  static constexpr std::string_view kDeclared = "charset=windows-1252";
+  const std::string lower = LowerCopy(text);
+  std::string out;
+  size_t from = 0;
+  for (size_t at = lower.find(kDeclared); at != std::string::npos;
+       at = lower.find(kDeclared, from)) {
+    out.append(text, from, at - from);
+    out += "charset=";
+    out += encoding.charset();
+    from = at + kDeclared.size();
+  }
+  out.append(text, from);
+  return out;
+}
+
 std::vector<std::string> SplitTemplateLines(std::string_view text) {
   std::vector<std::string> lines;
   size_t start = 0;
@@ -210,9 +229,15 @@ std::string BuildHTMLPage(const ReportList& source, std::string_view title, bool
   AddMainTable(page, source, links, image_reference, settings);
   page.AddAll(ReadTemplate(settings, "globhtml5.dat"));
   const FooterTime now = settings.clock ? settings.clock() : SystemFooterTime();
-  page.AddJoined("     Statistics generated ", now.date, "  ", now.time, "<br>with Barvik  build ",
-                 settings.build_text, " &nbsp; &nbsp; <a href=\"", kMakerSite, "\">", kMakerSite,
-                 "</a>");
+  if (settings.maker_address.empty()) {
+    page.AddJoined("     Statistics generated ", now.date, "  ", now.time,
+                   "<br>with Barvik  build ", settings.build_text);
+  } else {
+    const std::string address = EscapeHtml(settings.maker_address);
+    page.AddJoined("     Statistics generated ", now.date, "  ", now.time,
+                   "<br>with Barvik  build ", settings.build_text, " &nbsp; &nbsp; <a href=\"",
+                   address, "\">", address, "</a>");
+  }
   page.AddAll(ReadTemplate(settings, "globhtml6.dat"));
   return page.Take();
 }

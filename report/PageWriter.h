@@ -4,7 +4,9 @@
 // the document head, style sheet link, navigation and the table tags come from the templates
 // "globhtml1.dat" to "globhtml6.dat".
 //
-// Pages are Windows-1252 bytes. Every line the page holds, the last included, ends in CR LF,
+// Pages are the log's bytes, whatever its code page: the templates' charset declaration
+// "charset=windows-1252" is rewritten to name the log's code page (LogEncoding) when another
+// was chosen. Every line the page holds, the last included, ends in CR LF,
 // whatever line ends the templates use. Texts that come from a list (column captions, row
 // captions, cells) are HTML-escaped; template lines and the title are written as given, so the
 // caller escapes the log texts it puts into a title (EscapeHtml).
@@ -22,9 +24,6 @@
 namespace barvik {
 
 class ReportOutput;
-
-// The address the page footer links to.
-inline constexpr std::string_view kMakerSite = "https://barvik.example.org/";
 
 // The date and time texts of a page footer.
 struct FooterTime {
@@ -47,6 +46,9 @@ struct TemplateLines {
 struct PageSettings {
   std::string template_folder = ".";
   std::string build_text = "N/A";
+  // The maker's web address the footer links to (the build's BARVIK_MAKER_ADDRESS); empty: the
+  // footer names the program and its build without a link.
+  std::string maker_address;
   std::function<FooterTime()> clock = SystemFooterTime;
   // The prefix of a player's file names, used for the players' links and for "%PLAYER%";
   // PlayerFilePrefix when empty. The export passes the prefixes it assigned for the run.
@@ -54,6 +56,10 @@ struct PageSettings {
   // The templates read so far in this run; null: each page reads its templates afresh.
   std::shared_ptr<TemplateLines> templates;
 };
+
+// `text` with every "charset=windows-1252" (letter case ignored) naming the log's code page
+// instead (LogEncoding); the same text under the default code page.
+std::string WithLogCharset(std::string text);
 
 // `text` with "&", "<", ">" and '"' replaced by their character references.
 std::string EscapeHtml(std::string_view text);

@@ -49,7 +49,7 @@ void AddParts(Json& document, const GamesModel& model, const RatingHistory& hist
     Json entry = {{"rank", r.rank > 0 ? Json(r.rank) : Json(nullptr)},
                   {"person", p.id},
                   {"page", PersonPage(p)},
-                  {"name", Utf8From1252(p.display)},
+                  {"name", Utf8FromLog(p.display)},
                   {"skill", Rounded(r.shown)},
                   {"plus_minus", Rounded(r.plus_minus)},
                   {"mu", Rounded(r.skill.mu)},
@@ -70,11 +70,11 @@ Json RankingJson(const GameTexts& texts, const GamesModel& model, const GameRati
                  std::span<const GameTypeRatings> game_types) {
   Json document;
   document["format"] = kGamesJsonFormat;
-  document["server"] = Utf8From1252(model.has_games ? texts.Setting(model.server) : "");
+  document["server"] = Utf8FromLog(model.has_games ? texts.Setting(model.server) : "");
   AddParts(document, model, ratings.history);
   Json types = Json::array();
   for (const GameTypeRatings& type : game_types) {
-    Json entry = {{"gametype", Utf8From1252(texts.Setting(type.game_type))},
+    Json entry = {{"gametype", Utf8FromLog(texts.Setting(type.game_type))},
                   {"games", type.ratings.history.Games()}};
     AddParts(entry, model, type.ratings.history);
     types.push_back(std::move(entry));

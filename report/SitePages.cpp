@@ -7,10 +7,12 @@
 #include <unordered_map>
 #include <utility>
 
+#include "core/Encoding.h"
 #include "core/StableHash.h"
 #include "report/GamesJson.h"
 #include "report/RankingJson.h"
 #include "report/ReportFiles.h"
+#include "report/SiteKeys.h"
 #include "report/SiteText.h"
 
 namespace barvik {
@@ -243,7 +245,12 @@ class ModelPages {
  public:
   ModelPages(const GameTexts& texts, const GamesModel& model, const ModelFigures& figures,
              const FriendlyNames& friendly, const SiteFrame& frame)
-      : texts_(texts), model_(model), figures_(figures), friendly_(friendly), frame_(frame) {
+      : texts_(texts),
+        model_(model),
+        figures_(figures),
+        friendly_(friendly),
+        frame_(frame),
+        keys_(texts, model, friendly) {
     Gather();
   }
 
@@ -279,10 +286,11 @@ class ModelPages {
     GatherAwardHolders();
     facts_.resize(model_.people.size());
     for (const Game& game : model_.games) {
+      const uint32_t map = keys_.Map(game);
       for (const Participant& part : game.players) {
         PersonFacts& f = facts_[part.person];
         f.games.push_back(&game);
-        for (auto* tally : {&f.maps[game.map], &f.game_types[game.game_type]}) {
+        for (auto* tally : {&f.maps[map], &f.game_types[game.game_type]}) {
           ++tally->games;
           tally->kills += part.kills;
           tally->deaths += part.deaths;
@@ -290,24 +298,25 @@ class ModelPages {
           tally->seconds += part.played_seconds;
         }
         if (Shown(part.person)) {
-          maps_[game.map].kills[part.person] += part.kills;
+          maps_[map].kills[part.person] += part.kills;
           types_[game.game_type].kills[part.person] += part.kills;
         }
       }
-      for (auto* key : {&maps_[game.map], &types_[game.game_type]}) ++key->total.games;
+      for (auto* key : {&maps_[map], &types_[game.game_type]}) ++key->total.games;
       for (const GameKill& kill : game.kills) {
+        const uint32_t weapon = keys_.Weapon(game, kill.weapon);
         const bool by_person = kill.attacker != kNoPerson && kill.kind != GameKill::Kind::Suicide;
         const bool head = texts_.Text(kill.location) == "head";
         if (kill.kind == GameKill::Kind::Kill) {
-          for (auto* key : {&maps_[game.map], &types_[game.game_type], &weapons_[kill.weapon]}) {
+          for (auto* key : {&maps_[map], &types_[game.game_type], &weapons_[weapon]}) {
             ++key->total.kills;
             key->total.head_shots += head;
           }
-          if (Shown(kill.attacker)) ++weapons_[kill.weapon].kills[kill.attacker];
+          if (Shown(kill.attacker)) ++weapons_[weapon].kills[kill.attacker];
         }
         if (by_person) {
           PersonFacts& a = facts_[kill.attacker];
-          Tally& w = a.weapons[kill.weapon];
+          Tally& w = a.weapons[weapon];
           ++w.kills;
           w.head_shots += head;
           ++a.locations[kill.location].first;
@@ -315,7 +324,7 @@ class ModelPages {
           ++facts_[kill.victim].opponents[kill.attacker].second;
         }
         PersonFacts& v = facts_[kill.victim];
-        ++v.weapons[kill.weapon].deaths;
+        ++v.weapons[weapon].deaths;
         ++v.locations[kill.location].second;
       }
     }
@@ -370,7 +379,8 @@ class ModelPages {
   uint64_t GameFingerprint(const Game& game) const {
     StableHash h;
     h.Number(kPageFormatVersion).Number(friendly_.fingerprint()).Text(frame_.build_text);
-    h.Number(game.number).Number(game.warmup).Text(KeyRaw(KeyKind::Map, game.map));
+    if (!LogEncoding().is_default()) h.Text(LogEncoding().charset());
+    h.Number(game.number).Number(game.warmup).Text(KeyRaw(KeyKind::Map, keys_.Map(game)));
     h.Text(KeyRaw(KeyKind::GameType, game.game_type)).Number(game.seconds);
     h.Number(static_cast<uint64_t>(game.ending)).Number(game.winner_team);
     h.Number(Link(game.winner_person)).Text(texts_.Setting(game.server));
@@ -429,6 +439,7 @@ class ModelPages {
     const PersonFacts& f = facts_[index];
     StableHash h;
     h.Number(kPageFormatVersion).Number(friendly_.fingerprint()).Text(frame_.build_text);
+    if (!LogEncoding().is_default()) h.Text(LogEncoding().charset());
     h.Text(frame_.server_name).Number(Link(index)).Number(p.spellings.size());
     for (const Spelling& s : p.spellings) h.Text(texts_.Text(s.raw)).Number(s.count);
     for (uint64_t figure :
@@ -456,7 +467,7 @@ class ModelPages {
     h.Number(f.games.size());
     for (const Game* game : f.games) {
       const Participant* part = model_.PlayerIn(*game, index);
-      h.Number(game->number).Text(KeyRaw(KeyKind::Map, game->map));
+      h.Number(game->number).Text(KeyRaw(KeyKind::Map, keys_.Map(*game)));
       h.Text(KeyRaw(KeyKind::GameType, game->game_type));
       h.Number(part->kills).Number(part->deaths).Number(part->played_seconds);
     }
@@ -502,30 +513,39 @@ class ModelPages {
     return out;
   }
 
+  // A game type by its setting id; a map or weapon by its key (SiteKeys).
   std::string KeyRaw(KeyKind kind, uint32_t id) const {
-    return std::string(kind == KeyKind::Weapon ? texts_.Text(id) : texts_.Setting(id));
+    return kind == KeyKind::GameType ? std::string(texts_.Setting(id)) : keys_.Raw(id);
   }
 
-  static NameKind NameKindOf(KeyKind kind) {
-    return kind == KeyKind::Map      ? NameKind::Map
-           : kind == KeyKind::Weapon ? NameKind::Weapon
-                                     : NameKind::GameType;
+  const std::string* KeyFriendly(KeyKind kind, uint32_t id) const {
+    return kind == KeyKind::GameType ? friendly_.Find(NameKind::GameType, texts_.Setting(id))
+                                     : keys_.Friendly(id);
   }
 
-  // A map, weapon or game type by its friendly name, its raw name as the title.
+  // A map, weapon or game type by its friendly name, its raw names (with their details) as
+  // the title.
   std::string KeyHtml(KeyKind kind, uint32_t id) const {
     const std::string raw = KeyRaw(kind, id);
-    const std::string* nice = friendly_.Find(NameKindOf(kind), raw);
+    const std::string* nice = KeyFriendly(kind, id);
     if (nice == nullptr) return raw.empty() ? std::string("(none)") : HtmlText(raw);
     std::string out;
-    Add(out, "<span title=\"", HtmlText(raw), "\">", HtmlUtf8(*nice), "</span>");
+    Add(out, "<span title=\"",
+        kind == KeyKind::GameType ? HtmlText(raw) : HtmlUtf8(keys_.Variants(id)), "\">",
+        HtmlUtf8(*nice), "</span>");
     return out;
+  }
+
+  // What tells a weapon's folded raw names apart (attachments, nations), under its name.
+  std::string KeyDetails(KeyKind kind, uint32_t id) const {
+    if (kind != KeyKind::Weapon || keys_.Details(id).empty()) return "";
+    return "<br><small>" + HtmlUtf8(keys_.Details(id)) + "</small>";
   }
 
   // The key by its friendly name alone, for long tables.
   std::string KeyText(KeyKind kind, uint32_t id) const {
     const std::string raw = KeyRaw(kind, id);
-    const std::string* nice = friendly_.Find(NameKindOf(kind), raw);
+    const std::string* nice = KeyFriendly(kind, id);
     if (nice == nullptr) return raw.empty() ? std::string("(none)") : HtmlText(raw);
     return HtmlUtf8(*nice);
   }
@@ -600,7 +620,7 @@ class ModelPages {
     for (const Game* game : games) {
       const PersonIndex best = TopFragger(*game);
       Add(out, "<tr><th>", GameLink(*game, ""), game->warmup ? " <small>warm-up</small>" : "",
-          "<td>", KeyText(KeyKind::Map, game->map), "<td>",
+          "<td>", KeyText(KeyKind::Map, keys_.Map(*game)), "<td>",
           KeyText(KeyKind::GameType, game->game_type), "<td>", Duration(game->seconds), "<td>",
           ResultHtml(*game, ""), "<td>", best != kNoPerson ? PersonLink(best, "") : std::string(),
           "\n");
@@ -921,8 +941,9 @@ class ModelPages {
         return a.second != b.second ? a.second > b.second : a.first < b.first;
       });
       Add(page, "<tr id=\"k-", HtmlText(PlayerFilePrefix(KeyRaw(kind, id))), "\"><th>",
-          KeyHtml(kind, id), kind == KeyKind::Weapon ? "" : "<td>" + Num(facts->total.games),
-          "<td>", Num(facts->total.kills), "<td>", Num(facts->total.head_shots), "<td>");
+          KeyHtml(kind, id), KeyDetails(kind, id),
+          kind == KeyKind::Weapon ? "" : "<td>" + Num(facts->total.games), "<td>",
+          Num(facts->total.kills), "<td>", Num(facts->total.head_shots), "<td>");
       for (size_t i = 0; i < top.size() && i < kTopPerKey && top[i].second > 0; ++i) {
         Add(page, i ? ", " : "", PersonLink(top[i].first, ""), " <span class=\"num\">",
             Num(top[i].second), "</span>");
@@ -1010,7 +1031,7 @@ class ModelPages {
         "type<th>Kills<th>Deaths<th>K/D<th>Time played</thead>\n<tbody>\n");
     for (auto it = f.games.rbegin(); it != f.games.rend(); ++it) {
       const Participant* part = model_.PlayerIn(**it, index);
-      Add(page, "<tr><th>", GameLink(**it, "../"), "<td>", KeyText(KeyKind::Map, (*it)->map),
+      Add(page, "<tr><th>", GameLink(**it, "../"), "<td>", KeyText(KeyKind::Map, keys_.Map(**it)),
           "<td>", KeyText(KeyKind::GameType, (*it)->game_type), "<td>", Num(part->kills), "<td>",
           Num(part->deaths), "<td>", KdText(part->kills, part->deaths), "<td>",
           Duration(part->played_seconds), "\n");
@@ -1091,17 +1112,31 @@ class ModelPages {
     for (const GameKill& k : game.kills) {
       counts[std::min(bars - 1, k.at / 60 / per_bar)] += 1;
     }
-    const uint32_t high = std::max<uint32_t>(1, *std::max_element(counts.begin(), counts.end()));
+    // Grid lines at round values: a step of 1, 2 or 5 times a power of ten, at most four
+    // steps up to the first line at or above the highest bar, which the scale then ends at.
+    const uint32_t most = std::max<uint32_t>(1, *std::max_element(counts.begin(), counts.end()));
+    uint32_t step = 1;
+    for (uint32_t power = 1; (most + step - 1) / step > 4; power *= 10) {
+      for (uint32_t factor : {1u, 2u, 5u}) {
+        step = factor * power;
+        if ((most + step - 1) / step <= 4) break;
+      }
+    }
+    const uint32_t lines = (most + step - 1) / step;
+    const uint32_t high = lines * step;
     const double left = 36, right = 628, upper = 14, lower = 196;
     const double width = (right - left) / bars;
-    std::string out =
-        "<figure class=\"chart\"><svg viewBox=\"0 0 640 230\" role=\"img\" aria-label=\"Kills "
-        "per minute\">";
-    for (int t = 0; t <= 2; ++t) {
-      const double y = lower - (lower - upper) * t / 2;
+    // The caption says what one bar holds.
+    const std::string per = per_bar == 1 ? "minute" : Num(per_bar) + " minutes";
+    std::string out;
+    Add(out,
+        "<figure class=\"chart\"><svg viewBox=\"0 0 640 230\" role=\"img\" aria-label=\"Kills per ",
+        per, "\">");
+    for (uint32_t t = 0; t <= lines; ++t) {
+      const double y = lower - (lower - upper) * t / lines;
       Add(out, "<line class=\"grid\" x1=\"36\" x2=\"628\" y1=\"", Format("%.1f", y), "\" y2=\"",
           Format("%.1f", y), "\"/><text class=\"axis\" x=\"30\" y=\"", Format("%.1f", y),
-          "\" dy=\"4\" text-anchor=\"end\">", Format("%.0f", high * t / 2.0), "</text>");
+          "\" dy=\"4\" text-anchor=\"end\">", Num(t * step), "</text>");
     }
     // One path for all bars keeps a long game's page small.
     std::string bars_path;
@@ -1118,9 +1153,10 @@ class ModelPages {
       Add(out, "<text class=\"axis\" x=\"", Format("%.1f", left + (i + 0.5) * width),
           "\" y=\"212\" text-anchor=\"middle\">", Num(i * per_bar + 1), "</text>");
     }
-    out +=
+    Add(out,
         "<text class=\"axis\" x=\"332\" y=\"228\" text-anchor=\"middle\">minute</text></svg>"
-        "<figcaption>Kills per minute of the game</figcaption></figure>\n";
+        "<figcaption>Kills per ",
+        per, " of the game</figcaption></figure>\n");
     return out;
   }
 
@@ -1146,9 +1182,9 @@ class ModelPages {
     const std::string server = std::string(texts_.Setting(game.server));
     const std::string title = "Game " + Num(game.number);
     std::string page = SitePageHead(title + " - " + TitleOf(server), "../", ServerHtml(server));
-    Add(page, "<h1>", title, ": ", KeyHtml(KeyKind::Map, game.map),
+    Add(page, "<h1>", title, ": ", KeyHtml(KeyKind::Map, keys_.Map(game)),
         game.warmup ? " <small>warm-up</small>" : "", "</h1>\n");
-    page += Cards({{"Map", KeyLink(KeyKind::Map, game.map, "../")},
+    page += Cards({{"Map", KeyLink(KeyKind::Map, keys_.Map(game), "../")},
                    {"Game type", KeyLink(KeyKind::GameType, game.game_type, "../")},
                    {"Length", Duration(game.seconds)},
                    {"How it ended", std::string(EndingWords(game.ending))},
@@ -1283,6 +1319,7 @@ class ModelPages {
   int ranked_count_ = 0;
   std::array<std::vector<PersonIndex>, kAwardCount> holders_;  // by award: the best, shown
   std::array<uint32_t, kAwardCount> best_{};                   // by award: their figure
+  SiteKeys keys_;  // maps and weapons as the games of the family name them
   std::unordered_map<uint32_t, KeyFacts> maps_, weapons_, types_;
   // For the fingerprints only (GatherFingerprints), by person:
   std::vector<uint64_t> links_;           // his link as pages show it

@@ -1,89 +1,66 @@
 #include "report/SiteText.h"
 
-#include "core/Text1252.h"
+#include "core/Encoding.h"
 
 namespace barvik {
 namespace {
 
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
+// Appends `utf8` with "&", "<", ">", '"' and "'" as character references. UTF-8 never uses
+// those bytes inside a longer sequence, so escaping after the conversion is safe.
+void AppendHtmlUtf8(std::string& out, std::string_view utf8) {
+  for (char c : utf8) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&#39;";
+        break;
+      default:
+        out += c;
+    }
   }
 }
 
-void AppendHtmlChar(std::string& out, char c, bool from_1252 = true) {
-  switch (c) {
-    case '&':
-      out += "&amp;";
-      break;
-    case '<':
-      out += "&lt;";
-      break;
-    case '>':
-      out += "&gt;";
-      break;
-    case '"':
-      out += "&quot;";
-      break;
-    case '\'':
-      out += "&#39;";
-      break;
-    default: {
-      const auto byte = static_cast<unsigned char>(c);
-      if (byte < 0x80 || !from_1252) {
-        out += c;
-      } else {
-        AppendUtf8(out, UnicodeOf1252(byte));
-      }
-    }
-  }
+void AppendHtmlText(std::string& out, std::string_view text) {
+  AppendHtmlUtf8(out, LogEncoding().ToUtf8(text));
 }
 
 }  // namespace
 
-std::string Utf8From1252(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + text.size() / 4);
-  for (char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x80) {
-      out += c;
-    } else {
-      AppendUtf8(out, UnicodeOf1252(byte));
-    }
-  }
-  return out;
-}
+std::string Utf8FromLog(std::string_view text) { return LogEncoding().ToUtf8(text); }
 
 std::string HtmlText(std::string_view text) {
   std::string out;
   out.reserve(text.size() + 8);
-  for (char c : text) AppendHtmlChar(out, c);
+  AppendHtmlText(out, text);
   return out;
 }
 
 std::string HtmlUtf8(std::string_view text) {
   std::string out;
   out.reserve(text.size() + 8);
-  for (char c : text) AppendHtmlChar(out, c, false);
+  AppendHtmlUtf8(out, text);
   return out;
 }
 
 std::string ColouredNameHtml(std::string_view name) {
   std::string out;
   bool open = false;
+  size_t run = 0;  // where the text not yet written starts
   for (size_t i = 0; i < name.size(); ++i) {
-    if (name[i] != '^') {
-      AppendHtmlChar(out, name[i]);
-      continue;
-    }
+    if (name[i] != '^') continue;
+    AppendHtmlText(out, name.substr(run, i - run));
+    run = i + 2;
     if (i + 1 >= name.size()) break;  // a trailing "^" is dropped on its own
     const char code = name[++i];
     if (code < '0' || code > '9') continue;
@@ -93,6 +70,7 @@ std::string ColouredNameHtml(std::string_view name) {
     out += "\">";
     open = true;
   }
+  if (run < name.size()) AppendHtmlText(out, name.substr(run));
   if (open) out += "</span>";
   return out;
 }

@@ -1,5 +1,6 @@
-// Text helpers of the modern site and the JSON output: log texts are Windows-1252 bytes, the
-// site and JSON are UTF-8. Every text taken from the log passes through here on its way out.
+// Text helpers of the modern site and the JSON output: log texts are bytes of the log's code
+// page (LogEncoding, Windows-1252 unless the front end chose another), the site and JSON are
+// UTF-8. Every text taken from the log passes through here on its way out.
 #pragma once
 
 #include <string>
@@ -7,10 +8,12 @@
 
 namespace barvik {
 
-// The Windows-1252 bytes of `text` as UTF-8.
-std::string Utf8From1252(std::string_view text);
+// The log text `text` as UTF-8 (always valid UTF-8, see Encoding::ToUtf8).
+std::string Utf8FromLog(std::string_view text);
+// The name code written before the code page became a choice used; the same function.
+inline std::string Utf8From1252(std::string_view text) { return Utf8FromLog(text); }
 
-// `text` (Windows-1252) as UTF-8 with "&", "<", ">", '"' and "'" replaced by character
+// The log text `text` as UTF-8 with "&", "<", ">", '"' and "'" replaced by character
 // references, safe inside element content and quoted attribute values.
 std::string HtmlText(std::string_view text);
 
@@ -23,7 +26,7 @@ std::string HtmlUtf8(std::string_view text);
 // the next digit code; any other code ("^^", "^a", a trailing "^") only disappears.
 std::string ColouredNameHtml(std::string_view name);
 
-// The name without its colour codes, as ColouredNameHtml shows it (Windows-1252).
+// The name without its colour codes, as ColouredNameHtml shows it (log bytes).
 std::string WithoutColourCodes(std::string_view name);
 
 }  // namespace barvik

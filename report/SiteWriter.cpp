@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "core/AtomicReplace.h"
+#include "core/Encoding.h"
 #include "core/StableHash.h"
 #include "report/AwardsJson.h"
 #include "report/GamesJson.h"
@@ -37,6 +38,7 @@ uint64_t GameEntryFingerprint(const GameTexts& texts, const GamesModel& model, c
   };
   StableHash h;
   h.Number(kEntryFormatVersion).Text(kGamesJsonFormat).Number(game.number);
+  if (!LogEncoding().is_default()) h.Text(LogEncoding().charset());
   h.Text(texts.Setting(game.map)).Text(texts.Setting(game.game_type)).Number(game.start);
   h.Number(game.end).Number(game.seconds).Number(static_cast<uint64_t>(game.ending));
   h.Number(game.warmup).Number(game.winner_team).Number(game.ffa).Number(game.rounds);
@@ -254,7 +256,7 @@ std::string SiteWriter::PlayerListsText(const PlayerLists& lists) const {
 
 void SiteWriter::WritePlayer(const std::string& name, std::string_view lists_text) {
   Json player = Json::object();
-  player["name"] = Utf8From1252(name);
+  player["name"] = Utf8FromLog(name);
   // The profile of the person who used this name, when he has one.
   auto it = profiles_.find(ComparedName(name));
   if (it != profiles_.end()) player["profile"] = it->second;
@@ -272,8 +274,8 @@ void SiteWriter::WritePlayer(const std::string& name, std::string_view lists_tex
 ReportFileStream& SiteWriter::Stats() {
   if (!stats_) {
     Json document = JsonDocument();
-    document["server"] = Utf8From1252(settings_.server_name);
-    document["generated"] = Utf8From1252(settings_.generated);
+    document["server"] = Utf8FromLog(settings_.server_name);
+    document["generated"] = Utf8FromLog(settings_.generated);
     document["turns"] = settings_.turns;
     document["lists"] = std::move(global_json_);
     global_json_ = Json::object();

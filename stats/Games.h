@@ -32,6 +32,12 @@ class GameTexts {
   std::string_view Setting(uint32_t id) const { return store_->settings().Text(id); }
   // A spelling, weapon or hit location as written (raw text ids).
   std::string_view Text(uint32_t id) const { return store_->texts().Text(id); }
+  // The "gamename" of the game-initialisation line whose record is at `position` (a game's
+  // first_position): which game of the family wrote it; "" for a record of another kind.
+  std::string_view GameNameAt(uint32_t position) const {
+    const EventView e = store_->At(position);
+    return e.kind == LineKind::GameInit ? Setting(e.ids[3]) : std::string_view();
+  }
   // "allies", "axis", "other"; empty for kNoTeam.
   static std::string_view Team(uint32_t code) { return TeamNameOfCode(code); }
   static constexpr uint32_t kNoTeam = ::barvik::kNoTeam;

@@ -168,7 +168,7 @@ TEST(GamesTest, ANameTwoSlotsHoldAtOnceTiesNeitherStayByName) {
   EXPECT_EQ(slot0->seconds, 360u);
   EXPECT_EQ(slot0->kills, 1u);
   EXPECT_EQ(slot0->deaths, 2u);
-  EXPECT_EQ(slot0->damage_dealt, 30u);
+  EXPECT_EQ(slot0->damage_dealt, 80u);  // his hit of 30 and the killing hit, up to the health left
   EXPECT_EQ(vandal.games, 2u);
   // Slot 1 is one man all game, not the Sergy(UKR) of the second game.
   EXPECT_EQ(slot1->kills, 2u);
@@ -292,7 +292,7 @@ TEST(GamesTest, DefaultAndBlankNamesMakeNoPerson) {
   EXPECT_EQ(b.In(0, "Al").kills, 2u);
   EXPECT_EQ(b.In(0, "Al").head_shots, 1u);
   EXPECT_EQ(b.In(0, "Al").deaths, 1u);
-  EXPECT_EQ(b.In(0, "Bo").damage_taken, 50u);
+  EXPECT_EQ(b.In(0, "Bo").damage_taken, 100u);  // the hit of 50 and the killing hit for the rest
   EXPECT_EQ(b.In(0, "Bo").deaths, 1u);
   EXPECT_EQ(b.In(0, "Bo").team_kills, 1u);
   EXPECT_EQ(g.lost, std::vector<PersonIndex>{m.FindPerson(b.store, "Bo")});

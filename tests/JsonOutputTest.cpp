@@ -50,7 +50,7 @@ void ExpectSameLists(const Json& document, const Workspace& ws, std::initializer
     for (size_t r = 0; r < list.rows.size(); ++r) {
       const Row& row = list.rows[r];
       const Json& out = json["rows"][r];
-      EXPECT_EQ(out["caption"], Utf8From1252(row.caption));
+      EXPECT_EQ(out["caption"], Utf8FromLog(row.caption));
       ASSERT_EQ(out["cells"].size(), row.cells.size());
       for (size_t c = 0; c < row.cells.size(); ++c) {
         const Json& cell = out["cells"][c];

@@ -88,7 +88,10 @@ class PageWriterTest : public ::testing::Test {
   ReportOutput output_;
 };
 
+// With a maker's address the footer links to it; without one (PlayerPage...) it names the
+// program and its build alone.
 TEST_F(PageWriterTest, GlobalPageMatchesExpectedBytes) {
+  settings_.maker_address = "https://barvik.example.org/";
   const fs::path page = folder_ / "players.html";
   WriteHTMLPage(Players(), "<i>srv</i><br>PLAYERS", page.string(), /*links=*/true, "./accuracy.png",
                 nullptr, settings_, output_);

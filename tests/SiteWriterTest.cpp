@@ -56,11 +56,11 @@ TEST(SiteTextTest, ColourCodesBecomeRunsAndDisappearAsTheNameOptionRemovesThem) 
 TEST(SiteTextTest, EveryByteOfTheCodePageBecomesValidUtf8) {
   std::string all;
   for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
-  const std::string utf8 = Utf8From1252(all);
+  const std::string utf8 = Utf8FromLog(all);
   // nlohmann refuses invalid UTF-8 when dumping; a round trip proves the text is valid.
   EXPECT_EQ(Json::parse(Json(utf8).dump()).get<std::string>(), utf8);
-  EXPECT_EQ(Utf8From1252("\x80\x9F\xFF"), "\xE2\x82\xAC\xC5\xB8\xC3\xBF");
-  EXPECT_EQ(Utf8From1252("\x81"), "\xC2\x81");  // undefined in the code page: its C1 control
+  EXPECT_EQ(Utf8FromLog("\x80\x9F\xFF"), "\xE2\x82\xAC\xC5\xB8\xC3\xBF");
+  EXPECT_EQ(Utf8FromLog("\x81"), "\xC2\x81");  // undefined in the code page: its C1 control
 }
 
 TEST(FriendlyNamesTest, TableLinesMatchWithoutCaseAndBadLinesAreSkipped) {

@@ -29,6 +29,9 @@ int RunHeadlessBatch(Workspace& ws, const std::string& log, const std::string& d
   ws.hooks.line_error = [&](const std::string& message) {
     err << "barvik: " << TerminalText(message) << "\n";
   };
+  ws.hooks.notice = [&](const std::string& message) {
+    err << "barvik: " << TerminalText(message) << "\n";
+  };
   ws.options().dest_dir = dir;
   // A remote log is fetched into its spool first, which is then read like a local log.
   RemoteSources remote;

@@ -1,5 +1,6 @@
-// barvik: the window. "--version" alone prints the version and build. Exactly two arguments (LOG
-// DIR), optionally after "--wait SECONDS", run a batch: analyse LOG, write the report into DIR and
+// barvik: the window. "--version" alone prints the version and build. One argument (LOG) is a
+// log loaded into the window. Exactly two arguments (LOG DIR), optionally after
+// "--encoding NAME" and "--wait SECONDS", run a batch: analyse LOG, write the report into DIR and
 // close. Where nobody can see a window (no display, an offscreen or minimal platform, a display
 // that does not answer) the batch runs without a window and reports on standard error; it never
 // waits on a dialog.
@@ -19,6 +20,7 @@
 #include "app/ProgramEnvironment.h"
 #include "app/TemplateFolder.h"
 #include "app/Workspace.h"
+#include "core/Encoding.h"
 #include "log/CacheFolder.h"
 #include "ui/BatchRun.h"
 #include "ui/Platform.h"
@@ -31,10 +33,10 @@ namespace {
 bool TakeWaitOption(std::vector<std::string>& args, double& seconds) {
   std::string value;
   size_t taken = 0;
-  if (args.size() == 4 && args[0] == "--wait") {
+  if (args.size() >= 4 && args[0] == "--wait") {
     value = args[1];
     taken = 2;
-  } else if (args.size() == 3 && args[0].rfind("--wait=", 0) == 0) {
+  } else if (args.size() >= 3 && args[0].rfind("--wait=", 0) == 0) {
     value = args[0].substr(7);
     taken = 1;
   } else {
@@ -43,6 +45,32 @@ bool TakeWaitOption(std::vector<std::string>& args, double& seconds) {
   const std::optional<int> whole = barvik::WholeSeconds(value, 0);
   if (!whole) return false;
   seconds = *whole;
+  args.erase(args.begin(), args.begin() + static_cast<std::ptrdiff_t>(taken));
+  return true;
+}
+
+// Takes "--encoding NAME" (or "--encoding=NAME") off the front of the arguments and makes
+// that code page the log's. False, with the message printed, for a name that is none.
+bool TakeEncodingOption(std::vector<std::string>& args) {
+  std::string name;
+  size_t taken = 0;
+  if (args.size() >= 2 && args[0] == "--encoding") {
+    name = args[1];
+    taken = 2;
+  } else if (!args.empty() && args[0].rfind("--encoding=", 0) == 0) {
+    name = args[0].substr(11);
+    taken = 1;
+  } else {
+    return true;
+  }
+  const barvik::Encoding* encoding = barvik::Encoding::Named(name);
+  if (encoding == nullptr) {
+    std::cerr << "barvik: --encoding: '" << barvik::TerminalText(name)
+              << "' is not a code page of one byte per character known here, nor utf-8 (e.g. "
+                 "windows-1252, windows-1251, iso-8859-2, utf-8)\n";
+    return false;
+  }
+  barvik::SetLogEncoding(*encoding);
   args.erase(args.begin(), args.begin() + static_cast<std::ptrdiff_t>(taken));
   return true;
 }
@@ -71,15 +99,20 @@ int main(int argc, char** argv) {
     // Qt has taken its own options out of argv; the rest are the program's arguments.
     std::vector<std::string> args(argv + 1, argv + argc);
     double wait_seconds = 0;
-    if (!TakeWaitOption(args, wait_seconds)) {
-      std::cerr << "barvik: --wait takes a whole number of seconds from 0 to 86400\n";
-      return barvik::kExitUsage;
+    for (size_t before = 0; before != args.size();) {  // the options, in either order
+      before = args.size();
+      if (!TakeEncodingOption(args)) return barvik::kExitUsage;
+      if (!TakeWaitOption(args, wait_seconds)) {
+        std::cerr << "barvik: --wait takes a whole number of seconds from 0 to 86400\n";
+        return barvik::kExitUsage;
+      }
     }
 
     barvik::Workspace workspace(decimal_separator);
     workspace.template_folder =
         barvik::FindTemplateFolder(barvik::ProgramFolder(), BARVIK_INSTALLED_DATA);
     workspace.build_text = BARVIK_BUILD_TEXT;
+    workspace.maker_address = BARVIK_MAKER_ADDRESS;
     workspace.export_wait_seconds = wait_seconds;
     workspace.cache_folder = barvik::DefaultCacheFolder();
 

@@ -2,25 +2,23 @@
 
 #include <QFile>
 
-#include "core/Text1252.h"
+#include "core/Encoding.h"
 
 namespace barvik {
 
 QString ToQString(std::string_view text) {
+  const Encoding& encoding = LogEncoding();
+  if (encoding.utf8()) return QString::fromStdString(encoding.ToUtf8(text));
   QString out(static_cast<qsizetype>(text.size()), Qt::Uninitialized);
   QChar* data = out.data();
   for (size_t i = 0; i < text.size(); ++i) {
-    data[i] = QChar(UnicodeOf1252(static_cast<unsigned char>(text[i])));
+    // Every code page allowed is of the Basic Multilingual Plane: one QChar per byte.
+    data[i] = QChar(static_cast<char16_t>(encoding.CodePoint(static_cast<unsigned char>(text[i]))));
   }
   return out;
 }
 
-std::string To1252(const QString& text) {
-  std::string out;
-  out.reserve(static_cast<size_t>(text.size()));
-  for (QChar c : text) out += Windows1252Of(c.unicode());
-  return out;
-}
+std::string To1252(const QString& text) { return LogEncoding().FromUtf8(text.toStdString()); }
 
 QString PathToQString(const std::string& path) { return QFile::decodeName(path.c_str()); }
 

@@ -1,6 +1,7 @@
-// The text boundary between the engine and Qt. Log texts are Windows-1252 bytes and become
-// QStrings only through the code page's 256-entry table (Qt's Latin-1 conversion gets
-// 0x80-0x9F wrong); text typed by the user goes back the same way. File paths are not log
+// The text boundary between the engine and Qt. Log texts are bytes of the log's code page
+// (LogEncoding: Windows-1252 unless --encoding chose another) and become QStrings only through
+// its table (Qt's Latin-1 conversion gets Windows-1252's 0x80-0x9F wrong); text typed by the
+// user goes back the same way. File paths are not log
 // text: they use the file system's own encoding in both directions.
 #pragma once
 
@@ -12,7 +13,7 @@
 namespace barvik {
 
 QString ToQString(std::string_view text);
-// Characters the code page lacks become '?'.
+// Characters the log's code page lacks become '?'. (Named for the default code page.)
 std::string To1252(const QString& text);
 
 QString PathToQString(const std::string& path);

@@ -230,8 +230,11 @@ void TFormCAL::BuildFilePage(QWidget* page) {
   memo_help_->setReadOnly(true);
   memo_help_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   anchors->Add(memo_help_, {5, 110, 971, 351}, kAnchorAll);
-  // The contact address keeps its right edge where the design has it and grows leftwards.
-  auto* label2 = AutoLabel("barvik@example.org", page);
+  // The maker's address, or without one the program and its build; the label keeps its right
+  // edge where the design has it and grows leftwards.
+  auto* label2 = AutoLabel(ws_.maker_address.empty() ? "Barvik build " + ToQString(ws_.build_text)
+                                                     : ToQString(ws_.maker_address),
+                           page);
   label2->setObjectName("Label2");
   QPalette blue = label2->palette();
   blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
@@ -694,6 +697,9 @@ QPoint TFormCAL::CentredTopLeft(QSize screen, QSize window) {
 
 void TFormCAL::FormShow() {
   if (QScreen* s = screen()) move(CentredTopLeft(s->geometry().size(), frameGeometry().size()));
+  // One argument: a log to load into the window, as "Open with" from a file manager gives it;
+  // loaded once the window is on the screen, so its progress shows.
+  if (args_.size() == 1) timer_cmd_line_->start();
   // Batch mode: exactly two arguments, the log and the report folder.
   if (args_.size() == 2) {
     ws_.options().dest_dir = args_[1];
@@ -707,6 +713,10 @@ void TFormCAL::FormShow() {
 void TFormCAL::TimerCmdLineTimer() {
   timer_cmd_line_->stop();
   setEnabled(true);
+  if (args_.size() == 1) {
+    OpenLog(args_[0]);
+    return;
+  }
   bool found = false;
   if (!Guarded([&] { found = ws_.RunAnalysis(args_[0]); })) return;  // the window stays open
   if (!found) {

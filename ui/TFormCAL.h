@@ -86,7 +86,8 @@ class TFormCAL : public QWidget {
   void FormShow();
   void TimerCmdLineTimer();
 
-  // The command-line arguments, program path excluded; exactly two start batch mode.
+  // The command-line arguments, program path excluded: one is a log loaded into the window
+  // once it shows; exactly two start batch mode.
   void SetCommandLine(std::vector<std::string> args) { args_ = std::move(args); }
   // The process exit status once the window has closed: 0, unless a batch run did not
   // write its report completely.
