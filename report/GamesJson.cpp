@@ -59,6 +59,8 @@ Json PersonFields(const GameTexts& texts, const Person& p) {
 
 std::string GamePage(const Game& game) { return "games/" + std::to_string(game.number) + ".html"; }
 
+bool HasGamePage(const Game& game) { return !game.players.empty(); }
+
 std::string PersonPage(const Person& person) { return "people/" + person.id + ".html"; }
 
 Json GameJson(const GameTexts& texts, const GamesModel& model, const Game& game) {
@@ -73,7 +75,7 @@ Json GameJson(const GameTexts& texts, const GamesModel& model, const Game& game)
     if (!model.people[p.person].hidden) players.push_back(PlayerJson(model, p));
   }
   return {{"id", game.number},
-          {"page", GamePage(game)},
+          {"page", HasGamePage(game) ? Json(GamePage(game)) : Json(nullptr)},
           {"map", Utf8From1252(texts.Setting(game.map))},
           {"gametype", Utf8From1252(texts.Setting(game.game_type))},
           {"start", game.start},
