@@ -26,11 +26,12 @@ constexpr size_t kShownHolders = 5;
 // Best-K/D entries need this many kills, so that two lucky kills do not top the list.
 constexpr uint32_t kMinKillsForRatio = 20;
 // Lists that grow with the history are paged (SitePager.h) or cut, so that no page grows
-// without bound: rows per page of the games list and of a person's games (his profile holds
-// the first page), points of a profile's charts (his last games), rows of a ranking's tables
+// without bound: rows per page of the games list, the people and a person's games (his profile
+// holds the first page), points of a profile's charts (his last games), rows of a ranking's tables
 // on the ranking pages (the ranked people, then the provisional and the inactive ones; every
 // row is on the pages of that table alone, kRankingRowsPerPage a page).
 constexpr size_t kGamesPerPage = 200;
+constexpr size_t kPeoplePerPage = 400;
 constexpr size_t kProfileGamesPerPage = 100;
 constexpr size_t kChartGames = 500;
 constexpr size_t kRankedShown = 100;
@@ -237,7 +238,7 @@ class ModelPages {
 
   void WriteAll(const SitePageSink& sink, const SitePageKeep& keep) {
     sink("index.html", Home());
-    sink("people.html", PeoplePage());
+    PeoplePages(sink);
     GamesPages(sink);
     RankingPages(sink);
     sink("awards.html", AwardsPage());
@@ -639,15 +640,9 @@ class ModelPages {
       "<th>Kills<th>Deaths<th title=\"kills per death\">K/D<th>Team kills<th>Suicides<th>Head "
       "shots<th>Damage dealt<th>Time played";
 
-  std::string PeoplePage() const {
-    std::string page = Head("People", "");
-    Add(page,
-        "<h1>People</h1>\n<p class=\"tools\" hidden><label>Find a person <input type=\"search\" "
-        "id=\"filter\" autocomplete=\"off\" placeholder=\"any name he used\"></label> <output "
-        "id=\"shown\" for=\"filter\"></output></p>\n<p class=\"hint\">Select a column heading to "
-        "sort by it. Open a person for his games, weapons, maps and opponents.</p>\n",
-        "<div class=\"scroll\"><table class=\"data fig\" id=\"people\">\n<thead><tr><th>Name",
-        kFigureHeads, "<th>Games<th>Last game</thead>\n<tbody>\n");
+  // people.html and, for many people, its further pages: most kills first.
+  void PeoplePages(const SitePageSink& sink) const {
+    std::vector<std::string> rows;
     for (PersonIndex p : Ranked([](const Person& x) { return x.kills; },
                                 [](const Person&) { return true; }, model_.people.size())) {
       const Person& person = model_.people[p];
@@ -662,18 +657,38 @@ class ModelPages {
         seen.push_back(compared);
         Add(others, others.empty() ? "" : "|", HtmlText(WithoutColourCodes(raw)));
       }
-      Add(page, others.empty() ? "<tr><th>" : "<tr data-n=\"" + others + "\"><th>",
+      std::string row;
+      Add(row, others.empty() ? "<tr><th>" : "<tr data-n=\"" + others + "\"><th>",
           PersonLink(p, ""),
           FigureCells(person.kills, person.deaths, person.team_kills, person.suicides,
                       person.head_shots, person.damage_dealt, person.seconds),
           "<td>", Num(person.games), "<td>");
       if (person.last_game >= 1 && person.last_game <= model_.games.size()) {
-        page += GameLink(model_.games[person.last_game - 1], "");
+        row += GameLink(model_.games[person.last_game - 1], "");
       }
-      page += "\n";
+      row += "\n";
+      rows.push_back(std::move(row));
     }
-    page += "</tbody></table></div>\n" + SitePageFoot(frame_, "", true);
-    return page;
+    const ListPages pages{rows.size(), kPeoplePerPage};
+    for (size_t n = 0; n < pages.count(); ++n) {
+      std::string page = Head(n == 0 ? "People" : "People, page " + Num(n + 1), "");
+      const std::string pager = PagerHtml("people", n, pages.count(), "Pages of people");
+      Add(page,
+          "<h1>People</h1>\n<p class=\"tools\" hidden><label>Find a person <input "
+          "type=\"search\" id=\"filter\" autocomplete=\"off\" placeholder=\"any name he "
+          "used\"></label> <output id=\"shown\" for=\"filter\"></output></p>\n<p "
+          "class=\"hint\">Select a column heading to sort by it. Open a person for his games, "
+          "weapons, maps and opponents.",
+          pages.count() > 1 ? " Most kills first, " + Num(kPeoplePerPage) +
+                                  " a page; the search looks at this page."
+                            : std::string(),
+          "</p>\n", pager,
+          "<div class=\"scroll\"><table class=\"data fig\" id=\"people\">\n<thead><tr><th>Name",
+          kFigureHeads, "<th>Games<th>Last game</thead>\n<tbody>\n");
+      for (size_t i = pages.first(n); i < pages.end(n); ++i) page += rows[i];
+      Add(page, "</tbody></table></div>\n", pager, SitePageFoot(frame_, "", true));
+      sink(ListPageFile("people", n), page);
+    }
   }
 
   // Who holds each award over all games among the people shown, and his figure.

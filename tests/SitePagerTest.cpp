@@ -157,7 +157,7 @@ TEST_F(LongHistoryTest, ThousandsOfShortAndEmptyGamesAreEachReachableFromTheFirs
   }
 }
 
-TEST_F(LongHistoryTest, ARankingOfHundredsShowsItsTopAndLeadsToEveryPerson) {
+TEST_F(LongHistoryTest, TheRankingAndThePeopleOfHundredsLeadToEveryPerson) {
   // 450 newcomers, each with one game against the regular Al: all provisional but Al.
   for (int n = 0; n < 450; ++n) {
     const std::string name = "New" + std::to_string(n);
@@ -178,6 +178,12 @@ TEST_F(LongHistoryTest, ARankingOfHundredsShowsItsTopAndLeadsToEveryPerson) {
   }
   EXPECT_EQ(pages_.count("ranking-provisional-3.html"), 1u);
   EXPECT_EQ(pages_.count("ranking-provisional-4.html"), 0u);
+  // Everybody from the people table, over its two pages.
+  const std::set<std::string> people = Reached("people.html", std::regex(R"(people(-\d+)?\.html)"));
+  for (const Person& person : model_.people) {
+    EXPECT_EQ(people.count(PersonPage(person)), 1u) << person.display;
+  }
+  EXPECT_EQ(pages_.count("people-2.html"), 1u);
 }
 
 }  // namespace
