@@ -33,7 +33,7 @@ awk -v w="$wall" -v c="$cpu" -v p="$peak_kb" -v l="$log_kb" -v s="$site_kb" -v g
     -v f="$(find "$out/site" -type f | wc -l)" -v r="$(du -sk "$out" | cut -f1)" 'BEGIN {
   printf "cold export: %.1f s wall, %.1f s cpu, peak %.0f MB (%.2f of the log)\n", w, c, p / 1024, p / l
   printf "site: %.1f MB in %d files (%.0f bytes per game); whole report %.1f MB\n",
-         s / 1024, f, g > 0 ? s * 1024 / g : 0, r / 1024
+         s / 1024, f, (g > 0 ? s * 1024 / g : 0), r / 1024
 }'
 echo "largest pages of the site (bytes):"
 find "$out/site" -name '*.html' -printf '%s %P\n' | sort -n | tail -n 8
