@@ -67,6 +67,8 @@ Json PersonFields(const GameTexts& texts, const Person& p) {
 
 std::string GamePage(const Game& game) { return "games/" + std::to_string(game.number) + ".html"; }
 
+bool HasGamePage(const Game& game) { return !game.players.empty(); }
+
 std::string PersonPage(const Person& person) { return "people/" + person.id + ".html"; }
 
 Json GameJson(const GameTexts& texts, const GamesModel& model, const Game& game) {
@@ -86,7 +88,7 @@ Json GameJson(const GameTexts& texts, const GamesModel& model, const Game& game)
       round_wins[std::string(GameTexts::Team(code))] = game.round_wins[code];
   }
   return {{"id", game.number},
-          {"page", GamePage(game)},
+          {"page", HasGamePage(game) ? Json(GamePage(game)) : Json(nullptr)},
           {"map", Utf8FromLog(texts.Setting(game.map))},
           {"gametype", Utf8FromLog(texts.Setting(game.game_type))},
           {"start", game.start},

@@ -16,6 +16,9 @@ inline constexpr std::string_view kGamesJsonFormat = "barvik-stats/2";
 
 // Where the site keeps a game's and a person's page, relative to site/.
 std::string GamePage(const Game& game);
+// Whether the site makes a page for the game: not for one nobody played in (a server cycling
+// maps while empty), whose page would say nothing; its "page" in games.json is null.
+bool HasGamePage(const Game& game);
 std::string PersonPage(const Person& person);
 
 // {"format", "server", "games": [...]}.

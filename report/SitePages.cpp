@@ -13,6 +13,7 @@
 #include "report/RankingJson.h"
 #include "report/ReportFiles.h"
 #include "report/SiteKeys.h"
+#include "report/SitePager.h"
 #include "report/SiteText.h"
 
 namespace barvik {
@@ -26,6 +27,18 @@ constexpr size_t kShownOpponents = 25;
 constexpr size_t kShownHolders = 5;
 // Best-K/D entries need this many kills, so that two lucky kills do not top the list.
 constexpr uint32_t kMinKillsForRatio = 20;
+// Lists that grow with the history are paged (SitePager.h) or cut, so that no page grows
+// without bound: rows per page of the games list, the people and a person's games (his profile
+// holds the first page), points of a profile's charts (his last games), rows of a ranking's tables
+// on the ranking pages (the ranked people, then the provisional and the inactive ones; every
+// row is on the pages of that table alone, kRankingRowsPerPage a page).
+constexpr size_t kGamesPerPage = 200;
+constexpr size_t kPeoplePerPage = 400;
+constexpr size_t kProfileGamesPerPage = 100;
+constexpr size_t kChartGames = 500;
+constexpr size_t kRankedShown = 100;
+constexpr size_t kUnrankedShown = 25;
+constexpr size_t kRankingRowsPerPage = 200;
 
 // The game pages and profiles as this code makes them, part of their fingerprints: raise it
 // whenever what they show, or how, changes, so that an incremental export makes them anew.
@@ -237,6 +250,7 @@ struct PersonFacts {
   std::unordered_map<uint32_t, Tally> weapons, maps, game_types;  // by raw text / setting id
   std::unordered_map<uint32_t, std::pair<uint32_t, uint32_t>> locations;     // given, taken
   std::unordered_map<PersonIndex, std::pair<uint32_t, uint32_t>> opponents;  // killed, by
+  std::vector<LineChartPoint> skill;  // his skill after each rated game, oldest first
 };
 
 enum class KeyKind { Map, Weapon, GameType };
@@ -256,9 +270,9 @@ class ModelPages {
 
   void WriteAll(const SitePageSink& sink, const SitePageKeep& keep) {
     sink("index.html", Home());
-    sink("people.html", PeoplePage());
-    sink("games.html", GamesPage());
-    sink("ranking.html", RankingPage());
+    PeoplePages(sink);
+    GamesPages(sink);
+    RankingPages(sink);
     sink("awards.html", AwardsPage());
     sink("maps.html", KeyPage(KeyKind::Map));
     sink("weapons.html", KeyPage(KeyKind::Weapon));
@@ -267,9 +281,17 @@ class ModelPages {
     for (PersonIndex p = 0; p < model_.people.size(); ++p) {
       if (!Shown(p)) continue;
       const std::string path = PersonPage(model_.people[p]);
-      if (!keep || !keep(path, ProfileFingerprint(p))) sink(path, Profile(p));
+      const uint64_t fingerprint = keep ? ProfileFingerprint(p) : 0;
+      if (!keep || !keep(path, fingerprint)) sink(path, Profile(p));
+      // The further pages of his games, made from what his profile is made from.
+      const size_t pages = ProfileGamePages(p).count();
+      for (size_t page = 1; page < pages; ++page) {
+        const std::string more = "people/" + ListPageFile(model_.people[p].id, page);
+        if (!keep || !keep(more, fingerprint + page)) sink(more, ProfileGamesPage(p, page));
+      }
     }
     for (const Game& game : model_.games) {
+      if (!HasGamePage(game)) continue;
       const std::string path = GamePage(game);
       if (!keep || !keep(path, GameFingerprint(game))) sink(path, GamePageHtml(game));
     }
@@ -285,6 +307,18 @@ class ModelPages {
     }
     GatherAwardHolders();
     facts_.resize(model_.people.size());
+    {
+      std::unordered_map<std::string_view, PersonIndex> by_id;
+      for (PersonIndex p = 0; p < model_.people.size(); ++p) by_id.emplace(model_.people[p].id, p);
+      for (size_t g = 0; g < model_.games.size() && g < figures_.ratings.changes.size(); ++g) {
+        for (const RatingChange& c : figures_.ratings.changes[g]) {
+          const auto it = by_id.find(c.person);
+          if (it != by_id.end()) {
+            facts_[it->second].skill.push_back({Num(model_.games[g].number), c.after});
+          }
+        }
+      }
+    }
     for (const Game& game : model_.games) {
       const uint32_t map = keys_.Map(game);
       for (const Participant& part : game.players) {
@@ -508,6 +542,7 @@ class ModelPages {
   }
 
   std::string GameLink(const Game& game, std::string_view root) const {
+    if (!HasGamePage(game)) return Num(game.number);
     std::string out;
     Add(out, "<a href=\"", root, GamePage(game), "\">", Num(game.number), "</a>");
     return out;
@@ -647,7 +682,7 @@ class ModelPages {
     std::vector<const Game*> last;
     for (auto it = model_.games.rbegin(); it != model_.games.rend() && last.size() < kLastGames;
          ++it) {
-      last.push_back(&*it);
+      if (HasGamePage(*it)) last.push_back(&*it);
     }
     page += "<h2>Last games</h2>\n" + GamesTable(last, "last") +
             "<p><a href=\"games.html\">Every game</a></p>\n<div class=\"tops\">\n";
@@ -685,15 +720,9 @@ class ModelPages {
       "<th>Kills<th>Deaths<th title=\"kills per death\">K/D<th>Team kills<th>Suicides<th>Head "
       "shots<th>Damage dealt<th>Time played";
 
-  std::string PeoplePage() const {
-    std::string page = Head("People", "");
-    Add(page,
-        "<h1>People</h1>\n<p class=\"tools\" hidden><label>Find a person <input type=\"search\" "
-        "id=\"filter\" autocomplete=\"off\" placeholder=\"any name he used\"></label> <output "
-        "id=\"shown\" for=\"filter\"></output></p>\n<p class=\"hint\">Select a column heading to "
-        "sort by it. Open a person for his games, weapons, maps and opponents.</p>\n",
-        "<div class=\"scroll\"><table class=\"data fig\" id=\"people\">\n<thead><tr><th>Name",
-        kFigureHeads, "<th>Games<th>Last game</thead>\n<tbody>\n");
+  // people.html and, for many people, its further pages: most kills first.
+  void PeoplePages(const SitePageSink& sink) const {
+    std::vector<std::string> rows;
     for (PersonIndex p : Ranked([](const Person& x) { return x.kills; },
                                 [](const Person&) { return true; }, model_.people.size())) {
       const Person& person = model_.people[p];
@@ -708,18 +737,38 @@ class ModelPages {
         seen.push_back(compared);
         Add(others, others.empty() ? "" : "|", HtmlText(WithoutColourCodes(raw)));
       }
-      Add(page, others.empty() ? "<tr><th>" : "<tr data-n=\"" + others + "\"><th>",
+      std::string row;
+      Add(row, others.empty() ? "<tr><th>" : "<tr data-n=\"" + others + "\"><th>",
           PersonLink(p, ""),
           FigureCells(person.kills, person.deaths, person.team_kills, person.suicides,
                       person.head_shots, person.damage_dealt, person.played_seconds),
           "<td>", Num(person.games), "<td>");
       if (person.last_game >= 1 && person.last_game <= model_.games.size()) {
-        page += GameLink(model_.games[person.last_game - 1], "");
+        row += GameLink(model_.games[person.last_game - 1], "");
       }
-      page += "\n";
+      row += "\n";
+      rows.push_back(std::move(row));
     }
-    page += "</tbody></table></div>\n" + SitePageFoot(frame_, "", true);
-    return page;
+    const ListPages pages{rows.size(), kPeoplePerPage};
+    for (size_t n = 0; n < pages.count(); ++n) {
+      std::string page = Head(n == 0 ? "People" : "People, page " + Num(n + 1), "");
+      const std::string pager = PagerHtml("people", n, pages.count(), "Pages of people");
+      Add(page,
+          "<h1>People</h1>\n<p class=\"tools\" hidden><label>Find a person <input "
+          "type=\"search\" id=\"filter\" autocomplete=\"off\" placeholder=\"any name he "
+          "used\"></label> <output id=\"shown\" for=\"filter\"></output></p>\n<p "
+          "class=\"hint\">Select a column heading to sort by it. Open a person for his games, "
+          "weapons, maps and opponents.",
+          pages.count() > 1 ? " Most kills first, " + Num(kPeoplePerPage) +
+                                  " a page; the search looks at this page."
+                            : std::string(),
+          "</p>\n", pager,
+          "<div class=\"scroll\"><table class=\"data fig\" id=\"people\">\n<thead><tr><th>Name",
+          kFigureHeads, "<th>Games<th>Last game</thead>\n<tbody>\n");
+      for (size_t i = pages.first(n); i < pages.end(n); ++i) page += rows[i];
+      Add(page, "</tbody></table></div>\n", pager, SitePageFoot(frame_, "", true));
+      sink(ListPageFile("people", n), page);
+    }
   }
 
   // Who holds each award over all games among the people shown, and his figure.
@@ -749,14 +798,19 @@ class ModelPages {
     return out;
   }
 
-  // One ranking's tables: the ranked, then the provisional and the inactive apart. K/D counts
-  // the games of `game_type` when one is given.
-  std::string RankingTables(const RatingHistory& history, std::optional<uint32_t> game_type) const {
+  // One ranking's tables, for the page STEM.html: the ranked, then the provisional and the
+  // inactive apart, each cut to its first rows there, with a link to the whole table on pages
+  // of its own (STEM-ranked.html, STEM-provisional.html, STEM-inactive.html, paged), which
+  // `sink` receives. K/D counts the games of `game_type` when one is given.
+  std::string RankingTables(const RatingHistory& history, std::optional<uint32_t> game_type,
+                            const std::string& stem, std::string_view title,
+                            const SitePageSink& sink) const {
     const std::vector<RankedPerson> people = ShownRanking(model_, history);
     const int needed = history.options().provisional_games;
     std::string out;
-    auto table = [&](std::string_view heading, std::string_view hint, int part) {
-      std::string rows;
+    auto table = [&](std::string_view heading, std::string_view hint, int part,
+                     std::string_view what, size_t shown) {
+      std::vector<std::string> rows;
       for (const RankedPerson& r : people) {
         const PersonRating& rating = r.rating;
         if ((rating.inactive ? 2 : rating.provisional ? 1 : 0) != part) continue;
@@ -767,57 +821,106 @@ class ModelPages {
           kills = it == types.end() ? 0 : it->second.kills;
           deaths = it == types.end() ? 0 : it->second.deaths;
         }
-        Add(rows, "<tr><td>", rating.rank > 0 ? Num(rating.rank) : std::string(), "<th>",
+        std::string row;
+        Add(row, "<tr><td>", rating.rank > 0 ? Num(rating.rank) : std::string(), "<th>",
             PersonLink(r.person, ""), "<td>", SkillText(rating.shown), "<td>&plusmn;",
             SkillText(rating.plus_minus), "<td>",
             part == 1 ? Num(rating.games) + " of " + Num(needed) : Num(rating.games), "<td>",
             KdText(kills, deaths), "<td>", Sparkline(history.SkillHistory(rating.person)), "\n");
+        rows.push_back(std::move(row));
       }
       if (rows.empty()) return;
+      auto rank_table = [&](size_t first, size_t end) {
+        std::string t;
+        Add(t,
+            "<div class=\"scroll\"><table class=\"data rk\">\n<thead><tr><th>Rank<th>Name<th "
+            "title=\"99.7 % sure he is at least this good\">Skill<th title=\"how sure the "
+            "rating is: three times its uncertainty\">&plusmn;<th>Rated games<th title=\"kills "
+            "per death\">K/D<th>Last ",
+            Num(kSparkGames), " games</thead>\n<tbody>\n");
+        for (size_t i = first; i < end; ++i) t += rows[i];
+        t += "</tbody></table></div>\n";
+        return t;
+      };
       if (!heading.empty()) Add(out, "<h3>", heading, "</h3>\n");
       if (!hint.empty()) Add(out, "<p class=\"hint\">", hint, "</p>\n");
-      Add(out,
-          "<div class=\"scroll\"><table class=\"data rk\">\n<thead><tr><th>Rank<th>Name<th "
-          "title=\"99.7 % sure he is at least this good\">Skill<th title=\"how sure the "
-          "rating is: three times its uncertainty\">&plusmn;<th>Rated games<th title=\"kills "
-          "per death\">K/D<th>Last ",
-          Num(kSparkGames), " games</thead>\n<tbody>\n", rows, "</tbody></table></div>\n");
+      out += rank_table(0, std::min(shown, rows.size()));
+      if (rows.size() <= shown) return;
+      // Every row of this table on pages of its own.
+      const std::string list = stem + "-" + std::string(what);
+      Add(out, "<p><a href=\"", HtmlText(ListPageFile(list, 0)), "\">All ", Num(rows.size()),
+          what == "ranked"        ? " ranked people"
+          : what == "provisional" ? " provisional people"
+                                  : " people not seen lately",
+          "</a></p>\n");
+      const ListPages pages{rows.size(), kRankingRowsPerPage};
+      for (size_t n = 0; n < pages.count(); ++n) {
+        std::string page = Head("Ranking", "");
+        const std::string pager = PagerHtml(list, n, pages.count(), "Pages of this ranking");
+        Add(page, "<h1>Ranking: ", title, "</h1>\n<p><a href=\"", HtmlText(stem),
+            ".html\">Back to the ranking</a></p>\n");
+        if (!heading.empty()) Add(page, "<h2>", heading, "</h2>\n");
+        Add(page, pager, rank_table(pages.first(n), pages.end(n)), pager,
+            SitePageFoot(frame_, "", true));
+        sink(ListPageFile(list, n), page);
+      }
     };
-    table("", "", 0);
+    table("", "", 0, "ranked", kRankedShown);
     if (out.empty()) out = "<p>Nobody has " + Num(needed) + " rated games yet.</p>\n";
-    table("Provisional", "Fewer than " + Num(needed) + " rated games: not ranked yet.", 1);
+    table("Provisional", "Fewer than " + Num(needed) + " rated games: not ranked yet.", 1,
+          "provisional", kUnrankedShown);
     table("Not seen lately",
           "No game in the last " + Num(history.options().inactive_after) +
               " rated games; back in the ranking with his next game.",
-          2);
+          2, "inactive", kUnrankedShown);
     return out;
   }
 
-  std::string RankingPage() const {
-    std::string page = Head("Ranking", "");
-    page +=
-        "<h1>Ranking</h1>\n<p class=\"hint\">Skill weighs whom a person beat and lost to: each "
-        "game ranks its people by kills minus deaths, and a team game also ranks the winning "
-        "team above the losing one. The shown skill is the rating minus three times its "
-        "uncertainty (the &plusmn;), so the ranking is 99.7 % sure of it; few games mean a "
-        "wide &plusmn;. Warm-ups are not rated.</p>\n";
-    std::string nav = "<nav class=\"sections\"><a href=\"#all\">All game types</a>";
-    std::string sections;
-    Add(sections, "<section id=\"all\"><h2>All game types</h2>\n",
-        RankingTables(figures_.ratings.history, std::nullopt), "</section>\n");
+  // ranking.html, the ranking over all game types, and a page beside it for each game type's
+  // ranking (ranking-t-PREFIX.html), each with its tables' own pages.
+  void RankingPages(const SitePageSink& sink) const {
+    struct Ranking {
+      std::string stem, heading, link_text;
+      const RatingHistory* history;
+      std::optional<uint32_t> game_type;
+    };
+    std::vector<Ranking> rankings = {
+        {"ranking", "All game types", "All game types", &figures_.ratings.history, std::nullopt}};
+    std::unordered_map<std::string, int> stems;
     for (const GameTypeRatings& type : figures_.game_types) {
-      const std::string anchor =
-          "t-" + HtmlText(PlayerFilePrefix(KeyRaw(KeyKind::GameType, type.game_type)));
-      Add(nav, " <a href=\"#", anchor, "\">", KeyText(KeyKind::GameType, type.game_type), "</a>");
-      Add(sections, "<section id=\"", anchor, "\"><h2>", KeyHtml(KeyKind::GameType, type.game_type),
-          " <small>", Num(static_cast<uint64_t>(type.ratings.history.Games())),
-          " rated games</small></h2>\n", RankingTables(type.ratings.history, type.game_type),
-          "</section>\n");
+      // Two game types may fold to one prefix ("DM" and "dm"): the second one is numbered.
+      std::string stem = "ranking-t-" + PlayerFilePrefix(KeyRaw(KeyKind::GameType, type.game_type));
+      if (const int seen = stems[stem]++; seen > 0)
+        stem += "_" + Num(static_cast<uint64_t>(seen + 1));
+      rankings.push_back(
+          {stem,
+           KeyHtml(KeyKind::GameType, type.game_type) + " <small>" +
+               Num(static_cast<uint64_t>(type.ratings.history.Games())) + " rated games</small>",
+           KeyText(KeyKind::GameType, type.game_type), &type.ratings.history, type.game_type});
     }
     // The links to the rankings only when there is more than one.
-    if (!figures_.game_types.empty()) Add(page, nav, "</nav>\n");
-    Add(page, sections, SitePageFoot(frame_, "", true));
-    return page;
+    std::string nav;
+    if (rankings.size() > 1) {
+      nav = "<nav class=\"sections\">";
+      for (size_t i = 0; i < rankings.size(); ++i) {
+        Add(nav, i ? " " : "", "<a href=\"", HtmlText(rankings[i].stem), ".html\">",
+            rankings[i].link_text, "</a>");
+      }
+      nav += "</nav>\n";
+    }
+    for (const Ranking& r : rankings) {
+      std::string page = Head(r.game_type ? "Ranking: " + r.link_text : "Ranking", "");
+      Add(page,
+          "<h1>Ranking</h1>\n<p class=\"hint\">Skill weighs whom a person beat and lost to: each "
+          "game ranks its people by kills minus deaths, and a team game also ranks the winning "
+          "team above the losing one. The shown skill is the rating minus three times its "
+          "uncertainty (the &plusmn;), so the ranking is 99.7 % sure of it; few games mean a "
+          "wide &plusmn;. Warm-ups are not rated.</p>\n",
+          nav, "<section id=\"", r.game_type ? "type" : "all", "\"><h2>", r.heading, "</h2>\n",
+          RankingTables(*r.history, r.game_type, r.stem, r.link_text, sink), "</section>\n",
+          SitePageFoot(frame_, "", true));
+      sink(r.stem + ".html", page);
+    }
   }
 
   std::string AwardsPage() const {
@@ -856,19 +959,18 @@ class ModelPages {
 
   // His skill after each of his rated games, and the awards he has a figure for.
   std::string ProfileSkillAndAwards(PersonIndex index) const {
-    const std::string& id = model_.people[index].id;
-    std::vector<LineChartPoint> points;
-    for (size_t g = 0; g < model_.games.size() && g < figures_.ratings.changes.size(); ++g) {
-      for (const RatingChange& c : figures_.ratings.changes[g]) {
-        if (c.person == id) points.push_back({Num(model_.games[g].number), c.after});
-      }
-    }
+    const std::vector<LineChartPoint>& all = facts_[index].skill;
+    const std::vector<LineChartPoint> points = LastOf(all, kChartGames);
     std::string out = "<h2 id=\"skill\">Skill</h2>\n";
-    out += points.empty() ? std::string("<p>No rated game yet.</p>\n")
-                          : LineChartSvg(points, "game",
-                                         "His skill after each rated game (99.7 % sure he is "
-                                         "at least this good)",
-                                         std::nullopt);
+    out += points.empty()
+               ? std::string("<p>No rated game yet.</p>\n")
+               : LineChartSvg(points, "game",
+                              std::string("His skill after each ") +
+                                  (points.size() < all.size()
+                                       ? "of his last " + Num(points.size()) + " rated games"
+                                       : "rated game") +
+                                  " (99.7 % sure he is at least this good)",
+                              std::nullopt);
     out += "<h2 id=\"awards\">Awards</h2>\n";
     std::string rows;
     for (size_t a = 0; a < kAwardCount && index < figures_.awards.people.size(); ++a) {
@@ -903,15 +1005,25 @@ class ModelPages {
     return cards.empty() ? std::string() : "<h2>Awards</h2>\n" + Cards(cards, true);
   }
 
-  std::string GamesPage() const {
-    std::string page = Head("Games", "");
-    page +=
-        "<h1>Games</h1>\n<p class=\"hint\">Newest first. A warm-up is a game under a minute "
-        "or with fewer than two people.</p>\n";
+  // games.html and its further pages: every game with a page, newest first.
+  void GamesPages(const SitePageSink& sink) const {
     std::vector<const Game*> games;
-    for (auto it = model_.games.rbegin(); it != model_.games.rend(); ++it) games.push_back(&*it);
-    page += GamesTable(games, "games") + SitePageFoot(frame_, "", true);
-    return page;
+    for (auto it = model_.games.rbegin(); it != model_.games.rend(); ++it) {
+      if (HasGamePage(*it)) games.push_back(&*it);
+    }
+    const ListPages pages{games.size(), kGamesPerPage};
+    for (size_t n = 0; n < pages.count(); ++n) {
+      std::string page = Head(n == 0 ? "Games" : "Games, page " + Num(n + 1), "");
+      page +=
+          "<h1>Games</h1>\n<p class=\"hint\">Newest first. A warm-up is a game under a minute "
+          "or with fewer than two people.</p>\n";
+      const std::string pager = PagerHtml("games", n, pages.count(), "Pages of games");
+      const std::vector<const Game*> rows(
+          games.begin() + static_cast<std::ptrdiff_t>(pages.first(n)),
+          games.begin() + static_cast<std::ptrdiff_t>(pages.end(n)));
+      page += pager + GamesTable(rows, "games") + pager + SitePageFoot(frame_, "", true);
+      sink(ListPageFile("games", n), page);
+    }
   }
 
   std::string KeyPage(KeyKind kind) const {
@@ -1019,24 +1131,22 @@ class ModelPages {
         cards.emplace_back(ActionHtml(texts_.Setting(word)), Num(ActionCountOf(p.actions, word)));
       page += "<h2 id=\"objectives\">Objectives</h2>\n" + Cards(cards);
     }
-    // K/D per game, oldest to newest; then his games, newest first.
+    // K/D per game, oldest to newest, over his last games; then his games, newest first, the
+    // first page of them.
     std::vector<LineChartPoint> points;
-    for (const Game* game : f.games) {
-      const Participant* part = model_.PlayerIn(*game, index);
-      points.push_back({Num(game->number), KillsPerDeath(part->kills, part->deaths)});
+    const size_t charted = std::min(f.games.size(), kChartGames);
+    for (size_t i = f.games.size() - charted; i < f.games.size(); ++i) {
+      const Participant* part = model_.PlayerIn(*f.games[i], index);
+      points.push_back({Num(f.games[i]->number), KillsPerDeath(part->kills, part->deaths)});
     }
     Add(page, "<h2 id=\"games\">Games</h2>\n",
-        LineChartSvg(points, "game", "Kills per death in each of his games; the dashed line is 1"),
-        "<div class=\"scroll\"><table class=\"data pg\">\n<thead><tr><th>Game<th>Map<th>Game "
-        "type<th>Kills<th>Deaths<th>K/D<th>Time played</thead>\n<tbody>\n");
-    for (auto it = f.games.rbegin(); it != f.games.rend(); ++it) {
-      const Participant* part = model_.PlayerIn(**it, index);
-      Add(page, "<tr><th>", GameLink(**it, "../"), "<td>", KeyText(KeyKind::Map, keys_.Map(**it)),
-          "<td>", KeyText(KeyKind::GameType, (*it)->game_type), "<td>", Num(part->kills), "<td>",
-          Num(part->deaths), "<td>", KdText(part->kills, part->deaths), "<td>",
-          Duration(part->played_seconds), "\n");
-    }
-    page += "</tbody></table></div>\n";
+        LineChartSvg(points, "game",
+                     charted < f.games.size()
+                         ? "Kills per death in each of his last " + Num(charted) +
+                               " games; the dashed line is 1"
+                         : std::string("Kills per death in each of his games; the dashed line "
+                                       "is 1")));
+    page += ProfileGamesTable(index, 0);
 
     std::vector<std::pair<uint32_t, Tally>> weapons(f.weapons.begin(), f.weapons.end());
     std::sort(weapons.begin(), weapons.end(), [&](const auto& a, const auto& b) {
@@ -1083,6 +1193,52 @@ class ModelPages {
           Num(counts.second), "\n");
     }
     page += "</tbody></table></div>\n" + SitePageFoot(frame_, "../", true);
+    return page;
+  }
+
+  // The last `count` of `points`.
+  static std::vector<LineChartPoint> LastOf(const std::vector<LineChartPoint>& points,
+                                            size_t count) {
+    return {points.end() - static_cast<std::ptrdiff_t>(std::min(count, points.size())),
+            points.end()};
+  }
+
+  ListPages ProfileGamePages(PersonIndex index) const {
+    return {facts_[index].games.size(), kProfileGamesPerPage};
+  }
+
+  // Page `n` of a person's games, newest first, between pagers; the first page is his profile
+  // (PersonPage), the others beside it (ListPageFile of his id).
+  std::string ProfileGamesTable(PersonIndex index, size_t n) const {
+    const std::vector<const Game*>& games = facts_[index].games;
+    const ListPages pages = ProfileGamePages(index);
+    const std::string pager =
+        PagerHtml(model_.people[index].id, n, pages.count(), "Pages of his games");
+    std::string out = pager;
+    out +=
+        "<div class=\"scroll\"><table class=\"data pg\">\n<thead><tr><th>Game<th>Map<th>Game "
+        "type<th>Kills<th>Deaths<th>K/D<th>Time played</thead>\n<tbody>\n";
+    for (size_t i = pages.first(n); i < pages.end(n); ++i) {
+      const Game& game = *games[games.size() - 1 - i];
+      const Participant* part = model_.PlayerIn(game, index);
+      Add(out, "<tr><th>", GameLink(game, "../"), "<td>", KeyText(KeyKind::Map, keys_.Map(game)), "<td>",
+          KeyText(KeyKind::GameType, game.game_type), "<td>", Num(part->kills), "<td>",
+          Num(part->deaths), "<td>", KdText(part->kills, part->deaths), "<td>",
+          Duration(part->played_seconds), "\n");
+    }
+    out += "</tbody></table></div>\n" + pager;
+    return out;
+  }
+
+  // A further page of a person's games (n > 0).
+  std::string ProfileGamesPage(PersonIndex index, size_t n) const {
+    const Person& p = model_.people[index];
+    std::string page =
+        Head(HtmlText(WithoutColourCodes(p.display)) + ", games page " + Num(n + 1), "../");
+    Add(page, "<h1 class=\"name\"><span class=\"coloured\">", PersonLink(index, "../"),
+        "</span></h1>\n<h2 id=\"games\">Games, page ", Num(n + 1), " of ",
+        Num(ProfileGamePages(index).count()), "</h2>\n", ProfileGamesTable(index, n),
+        SitePageFoot(frame_, "../", true));
     return page;
   }
 

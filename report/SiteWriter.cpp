@@ -85,27 +85,31 @@ std::string GameEntryText(const GameTexts& texts, const GamesModel& model, const
   return entry.dump();
 }
 
-// games.json with its games' rating changes and awards, made a few games at a time into
-// `file`: the tree of every game's players weighs several times its text, and the text is
-// never held whole either. The games' array is the document's last member, so each part's
-// games go between the brackets as a dump of the whole would put them.
+// The rating changes and the awards of the game at `index` of the model, when it has them.
+const std::vector<RatingChange>* ChangesOf(const ModelFigures& figures, size_t index) {
+  return index < figures.ratings.changes.size() ? &figures.ratings.changes[index] : nullptr;
+}
+const AwardTable* AwardsOf(const ModelFigures& figures, size_t index) {
+  return index < figures.awards.games.size() ? &figures.awards.games[index] : nullptr;
+}
+
+// games.json with its games' rating changes and awards, made a game at a time into `file`:
+// the tree of every game's players weighs several times its text, and the text is never held
+// whole either. The games' array is the document's last member, so the entries go between its
+// brackets as a dump of the whole would put them. Each game finds its changes and awards by
+// its index, so the cost stays linear in the games.
 void WriteGamesJson(const GameTexts& texts, const GamesModel& model, const ModelFigures& figures,
                     ReportFileStream& file) {
-  constexpr size_t kGamesAtATime = 64;
-  const size_t head = GamesJson(texts, model, 0, 0).dump().size() - 2;  // up to "[]}"
-  for (size_t first = 0; first == 0 || first < model.games.size(); first += kGamesAtATime) {
-    Json part = GamesJson(texts, model, first, std::min(model.games.size(), first + kGamesAtATime));
-    AddRatingChanges(part, model, figures.ratings);
-    AddGameAwards(part, model, figures.awards);
-    const std::string dumped = part.dump();
-    if (first == 0) {
-      file.Append(std::string_view(dumped).substr(0, dumped.size() - 2));
-    } else {
-      file.Append(",");
-      file.Append(std::string_view(dumped).substr(head, dumped.size() - 2 - head));
-    }
+  const std::string head = GamesJson(texts, model, 0, 0).dump();
+  const size_t at = head.find("\"games\":[]") + 9;
+  file.Append(std::string_view(head).substr(0, at));
+  for (size_t g = 0; g < model.games.size(); ++g) {
+    if (g > 0) file.Append(",");
+    file.Append(
+        GameEntryText(texts, model, model.games[g], ChangesOf(figures, g), AwardsOf(figures, g)));
   }
-  file.Append("]}\n");
+  file.Append(std::string_view(head).substr(at));
+  file.Append("\n");
   file.Close();
 }
 
@@ -224,9 +228,8 @@ void SiteWriter::WriteGamesJsonWithMemo(const GameTexts& texts, const GamesModel
   memo.RecordFile(file);
   for (size_t g = 0; g < model.games.size(); ++g) {
     const Game& game = model.games[g];
-    const std::vector<RatingChange>* changes =
-        g < figures.ratings.changes.size() ? &figures.ratings.changes[g] : nullptr;
-    const AwardTable* awards = g < figures.awards.games.size() ? &figures.awards.games[g] : nullptr;
+    const std::vector<RatingChange>* changes = ChangesOf(figures, g);
+    const AwardTable* awards = AwardsOf(figures, g);
     if (g > 0) text.Append(",");
     const std::string name = file + " " + std::to_string(game.number);
     const uint64_t fingerprint = GameEntryFingerprint(texts, model, game, changes, awards);
@@ -298,7 +301,8 @@ size_t SiteWriter::RemoveStalePages() const {
   if (!model_pages_) return 0;
   namespace fs = std::filesystem;
   size_t removed = 0;
-  for (std::string_view folder : {"people", "games"}) {
+  // The site's own folder too: the further pages of a paged list that has shrunk.
+  for (std::string_view folder : {"", "people", "games"}) {
     const fs::path dir = settings_.report_folder + std::string(kSiteFolder) + std::string(folder);
     std::error_code ec;
     // A symbolic link in the folder's place leads out of the report: left alone.
@@ -306,7 +310,10 @@ size_t SiteWriter::RemoveStalePages() const {
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
       const fs::path& path = it->path();
       if (path.extension() != ".html" || !it->is_regular_file(ec) || it->is_symlink(ec)) continue;
-      if (model_pages_->contains(std::string(folder) + "/" + path.filename().string())) continue;
+      const std::string page = folder.empty()
+                                   ? path.filename().string()
+                                   : std::string(folder) + "/" + path.filename().string();
+      if (model_pages_->contains(page)) continue;
       std::error_code removing;
       if (fs::remove(path, removing)) ++removed;
     }

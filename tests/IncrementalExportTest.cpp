@@ -122,6 +122,38 @@ TEST_F(IncrementalExportTest, LeavesIdenticalFilesAndEqualsAFreshExport) {
   EXPECT_EQ(MaskedReport(report), MaskedReport(fresh));
 }
 
+TEST_F(IncrementalExportTest, APagedListThatShrankLeavesNoPageOfItsOldLength) {
+  // 450 short games of two regulars: games.html and two more pages of games, Al's profile and
+  // four more pages of his games.
+  std::string many;
+  for (int g = 0; g < 450; ++g) {
+    many +=
+        "  0:00 InitGame: \\g_gametype\\tdm\\mapname\\mp_foy\\sv_hostname\\Srv\n"
+        "  0:01 J;1;0;Al\n  0:01 J;2;1;Pine\n"
+        "  0:30 K;2;1;axis;Pine;1;0;allies;Al;kar98k_mp;100;MOD_RIFLE_BULLET;head\n"
+        "  1:00 ShutdownGame:\n";
+  }
+  Write("games_mp.log", many);
+  const fs::path report = dir_ / "report";
+  Export(report);
+  ASSERT_TRUE(fs::exists(report / "site" / "games-3.html"));
+  size_t person_pages = 0;
+  for (const auto& e : fs::directory_iterator(report / "site" / "people")) {
+    person_pages += e.path().filename().string().find('-') != std::string::npos;
+  }
+  EXPECT_EQ(person_pages, 8u);  // Al's and Pine's pages 2 to 5
+
+  // The log replaced by the sample: the further pages go, the site is a fresh export's (the
+  // classic pages of players gone from the log stay, as they always did).
+  Write("games_mp.log", ReadBytes(BARVIK_SOURCE_DIR "/samples/sample.log"));
+  Export(report, true);
+  EXPECT_FALSE(fs::exists(report / "site" / "games-2.html"));
+  EXPECT_FALSE(fs::exists(report / "site" / "games-3.html"));
+  const fs::path fresh = dir_ / "fresh";
+  Export(fresh);
+  EXPECT_EQ(MaskedReport(report / "site"), MaskedReport(fresh / "site"));
+}
+
 TEST_F(IncrementalExportTest, InputFingerprintSeesGrowthRotationAndReplacement) {
   const std::vector<std::string> folder = {dir_.string()};
   Write("games_mp.log.1", "");  // a rotated log: the folder stands for its members

@@ -291,7 +291,10 @@ TEST_F(SitePagesTest, RanksAndAwardsGoToThePeopleShownAndEachGameShowsItsChanges
   Build(lines, rules);
   ExpectLinksResolveAndNo("Spy");
   const std::string& ranking = pages_.at("ranking.html");
-  EXPECT_NE(ranking.find("id=\"t-tdm\""), std::string::npos);
+  // Each game type's ranking is a page of its own, linked from the ranking.
+  EXPECT_NE(ranking.find("href=\"ranking-t-tdm.html\""), std::string::npos);
+  EXPECT_NE(pages_.at("ranking-t-tdm.html").find("<tr><td>1<th><a href=\"" + PageOf("Pine")),
+            std::string::npos);
   EXPECT_NE(ranking.find("<tr><td>1<th><a href=\"" + PageOf("Pine")), std::string::npos);
   EXPECT_EQ(ranking.find("<tr><td>3<th>"), std::string::npos);
   EXPECT_NE(pages_.at(PageOf("Pine")).find("<dt>Rank<dd>1 of 2</div>"), std::string::npos);

@@ -6,7 +6,11 @@
 // sparkline, the people search finds a person by a name he no longer uses, and the sort scripts of
 // both faces sort names as text and numbers as numbers.
 //
-// Usage: node tests/browser/site.test.js REPORT_DIR
+// With a second report folder of a long history, its paged lists are checked at phone width:
+// the pager fits, and following "next" from the first page reaches every game of games.html
+// and every game of the person with the most games from his profile.
+//
+// Usage: node tests/browser/site.test.js REPORT_DIR [LONG_REPORT_DIR]
 // (The README's pictures of the site come from scripts/site-screenshots.sh.)
 'use strict';
 
@@ -16,6 +20,7 @@ const { pathToFileURL } = require('url');
 const puppeteer = require('puppeteer-core');
 
 const report = path.resolve(process.argv[2] || '');
+const longReport = process.argv[3] ? path.resolve(process.argv[3]) : null;
 const failures = [];
 function fail(message) { failures.push(message); }
 function check(condition, message) { if (!condition) fail(message); }
@@ -198,6 +203,46 @@ async function classicChecks(browser) {
   await page.close();
 }
 
+// Follows the "next" links of a paged list from `file` at 390 px, each page fitting the
+// screen, and returns the game pages its tables `rows` link to.
+async function pagedGames(browser, file, rows) {
+  const page = await openPage(browser, 390);
+  const games = new Set();
+  let url = pathToFileURL(file).href;
+  let pages = 0;
+  while (url && pages < 1000) {
+    await page.goto(url, { waitUntil: 'load' });
+    ++pages;
+    const facts = await page.evaluate((rows) => ({
+      width: document.documentElement.scrollWidth,
+      pager: document.querySelector('nav.pager') !== null,
+      games: Array.from(document.querySelectorAll(rows)).map((a) => a.href),
+      next: (document.querySelector('nav.pager a[rel=next]') || {}).href || null,
+    }), rows);
+    check(facts.width <= 390, `${url} is ${facts.width} px wide on a 390 px screen`);
+    check(facts.pager, `${url} has no pager`);
+    facts.games.forEach((g) => games.add(g));
+    url = facts.next;
+  }
+  await page.close();
+  return { games, pages };
+}
+
+async function pagedChecks(browser) {
+  const site = path.join(longReport, 'site');
+  const json = (file) => JSON.parse(fs.readFileSync(path.join(site, file), 'utf8'));
+  const played = json('games.json').games.filter((g) => g.page !== null);
+  const all = await pagedGames(browser, path.join(site, 'games.html'), 'table#games tbody th a');
+  check(all.pages > 1, `games.html of ${played.length} games is not paged`);
+  check(all.games.size === played.length,
+    `games.html and its pages link ${all.games.size} of ${played.length} games`);
+  const busiest = json('people.json').people.reduce((a, b) => (b.games > a.games ? b : a));
+  const his = await pagedGames(browser, path.join(site, busiest.page), 'table.pg tbody th a');
+  check(his.pages > 1, `${busiest.name}'s ${busiest.games} games are not paged`);
+  check(his.games.size === busiest.games,
+    `${busiest.name}'s pages link ${his.games.size} of his ${busiest.games} games`);
+}
+
 (async () => {
   if (!fs.existsSync(path.join(report, 'site', 'index.html'))) {
     console.error(`usage: node site.test.js REPORT_DIR (no site in ${report})`);
@@ -213,6 +258,7 @@ async function classicChecks(browser) {
     pages = await crawl(browser);
     await siteChecks(browser);
     await classicChecks(browser);
+    if (longReport) await pagedChecks(browser);
   } finally {
     await browser.close();
   }
