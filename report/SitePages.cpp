@@ -210,6 +210,7 @@ struct PersonFacts {
   std::unordered_map<uint32_t, Tally> weapons, maps, game_types;  // by raw text / setting id
   std::unordered_map<uint32_t, std::pair<uint32_t, uint32_t>> locations;     // given, taken
   std::unordered_map<PersonIndex, std::pair<uint32_t, uint32_t>> opponents;  // killed, by
+  std::unordered_map<PersonIndex, std::pair<uint32_t, uint32_t>> fights;     // rated: won, lost
 };
 
 enum class KeyKind { Map, Weapon, GameType };
@@ -288,6 +289,10 @@ class ModelPages {
           ++a.locations[kill.location].first;
           ++a.opponents[kill.victim].first;
           ++facts_[kill.victim].opponents[kill.attacker].second;
+        }
+        if (!game.warmup && kill.kind == GameKill::Kind::Kill && kill.attacker != kill.victim) {
+          ++facts_[kill.attacker].fights[kill.victim].first;
+          ++facts_[kill.victim].fights[kill.attacker].second;
         }
         PersonFacts& v = facts_[kill.victim];
         ++v.weapons[kill.weapon].deaths;
@@ -380,11 +385,15 @@ class ModelPages {
       h.Number(figure);
     }
     h.Number(static_cast<uint64_t>(ranked_count_));
-    h.Number(static_cast<uint64_t>(figures_.ratings.history.options().provisional_games));
+    h.Real(figures_.ratings.history.options().provisional_plus_minus);
     if (const auto it = ratings_.find(index); it != ratings_.end()) {
       const PersonRating& r = it->second;
       h.Number(static_cast<uint64_t>(r.rank)).Number(r.inactive).Number(r.provisional);
       h.Number(static_cast<uint64_t>(r.games)).Real(r.shown).Real(r.plus_minus);
+      for (int64_t count : {r.record.fights_won, r.record.fights_lost, r.record.results_won,
+                            r.record.results_lost}) {
+        h.Number(static_cast<uint64_t>(count));
+      }
     }
     h.Number(skill_points_[index].value());
     for (size_t a = 0; a < kAwardCount && index < figures_.awards.people.size(); ++a) {
@@ -418,6 +427,9 @@ class ModelPages {
       return e.Text(texts_.Text(id)).Number(counts.first).Number(counts.second);
     }));
     h.Number(Unordered(f.opponents, [this](StableHash e, PersonIndex who, const auto& counts) {
+      return e.Number(who).Number(Link(who)).Number(counts.first).Number(counts.second);
+    }));
+    h.Number(Unordered(f.fights, [this](StableHash e, PersonIndex who, const auto& counts) {
       return e.Number(who).Number(Link(who)).Number(counts.first).Number(counts.second);
     }));
     return h.value();
@@ -663,7 +675,7 @@ class ModelPages {
     for (const RankedPerson& r : ShownRanking(model_, figures_.ratings.history)) {
       if (r.rating.rank == 0 || r.rating.rank > static_cast<int>(kTopEntries)) continue;
       Add(out, "<li>", PersonLink(r.person, ""), " <span class=\"num\">", SkillText(r.rating.shown),
-          "</span>");
+          " &plusmn;", SkillText(r.rating.plus_minus), "</span>");
     }
     out += "</ol><p><a href=\"ranking.html\">The whole ranking</a></p></section>\n";
     return out;
@@ -673,7 +685,7 @@ class ModelPages {
   // the games of `game_type` when one is given.
   std::string RankingTables(const RatingHistory& history, std::optional<uint32_t> game_type) const {
     const std::vector<RankedPerson> people = ShownRanking(model_, history);
-    const int needed = history.options().provisional_games;
+    const std::string bound = SkillText(history.options().provisional_plus_minus);
     std::string out;
     auto table = [&](std::string_view heading, std::string_view hint, int part) {
       std::string rows;
@@ -689,9 +701,8 @@ class ModelPages {
         }
         Add(rows, "<tr><td>", rating.rank > 0 ? Num(rating.rank) : std::string(), "<th>",
             PersonLink(r.person, ""), "<td>", SkillText(rating.shown), "<td>&plusmn;",
-            SkillText(rating.plus_minus), "<td>",
-            part == 1 ? Num(rating.games) + " of " + Num(needed) : Num(rating.games), "<td>",
-            KdText(kills, deaths), "<td>", Sparkline(history.SkillHistory(rating.person)), "\n");
+            SkillText(rating.plus_minus), "<td>", Num(rating.games), "<td>", KdText(kills, deaths),
+            "<td>", Sparkline(history.SkillHistory(rating.person)), "\n");
       }
       if (rows.empty()) return;
       if (!heading.empty()) Add(out, "<h3>", heading, "</h3>\n");
@@ -704,8 +715,12 @@ class ModelPages {
           Num(kSparkGames), " games</thead>\n<tbody>\n", rows, "</tbody></table></div>\n");
     };
     table("", "", 0);
-    if (out.empty()) out = "<p>Nobody has " + Num(needed) + " rated games yet.</p>\n";
-    table("Provisional", "Fewer than " + Num(needed) + " rated games: not ranked yet.", 1);
+    if (out.empty()) {
+      out = "<p>Nobody's skill is sure to &plusmn;" + bound + " yet: fights make it surer.</p>\n";
+    }
+    table("Provisional",
+          "Skill not yet sure to &plusmn;" + bound + ": not ranked until more fights make it so.",
+          1);
     table("Not seen lately",
           "No game in the last " + Num(history.options().inactive_after) +
               " rated games; back in the ranking with his next game.",
@@ -716,11 +731,12 @@ class ModelPages {
   std::string RankingPage() const {
     std::string page = Head("Ranking", "");
     page +=
-        "<h1>Ranking</h1>\n<p class=\"hint\">Skill weighs whom a person beat and lost to: each "
-        "game ranks its people by kills minus deaths, and a team game also ranks the winning "
-        "team above the losing one. The shown skill is the rating minus three times its "
-        "uncertainty (the &plusmn;), so the ranking is 99.7 % sure of it; few games mean a "
-        "wide &plusmn;. Warm-ups are not rated.</p>\n";
+        "<h1>Ranking</h1>\n<p class=\"hint\">Skill weighs whom a person beat and lost to: "
+        "every kill of an enemy is a fight the killer won, and beating the strong counts more "
+        "than beating the weak; a team game's result counts as well. The shown skill is the "
+        "rating minus three times its uncertainty (the &plusmn;), so the ranking is 99.7 % sure "
+        "of it; few fights mean a wide &plusmn;, and a person is ranked once it is narrow "
+        "enough. Warm-ups are not rated.</p>\n";
     std::string nav = "<nav class=\"sections\"><a href=\"#all\">All game types</a>";
     std::string sections;
     Add(sections, "<section id=\"all\"><h2>All game types</h2>\n",
@@ -768,10 +784,44 @@ class ModelPages {
     const auto it = ratings_.find(index);
     if (it == ratings_.end()) return {"Rank", "no rated game"};
     const PersonRating& r = it->second;
-    const int needed = figures_.ratings.history.options().provisional_games;
+    const double bound = figures_.ratings.history.options().provisional_plus_minus;
     if (r.rank > 0) return {"Rank", Num(r.rank) + " of " + Num(ranked_count_)};
     if (r.inactive) return {"Rank", "not seen lately"};
-    return {"Provisional", Num(r.games) + " of " + Num(needed) + " rated games"};
+    return {"Provisional", "ranked at &plusmn;" + SkillText(bound) + " or less"};
+  }
+
+  // One line on why he stands where he does: his fights won and lost, those he met most with
+  // his record against each, and his team's results.
+  std::string WhyLine(PersonIndex index) const {
+    const auto it = ratings_.find(index);
+    if (it == ratings_.end()) return "";
+    const PersonRating& r = it->second;
+    std::string out = "<p class=\"why\">";
+    out += r.rank > 0 ? "Rank " + Num(r.rank) + " of " + Num(ranked_count_) + " from "
+                      : std::string("From ");
+    Add(out, Num(r.record.fights_won), " fights won and ", Num(r.record.fights_lost), " lost in ",
+        Num(r.games), r.games == 1 ? " rated game" : " rated games");
+    std::vector<std::pair<PersonIndex, std::pair<uint32_t, uint32_t>>> met;
+    for (const auto& [who, counts] : facts_[index].fights) {
+      if (Shown(who)) met.emplace_back(who, counts);
+    }
+    auto often = [](const auto& a, const auto& b) {
+      const uint32_t x = a.second.first + a.second.second, y = b.second.first + b.second.second;
+      return x != y ? x > y : a.first < b.first;
+    };
+    const size_t shown = std::min<size_t>(3, met.size());
+    std::partial_sort(met.begin(), met.begin() + static_cast<std::ptrdiff_t>(shown), met.end(),
+                      often);
+    for (size_t i = 0; i < shown; ++i) {
+      Add(out, i ? ", " : "; most against ", PersonLink(met[i].first, "../"), " ",
+          Num(met[i].second.first), "&ndash;", Num(met[i].second.second));
+    }
+    if (r.record.results_won + r.record.results_lost > 0) {
+      Add(out, "; his team won ", Num(r.record.results_won), " and lost ",
+          Num(r.record.results_lost), r.record.results_lost == 1 ? " game" : " games");
+    }
+    out += ".</p>\n";
+    return out;
   }
 
   // His skill after each of his rated games, and the awards he has a figure for.
@@ -783,7 +833,7 @@ class ModelPages {
         if (c.person == id) points.push_back({Num(model_.games[g].number), c.after});
       }
     }
-    std::string out = "<h2 id=\"skill\">Skill</h2>\n";
+    std::string out = "<h2 id=\"skill\">Skill</h2>\n" + WhyLine(index);
     out += points.empty() ? std::string("<p>No rated game yet.</p>\n")
                           : LineChartSvg(points, "game",
                                          "His skill after each rated game (99.7 % sure he is "
@@ -1124,8 +1174,7 @@ class ModelPages {
                                                       : std::string("Without a team"))
               : Capitalised(GameTexts::Team(static_cast<uint32_t>(code)));
       Add(page, "<h2>", name, "</h2>\n<div class=\"scroll\"><table class=\"data fig\">\n",
-          "<thead><tr><th>Name", kFigureHeads,
-          "<th title=\"his change of skill in this game\">Skill</thead>\n<tbody>\n");
+          "<thead><tr><th>Name", kFigureHeads, "<th>Skill change</thead>\n<tbody>\n");
       for (const Participant* p : teams[code]) {
         const auto change = changes.find(model_.people[p->person].id);
         Add(page, "<tr><th>", PersonLink(p->person, "../"),
@@ -1133,9 +1182,9 @@ class ModelPages {
                         p->damage_dealt, p->seconds),
             "<td>");
         if (change != changes.end()) {
-          Add(page, "<span title=\"", SkillText(change->second->before), " to ",
-              SkillText(change->second->after), "\">",
-              ChangeText(change->second->after - change->second->before), "</span>");
+          Add(page, "<span class=\"num\">",
+              ChangeText(change->second->after - change->second->before), "</span> <small>to ",
+              SkillText(change->second->after), "</small>");
         }
         page += "\n";
       }
