@@ -129,8 +129,7 @@ constexpr std::array<std::string_view, kAwardCount> kAwardMeanings = {
     "Most damage dealt to enemies in one life",
     "Team mates killed",
     "Suicides",
-    "Games his team or he won",
-    "Games his team or he lost"};
+    "Free-for-all games he won (a team's result goes to the team)"};
 
 // The anchor of an award's row on awards.html: "kill-streak".
 std::string AwardAnchor(Award award) {
@@ -352,6 +351,11 @@ class ModelPages {
     }
     if (index < figures_.awards.games.size()) {
       for (const AwardHolder& holder : figures_.awards.games[index]) {
+        h.Number(Link(holder.person)).Number(holder.value);
+      }
+    }
+    if (index < figures_.awards.runners_up.size()) {
+      for (const AwardHolder& holder : figures_.awards.runners_up[index]) {
         h.Number(Link(holder.person)).Number(holder.value);
       }
     }
@@ -762,12 +766,14 @@ class ModelPages {
         "<h1>Awards</h1>\n<p class=\"hint\">Over all games but warm-ups. Counts are summed over "
         "the games; a streak, a life, a nemesis and the damage of one life are the best of one "
         "game. A kill here is a kill of an enemy. Each game's page shows its own "
-        "awards.</p>\n<div class=\"scroll\"><table class=\"data aw\">\n<thead><tr><th>Award<th>"
+        "awards. An honour names who did well, a shame who did not.</p>\n<div "
+        "class=\"scroll\"><table class=\"data aw\">\n<thead><tr><th>Award<th>Kind<th>"
         "Holder<th>Figure</thead>\n<tbody>\n";
     for (size_t a = 0; a < kAwardCount; ++a) {
       const auto award = static_cast<Award>(a);
       Add(page, "<tr id=\"", AwardAnchor(award), "\"><th>", Capitalised(AwardName(award)),
-          "<small>", kAwardMeanings[a], "</small><td>");
+          "<small>", kAwardMeanings[a], "</small><td>", Capitalised(KindName(KindOf(award))),
+          "<td>");
       const size_t shown =
           holders_[a].size() > kShownHolders + 1 ? kShownHolders : holders_[a].size();
       for (size_t i = 0; i < shown; ++i) Add(page, i ? ", " : "", PersonLink(holders_[a][i], ""));
@@ -847,30 +853,45 @@ class ModelPages {
       if (!HasFigure(award, value)) continue;
       const bool holds =
           std::find(holders_[a].begin(), holders_[a].end(), index) != holders_[a].end();
-      Add(rows, "<tr><th>", AwardLink(award, "../"), "<td>", AwardFigure(award, value), "<td>",
-          holds ? "holds it" : AwardFigure(award, best_[a]), "\n");
+      Add(rows, "<tr><th>", AwardLink(award, "../"), "<td>", KindName(KindOf(award)), "<td>",
+          AwardFigure(award, value), "<td>", holds ? "holds it" : AwardFigure(award, best_[a]),
+          "\n");
     }
     if (rows.empty()) return out + "<p>None yet.</p>\n";
     Add(out,
-        "<div class=\"scroll\"><table class=\"data\">\n<thead><tr><th>Award<th>His figure<th>"
-        "Best</thead>\n<tbody>\n",
+        "<div class=\"scroll\"><table class=\"data\">\n<thead><tr><th>Award<th>Kind<th>His "
+        "figure<th>Best</thead>\n<tbody>\n",
         rows, "</tbody></table></div>\n");
     return out;
   }
 
-  // The awards of one game, as cards.
+  // The awards of one game as cards, the honours and the shames apart, each with its holder
+  // and its runner-up.
   std::string GameAwards(size_t index) const {
     if (index >= figures_.awards.games.size()) return "";
-    std::vector<std::pair<std::string, std::string>> cards;
-    for (size_t a = 0; a < kAwardCount; ++a) {
-      const AwardHolder& h = figures_.awards.games[index][a];
-      if (!Shown(h.person)) continue;
-      const auto award = static_cast<Award>(a);
-      cards.emplace_back(AwardLink(award, "../"), PersonLink(h.person, "../") +
-                                                      " <span class=\"num\">" +
-                                                      AwardFigure(award, h.value) + "</span>");
+    std::string out;
+    for (const AwardKind kind : {AwardKind::Honour, AwardKind::Shame}) {
+      std::vector<std::pair<std::string, std::string>> cards;
+      for (size_t a = 0; a < kAwardCount; ++a) {
+        const auto award = static_cast<Award>(a);
+        const AwardHolder& h = figures_.awards.games[index][a];
+        if (KindOf(award) != kind || !Shown(h.person)) continue;
+        std::string card = PersonLink(h.person, "../") + " <span class=\"num\">" +
+                           AwardFigure(award, h.value) + "</span>";
+        if (index < figures_.awards.runners_up.size()) {
+          const AwardHolder& r = figures_.awards.runners_up[index][a];
+          if (Shown(r.person)) {
+            Add(card, "<br><small>runner-up ", PersonLink(r.person, "../"), " ",
+                AwardFigure(award, r.value), "</small>");
+          }
+        }
+        cards.emplace_back(AwardLink(award, "../"), std::move(card));
+      }
+      if (cards.empty()) continue;
+      out += kind == AwardKind::Honour ? "<h2>Honours</h2>\n" : "<h2>Shames</h2>\n";
+      out += Cards(cards, true);
     }
-    return cards.empty() ? std::string() : "<h2>Awards</h2>\n" + Cards(cards, true);
+    return out;
   }
 
   std::string GamesPage() const {
@@ -1121,31 +1142,12 @@ class ModelPages {
                    {"Result", ResultHtml(game, "../")}},
                   true);
 
-    // Longest streak: kills of others without dying in between.
-    std::unordered_map<PersonIndex, uint32_t> streak;
-    PersonIndex streak_holder = kNoPerson;
-    uint32_t longest = 0;
-    for (const GameKill& k : game.kills) {
-      if (k.kind == GameKill::Kind::Kill && k.attacker != kNoPerson) {
-        const uint32_t now = ++streak[k.attacker];
-        if (now > longest && Shown(k.attacker)) {
-          longest = now;
-          streak_holder = k.attacker;
-        }
-      }
-      streak[k.victim] = 0;
-    }
     const PersonIndex best = TopFragger(game);
     std::vector<std::pair<std::string, std::string>> honours;
     if (best != kNoPerson) {
       honours.emplace_back("Top fragger", PersonLink(best, "../") + " <span class=\"num\">" +
                                               Num(model_.PlayerIn(game, best)->kills) +
                                               " kills</span>");
-    }
-    if (streak_holder != kNoPerson) {
-      honours.emplace_back("Longest streak", PersonLink(streak_holder, "../") +
-                                                 " <span class=\"num\">" + Num(longest) +
-                                                 " kills without dying</span>");
     }
     if (!honours.empty()) page += Cards(honours, true);
     const size_t game_index = static_cast<size_t>(&game - model_.games.data());
@@ -1173,7 +1175,7 @@ class ModelPages {
               ? (teams[1].empty() && teams[2].empty() ? std::string("Players")
                                                       : std::string("Without a team"))
               : Capitalised(GameTexts::Team(static_cast<uint32_t>(code)));
-      Add(page, "<h2>", name, "</h2>\n<div class=\"scroll\"><table class=\"data fig\">\n",
+      Add(page, "<h2>", name, "</h2>\n<div class=\"scroll\"><table class=\"data fig sk\">\n",
           "<thead><tr><th>Name", kFigureHeads, "<th>Skill change</thead>\n<tbody>\n");
       for (const Participant* p : teams[code]) {
         const auto change = changes.find(model_.people[p->person].id);

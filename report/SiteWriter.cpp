@@ -23,11 +23,12 @@ namespace {
 
 // Everything a game's entry of games.json is made from (GameJson, AddGameRatingChanges,
 // AddAwardsOfGame): the game's own fields, its players who are shown with their ids, slots,
-// teams and figures, its skill changes and its awards' holders.
+// teams and figures, its skill changes and its awards' holders and runners-up.
 uint64_t GameEntryFingerprint(const GameTexts& texts, const GamesModel& model, const Game& game,
-                              const std::vector<RatingChange>* changes, const AwardTable* awards) {
+                              const std::vector<RatingChange>* changes, const AwardTable* awards,
+                              const AwardTable* runners_up) {
   // Raised whenever an entry's form changes, so that kept entries are made anew.
-  constexpr uint64_t kEntryFormatVersion = 1;
+  constexpr uint64_t kEntryFormatVersion = 2;
   auto person = [&model](StableHash& h, PersonIndex p) {
     if (p == kNoPerson) {
       h.Number(0);
@@ -63,15 +64,21 @@ uint64_t GameEntryFingerprint(const GameTexts& texts, const GamesModel& model, c
     person(h, (*awards)[a].person);
     h.Number((*awards)[a].value);
   }
+  h.Number(runners_up != nullptr ? 1 : 0);
+  for (size_t a = 0; runners_up != nullptr && a < runners_up->size(); ++a) {
+    person(h, (*runners_up)[a].person);
+    h.Number((*runners_up)[a].value);
+  }
   return h.value();
 }
 
 // A game's entry of games.json.
 std::string GameEntryText(const GameTexts& texts, const GamesModel& model, const Game& game,
-                          const std::vector<RatingChange>* changes, const AwardTable* awards) {
+                          const std::vector<RatingChange>* changes, const AwardTable* awards,
+                          const AwardTable* runners_up) {
   Json entry = GameJson(texts, model, game);
   AddGameRatingChanges(entry, changes);
-  AddAwardsOfGame(entry, model, awards);
+  AddAwardsOfGame(entry, model, awards, runners_up);
   return entry.dump();
 }
 
@@ -217,14 +224,17 @@ void SiteWriter::WriteGamesJsonWithMemo(const GameTexts& texts, const GamesModel
     const std::vector<RatingChange>* changes =
         g < figures.ratings.changes.size() ? &figures.ratings.changes[g] : nullptr;
     const AwardTable* awards = g < figures.awards.games.size() ? &figures.awards.games[g] : nullptr;
+    const AwardTable* runners_up =
+        g < figures.awards.runners_up.size() ? &figures.awards.runners_up[g] : nullptr;
     if (g > 0) text.Append(",");
     const std::string name = file + " " + std::to_string(game.number);
-    const uint64_t fingerprint = GameEntryFingerprint(texts, model, game, changes, awards);
+    const uint64_t fingerprint =
+        GameEntryFingerprint(texts, model, game, changes, awards, runners_up);
     const uint64_t offset = text.size();
     const auto kept = old >= 0 ? memo.KeptPart(name, fingerprint) : std::nullopt;
     std::string entry;
     if (!kept || !ReadFileAt(old, kept->first, kept->second, entry)) {
-      entry = GameEntryText(texts, model, game, changes, awards);
+      entry = GameEntryText(texts, model, game, changes, awards, runners_up);
     }
     text.Append(entry);
     memo.RecordPart(name, fingerprint, offset, text.size() - offset);

@@ -106,12 +106,20 @@ TEST(CliRankingTest, RanksAGameTypeApartOnlyFromTwentyRatedGamesAndFillsThePeopl
   EXPECT_EQ(first.at("award"), "kill streak");
   EXPECT_EQ(first.at("value"), 5);
   EXPECT_EQ(first.at("held"), true);
+  EXPECT_EQ(first.at("kind"), "honour");
 
   const auto games = RunTool({"games", "--no-cache", "--json", log.path()});
   ASSERT_EQ(games.status, 0) << games.err;
   const nlohmann::json change =
       nlohmann::json::parse(games.out).at("games")[0].at("players")[0].at("rating_change");
   EXPECT_EQ(change.at("before"), 0.0);
+  // Each award of a game once, its kind and its runner-up: Bo's streak of one after Al's five.
+  const nlohmann::json game_awards = nlohmann::json::parse(games.out).at("games")[0].at("awards");
+  ASSERT_FALSE(game_awards.empty());
+  EXPECT_EQ(game_awards[0].at("award"), "kill streak");
+  EXPECT_EQ(game_awards[0].at("kind"), "honour");
+  EXPECT_EQ(game_awards[0].at("value"), 5);
+  EXPECT_EQ(game_awards[0].at("runner_up").at("value"), 1);
   EXPECT_GT(change.at("after").get<double>(), -1.0);
 }
 
