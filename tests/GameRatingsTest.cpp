@@ -227,13 +227,15 @@ TEST(GameRatingsTest, KeptRatingsContinueOnlyWhereTheirGamesAreTheLogsFirstGames
     EXPECT_EQ(RateModel(model, whole, bad).kept_games, 0u);
   }
   std::string other_options = kept;
-  const size_t options_at = other_options.find("barvik-ratings 1\n") + 17;
-  other_options.replace(options_at, 2, "26");  // mu 26 instead of 25
+  const size_t options_at = other_options.find("barvik-ratings 2\n");
+  ASSERT_NE(options_at, std::string::npos);
+  other_options.replace(options_at + 17, 2, "26");  // mu 26 instead of 25
   EXPECT_EQ(RateModel(model, whole, other_options).kept_games, 0u);
 }
 
 // The kept text is made a piece at a time with its hash: a long one must still be taken
-// back whole. A text of the older format (hashed whole, with its length) is ignored.
+// back whole. A text of an older format (hashed whole, with its length; or of the rating by
+// score) is ignored.
 TEST(GameRatingsTest, ALongKeptStateIsContinuedAndAnOlderFormatIgnored) {
   SkillLogOptions options;
   options.games = 600;
@@ -249,9 +251,13 @@ TEST(GameRatingsTest, ALongKeptStateIsContinuedAndAnOlderFormatIgnored) {
   EXPECT_EQ(RateModel(model, store, kept).kept_games, model.games.size() - 1);
 
   std::string older = kept.substr(0, kept.rfind("check "));
+  std::string by_score = older;  // the state of the rating by score, sealed as kept now
   older.replace(0, older.find('\n'), "barvik-model-ratings 1");
   older += "check " + std::to_string(StableHash().Text(older).value()) + " \n";
   EXPECT_EQ(RateModel(model, store, older).kept_games, 0u);
+  by_score.replace(0, by_score.find('\n'), "barvik-model-ratings 2");
+  by_score += "check " + std::to_string(StableHash().Bytes(by_score).value()) + " \n";
+  EXPECT_EQ(RateModel(model, store, by_score).kept_games, 0u);
 }
 
 TEST(GameRatingsTest, JsonDocumentsGainTheRatingsOfTheirPeopleAndGames) {
