@@ -1013,7 +1013,7 @@ const std::vector<Command>& Commands() {
       {.name = "ranking",
        .help = "  ranking [--people FILE] [--inactive-after GAMES] [--json] LOG...\n"
                "      Rate every person's skill from the games of LOG (docs/ratings.md) and print\n"
-               "      the ranking, then the provisional (fewer than 10 rated games) and the\n"
+               "      the ranking, then the provisional (plus-minus above 9) and the\n"
                "      inactive (no game in the last 1000, or --inactive-after) apart; then the\n"
                "      same for each game type with 20 or more rated games, rated on its games\n"
                "      alone.\n",

@@ -24,6 +24,7 @@ void AddAwards(Json& people, const GamesModel& model, const AwardsModel& awards)
         const auto award = static_cast<Award>(a);
         if (!HasFigure(award, figures[a])) continue;
         list.push_back({{"award", AwardName(award)},
+                        {"kind", KindName(KindOf(award))},
                         {"value", figures[a]},
                         {"held", std::find(holders[a].begin(), holders[a].end(), it->second) !=
                                      holders[a].end()}});
@@ -38,21 +39,31 @@ void AddGameAwards(Json& games, const GamesModel& model, const AwardsModel& awar
   for (size_t g = 0; g < model.games.size(); ++g) index_of.emplace(model.games[g].number, g);
   for (Json& game : games.at("games")) {
     const auto at = index_of.find(game.at("id").get<uint32_t>());
-    AddAwardsOfGame(game, model,
-                    at != index_of.end() && at->second < awards.games.size()
-                        ? &awards.games[at->second]
-                        : nullptr);
+    const bool known = at != index_of.end() && at->second < awards.games.size();
+    AddAwardsOfGame(
+        game, model, known ? &awards.games[at->second] : nullptr,
+        known && at->second < awards.runners_up.size() ? &awards.runners_up[at->second] : nullptr);
   }
 }
 
-void AddAwardsOfGame(Json& game, const GamesModel& model, const AwardTable* table) {
+void AddAwardsOfGame(Json& game, const GamesModel& model, const AwardTable* table,
+                     const AwardTable* runners_up) {
   Json list = Json::array();
   for (size_t a = 0; table != nullptr && a < kAwardCount; ++a) {
     const AwardHolder& holder = (*table)[a];
     if (holder.person == kNoPerson || model.people[holder.person].hidden) continue;
+    Json second = nullptr;
+    if (runners_up != nullptr) {
+      const AwardHolder& r = (*runners_up)[a];
+      if (r.person != kNoPerson && !model.people[r.person].hidden) {
+        second = {{"person", model.people[r.person].id}, {"value", r.value}};
+      }
+    }
     list.push_back({{"award", AwardName(static_cast<Award>(a))},
+                    {"kind", KindName(KindOf(static_cast<Award>(a)))},
                     {"person", model.people[holder.person].id},
-                    {"value", holder.value}});
+                    {"value", holder.value},
+                    {"runner_up", std::move(second)}});
   }
   game["awards"] = std::move(list);
 }

@@ -8,16 +8,20 @@
 
 namespace barvik {
 
-// Adds "awards" to every person of a people document (PeopleJson): one entry {"award", "value",
-// "held"} per award he has a figure for over all games, in the order of docs/awards.md;
+// Adds "awards" to every person of a people document (PeopleJson): one entry {"award", "kind",
+// "value", "held"} per award he has a figure for over all games, in the order of docs/awards.md;
 // "held" tells whether he holds it over all games.
 void AddAwards(Json& people, const GamesModel& model, const AwardsModel& awards);
 
-// Adds "awards" to every game of a games document (GamesJson): one entry {"award", "person",
-// "value"} per award someone earned in that game, in the order of docs/awards.md; empty for a
-// warm-up. An award held by a hidden person is left out.
+// Adds "awards" to every game of a games document (GamesJson): one entry {"award", "kind",
+// "person", "value", "runner_up"} per award someone earned in that game, in the order of
+// docs/awards.md; empty for a warm-up. "kind" is "honour" or "shame"; "runner_up" is
+// {"person", "value"}, null when nobody else (or a hidden person) is second. An award held by a
+// hidden person is left out.
 void AddGameAwards(Json& games, const GamesModel& model, const AwardsModel& awards);
-// The same for one game of a games document, from its `table` (null: no awards).
-void AddAwardsOfGame(Json& game, const GamesModel& model, const AwardTable* table);
+// The same for one game of a games document, from its `table` and `runners_up` (null: no awards,
+// no runners-up).
+void AddAwardsOfGame(Json& game, const GamesModel& model, const AwardTable* table,
+                     const AwardTable* runners_up = nullptr);
 
 }  // namespace barvik

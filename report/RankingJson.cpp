@@ -36,7 +36,10 @@ Json RatingJson(const PersonRating& rating) {
           {"skill", Rounded(rating.shown)},
           {"games", rating.games},
           {"provisional", rating.provisional},
-          {"rank", rating.rank > 0 ? Json(rating.rank) : Json(nullptr)}};
+          {"rank", rating.rank > 0 ? Json(rating.rank) : Json(nullptr)},
+          {"plus_minus", Rounded(rating.plus_minus)},
+          {"fights_won", rating.record.fights_won},
+          {"fights_lost", rating.record.fights_lost}};
 }
 
 namespace {
@@ -56,12 +59,17 @@ void AddParts(Json& document, const GamesModel& model, const RatingHistory& hist
                   {"sigma", Rounded(r.skill.sigma)},
                   {"games", r.games},
                   {"kills", p.kills},
-                  {"deaths", p.deaths}};
+                  {"deaths", p.deaths},
+                  {"fights_won", r.record.fights_won},
+                  {"fights_lost", r.record.fights_lost},
+                  {"results_won", r.record.results_won},
+                  {"results_lost", r.record.results_lost}};
     (r.inactive ? inactive : r.provisional ? provisional : ranking).push_back(std::move(entry));
   }
   document["ranking"] = std::move(ranking);
   document["provisional"] = std::move(provisional);
   document["inactive"] = std::move(inactive);
+  document["provisional_plus_minus"] = history.options().provisional_plus_minus;
 }
 
 }  // namespace

@@ -14,9 +14,11 @@ namespace barvik {
 
 // {"format", "server", "ranking": [...], "provisional": [...], "inactive": [...],
 // "game_types": [...]}, each entry {"rank", "person", "page", "name", "skill", "plus_minus",
-// "mu", "sigma", "games", "kills", "deaths"}; "rank" is null outside the ranking. Each of
-// `game_types` gives {"gametype", "games", "ranking", "provisional", "inactive"} (kills and
-// deaths stay the person's totals).
+// "mu", "sigma", "games", "kills", "deaths", "fights_won", "fights_lost", "results_won",
+// "results_lost"}; "rank" is null outside the ranking; "provisional_plus_minus" the bound above
+// which a person is provisional. Each of `game_types` gives {"gametype", "games", "ranking",
+// "provisional", "inactive", "provisional_plus_minus"} (kills and deaths stay the person's
+// totals; the fights count that type's games).
 Json RankingJson(const GameTexts& texts, const GamesModel& model, const GameRatings& ratings,
                  std::span<const GameTypeRatings> game_types = {});
 
@@ -29,7 +31,8 @@ struct RankedPerson {
 // among the people shown, so that the ranks run 1, 2, 3... on every page and document.
 std::vector<RankedPerson> ShownRanking(const GamesModel& model, const RatingHistory& history);
 
-// {"mu", "sigma", "skill", "games", "provisional", "rank"} (rank null when not ranked).
+// {"mu", "sigma", "skill", "games", "provisional", "rank", "plus_minus", "fights_won",
+// "fights_lost"} (rank null when not ranked).
 Json RatingJson(const PersonRating& rating);
 
 // Adds "rating" to every person of a people document (PeopleJson), null for a person without a

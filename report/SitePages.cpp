@@ -169,8 +169,7 @@ constexpr std::array<std::string_view, kAwardCount> kAwardMeanings = {
     "Most damage dealt to enemies in one life",
     "Team mates killed",
     "Suicides",
-    "Games his team or he won",
-    "Games his team or he lost"};
+    "Free-for-all games he won (a team's result goes to the team)"};
 
 // The anchor of an award's row on awards.html: "kill-streak".
 std::string AwardAnchor(Award award) {
@@ -251,6 +250,7 @@ struct PersonFacts {
   std::unordered_map<uint32_t, std::pair<uint32_t, uint32_t>> locations;     // given, taken
   std::unordered_map<PersonIndex, std::pair<uint32_t, uint32_t>> opponents;  // killed, by
   std::vector<LineChartPoint> skill;  // his skill after each rated game, oldest first
+  std::unordered_map<PersonIndex, std::pair<uint32_t, uint32_t>> fights;     // rated: won, lost
 };
 
 enum class KeyKind { Map, Weapon, GameType };
@@ -357,6 +357,10 @@ class ModelPages {
           ++a.opponents[kill.victim].first;
           ++facts_[kill.victim].opponents[kill.attacker].second;
         }
+        if (!game.warmup && kill.kind == GameKill::Kind::Kill && kill.attacker != kill.victim) {
+          ++facts_[kill.attacker].fights[kill.victim].first;
+          ++facts_[kill.victim].fights[kill.attacker].second;
+        }
         PersonFacts& v = facts_[kill.victim];
         ++v.weapons[weapon].deaths;
         ++v.locations[kill.location].second;
@@ -451,6 +455,11 @@ class ModelPages {
         h.Number(Link(holder.person)).Number(holder.value);
       }
     }
+    if (index < figures_.awards.runners_up.size()) {
+      for (const AwardHolder& holder : figures_.awards.runners_up[index]) {
+        h.Number(Link(holder.person)).Number(holder.value);
+      }
+    }
     return h.value();
   }
 
@@ -484,11 +493,15 @@ class ModelPages {
     }
     HashActions(h, p.actions);
     h.Number(static_cast<uint64_t>(ranked_count_));
-    h.Number(static_cast<uint64_t>(figures_.ratings.history.options().provisional_games));
+    h.Real(figures_.ratings.history.options().provisional_plus_minus);
     if (const auto it = ratings_.find(index); it != ratings_.end()) {
       const PersonRating& r = it->second;
       h.Number(static_cast<uint64_t>(r.rank)).Number(r.inactive).Number(r.provisional);
       h.Number(static_cast<uint64_t>(r.games)).Real(r.shown).Real(r.plus_minus);
+      for (int64_t count : {r.record.fights_won, r.record.fights_lost, r.record.results_won,
+                            r.record.results_lost}) {
+        h.Number(static_cast<uint64_t>(count));
+      }
     }
     h.Number(skill_points_[index].value());
     for (size_t a = 0; a < kAwardCount && index < figures_.awards.people.size(); ++a) {
@@ -522,6 +535,9 @@ class ModelPages {
       return e.Text(texts_.Text(id)).Number(counts.first).Number(counts.second);
     }));
     h.Number(Unordered(f.opponents, [this](StableHash e, PersonIndex who, const auto& counts) {
+      return e.Number(who).Number(Link(who)).Number(counts.first).Number(counts.second);
+    }));
+    h.Number(Unordered(f.fights, [this](StableHash e, PersonIndex who, const auto& counts) {
       return e.Number(who).Number(Link(who)).Number(counts.first).Number(counts.second);
     }));
     return h.value();
@@ -792,7 +808,7 @@ class ModelPages {
     for (const RankedPerson& r : ShownRanking(model_, figures_.ratings.history)) {
       if (r.rating.rank == 0 || r.rating.rank > static_cast<int>(kTopEntries)) continue;
       Add(out, "<li>", PersonLink(r.person, ""), " <span class=\"num\">", SkillText(r.rating.shown),
-          "</span>");
+          " &plusmn;", SkillText(r.rating.plus_minus), "</span>");
     }
     out += "</ol><p><a href=\"ranking.html\">The whole ranking</a></p></section>\n";
     return out;
@@ -806,7 +822,7 @@ class ModelPages {
                             const std::string& stem, std::string_view title,
                             const SitePageSink& sink) const {
     const std::vector<RankedPerson> people = ShownRanking(model_, history);
-    const int needed = history.options().provisional_games;
+    const std::string bound = SkillText(history.options().provisional_plus_minus);
     std::string out;
     auto table = [&](std::string_view heading, std::string_view hint, int part,
                      std::string_view what, size_t shown) {
@@ -824,9 +840,8 @@ class ModelPages {
         std::string row;
         Add(row, "<tr><td>", rating.rank > 0 ? Num(rating.rank) : std::string(), "<th>",
             PersonLink(r.person, ""), "<td>", SkillText(rating.shown), "<td>&plusmn;",
-            SkillText(rating.plus_minus), "<td>",
-            part == 1 ? Num(rating.games) + " of " + Num(needed) : Num(rating.games), "<td>",
-            KdText(kills, deaths), "<td>", Sparkline(history.SkillHistory(rating.person)), "\n");
+            SkillText(rating.plus_minus), "<td>", Num(rating.games), "<td>", KdText(kills, deaths),
+            "<td>", Sparkline(history.SkillHistory(rating.person)), "\n");
         rows.push_back(std::move(row));
       }
       if (rows.empty()) return;
@@ -866,9 +881,12 @@ class ModelPages {
       }
     };
     table("", "", 0, "ranked", kRankedShown);
-    if (out.empty()) out = "<p>Nobody has " + Num(needed) + " rated games yet.</p>\n";
-    table("Provisional", "Fewer than " + Num(needed) + " rated games: not ranked yet.", 1,
-          "provisional", kUnrankedShown);
+    if (out.empty()) {
+      out = "<p>Nobody's skill is sure to &plusmn;" + bound + " yet: fights make it surer.</p>\n";
+    }
+    table("Provisional",
+          "Skill not yet sure to &plusmn;" + bound + ": not ranked until more fights make it so.",
+          1, "provisional", kUnrankedShown);
     table("Not seen lately",
           "No game in the last " + Num(history.options().inactive_after) +
               " rated games; back in the ranking with his next game.",
@@ -911,11 +929,12 @@ class ModelPages {
     for (const Ranking& r : rankings) {
       std::string page = Head(r.game_type ? "Ranking: " + r.link_text : "Ranking", "");
       Add(page,
-          "<h1>Ranking</h1>\n<p class=\"hint\">Skill weighs whom a person beat and lost to: each "
-          "game ranks its people by kills minus deaths, and a team game also ranks the winning "
-          "team above the losing one. The shown skill is the rating minus three times its "
-          "uncertainty (the &plusmn;), so the ranking is 99.7 % sure of it; few games mean a "
-          "wide &plusmn;. Warm-ups are not rated.</p>\n",
+          "<h1>Ranking</h1>\n<p class=\"hint\">Skill weighs whom a person beat and lost to: "
+          "every kill of an enemy is a fight the killer won, and beating the strong counts more "
+          "than beating the weak; a team game's result counts as well. The shown skill is the "
+          "rating minus three times its uncertainty (the &plusmn;), so the ranking is 99.7 % "
+          "sure of it; few fights mean a wide &plusmn;, and a person is ranked once it is narrow "
+          "enough. Warm-ups are not rated.</p>\n",
           nav, "<section id=\"", r.game_type ? "type" : "all", "\"><h2>", r.heading, "</h2>\n",
           RankingTables(*r.history, r.game_type, r.stem, r.link_text, sink), "</section>\n",
           SitePageFoot(frame_, "", true));
@@ -929,12 +948,14 @@ class ModelPages {
         "<h1>Awards</h1>\n<p class=\"hint\">Over all games but warm-ups. Counts are summed over "
         "the games; a streak, a life, a nemesis and the damage of one life are the best of one "
         "game. A kill here is a kill of an enemy. Each game's page shows its own "
-        "awards.</p>\n<div class=\"scroll\"><table class=\"data aw\">\n<thead><tr><th>Award<th>"
+        "awards. An honour names who did well, a shame who did not.</p>\n<div "
+        "class=\"scroll\"><table class=\"data aw\">\n<thead><tr><th>Award<th>Kind<th>"
         "Holder<th>Figure</thead>\n<tbody>\n";
     for (size_t a = 0; a < kAwardCount; ++a) {
       const auto award = static_cast<Award>(a);
       Add(page, "<tr id=\"", AwardAnchor(award), "\"><th>", Capitalised(AwardName(award)),
-          "<small>", kAwardMeanings[a], "</small><td>");
+          "<small>", kAwardMeanings[a], "</small><td>", Capitalised(KindName(KindOf(award))),
+          "<td>");
       const size_t shown =
           holders_[a].size() > kShownHolders + 1 ? kShownHolders : holders_[a].size();
       for (size_t i = 0; i < shown; ++i) Add(page, i ? ", " : "", PersonLink(holders_[a][i], ""));
@@ -951,17 +972,51 @@ class ModelPages {
     const auto it = ratings_.find(index);
     if (it == ratings_.end()) return {"Rank", "no rated game"};
     const PersonRating& r = it->second;
-    const int needed = figures_.ratings.history.options().provisional_games;
+    const double bound = figures_.ratings.history.options().provisional_plus_minus;
     if (r.rank > 0) return {"Rank", Num(r.rank) + " of " + Num(ranked_count_)};
     if (r.inactive) return {"Rank", "not seen lately"};
-    return {"Provisional", Num(r.games) + " of " + Num(needed) + " rated games"};
+    return {"Provisional", "ranked at &plusmn;" + SkillText(bound) + " or less"};
+  }
+
+  // One line on why he stands where he does: his fights won and lost, those he met most with
+  // his record against each, and his team's results.
+  std::string WhyLine(PersonIndex index) const {
+    const auto it = ratings_.find(index);
+    if (it == ratings_.end()) return "";
+    const PersonRating& r = it->second;
+    std::string out = "<p class=\"why\">";
+    out += r.rank > 0 ? "Rank " + Num(r.rank) + " of " + Num(ranked_count_) + " from "
+                      : std::string("From ");
+    Add(out, Num(r.record.fights_won), " fights won and ", Num(r.record.fights_lost), " lost in ",
+        Num(r.games), r.games == 1 ? " rated game" : " rated games");
+    std::vector<std::pair<PersonIndex, std::pair<uint32_t, uint32_t>>> met;
+    for (const auto& [who, counts] : facts_[index].fights) {
+      if (Shown(who)) met.emplace_back(who, counts);
+    }
+    auto often = [](const auto& a, const auto& b) {
+      const uint32_t x = a.second.first + a.second.second, y = b.second.first + b.second.second;
+      return x != y ? x > y : a.first < b.first;
+    };
+    const size_t shown = std::min<size_t>(3, met.size());
+    std::partial_sort(met.begin(), met.begin() + static_cast<std::ptrdiff_t>(shown), met.end(),
+                      often);
+    for (size_t i = 0; i < shown; ++i) {
+      Add(out, i ? ", " : "; most against ", PersonLink(met[i].first, "../"), " ",
+          Num(met[i].second.first), "&ndash;", Num(met[i].second.second));
+    }
+    if (r.record.results_won + r.record.results_lost > 0) {
+      Add(out, "; his team won ", Num(r.record.results_won), " and lost ",
+          Num(r.record.results_lost), r.record.results_lost == 1 ? " game" : " games");
+    }
+    out += ".</p>\n";
+    return out;
   }
 
   // His skill after each of his rated games, and the awards he has a figure for.
   std::string ProfileSkillAndAwards(PersonIndex index) const {
     const std::vector<LineChartPoint>& all = facts_[index].skill;
     const std::vector<LineChartPoint> points = LastOf(all, kChartGames);
-    std::string out = "<h2 id=\"skill\">Skill</h2>\n";
+    std::string out = "<h2 id=\"skill\">Skill</h2>\n" + WhyLine(index);
     out += points.empty()
                ? std::string("<p>No rated game yet.</p>\n")
                : LineChartSvg(points, "game",
@@ -979,30 +1034,45 @@ class ModelPages {
       if (!HasFigure(award, value)) continue;
       const bool holds =
           std::find(holders_[a].begin(), holders_[a].end(), index) != holders_[a].end();
-      Add(rows, "<tr><th>", AwardLink(award, "../"), "<td>", AwardFigure(award, value), "<td>",
-          holds ? "holds it" : AwardFigure(award, best_[a]), "\n");
+      Add(rows, "<tr><th>", AwardLink(award, "../"), "<td>", KindName(KindOf(award)), "<td>",
+          AwardFigure(award, value), "<td>", holds ? "holds it" : AwardFigure(award, best_[a]),
+          "\n");
     }
     if (rows.empty()) return out + "<p>None yet.</p>\n";
     Add(out,
-        "<div class=\"scroll\"><table class=\"data\">\n<thead><tr><th>Award<th>His figure<th>"
-        "Best</thead>\n<tbody>\n",
+        "<div class=\"scroll\"><table class=\"data\">\n<thead><tr><th>Award<th>Kind<th>His "
+        "figure<th>Best</thead>\n<tbody>\n",
         rows, "</tbody></table></div>\n");
     return out;
   }
 
-  // The awards of one game, as cards.
+  // The awards of one game as cards, the honours and the shames apart, each with its holder
+  // and its runner-up.
   std::string GameAwards(size_t index) const {
     if (index >= figures_.awards.games.size()) return "";
-    std::vector<std::pair<std::string, std::string>> cards;
-    for (size_t a = 0; a < kAwardCount; ++a) {
-      const AwardHolder& h = figures_.awards.games[index][a];
-      if (!Shown(h.person)) continue;
-      const auto award = static_cast<Award>(a);
-      cards.emplace_back(AwardLink(award, "../"), PersonLink(h.person, "../") +
-                                                      " <span class=\"num\">" +
-                                                      AwardFigure(award, h.value) + "</span>");
+    std::string out;
+    for (const AwardKind kind : {AwardKind::Honour, AwardKind::Shame}) {
+      std::vector<std::pair<std::string, std::string>> cards;
+      for (size_t a = 0; a < kAwardCount; ++a) {
+        const auto award = static_cast<Award>(a);
+        const AwardHolder& h = figures_.awards.games[index][a];
+        if (KindOf(award) != kind || !Shown(h.person)) continue;
+        std::string card = PersonLink(h.person, "../") + " <span class=\"num\">" +
+                           AwardFigure(award, h.value) + "</span>";
+        if (index < figures_.awards.runners_up.size()) {
+          const AwardHolder& r = figures_.awards.runners_up[index][a];
+          if (Shown(r.person)) {
+            Add(card, "<br><small>runner-up ", PersonLink(r.person, "../"), " ",
+                AwardFigure(award, r.value), "</small>");
+          }
+        }
+        cards.emplace_back(AwardLink(award, "../"), std::move(card));
+      }
+      if (cards.empty()) continue;
+      out += kind == AwardKind::Honour ? "<h2>Honours</h2>\n" : "<h2>Shames</h2>\n";
+      out += Cards(cards, true);
     }
-    return cards.empty() ? std::string() : "<h2>Awards</h2>\n" + Cards(cards, true);
+    return out;
   }
 
   // games.html and its further pages: every game with a page, newest first.
@@ -1358,31 +1428,12 @@ class ModelPages {
           Cards({{"Rounds", Num(game.rounds)}, {"Round wins", wins.empty() ? "None" : wins}}, true);
     }
 
-    // Longest streak: kills of others without dying in between.
-    std::unordered_map<PersonIndex, uint32_t> streak;
-    PersonIndex streak_holder = kNoPerson;
-    uint32_t longest = 0;
-    for (const GameKill& k : game.kills) {
-      if (k.kind == GameKill::Kind::Kill && k.attacker != kNoPerson) {
-        const uint32_t now = ++streak[k.attacker];
-        if (now > longest && Shown(k.attacker)) {
-          longest = now;
-          streak_holder = k.attacker;
-        }
-      }
-      streak[k.victim] = 0;
-    }
     const PersonIndex best = TopFragger(game);
     std::vector<std::pair<std::string, std::string>> honours;
     if (best != kNoPerson) {
       honours.emplace_back("Top fragger", PersonLink(best, "../") + " <span class=\"num\">" +
                                               Num(model_.PlayerIn(game, best)->kills) +
                                               " kills</span>");
-    }
-    if (streak_holder != kNoPerson) {
-      honours.emplace_back("Longest streak", PersonLink(streak_holder, "../") +
-                                                 " <span class=\"num\">" + Num(longest) +
-                                                 " kills without dying</span>");
     }
     if (!honours.empty()) page += Cards(honours, true);
     const size_t game_index = static_cast<size_t>(&game - model_.games.data());
@@ -1411,12 +1462,12 @@ class ModelPages {
               ? (teams[1].empty() && teams[2].empty() ? std::string("Players")
                                                       : std::string("Without a team"))
               : Capitalised(GameTexts::Team(static_cast<uint32_t>(code)));
-      Add(page, "<h2>", name, "</h2>\n<div class=\"scroll\"><table class=\"data fig\">\n",
+      Add(page, "<h2>", name, "</h2>\n<div class=\"scroll\"><table class=\"data fig sk\">\n",
           "<thead><tr><th>Name",
           game.ffa ? "<th title=\"kills, less a point for each suicide and death by the "
                      "world\">Score"
                    : "",
-          kFigureHeads, "<th title=\"his change of skill in this game\">Skill</thead>\n<tbody>\n");
+          kFigureHeads, "<th>Skill change</thead>\n<tbody>\n");
       for (const Participant* p : teams[code]) {
         const auto change = changes.find(model_.people[p->person].id);
         Add(page, "<tr><th>", PersonLink(p->person, "../"),
@@ -1425,9 +1476,9 @@ class ModelPages {
                         p->damage_dealt, p->played_seconds),
             "<td>");
         if (change != changes.end()) {
-          Add(page, "<span title=\"", SkillText(change->second->before), " to ",
-              SkillText(change->second->after), "\">",
-              ChangeText(change->second->after - change->second->before), "</span>");
+          Add(page, "<span class=\"num\">",
+              ChangeText(change->second->after - change->second->before), "</span> <small>to ",
+              SkillText(change->second->after), "</small>");
         }
         page += "\n";
       }

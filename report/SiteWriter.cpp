@@ -24,9 +24,10 @@ namespace {
 
 // Everything a game's entry of games.json is made from (GameJson, AddGameRatingChanges,
 // AddAwardsOfGame): the game's own fields, its players who are shown with their ids, slots,
-// teams and figures, its skill changes and its awards' holders.
+// teams and figures, its skill changes and its awards' holders and runners-up.
 uint64_t GameEntryFingerprint(const GameTexts& texts, const GamesModel& model, const Game& game,
-                              const std::vector<RatingChange>* changes, const AwardTable* awards) {
+                              const std::vector<RatingChange>* changes, const AwardTable* awards,
+                              const AwardTable* runners_up) {
   // Raised whenever an entry's form changes, so that kept entries are made anew.
   constexpr uint64_t kEntryFormatVersion = 2;
   auto person = [&model](StableHash& h, PersonIndex p) {
@@ -73,15 +74,21 @@ uint64_t GameEntryFingerprint(const GameTexts& texts, const GamesModel& model, c
     person(h, (*awards)[a].person);
     h.Number((*awards)[a].value);
   }
+  h.Number(runners_up != nullptr ? 1 : 0);
+  for (size_t a = 0; runners_up != nullptr && a < runners_up->size(); ++a) {
+    person(h, (*runners_up)[a].person);
+    h.Number((*runners_up)[a].value);
+  }
   return h.value();
 }
 
 // A game's entry of games.json.
 std::string GameEntryText(const GameTexts& texts, const GamesModel& model, const Game& game,
-                          const std::vector<RatingChange>* changes, const AwardTable* awards) {
+                          const std::vector<RatingChange>* changes, const AwardTable* awards,
+                          const AwardTable* runners_up) {
   Json entry = GameJson(texts, model, game);
   AddGameRatingChanges(entry, changes);
-  AddAwardsOfGame(entry, model, awards);
+  AddAwardsOfGame(entry, model, awards, runners_up);
   return entry.dump();
 }
 
@@ -91,6 +98,9 @@ const std::vector<RatingChange>* ChangesOf(const ModelFigures& figures, size_t i
 }
 const AwardTable* AwardsOf(const ModelFigures& figures, size_t index) {
   return index < figures.awards.games.size() ? &figures.awards.games[index] : nullptr;
+}
+const AwardTable* RunnersUpOf(const ModelFigures& figures, size_t index) {
+  return index < figures.awards.runners_up.size() ? &figures.awards.runners_up[index] : nullptr;
 }
 
 // games.json with its games' rating changes and awards, made a game at a time into `file`:
@@ -106,7 +116,8 @@ void WriteGamesJson(const GameTexts& texts, const GamesModel& model, const Model
   for (size_t g = 0; g < model.games.size(); ++g) {
     if (g > 0) file.Append(",");
     file.Append(
-        GameEntryText(texts, model, model.games[g], ChangesOf(figures, g), AwardsOf(figures, g)));
+        GameEntryText(texts, model, model.games[g], ChangesOf(figures, g), AwardsOf(figures, g),
+                      RunnersUpOf(figures, g)));
   }
   file.Append(std::string_view(head).substr(at));
   file.Append("\n");
@@ -230,14 +241,16 @@ void SiteWriter::WriteGamesJsonWithMemo(const GameTexts& texts, const GamesModel
     const Game& game = model.games[g];
     const std::vector<RatingChange>* changes = ChangesOf(figures, g);
     const AwardTable* awards = AwardsOf(figures, g);
+    const AwardTable* runners_up = RunnersUpOf(figures, g);
     if (g > 0) text.Append(",");
     const std::string name = file + " " + std::to_string(game.number);
-    const uint64_t fingerprint = GameEntryFingerprint(texts, model, game, changes, awards);
+    const uint64_t fingerprint =
+        GameEntryFingerprint(texts, model, game, changes, awards, runners_up);
     const uint64_t offset = text.size();
     const auto kept = old >= 0 ? memo.KeptPart(name, fingerprint) : std::nullopt;
     std::string entry;
     if (!kept || !ReadFileAt(old, kept->first, kept->second, entry)) {
-      entry = GameEntryText(texts, model, game, changes, awards);
+      entry = GameEntryText(texts, model, game, changes, awards, runners_up);
     }
     text.Append(entry);
     memo.RecordPart(name, fingerprint, offset, text.size() - offset);

@@ -14,7 +14,7 @@ constexpr std::array<std::string_view, kAwardCount> kNames = {
     "grenadier",   "sniper",       "pistol",        "satchel",
     "tank ace",    "limb shots",   "first blood",   "nemesis",
     "vengeance",   "longest life", "shortest life", "most damage in one life",
-    "traitor",     "lemming",      "winner",        "loser"};
+    "traitor",     "lemming",      "winner"};
 
 // The award of each weapon group, by WeaponGroup (None has none).
 constexpr std::array<Award, 6> kGroupAward = {Award::kCount, Award::Grenadier, Award::Sniper,
@@ -58,12 +58,28 @@ uint32_t Combined(size_t award, uint32_t a, uint32_t b) {
   return a + b;
 }
 
+// Whether `value` of `person` goes before `holder` for `award`.
+bool Before(const AwardHolder& holder, size_t award, PersonIndex person, uint32_t value) {
+  if (holder.person == kNoPerson) return true;
+  if (value == holder.value) return person < holder.person;
+  return OverAllGames(award) == Over::Least ? value < holder.value : value > holder.value;
+}
+
 void Consider(AwardHolder& holder, size_t award, PersonIndex person, uint32_t value) {
   if (!HasFigure(static_cast<Award>(award), value)) return;
-  const bool better =
-      holder.person == kNoPerson ||
-      (OverAllGames(award) == Over::Least ? value < holder.value : value > holder.value);
-  if (better || (value == holder.value && person < holder.person)) holder = {person, value};
+  if (Before(holder, award, person, value)) holder = {person, value};
+}
+
+// The same keeping the second best in `runner_up`: a new holder hands his place down.
+void Consider(AwardHolder& holder, AwardHolder& runner_up, size_t award, PersonIndex person,
+              uint32_t value) {
+  if (!HasFigure(static_cast<Award>(award), value)) return;
+  if (Before(holder, award, person, value)) {
+    runner_up = holder;
+    holder = {person, value};
+  } else if (Before(runner_up, award, person, value)) {
+    runner_up = {person, value};
+  }
 }
 
 // Hit locations of the arms, hands, legs and feet are the sided ones.
@@ -146,10 +162,7 @@ std::vector<std::pair<PersonIndex, Tally>> TallyGame(const EventStore& store, co
     tally.figures[Index(Award::ShortestLife)] = p.shortest_life;
     tally.figures[Index(Award::MostDamage)] =
         static_cast<uint32_t>(std::min<uint64_t>(p.most_life_damage, UINT32_MAX - 1));
-    tally.figures[Index(Award::Winner)] =
-        std::binary_search(game.won.begin(), game.won.end(), p.person) ? 1 : 0;
-    tally.figures[Index(Award::Loser)] =
-        std::binary_search(game.lost.begin(), game.lost.end(), p.person) ? 1 : 0;
+    tally.figures[Index(Award::Winner)] = p.person == game.winner_person ? 1 : 0;
   }
   std::vector<std::pair<PersonIndex, Tally>> sorted(tallies.begin(), tallies.end());
   std::sort(sorted.begin(), sorted.end(),
@@ -160,6 +173,19 @@ std::vector<std::pair<PersonIndex, Tally>> TallyGame(const EventStore& store, co
 }  // namespace
 
 std::string_view AwardName(Award award) { return kNames.at(Index(award)); }
+
+AwardKind KindOf(Award award) {
+  switch (award) {
+    case Award::ShortestLife:
+    case Award::Traitor:
+    case Award::Lemming:
+      return AwardKind::Shame;
+    default:
+      return AwardKind::Honour;
+  }
+}
+
+std::string_view KindName(AwardKind kind) { return kind == AwardKind::Shame ? "shame" : "honour"; }
 
 uint32_t NoFigure(Award award) { return NoFigures().at(Index(award)); }
 
@@ -186,12 +212,13 @@ AwardsModel ComputeAwards(const EventStore& store, const GamesModel& model,
   GroupOf group_of(store, groups);
   for (const Game& game : model.games) {
     AwardTable& table = awards.games.emplace_back();
+    AwardTable& runners_up = awards.runners_up.emplace_back();
     if (game.warmup) continue;
     for (const auto& [person, tally] : TallyGame(store, game, group_of)) {
       if (person == kNoPerson || person >= model.people.size()) continue;
       auto& overall = awards.people[person];
       for (size_t a = 0; a < kAwardCount; ++a) {
-        Consider(table[a], a, person, tally.figures[a]);
+        Consider(table[a], runners_up[a], a, person, tally.figures[a]);
         overall[a] = Combined(a, overall[a], tally.figures[a]);
       }
     }

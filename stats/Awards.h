@@ -1,6 +1,7 @@
 // Awards from the games of a games model: per game and over all games, which person did most
-// of something (docs/awards.md defines each). Warm-ups are left out; team kills and suicides
-// count only for the awards about them.
+// of something (docs/awards.md defines each), each an honour or a shame. Warm-ups are left out;
+// team kills and suicides count only for the awards about them. A team's result is its own:
+// no award names one person for what his team won or lost.
 #pragma once
 
 #include <array>
@@ -35,13 +36,18 @@ enum class Award : uint8_t {
   MostDamage,    // damage dealt in one life
   Traitor,       // team kills
   Lemming,       // suicides
-  Winner,        // games whose W lines name him
-  Loser,         // games whose L lines name him
+  Winner,        // free-for-all games he won (a team game's result goes to the team)
   kCount
 };
 inline constexpr size_t kAwardCount = static_cast<size_t>(Award::kCount);
 // "kill streak", "multi-kills", ...: the award's name in docs/awards.md.
 std::string_view AwardName(Award award);
+// An honour names who did well; a shame (the shortest life, team kills, suicides) who did not.
+enum class AwardKind : uint8_t { Honour, Shame };
+AwardKind KindOf(Award award);
+// "honour" or "shame".
+std::string_view KindName(AwardKind kind);
+
 // The figure of nobody for `award`: 0, but for the shortest life, where 0 seconds is a figure.
 uint32_t NoFigure(Award award);
 // Whether `value` is a figure someone earned for `award`.
@@ -67,7 +73,10 @@ using AwardFigures = std::array<uint32_t, kAwardCount>;
 
 struct AwardsModel {
   std::vector<AwardTable> games;  // per game of the model (all empty for a warm-up)
-  AwardTable overall;             // counts summed over the games; the others the best of one game
+  // Per game, the runner-up of each award: the best figure of everyone but its holder (which
+  // may equal the holder's), nobody when nobody else earned it.
+  std::vector<AwardTable> runners_up;
+  AwardTable overall;  // counts summed over the games; the others the best of one game
   // Per person (by index), his figure for each award over all games.
   std::vector<AwardFigures> people;
 };

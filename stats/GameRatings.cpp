@@ -15,7 +15,7 @@ namespace {
 constexpr uint32_t kAllies = 1;
 constexpr uint32_t kAxis = 2;
 
-constexpr std::string_view kKeptHeader = "barvik-model-ratings 2\n";
+constexpr std::string_view kKeptHeader = "barvik-model-ratings 3\n";
 }  // namespace
 
 RatedGameInput RatingInputOf(const GamesModel& model, const Game& game) {
@@ -24,11 +24,11 @@ RatedGameInput RatingInputOf(const GamesModel& model, const Game& game) {
   if (game.winner_team == kAllies || game.winner_team == kAxis) {
     input.winner = std::string(TeamNameOfCode(game.winner_team));
   }
+  std::unordered_map<PersonIndex, uint32_t> index_of;  // person -> his entry in the input
   for (const Participant& p : game.players) {
+    index_of.emplace(p.person, static_cast<uint32_t>(input.players.size()));
     RatedPlayer player;
     player.person = model.people.at(p.person).id;
-    player.score =
-        static_cast<int>(p.kills) - static_cast<int>(p.deaths) - static_cast<int>(p.team_kills);
     player.seconds = static_cast<int>(p.seconds);
     for (uint32_t team : {kAllies, kAxis}) {
       if (p.team_seconds[team] > 0) {
@@ -36,6 +36,13 @@ RatedGameInput RatingInputOf(const GamesModel& model, const Game& game) {
       }
     }
     input.players.push_back(std::move(player));
+  }
+  for (const GameKill& kill : game.kills) {
+    if (kill.kind != GameKill::Kind::Kill) continue;
+    const auto winner = index_of.find(kill.attacker);
+    const auto loser = index_of.find(kill.victim);
+    if (winner == index_of.end() || loser == index_of.end() || winner == loser) continue;
+    input.duels.push_back({winner->second, loser->second});
   }
   return input;
 }
@@ -107,13 +114,14 @@ class InputsHash {
         .Number(input.players.size());
     for (const RatedPlayer& p : input.players) {
       hash_.Text(p.person)
-          .Number(static_cast<uint64_t>(static_cast<int64_t>(p.score)))
           .Number(static_cast<uint64_t>(static_cast<int64_t>(p.seconds)))
           .Number(p.team_seconds.size());
       for (const auto& [team, seconds] : p.team_seconds) {
         hash_.Text(team).Number(static_cast<uint64_t>(static_cast<int64_t>(seconds)));
       }
     }
+    hash_.Number(input.duels.size());
+    for (const RatedDuel& duel : input.duels) hash_.Number(duel.winner).Number(duel.loser);
   }
 
   const GamesModel& model_;

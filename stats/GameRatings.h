@@ -15,10 +15,10 @@
 
 namespace barvik {
 
-// One game of the model in the rating's input form: score = kills - deaths - team kills
-// (deaths counting every death, so a team kill costs its killer as much as a death), seconds on
-// allies and axis (other team codes take no part in the result), the winning team if a W line
-// named allies or axis.
+// One game of the model in the rating's input form: every kill between two people of different
+// sides (any two in a free-for-all) as a fight the killer won, in log order (team kills,
+// suicides and deaths by the world are none), seconds played and on allies and axis (other team
+// codes take no part in the result), the winning team if a W line named allies or axis.
 RatedGameInput RatingInputOf(const GamesModel& model, const Game& game);
 
 struct GameRatings {

@@ -24,6 +24,34 @@ struct TeamSums {
 
 }  // namespace
 
+void AddTau(Skill& skill, const RatingModel& model) {
+  skill.sigma = std::sqrt(skill.sigma * skill.sigma + model.tau * model.tau);
+}
+
+// The paper's Bradley-Terry update with full pairing, for two players: with
+// c^2 = sigma_w^2 + sigma_l^2 + 2 beta^2 and p_w the chance the model gave the winner,
+//   Omega_w = sigma_w^2 / c (1 - p_w),  Omega_l = -sigma_l^2 / c p_l
+//   Delta_i = (sigma_i / c) sigma_i^2 / c^2 p_w p_l
+// and each sigma^2 shrinks by the factor max(1 - Delta_i, kappa).
+void RateDuel(Skill& winner, Skill& loser, const RatingModel& model) {
+  const double winner_sq = winner.sigma * winner.sigma;
+  const double loser_sq = loser.sigma * loser.sigma;
+  const double c_sq = winner_sq + loser_sq + 2.0 * model.beta * model.beta;
+  const double c = std::sqrt(c_sq);
+  // p_w = 1 / (1 + exp((mu_l - mu_w) / c)), written so that no exponent overflows.
+  const double gap = (loser.mu - winner.mu) / c;
+  const double p_loser =
+      gap > 0 ? 1.0 / (1.0 + std::exp(-gap)) : std::exp(gap) / (1.0 + std::exp(gap));
+  const double p_winner = 1.0 - p_loser;
+  const double both = p_winner * p_loser;
+  winner.mu += winner_sq / c * p_loser;
+  loser.mu -= loser_sq / c * p_loser;
+  const double winner_delta = winner.sigma / c * winner_sq / c_sq * both;
+  const double loser_delta = loser.sigma / c * loser_sq / c_sq * both;
+  winner.sigma = std::sqrt(winner_sq * std::max(1.0 - winner_delta, model.kappa));
+  loser.sigma = std::sqrt(loser_sq * std::max(1.0 - loser_delta, model.kappa));
+}
+
 // The paper's Plackett-Luce update (its Algorithm for the PL model, with gamma = sigma_i / c).
 // With teams q ranked at or above i and C_q the teams not ranked better than q:
 //   Omega_i = sigma_i^2 / c * sum_q (1/A_q) ([q = i] - p_iq)

@@ -1,7 +1,8 @@
-// The skill rating of one ranked game: the Plackett-Luce model of Weng and Lin ("A Bayesian
-// Approximation Method for Online Ranking", JMLR 12, 2011). Every player's skill is a normal
-// belief (mu, sigma); a game ranks teams, and the update moves each belief towards what the
-// ranking says, more for uncertain players, and shrinks sigma. Pure computation: no I/O.
+// Skill updates of Weng and Lin ("A Bayesian Approximation Method for Online Ranking", JMLR 12,
+// 2011). Every player's skill is a normal belief (mu, sigma); a result moves each belief towards
+// what it says, more for uncertain players, and shrinks sigma. Two updates: one fight between two
+// players (the Bradley-Terry model, full pairing), and one ranking of teams (the Plackett-Luce
+// model). Pure computation: no I/O.
 #pragma once
 
 #include <span>
@@ -36,7 +37,16 @@ struct RatedTeam {
   std::vector<double> weights;
 };
 
-// Updates the players of every team in place. A game needs two teams with players: with fewer
+// Adds tau to a sigma: sigma = sqrt(sigma^2 + tau^2), so that a skill can move over time.
+void AddTau(Skill& skill, const RatingModel& model = {});
+
+// One fight that `winner` won against `loser`: the Bradley-Terry full-pairing update for two
+// teams of one, both updated in place. Adds no tau (the caller adds it once per game). Skills
+// far apart stay finite.
+void RateDuel(Skill& winner, Skill& loser, const RatingModel& model = {});
+
+// The Plackett-Luce update of a ranking of teams, tau added to every player first. Updates the
+// players of every team in place. A game needs two teams with players: with fewer
 // nothing changes. Teams without players take no part.
 void RateGame(std::span<RatedTeam> teams, const RatingModel& model = {});
 

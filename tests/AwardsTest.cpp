@@ -1,7 +1,7 @@
 // Awards on small games made for them: streaks end at a death and take no team kill, kills at
 // most 2 seconds apart make a multi-kill and 3 seconds do not, vengeance, first blood, traitor
 // and lemming; weapon groups from the friendly-names table, limb shots, lives and their
-// damage, games won and lost.
+// damage; a team's result goes to no one person; honours and shames; runners-up.
 #include "stats/Awards.h"
 
 #include <gtest/gtest.h>
@@ -68,6 +68,46 @@ TEST(AwardsTest, StreaksMultiKillsAndRevengeFollowTheTimeline) {
   EXPECT_EQ(table[static_cast<size_t>(Award::Lemming)].person, cy);
   EXPECT_EQ(table[static_cast<size_t>(Award::Bash)].person, kNoPerson);  // nobody earned it
   EXPECT_EQ(awards.overall[static_cast<size_t>(Award::Vengeance)].person, std::min(al, bo));
+  // Each award once, with its runner-up: Bo's streak of one is second to Al's two.
+  const AwardTable& second = awards.runners_up.at(0);
+  EXPECT_EQ(second[static_cast<size_t>(Award::KillStreak)].person, bo);
+  EXPECT_EQ(second[static_cast<size_t>(Award::KillStreak)].value, 1u);
+  EXPECT_EQ(second[static_cast<size_t>(Award::Lemming)].person, kNoPerson);  // Cy alone
+}
+
+// A team game names nobody winner or loser for his team's result; a free-for-all names its
+// winner. Honours and shames: the shortest life, team kills and suicides are no honour.
+TEST(AwardsTest, ResultsGoToTheTeamAndShamesAreNoHonours) {
+  const std::vector<std::string> lines = {
+      "  0:00 InitGame: \\g_gametype\\tdm\\mapname\\mp_one\\sv_hostname\\Srv\\",
+      Kill("  0:10", "Bo", "axis", 2, "Al", "allies", 1),
+      Kill("  0:20", "Cy", "axis", 3, "Al", "allies", 1),
+      "  1:59 W;allies;0;Al",
+      "  1:59 L;axis;0;Bo;0;Cy",
+      "  2:00 ShutdownGame:",
+      "  0:00 InitGame: \\g_gametype\\dm\\mapname\\mp_one\\sv_hostname\\Srv\\",
+      Kill("  0:10", "Al", "", 1, "Cy", "", 3),
+      Kill("  0:20", "Bo", "", 2, "Cy", "", 3),
+      "  1:59 W;;0;Cy",
+      "  1:59 L;;0;Al;0;Bo",
+      "  2:00 ShutdownGame:",
+  };
+  const Played game(lines);
+  ASSERT_EQ(game.model.games.size(), 2u);
+  const AwardsModel awards = ComputeAwards(game.store, game.model);
+  const size_t winner = static_cast<size_t>(Award::Winner);
+  EXPECT_EQ(awards.games.at(0)[winner].person, kNoPerson);  // the team game: nobody alone
+  EXPECT_EQ(awards.games.at(1)[winner].person, game("Cy"));
+  EXPECT_EQ(awards.runners_up.at(1)[winner].person, kNoPerson);  // one winner, no second
+  EXPECT_EQ(awards.overall[winner].person, game("Cy"));
+  EXPECT_EQ(awards.people.at(game("Al"))[winner], 0u);
+  for (size_t a = 0; a < kAwardCount; ++a) EXPECT_NE(AwardName(static_cast<Award>(a)), "loser");
+  for (Award shame : {Award::ShortestLife, Award::Traitor, Award::Lemming}) {
+    EXPECT_EQ(KindOf(shame), AwardKind::Shame) << AwardName(shame);
+  }
+  for (Award honour : {Award::KillStreak, Award::LongestLife, Award::Winner, Award::Nemesis}) {
+    EXPECT_EQ(KindOf(honour), AwardKind::Honour) << AwardName(honour);
+  }
 }
 
 TEST(AwardsTest, WeaponGroupsLimbsLivesDamageAndResultsAreCounted) {
@@ -109,9 +149,7 @@ TEST(AwardsTest, WeaponGroupsLimbsLivesDamageAndResultsAreCounted) {
       {bo, Award::LongestLife, 100},  // his kill at 0:20 to the game's end
       // His first life's two hits and the 40 of health they left Bo, which the kill took.
       {al, Award::MostDamage, 100},
-      {al, Award::Winner, 1},
-      {bo, Award::Loser, 1},
-      {al, Award::Loser, 0},
+      {al, Award::Winner, 0},  // his team won: no award of his alone
   };
   for (const auto& f : figures) {
     EXPECT_EQ(of(f.person, f.award), f.figure) << AwardName(f.award) << " of " << f.person;

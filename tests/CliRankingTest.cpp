@@ -32,9 +32,9 @@ TEST(CliRankingTest, PrintsTheRatedPeopleInTheirPartsAsTextAndJson) {
   EXPECT_EQ(text.out,
             "[ranking]\nRank\tSkill\tPlus-minus\tGames\tK/D\tName\n\n"
             "[provisional]\nRank\tSkill\tPlus-minus\tGames\tK/D\tName\n"
-            "\t5,63\t23,95\t2\tn/a\tAl\n"
-            "\t-0,49\t24,34\t1\t0,000\tCy\n"
-            "\t-1,83\t23,60\t2\t0,000\tBo\n\n"
+            "\t8,77\t22,84\t2\tn/a\tAl\n"
+            "\t-1,58\t24,18\t1\t0,000\tCy\n"
+            "\t-2,94\t23,48\t2\t0,000\tBo\n\n"
             "[inactive]\nRank\tSkill\tPlus-minus\tGames\tK/D\tName\n\n");
 
   const auto json = RunTool({"ranking", "--no-cache", "--json", log.path()});
@@ -51,7 +51,7 @@ TEST(CliRankingTest, PrintsTheRatedPeopleInTheirPartsAsTextAndJson) {
   ASSERT_EQ(strict.status, 0) << strict.err;
   EXPECT_TRUE(
       strict.out.ends_with("[inactive]\nRank\tSkill\tPlus-minus\tGames\tK/D\tName\n"
-                           "\t-0.49\t24.34\t1\t0.000\tCy\n\n"))
+                           "\t-1.58\t24.18\t1\t0.000\tCy\n\n"))
       << strict.out;
   const auto bad = RunTool({"ranking", "--inactive-after=-1", log.path()});
   EXPECT_EQ(bad.status, 2);
@@ -60,16 +60,22 @@ TEST(CliRankingTest, PrintsTheRatedPeopleInTheirPartsAsTextAndJson) {
   EXPECT_EQ(RunTool({"ranking"}).status, 2);
 }
 
-// Twenty team games of Al against Bo and three free-for-alls: only the team game type has
-// enough rated games for a ranking of its own.
+// Twenty team games of Al against Bo (Bo kills Al once, then Al kills Bo five times) and
+// three free-for-alls: only the team game type has enough rated games for a ranking of its
+// own, and 120 fights make both sure enough to be ranked there.
 TEST(CliRankingTest, RanksAGameTypeApartOnlyFromTwentyRatedGamesAndFillsThePeopleAndGames) {
   std::string text;
   for (int g = 0; g < 23; ++g) {
     const bool team = g < 20;
     text += "  0:00 InitGame: \\g_gametype\\" + std::string(team ? "tdm" : "dm") +
-            "\\mapname\\mp_a\\sv_hostname\\Srv\\\n" + "  1:00 K;0;2;" + (team ? "axis" : "") +
-            ";Bo;0;1;" + (team ? "allies" : "") +
-            ";Al;mp40_mp;100;MOD_MELEE;head\n  2:00 ShutdownGame:\n";
+            "\\mapname\\mp_a\\sv_hostname\\Srv\\\n";
+    const std::string axis = team ? "axis" : "", allies = team ? "allies" : "";
+    if (team)
+      text += "  0:59 K;0;1;" + allies + ";Al;0;2;" + axis + ";Bo;mp40_mp;100;MOD_MELEE;head\n";
+    for (int k = 0; k < (team ? 5 : 1); ++k) {
+      text += "  1:00 K;0;2;" + axis + ";Bo;0;1;" + allies + ";Al;mp40_mp;100;MOD_MELEE;head\n";
+    }
+    text += "  2:00 ShutdownGame:\n";
   }
   testing::TempLog log(text);
   const auto ranking = RunTool({"ranking", "--no-cache", "--json", log.path()});
@@ -80,26 +86,40 @@ TEST(CliRankingTest, RanksAGameTypeApartOnlyFromTwentyRatedGamesAndFillsThePeopl
   EXPECT_EQ(types[0].at("games"), 20);
   ASSERT_EQ(types[0].at("ranking").size(), 2u);
   EXPECT_EQ(types[0].at("ranking")[0].at("name"), "Al");
-  EXPECT_EQ(types[0].at("ranking")[0].at("kills"), 23);  // his totals, all game types
+  EXPECT_EQ(types[0].at("ranking")[0].at("kills"), 103);       // his totals, all game types
+  EXPECT_EQ(types[0].at("ranking")[0].at("fights_won"), 100);  // those of tdm
+  EXPECT_EQ(types[0].at("ranking")[0].at("fights_lost"), 20);
   EXPECT_NE(RunTool({"ranking", "--no-cache", log.path()}).out.find("[provisional tdm]\n"),
             std::string::npos);
 
   const auto people = RunTool({"people", "--no-cache", "--json", log.path()});
   ASSERT_EQ(people.status, 0) << people.err;
-  const nlohmann::json al = nlohmann::json::parse(people.out).at("people")[1];
-  ASSERT_EQ(al.at("name"), "Al");
+  nlohmann::json al;
+  const nlohmann::json everyone = nlohmann::json::parse(people.out);
+  for (const nlohmann::json& person : everyone.at("people")) {
+    if (person.at("name") == "Al") al = person;
+  }
+  ASSERT_TRUE(al.is_object());
   EXPECT_EQ(al.at("rating").at("games"), 23);
   EXPECT_EQ(al.at("rating").at("rank"), 1);
   const nlohmann::json& first = al.at("awards").at(0);
   EXPECT_EQ(first.at("award"), "kill streak");
-  EXPECT_EQ(first.at("value"), 1);
+  EXPECT_EQ(first.at("value"), 5);
   EXPECT_EQ(first.at("held"), true);
+  EXPECT_EQ(first.at("kind"), "honour");
 
   const auto games = RunTool({"games", "--no-cache", "--json", log.path()});
   ASSERT_EQ(games.status, 0) << games.err;
   const nlohmann::json change =
       nlohmann::json::parse(games.out).at("games")[0].at("players")[0].at("rating_change");
   EXPECT_EQ(change.at("before"), 0.0);
+  // Each award of a game once, its kind and its runner-up: Bo's streak of one after Al's five.
+  const nlohmann::json game_awards = nlohmann::json::parse(games.out).at("games")[0].at("awards");
+  ASSERT_FALSE(game_awards.empty());
+  EXPECT_EQ(game_awards[0].at("award"), "kill streak");
+  EXPECT_EQ(game_awards[0].at("kind"), "honour");
+  EXPECT_EQ(game_awards[0].at("value"), 5);
+  EXPECT_EQ(game_awards[0].at("runner_up").at("value"), 1);
   EXPECT_GT(change.at("after").get<double>(), -1.0);
 }
 

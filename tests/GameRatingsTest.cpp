@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -47,7 +48,7 @@ const std::vector<std::string> kTeamGame = {
     " 0:20 ShutdownGame:",
 };
 
-TEST(GameRatingsTest, ScoresTeamTimeAndResultComeFromTheGame) {
+TEST(GameRatingsTest, FightsTeamTimeAndResultComeFromTheGame) {
   const EventStore store = StoreOf(kTeamGame);
   const GamesModel model = BuildGames(store);
   ASSERT_EQ(model.games.size(), 2u);
@@ -62,13 +63,19 @@ TEST(GameRatingsTest, ScoresTeamTimeAndResultComeFromTheGame) {
     ADD_FAILURE() << name;
     return RatedPlayer{};
   };
-  EXPECT_EQ(of("Al").score, 1 - 2 - 1);  // one kill, two deaths, one team kill
-  EXPECT_EQ(of("Cy").score, 1 - 1);
-  const auto cy = of("Cy").team_seconds;
-  ASSERT_EQ(cy.size(), 2u);
+  // Each kill of an enemy is a fight, in log order; the team kill is none.
+  std::vector<std::pair<std::string, std::string>> fights;
+  for (const RatedDuel& duel : input.duels) {
+    fights.emplace_back(input.players.at(duel.winner).person, input.players.at(duel.loser).person);
+  }
+  const std::string al = of("Al").person, bo = of("Bo").person, cy = of("Cy").person;
+  EXPECT_EQ(fights,
+            (std::vector<std::pair<std::string, std::string>>{{al, bo}, {bo, al}, {cy, al}}));
+  const auto cy_teams = of("Cy").team_seconds;
+  ASSERT_EQ(cy_teams.size(), 2u);
   // Last seen on allies at 2:00, first on axis at 6:00: he changed sides halfway, at 4:00.
-  EXPECT_EQ(cy[0], (std::pair<std::string, int>("allies", 240)));
-  EXPECT_EQ(cy[1], (std::pair<std::string, int>("axis", 360)));
+  EXPECT_EQ(cy_teams[0], (std::pair<std::string, int>("allies", 240)));
+  EXPECT_EQ(cy_teams[1], (std::pair<std::string, int>("axis", 360)));
 
   GameRatings ratings;
   RateGames(model, ratings);
@@ -76,6 +83,59 @@ TEST(GameRatingsTest, ScoresTeamTimeAndResultComeFromTheGame) {
   EXPECT_EQ(ratings.changes[0].size(), 3u);
   EXPECT_TRUE(ratings.changes[1].empty());  // the warm-up
   EXPECT_EQ(ratings.history.Games(), 1);
+}
+
+// A free-for-all whose kill feed ranks its people: the ranking after it follows the feed, not
+// the order of joining, and suicides and falls change nobody's skill.
+TEST(GameRatingsTest, OneGamesRankingFollowsItsKillFeed) {
+  const std::vector<std::string> names = {"Dee", "Cal", "Bea", "Ace"};  // joined weakest first
+  std::vector<std::string> lines = {
+      "  0:00 InitGame: \\g_gametype\\dm\\mapname\\mp_one\\sv_hostname\\Srv\\"};
+  for (size_t i = 0; i < names.size(); ++i) {
+    std::string join = "  0:00 J;0;";
+    join += std::to_string(i);
+    lines.push_back(join + ";" + names[i]);
+  }
+  // Ace wins every fight, Bea all but those against Ace, and so on down to Dee.
+  int minute = 1;
+  for (int round = 0; round < 3; ++round) {
+    for (size_t w = 3; w > 0; --w) {
+      for (size_t l = 0; l < w; ++l) {
+        std::string stamp = " ";
+        stamp += std::to_string(minute++);
+        lines.push_back(Kill(stamp + ":00", names[l], "", static_cast<int>(l), names[w], "",
+                             static_cast<int>(w)));
+      }
+    }
+  }
+  const size_t ends_at = lines.size();
+  lines.push_back(" 90:00 ExitLevel: executed");
+  auto ranking = [&names](const std::vector<std::string>& log) {
+    const EventStore store = StoreOf(log);
+    const GamesModel model = BuildGames(store);
+    GameRatings ratings;
+    RateGames(model, ratings);
+    std::map<std::string, std::string> name_of;  // id -> name
+    for (const std::string& name : names)
+      name_of[model.people.at(model.FindPerson(store, name)).id] = name;
+    std::vector<std::pair<std::string, double>> order;
+    for (const PersonRating& r : ratings.history.Ranking()) {
+      order.emplace_back(name_of.at(r.person), r.skill.mu);
+    }
+    return order;
+  };
+  const auto order = ranking(lines);
+  ASSERT_EQ(order.size(), 4u);
+  EXPECT_EQ(order[0].first, "Ace");
+  EXPECT_EQ(order[1].first, "Bea");
+  EXPECT_EQ(order[2].first, "Cal");
+  EXPECT_EQ(order[3].first, "Dee");
+
+  std::vector<std::string> with_deaths = lines;  // Dee falls, Bea blows himself up
+  with_deaths.insert(with_deaths.begin() + static_cast<std::ptrdiff_t>(ends_at),
+                     {" 80:00 K;0;0;;Dee;-1;-1;world;;none;100000;MOD_FALLING;none",
+                      " 81:00 K;0;2;;Bea;0;2;;Bea;mk1britishfrag_mp;200;MOD_GRENADE_SPLASH;none"});
+  EXPECT_EQ(ranking(with_deaths), order);
 }
 
 TEST(GameRatingsTest, RatingTheNewGamesOnlyGivesTheWholeHistorysRatings) {
@@ -167,13 +227,15 @@ TEST(GameRatingsTest, KeptRatingsContinueOnlyWhereTheirGamesAreTheLogsFirstGames
     EXPECT_EQ(RateModel(model, whole, bad).kept_games, 0u);
   }
   std::string other_options = kept;
-  const size_t options_at = other_options.find("barvik-ratings 1\n") + 17;
-  other_options.replace(options_at, 2, "26");  // mu 26 instead of 25
+  const size_t options_at = other_options.find("barvik-ratings 2\n");
+  ASSERT_NE(options_at, std::string::npos);
+  other_options.replace(options_at + 17, 2, "26");  // mu 26 instead of 25
   EXPECT_EQ(RateModel(model, whole, other_options).kept_games, 0u);
 }
 
 // The kept text is made a piece at a time with its hash: a long one must still be taken
-// back whole. A text of the older format (hashed whole, with its length) is ignored.
+// back whole. A text of an older format (hashed whole, with its length; or of the rating by
+// score) is ignored.
 TEST(GameRatingsTest, ALongKeptStateIsContinuedAndAnOlderFormatIgnored) {
   SkillLogOptions options;
   options.games = 600;
@@ -189,9 +251,13 @@ TEST(GameRatingsTest, ALongKeptStateIsContinuedAndAnOlderFormatIgnored) {
   EXPECT_EQ(RateModel(model, store, kept).kept_games, model.games.size() - 1);
 
   std::string older = kept.substr(0, kept.rfind("check "));
+  std::string by_score = older;  // the state of the rating by score, sealed as kept now
   older.replace(0, older.find('\n'), "barvik-model-ratings 1");
   older += "check " + std::to_string(StableHash().Text(older).value()) + " \n";
   EXPECT_EQ(RateModel(model, store, older).kept_games, 0u);
+  by_score.replace(0, by_score.find('\n'), "barvik-model-ratings 2");
+  by_score += "check " + std::to_string(StableHash().Bytes(by_score).value()) + " \n";
+  EXPECT_EQ(RateModel(model, store, by_score).kept_games, 0u);
 }
 
 TEST(GameRatingsTest, JsonDocumentsGainTheRatingsOfTheirPeopleAndGames) {

@@ -1,90 +1,128 @@
-// The ratings over a history of games: free-for-all by score, the team result, time shares,
-// provisional people and the drift of those who stay away.
+// The ratings over a history of games: fights rated in log order with tau once per game, the
+// team result, certainty deciding who is ranked, and the drift of those who stay away.
 #include "stats/RatingHistory.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <nlohmann/json.hpp>
+
 namespace barvik {
 namespace {
 
-RatedPlayer Ffa(std::string person, int score, int seconds = 600) {
-  return {std::move(person), score, seconds, {}};
-}
+RatedPlayer Ffa(std::string person, int seconds = 600) { return {std::move(person), seconds, {}}; }
 
-RatedPlayer OnTeams(std::string person, int score, std::vector<std::pair<std::string, int>> teams) {
+RatedPlayer OnTeams(std::string person, std::vector<std::pair<std::string, int>> teams) {
   int seconds = 0;
   for (const auto& [team, s] : teams) seconds += s;
-  return {std::move(person), score, seconds, std::move(teams)};
+  return {std::move(person), seconds, std::move(teams)};
 }
 
+// A game of `players` whose fights are `fights` (winner, loser: indexes into `players`).
 RatedGameInput Game(std::vector<RatedPlayer> players,
+                    std::vector<std::pair<uint32_t, uint32_t>> fights = {},
                     std::optional<std::string> winner = std::nullopt) {
-  return {std::move(players), 600, std::move(winner)};
+  RatedGameInput game{std::move(players), {}, 600, std::move(winner)};
+  for (const auto& [w, l] : fights) game.duels.push_back({w, l});
+  return game;
+}
+
+// "p" and a number (written so, g++ 12 gives a false -Wrestrict for "p" + std::to_string(n)).
+std::string P(int n) {
+  std::string name = std::to_string(n);
+  name.insert(name.begin(), 'p');
+  return name;
 }
 
 double Mu(const RatingHistory& history, const std::string& person) {
   return history.Find(person)->skill.mu;
 }
 
-TEST(RatingHistoryTest, FreeForAllRanksByScoreWithTies) {
+// One game of the reference values: tau once per person, then the fights in order, tau 0.
+TEST(RatingHistoryTest, OneGameOfFightsMatchesTheReferenceValues) {
+  std::ifstream in(BARVIK_TEST_DATA "/rating-duels.json");
+  ASSERT_TRUE(in);
+  const nlohmann::json reference = nlohmann::json::parse(in);
+  const nlohmann::json* game = nullptr;
+  for (const nlohmann::json& c : reference.at("cases")) {
+    if (c.at("case").get<std::string>().starts_with("one game")) game = &c;
+  }
+  ASSERT_NE(game, nullptr);
+  std::vector<std::string> names;
+  RatedGameInput input;
+  auto index = [&](const std::string& name) {
+    const auto it = std::find(names.begin(), names.end(), name);
+    if (it != names.end()) return static_cast<uint32_t>(it - names.begin());
+    names.push_back(name);
+    input.players.push_back(Ffa(name));
+    return static_cast<uint32_t>(names.size() - 1);
+  };
+  for (const nlohmann::json& duel : game->at("sequence")) {
+    const uint32_t winner = index(duel[0]), loser = index(duel[1]);
+    input.duels.push_back({winner, loser});
+  }
   RatingHistory history;
-  const auto changes = history.Add(Game({Ffa("a", 10), Ffa("b", 3), Ffa("c", 3), Ffa("d", -2)}));
-  ASSERT_EQ(changes.size(), 4u);
-  EXPECT_GT(Mu(history, "a"), Mu(history, "b"));
-  EXPECT_DOUBLE_EQ(Mu(history, "b"), Mu(history, "c"));  // a tie moves both alike
-  EXPECT_GT(Mu(history, "c"), Mu(history, "d"));
-  // Fresh players with full time: what one wins the others lose.
-  EXPECT_NEAR(Mu(history, "a") + Mu(history, "b") + Mu(history, "c") + Mu(history, "d"), 100.0,
-              1e-9);
-  EXPECT_EQ(changes[0].person, "a");
+  const auto changes = history.Add(input);
+  ASSERT_EQ(changes.size(), 3u);
+  for (const auto& [name, want] : game->at("output").items()) {
+    SCOPED_TRACE(name);
+    EXPECT_NEAR(history.Find(name)->skill.mu, want[0].get<double>(), 1e-9);
+    EXPECT_NEAR(history.Find(name)->skill.sigma, want[1].get<double>(), 1e-9);
+  }
   EXPECT_DOUBLE_EQ(changes[0].before, 0.0);
-  EXPECT_GT(changes[0].after, changes[3].after);
-  // Beating the better rated moves one up more than beating the worse rated.
-  RatingHistory strong = history, weak = history;
-  strong.Add(Game({Ffa("d", 5), Ffa("a", 0)}));
-  weak.Add(Game({Ffa("d", 5), Ffa("c", 0)}));
-  EXPECT_GT(Mu(strong, "d"), Mu(weak, "d"));
+  EXPECT_DOUBLE_EQ(changes[0].after, ShownSkill(history.Find("alpha")->skill));
+  const RatingRecord bravo = history.Find("bravo")->record;
+  EXPECT_EQ(bravo.fights_won, 1);
+  EXPECT_EQ(bravo.fights_lost, 1);
 }
 
-TEST(RatingHistoryTest, TwoAgainstTwoCountsTheResultOnTopOfTheScores) {
+TEST(RatingHistoryTest, PeopleWithoutFightsOrTimeAndBrokenFights) {
+  RatingHistory history;
+  // Present without a fight: widened by tau, counted as a game; absent and without a fight: not
+  // in the game; a fight names him all the same when his time is 0.
+  const auto changes = history.Add(
+      Game({Ffa("a"), Ffa("b"), Ffa("idle"), Ffa("gone", 0), Ffa("late", 0), Ffa("a", 0)},
+           {{0, 1}, {4, 0}, {5, 1}, {0, 5}, {9, 0}, {2, 2}}));
+  ASSERT_EQ(changes.size(), 4u);  // a, b, idle, late; a's second entry is a
+  EXPECT_FALSE(history.Find("gone"));
+  const PersonRating idle = *history.Find("idle");
+  EXPECT_DOUBLE_EQ(idle.skill.mu, 25.0);
+  EXPECT_NEAR(idle.skill.sigma, std::sqrt(25.0 * 25.0 / 9.0 + 25.0 * 25.0 / 90000.0), 1e-12);
+  EXPECT_EQ(idle.games, 1);
+  // a: won against b, lost to late, won against b (his second entry), and his fight against
+  // himself is none; a fight naming no player is left out.
+  EXPECT_EQ(history.Find("a")->record.fights_won, 2);
+  EXPECT_EQ(history.Find("a")->record.fights_lost, 1);
+  EXPECT_EQ(history.Find("late")->record.fights_won, 1);
+  // Fewer than two people is no game.
+  EXPECT_TRUE(history.Add(Game({Ffa("a"), Ffa("a")}, {{0, 1}})).empty());
+  EXPECT_EQ(history.Games(), 1);
+}
+
+TEST(RatingHistoryTest, TheTeamResultMovesTheWinnersOnlyWhenRated) {
   const RatedGameInput game =
-      Game({OnTeams("a", 2, {{"axis", 600}}), OnTeams("b", 1, {{"axis", 600}}),
-            OnTeams("c", 1, {{"allies", 600}}), OnTeams("d", 0, {{"allies", 600}})},
-           "allies");
-  RatingHistory with_result, without_result;
+      Game({OnTeams("a", {{"axis", 600}}), OnTeams("b", {{"axis", 600}}),
+            OnTeams("c", {{"allies", 600}}), OnTeams("d", {{"allies", 600}})},
+           {{0, 2}, {1, 3}}, "allies");
+  RatingOptions fights_only;
+  fights_only.team_result = false;
+  RatingHistory with_result, without_result(fights_only);
   with_result.Add(game);
-  RatedGameInput no_result = game;
-  no_result.winner.reset();
-  without_result.Add(no_result);
+  without_result.Add(game);
   for (const char* loser : {"a", "b"}) {
     EXPECT_LT(Mu(with_result, loser), Mu(without_result, loser)) << loser;
+    EXPECT_EQ(with_result.Find(loser)->record.results_lost, 1) << loser;
   }
   for (const char* winner : {"c", "d"}) {
     EXPECT_GT(Mu(with_result, winner), Mu(without_result, winner)) << winner;
+    EXPECT_EQ(without_result.Find(winner)->record.results_won, 1) << winner;
   }
-  // The team update is shared alike by teammates of equal sigma.
-  EXPECT_NEAR(Mu(with_result, "c") - Mu(without_result, "c"),
-              Mu(with_result, "d") - Mu(without_result, "d"), 1e-9);
-}
-
-TEST(RatingHistoryTest, TimeSharesWeighTheUpdate) {
-  auto gain = [](int seconds) {
-    RatingHistory history;
-    history.Add(Game({Ffa("a", 5, seconds), Ffa("b", 0), Ffa("c", -5)}));
-    return Mu(history, "a") - 25.0;
-  };
-  EXPECT_NEAR(gain(300), 0.5 * gain(600), 1e-12);
-  EXPECT_DOUBLE_EQ(gain(900), gain(600));  // longer than the game: clamped to the whole game
-  RatingHistory absent;                    // no second played: not in the game at all
-  EXPECT_EQ(absent.Add(Game({Ffa("a", 5, 0), Ffa("b", 0), Ffa("c", -5)})).size(), 2u);
-  EXPECT_FALSE(absent.Find("a"));
-
   // A player on both teams counts for the one he spent longer on, weighted by that time.
   auto team_gain = [](std::vector<std::pair<std::string, int>> teams) {
     RatingHistory history;
-    history.Add(Game({OnTeams("x", 0, std::move(teams)), OnTeams("y", 0, {{"axis", 600}}),
-                      OnTeams("z", 0, {{"allies", 600}})},
-                     "allies"));
+    history.Add(Game({OnTeams("x", std::move(teams)), OnTeams("y", {{"axis", 600}}),
+                      OnTeams("z", {{"allies", 600}})},
+                     {}, "allies"));
     return Mu(history, "x") - 25.0;
   };
   const double switched = team_gain({{"axis", 100}, {"allies", 500}});
@@ -93,66 +131,100 @@ TEST(RatingHistoryTest, TimeSharesWeighTheUpdate) {
   EXPECT_LT(team_gain({{"axis", 500}, {"allies", 100}}), 0.0);
 }
 
-TEST(RatingHistoryTest, ProvisionalUntilTenGamesThenRanked) {
-  RatingHistory history;
-  for (int game = 0; game < 9; ++game) history.Add(Game({Ffa("a", 1), Ffa("b", 0)}));
-  history.Add(Game({Ffa("a", 1), Ffa("c", 0)}));
-  auto ranking = history.Ranking();
-  ASSERT_EQ(ranking.size(), 3u);
-  EXPECT_EQ(ranking[0].person, "a");
-  EXPECT_EQ(ranking[0].rank, 1);
-  EXPECT_FALSE(ranking[0].provisional);
-  for (int i : {1, 2}) {  // shown apart, not ranked
-    EXPECT_TRUE(ranking[i].provisional);
-    EXPECT_EQ(ranking[i].rank, 0);
+// A LAN evening: ten people, five games, everyone fights about 110 times; one latecomer
+// fights ten times. Fights go to the better of two by a fixed pattern.
+std::vector<RatedGameInput> Evening() {
+  std::vector<RatedGameInput> games;
+  uint32_t turn = 0;
+  for (int g = 0; g < 5; ++g) {
+    RatedGameInput game;
+    game.seconds = 600;
+    for (int p = 0; p < 10; ++p) game.players.push_back(Ffa(P(p)));
+    if (g == 4) game.players.push_back(Ffa("late"));
+    for (int f = 0; f < 110; ++f, ++turn) {  // every pair in turn, 2.4 times a game
+      uint32_t a = 0, b = turn % 45 + 1;
+      while (b > 9 - a) b -= 9 - a++;
+      b += a;
+      const bool upset = turn % 4 == 0;  // the weaker wins one fight in four
+      game.duels.push_back(upset ? RatedDuel{b, a} : RatedDuel{a, b});
+    }
+    if (g == 4) {
+      for (uint32_t f = 0; f < 10; ++f) game.duels.push_back({f % 2 ? 10u : f, f % 2 ? f : 10u});
+    }
+    games.push_back(std::move(game));
   }
-  EXPECT_EQ(history.Find("b")->games, 9);
-  // Fewer than two people is no game.
-  EXPECT_TRUE(history.Add(Game({Ffa("a", 1), Ffa("a", 3)})).empty());
-  EXPECT_EQ(history.Games(), 10);
+  return games;
+}
+
+TEST(RatingHistoryTest, CertaintyDecidesWhoIsRanked) {
+  RatingHistory history;
+  for (const RatedGameInput& game : Evening()) history.Add(game);
+  const auto ranking = history.Ranking();
+  ASSERT_EQ(ranking.size(), 11u);
+  for (int p = 0; p < 10; ++p) {
+    const PersonRating r = *history.Find(P(p));
+    EXPECT_GE(r.record.fights_won + r.record.fights_lost, 100) << p;
+    EXPECT_FALSE(r.provisional) << p << " +-" << r.plus_minus;
+    EXPECT_LE(r.plus_minus, history.options().provisional_plus_minus);
+    EXPECT_GT(r.rank, 0);
+  }
+  const PersonRating late = *history.Find("late");
+  EXPECT_TRUE(late.provisional) << late.plus_minus;
+  EXPECT_EQ(late.rank, 0);
+  EXPECT_EQ(ranking.back().person, "late");  // shown apart, after the ranked
+  // The order follows the fights: p0 beats everyone above him most of the time.
+  EXPECT_EQ(ranking[0].person, "p0");
+  EXPECT_EQ(ranking[9].person, "p9");
+
+  // The bound decides: a stricter one leaves everyone provisional after one evening.
+  RatingOptions strict;
+  strict.provisional_plus_minus = 3.0;
+  RatingHistory sure(strict);
+  for (const RatedGameInput& game : Evening()) sure.Add(game);
+  for (const PersonRating& r : sure.Ranking()) EXPECT_TRUE(r.provisional) << r.person;
 }
 
 TEST(RatingHistoryTest, MissedGamesWidenSigmaUpToTheCapAndEndInInactivity) {
   RatingOptions options;
   options.inactive_after = 50;
   RatingHistory history(options);
-  for (int game = 0; game < 30; ++game) history.Add(Game({Ffa("a", 1), Ffa("b", 0)}));
-  const double sigma = history.Find("a")->skill.sigma;
-  for (int game = 0; game < 20; ++game) history.Add(Game({Ffa("b", 1), Ffa("c", 0)}));
-  PersonRating away = *history.Find("a");
+  for (const RatedGameInput& game : Evening()) history.Add(game);
+  const double sigma = history.Find("p0")->skill.sigma;
+  for (int game = 0; game < 20; ++game) history.Add(Game({Ffa("b"), Ffa("c")}, {{0, 1}}));
+  PersonRating away = *history.Find("p0");
   EXPECT_EQ(away.games_missed, 20);
   EXPECT_NEAR(away.skill.sigma * away.skill.sigma, sigma * sigma + 20 * options.drift, 1e-9);
   EXPECT_FALSE(away.inactive);
-  EXPECT_EQ(away.rank, 1);  // he drifts, but is still ranked
+  EXPECT_GT(away.rank, 0);  // he drifts, but is still ranked
 
-  for (int game = 0; game < 30; ++game) history.Add(Game({Ffa("b", 1), Ffa("c", 0)}));
-  away = *history.Find("a");
+  for (int game = 0; game < 30; ++game) history.Add(Game({Ffa("b"), Ffa("c")}, {{0, 1}}));
+  away = *history.Find("p0");
   EXPECT_TRUE(away.inactive);
   EXPECT_EQ(away.rank, 0);
 
-  // Back after a long time: the drift stops at the newcomer's sigma, and he is ranked again.
+  // Back after a long time: the drift stops at the newcomer's sigma; tau once for his game.
   RatingOptions fast = options;
   fast.drift = 100.0;
   RatingHistory drifting(fast);
-  for (int game = 0; game < 10; ++game) drifting.Add(Game({Ffa("a", 1), Ffa("b", 0)}));
-  drifting.Add(Game({Ffa("b", 1), Ffa("c", 0)}));
-  EXPECT_DOUBLE_EQ(drifting.Find("a")->skill.sigma, 25.0 / 3.0);
-  const double mu = drifting.Find("a")->skill.mu;
-  const auto back = drifting.Add(Game({Ffa("a", 1), Ffa("b", 0)}));
+  for (const RatedGameInput& game : Evening()) drifting.Add(game);
+  drifting.Add(Game({Ffa("b"), Ffa("c")}, {{0, 1}}));
+  EXPECT_DOUBLE_EQ(drifting.Find("p0")->skill.sigma, 25.0 / 3.0);
+  const double mu = drifting.Find("p0")->skill.mu;
+  const auto back = drifting.Add(Game({Ffa("p0"), Ffa("p1")}));
   EXPECT_NEAR(back[0].before, mu - 25.0, 1e-12);
-  EXPECT_EQ(drifting.Find("a")->games_missed, 0);
+  EXPECT_EQ(drifting.Find("p0")->games_missed, 0);
 }
 
 TEST(RatingHistoryTest, SavedStateContinuesExactlyAndDamagedStateIsRefused) {
   std::vector<RatedGameInput> games;
-  for (int g = 0; g < 30; ++g) {
+  for (uint32_t g = 0; g < 30; ++g) {
     std::string odd = "odd name\n:";  // ids are kept whatever bytes they hold
     odd += std::to_string(g % 3);
     std::string plain = "p";
     plain += std::to_string(g % 7);
-    games.push_back(Game({OnTeams(plain, g % 5, {{"axis", 600}}),
-                          OnTeams(odd, 2, {{"allies", 400}}), Ffa("q", -g % 4, 300)},
-                         g % 2 ? "axis" : "allies"));
+    games.push_back(
+        Game({OnTeams(plain, {{"axis", 600}}), OnTeams(odd, {{"allies", 400}}), Ffa("q", 300)},
+             {{g % 3, (g + 1) % 3}, {1, 0}, {2, g % 2}}, g % 2 ? "axis" : "allies"));
   }
   RatingHistory whole, first;
   for (const RatedGameInput& game : games) whole.Add(game);
@@ -166,10 +238,16 @@ TEST(RatingHistoryTest, SavedStateContinuesExactlyAndDamagedStateIsRefused) {
   RatingOptions other;
   other.drift = 0.5;
   EXPECT_FALSE(RatingHistory::Restore(saved, other));
+  RatingOptions no_result;
+  no_result.team_result = false;
+  EXPECT_FALSE(RatingHistory::Restore(saved, no_result));
+  RatingOptions bound;
+  bound.provisional_plus_minus = 6.0;
+  EXPECT_FALSE(RatingHistory::Restore(saved, bound));
   EXPECT_FALSE(RatingHistory::Restore(saved.substr(0, saved.size() - 3)));
   EXPECT_FALSE(RatingHistory::Restore(saved + "x"));
   std::string version = saved;
-  version.replace(0, 16, "barvik-ratings 2");
+  version.replace(0, 16, "barvik-ratings 1");  // a state of the rating by score
   EXPECT_FALSE(RatingHistory::Restore(version));
   std::string damaged = saved;
   damaged[saved.find("11:odd name") + 20] = 'z';

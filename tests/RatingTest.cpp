@@ -1,10 +1,13 @@
-// The rating model: the reference values of a published implementation of the same paper, the
-// weights and the input it must not trip on.
+// The rating model: the reference values of a published implementation of the same paper for
+// rankings of teams and for fights, the weights and the input it must not trip on.
 #include "stats/Rating.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
+#include <cmath>
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
 
 namespace barvik {
@@ -39,6 +42,53 @@ TEST(RatingTest, ReproducesTheReferenceValues) {
     ++cases;
   }
   EXPECT_EQ(cases, 4);
+}
+
+// The fights of the reference file: single fights, some after tau, and a sequence (tau 0).
+TEST(RatingTest, FightsReproduceTheReferenceValues) {
+  std::ifstream in(BARVIK_TEST_DATA "/rating-duels.json");
+  ASSERT_TRUE(in);
+  const nlohmann::json reference = nlohmann::json::parse(in);
+  int cases = 0;
+  for (const nlohmann::json& c : reference.at("cases")) {
+    const std::string name = c.at("case").get<std::string>();
+    SCOPED_TRACE(name);
+    if (c.contains("input")) {
+      std::array<Skill, 2> players;
+      for (size_t t = 0; t < 2; ++t) {
+        players[t] = {c.at("input").at(t).at(0).at(0), c.at("input").at(t).at(0).at(1)};
+        if (name.find("tau") != std::string::npos) AddTau(players[t]);
+      }
+      const size_t winner = c.at("rank").at(0).get<int>() < c.at("rank").at(1).get<int>() ? 0 : 1;
+      RateDuel(players[winner], players[1 - winner]);
+      for (size_t t = 0; t < 2; ++t) {
+        EXPECT_NEAR(players[t].mu, c.at("output").at(t).at(0).at(0).get<double>(), 1e-9) << t;
+        EXPECT_NEAR(players[t].sigma, c.at("output").at(t).at(0).at(1).get<double>(), 1e-9) << t;
+      }
+      ++cases;
+    } else if (!name.starts_with("one game")) {  // that one is a game: RatingHistoryTest
+      std::map<std::string, Skill> players;
+      for (const nlohmann::json& duel : c.at("sequence")) {
+        RateDuel(players[duel[0].get<std::string>()], players[duel[1].get<std::string>()]);
+      }
+      for (const auto& [who, want] : c.at("output").items()) {
+        EXPECT_NEAR(players[who].mu, want[0].get<double>(), 1e-9) << who;
+        EXPECT_NEAR(players[who].sigma, want[1].get<double>(), 1e-9) << who;
+      }
+      ++cases;
+    }
+  }
+  EXPECT_EQ(cases, 4);
+  // Skills far apart: the certain winner moves by nothing, nothing overflows.
+  Skill strong{1e6, 1}, weak{-1e6, 1};
+  RateDuel(strong, weak);
+  EXPECT_DOUBLE_EQ(strong.mu, 1e6);
+  RateDuel(weak, strong);
+  for (const Skill& s : {strong, weak}) {
+    EXPECT_TRUE(std::isfinite(s.mu));
+    EXPECT_GT(s.sigma, 0.0);
+  }
+  EXPECT_LT(strong.mu, 1e6);
 }
 
 // A weight scales the player's change of mu and of sigma^2, and only his.

@@ -283,9 +283,15 @@ TEST_F(SitePagesTest, RanksAndAwardsGoToThePeopleShownAndEachGameShowsItsChanges
   std::vector<std::string> lines;
   for (int game = 0; game < 20; ++game) {
     lines.insert(lines.end(), {kTdm, "  0:01 J;0;1;Al", "  0:01 J;0;2;Pine", "  0:01 J;0;3;Spy"});
-    lines.push_back(Kill("  0:30", 1, "Al", 2, "Pine"));
-    lines.push_back(Kill("  0:40", 2, "Pine", 3, "Spy"));
-    lines.push_back(Kill("  0:50", 1, "Al", 3, "Spy"));
+    for (const char* minute : {"  0:", "  1:"}) {  // enough fights for sure skills
+      for (int second : {30, 31})
+        lines.push_back(Kill(minute + std::to_string(second), 1, "Al", 2, "Pine"));
+      for (int second : {40, 41})
+        lines.push_back(Kill(minute + std::to_string(second), 2, "Pine", 3, "Spy"));
+      for (int second : {50, 51})
+        lines.push_back(Kill(minute + std::to_string(second), 1, "Al", 3, "Spy"));
+      lines.push_back(Kill(minute + std::to_string(55), 3, "Spy", 1, "Al"));
+    }
     lines.push_back("  2:00 ShutdownGame:");
   }
   Build(lines, rules);
@@ -299,10 +305,10 @@ TEST_F(SitePagesTest, RanksAndAwardsGoToThePeopleShownAndEachGameShowsItsChanges
   EXPECT_EQ(ranking.find("<tr><td>3<th>"), std::string::npos);
   EXPECT_NE(pages_.at(PageOf("Pine")).find("<dt>Rank<dd>1 of 2</div>"), std::string::npos);
   EXPECT_NE(pages_.at(PageOf("Pine")).find("id=\"skill\""), std::string::npos);
-  // Pine beat Al in the first game: up for him, down for Al.
+  // Each player's change of shown skill in the first game, and where it led.
   const std::string& first = pages_.at("games/1.html");
-  EXPECT_NE(first.find(">+"), std::string::npos);
-  EXPECT_NE(first.find(">-"), std::string::npos);
+  EXPECT_NE(first.find("<span class=\"num\">+"), std::string::npos);
+  EXPECT_NE(first.find("</span> <small>to "), std::string::npos);
   // The hidden Spy had the best streak; among the people shown Pine holds it.
   const std::string& awards = pages_.at("awards.html");
   const size_t streak = awards.find("id=\"kill-streak\"");
@@ -315,9 +321,14 @@ TEST_F(SitePagesTest, ProvisionalPeopleAreListedApartWithTheirRatedGames) {
          "  2:00 ShutdownGame:"});
   const std::string& ranking = pages_.at("ranking.html");
   EXPECT_NE(ranking.find("<h3>Provisional</h3>"), std::string::npos);
-  EXPECT_NE(ranking.find("<td>1 of 10<td>"), std::string::npos);
-  EXPECT_NE(pages_.at(PageOf("Al")).find("<dt>Provisional<dd>1 of 10 rated games"),
+  EXPECT_NE(ranking.find("not yet sure to &plusmn;9.0"), std::string::npos);
+  const std::string& al = pages_.at(PageOf("Al"));
+  EXPECT_NE(al.find("<dt>Provisional<dd>ranked at &plusmn;9.0 or less"), std::string::npos);
+  // Why he stands there: one fight lost, against Pine.
+  EXPECT_NE(al.find("<p class=\"why\">From 0 fights won and 1 lost in 1 rated game; most against "),
             std::string::npos);
+  // The game page shows the change and where it led, without hovering.
+  EXPECT_NE(pages_.at("games/1.html").find("<td><span class=\"num\">-"), std::string::npos);
 }
 
 // Every link and anchor of every page leads to a page or a row of one; `hidden` is nowhere.

@@ -278,6 +278,7 @@ SkillLog GenerateSkillLog(const SkillLogOptions& options) {
           ++game.players[a].team_kills;
         } else {
           ++game.players[a].kills;
+          game.kills.emplace_back(static_cast<int>(a), static_cast<int>(b));
           if (teams) ++team_kills_of_enemies[static_cast<size_t>(seats[a].TeamAt(e.t))];
         }
       }

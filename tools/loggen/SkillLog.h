@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace barvik {
@@ -41,6 +42,8 @@ struct SkillGame {
   int seconds = 0;
   int winner = -1;  // 0 axis, 1 allies, -1 none (free-for-all, or a draw)
   std::vector<SkillGamePlayer> players;
+  // Its kills of enemies in the order written: (killer, victim), indexes into `players`.
+  std::vector<std::pair<int, int>> kills;
 };
 
 struct SkillLog {
