@@ -133,10 +133,10 @@ struct Options {
   bool no_cache = false;
   int every_seconds = 60;
   bool json = false;
-  std::optional<std::string> templates;                 // --templates DIR
-  PeopleRules people;                                   // --people FILE
+  std::optional<std::string> templates;    // --templates DIR
+  PeopleRules people;                      // --people FILE
   std::optional<std::string> people_file;  // its path: watch reads it again as it changes
-  std::optional<int> inactive_after;                    // --inactive-after GAMES
+  std::optional<int> inactive_after;       // --inactive-after GAMES
   const Encoding* encoding = &Encoding::Windows1252();  // --encoding NAME
   std::vector<std::string> operands;
   // Remote logs: the options that reach them, and whether a source failed in a run.

@@ -250,7 +250,7 @@ struct PersonFacts {
   std::unordered_map<uint32_t, std::pair<uint32_t, uint32_t>> locations;     // given, taken
   std::unordered_map<PersonIndex, std::pair<uint32_t, uint32_t>> opponents;  // killed, by
   std::vector<LineChartPoint> skill;  // his skill after each rated game, oldest first
-  std::unordered_map<PersonIndex, std::pair<uint32_t, uint32_t>> fights;     // rated: won, lost
+  std::unordered_map<PersonIndex, std::pair<uint32_t, uint32_t>> fights;  // rated: won, lost
 };
 
 enum class KeyKind { Map, Weapon, GameType };
@@ -1291,8 +1291,8 @@ class ModelPages {
     for (size_t i = pages.first(n); i < pages.end(n); ++i) {
       const Game& game = *games[games.size() - 1 - i];
       const Participant* part = model_.PlayerIn(game, index);
-      Add(out, "<tr><th>", GameLink(game, "../"), "<td>", KeyText(KeyKind::Map, keys_.Map(game)), "<td>",
-          KeyText(KeyKind::GameType, game.game_type), "<td>", Num(part->kills), "<td>",
+      Add(out, "<tr><th>", GameLink(game, "../"), "<td>", KeyText(KeyKind::Map, keys_.Map(game)),
+          "<td>", KeyText(KeyKind::GameType, game.game_type), "<td>", Num(part->kills), "<td>",
           Num(part->deaths), "<td>", KdText(part->kills, part->deaths), "<td>",
           Duration(part->played_seconds), "\n");
     }

@@ -115,9 +115,8 @@ void WriteGamesJson(const GameTexts& texts, const GamesModel& model, const Model
   file.Append(std::string_view(head).substr(0, at));
   for (size_t g = 0; g < model.games.size(); ++g) {
     if (g > 0) file.Append(",");
-    file.Append(
-        GameEntryText(texts, model, model.games[g], ChangesOf(figures, g), AwardsOf(figures, g),
-                      RunnersUpOf(figures, g)));
+    file.Append(GameEntryText(texts, model, model.games[g], ChangesOf(figures, g),
+                              AwardsOf(figures, g), RunnersUpOf(figures, g)));
   }
   file.Append(std::string_view(head).substr(at));
   file.Append("\n");
