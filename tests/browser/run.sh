@@ -15,7 +15,7 @@ fi
 # A long history for the paged lists: 600 short games of two of 40 players, Player0 in half.
 awk 'function at(s) { return sprintf("%4d:%02d", int(s / 60), s % 60) }
   BEGIN { srand(3); for (g = 0; g < 600; g++) { t = g * 60; a = g % 2 ? int(rand() * 40) : 0; b = (a + 1 + int(rand() * 39)) % 40
-    printf "%s InitGame: \\g_gametype\\tdm\\mapname\\mp_foy\\sv_hostname\\Long\n", at(t)
+    printf "%s InitGame: \\g_gametype\\tdm\\mapname\\%s\\sv_hostname\\Long\n", at(t), g % 2 ? "mp_foy" : "mp_harbor"
     printf "%s J;%d;0;Player%d\n%s J;%d;1;Player%d\n", at(t), 100 + a, a, at(t), 100 + b, b
     printf "%s K;%d;1;axis;Player%d;%d;0;allies;Player%d;kar98k_mp;100;MOD_RIFLE_BULLET;head\n", at(t + 10), 100 + b, b, 100 + a, a
     printf "%s ShutdownGame:\n", at(t + 50) } }' > "$work/long.log"
