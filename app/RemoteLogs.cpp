@@ -84,7 +84,8 @@ std::vector<std::string> RemoteSources::Fetch(const std::vector<std::string>& op
     const remote::MirrorResult result = remote::Mirror(operand, root, access_, limits_);
     const std::string shown = TerminalText(remote::ShownUrl(operand));
     for (const std::string& note : result.notes) {
-      const std::string told = shown + ": " + note;
+      std::string told = shown;
+      told.append(": ").append(note);
       if (std::find(told_.begin(), told_.end(), told) != told_.end()) continue;
       told_.push_back(told);
       err << program << ": " << TerminalText(told) << "\n";

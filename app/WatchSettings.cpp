@@ -90,7 +90,8 @@ WatchSettings ParseWatchSettings(const std::string& text, std::string& error) {
       }
       settings.report = words[0];
     } else {
-      error = where + "unknown setting '" + key + "'";
+      error = where;
+      error += "unknown setting '" + key + "'";
       return {};
     }
   }

@@ -32,7 +32,7 @@ std::string CharsetLabel(std::string_view name) {
   const std::string s = Squeezed(name);
   auto digits_after = [&s](std::string_view prefix) -> std::string {
     if (s.size() <= prefix.size() || s.compare(0, prefix.size(), prefix) != 0) return "";
-    const std::string rest = s.substr(prefix.size());
+    std::string rest = s.substr(prefix.size());
     for (char c : rest) {
       if (c < '0' || c > '9') return "";
     }
@@ -148,6 +148,8 @@ struct EncodingRegistry {
   // the name, a byte starts a longer sequence, or ASCII is not kept.
   static std::unique_ptr<Encoding> MakeFromIconv(const std::string& name) {
     iconv_t cd = iconv_open("UTF-32LE", name.c_str());
+    // iconv_open fails with (iconv_t)-1.
+    // NOLINTNEXTLINE(performance-no-int-to-ptr)
     if (cd == reinterpret_cast<iconv_t>(-1)) return nullptr;
     std::unique_ptr<Encoding> e(new Encoding);
     e->charset_ = CharsetLabel(name);

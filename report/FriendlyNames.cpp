@@ -152,7 +152,8 @@ FriendlyName FriendlyNames::Find(NameKind kind, std::string_view raw, GameFamily
     if (attachment == nullptr)
       attachment = FindEntry(NameKind::Attachment, base.substr(cut + 1), "");
     if (attachment == nullptr) return {};
-    detail = detail.empty() ? attachment->name : attachment->name + ", " + detail;
+    detail =
+        detail.empty() ? attachment->name : attachment->name + std::string(", ").append(detail);
     base.resize(cut);
     const std::string weapon = base + std::string(kWeaponSuffix);
     const Entry* found = FindEntry(NameKind::Weapon, weapon, tag);

@@ -357,7 +357,9 @@ class ModelPages {
           ++a.opponents[kill.victim].first;
           ++facts_[kill.victim].opponents[kill.attacker].second;
         }
-        if (!game.warmup && kill.kind == GameKill::Kind::Kill && kill.attacker != kill.victim) {
+        // A kill by a nameless player has no attacker: no fight of a person.
+        if (!game.warmup && kill.kind == GameKill::Kind::Kill && kill.attacker != kNoPerson &&
+            kill.attacker != kill.victim) {
           ++facts_[kill.attacker].fights[kill.victim].first;
           ++facts_[kill.victim].fights[kill.attacker].second;
         }
@@ -401,6 +403,7 @@ class ModelPages {
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const ActionCount& a, const ActionCount& b) { return a.count > b.count; });
     std::vector<uint32_t> words;
+    words.reserve(sorted.size());
     for (const ActionCount& a : sorted) words.push_back(a.word);
     return words;
   }
@@ -909,7 +912,7 @@ class ModelPages {
       // Two game types may fold to one prefix ("DM" and "dm"): the second one is numbered.
       std::string stem = "ranking-t-" + PlayerFilePrefix(KeyRaw(KeyKind::GameType, type.game_type));
       if (const int seen = stems[stem]++; seen > 0)
-        stem += "_" + Num(static_cast<uint64_t>(seen + 1));
+        stem += "_" + Num(static_cast<uint64_t>(seen) + 1);
       rankings.push_back(
           {stem,
            KeyHtml(KeyKind::GameType, type.game_type) + " <small>" +
@@ -1091,7 +1094,7 @@ class ModelPages {
       const std::vector<const Game*> rows(
           games.begin() + static_cast<std::ptrdiff_t>(pages.first(n)),
           games.begin() + static_cast<std::ptrdiff_t>(pages.end(n)));
-      page += pager + GamesTable(rows, "games") + pager + SitePageFoot(frame_, "", true);
+      Add(page, pager, GamesTable(rows, "games"), pager, SitePageFoot(frame_, "", true));
       sink(ListPageFile("games", n), page);
     }
   }
@@ -1362,7 +1365,7 @@ class ModelPages {
       const double y = lower - (lower - upper) * t / lines;
       Add(out, "<line class=\"grid\" x1=\"36\" x2=\"628\" y1=\"", Format("%.1f", y), "\" y2=\"",
           Format("%.1f", y), "\"/><text class=\"axis\" x=\"30\" y=\"", Format("%.1f", y),
-          "\" dy=\"4\" text-anchor=\"end\">", Num(t * step), "</text>");
+          "\" dy=\"4\" text-anchor=\"end\">", Num(uint64_t{t} * step), "</text>");
     }
     // One path for all bars keeps a long game's page small.
     std::string bars_path;

@@ -71,9 +71,17 @@ TEST(CliRankingTest, RanksAGameTypeApartOnlyFromTwentyRatedGamesAndFillsThePeopl
             "\\mapname\\mp_a\\sv_hostname\\Srv\\\n";
     const std::string axis = team ? "axis" : "", allies = team ? "allies" : "";
     if (team)
-      text += "  0:59 K;0;1;" + allies + ";Al;0;2;" + axis + ";Bo;mp40_mp;100;MOD_MELEE;head\n";
+      text += std::string("  0:59 K;0;1;")
+                  .append(allies)
+                  .append(";Al;0;2;")
+                  .append(axis)
+                  .append(";Bo;mp40_mp;100;MOD_MELEE;head\n");
     for (int k = 0; k < (team ? 5 : 1); ++k) {
-      text += "  1:00 K;0;2;" + axis + ";Bo;0;1;" + allies + ";Al;mp40_mp;100;MOD_MELEE;head\n";
+      text += std::string("  1:00 K;0;2;")
+                  .append(axis)
+                  .append(";Bo;0;1;")
+                  .append(allies)
+                  .append(";Al;mp40_mp;100;MOD_MELEE;head\n");
     }
     text += "  2:00 ShutdownGame:\n";
   }

@@ -20,7 +20,7 @@ RatedPlayer OnTeams(std::string person, std::vector<std::pair<std::string, int>>
 
 // A game of `players` whose fights are `fights` (winner, loser: indexes into `players`).
 RatedGameInput Game(std::vector<RatedPlayer> players,
-                    std::vector<std::pair<uint32_t, uint32_t>> fights = {},
+                    const std::vector<std::pair<uint32_t, uint32_t>>& fights = {},
                     std::optional<std::string> winner = std::nullopt) {
   RatedGameInput game{std::move(players), {}, 600, std::move(winner)};
   for (const auto& [w, l] : fights) game.duels.push_back({w, l});

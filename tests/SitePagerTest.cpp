@@ -21,7 +21,7 @@ namespace barvik {
 namespace {
 
 // No page of the site may pass this, whatever the history.
-constexpr size_t kPageBudget = 200 * 1000;
+constexpr size_t kPageBudget = size_t{200} * 1000;
 
 TEST(SitePagerTest, PagesAreNamedAfterTheListAndLinkTheirNeighbours) {
   EXPECT_EQ(ListPageFile("games", 0), "games.html");
@@ -93,7 +93,8 @@ class LongHistoryTest : public ::testing::Test {
       for (auto it = std::sregex_iterator(page->second.begin(), page->second.end(), reference);
            it != std::sregex_iterator(); ++it) {
         std::string target = (*it)[1];
-        target = target.rfind("../", 0) == 0 ? target.substr(3) : folder + target;
+        target =
+            target.rfind("../", 0) == 0 ? target.substr(3) : std::string(folder).append(target);
         linked.insert(target);
         if (std::regex_match(target, follow) && seen.insert(target).second) queue.push_back(target);
       }
