@@ -16,6 +16,8 @@
 #include "app/PeopleFile.h"
 #include "app/ProgressBar.h"
 #include "app/RemoteLogs.h"
+#include "app/SiteFile.h"
+#include "app/SiteRun.h"
 #include "app/Watch.h"
 #include "app/WatchSettings.h"
 #include "app/Workspace.h"
@@ -105,6 +107,11 @@ constexpr std::string_view kUsageTail =
     "  --settings FILE    watch only: the logs, report folder and more options from a\n"
     "                     settings file (BARVIK_LOGS, BARVIK_REPORT, BARVIK_OPTIONS; words\n"
     "                     quoted as in a shell), as the service runs it\n"
+    "  --site FILE        export, watch, people, games and ranking: the servers of a site\n"
+    "                     file (TOML) instead of LOG operands; DIR may be left out when\n"
+    "                     the file names its report folder. Several servers: each one's\n"
+    "                     report in DIR/servers/KEY/, the server list, people and ranking\n"
+    "                     per league beside them (docs/json-format.md)\n"
     "  --encoding NAME    the code page of the logs' texts (every command; default\n"
     "                     windows-1252; e.g. windows-1251, windows-1250, iso-8859-1,\n"
     "                     iso-8859-2, utf-8, or another 8-bit iconv name): names are\n"
@@ -138,6 +145,8 @@ struct Options {
   std::optional<std::string> people_file;  // its path: watch reads it again as it changes
   std::optional<int> inactive_after;       // --inactive-after GAMES
   const Encoding* encoding = &Encoding::Windows1252();  // --encoding NAME
+  bool encoding_given = false;
+  std::optional<SiteConfig> site;  // --site FILE
   std::vector<std::string> operands;
   // Remote logs: the options that reach them, and whether a source failed in a run.
   std::shared_ptr<RemoteSources> remote = std::make_shared<RemoteSources>();
@@ -256,6 +265,30 @@ const Encoding* ParseEncoding(const std::string& name) {
   return encoding;
 }
 
+// The operands and options of a command given --site: no logs, and for export and watch the
+// report folder, unless the site file names it.
+Options SiteOperands(Options o, const Command& command) {
+  if (o.site->encoding && !o.encoding_given) o.encoding = ParseEncoding(*o.site->encoding);
+  const size_t most = command.trailing_operand ? 1 : 0;
+  if (o.operands.size() > most) {
+    throw UsageError{"'" + o.command + " --site FILE' takes " + (most ? "at most DIR" : "no LOG") +
+                     " (the site file names the logs)"};
+  }
+  if (command.trailing_operand && o.operands.empty()) {
+    if (!o.site->report) {
+      throw UsageError{"'" + o.command +
+                       " --site FILE' needs DIR, or 'report' under [site] in the file"};
+    }
+    o.operands.push_back(*o.site->report);
+  }
+  std::vector<std::string> logs;
+  for (const SiteServer& server : o.site->servers) {
+    logs.insert(logs.end(), server.logs.begin(), server.logs.end());
+  }
+  if (std::string problem = o.remote->Check(logs); !problem.empty()) throw UsageError{problem};
+  return o;
+}
+
 Options Parse(const std::vector<std::string>& args) {
   Options o;
   o.command = args[0];
@@ -293,7 +326,7 @@ Options Parse(const std::vector<std::string>& args) {
     bool takes_value = name == "--min-kills" || name == "--max-ratio" || name == "--weapon" ||
                        name == "--wait" || name == "--every" || name == "--cache" ||
                        name == "--templates" || name == "--people" || name == "--inactive-after" ||
-                       name == "--encoding";
+                       name == "--encoding" || name == "--site";
     const bool remote_option = std::find(RemoteOptionNames().begin(), RemoteOptionNames().end(),
                                          name) != RemoteOptionNames().end();
     takes_value = takes_value || remote_option;
@@ -324,7 +357,15 @@ Options Parse(const std::vector<std::string>& args) {
         throw UsageError{problem};
       }
     }
-    if (name == "--encoding") o.encoding = ParseEncoding(*value);
+    if (name == "--encoding") {
+      o.encoding = ParseEncoding(*value);
+      o.encoding_given = true;
+    }
+    if (name == "--site") {
+      SiteFileRead read = ReadSiteFile(*value);
+      if (!read.error.empty()) throw UsageError{read.error};
+      o.site = std::move(read.site);
+    }
   }
   if (o.cache && o.no_cache)
     throw UsageError{"options '--cache' and '--no-cache' exclude each other"};
@@ -332,6 +373,7 @@ Options Parse(const std::vector<std::string>& args) {
   if (std::error_code ec; o.templates && !std::filesystem::is_directory(*o.templates, ec)) {
     throw UsageError{"option '--templates': no such folder '" + *o.templates + "'"};
   }
+  if (o.site) return SiteOperands(std::move(o), *command);
   const size_t wanted = command->trailing_operand ? 2 : 1;
   if (o.operands.size() < wanted) {
     throw UsageError{"'" + o.command + "' takes " + command->operands + " (got " +
@@ -715,6 +757,11 @@ int ConfigureAndAnalyse(Workspace& ws, ProgressBar& bar, const Call& c) {
   return Analyse(ws, c.options.remote->Fetch(c.logs, ws.cache_folder, c.err), c.err, bar);
 }
 
+// The runs over a site file (--site FILE).
+int RunSiteExport(const Call& c);
+int WatchSite(const Call& c);
+int RunSiteModelCommand(const Call& c);
+
 int RunTables(const Call& c) {
   Workspace ws(c.env.decimal_separator);
   ProgressBar bar(c.err);
@@ -772,6 +819,7 @@ int RunPlayer(const Call& c) {
 }
 
 int RunExport(const Call& c) {
+  if (c.options.site) return RunSiteExport(c);
   Workspace ws(c.env.decimal_separator);
   ProgressBar bar(c.err);
   if (const int status = ConfigureAndAnalyse(ws, bar, c); status != kExitOk) return status;
@@ -783,6 +831,7 @@ int RunExport(const Call& c) {
 }
 
 int RunWatch(const Call& c) {
+  if (c.options.site) return WatchSite(c);
   if (!AllLogsExist(c.logs, c.err)) return kExitUsage;
   return Watch(c.options, c.logs, c.err, c.env);
 }
@@ -834,6 +883,7 @@ int AnalyseGames(Analysed& a, const Call& c) {
 }
 
 int RunGames(const Call& c) {
+  if (c.options.site) return RunSiteModelCommand(c);
   Analysed a(c.env.decimal_separator);
   if (const int status = AnalyseGames(a, c); status != kExitOk) return status;
   const EventStore& store = a.ws.log()->events();
@@ -872,6 +922,7 @@ int RunGames(const Call& c) {
 }
 
 int RunPeople(const Call& c) {
+  if (c.options.site) return RunSiteModelCommand(c);
   Analysed a(c.env.decimal_separator);
   if (const int status = AnalyseGames(a, c); status != kExitOk) return status;
   const EventStore& store = a.ws.log()->events();
@@ -946,6 +997,7 @@ int RunPerson(const Call& c) {
 }
 
 int RunRanking(const Call& c) {
+  if (c.options.site) return RunSiteModelCommand(c);
   Analysed a(c.env.decimal_separator);
   if (const int status = AnalyseGames(a, c); status != kExitOk) return status;
   const EventStore& store = a.ws.log()->events();
@@ -959,6 +1011,169 @@ int RunRanking(const Call& c) {
     PrintRanking(c.out, ranking, c.env.decimal_separator, c.env.terminal_output);
   }
   return kExitOk;
+}
+
+// The command line's own steps for the runs over a site file. `any_failed` is set when a
+// remote log of a server could not be fetched.
+SiteSteps MakeSiteSteps(const Call& c, const CliEnvironment& env, bool incremental,
+                        bool& any_failed) {
+  SiteSteps steps;
+  steps.decimal_separator = env.decimal_separator;
+  steps.wait_seconds = c.options.wait_seconds;
+  const Options& o = c.options;
+  const std::string cache = o.no_cache ? std::string() : o.cache ? *o.cache : DefaultCacheFolder();
+  steps.fetch = [&c, &any_failed, cache](const std::vector<std::string>& logs, bool& failed) {
+    std::vector<std::string> files = c.options.remote->Fetch(logs, cache, c.err);
+    failed = c.options.remote->failed();
+    any_failed = any_failed || failed;
+    return files;
+  };
+  steps.analyse = [&c, &env](Workspace& ws, const std::vector<std::string>& files) {
+    ProgressBar bar(c.err);
+    Configure(ws, c.options, env, c.err);
+    if (env.progress_bar) {
+      ws.hooks.reading = [&bar](uint64_t done, uint64_t total) { bar.Reading(done, total); };
+    }
+    const int status = Analyse(ws, files, c.err, bar);
+    ws.hooks.reading = nullptr;
+    return status;
+  };
+  steps.export_report = [&c, &env, incremental](Workspace& ws, const std::string& dir) {
+    ws.export_incremental = incremental;
+    return Export(ws, dir, c.options.wait_seconds, env, c.err);
+  };
+  return steps;
+}
+
+int RunSiteExport(const Call& c) {
+  bool any_failed = false;
+  const SiteSteps steps = MakeSiteSteps(c, c.env, c.options.incremental, any_failed);
+  const int status = ExportSite(*c.options.site, c.options.operands.back(), steps, c.err);
+  return status == kExitOk && any_failed ? kExitSourcesFailed : status;
+}
+
+// Watch over a site file: a run of the site's export whenever a server's logs may have
+// changed; the run itself skips the servers whose logs did not.
+int WatchSite(const Call& c) {
+  const StopSignals stop;
+  const SiteConfig& site = *c.options.site;
+  std::vector<std::string> watched;
+  for (const SiteServer& server : site.servers) {
+    for (const std::string& l : server.logs) {
+      if (!remote::IsRemoteName(l)) watched.push_back(l);
+    }
+    if (server.people) watched.push_back(*server.people);
+  }
+  const ChangeWaiter waiter(watched);
+  CliEnvironment quiet = c.env;
+  quiet.progress_bar = false;
+  bool any_failed = false;
+  std::string remembered;
+  SiteSteps steps = MakeSiteSteps(c, quiet, true, any_failed);
+  steps.remembered = &remembered;
+  steps.tell_unchanged = false;
+  const auto analyse = steps.analyse;
+  steps.analyse = [analyse](Workspace& ws, const std::vector<std::string>& files) {
+    const int status = analyse(ws, files);
+    // A stop signal ends the run at its next step, as a one-server watch does.
+    ws.hooks.status_changed = ws.hooks.waiting = [] {
+      if (StopSignals::requested()) throw StopRequested{};
+    };
+    return status;
+  };
+  while (!StopSignals::requested()) {
+    int status = kExitOk;
+    try {
+      status = ExportSite(site, c.options.operands.back(), steps, c.err);
+    } catch (const StopRequested&) {
+      break;
+    } catch (const std::exception& e) {
+      c.err << "barvik-cli: " << FailureText(e) << "\n";
+      status = kExitFailure;
+    }
+    if (StopSignals::requested()) break;
+    if (status != kExitOk) {
+      c.err << "barvik-cli: " << WatchTime() << ": site run failed; next try in "
+            << c.options.every_seconds << " s" << std::endl;
+    }
+    waiter.Wait(c.options.every_seconds);
+  }
+  return kExitOk;
+}
+
+// people, games and ranking over a site file: one list (or document) per league.
+int RunSiteModelCommand(const Call& c) {
+  bool any_failed = false;
+  const SiteSteps steps = MakeSiteSteps(c, c.env, false, any_failed);
+  SiteModels models;
+  if (const int status = ReadSite(*c.options.site, steps, models, c.err); status != kExitOk) {
+    return status;
+  }
+  const std::string& command = c.options.command;
+  Json leagues = Json::array();
+  for (size_t l = 0; l < models.views.size(); ++l) {
+    const LeagueView& view = models.views[l];
+    const GamesModel& model = *view.model;
+    if (c.options.json) {
+      leagues.push_back(command == "people"  ? LeaguePeopleJson(view, models.summaries)
+                        : command == "games" ? LeagueGamesJson(view, models.summaries)
+                                             : LeagueRankingJson(view));
+      continue;
+    }
+    const std::string suffix = " " + view.league;
+    if (command == "ranking") {
+      c.out << "[league" << suffix << "]\n\n";
+      PrintRanking(c.out, LeagueRankingJson(view), c.env.decimal_separator, c.env.terminal_output);
+    } else if (command == "people") {
+      ReportList list("People" + suffix, FigureColumns({"Person", "Name", "Games"}));
+      for (const char* extra : {"First game", "Last game", "Spellings", "Servers"}) {
+        list.columns.push_back({extra});
+      }
+      for (PersonIndex p = 0; p < model.people.size(); ++p) {
+        const Person& person = model.people[p];
+        if (person.hidden) continue;
+        std::vector<std::string> cells = {person.display, std::to_string(person.games)};
+        for (std::string& cell : FigureCells(person)) cells.push_back(std::move(cell));
+        cells.push_back(std::to_string(person.first_game));
+        cells.push_back(std::to_string(person.last_game));
+        cells.push_back(std::to_string(person.spellings.size()));
+        std::string servers;
+        for (const PersonServerRow& row : view.rows[p]) {
+          servers += (servers.empty() ? "" : ",") + models.summaries[row.server].key;
+        }
+        cells.push_back(std::move(servers));
+        list.rows.push_back({person.id, std::move(cells)});
+      }
+      PrintList(c.out, list, c.env.terminal_output);
+    } else {
+      ReportList list("Games" + suffix, {{"Game"},
+                                         {"Server"},
+                                         {"Map"},
+                                         {"Game type"},
+                                         {"Seconds"},
+                                         {"Ended"},
+                                         {"Warm-up"},
+                                         {"Players"}});
+      for (size_t g = 0; g < model.games.size(); ++g) {
+        const Game& game = model.games[g];
+        size_t shown = 0;
+        for (const Participant& p : game.players) shown += model.people[p.person].hidden ? 0 : 1;
+        list.rows.push_back(
+            {std::to_string(game.number),
+             {models.summaries[view.game_server[g]].key, std::string(view.texts.Setting(game.map)),
+              std::string(view.texts.Setting(game.game_type)), std::to_string(game.seconds),
+              std::string(EndingName(game.ending)), game.warmup ? "yes" : "no",
+              std::to_string(shown)}});
+      }
+      PrintList(c.out, list, c.env.terminal_output);
+    }
+  }
+  if (c.options.json) {
+    Json document = JsonDocument();
+    document["leagues"] = std::move(leagues);
+    c.out << JsonText(document);
+  }
+  return any_failed ? kExitSourcesFailed : kExitOk;
 }
 
 // `remote check URL...`: one line per URL, safe to paste into a bug report.
@@ -990,17 +1205,17 @@ const std::vector<Command>& Commands() {
        .options = {"--min-kills", "--max-ratio", "--weapon", "--json"},
        .run = RunPlayer},
       {.name = "games",
-       .help = "  games [--people FILE] [--json] LOG...\n"
+       .help = "  games [--people FILE] [--json] LOG... | --site FILE\n"
                "      Print every game of LOG: map, game type, start and end (server uptime\n"
                "      seconds), length, how it ended, warm-up or not, winner, players.\n",
        .operands = "LOG...",
-       .options = {"--people", "--json"},
+       .options = {"--people", "--json", "--site"},
        .run = RunGames},
       {.name = "people",
-       .help = "  people [--people FILE] [--inactive-after GAMES] [--json] LOG...\n"
+       .help = "  people [--people FILE] [--inactive-after GAMES] [--json] LOG... | --site FILE\n"
                "      Print every person of LOG (one human across his names) with his totals.\n",
        .operands = "LOG...",
-       .options = {"--people", "--inactive-after", "--json"},
+       .options = {"--people", "--inactive-after", "--json", "--site"},
        .run = RunPeople},
       {.name = "person",
        .help = "  person [--people FILE] [--json] LOG... NAME\n"
@@ -1011,36 +1226,42 @@ const std::vector<Command>& Commands() {
        .options = {"--people", "--json"},
        .run = RunPerson},
       {.name = "ranking",
-       .help = "  ranking [--people FILE] [--inactive-after GAMES] [--json] LOG...\n"
+       .help = "  ranking [--people FILE] [--inactive-after GAMES] [--json] LOG... | --site FILE\n"
                "      Rate every person's skill from the games of LOG (docs/ratings.md) and print\n"
                "      the ranking, then the provisional (plus-minus above 9) and the\n"
                "      inactive (no game in the last 1000, or --inactive-after) apart; then the\n"
                "      same for each game type with 20 or more rated games, rated on its games\n"
                "      alone.\n",
        .operands = "LOG...",
-       .options = {"--people", "--inactive-after", "--json"},
+       .options = {"--people", "--inactive-after", "--json", "--site"},
        .run = RunRanking},
       {.name = "export",
        .help = "  export [--case-sensitive] [--keep-colors] [--min-kills TEXT] [--max-ratio TEXT]\n"
                "         [--wait SECONDS] [--incremental] LOG... DIR\n"
-               "      Analyse LOG and write the HTML report into the folder DIR.\n",
+               "      Analyse LOG and write the HTML report into the folder DIR.\n"
+               "  export --site FILE [export options] [DIR]\n"
+               "      The report of every server of the site file: a site of one server is\n"
+               "      that server's report; of several, DIR/servers/KEY/ for each, the\n"
+               "      server list, people and ranking per league beside them. A server whose\n"
+               "      logs did not change since the last export of DIR is not exported again.\n",
        .operands = "LOG... DIR",
        .trailing_operand = true,
        .draws_images = true,
        .options = {"--min-kills", "--max-ratio", "--wait", "--templates", "--incremental",
-                   "--people", "--inactive-after"},
+                   "--people", "--inactive-after", "--site"},
        .run = RunExport},
       {.name = "watch",
        .help =
            "  watch [export options] [--every SECONDS] LOG... DIR\n"
            "      Export once, then again whenever a LOG grew, was rotated or replaced, writing\n"
            "      only the files that changed; one status line per run on standard error. Stops\n"
-           "      on SIGINT, SIGTERM or SIGHUP (exit status 0), leaving the last whole report.\n",
+           "      on SIGINT, SIGTERM or SIGHUP (exit status 0), leaving the last whole report.\n"
+           "      With --site FILE: the site's export whenever a server's logs changed.\n",
        .operands = "LOG... DIR",
        .trailing_operand = true,
        .draws_images = true,
        .options = {"--min-kills", "--max-ratio", "--wait", "--templates", "--every", "--people",
-                   "--inactive-after"},
+                   "--inactive-after", "--site"},
        .run = RunWatch},
       {.name = "remote",
        .help = "  remote check [remote options] URL...\n"

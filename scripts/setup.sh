@@ -13,7 +13,7 @@ packages=(
   libpng-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core fonts-liberation
-  nlohmann-json3-dev chromium
+  nlohmann-json3-dev libtomlplusplus-dev chromium
   dpkg-dev file man-db
   libcurl4-openssl-dev libssl-dev ca-certificates
   python3 python3-pyftpdlib python3-openssl python3-rangehttpserver

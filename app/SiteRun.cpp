@@ -1,0 +1,423 @@
+#include "app/SiteRun.h"
+
+#include <algorithm>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <sstream>
+#include <unordered_map>
+
+#include "app/CommandLine.h"
+#include "app/PeopleFile.h"
+#include "app/Watch.h"
+#include "core/AtomicReplace.h"
+#include "core/FileError.h"
+#include "core/StableHash.h"
+#include "report/FriendlyNames.h"
+#include "report/GamesJson.h"
+#include "report/PageWriter.h"
+#include "report/RankingJson.h"
+#include "report/ReportFiles.h"
+#include "report/ReportFolder.h"
+#include "report/SiteServers.h"
+#include "stats/Awards.h"
+#include "stats/GameRatings.h"
+
+namespace barvik {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Where the report folder keeps what each server's export was made from.
+constexpr std::string_view kStateFile = ".barvik-site";
+
+std::string UtcNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  char text[32] = "";
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
+
+// The state file's lines: "KEY<TAB>HASH" per server exported, "site<TAB>HASH" for the site.
+std::map<std::string, std::string> ReadState(const std::string& path) {
+  std::map<std::string, std::string> state;
+  std::istringstream in(ReadOwnFile(path).value_or(""));
+  std::string line;
+  while (std::getline(in, line)) {
+    const size_t tab = line.find('\t');
+    if (tab != std::string::npos) state[line.substr(0, tab)] = line.substr(tab + 1);
+  }
+  return state;
+}
+
+std::string Hashed(std::string_view text) {
+  return std::to_string(StableHash().Text(text).value());
+}
+
+// Everything the site's own files are made from besides the servers' logs: the file itself.
+std::string SiteFingerprint(const SiteConfig& site) {
+  StableHash h;
+  h.Text(site.title).Number(site.servers.size());
+  for (const SiteServer& s : site.servers) {
+    h.Text(s.key).Text(s.name).Text(s.league).Text(s.people.value_or("")).Number(s.logs.size());
+    for (const std::string& log : s.logs) h.Text(log);
+  }
+  return std::to_string(h.value());
+}
+
+// The people of `model` by every compared spelling, first met first.
+std::unordered_map<std::string, PersonIndex> SpellingIndex(const GamesModel& model,
+                                                           const GameTexts& texts) {
+  std::unordered_map<std::string, PersonIndex> index;
+  for (PersonIndex p = 0; p < model.people.size(); ++p) {
+    if (model.people[p].hidden) continue;
+    for (const Spelling& s : model.people[p].spellings) {
+      index.emplace(ComparedName(texts.Text(s.raw)), p);
+    }
+  }
+  return index;
+}
+
+void Append(PeopleRules& to, const PeopleRules& from) {
+  to.same.insert(to.same.end(), from.same.begin(), from.same.end());
+  to.different.insert(to.different.end(), from.different.begin(), from.different.end());
+  to.hidden.insert(to.hidden.end(), from.hidden.begin(), from.hidden.end());
+  to.shown_as.insert(to.shown_as.end(), from.shown_as.begin(), from.shown_as.end());
+}
+
+ServerSummary Summary(const ServerRead& r) {
+  ServerSummary s;
+  s.key = r.server->key;
+  s.name = !r.server->name.empty()          ? r.server->name
+           : r.ws && r.ws->log() != nullptr ? r.ws->server_name()
+                                            : r.server->key;
+  s.league = r.server->league;
+  s.fetched_at = r.fetched_at;
+  s.error = r.error;
+  for (const Game& g : r.model.games) {
+    s.kills += g.kills.size();
+    if (!g.players.empty()) ++s.games;
+  }
+  for (const Person& p : r.model.people) s.people += p.hidden ? 0 : 1;
+  if (!r.model.games.empty() && r.ws && r.ws->log() != nullptr) {
+    const Game& last = r.model.games.back();
+    s.last_game = ServerSummary::LastGame{
+        last.number, std::string(GameTexts(r.ws->log()->events()).Setting(last.map)),
+        HasGamePage(last) ? "servers/" + s.key + "/site/" + GamePage(last) : ""};
+  }
+  return s;
+}
+
+// The rows of every person of `league`: his figures and rank on each of its servers.
+std::vector<std::vector<PersonServerRow>> PersonRows(const LeagueRead& league,
+                                                     const std::vector<ServerRead>& reads) {
+  std::vector<std::vector<PersonServerRow>> rows(league.model.people.size());
+  const GameTexts league_texts(league.events);
+  for (size_t i : league.servers) {
+    const ServerRead& r = reads[i];
+    if (r.ws == nullptr || r.ws->log() == nullptr) continue;
+    const GameTexts texts(r.ws->log()->events());
+    const std::unordered_map<std::string, PersonIndex> index = SpellingIndex(r.model, texts);
+    std::vector<int> rank_of(r.model.people.size(), 0);
+    int ranked = 0;
+    for (const RankedPerson& ranked_person : ShownRanking(r.model, r.ratings.history)) {
+      rank_of[ranked_person.person] = ranked_person.rating.rank;
+      if (ranked_person.rating.rank > 0) ++ranked;
+    }
+    for (PersonIndex p = 0; p < league.model.people.size(); ++p) {
+      const Person& person = league.model.people[p];
+      if (person.hidden) continue;
+      PersonIndex there = kNoPerson;
+      for (const Spelling& s : person.spellings) {
+        const auto it = index.find(ComparedName(league_texts.Text(s.raw)));
+        if (it != index.end()) {
+          there = it->second;
+          break;
+        }
+      }
+      if (there == kNoPerson) continue;
+      const Person& own = r.model.people[there];
+      rows[p].push_back({i, "servers/" + r.server->key + "/site/" + PersonPage(own), own.games,
+                         own.kills, own.deaths, rank_of[there], ranked});
+    }
+  }
+  return rows;
+}
+
+}  // namespace
+
+std::vector<ServerRead> FetchServers(const SiteConfig& site, const SiteSteps& steps) {
+  std::vector<ServerRead> reads;
+  reads.reserve(site.servers.size());
+  for (const SiteServer& server : site.servers) {
+    ServerRead& r = reads.emplace_back();
+    r.server = &server;
+    bool failed = false;
+    r.files = steps.fetch(server.logs, failed);
+    r.fetched_at = UtcNow();
+    if (failed) r.error = "a log could not be fetched; its bytes fetched before were read";
+    r.fingerprint = InputFingerprint(r.files);
+    if (server.people) {
+      r.fingerprint += "people\t" + PeopleFileFingerprint(*server.people) + "\n";
+      PeopleFileRead people = ReadPeopleFile(*server.people);
+      if (!people.error.empty()) {
+        r.error = people.error;
+        r.status = kExitUsage;
+      }
+      r.rules = std::move(people.rules);
+    }
+    r.fingerprint = Hashed(r.fingerprint);
+  }
+  return reads;
+}
+
+int AnalyseServers(std::vector<ServerRead>& reads, const SiteSteps& steps) {
+  int status = kExitOk;
+  for (ServerRead& r : reads) {
+    if (r.status != kExitOk) {
+      status = status != kExitOk ? status : r.status;
+      continue;
+    }
+    r.ws = std::make_unique<Workspace>(steps.decimal_separator);
+    r.status = steps.analyse(*r.ws, r.files);
+    r.ws->people_rules = r.rules;
+    if (r.status != kExitOk) {
+      if (r.error.empty()) r.error = "its logs could not be read";
+      r.ws.reset();
+      status = status != kExitOk ? status : r.status;
+    }
+  }
+  return status;
+}
+
+void BuildServerModels(std::vector<ServerRead>& reads, const RatingOptions& options,
+                       const std::vector<std::string>& default_names) {
+  for (ServerRead& r : reads) {
+    if (r.ws == nullptr || r.ws->log() == nullptr) continue;
+    r.model = BuildGames(r.ws->log()->events(), r.rules, r.ws->GamesScratchSpace(), default_names);
+    r.ratings = GameRatings{RatingHistory(options), {}};
+    RateGames(r.model, r.ratings);
+  }
+}
+
+std::vector<LeagueRead> BuildLeagues(const SiteConfig& site, const std::vector<ServerRead>& reads,
+                                     const RatingOptions& options,
+                                     const std::vector<std::string>& default_names,
+                                     const std::string& template_folder) {
+  const FriendlyNames friendly = FriendlyNames::Load(template_folder);
+  std::vector<LeagueRead> leagues;
+  for (const std::string& name : site.Leagues()) {
+    LeagueRead& league = leagues.emplace_back();
+    league.league = name;
+    PeopleRules rules;
+    std::vector<std::string> people_files;
+    std::vector<uint64_t> starts;
+    for (size_t i = 0; i < reads.size(); ++i) {
+      const ServerRead& r = reads[i];
+      if (r.server->league != name) continue;
+      league.servers.push_back(i);
+      if (r.server->people && std::find(people_files.begin(), people_files.end(),
+                                        *r.server->people) == people_files.end()) {
+        people_files.push_back(*r.server->people);
+        Append(rules, r.rules);
+      }
+      if (r.ws == nullptr || r.ws->log() == nullptr) continue;
+      // A server's last game ends with its events, not with the next server's first line.
+      if (league.events.Here().words > 0) league.events.AddLine("  0:00 ShutdownGame:");
+      starts.push_back(league.events.Here().words);
+      league.events.AppendStore(r.ws->log()->events());
+      league.game_server.push_back(i);  // the server of each start, until the games are known
+    }
+    league.events.Finish();
+    league.model = BuildGames(league.events, rules, {}, default_names);
+    // Each game belongs to the server whose events hold its first record.
+    const std::vector<size_t> start_server = std::move(league.game_server);
+    league.game_server.clear();
+    for (const Game& g : league.model.games) {
+      const auto after = std::upper_bound(starts.begin(), starts.end(), g.first_position);
+      const size_t at =
+          after == starts.begin() ? 0 : static_cast<size_t>(after - starts.begin()) - 1;
+      league.game_server.push_back(start_server.empty() ? 0 : start_server[at]);
+    }
+    const GameTexts texts(league.events);
+    league.figures =
+        FiguresOf(RateModel(league.model, texts, "", nullptr, options),
+                  ComputeAwards(league.events, league.model, friendly.weapon_groups()));
+  }
+  return leagues;
+}
+
+namespace {
+
+const Workspace* AnyWorkspace(const std::vector<ServerRead>& reads) {
+  for (const ServerRead& r : reads) {
+    if (r.ws != nullptr) return r.ws.get();
+  }
+  return nullptr;
+}
+
+void TellFailures(const std::vector<ServerRead>& reads, std::ostream& err) {
+  for (const ServerRead& r : reads) {
+    if (!r.error.empty() && r.status != kExitOk) {
+      err << "barvik-cli: server '" << r.server->key << "': " << r.error << "\n";
+    }
+  }
+}
+
+}  // namespace
+
+void BuildSite(const SiteConfig& site, SiteModels& models) {
+  const Workspace* any = AnyWorkspace(models.reads);
+  const RatingOptions options = any != nullptr ? any->rating_options : RatingOptions{};
+  const std::vector<std::string> nobody =
+      any != nullptr ? any->DefaultPlayerNames() : std::vector<std::string>{};
+  BuildServerModels(models.reads, options, nobody);
+  models.leagues = BuildLeagues(site, models.reads, options, nobody,
+                                any != nullptr ? any->template_folder : ".");
+  models.summaries.clear();
+  for (const ServerRead& r : models.reads) models.summaries.push_back(Summary(r));
+  models.views.clear();
+  for (const LeagueRead& l : models.leagues) {
+    LeagueView view{l.league, GameTexts(l.events), &l.model, &l.figures, {}, {}};
+    view.game_server = l.game_server;
+    view.rows = PersonRows(l, models.reads);
+    models.views.push_back(std::move(view));
+  }
+}
+
+int ReadSite(const SiteConfig& site, const SiteSteps& steps, SiteModels& models,
+             std::ostream& err) {
+  models.reads = FetchServers(site, steps);
+  const int status = AnalyseServers(models.reads, steps);
+  TellFailures(models.reads, err);
+  BuildSite(site, models);
+  return status;
+}
+
+int ExportSite(const SiteConfig& site, const std::string& dir, const SiteSteps& steps,
+               std::ostream& err) {
+  std::vector<ServerRead> reads = FetchServers(site, steps);
+  if (site.servers.size() == 1) {
+    // Exactly the one-server report of its logs.
+    if (reads[0].status != kExitOk) {
+      err << "barvik-cli: " << reads[0].error << "\n";
+      return reads[0].status;
+    }
+    if (steps.remembered != nullptr && *steps.remembered == reads[0].fingerprint) return kExitOk;
+    if (const int status = AnalyseServers(reads, steps); status != kExitOk) return status;
+    const int status = steps.export_report(*reads[0].ws, dir);
+    if (steps.remembered != nullptr) {
+      *steps.remembered = status == kExitOk && reads[0].error.empty() ? reads[0].fingerprint : "";
+    }
+    return status;
+  }
+  const std::string folder = OutputFolderPrefix(dir);
+  {
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+  }
+  // One run at a time over the whole site; each server's export locks its own folder too.
+  const ReportFolderLock lock(folder, steps.wait_seconds, dir);
+  const std::string state_path = folder + std::string(kStateFile);
+  const std::map<std::string, std::string> state = ReadState(state_path);
+  const std::string site_print = SiteFingerprint(site);
+  bool changed = !state.contains("site") || state.at("site") != site_print;
+  for (const ServerRead& r : reads) {
+    const auto it = state.find(r.server->key);
+    std::error_code ec;
+    if (it == state.end() || it->second != r.fingerprint || !r.error.empty() ||
+        !fs::is_directory(folder + "servers/" + r.server->key, ec)) {
+      changed = true;
+    }
+  }
+  if (!changed) {
+    if (steps.tell_unchanged)
+      err << "barvik-cli: no server's logs changed; the site is as it was\n";
+    return kExitOk;
+  }
+  int status = AnalyseServers(reads, steps);
+  TellFailures(reads, err);
+  std::string new_state = "site\t" + site_print + "\n";
+  for (ServerRead& r : reads) {
+    if (r.ws == nullptr) continue;
+    const std::string server_dir = folder + "servers/" + r.server->key + "/";
+    const auto it = state.find(r.server->key);
+    std::error_code ec;
+    const bool same =
+        it != state.end() && it->second == r.fingerprint && fs::is_directory(server_dir, ec);
+    if (!same) {
+      const int exported = steps.export_report(*r.ws, server_dir);
+      if (exported != kExitOk) {
+        r.error = "its report could not be written";
+        status = status != kExitOk ? status : exported;
+        continue;
+      }
+    }
+    // A server whose logs could not all be fetched is exported again next time.
+    if (r.error.empty()) new_state += r.server->key + "\t" + r.fingerprint + "\n";
+  }
+  SiteModels models;
+  models.reads = std::move(reads);
+  BuildSite(site, models);
+  const Workspace* any = AnyWorkspace(models.reads);
+  const std::string templates = any != nullptr ? any->template_folder : ".";
+  SiteFrame frame;
+  frame.build_text = any != nullptr ? any->build_text : "N/A";
+  const FooterTime now = SystemFooterTime();
+  frame.generated = now.date + " " + now.time;
+  try {
+    // The style sheet of the servers' sites serves the site's own pages.
+    if (std::optional<std::string> css = ReadOwnFile((fs::path(templates) / "site.css").string())) {
+      if (!ReplaceFileWhole(folder + "site.css", *css, TemporaryStyle::kShared))
+        throw FileError("Cannot create file " + folder + "site.css");
+    }
+    std::vector<std::string> written;
+    WriteSiteOfServers(site.title, frame, models.summaries, models.views,
+                       [&](const std::string& path, const std::string& bytes) {
+                         const std::string target = folder + path;
+                         std::error_code ec;
+                         fs::create_directories(fs::path(target).parent_path(), ec);
+                         if (!ReplaceFileWhole(target, bytes, TemporaryStyle::kShared)) {
+                           throw FileError("Cannot create file " + target);
+                         }
+                         written.push_back(path);
+                       });
+    // What the file no longer names leaves no pages: its servers' reports, its leagues'
+    // pages, a league's profiles of people gone.
+    auto prune = [&](const std::string& sub, const std::function<bool(const std::string&)>& keep) {
+      std::error_code ec;
+      if (fs::symlink_status(folder + sub, ec).type() != fs::file_type::directory) return;
+      for (fs::directory_iterator it(folder + sub, ec), end; !ec && it != end; it.increment(ec)) {
+        if (!keep(it->path().filename().string())) fs::remove_all(it->path(), ec);
+      }
+    };
+    prune("servers", [&](const std::string& name) {
+      return std::any_of(site.servers.begin(), site.servers.end(),
+                         [&](const SiteServer& s) { return s.key == name; });
+    });
+    const std::vector<std::string> league_names = site.Leagues();
+    prune("leagues", [&](const std::string& name) {
+      return std::find(league_names.begin(), league_names.end(), name) != league_names.end();
+    });
+    std::sort(written.begin(), written.end());
+    for (const std::string& league : league_names) {
+      prune("leagues/" + league + "/people", [&](const std::string& name) {
+        return std::binary_search(written.begin(), written.end(),
+                                  "leagues/" + league + "/people/" + name);
+      });
+    }
+  } catch (const FileError& e) {
+    err << "barvik-cli: " << e.what() << "\n";
+    return kExitFailure;
+  }
+  if (!ReplaceFileWhole(state_path, new_state)) {
+    err << "barvik-cli: Cannot create file " << state_path << "\n";
+    return kExitFailure;
+  }
+  return status;
+}
+
+}  // namespace barvik
