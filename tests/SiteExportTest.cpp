@@ -1,0 +1,302 @@
+// export --site over generated logs of three servers sharing names: each server's report is
+// its one-server export, the people and figures add up across servers, ranks per server and
+// league agree with the rankings, and what the file no longer names leaves no pages.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <numeric>
+#include <regex>
+#include <sstream>
+
+#include "app/Cli.h"
+#include "report/JsonWriter.h"
+#include "tests/FakeImages.h"
+#include "tests/MaskedReport.h"
+#include "tests/TempFolder.h"
+#include "tools/loggen/LogGenerator.h"
+
+namespace barvik {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::MaskedReport;
+using testing::ReadBytes;
+
+struct CliRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+class SiteExportTest : public testing::TempFolderTest {
+ protected:
+  void SetUp() override {
+    TempFolderTest::SetUp();
+    for (uint64_t seed = 1; seed <= 3; ++seed) {
+      LogGeneratorOptions o;
+      o.seed = seed;
+      o.lines = 2500;
+      o.players = 8;
+      o.lines_per_turn = 600;
+      logs_.push_back(Write("log" + std::to_string(seed) + ".log", GenerateLog(o)));
+    }
+  }
+
+  CliRun Cli(std::vector<std::string> args) const {
+    CliEnvironment env;
+    env.template_folder = BARVIK_TEMPLATE_DIR;
+    env.make_image_source = [](Workspace&) { return std::make_unique<testing::FakeImages>(); };
+    args.insert(args.begin() + 1, "--no-cache");
+    std::ostringstream out, err;
+    const int status = RunCli(args, out, err, env);
+    return {status, out.str(), err.str()};
+  }
+
+  // A site file of the servers named, each "key:league" with the log of its number.
+  std::string Site(const std::vector<std::string>& servers, const std::string& extra = "") {
+    std::string text = "[site]\ntitle = \"Test site\"\n" + extra;
+    for (const std::string& s : servers) {
+      const std::string key = s.substr(0, s.find(':'));
+      const std::string league = s.find(':') != std::string::npos ? s.substr(s.find(':') + 1) : "";
+      text += "\n[[server]]\nkey = \"" + key + "\"\nlogs = [\"" + logs_[key.back() - '1'] + "\"]\n";
+      if (!league.empty()) text += "league = \"" + league + "\"\n";
+    }
+    return Write("site.toml", text);
+  }
+
+  static Json JsonOf(const fs::path& path) { return Json::parse(ReadBytes(path)); }
+
+  std::vector<std::string> logs_;
+};
+
+TEST_F(SiteExportTest, EachServerReportIsItsOneServerExport) {
+  const fs::path out = dir_ / "out";
+  const CliRun site = Cli({"export", "--site", Site({"s1", "s2:lan", "s3"}), out.string()});
+  ASSERT_EQ(site.status, 0) << site.err;
+  for (int i = 1; i <= 3; ++i) {
+    const fs::path alone = dir_ / ("alone" + std::to_string(i));
+    ASSERT_EQ(Cli({"export", logs_[i - 1], alone.string()}).status, 0);
+    const auto expected = MaskedReport(alone);
+    EXPECT_EQ(MaskedReport(out / "servers" / ("s" + std::to_string(i))), expected) << i;
+    EXPECT_GT(expected.size(), 50u);
+  }
+  for (const char* file : {"index.html", "servers.json", "site.css", "leagues/all/people.html",
+                           "leagues/all/ranking.html", "leagues/lan/people.json"}) {
+    EXPECT_TRUE(fs::is_regular_file(out / file)) << file;
+  }
+  const Json servers = JsonOf(out / "servers.json").at("servers");
+  ASSERT_EQ(servers.size(), 3u);
+  EXPECT_EQ(servers[1].at("key"), "s2");
+  EXPECT_EQ(servers[1].at("league"), "lan");
+  EXPECT_EQ(servers[1].at("page"), "servers/s2/site/index.html");
+  EXPECT_TRUE(fs::is_regular_file(out / servers[1].at("page").get<std::string>()));
+  EXPECT_TRUE(servers[1].at("error").is_null());
+  EXPECT_TRUE(fs::is_regular_file(out / servers[2].at("last_game").at("page").get<std::string>()));
+}
+
+TEST_F(SiteExportTest, OneServerSiteIsTheOneServerReport) {
+  const fs::path out = dir_ / "out";
+  const fs::path alone = dir_ / "alone";
+  ASSERT_EQ(Cli({"export", "--site", Site({"s2"}), out.string()}).status, 0);
+  ASSERT_EQ(Cli({"export", logs_[1], alone.string()}).status, 0);
+  EXPECT_EQ(MaskedReport(out), MaskedReport(alone));
+}
+
+TEST_F(SiteExportTest, PeopleAndKillsAddUpAcrossServersWithRanksOnEach) {
+  const fs::path out = dir_ / "out";
+  ASSERT_EQ(Cli({"export", "--site", Site({"s1", "s2", "s3"}), out.string()}).status, 0);
+  const Json league = JsonOf(out / "leagues/all/people.json");
+  auto kills = [](const Json& people) {
+    int64_t sum = 0;
+    for (const Json& p : people.at("people")) sum += p.at("kills").get<int64_t>();
+    return sum;
+  };
+  int64_t per_server = 0;
+  std::map<std::string, Json> rankings;
+  for (const char* key : {"s1", "s2", "s3"}) {
+    per_server += kills(JsonOf(out / "servers" / key / "site/people.json"));
+    rankings[key] = JsonOf(out / "servers" / key / "site/ranking.json");
+  }
+  EXPECT_EQ(kills(league), per_server);
+  // The generated logs share most of their names: one person per name in the league.
+  const Json servers = JsonOf(out / "servers.json").at("servers");
+  size_t most = 0;
+  size_t sum = 0;
+  for (const Json& s : servers) {
+    most = std::max(most, s.at("people").get<size_t>());
+    sum += s.at("people").get<size_t>();
+  }
+  EXPECT_GE(league.at("people").size(), most);
+  EXPECT_LT(league.at("people").size(), sum);
+  size_t everywhere = 0;
+  const Json league_ranking = JsonOf(out / "leagues/all/ranking.json");
+  size_t checked = 0;
+  for (const Json& person : league.at("people")) {
+    everywhere += person.at("servers") == Json({"s1", "s2", "s3"}) ? 1 : 0;
+    const std::string profile =
+        ReadBytes(out / "leagues/all" / person.at("page").get<std::string>());
+    const std::string name = person.at("name").get<std::string>();
+    for (const char* key : {"s1", "s2", "s3"}) {
+      const Json& ranked = rankings[key].at("ranking");
+      for (const Json& r : ranked) {
+        if (r.at("name") != name) continue;
+        const std::string rank = "Rank " + std::to_string(r.at("rank").get<int>()) + " of " +
+                                 std::to_string(ranked.size());
+        // His row of that server links his profile there and shows his rank there.
+        const std::string link =
+            "servers/" + std::string(key) + "/site/" + r.at("page").get<std::string>();
+        const size_t row = profile.find(link);
+        ASSERT_NE(row, std::string::npos) << name << " " << key;
+        EXPECT_NE(profile.substr(row, profile.find("</tr>", row) - row).find(rank),
+                  std::string::npos)
+            << name << " " << key << " " << rank;
+        ++checked;
+      }
+    }
+    for (const Json& r : league_ranking.at("ranking")) {
+      if (r.at("name") != name) continue;
+      EXPECT_NE(
+          profile.find("Rank " + std::to_string(r.at("rank").get<int>()) + " of " +
+                       std::to_string(league_ranking.at("ranking").size()) + " in league all"),
+          std::string::npos)
+          << name;
+    }
+  }
+  EXPECT_GE(everywhere, 5u);
+  EXPECT_GT(checked, 8u);
+  // Every game of the league names its server, the servers' games in the file's order.
+  const Json games = JsonOf(out / "leagues/all/games.json").at("games");
+  size_t s1_games = 0;
+  for (const Json& g : games) s1_games += g.at("server") == "s1" ? 1 : 0;
+  EXPECT_EQ(s1_games, JsonOf(out / "servers/s1/site/games.json").at("games").size());
+  EXPECT_EQ(games.front().at("server"), "s1");
+  EXPECT_EQ(games.back().at("server"), "s3");
+}
+
+TEST_F(SiteExportTest, LeaguesRateApart) {
+  const fs::path out = dir_ / "out";
+  ASSERT_EQ(Cli({"export", "--site", Site({"s1:pub", "s2:lan"}), out.string()}).status, 0);
+  const Json pub = JsonOf(out / "leagues/pub/people.json");
+  for (const Json& p : pub.at("people")) EXPECT_EQ(p.at("servers"), Json({"s1"}));
+  // A league of one server rates exactly that server's games.
+  const Json lan = JsonOf(out / "leagues/lan/ranking.json").at("ranking");
+  const Json own = JsonOf(out / "servers/s2/site/ranking.json").at("ranking");
+  ASSERT_EQ(lan.size(), own.size());
+  for (size_t i = 0; i < lan.size(); ++i) {
+    EXPECT_EQ(lan[i].at("name"), own[i].at("name"));
+    EXPECT_EQ(lan[i].at("skill"), own[i].at("skill"));
+  }
+}
+
+TEST_F(SiteExportTest, RenamedHostKeepsItsServer) {
+  // The second half of server 1's history under another sv_hostname.
+  const std::string renamed =
+      std::regex_replace(ReadBytes(logs_[0]), std::regex("Barvik \\^7Test Server"), "Renamed");
+  logs_[0] = Write("log1.log", renamed);
+  const fs::path out = dir_ / "out";
+  const std::string site = Site({"s1", "s2"});
+  ASSERT_EQ(Cli({"export", "--site", site, out.string()}).status, 0);
+  const Json servers = JsonOf(out / "servers.json").at("servers");
+  EXPECT_EQ(servers[0].at("key"), "s1");
+  EXPECT_EQ(servers[0].at("name"), "^1Renamed");
+  std::vector<std::string> folders;
+  for (const auto& e : fs::directory_iterator(out / "servers")) {
+    folders.push_back(e.path().filename().string());
+  }
+  std::sort(folders.begin(), folders.end());
+  EXPECT_EQ(folders, (std::vector<std::string>{"s1", "s2"}));
+}
+
+TEST_F(SiteExportTest, ServerLeftOutOfTheFileLeavesNoPages) {
+  const fs::path out = dir_ / "out";
+  ASSERT_EQ(Cli({"export", "--site", Site({"s1", "s2", "s3:lan"}), out.string()}).status, 0);
+  ASSERT_TRUE(fs::is_directory(out / "servers/s3"));
+  ASSERT_TRUE(fs::is_directory(out / "leagues/lan"));
+  ASSERT_EQ(Cli({"export", "--site", Site({"s1", "s2"}), out.string()}).status, 0);
+  EXPECT_FALSE(fs::exists(out / "servers/s3"));
+  EXPECT_FALSE(fs::exists(out / "leagues/lan"));
+  EXPECT_EQ(JsonOf(out / "servers.json").at("servers").size(), 2u);
+  EXPECT_EQ(ReadBytes(out / "index.html").find("s3"), std::string::npos);
+}
+
+TEST_F(SiteExportTest, OnlyTheServerWhoseLogsChangedIsExportedAgain) {
+  const fs::path out = dir_ / "out";
+  const std::string site = Site({"s1", "s2"});
+  ASSERT_EQ(Cli({"export", "--site", site, out.string()}).status, 0);
+  const auto time_of = [&](const char* file) { return fs::last_write_time(out / file); };
+  const auto s1 = time_of("servers/s1/players.html");
+  const auto s2 = time_of("servers/s2/players.html");
+  const auto index = time_of("index.html");
+  const CliRun again = Cli({"export", "--site", site, out.string()});
+  EXPECT_EQ(again.status, 0);
+  EXPECT_NE(again.err.find("no server's logs changed"), std::string::npos) << again.err;
+  EXPECT_EQ(time_of("index.html"), index);
+  // Server 1's log grows: its report and the site's files are made again, server 2's not.
+  std::ofstream(logs_[0], std::ios::app) << ReadBytes(logs_[0]).substr(0, 20000);
+  ASSERT_EQ(Cli({"export", "--site", site, out.string()}).status, 0);
+  EXPECT_NE(time_of("servers/s1/players.html"), s1);
+  EXPECT_EQ(time_of("servers/s2/players.html"), s2);
+  // A server folder removed by hand is made again.
+  fs::remove_all(out / "servers/s2");
+  ASSERT_EQ(Cli({"export", "--site", site, out.string()}).status, 0);
+  EXPECT_TRUE(fs::is_regular_file(out / "servers/s2/players.html"));
+}
+
+TEST_F(SiteExportTest, CommandLineFaults) {
+  const std::string site = Site({"s1", "s2"});
+  {  // the logs come from the file
+    const CliRun run = Cli({"export", "--site", site, logs_[0], (dir_ / "out").string()});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("'export --site FILE' takes at most DIR"), std::string::npos) << run.err;
+  }
+  {  // no report folder anywhere
+    const CliRun run = Cli({"export", "--site", site});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("needs DIR, or 'report' under [site]"), std::string::npos) << run.err;
+  }
+  {  // the file's report folder
+    const CliRun run = Cli(
+        {"export", "--site", Site({"s1", "s2"}, "report = \"" + (dir_ / "r").string() + "\"\n")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(fs::is_regular_file(dir_ / "r/servers.json"));
+  }
+  {  // a fault of the file, with its place
+    const std::string bad = Write("bad.toml", "[[server]]\nkey = \"a\"\nlogs = [\"x\"]\nfoo = 1\n");
+    const CliRun run = Cli({"ranking", "--site", bad});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find(bad + ":4:1: unknown field 'foo'"), std::string::npos) << run.err;
+  }
+  {  // a missing log of one server: the others are exported, the failure told and returned
+    const std::string missing =
+        Write("m.toml", "[[server]]\nkey = \"a\"\nlogs = [\"" + logs_[0] +
+                            "\"]\n[[server]]\nkey = \"b\"\nlogs = [\"/nonexistent.log\"]\n");
+    const CliRun run = Cli({"export", "--site", missing, (dir_ / "m").string()});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("no such log file: /nonexistent.log"), std::string::npos) << run.err;
+    EXPECT_TRUE(fs::is_regular_file(dir_ / "m/servers/a/players.html"));
+    const Json servers = JsonOf(dir_ / "m/servers.json").at("servers");
+    EXPECT_EQ(servers[1].at("error"), "its logs could not be read");
+  }
+}
+
+TEST_F(SiteExportTest, PeopleGamesAndRankingCommandsCoverTheLeagues) {
+  const std::string site = Site({"s1", "s2:lan"});
+  const CliRun people = Cli({"people", "--site", site});
+  ASSERT_EQ(people.status, 0) << people.err;
+  EXPECT_NE(people.out.find("[People all]\n"), std::string::npos);
+  EXPECT_NE(people.out.find("[People lan]\n"), std::string::npos);
+  EXPECT_NE(people.out.find("\ts1\n"), std::string::npos);
+  const CliRun games = Cli({"games", "--site", site, "--json"});
+  ASSERT_EQ(games.status, 0) << games.err;
+  const Json leagues = Json::parse(games.out).at("leagues");
+  ASSERT_EQ(leagues.size(), 2u);
+  EXPECT_EQ(leagues[1].at("league"), "lan");
+  EXPECT_EQ(leagues[1].at("games")[0].at("server"), "s2");
+  const CliRun ranking = Cli({"ranking", "--site", site});
+  ASSERT_EQ(ranking.status, 0) << ranking.err;
+  EXPECT_NE(ranking.out.find("[league lan]\n\n[ranking]\n"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace barvik
