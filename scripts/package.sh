@@ -69,6 +69,8 @@ done
 unit=$usr/lib/systemd/system/barvik-watch@.service
 grep -q '^RestartPreventExitStatus=2$' "$unit" || fail "the unit restarts on bad settings"
 grep -q '^ProtectSystem=strict$' "$unit" || fail "the unit is not hardened"
+[ -x "$usr/libexec/barvik/barvik-watch" ] || fail "no watch wrapper in /usr/libexec/barvik"
+grep -q '^ExecStart=/usr/libexec/barvik/barvik-watch %i ' "$unit" || fail "the unit starts no wrapper"
 
 echo "== man pages" >&2
 for page in barvik barvik-cli; do
