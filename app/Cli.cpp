@@ -1028,14 +1028,26 @@ SiteSteps MakeSiteSteps(const Call& c, const CliEnvironment& env, bool increment
     any_failed = any_failed || failed;
     return files;
   };
-  steps.analyse = [&c, &env](Workspace& ws, const std::vector<std::string>& files) {
+  // What an export of a server is made from besides its logs: a run with other options or
+  // another build exports every server again.
+  steps.options_print = c.env.build_text + '\t' + o.min_kills + '\t' + o.max_ratio + '\t' +
+                        (o.case_sensitive ? "c" : "") + (o.keep_colors ? "k" : "") + '\t' +
+                        o.templates.value_or("") + '\t' +
+                        std::to_string(o.inactive_after.value_or(-1)) + '\t' +
+                        std::string(o.encoding->charset());
+  // Each notice once per run of the site, not once per server.
+  auto told = std::make_shared<std::set<std::string>>();
+  steps.analyse = [&c, &env, told](Workspace& ws, const std::vector<std::string>& files) {
     ProgressBar bar(c.err);
     Configure(ws, c.options, env, c.err);
+    ws.hooks.notice = [&c, told](const std::string& m) {
+      if (told->insert(m).second) c.err << "barvik-cli: " << TerminalText(m) << "\n";
+    };
     if (env.progress_bar) {
       ws.hooks.reading = [&bar](uint64_t done, uint64_t total) { bar.Reading(done, total); };
     }
     const int status = Analyse(ws, files, c.err, bar);
-    ws.hooks.reading = nullptr;
+    if (env.progress_bar) ws.hooks.reading = nullptr;  // the bar goes with this call
     return status;
   };
   steps.export_report = [&c, &env, incremental](Workspace& ws, const std::string& dir) {
@@ -1074,11 +1086,13 @@ int WatchSite(const Call& c) {
   steps.tell_unchanged = false;
   const auto analyse = steps.analyse;
   steps.analyse = [analyse](Workspace& ws, const std::vector<std::string>& files) {
-    const int status = analyse(ws, files);
     // A stop signal ends the run at its next step, as a one-server watch does.
-    ws.hooks.status_changed = ws.hooks.waiting = [] {
+    const auto stop = [] {
       if (StopSignals::requested()) throw StopRequested{};
     };
+    ws.hooks.reading = [stop](uint64_t /*done*/, uint64_t /*total*/) { stop(); };
+    const int status = analyse(ws, files);
+    ws.hooks.status_changed = ws.hooks.waiting = stop;
     return status;
   };
   while (!StopSignals::requested()) {

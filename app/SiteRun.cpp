@@ -1,11 +1,14 @@
 #include "app/SiteRun.h"
 
 #include <algorithm>
+#include <atomic>
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <future>
 #include <map>
 #include <sstream>
+#include <thread>
 #include <unordered_map>
 
 #include "app/CommandLine.h"
@@ -114,8 +117,9 @@ ServerSummary Summary(const ServerRead& r) {
 // The rows of every person of `league`: his figures and rank on each of its servers.
 std::vector<std::vector<PersonServerRow>> PersonRows(const LeagueRead& league,
                                                      const std::vector<ServerRead>& reads) {
-  std::vector<std::vector<PersonServerRow>> rows(league.model.people.size());
-  const GameTexts league_texts(league.events);
+  const GamesModel& model = *league.model;
+  std::vector<std::vector<PersonServerRow>> rows(model.people.size());
+  const GameTexts league_texts(*league.events);
   for (size_t i : league.servers) {
     const ServerRead& r = reads[i];
     if (r.ws == nullptr || r.ws->log() == nullptr) continue;
@@ -127,8 +131,8 @@ std::vector<std::vector<PersonServerRow>> PersonRows(const LeagueRead& league,
       rank_of[ranked_person.person] = ranked_person.rating.rank;
       if (ranked_person.rating.rank > 0) ++ranked;
     }
-    for (PersonIndex p = 0; p < league.model.people.size(); ++p) {
-      const Person& person = league.model.people[p];
+    for (PersonIndex p = 0; p < model.people.size(); ++p) {
+      const Person& person = model.people[p];
       if (person.hidden) continue;
       PersonIndex there = kNoPerson;
       for (const Spelling& s : person.spellings) {
@@ -169,7 +173,7 @@ std::vector<ServerRead> FetchServers(const SiteConfig& site, const SiteSteps& st
       }
       r.rules = std::move(people.rules);
     }
-    r.fingerprint = Hashed(r.fingerprint);
+    r.fingerprint = Hashed(r.fingerprint + "options\t" + steps.options_print);
   }
   return reads;
 }
@@ -195,12 +199,24 @@ int AnalyseServers(std::vector<ServerRead>& reads, const SiteSteps& steps) {
 
 void BuildServerModels(std::vector<ServerRead>& reads, const RatingOptions& options,
                        const std::vector<std::string>& default_names) {
-  for (ServerRead& r : reads) {
-    if (r.ws == nullptr || r.ws->log() == nullptr) continue;
-    r.model = BuildGames(r.ws->log()->events(), r.rules, r.ws->GamesScratchSpace(), default_names);
-    r.ratings = GameRatings{RatingHistory(options), {}};
-    RateGames(r.model, r.ratings);
-  }
+  // On as many threads as there are cores: each server's model is its own.
+  std::atomic<size_t> next{0};
+  auto work = [&] {
+    for (size_t i = next++; i < reads.size(); i = next++) {
+      ServerRead& r = reads[i];
+      if (r.ws == nullptr || r.ws->log() == nullptr) continue;
+      r.model =
+          BuildGames(r.ws->log()->events(), r.rules, r.ws->GamesScratchSpace(), default_names);
+      r.ratings = GameRatings{RatingHistory(options), {}};
+      RateGames(r.model, r.ratings);
+    }
+  };
+  const size_t threads =
+      std::min<size_t>(reads.size(), std::max(1u, std::thread::hardware_concurrency()));
+  std::vector<std::future<void>> running;
+  for (size_t t = 1; t < threads; ++t) running.push_back(std::async(std::launch::async, work));
+  work();
+  for (std::future<void>& f : running) f.get();
 }
 
 std::vector<LeagueRead> BuildLeagues(const SiteConfig& site, const std::vector<ServerRead>& reads,
@@ -209,43 +225,53 @@ std::vector<LeagueRead> BuildLeagues(const SiteConfig& site, const std::vector<S
                                      const std::string& template_folder) {
   const FriendlyNames friendly = FriendlyNames::Load(template_folder);
   std::vector<LeagueRead> leagues;
-  for (const std::string& name : site.Leagues()) {
+  const std::vector<std::string> names = site.Leagues();
+  leagues.reserve(names.size());  // the leagues point into themselves
+  for (const std::string& name : names) {
     LeagueRead& league = leagues.emplace_back();
     league.league = name;
-    PeopleRules rules;
-    std::vector<std::string> people_files;
-    std::vector<uint64_t> starts;
+    std::vector<size_t> read;  // its servers whose logs were read
     for (size_t i = 0; i < reads.size(); ++i) {
-      const ServerRead& r = reads[i];
-      if (r.server->league != name) continue;
+      if (reads[i].server->league != name) continue;
       league.servers.push_back(i);
-      if (r.server->people && std::find(people_files.begin(), people_files.end(),
-                                        *r.server->people) == people_files.end()) {
-        people_files.push_back(*r.server->people);
-        Append(rules, r.rules);
+      if (reads[i].ws != nullptr && reads[i].ws->log() != nullptr) read.push_back(i);
+    }
+    if (read.size() == 1) {
+      // A league of one server is that server's model, rated anew with the league's options.
+      league.events = &reads[read[0]].ws->log()->events();
+      league.model = &reads[read[0]].model;
+      league.game_server.assign(league.model->games.size(), read[0]);
+    } else {
+      PeopleRules rules;
+      std::vector<std::string> people_files;
+      std::vector<uint64_t> starts;
+      for (size_t i : read) {
+        const ServerRead& r = reads[i];
+        if (r.server->people && std::find(people_files.begin(), people_files.end(),
+                                          *r.server->people) == people_files.end()) {
+          people_files.push_back(*r.server->people);
+          Append(rules, r.rules);
+        }
+        // A server's last game ends with its events, not with the next server's first line.
+        if (league.own_events.Here().words > 0) league.own_events.AddLine("  0:00 ShutdownGame:");
+        starts.push_back(league.own_events.Here().words);
+        league.own_events.AppendStore(r.ws->log()->events());
       }
-      if (r.ws == nullptr || r.ws->log() == nullptr) continue;
-      // A server's last game ends with its events, not with the next server's first line.
-      if (league.events.Here().words > 0) league.events.AddLine("  0:00 ShutdownGame:");
-      starts.push_back(league.events.Here().words);
-      league.events.AppendStore(r.ws->log()->events());
-      league.game_server.push_back(i);  // the server of each start, until the games are known
+      league.own_events.Finish();
+      league.own_model = BuildGames(league.own_events, rules, {}, default_names);
+      league.events = &league.own_events;
+      league.model = &league.own_model;
+      // Each game belongs to the server whose events hold its first record.
+      for (const Game& g : league.own_model.games) {
+        const auto after = std::upper_bound(starts.begin(), starts.end(), g.first_position);
+        const size_t at =
+            after == starts.begin() ? 0 : static_cast<size_t>(after - starts.begin()) - 1;
+        league.game_server.push_back(read.empty() ? 0 : read[at]);
+      }
     }
-    league.events.Finish();
-    league.model = BuildGames(league.events, rules, {}, default_names);
-    // Each game belongs to the server whose events hold its first record.
-    const std::vector<size_t> start_server = std::move(league.game_server);
-    league.game_server.clear();
-    for (const Game& g : league.model.games) {
-      const auto after = std::upper_bound(starts.begin(), starts.end(), g.first_position);
-      const size_t at =
-          after == starts.begin() ? 0 : static_cast<size_t>(after - starts.begin()) - 1;
-      league.game_server.push_back(start_server.empty() ? 0 : start_server[at]);
-    }
-    const GameTexts texts(league.events);
     league.figures =
-        FiguresOf(RateModel(league.model, texts, "", nullptr, options),
-                  ComputeAwards(league.events, league.model, friendly.weapon_groups()));
+        FiguresOf(RateModel(*league.model, GameTexts(*league.events), "", nullptr, options),
+                  ComputeAwards(*league.events, *league.model, friendly.weapon_groups()));
   }
   return leagues;
 }
@@ -281,7 +307,7 @@ void BuildSite(const SiteConfig& site, SiteModels& models) {
   for (const ServerRead& r : models.reads) models.summaries.push_back(Summary(r));
   models.views.clear();
   for (const LeagueRead& l : models.leagues) {
-    LeagueView view{l.league, GameTexts(l.events), &l.model, &l.figures, {}, {}};
+    LeagueView view{l.league, GameTexts(*l.events), l.model, &l.figures, {}, {}};
     view.game_server = l.game_server;
     view.rows = PersonRows(l, models.reads);
     models.views.push_back(std::move(view));

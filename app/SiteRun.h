@@ -30,7 +30,8 @@ namespace barvik {
 // What the front end does for the site's runs: the command line's own steps.
 struct SiteSteps {
   char decimal_separator = '.';
-  double wait_seconds = 0;  // for the report folder held by another run
+  double wait_seconds = 0;    // for the report folder held by another run
+  std::string options_print;  // the options and build an export is made with
   // The logs of a server as local files, remote ones fetched now; `failed` when one could not
   // be fetched (its earlier bytes are read).
   std::function<std::vector<std::string>(const std::vector<std::string>& logs, bool& failed)> fetch;
@@ -62,10 +63,14 @@ struct ServerRead {
 struct LeagueRead {
   std::string league;
   std::vector<size_t> servers;      // indexes into the reads, in the file's order
-  EventStore events;                // theirs one after the other
   std::vector<size_t> game_server;  // by game: index into the reads
-  GamesModel model;
   ModelFigures figures;
+  // Its events and model: those of its one server, or its own over its servers' events, one
+  // server after the other. Valid while the reads and the league live.
+  const EventStore* events = nullptr;
+  const GamesModel* model = nullptr;
+  EventStore own_events;
+  GamesModel own_model;
 };
 
 // Fetches every server's logs and notes its inputs; reads its people file.
