@@ -24,6 +24,7 @@
 #include "report/ReportFiles.h"
 #include "report/ReportFolder.h"
 #include "report/SiteServers.h"
+#include "report/SiteText.h"
 #include "stats/Awards.h"
 #include "stats/GameRatings.h"
 
@@ -71,19 +72,6 @@ std::string SiteFingerprint(const SiteConfig& site) {
   return std::to_string(h.value());
 }
 
-// The people of `model` by every compared spelling, first met first.
-std::unordered_map<std::string, PersonIndex> SpellingIndex(const GamesModel& model,
-                                                           const GameTexts& texts) {
-  std::unordered_map<std::string, PersonIndex> index;
-  for (PersonIndex p = 0; p < model.people.size(); ++p) {
-    if (model.people[p].hidden) continue;
-    for (const Spelling& s : model.people[p].spellings) {
-      index.emplace(ComparedName(texts.Text(s.raw)), p);
-    }
-  }
-  return index;
-}
-
 void Append(PeopleRules& to, const PeopleRules& from) {
   to.same.insert(to.same.end(), from.same.begin(), from.same.end());
   to.different.insert(to.different.end(), from.different.begin(), from.different.end());
@@ -91,64 +79,99 @@ void Append(PeopleRules& to, const PeopleRules& from) {
   to.shown_as.insert(to.shown_as.end(), from.shown_as.begin(), from.shown_as.end());
 }
 
-ServerSummary Summary(const ServerRead& r) {
-  ServerSummary s;
-  s.key = r.server->key;
-  s.name = !r.server->name.empty()          ? r.server->name
-           : r.ws && r.ws->log() != nullptr ? r.ws->server_name()
-                                            : r.server->key;
-  s.league = r.server->league;
-  s.fetched_at = r.fetched_at;
-  s.error = r.error;
-  for (const Game& g : r.model.games) {
-    s.kills += g.kills.size();
-    if (!g.players.empty()) ++s.games;
+// A person's page and rank in one server's report, from its people.json.
+struct OwnEntry {
+  std::string page;
+  int rank = 0;
+};
+struct OwnPeople {
+  std::unordered_map<std::string, OwnEntry> by_spelling;  // spellings in UTF-8, as written
+  int ranked = 0;
+  size_t people = 0;
+  bool read = false;
+};
+
+OwnPeople ReadOwnPeople(const std::string& file) {
+  OwnPeople own;
+  const std::optional<std::string> text = ReadOwnFile(file);
+  if (!text) return own;
+  const Json document = Json::parse(*text, nullptr, false);
+  if (!document.is_object() || !document.contains("people") || !document["people"].is_array()) {
+    return own;
   }
-  for (const Person& p : r.model.people) s.people += p.hidden ? 0 : 1;
-  if (!r.model.games.empty() && r.ws && r.ws->log() != nullptr) {
-    const Game& last = r.model.games.back();
-    s.last_game = ServerSummary::LastGame{
-        last.number, std::string(GameTexts(r.ws->log()->events()).Setting(last.map)),
-        HasGamePage(last) ? "servers/" + s.key + "/site/" + GamePage(last) : ""};
+  for (const Json& person : document["people"]) {
+    if (!person.is_object()) continue;
+    OwnEntry entry;
+    entry.page = person.value("page", "");
+    const Json rating = person.value("rating", Json());
+    if (rating.is_object() && rating.contains("rank") && rating["rank"].is_number_integer()) {
+      entry.rank = rating["rank"].get<int>();
+      ++own.ranked;
+    }
+    for (const Json& spelling : person.value("spellings", Json::array())) {
+      if (spelling.is_object()) own.by_spelling.emplace(spelling.value("name", ""), entry);
+    }
+    ++own.people;
   }
-  return s;
+  own.read = true;
+  return own;
 }
 
-// The rows of every person of `league`: his figures and rank on each of its servers.
-std::vector<std::vector<PersonServerRow>> PersonRows(const LeagueRead& league,
-                                                     const std::vector<ServerRead>& reads) {
-  const GamesModel& model = *league.model;
-  std::vector<std::vector<PersonServerRow>> rows(model.people.size());
-  const GameTexts league_texts(*league.events);
+// What the site shows of every server and of every person of `league` on each of its
+// servers: the games, kills and people of its games in the league, a person's page and rank
+// from the server's own report.
+void ServerFigures(const LeagueRead& league, const std::vector<ServerRead>& reads,
+                   const std::string& folder, std::vector<ServerSummary>& summaries,
+                   LeagueView& view) {
+  const GamesModel& model = league.model;
+  const GameTexts texts(*league.events);
+  view.rows.assign(model.people.size(), {});
   for (size_t i : league.servers) {
     const ServerRead& r = reads[i];
-    if (r.ws == nullptr || r.ws->log() == nullptr) continue;
-    const GameTexts texts(r.ws->log()->events());
-    const std::unordered_map<std::string, PersonIndex> index = SpellingIndex(r.model, texts);
-    std::vector<int> rank_of(r.model.people.size(), 0);
-    int ranked = 0;
-    for (const RankedPerson& ranked_person : ShownRanking(r.model, r.ratings.history)) {
-      rank_of[ranked_person.person] = ranked_person.rating.rank;
-      if (ranked_person.rating.rank > 0) ++ranked;
+    ServerSummary& summary = summaries[i];
+    OwnPeople own;
+    if (!folder.empty()) {
+      own = ReadOwnPeople(folder + "servers/" + r.server->key + "/site/people.json");
     }
-    for (PersonIndex p = 0; p < model.people.size(); ++p) {
-      const Person& person = model.people[p];
-      if (person.hidden) continue;
-      PersonIndex there = kNoPerson;
-      for (const Spelling& s : person.spellings) {
-        const auto it = index.find(ComparedName(league_texts.Text(s.raw)));
-        if (it != index.end()) {
-          there = it->second;
-          break;
-        }
+    std::vector<PersonServerRow> rows(model.people.size());
+    std::vector<bool> seen(model.people.size(), false);
+    uint32_t number = 0;  // the game's number on its server: a game with nobody has none
+    for (size_t g = 0; g < model.games.size(); ++g) {
+      if (league.game_server[g] != i) continue;
+      const Game& game = model.games[g];
+      ++number;
+      ++summary.games;
+      summary.kills += game.kills.size();
+      summary.last_game = ServerSummary::LastGame{
+          number, std::string(texts.Setting(game.map)),
+          HasGamePage(game)
+              ? "servers/" + r.server->key + "/site/games/" + std::to_string(number) + ".html"
+              : ""};
+      for (const Participant& p : game.players) {
+        seen[p.person] = true;
+        ++rows[p.person].games;
+        rows[p.person].kills += p.kills;
+        rows[p.person].deaths += p.deaths;
       }
-      if (there == kNoPerson) continue;
-      const Person& own = r.model.people[there];
-      rows[p].push_back({i, "servers/" + r.server->key + "/site/" + PersonPage(own), own.games,
-                         own.kills, own.deaths, rank_of[there], ranked});
     }
+    size_t people = 0;
+    for (PersonIndex p = 0; p < model.people.size(); ++p) {
+      if (!seen[p] || model.people[p].hidden) continue;
+      ++people;
+      PersonServerRow& row = rows[p];
+      row.server = i;
+      row.ranked = own.ranked;
+      for (const Spelling& s : model.people[p].spellings) {
+        const auto it = own.by_spelling.find(Utf8FromLog(texts.Text(s.raw)));
+        if (it == own.by_spelling.end()) continue;
+        row.page = "servers/" + r.server->key + "/site/" + it->second.page;
+        row.rank = it->second.rank;
+        break;
+      }
+      view.rows[p].push_back(std::move(row));
+    }
+    summary.people = own.read ? own.people : people;
   }
-  return rows;
 }
 
 }  // namespace
@@ -197,28 +220,6 @@ int AnalyseServers(std::vector<ServerRead>& reads, const SiteSteps& steps) {
   return status;
 }
 
-void BuildServerModels(std::vector<ServerRead>& reads, const RatingOptions& options,
-                       const std::vector<std::string>& default_names) {
-  // On as many threads as there are cores: each server's model is its own.
-  std::atomic<size_t> next{0};
-  auto work = [&] {
-    for (size_t i = next++; i < reads.size(); i = next++) {
-      ServerRead& r = reads[i];
-      if (r.ws == nullptr || r.ws->log() == nullptr) continue;
-      r.model =
-          BuildGames(r.ws->log()->events(), r.rules, r.ws->GamesScratchSpace(), default_names);
-      r.ratings = GameRatings{RatingHistory(options), {}};
-      RateGames(r.model, r.ratings);
-    }
-  };
-  const size_t threads =
-      std::min<size_t>(reads.size(), std::max(1u, std::thread::hardware_concurrency()));
-  std::vector<std::future<void>> running;
-  for (size_t t = 1; t < threads; ++t) running.push_back(std::async(std::launch::async, work));
-  work();
-  for (std::future<void>& f : running) f.get();
-}
-
 std::vector<LeagueRead> BuildLeagues(const SiteConfig& site, const std::vector<ServerRead>& reads,
                                      const RatingOptions& options,
                                      const std::vector<std::string>& default_names,
@@ -236,42 +237,45 @@ std::vector<LeagueRead> BuildLeagues(const SiteConfig& site, const std::vector<S
       league.servers.push_back(i);
       if (reads[i].ws != nullptr && reads[i].ws->log() != nullptr) read.push_back(i);
     }
+    PeopleRules rules;
+    std::vector<std::string> people_files;
+    for (size_t i : read) {
+      const ServerRead& r = reads[i];
+      if (r.server->people && std::find(people_files.begin(), people_files.end(),
+                                        *r.server->people) == people_files.end()) {
+        people_files.push_back(*r.server->people);
+        Append(rules, r.rules);
+      }
+    }
     if (read.size() == 1) {
-      // A league of one server is that server's model, rated anew with the league's options.
+      // A league of one server reads that server's events, not a copy.
       league.events = &reads[read[0]].ws->log()->events();
-      league.model = &reads[read[0]].model;
-      league.game_server.assign(league.model->games.size(), read[0]);
+      league.model = BuildGames(*league.events, rules, {}, default_names);
+      league.game_server.assign(league.model.games.size(), read[0]);
     } else {
-      PeopleRules rules;
-      std::vector<std::string> people_files;
       std::vector<uint64_t> starts;
       for (size_t i : read) {
         const ServerRead& r = reads[i];
-        if (r.server->people && std::find(people_files.begin(), people_files.end(),
-                                          *r.server->people) == people_files.end()) {
-          people_files.push_back(*r.server->people);
-          Append(rules, r.rules);
-        }
         // A server's last game ends with its events, not with the next server's first line.
         if (league.own_events.Here().words > 0) league.own_events.AddLine("  0:00 ShutdownGame:");
         starts.push_back(league.own_events.Here().words);
         league.own_events.AppendStore(r.ws->log()->events());
       }
       league.own_events.Finish();
-      league.own_model = BuildGames(league.own_events, rules, {}, default_names);
+      league.model = BuildGames(league.own_events, rules, {}, default_names);
       league.events = &league.own_events;
-      league.model = &league.own_model;
       // Each game belongs to the server whose events hold its first record.
-      for (const Game& g : league.own_model.games) {
+      for (const Game& g : league.model.games) {
         const auto after = std::upper_bound(starts.begin(), starts.end(), g.first_position);
         const size_t at =
             after == starts.begin() ? 0 : static_cast<size_t>(after - starts.begin()) - 1;
         league.game_server.push_back(read.empty() ? 0 : read[at]);
       }
     }
+    if (league.events == nullptr) league.events = &league.own_events;  // none of it was read
     league.figures =
-        FiguresOf(RateModel(*league.model, GameTexts(*league.events), "", nullptr, options),
-                  ComputeAwards(*league.events, *league.model, friendly.weapon_groups()));
+        FiguresOf(RateModel(league.model, GameTexts(*league.events), "", nullptr, options),
+                  ComputeAwards(*league.events, league.model, friendly.weapon_groups()));
   }
   return leagues;
 }
@@ -295,22 +299,29 @@ void TellFailures(const std::vector<ServerRead>& reads, std::ostream& err) {
 
 }  // namespace
 
-void BuildSite(const SiteConfig& site, SiteModels& models) {
+void BuildSite(const SiteConfig& site, SiteModels& models, const std::string& folder) {
   const Workspace* any = AnyWorkspace(models.reads);
   const RatingOptions options = any != nullptr ? any->rating_options : RatingOptions{};
   const std::vector<std::string> nobody =
       any != nullptr ? any->DefaultPlayerNames() : std::vector<std::string>{};
-  BuildServerModels(models.reads, options, nobody);
   models.leagues = BuildLeagues(site, models.reads, options, nobody,
                                 any != nullptr ? any->template_folder : ".");
   models.summaries.clear();
-  for (const ServerRead& r : models.reads) models.summaries.push_back(Summary(r));
+  for (const ServerRead& r : models.reads) {
+    ServerSummary& s = models.summaries.emplace_back();
+    s.key = r.server->key;
+    s.name = !r.server->name.empty()                     ? r.server->name
+             : r.ws != nullptr && r.ws->log() != nullptr ? r.ws->server_name()
+                                                         : r.server->key;
+    s.league = r.server->league;
+    s.fetched_at = r.fetched_at;
+    s.error = r.error;
+  }
   models.views.clear();
   for (const LeagueRead& l : models.leagues) {
-    LeagueView view{l.league, GameTexts(*l.events), l.model, &l.figures, {}, {}};
-    view.game_server = l.game_server;
-    view.rows = PersonRows(l, models.reads);
-    models.views.push_back(std::move(view));
+    LeagueView& view = models.views.emplace_back(
+        LeagueView{l.league, GameTexts(*l.events), &l.model, &l.figures, l.game_server, {}});
+    ServerFigures(l, models.reads, folder, models.summaries, view);
   }
 }
 
@@ -387,7 +398,7 @@ int ExportSite(const SiteConfig& site, const std::string& dir, const SiteSteps& 
   }
   SiteModels models;
   models.reads = std::move(reads);
-  BuildSite(site, models);
+  BuildSite(site, models, folder);
   const Workspace* any = AnyWorkspace(models.reads);
   const std::string templates = any != nullptr ? any->template_folder : ".";
   SiteFrame frame;

@@ -55,8 +55,6 @@ struct ServerRead {
   std::string error;               // empty: read whole
   int status = 0;                  // the analysis's exit status
   PeopleRules rules;
-  GamesModel model;  // its own model, as its report shows it
-  GameRatings ratings;
 };
 
 // A league's model over the events of its servers.
@@ -65,21 +63,18 @@ struct LeagueRead {
   std::vector<size_t> servers;      // indexes into the reads, in the file's order
   std::vector<size_t> game_server;  // by game: index into the reads
   ModelFigures figures;
-  // Its events and model: those of its one server, or its own over its servers' events, one
-  // server after the other. Valid while the reads and the league live.
+  // Its events: those of its one server, or its own copy of its servers' events, one server
+  // after the other. Valid while the reads and the league live.
   const EventStore* events = nullptr;
-  const GamesModel* model = nullptr;
   EventStore own_events;
-  GamesModel own_model;
+  GamesModel model;
 };
 
 // Fetches every server's logs and notes its inputs; reads its people file.
 std::vector<ServerRead> FetchServers(const SiteConfig& site, const SiteSteps& steps);
 // Reads the logs fetched: the first failure's exit status, or 0.
 int AnalyseServers(std::vector<ServerRead>& reads, const SiteSteps& steps);
-// The servers' own models and ratings, then each league's model from them.
-void BuildServerModels(std::vector<ServerRead>& reads, const RatingOptions& options,
-                       const std::vector<std::string>& default_names);
+// Each league's model from the events of its servers read.
 std::vector<LeagueRead> BuildLeagues(const SiteConfig& site, const std::vector<ServerRead>& reads,
                                      const RatingOptions& options,
                                      const std::vector<std::string>& default_names,
@@ -92,8 +87,10 @@ struct SiteModels {
   std::vector<ServerSummary> summaries;
   std::vector<LeagueView> views;  // over `leagues`
 };
-// The servers' and leagues' models from the reads analysed (AnalyseServers).
-void BuildSite(const SiteConfig& site, SiteModels& models);
+// The leagues' models from the reads analysed (AnalyseServers), and what the site's files
+// show. `folder`: the report folder whose servers' reports give each person's page and rank
+// on each server (servers/KEY/site/people.json); empty: none.
+void BuildSite(const SiteConfig& site, SiteModels& models, const std::string& folder = "");
 // Fetches, reads and builds every server: the first failure's exit status (its message
 // printed), or 0; a server that failed is left out of the models.
 int ReadSite(const SiteConfig& site, const SiteSteps& steps, SiteModels& models, std::ostream& err);

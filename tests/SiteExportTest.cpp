@@ -189,6 +189,21 @@ TEST_F(SiteExportTest, LeaguesRateApart) {
   }
 }
 
+TEST_F(SiteExportTest, SitePeopleFileHoldsOnEveryServer) {
+  const fs::path out = dir_ / "out";
+  Write("people.txt", "hide; Gunner6\nname; Wolf4; The Wolf\n");
+  const std::string site = Site({"s1", "s2"}, "people = \"people.txt\"\n");
+  ASSERT_EQ(Cli({"export", "--site", site, out.string()}).status, 0);
+  for (const fs::path& people :
+       {out / "leagues/all/people.json", out / "servers/s1/site/people.json",
+        out / "servers/s2/site/people.json"}) {
+    const std::string text = ReadBytes(people);
+    EXPECT_EQ(text.find("Gunner6"), std::string::npos) << people;
+    EXPECT_NE(text.find("The Wolf"), std::string::npos) << people;
+  }
+  EXPECT_EQ(ReadBytes(out / "leagues/all/ranking.html").find("Gunner6"), std::string::npos);
+}
+
 TEST_F(SiteExportTest, RenamedHostKeepsItsServer) {
   // The second half of server 1's history under another sv_hostname.
   const std::string renamed =
