@@ -1084,6 +1084,10 @@ int WatchSite(const Call& c) {
   SiteSteps steps = MakeSiteSteps(c, quiet, true, any_failed);
   steps.remembered = &remembered;
   steps.tell_unchanged = false;
+  steps.done = [&c](size_t exported, size_t kept) {
+    c.err << "barvik-cli: " << WatchTime() << ": site written, " << exported
+          << " servers exported, " << kept << " unchanged" << std::endl;
+  };
   const auto analyse = steps.analyse;
   steps.analyse = [analyse](Workspace& ws, const std::vector<std::string>& files) {
     // A stop signal ends the run at its next step, as a one-server watch does.

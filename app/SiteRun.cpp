@@ -349,6 +349,7 @@ int ExportSite(const SiteConfig& site, const std::string& dir, const SiteSteps& 
     if (steps.remembered != nullptr) {
       *steps.remembered = status == kExitOk && reads[0].error.empty() ? reads[0].fingerprint : "";
     }
+    if (status == kExitOk && steps.done) steps.done(1, 0);
     return status;
   }
   const std::string folder = OutputFolderPrefix(dir);
@@ -378,6 +379,8 @@ int ExportSite(const SiteConfig& site, const std::string& dir, const SiteSteps& 
   int status = AnalyseServers(reads, steps);
   TellFailures(reads, err);
   std::string new_state = "site\t" + site_print + "\n";
+  size_t exported = 0;
+  size_t kept = 0;
   for (ServerRead& r : reads) {
     if (r.ws == nullptr) continue;
     const std::string server_dir = folder + "servers/" + r.server->key + "/";
@@ -386,12 +389,15 @@ int ExportSite(const SiteConfig& site, const std::string& dir, const SiteSteps& 
     const bool same =
         it != state.end() && it->second == r.fingerprint && fs::is_directory(server_dir, ec);
     if (!same) {
-      const int exported = steps.export_report(*r.ws, server_dir);
-      if (exported != kExitOk) {
+      const int written = steps.export_report(*r.ws, server_dir);
+      if (written != kExitOk) {
         r.error = "its report could not be written";
-        status = status != kExitOk ? status : exported;
+        status = status != kExitOk ? status : written;
         continue;
       }
+      ++exported;
+    } else {
+      ++kept;
     }
     // A server whose logs could not all be fetched is exported again next time.
     if (r.error.empty()) new_state += r.server->key + "\t" + r.fingerprint + "\n";
@@ -454,6 +460,7 @@ int ExportSite(const SiteConfig& site, const std::string& dir, const SiteSteps& 
     err << "barvik-cli: Cannot create file " << state_path << "\n";
     return kExitFailure;
   }
+  if (steps.done) steps.done(exported, kept);
   return status;
 }
 

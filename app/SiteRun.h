@@ -41,6 +41,8 @@ struct SiteSteps {
   // while they stay the same; also whether to say that nothing changed.
   std::string* remembered = nullptr;
   bool tell_unchanged = true;
+  // Called after a run that wrote the site: the servers exported and those left as they were.
+  std::function<void(size_t exported, size_t kept)> done;
   // Writes the one-server report of `ws` into `dir`: an exit status, message printed.
   std::function<int(Workspace& ws, const std::string& dir)> export_report;
 };
