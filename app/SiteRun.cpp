@@ -15,7 +15,9 @@
 #include "app/PeopleFile.h"
 #include "app/Watch.h"
 #include "core/AtomicReplace.h"
+#include "core/Encoding.h"
 #include "core/FileError.h"
+#include "core/FromUtf8.h"
 #include "core/StableHash.h"
 #include "report/FriendlyNames.h"
 #include "report/GamesJson.h"
@@ -77,6 +79,15 @@ void Append(PeopleRules& to, const PeopleRules& from) {
   to.different.insert(to.different.end(), from.different.begin(), from.different.end());
   to.hidden.insert(to.hidden.end(), from.hidden.begin(), from.hidden.end());
   to.shown_as.insert(to.shown_as.end(), from.shown_as.begin(), from.shown_as.end());
+}
+
+// A server's name from the site file (UTF-8) as the log's bytes, which the pages and JSON
+// convert as they convert the log's names. A name of another code page than the default's is
+// kept as written.
+std::string NameInLogBytes(const std::string& utf8) {
+  if (!LogEncoding().is_default()) return utf8;
+  FromUtf8Result bytes = EightBitFromUtf8(utf8, Windows1252Table());
+  return bytes.utf8 && bytes.unmapped_at == std::string_view::npos ? bytes.bytes : utf8;
 }
 
 // A person's page and rank in one server's report, from its people.json.
@@ -310,7 +321,7 @@ void BuildSite(const SiteConfig& site, SiteModels& models, const std::string& fo
   for (const ServerRead& r : models.reads) {
     ServerSummary& s = models.summaries.emplace_back();
     s.key = r.server->key;
-    s.name = !r.server->name.empty()                     ? r.server->name
+    s.name = !r.server->name.empty()                     ? NameInLogBytes(r.server->name)
              : r.ws != nullptr && r.ws->log() != nullptr ? r.ws->server_name()
                                                          : r.server->key;
     s.league = r.server->league;

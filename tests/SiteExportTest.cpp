@@ -215,6 +215,16 @@ TEST_F(SiteExportTest, RenamedHostKeepsItsServer) {
   const Json servers = JsonOf(out / "servers.json").at("servers");
   EXPECT_EQ(servers[0].at("key"), "s1");
   EXPECT_EQ(servers[0].at("name"), "^1Renamed");
+  // A name given in the file (UTF-8) is shown as written.
+  const std::string named =
+      Write("named.toml",
+            "[[server]]\nkey = \"s1\"\nname = \"Öffentlich\"\n"
+            "logs = [\"" +
+                logs_[0] + "\"]\n" +
+                ReadBytes(site).substr(ReadBytes(site).find("[[server]]\nkey = \"s2\"")));
+  ASSERT_EQ(Cli({"export", "--site", named, out.string()}).status, 0);
+  EXPECT_EQ(JsonOf(out / "servers.json").at("servers")[0].at("name"), "Öffentlich");
+  EXPECT_NE(ReadBytes(out / "index.html").find("Öffentlich"), std::string::npos);
   std::vector<std::string> folders;
   for (const auto& e : fs::directory_iterator(out / "servers")) {
     folders.push_back(e.path().filename().string());
