@@ -458,9 +458,14 @@ int ExportSite(const SiteConfig& site, const std::string& dir, const SiteSteps& 
     });
     std::sort(written.begin(), written.end());
     for (const std::string& league : league_names) {
+      // Profiles of people gone, further pages of a list that shrank.
       prune("leagues/" + league + "/people", [&](const std::string& name) {
         return std::binary_search(written.begin(), written.end(),
                                   "leagues/" + league + "/people/" + name);
+      });
+      prune("leagues/" + league, [&](const std::string& name) {
+        return name == "people" ||
+               std::binary_search(written.begin(), written.end(), "leagues/" + league + "/" + name);
       });
     }
   } catch (const FileError& e) {

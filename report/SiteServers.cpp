@@ -8,6 +8,7 @@
 #include "core/NumberFormat.h"
 #include "report/GamesJson.h"
 #include "report/RankingJson.h"
+#include "report/SitePager.h"
 #include "report/SiteText.h"
 
 namespace barvik {
@@ -67,6 +68,8 @@ std::vector<PersonIndex> ShownByKills(const GamesModel& model) {
 
 class LeagueFiles {
  public:
+  static constexpr size_t kRowsPerPage = 400;
+
   LeagueFiles(const LeagueView& view, const std::vector<ServerSummary>& servers,
               const SiteFrame& frame, std::string site_html, const SiteFileSink& sink)
       : view_(view),
@@ -116,36 +119,52 @@ class LeagueFiles {
     return out;
   }
 
+  // A list of `rows` over numbered pages (SitePager.h): STEM.html, STEM-2.html, ...
+  void ListPagesOf(std::string_view stem, std::string_view title, const std::string& intro,
+                   const std::string& table_head, const std::vector<std::string>& rows) const {
+    const ListPages pages{rows.size(), kRowsPerPage};
+    for (size_t n = 0; n < pages.count(); ++n) {
+      const std::string pager =
+          PagerHtml(stem, n, pages.count(), std::string("Pages of ") + std::string(stem));
+      std::string page = Head(Title(title), "../../", site_html_);
+      Add(page, "<h1>", title, " of league ", HtmlUtf8(view_.league), "</h1>\n", intro, pager,
+          "<div class=\"scroll\"><table class=\"list\"><thead><tr>", table_head,
+          "</tr></thead><tbody>\n");
+      for (size_t i = pages.first(n); i < pages.end(n); ++i) page += rows[i];
+      Add(page, "</tbody></table></div>\n", pager, Foot(frame_, "../../"));
+      sink_(folder_ + ListPageFile(stem, n), page);
+    }
+  }
+
   void PeoplePage() const {
-    std::string page = Head(Title("People"), "../../", site_html_);
-    Add(page, "<h1>People of league ", HtmlUtf8(view_.league),
-        "</h1>\n<div class=\"scroll\"><table class=\"list\"><thead><tr><th>Name<th>Games"
-        "<th>Kills<th>Deaths<th title=\"kills per death\">K/D<th>Servers</tr></thead><tbody>\n");
+    std::vector<std::string> rows;
     for (PersonIndex p : ShownByKills(model_)) {
       const Person& person = model_.people[p];
-      Add(page, "<tr><td>", PersonLink(p, ""), "<td>", Num(person.games), "<td>", Num(person.kills),
+      std::string row;
+      Add(row, "<tr><td>", PersonLink(p, ""), "<td>", Num(person.games), "<td>", Num(person.kills),
           "<td>", Num(person.deaths), "<td>", KdText(person.kills, person.deaths), "<td>",
           ServerLinks(p, "../../"), "</tr>\n");
+      rows.push_back(std::move(row));
     }
-    Add(page, "</tbody></table></div>\n", Foot(frame_, "../../"));
-    sink_(folder_ + "people.html", page);
+    ListPagesOf("people", "People", "",
+                "<th>Name<th>Games<th>Kills<th>Deaths<th title=\"kills per death\">K/D"
+                "<th>Servers",
+                rows);
   }
 
   void RankingPage() const {
-    std::string page = Head(Title("Ranking"), "../../", site_html_);
-    Add(page, "<h1>Ranking of league ", HtmlUtf8(view_.league),
-        "</h1>\n<p>Rated on the games of every server of the league.</p>\n"
-        "<div class=\"scroll\"><table class=\"list\"><thead><tr><th>Rank<th>Name<th>Skill"
-        "<th>Games<th>Servers</tr></thead><tbody>\n");
+    std::vector<std::string> rows;
     for (const RankedPerson& r : ranking_) {
       if (r.rating.rank <= 0 || r.rating.inactive) continue;
-      Add(page, "<tr><td>", Num(static_cast<uint64_t>(r.rating.rank)), "<td>",
+      std::string row;
+      Add(row, "<tr><td>", Num(static_cast<uint64_t>(r.rating.rank)), "<td>",
           PersonLink(r.person, ""), "<td>",
           FormatQuotient(std::llround(r.rating.shown * 100), 100, 2, '.'), "<td>",
           Num(r.rating.games), "<td>", ServerLinks(r.person, "../../"), "</tr>\n");
+      rows.push_back(std::move(row));
     }
-    Add(page, "</tbody></table></div>\n", Foot(frame_, "../../"));
-    sink_(folder_ + "ranking.html", page);
+    ListPagesOf("ranking", "Ranking", "<p>Rated on the games of every server of the league.</p>\n",
+                "<th>Rank<th>Name<th>Skill<th>Games<th>Servers", rows);
   }
 
   void Profile(PersonIndex p) const {
