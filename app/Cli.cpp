@@ -1060,7 +1060,14 @@ SiteSteps MakeSiteSteps(const Call& c, const CliEnvironment& env, bool increment
 int RunSiteExport(const Call& c) {
   bool any_failed = false;
   const SiteSteps steps = MakeSiteSteps(c, c.env, c.options.incremental, any_failed);
-  const int status = ExportSite(*c.options.site, c.options.operands.back(), steps, c.err);
+  int status = kExitOk;
+  try {
+    status = ExportSite(*c.options.site, c.options.operands.back(), steps, c.err);
+  } catch (const std::exception& e) {
+    // The site's folder held by another run, or a failure outside the servers' exports.
+    c.err << "barvik-cli: " << FailureText(e) << "\n";
+    return dynamic_cast<const ReportFolderBusy*>(&e) != nullptr ? kExitBusy : kExitFailure;
+  }
   return status == kExitOk && any_failed ? kExitSourcesFailed : status;
 }
 
@@ -1124,8 +1131,13 @@ int RunSiteModelCommand(const Call& c) {
   bool any_failed = false;
   const SiteSteps steps = MakeSiteSteps(c, c.env, false, any_failed);
   SiteModels models;
-  if (const int status = ReadSite(*c.options.site, steps, models, c.err); status != kExitOk) {
-    return status;
+  try {
+    if (const int status = ReadSite(*c.options.site, steps, models, c.err); status != kExitOk) {
+      return status;
+    }
+  } catch (const std::exception& e) {
+    c.err << "barvik-cli: " << FailureText(e) << "\n";
+    return kExitFailure;
   }
   const std::string& command = c.options.command;
   Json leagues = Json::array();

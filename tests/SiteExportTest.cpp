@@ -11,6 +11,7 @@
 
 #include "app/Cli.h"
 #include "report/JsonWriter.h"
+#include "report/ReportFolder.h"
 #include "tests/FakeImages.h"
 #include "tests/MaskedReport.h"
 #include "tests/TempFolder.h"
@@ -285,6 +286,15 @@ TEST_F(SiteExportTest, CommandLineFaults) {
         {"export", "--site", Site({"s1", "s2"}, "report = \"" + (dir_ / "r").string() + "\"\n")});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(fs::is_regular_file(dir_ / "r/servers.json"));
+  }
+  {  // the site's folder held by another run
+    const fs::path busy = dir_ / "busy";
+    fs::create_directories(busy);
+    const ReportFolderLock held(busy.string() + "/", 0, busy.string());
+    ASSERT_TRUE(held.held());
+    const CliRun run = Cli({"export", "--site", site, busy.string()});
+    EXPECT_EQ(run.status, 3) << run.err;
+    EXPECT_FALSE(fs::exists(busy / "servers"));
   }
   {  // a fault of the file, with its place
     const std::string bad = Write("bad.toml", "[[server]]\nkey = \"a\"\nlogs = [\"x\"]\nfoo = 1\n");
