@@ -1034,7 +1034,8 @@ SiteSteps MakeSiteSteps(const Call& c, const CliEnvironment& env, bool increment
                         (o.case_sensitive ? "c" : "") + (o.keep_colors ? "k" : "") + '\t' +
                         o.templates.value_or("") + '\t' +
                         std::to_string(o.inactive_after.value_or(-1)) + '\t' +
-                        std::string(o.encoding->charset());
+                        std::string(o.encoding->charset()) + '\t' +
+                        (o.people_file ? PeopleFileFingerprint(*o.people_file) : "");
   // Each notice once per run of the site, not once per server.
   auto told = std::make_shared<std::set<std::string>>();
   steps.analyse = [&c, &env, told](Workspace& ws, const std::vector<std::string>& files) {

@@ -221,7 +221,12 @@ int AnalyseServers(std::vector<ServerRead>& reads, const SiteSteps& steps) {
     }
     r.ws = std::make_unique<Workspace>(steps.decimal_separator);
     r.status = steps.analyse(*r.ws, r.files);
-    r.ws->people_rules = r.rules;
+    // A server without a people file of its own keeps the command line's (--people FILE).
+    if (r.server->people) {
+      r.ws->people_rules = r.rules;
+    } else {
+      r.rules = r.ws->people_rules;
+    }
     if (r.status != kExitOk) {
       if (r.error.empty()) r.error = "its logs could not be read";
       r.ws.reset();
@@ -252,9 +257,10 @@ std::vector<LeagueRead> BuildLeagues(const SiteConfig& site, const std::vector<S
     std::vector<std::string> people_files;
     for (size_t i : read) {
       const ServerRead& r = reads[i];
-      if (r.server->people && std::find(people_files.begin(), people_files.end(),
-                                        *r.server->people) == people_files.end()) {
-        people_files.push_back(*r.server->people);
+      // Each people file once; the command line's stands for the servers without one.
+      const std::string file = r.server->people.value_or("");
+      if (std::find(people_files.begin(), people_files.end(), file) == people_files.end()) {
+        people_files.push_back(file);
         Append(rules, r.rules);
       }
     }

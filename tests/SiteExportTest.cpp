@@ -203,6 +203,14 @@ TEST_F(SiteExportTest, SitePeopleFileHoldsOnEveryServer) {
     EXPECT_NE(text.find("The Wolf"), std::string::npos) << people;
   }
   EXPECT_EQ(ReadBytes(out / "leagues/all/ranking.html").find("Gunner6"), std::string::npos);
+  // The command line's people file stands for the servers without their own.
+  const fs::path cli = dir_ / "cli";
+  ASSERT_EQ(Cli({"export", "--people", (dir_ / "people.txt").string(), "--site", Site({"s1", "s2"}),
+                 cli.string()})
+                .status,
+            0);
+  EXPECT_EQ(ReadBytes(cli / "leagues/all/people.json").find("Gunner6"), std::string::npos);
+  EXPECT_EQ(ReadBytes(cli / "servers/s2/site/people.json").find("Gunner6"), std::string::npos);
 }
 
 TEST_F(SiteExportTest, RenamedHostKeepsItsServer) {
