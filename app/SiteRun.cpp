@@ -241,11 +241,14 @@ std::vector<LeagueRead> BuildLeagues(const SiteConfig& site, const std::vector<S
                                      const std::vector<std::string>& default_names,
                                      const std::string& template_folder) {
   const FriendlyNames friendly = FriendlyNames::Load(template_folder);
-  std::vector<LeagueRead> leagues;
   const std::vector<std::string> names = site.Leagues();
-  leagues.reserve(names.size());  // the leagues point into themselves
-  for (const std::string& name : names) {
-    LeagueRead& league = leagues.emplace_back();
+  // Made before they are built: a league points into itself.
+  std::vector<LeagueRead> leagues(names.size());
+  // Each league on a core of its own: their models share nothing but the servers' events.
+  std::atomic<size_t> next{0};
+  auto build = [&](size_t l) {
+    const std::string& name = names[l];
+    LeagueRead& league = leagues[l];
     league.league = name;
     std::vector<size_t> read;  // its servers whose logs were read
     for (size_t i = 0; i < reads.size(); ++i) {
@@ -293,7 +296,16 @@ std::vector<LeagueRead> BuildLeagues(const SiteConfig& site, const std::vector<S
     league.figures =
         FiguresOf(RateModel(league.model, GameTexts(*league.events), "", nullptr, options),
                   ComputeAwards(*league.events, league.model, friendly.weapon_groups()));
-  }
+  };
+  auto work = [&] {
+    for (size_t l = next++; l < leagues.size(); l = next++) build(l);
+  };
+  const size_t threads =
+      std::min<size_t>(leagues.size(), std::max(1u, std::thread::hardware_concurrency()));
+  std::vector<std::future<void>> running;
+  for (size_t t = 1; t < threads; ++t) running.push_back(std::async(std::launch::async, work));
+  work();
+  for (std::future<void>& f : running) f.get();
   return leagues;
 }
 
