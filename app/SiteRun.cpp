@@ -137,6 +137,7 @@ void ServerFigures(const LeagueRead& league, const std::vector<ServerRead>& read
   const GamesModel& model = league.model;
   const GameTexts texts(*league.events);
   view.rows.assign(model.people.size(), {});
+  view.game_number.assign(model.games.size(), 0);
   for (size_t i : league.servers) {
     const ServerRead& r = reads[i];
     ServerSummary& summary = summaries[i];
@@ -151,6 +152,7 @@ void ServerFigures(const LeagueRead& league, const std::vector<ServerRead>& read
       if (league.game_server[g] != i) continue;
       const Game& game = model.games[g];
       ++number;
+      view.game_number[g] = number;
       ++summary.games;
       summary.kills += game.kills.size();
       summary.last_game = ServerSummary::LastGame{
@@ -349,7 +351,7 @@ void BuildSite(const SiteConfig& site, SiteModels& models, const std::string& fo
   models.views.clear();
   for (const LeagueRead& l : models.leagues) {
     LeagueView& view = models.views.emplace_back(
-        LeagueView{l.league, GameTexts(*l.events), &l.model, &l.figures, l.game_server, {}});
+        LeagueView{l.league, GameTexts(*l.events), &l.model, &l.figures, l.game_server, {}, {}});
     ServerFigures(l, models.reads, folder, models.summaries, view);
   }
 }

@@ -90,6 +90,7 @@ class LeagueFiles {
   void Write() const {
     PeoplePage();
     RankingPage();
+    GamesPage();
     for (PersonIndex p = 0; p < model_.people.size(); ++p) {
       if (!model_.people[p].hidden) Profile(p);
     }
@@ -165,6 +166,33 @@ class LeagueFiles {
     }
     ListPagesOf("ranking", "Ranking", "<p>Rated on the games of every server of the league.</p>\n",
                 "<th>Rank<th>Name<th>Skill<th>Games<th>Servers", rows);
+  }
+
+  // Every game of the league, newest first, naming its server.
+  void GamesPage() const {
+    std::vector<std::string> rows;
+    for (size_t g = model_.games.size(); g-- > 0;) {
+      const Game& game = model_.games[g];
+      const ServerSummary& server =
+          servers_[g < view_.game_server.size() ? view_.game_server[g] : 0];
+      const uint32_t number = g < view_.game_number.size() ? view_.game_number[g] : 0;
+      std::string link = Num(number);
+      if (number > 0 && HasGamePage(game)) {
+        link.clear();
+        Add(link, "<a href=\"../../servers/", server.key, "/site/games/", Num(number), ".html\">",
+            Num(number), "</a>");
+      }
+      size_t shown = 0;
+      for (const Participant& p : game.players) shown += model_.people[p.person].hidden ? 0 : 1;
+      std::string row;
+      Add(row, "<tr><td>", ColouredNameHtml(server.name), "<td>", link, "<td>",
+          HtmlText(view_.texts.Setting(game.map)), "<td>",
+          HtmlText(view_.texts.Setting(game.game_type)), "<td>", Num(shown), "<td>",
+          Num(game.seconds / 60), " min</tr>\n");
+      rows.push_back(std::move(row));
+    }
+    ListPagesOf("games", "Games", "", "<th>Server<th>Game<th>Map<th>Game type<th>People<th>Length",
+                rows);
   }
 
   void Profile(PersonIndex p) const {
@@ -311,7 +339,8 @@ void WriteSiteOfServers(const std::string& title, const SiteFrame& frame,
   for (const LeagueView& league : leagues) {
     const std::string l = HtmlUtf8(league.league);
     Add(page, "<li>", l, ": <a href=\"leagues/", league.league, "/people.html\">people</a>, ",
-        "<a href=\"leagues/", league.league, "/ranking.html\">ranking</a></li>\n");
+        "<a href=\"leagues/", league.league, "/ranking.html\">ranking</a>, ", "<a href=\"leagues/",
+        league.league, "/games.html\">games</a></li>\n");
   }
   Add(page, "</ul>\n", Foot(frame, ""));
   sink("index.html", page);

@@ -4,6 +4,8 @@
 //   index.html                  the server list and the leagues
 //   servers.json                the same as data
 //   leagues/L/people.html       the people of league L across its servers, most kills first
+//   leagues/L/games.html        its games, newest first, each with its server and a link to
+//                               its page in that server's report
 //   leagues/L/ranking.html      their ranking, rated on the games of every server of L
 //   leagues/L/people/ID.html    a person's servers: his figures and "rank N of M" on each
 //                               server and in the league
@@ -63,6 +65,7 @@ struct LeagueView {
   const ModelFigures* figures = nullptr;
   std::vector<size_t> game_server;                 // by game index: index into summaries
   std::vector<std::vector<PersonServerRow>> rows;  // by person index, in server order
+  std::vector<uint32_t> game_number;  // by game index: its number on its server (0: unknown)
 };
 
 // Receives each file: its path relative to the report folder and its bytes.

@@ -173,6 +173,18 @@ TEST_F(SiteExportTest, PeopleAndKillsAddUpAcrossServersWithRanksOnEach) {
   EXPECT_EQ(s1_games, JsonOf(out / "servers/s1/site/games.json").at("games").size());
   EXPECT_EQ(games.front().at("server"), "s1");
   EXPECT_EQ(games.back().at("server"), "s3");
+  // The league's games page leads to each game's page in its server's report.
+  const std::string list = ReadBytes(out / "leagues/all/games.html");
+  const std::regex link("href=\"\\.\\./\\.\\./(servers/(s[123])/site/games/[0-9]+\\.html)\"");
+  size_t links = 0;
+  std::map<std::string, size_t> linked;
+  for (std::sregex_iterator it(list.begin(), list.end(), link), end; it != end; ++it) {
+    EXPECT_TRUE(fs::is_regular_file(out / (*it)[1].str())) << (*it)[1];
+    ++linked[(*it)[2].str()];
+    ++links;
+  }
+  EXPECT_EQ(links, games.size());
+  EXPECT_EQ(linked["s1"], s1_games);
 }
 
 TEST_F(SiteExportTest, LeaguesRateApart) {
