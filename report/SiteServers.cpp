@@ -185,8 +185,8 @@ class LeagueFiles {
       size_t shown = 0;
       for (const Participant& p : game.players) shown += model_.people[p.person].hidden ? 0 : 1;
       std::string row;
-      Add(row, "<tr><td>", ColouredNameHtml(server.name), "<td>", link, "<td>",
-          HtmlText(view_.texts.Setting(game.map)), "<td>",
+      Add(row, "<tr><td><span class=\"coloured\">", ColouredNameHtml(server.name), "</span><td>",
+          link, "<td>", HtmlText(view_.texts.Setting(game.map)), "<td>",
           HtmlText(view_.texts.Setting(game.game_type)), "<td>", Num(shown), "<td>",
           Num(game.seconds / 60), " min</tr>\n");
       rows.push_back(std::move(row));
@@ -200,15 +200,17 @@ class LeagueFiles {
     const std::string root = "../../../";
     std::string page = Head(HtmlText(WithoutColourCodes(person.display)) + " - " + Title("Person"),
                             root, site_html_);
-    Add(page, "<h1>", ColouredNameHtml(person.display), "</h1>\n<p class=\"league-rank\">",
-        RankText(rank_of_[p], ranked_), " in league ", HtmlUtf8(view_.league), "</p>\n",
+    Add(page, "<h1><span class=\"coloured\">", ColouredNameHtml(person.display),
+        "</span></h1>\n<p class=\"league-rank\">", RankText(rank_of_[p], ranked_), " in league ",
+        HtmlUtf8(view_.league), "</p>\n",
         "<div class=\"scroll\"><table class=\"list\"><thead><tr><th>Server<th>Games<th>Kills"
         "<th>Deaths<th title=\"kills per death\">K/D<th>Rank</tr></thead><tbody>\n");
     for (const PersonServerRow& row : view_.rows[p]) {
       const ServerSummary& s = servers_[row.server];
-      Add(page, "<tr><td><a href=\"", root, row.page, "\">", ColouredNameHtml(s.name), "</a>",
-          "<td>", Num(row.games), "<td>", Num(row.kills), "<td>", Num(row.deaths), "<td>",
-          KdText(row.kills, row.deaths), "<td>", RankText(row.rank, row.ranked), "</tr>\n");
+      Add(page, "<tr><td><a href=\"", root, row.page, "\"><span class=\"coloured\">",
+          ColouredNameHtml(s.name), "</span></a>", "<td>", Num(row.games), "<td>", Num(row.kills),
+          "<td>", Num(row.deaths), "<td>", KdText(row.kills, row.deaths), "<td>",
+          RankText(row.rank, row.ranked), "</tr>\n");
     }
     Add(page, "<tr class=\"total\"><td>League ", HtmlUtf8(view_.league), "<td>", Num(person.games),
         "<td>", Num(person.kills), "<td>", Num(person.deaths), "<td>",
@@ -329,11 +331,11 @@ void WriteSiteOfServers(const std::string& title, const SiteFrame& frame,
       Add(state, "read ", HtmlUtf8(s.fetched_at));
     }
     if (!s.error.empty()) Add(state, "; <span class=\"error\">", HtmlText(s.error), "</span>");
-    Add(page, "<tr><td><a href=\"", ServerPage(s), "\">", ColouredNameHtml(s.name),
-        "</a> <small>(<a href=\"servers/", s.key, "/index.html\">classic</a>)</small><td>",
-        "<a href=\"leagues/", s.league, "/ranking.html\">", HtmlUtf8(s.league), "</a><td>",
-        Num(s.games), "<td>", Num(s.people), "<td>", Num(s.kills), "<td>", last, "<td>", state,
-        "</tr>\n");
+    Add(page, "<tr><td><a href=\"", ServerPage(s), "\"><span class=\"coloured\">",
+        ColouredNameHtml(s.name), "</span></a> <small>(<a href=\"servers/", s.key,
+        "/index.html\">classic</a>)</small><td>", "<a href=\"leagues/", s.league,
+        "/ranking.html\">", HtmlUtf8(s.league), "</a><td>", Num(s.games), "<td>", Num(s.people),
+        "<td>", Num(s.kills), "<td>", last, "<td>", state, "</tr>\n");
   }
   Add(page, "</tbody></table></div>\n<h2>Leagues</h2>\n<ul>\n");
   for (const LeagueView& league : leagues) {
