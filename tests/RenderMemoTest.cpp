@@ -131,11 +131,13 @@ class RenderMemoTest : public testing::TempFolderTest {
     return run;
   }
 
-  // What a fresh export of the log into a new folder holds.
+  // What a fresh export of the log into a new folder holds. Its events come through the same
+  // event cache, which keeps when each stretch of the log was first read: the games' dates
+  // depend on that history.
   std::map<std::string, std::string> Fresh() const {
     const fs::path fresh = dir_ / "fresh";
     fs::remove_all(fresh);
-    Export(fresh, "", false);
+    Export(fresh, cache_, false);
     return MaskedReport(fresh);
   }
 
