@@ -71,6 +71,7 @@ std::unique_ptr<SiteWriter> StartSite(const Workspace& ws, const std::string& fo
   site.build_text = ws.build_text;
   const FooterTime now = settings.clock ? settings.clock() : SystemFooterTime();
   site.generated = now.date + " " + now.time;
+  site.timezone = ws.clock.timezone;
   site.decimal_separator = ws.decimal_separator();
   site.turns = ws.log() != nullptr ? ws.log()->TurnCount : 0;
   auto writer = std::make_unique<SiteWriter>(std::move(site), output);

@@ -171,7 +171,8 @@ void SiteWriter::WriteGlobal(const GlobalLists& lists) {
 
 void SiteWriter::WriteGames(const GameTexts& texts, const GamesModel& model,
                             const ModelFigures& figures, RenderMemo* memo) {
-  const SiteFrame frame{settings_.server_name, settings_.build_text, settings_.generated};
+  const SiteFrame frame{settings_.server_name, settings_.build_text, settings_.generated,
+                        settings_.timezone};
   model_pages_.emplace();
   SitePageKeep keep;
   if (memo != nullptr) {

@@ -90,9 +90,11 @@ void DateGames(GamesModel& model, const EventStore& store,
   });
   settle_anchors(UINT64_MAX);
 
-  // The rest from the best anchor at or after the game's start in the same server run, the
-  // nearest of that quality: one sweep from the end of the log back, anchors before games
-  // at the same line (an anchor at a game's first line is after its start).
+  // The rest from the nearest anchor at or after the game's start in the same server run (the
+  // stretch it is in; the best known of several at one line): one sweep from the end of the
+  // log back, anchors before games at the same line (an anchor at a game's first line is
+  // after its start). The nearest, not the best: a game placed once from the stretch it was
+  // read in keeps its date as the log grows.
   struct Item {
     uint64_t line;
     bool game;
@@ -116,7 +118,11 @@ void DateGames(GamesModel& model, const EventStore& store,
     if (!item.game) {
       const RunPoint p = *anchored[item.index];
       if (best && anchored[*best]->run != p.run) best.reset();
-      if (!best || anchors[item.index].quality >= anchors[*best].quality) best = item.index;
+      // The nearest line after the game, the best known of those at one line.
+      if (!best || anchors[item.index].lines < anchors[*best].lines ||
+          anchors[item.index].quality > anchors[*best].quality) {
+        best = item.index;
+      }
       continue;
     }
     const RunPoint start = starts[item.index];

@@ -6,6 +6,7 @@
 //   observed   an anchor recorded while the log grew (when a stretch of its bytes was first
 //              read), counted back by the uptime stamps of the same server run;
 //   estimated  the same from a file's modification time (the time of its last line);
+// the nearest anchor after the game's start in its server run places it.
 //   unknown    otherwise: never a made-up date, never one counted across an uptime reset.
 #pragma once
 
