@@ -928,8 +928,7 @@ int RunGames(const Call& c) {
          {std::string(store.settings().Text(g.map)),
           std::string(store.settings().Text(g.game_type)), std::to_string(g.start),
           std::to_string(g.end), std::to_string(g.seconds), std::string(EndingName(g.ending)),
-          g.warmup ? "yes" : "no", WinnerText(a.model, g), std::to_string(shown),
-          StartedText(g)}});
+          g.warmup ? "yes" : "no", WinnerText(a.model, g), std::to_string(shown), StartedText(g)}});
   }
   PrintList(c.out, list, c.env.terminal_output);
   return kExitOk;

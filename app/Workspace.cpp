@@ -1,6 +1,5 @@
 #include "app/Workspace.h"
 
-
 #include <filesystem>
 #include <utility>
 

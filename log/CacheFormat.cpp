@@ -140,8 +140,8 @@ bool DecodeFixed(const char* data, Header& h, uint32_t& path_size, uint32_t& str
          d.Get(h.content_crc) && d.Get(h.content_size) && d.Get(h.content_first_hash) &&
          d.Get(h.content_last_hash) && d.Get(h.split_offset) && d.GetMark(h.split) &&
          d.GetMark(h.full) && d.Get(h.text_bytes) && d.Get(h.setting_bytes) && d.Get(h.base_size) &&
-         d.Get(h.base_crc) && d.Get(path_size) && path_size <= kMaxPath &&
-         d.Get(stretch_count) && stretch_count <= cache::kMaxStretches;
+         d.Get(h.base_crc) && d.Get(path_size) && path_size <= kMaxPath && d.Get(stretch_count) &&
+         stretch_count <= cache::kMaxStretches;
 }
 
 // Where the bytes of a cache file come from: a file or, for the fuzzer, memory.

@@ -66,7 +66,7 @@ struct Header {
   // When the lines of the file were first read, rising; a delta file's, of the lines after
   // its base's split point. At most kMaxStretches.
   std::vector<ReadStretch> stretches;
-  std::string raw;   // the header's bytes as read, to tell whether a file is still the same
+  std::string raw;  // the header's bytes as read, to tell whether a file is still the same
 
   bool gzip() const { return (flags & kGzipFlag) != 0; }
   uint64_t PayloadBytes() const {

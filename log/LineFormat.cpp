@@ -147,8 +147,8 @@ std::optional<ClockReading> Civil(uint64_t y, uint64_t mo, uint64_t d, uint64_t 
     return std::nullopt;
   }
   if (d > DaysInMonth(static_cast<int64_t>(y), static_cast<unsigned>(mo))) return std::nullopt;
-  const int64_t days = DaysFromCivil(static_cast<int64_t>(y), static_cast<unsigned>(mo),
-                                     static_cast<unsigned>(d));
+  const int64_t days =
+      DaysFromCivil(static_cast<int64_t>(y), static_cast<unsigned>(mo), static_cast<unsigned>(d));
   return ClockReading{days * 86400 + static_cast<int64_t>(h * 3600 + mi * 60 + s), false};
 }
 
@@ -170,9 +170,9 @@ std::optional<ClockReading> ClockValue(std::string_view t) {
     return ClockReading{static_cast<int64_t>(LeadingNumber(t, UINT32_MAX).first), true};
   }
   if (t.size() >= 4 && t[2] == '/') {  // MM/DD/YY[YY] HH:MM:SS
-    if (!Digits(t, at, 2, mo) || !Char(t, at, '/') || !Digits(t, at, 2, d) ||
-        !Char(t, at, '/') || !Digits(t, at, 0, y) || !Char(t, at, ' ') ||
-        !TimeOfDay(t, at, h, mi, s) || at != t.size()) {
+    if (!Digits(t, at, 2, mo) || !Char(t, at, '/') || !Digits(t, at, 2, d) || !Char(t, at, '/') ||
+        !Digits(t, at, 0, y) || !Char(t, at, ' ') || !TimeOfDay(t, at, h, mi, s) ||
+        at != t.size()) {
       return std::nullopt;
     }
     if (y < 100) {
@@ -183,10 +183,9 @@ std::optional<ClockReading> ClockValue(std::string_view t) {
     return Civil(y, mo, d, h, mi, s);
   }
   if (t.size() >= 5 && t[4] == '-') {  // YYYY-MM-DD HH:MM:SS
-    if (!Digits(t, at, 4, y) || !Char(t, at, '-') || !Digits(t, at, 2, mo) ||
-        !Char(t, at, '-') || !Digits(t, at, 2, d) ||
-        !(Char(t, at, ' ') || Char(t, at, 'T')) || !TimeOfDay(t, at, h, mi, s) ||
-        at != t.size()) {
+    if (!Digits(t, at, 4, y) || !Char(t, at, '-') || !Digits(t, at, 2, mo) || !Char(t, at, '-') ||
+        !Digits(t, at, 2, d) || !(Char(t, at, ' ') || Char(t, at, 'T')) ||
+        !TimeOfDay(t, at, h, mi, s) || at != t.size()) {
       return std::nullopt;
     }
     return Civil(y, mo, d, h, mi, s);
@@ -202,8 +201,7 @@ std::optional<ClockReading> ClockValue(std::string_view t) {
   at = 8;
   while (at < t.size() && t[at] == ' ') ++at;
   if (mo == 0 || !Digits(t, at, 0, d) || d > 31 || !Char(t, at, ' ') ||
-      !TimeOfDay(t, at, h, mi, s) || !Char(t, at, ' ') || !Digits(t, at, 4, y) ||
-      at != t.size()) {
+      !TimeOfDay(t, at, h, mi, s) || !Char(t, at, ' ') || !Digits(t, at, 4, y) || at != t.size()) {
     return std::nullopt;
   }
   return Civil(y, mo, d, h, mi, s);
@@ -239,9 +237,8 @@ std::string_view ClockCvarValue(std::string_view cvars, std::string_view key) {
     const std::string_view value = cvars.substr(0, v);
     cvars.remove_prefix(v == std::string_view::npos ? cvars.size() : v + 1);
     if (name.size() == key.size() &&
-        std::equal(name.begin(), name.end(), key.begin(), [](char a, char b) {
-          return ToLower1252(a) == ToLower1252(b);
-        })) {
+        std::equal(name.begin(), name.end(), key.begin(),
+                   [](char a, char b) { return ToLower1252(a) == ToLower1252(b); })) {
       return value;
     }
   }

@@ -26,9 +26,9 @@ int64_t LocalDay(int64_t utc, const Zone& zone) {
 }
 
 std::string MonthName(int year, unsigned month) {
-  static constexpr const char* kNames[] = {"January", "February", "March",     "April",
-                                           "May",     "June",     "July",      "August",
-                                           "September", "October", "November", "December"};
+  static constexpr const char* kNames[] = {"January",   "February", "March",    "April",
+                                           "May",       "June",     "July",     "August",
+                                           "September", "October",  "November", "December"};
   return std::string(kNames[(month - 1) % 12]) + " " + std::to_string(year);
 }
 
@@ -137,20 +137,9 @@ std::string RecentHtml(const GamesModel& model,
   uint32_t recent_games = 0;
   std::unordered_set<PersonIndex> recent_people;
   std::map<PersonIndex, double> gained;
-  // Per local day: games begun and the people in them; the punch card by local hour.
-  std::map<int64_t, std::pair<uint32_t, std::unordered_set<PersonIndex>>> days;
-  std::array<std::array<uint32_t, 24>, 7> punch{};
   for (size_t i = 0; i < model.games.size(); ++i) {
     const Game& g = model.games[i];
-    if (g.started_at == kNoDate) continue;
-    auto& day = days[LocalDay(g.started_at, zone)];
-    ++day.first;
-    const CivilTime c = CivilOf(zone.ToLocal(g.started_at));
-    ++punch[c.weekday][c.hour];
-    for (const Participant& p : g.players) {
-      if (!model.people[p.person].hidden) day.second.insert(p.person);
-    }
-    if (g.started_at <= from) continue;
+    if (g.started_at == kNoDate || g.started_at <= from) continue;
     ++recent_games;
     for (const Participant& p : g.players) {
       if (!model.people[p.person].hidden) recent_people.insert(p.person);
@@ -177,10 +166,29 @@ std::string RecentHtml(const GamesModel& model,
     }
   }
   std::string out = "<section class=\"recent\"><h2 id=\"recent\">The last 30 days <small>to " +
-                    LocalText(last, zone, false) + "</small></h2>\n<dl class=\"cards\">";
+                    LocalText(last, zone, false) + "</small></h2>\n<dl class=\"cards words\">";
   out += "<div><dt>Games<dd>" + Number(recent_games) + "</div>";
   out += "<div><dt>People<dd>" + Number(recent_people.size()) + "</div>";
-  out += "<div><dt>Best by skill change<dd>" + best + "</div></dl>\n";
+  out += "<div><dt>Best by skill change<dd>" + best + "</div></dl></section>\n";
+  return out;
+}
+
+std::string ActivityHtml(const GamesModel& model, const Zone& zone) {
+  // Per local day: games begun and the people in them; the punch card by local hour.
+  std::map<int64_t, std::pair<uint32_t, std::unordered_set<PersonIndex>>> days;
+  std::array<std::array<uint32_t, 24>, 7> punch{};
+  for (const Game& g : model.games) {
+    if (g.started_at == kNoDate) continue;
+    auto& day = days[LocalDay(g.started_at, zone)];
+    ++day.first;
+    const CivilTime c = CivilOf(zone.ToLocal(g.started_at));
+    ++punch[c.weekday][c.hour];
+    for (const Participant& p : g.players) {
+      if (!model.people[p.person].hidden) day.second.insert(p.person);
+    }
+  }
+  if (days.empty()) return "";
+  std::string out = "<section class=\"activity\"><h2 id=\"activity\">Activity</h2>\n";
 
   // Games and people per day over the whole history, the days without a game at 0.
   std::vector<LineChartPoint> games_per_day, people_per_day;
@@ -194,9 +202,12 @@ std::string RecentHtml(const GamesModel& model,
     games_per_day.push_back({label, games});
     people_per_day.push_back({label, people});
   }
-  out += "<h2 id=\"activity\">Activity</h2>\n";
-  out += LineChartSvg(games_per_day, "day", "Games begun per day (dated games)", std::nullopt);
-  out += LineChartSvg(people_per_day, "day", "People per day: the server's population", std::nullopt);
+  // Over one day a line says nothing: the punch card alone.
+  if (days.size() > 1) {
+    out += LineChartSvg(games_per_day, "day", "Games begun per day (dated games)", std::nullopt);
+    out += LineChartSvg(people_per_day, "day", "People per day: the server's population",
+                        std::nullopt);
+  }
   out += PunchCardSvg(punch);
   out += "</section>\n";
   return out;

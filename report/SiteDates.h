@@ -32,10 +32,14 @@ std::vector<std::vector<MonthTally>> MonthsByPerson(const GamesModel& model, con
 std::string MonthsHtml(const std::vector<MonthTally>& months);
 
 // The home page's block of the 30 days up to the last dated game: its games, the people in
-// them and the best by skill change (`changes`: per game, GameRatings::changes), then the
-// activity charts over the whole history. Empty when no game has a date. `root` leads to
-// site/ from the page.
-std::string RecentHtml(const GamesModel& model, const std::vector<std::vector<RatingChange>>& changes,
-                       const Zone& zone, std::string_view root);
+// them and the best by skill change (`changes`: per game, GameRatings::changes). Empty when
+// no game has a date. `root` leads to site/ from the page.
+std::string RecentHtml(const GamesModel& model,
+                       const std::vector<std::vector<RatingChange>>& changes, const Zone& zone,
+                       std::string_view root);
+// The activity over the whole history: games and people (the server's population) per day
+// of the server's zone, and a punch card of the games begun by hour and weekday. Empty when
+// no game has a date.
+std::string ActivityHtml(const GamesModel& model, const Zone& zone);
 
 }  // namespace barvik

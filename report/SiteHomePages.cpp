@@ -70,7 +70,7 @@ std::string ModelPages::Home() const {
   page += TopList("Most time played",
                   Ranked([](const Person& p) { return p.played_seconds; }, all, kTopEntries),
                   [](const Person& p) { return Duration(p.played_seconds); });
-  page += "</div>\n" + SitePageFoot(frame_, "", true);
+  page += "</div>\n" + ActivityHtml(model_, zone_) + SitePageFoot(frame_, "", true);
   return page;
 }
 
@@ -96,9 +96,9 @@ void ModelPages::PeoplePages(const SitePageSink& sink) const {
                     person.head_shots, person.damage_dealt, person.played_seconds),
         "<td>", Num(person.games), "<td>");
     // Game numbers run in the order of the games, which a span (--since) may have cut.
-    const auto last = std::lower_bound(
-        model_.games.begin(), model_.games.end(), person.last_game,
-        [](const Game& g, uint32_t number) { return g.number < number; });
+    const auto last =
+        std::lower_bound(model_.games.begin(), model_.games.end(), person.last_game,
+                         [](const Game& g, uint32_t number) { return g.number < number; });
     if (last != model_.games.end() && last->number == person.last_game) {
       row += GameLink(*last, "");
     }

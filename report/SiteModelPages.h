@@ -475,7 +475,7 @@ class ModelPages {
   const ModelFigures& figures_;
   const FriendlyNames& friendly_;
   const SiteFrame& frame_;
-  Zone zone_;  // the dates show in it
+  Zone zone_;                                              // the dates show in it
   std::vector<std::vector<MonthTally>> months_;            // by person: his games by month
   std::vector<PersonFacts> facts_;                         // by person
   std::unordered_map<PersonIndex, PersonRating> ratings_;  // over all games, shown people only

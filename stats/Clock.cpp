@@ -78,8 +78,8 @@ CivilTime CivilOf(int64_t wall) {
 std::string IsoUtc(int64_t utc_seconds) {
   const CivilTime c = CivilOf(utc_seconds);
   char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02u:%02u:%02uZ", c.year, c.month, c.day,
-                c.hour, c.minute, c.second);
+  std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02u:%02u:%02uZ", c.year, c.month, c.day, c.hour,
+                c.minute, c.second);
   return text;
 }
 

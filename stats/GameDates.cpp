@@ -17,11 +17,12 @@ struct RunPoint {
 };
 
 // The exact start of a game from its game-initialisation record, if it carries one.
-std::optional<int64_t> ExactStart(const EventStore& store, const EventView& init,
-                                  uint32_t uptime, const ClockSettings& clock, const Zone& zone) {
+std::optional<int64_t> ExactStart(const EventStore& store, const EventView& init, uint32_t uptime,
+                                  const ClockSettings& clock, const Zone& zone) {
   const std::string_view cvars = store.settings().Text(GameInitClock(init));
   // A server-start cvar: the game began its uptime later.
-  for (const std::string_view key : {std::string_view(clock.clock_cvar), std::string_view("gamestartup")}) {
+  for (const std::string_view key :
+       {std::string_view(clock.clock_cvar), std::string_view("gamestartup")}) {
     if (key.empty() || cvars.empty()) continue;
     const std::optional<ClockReading> r = ClockValue(ClockCvarValue(cvars, key));
     if (!r || uptime == EventStore::kNoTime) continue;
@@ -160,7 +161,8 @@ size_t KeepGamesBetween(GamesModel& model, int64_t since, int64_t until) {
       ++undated;
       return true;
     }
-    return (since != kNoDate && g.started_at < since) || (until != kNoDate && g.started_at >= until);
+    return (since != kNoDate && g.started_at < since) ||
+           (until != kNoDate && g.started_at >= until);
   });
   // The people's totals over the games kept.
   for (Person& p : model.people) {

@@ -3,8 +3,8 @@
 // event cache's record of when each stretch of a log was first read.
 #include "stats/GameDates.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +19,7 @@
 #include "log/EventCache.h"
 #include "log/LineFormat.h"
 #include "report/GamesJson.h"
+#include "report/SiteDates.h"
 
 namespace barvik {
 namespace {
@@ -42,8 +43,8 @@ TEST(GameDatesTest, ClockTextsOfEveryFormReadAsTheSameTimeAndImpossibleOnesNot) 
   ASSERT_TRUE(ClockValue("1765310400"));
   EXPECT_TRUE(ClockValue("1765310400")->utc);
   for (const char* bad : {"02/29/25 12:00:00", "13/01/25 00:00:00", "12/09/25 24:00:00",
-                          "12/09/25 20:00", "12/9/25 20:00:00", "2025-12-09", "20:00:00",
-                          "1.0", "12345678", "Tue Dex  9 20:00:00 2025", "", "yes"}) {
+                          "12/09/25 20:00", "12/9/25 20:00:00", "2025-12-09", "20:00:00", "1.0",
+                          "12345678", "Tue Dex  9 20:00:00 2025", "", "yes"}) {
     EXPECT_FALSE(ClockValue(bad)) << bad;
   }
 }
@@ -64,7 +65,7 @@ TEST(GameDatesTest, OnlyDateCvarsAreKeptAndFoundWithoutCase) {
 
 TEST(GameDatesTest, ZonesFollowTheirClockChangesAndSpansReadInThem) {
   const Zone berlin = Zone::Of({"Europe/Berlin", ""});
-  EXPECT_EQ(berlin.ToUtc(*Local("2025-12-09 20:00:00")), 1765310400 - 3600);  // CET
+  EXPECT_EQ(berlin.ToUtc(*Local("2025-12-09 20:00:00")), 1765310400 - 3600);              // CET
   EXPECT_EQ(berlin.ToUtc(*Local("2025-07-01 12:00:00")), *Local("2025-07-01 10:00:00"));  // CEST
   // 02:30 on the spring-forward night does not exist: read with the winter offset.
   EXPECT_EQ(berlin.ToUtc(*Local("2025-03-30 02:30:00")), *Local("2025-03-30 01:30:00"));
@@ -86,8 +87,7 @@ TEST(GameDatesTest, ZonesFollowTheirClockChangesAndSpansReadInThem) {
 
 const char* const kInit = "InitGame: \\g_gametype\\dm\\mapname\\mp_a\\sv_hostname\\S";
 
-std::string Kill(const std::string& stamp, const std::string& victim,
-                 const std::string& attacker) {
+std::string Kill(const std::string& stamp, const std::string& victim, const std::string& attacker) {
   return stamp + " K;1;1;;" + victim + ";2;2;;" + attacker + ";kar98k_mp;50;MOD_RIFLE_BULLET;head";
 }
 
@@ -129,8 +129,8 @@ TEST(GameDatesTest, DateCvarsAndUnixStampsGiveExactStartsToTheSecond) {
   const std::string text = AGame("0", "\\gamestartup\\12/09/25 20:00:00") +
                            AGame("10", "\\gamestartup\\12/09/25 20:00:00") +
                            AGame("0", "\\g_mapStartTime\\Wed Dec 10 08:00:00 2025") +
-                           AGame("0", "\\start\\2025-12-11 08:00:00") +
-                           "1765500000 " + kInit + "\n" + Kill("1765500010", "Al", "Bob") + "\n";
+                           AGame("0", "\\start\\2025-12-11 08:00:00") + "1765500000 " + kInit +
+                           "\n" + Kill("1765500010", "Al", "Bob") + "\n";
   const Dated d = DateOf(text, {}, {"Europe/Berlin", "start"});
   ASSERT_EQ(d.model.games.size(), 5u);
   EXPECT_EQ(d.model.games[0].started_at, 1765306800);
@@ -193,6 +193,29 @@ TEST(GameDatesTest, ASpanKeepsDatedGamesAndCountsThePeopleOfThoseAlone) {
   EXPECT_EQ(al.first_game, 3u);
   EXPECT_GE(al.last_seen, 1765396800 + 70);  // his last kill, at least
   EXPECT_LE(al.last_seen, 1765396800 + 90);
+}
+
+TEST(GameDatesTest, PagesShowTheServersZoneAndCountMonthsInIt) {
+  // Server start 23:30 UTC on 31 January: already 1 February in Berlin.
+  const std::string text = AGame("0", "\\gamestartup\\01/31/26 23:30:00") + AGame("0");
+  Dated d = DateOf(text, {{LinesOf(text), 1770000000, TimeQuality::Estimated}});
+  const Zone berlin = Zone::Of({"Europe/Berlin", ""});
+  EXPECT_EQ(StartedHtml(d.model.games[0], berlin),
+            "<time datetime=\"2026-01-31T23:30:00Z\" title=\"exact\">2026-02-01 00:30</time>");
+  EXPECT_NE(StartedHtml(d.model.games[1], berlin).find(">~2026-"), std::string::npos);
+  const auto months = MonthsByPerson(d.model, berlin);
+  const PersonIndex al = d.model.FindPerson(d.store, "Al");
+  ASSERT_EQ(months[al].size(), 1u);
+  EXPECT_EQ(months[al][0].month, 2u);
+  EXPECT_EQ(months[al][0].games, 2u);
+  EXPECT_EQ(MonthsByPerson(d.model, Zone::Utc())[al].size(), 2u);
+  EXPECT_NE(ActivityHtml(d.model, berlin).find("<circle"), std::string::npos);
+
+  // Nothing dated: no block, no chart, no date made up.
+  Dated undated = DateOf(AGame("0"), {});
+  EXPECT_EQ(StartedHtml(undated.model.games[0], berlin), "");
+  EXPECT_EQ(RecentHtml(undated.model, {}, berlin, ""), "");
+  EXPECT_EQ(ActivityHtml(undated.model, berlin), "");
 }
 
 // A log file in a folder of its own, with its cache folder beside it.

@@ -14,12 +14,12 @@
 
 #include "app/Workspace.h"
 #include "core/Text1252.h"
+#include "log/LineFormat.h"
 #include "report/PageWriter.h"
 #include "report/RenderMemo.h"
 #include "report/ReportFiles.h"
 #include "report/ReportFolder.h"
 #include "tests/FakeImages.h"
-#include "log/LineFormat.h"
 #include "tests/MaskedReport.h"
 #include "tests/TempFolder.h"
 
@@ -93,8 +93,9 @@ class RenderMemoTest : public testing::TempFolderTest {
     if (name.ends_with(".log")) {
       const size_t end = bytes.find_last_not_of('\n');
       const size_t begin = bytes.rfind('\n', end);
-      const std::string_view last = std::string_view(bytes).substr(
-          begin == std::string::npos ? 0 : begin + 1, end - (begin == std::string::npos ? 0 : begin + 1) + 1);
+      const std::string_view last =
+          std::string_view(bytes).substr(begin == std::string::npos ? 0 : begin + 1,
+                                         end - (begin == std::string::npos ? 0 : begin + 1) + 1);
       const auto stamp = std::chrono::seconds(StampSeconds(last).value_or(0));
       fs::last_write_time(path, fs::file_time_type(std::chrono::hours(24 * 20000)) + stamp);
     }
