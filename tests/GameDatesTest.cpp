@@ -255,6 +255,27 @@ TEST_F(GameDatesFileTest, TheLastGameOfAFileEndsAtItsModificationTime) {
   EXPECT_EQ(last.started_at + last.seconds, t);
 }
 
+TEST_F(GameDatesFileTest, AGrowingLogReadAgainGivesItsNewGamesObservedDates) {
+  const int64_t t = 1765310400;
+  Append(AGame("0"), t);
+  Workspace ws;
+  ws.clock = {"UTC", ""};
+  ws.cache_folder = Cache();
+  ASSERT_TRUE(ws.RunAnalysis(Log()));
+  const int64_t before = static_cast<int64_t>(std::time(nullptr));
+  Append(AGame("5"), t);  // a copied file's old time: the reading time tells
+  ASSERT_TRUE(ws.RunAnalysis(Log()));
+  GamesModel model = BuildGames(ws.log()->events());
+  ws.DateGames(model);
+  ASSERT_EQ(model.games.size(), 2u);
+  EXPECT_EQ(model.games[0].time_quality, TimeQuality::Estimated);
+  EXPECT_EQ(model.games[0].started_at, t - 90);  // still from the first reading
+  const Game& grown = model.games[1];
+  EXPECT_EQ(grown.time_quality, TimeQuality::Observed);
+  EXPECT_GE(grown.started_at + grown.seconds, before);
+  EXPECT_LE(grown.started_at + grown.seconds, static_cast<int64_t>(std::time(nullptr)));
+}
+
 TEST_F(GameDatesFileTest, TheCacheRecordsWhenEachStretchWasFirstReadAndKeepsIt) {
   const int64_t t = 1765310400;
   Append(AGame("0"), t);
