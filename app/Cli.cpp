@@ -88,6 +88,17 @@ constexpr std::string_view kUsageTail =
     "                     rated games of the server without a person after which he leaves\n"
     "                     the ranking until he plays again; 0: never (people, ranking,\n"
     "                     export and watch; default 1000)\n"
+    "  --timezone NAME    the server's time zone (an IANA name such as Europe/Berlin):\n"
+    "                     local times of date cvars are read in it and the site shows\n"
+    "                     dates in it (games, people, person, ranking, export and watch;\n"
+    "                     default: the machine's zone; docs/dates.md)\n"
+    "  --clock-cvar NAME  a cvar of the InitGame lines that holds the server's start\n"
+    "                     (MM/DD/YY HH:MM:SS) besides gamestartup (same commands)\n"
+    "  --since DATE       only the dated games from DATE on (YYYY-MM-DD or YYYY-MM-DD\n"
+    "                     HH:MM in the server's zone, or ending in Z for UTC); undated\n"
+    "                     games are left out and counted on standard error (same commands)\n"
+    "  --until DATE       only the dated games before the end of DATE (a day) or up to\n"
+    "                     DATE (a time), as --since\n"
     "  --templates DIR    read the report templates from DIR (export and watch; default:\n"
     "                     beside the program, or installed in ../share/barvik from it)\n"
     "  --every SECONDS    how often watch looks at the logs without inotify, and the\n"
@@ -144,6 +155,9 @@ struct Options {
   PeopleRules people;                      // --people FILE
   std::optional<std::string> people_file;  // its path: watch reads it again as it changes
   std::optional<int> inactive_after;       // --inactive-after GAMES
+  ClockSettings clock;                     // --timezone NAME, --clock-cvar NAME
+  int64_t since = kNoDate;                 // --since DATE, --until DATE: UTC bounds
+  int64_t until = kNoDate;
   const Encoding* encoding = &Encoding::Windows1252();  // --encoding NAME
   bool encoding_given = false;
   std::optional<SiteConfig> site;  // --site FILE
@@ -302,6 +316,8 @@ Options Parse(const std::vector<std::string>& args) {
   known.insert(known.end(), command->options.begin(), command->options.end());
   known.insert(known.end(), RemoteOptionNames().begin(), RemoteOptionNames().end());
 
+  std::optional<std::string> since_text;
+  std::optional<std::string> until_text;
   bool options_done = false;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
@@ -326,7 +342,8 @@ Options Parse(const std::vector<std::string>& args) {
     bool takes_value = name == "--min-kills" || name == "--max-ratio" || name == "--weapon" ||
                        name == "--wait" || name == "--every" || name == "--cache" ||
                        name == "--templates" || name == "--people" || name == "--inactive-after" ||
-                       name == "--encoding" || name == "--site";
+                       name == "--encoding" || name == "--site" || name == "--timezone" ||
+                       name == "--clock-cvar" || name == "--since" || name == "--until";
     const bool remote_option = std::find(RemoteOptionNames().begin(), RemoteOptionNames().end(),
                                          name) != RemoteOptionNames().end();
     takes_value = takes_value || remote_option;
@@ -366,6 +383,29 @@ Options Parse(const std::vector<std::string>& args) {
       if (!read.error.empty()) throw UsageError{read.error};
       o.site = std::move(read.site);
     }
+    if (name == "--timezone") o.clock.timezone = *value;
+    if (name == "--clock-cvar") o.clock.clock_cvar = *value;
+    if (name == "--since") since_text = *value;
+    if (name == "--until") until_text = *value;
+  }
+  // The dates are read in the server's zone, known once every option is.
+  Zone zone = Zone::Utc();
+  try {
+    zone = Zone::Of(o.clock);
+  } catch (const ClockError& e) {
+    throw UsageError{std::string("option '--timezone': ") + e.what()};
+  }
+  auto bound = [&zone](const std::optional<std::string>& text, const char* name, bool until) {
+    try {
+      return text ? ParseDateBound(*text, zone, until) : kNoDate;
+    } catch (const ClockError& e) {
+      throw UsageError{std::string("option '") + name + "': " + e.what()};
+    }
+  };
+  o.since = bound(since_text, "--since", false);
+  o.until = bound(until_text, "--until", true);
+  if (o.since != kNoDate && o.until != kNoDate && o.until <= o.since) {
+    throw UsageError{"options '--since' and '--until' leave no time between them"};
   }
   if (o.cache && o.no_cache)
     throw UsageError{"options '--cache' and '--no-cache' exclude each other"};
@@ -567,6 +607,11 @@ void Configure(Workspace& ws, const Options& o, const CliEnvironment& env, std::
   ws.options().max_ratio = o.max_ratio;
   ws.people_rules = o.people;
   if (o.inactive_after) ws.rating_options.inactive_after = *o.inactive_after;
+  // A site's servers come with their own zone and clock cvar; the options go before them.
+  if (!o.clock.timezone.empty()) ws.clock.timezone = o.clock.timezone;
+  if (!o.clock.clock_cvar.empty()) ws.clock.clock_cvar = o.clock.clock_cvar;
+  ws.since = o.since;
+  ws.until = o.until;
   ws.hooks.line_error = [&err](const std::string& m) {
     err << "barvik-cli: " << TerminalText(m) << "\n";
   };
@@ -623,6 +668,13 @@ int Analyse(Workspace& ws, const std::vector<std::string>& logs, std::ostream& e
   return kExitOk;
 }
 
+// What --since and --until left out for want of a date, said on standard error.
+void TellUndated(size_t undated, std::ostream& err) {
+  if (undated == 0) return;
+  err << "barvik-cli: " << undated << (undated == 1 ? " game" : " games")
+      << " without a date left out (--since, --until; docs/dates.md)\n";
+}
+
 // Writes the report of the analysed logs into `dir`; kExitOk, or the failure's status with
 // its message printed.
 int Export(Workspace& ws, const std::string& dir, double wait_seconds, const CliEnvironment& env,
@@ -637,6 +689,7 @@ int Export(Workspace& ws, const std::string& dir, double wait_seconds, const Cli
   try {
     std::unique_ptr<ImageSource> images = env.make_image_source(ws);
     ws.ButtonHTMLClick(*images);
+    TellUndated(ws.undated_left_out(), err);
   } catch (const std::exception& e) {
     if (env.progress_bar) err << "\n";
     err << "barvik-cli: " << FailureText(e) << "\n";
@@ -867,6 +920,16 @@ std::vector<Column> FigureColumns(std::vector<std::string> captions) {
   return columns;
 }
 
+// A game's start as the lists print it: ISO 8601 UTC, "~" before an estimated one; empty
+// when it is not known.
+std::string StartedText(const Game& g) {
+  if (g.started_at == kNoDate) return "";
+  std::string text = IsoUtc(g.started_at);
+  if (g.time_quality == TimeQuality::Estimated) text.insert(0, 1, '~');
+  return text;
+}
+std::string SeenText(int64_t at) { return at == kNoDate ? "" : IsoUtc(at); }
+
 // The workspace analysed and its games built, or an exit status.
 struct Analysed {
   Workspace ws;
@@ -879,6 +942,7 @@ int AnalyseGames(Analysed& a, const Call& c) {
   if (const int status = ConfigureAndAnalyse(a.ws, bar, c); status != kExitOk) return status;
   a.model = BuildGames(a.ws.log()->events(), a.ws.people_rules, a.ws.GamesScratchSpace(),
                        a.ws.DefaultPlayerNames());
+  TellUndated(a.ws.DateGames(a.model), c.err);
   return kExitOk;
 }
 
@@ -906,7 +970,8 @@ int RunGames(const Call& c) {
                             {"Ended"},
                             {"Warm-up"},
                             {"Winner"},
-                            {"Players"}});
+                            {"Players"},
+                            {"Started"}});
   for (const Game& g : a.model.games) {
     size_t shown = 0;
     for (const Participant& p : g.players) shown += a.model.people[p.person].hidden ? 0 : 1;
@@ -915,7 +980,7 @@ int RunGames(const Call& c) {
          {std::string(store.settings().Text(g.map)),
           std::string(store.settings().Text(g.game_type)), std::to_string(g.start),
           std::to_string(g.end), std::to_string(g.seconds), std::string(EndingName(g.ending)),
-          g.warmup ? "yes" : "no", WinnerText(a.model, g), std::to_string(shown)}});
+          g.warmup ? "yes" : "no", WinnerText(a.model, g), std::to_string(shown), StartedText(g)}});
   }
   PrintList(c.out, list, c.env.terminal_output);
   return kExitOk;
@@ -937,7 +1002,7 @@ int RunPeople(const Call& c) {
     return kExitOk;
   }
   ReportList list("People", FigureColumns({"Person", "Name", "Games"}));
-  for (const char* extra : {"First game", "Last game", "Spellings"})
+  for (const char* extra : {"First game", "Last game", "Spellings", "First seen", "Last seen"})
     list.columns.push_back({extra});
   for (const Person& p : a.model.people) {
     if (p.hidden) continue;
@@ -946,6 +1011,8 @@ int RunPeople(const Call& c) {
     cells.push_back(std::to_string(p.first_game));
     cells.push_back(std::to_string(p.last_game));
     cells.push_back(std::to_string(p.spellings.size()));
+    cells.push_back(SeenText(p.first_seen));
+    cells.push_back(SeenText(p.last_seen));
     list.rows.push_back({p.id, std::move(cells)});
   }
   PrintList(c.out, list, c.env.terminal_output);
@@ -981,6 +1048,7 @@ int RunPerson(const Call& c) {
     spellings.rows.push_back({std::string(store.texts().Text(s.raw)), {std::to_string(s.count)}});
   }
   ReportList games("Games", FigureColumns({"Game", "Map", "Game type", "Warm-up"}));
+  games.columns.push_back({"Started"});
   for (const Game& g : a.model.games) {
     const Participant* in = a.model.PlayerIn(g, index);
     if (in == nullptr) continue;
@@ -988,6 +1056,7 @@ int RunPerson(const Call& c) {
                                     std::string(store.settings().Text(g.game_type)),
                                     g.warmup ? "yes" : "no"};
     for (std::string& cell : FigureCells(*in)) row.push_back(std::move(cell));
+    row.push_back(StartedText(g));
     games.rows.push_back({std::to_string(g.number), std::move(row)});
   }
   for (const ReportList* list : {&person, &spellings, &games}) {
@@ -1236,17 +1305,22 @@ const std::vector<Command>& Commands() {
        .options = {"--min-kills", "--max-ratio", "--weapon", "--json"},
        .run = RunPlayer},
       {.name = "games",
-       .help = "  games [--people FILE] [--json] LOG... | --site FILE\n"
+       .help = "  games [--people FILE] [date options] [--json] LOG... | --site FILE\n"
                "      Print every game of LOG: map, game type, start and end (server uptime\n"
-               "      seconds), length, how it ended, warm-up or not, winner, players.\n",
+               "      seconds), length, how it ended, warm-up or not, winner, players, and\n"
+               "      when it started (ISO 8601 UTC; \"~\" before an estimated time).\n",
        .operands = "LOG...",
-       .options = {"--people", "--json", "--site"},
+       .options = {"--people", "--json", "--timezone", "--clock-cvar", "--since", "--until",
+                   "--site"},
        .run = RunGames},
       {.name = "people",
-       .help = "  people [--people FILE] [--inactive-after GAMES] [--json] LOG... | --site FILE\n"
-               "      Print every person of LOG (one human across his names) with his totals.\n",
+       .help = "  people [--people FILE] [--inactive-after GAMES] [date options] [--json] LOG...\n"
+               "         | --site FILE\n"
+               "      Print every person of LOG (one human across his names) with his totals,\n"
+               "      first and last seen.\n",
        .operands = "LOG...",
-       .options = {"--people", "--inactive-after", "--json", "--site"},
+       .options = {"--people", "--inactive-after", "--json", "--timezone", "--clock-cvar",
+                   "--since", "--until", "--site"},
        .run = RunPeople},
       {.name = "person",
        .help = "  person [--people FILE] [--json] LOG... NAME\n"
@@ -1254,7 +1328,7 @@ const std::vector<Command>& Commands() {
                "      totals, spellings and games.\n",
        .operands = "LOG... NAME",
        .trailing_operand = true,
-       .options = {"--people", "--json"},
+       .options = {"--people", "--json", "--timezone", "--clock-cvar", "--since", "--until"},
        .run = RunPerson},
       {.name = "ranking",
        .help = "  ranking [--people FILE] [--inactive-after GAMES] [--json] LOG... | --site FILE\n"
@@ -1264,7 +1338,8 @@ const std::vector<Command>& Commands() {
                "      same for each game type with 20 or more rated games, rated on its games\n"
                "      alone.\n",
        .operands = "LOG...",
-       .options = {"--people", "--inactive-after", "--json", "--site"},
+       .options = {"--people", "--inactive-after", "--json", "--timezone", "--clock-cvar",
+                   "--since", "--until", "--site"},
        .run = RunRanking},
       {.name = "export",
        .help = "  export [--case-sensitive] [--keep-colors] [--min-kills TEXT] [--max-ratio TEXT]\n"
@@ -1279,7 +1354,8 @@ const std::vector<Command>& Commands() {
        .trailing_operand = true,
        .draws_images = true,
        .options = {"--min-kills", "--max-ratio", "--wait", "--templates", "--incremental",
-                   "--people", "--inactive-after", "--site"},
+                   "--people", "--inactive-after", "--timezone", "--clock-cvar", "--since",
+                   "--until", "--site"},
        .run = RunExport},
       {.name = "watch",
        .help =
@@ -1292,7 +1368,8 @@ const std::vector<Command>& Commands() {
        .trailing_operand = true,
        .draws_images = true,
        .options = {"--min-kills", "--max-ratio", "--wait", "--templates", "--every", "--people",
-                   "--inactive-after", "--site"},
+                   "--inactive-after", "--timezone", "--clock-cvar", "--since", "--until",
+                   "--site"},
        .run = RunWatch},
       {.name = "remote",
        .help = "  remote check [remote options] URL...\n"

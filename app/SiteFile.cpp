@@ -8,6 +8,7 @@
 #include <map>
 
 #include "remote/RemoteUrl.h"
+#include "stats/Clock.h"
 
 namespace barvik {
 namespace {
@@ -35,6 +36,17 @@ std::string String(const toml::node& value, std::string_view field) {
   const std::optional<std::string> text = value.value_exact<std::string>();
   if (!text) Fail(value.source(), "'" + std::string(field) + "' takes a text in quotes");
   return *text;
+}
+
+// A time zone's name, known to the machine's zone database.
+std::string TimeZone(const toml::node& value, std::string_view field) {
+  std::string name = String(value, field);
+  try {
+    Zone::Of(ClockSettings{name, {}});
+  } catch (const ClockError& e) {
+    Fail(value.source(), e.what());
+  }
+  return name;
 }
 
 // A local path taken from the site file's folder; a URL as written.
@@ -81,7 +93,7 @@ void ReadSite(const toml::table& table, const std::filesystem::path& base, SiteC
     if (k == "report") site.report = Path(value, k, base);
     if (k == "encoding") site.encoding = String(value, k);
     if (k == "people") site.people = Path(value, k, base);
-    if (k == "timezone") site.timezone = String(value, k);
+    if (k == "timezone") site.timezone = TimeZone(value, k);
     if (k == "clock_cvar") site.clock_cvar = String(value, k);
   }
 }
@@ -115,7 +127,7 @@ SiteServer ReadServer(const toml::table& table, const std::filesystem::path& bas
       }
     }
     if (k == "people") server.people = Path(value, k, base);
-    if (k == "timezone") server.timezone = String(value, k);
+    if (k == "timezone") server.timezone = TimeZone(value, k);
     if (k == "clock_cvar") server.clock_cvar = String(value, k);
     if (k == "logs") {
       has_logs = true;

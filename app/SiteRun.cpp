@@ -200,6 +200,9 @@ std::vector<ServerRead> FetchServers(const SiteConfig& site, const SiteSteps& st
     r.fetched_at = UtcNow();
     if (failed) r.error = "a log could not be fetched; its bytes fetched before were read";
     r.fingerprint = InputFingerprint(r.files);
+    r.clock.timezone = server.timezone.empty() ? site.timezone : server.timezone;
+    r.clock.clock_cvar = server.clock_cvar.empty() ? site.clock_cvar : server.clock_cvar;
+    r.fingerprint += "clock\t" + r.clock.timezone + "\t" + r.clock.clock_cvar + "\n";
     if (server.people) {
       r.fingerprint += "people\t" + PeopleFileFingerprint(*server.people) + "\n";
       PeopleFileRead people = ReadPeopleFile(*server.people);
@@ -222,6 +225,7 @@ int AnalyseServers(std::vector<ServerRead>& reads, const SiteSteps& steps) {
       continue;
     }
     r.ws = std::make_unique<Workspace>(steps.decimal_separator);
+    r.ws->clock = r.clock;  // the command line's --timezone and --clock-cvar go before it
     r.status = steps.analyse(*r.ws, r.files);
     // A server without a people file of its own keeps the command line's (--people FILE).
     if (r.server->people) {

@@ -57,6 +57,7 @@ struct ServerRead {
   std::string error;               // empty: read whole
   int status = 0;                  // the analysis's exit status
   PeopleRules rules;
+  ClockSettings clock;  // its zone and clock cvar: its own, else the site's
 };
 
 // A league's model over the events of its servers.

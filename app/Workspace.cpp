@@ -8,6 +8,7 @@
 #include "core/Text1252.h"
 #include "log/CacheFolder.h"
 #include "log/NameList.h"
+#include "remote/Spool.h"
 #include "stats/Captions.h"
 #include "stats/Statistics.h"
 
@@ -137,6 +138,27 @@ std::string Workspace::ElapsedSince(std::chrono::steady_clock::time_point start)
 std::string Workspace::UsableCacheFolder() const {
   if (!cache_folder.empty() && PrepareCacheFolder(cache_folder).empty()) return cache_folder;
   return {};
+}
+
+std::vector<TimeAnchor> Workspace::TimeAnchors() const {
+  std::vector<TimeAnchor> anchors;
+  if (!log_) return anchors;
+  for (const LogFile::FileEnd& end : log_->file_ends()) {
+    if (end.lines == 0) continue;
+    const int64_t remote = remote::SpoolRemoteMtime(end.path);
+    anchors.push_back({end.lines, remote >= 0 ? remote : end.mtime, TimeQuality::Estimated});
+  }
+  for (const ReadStretch& s : log_->stretches()) {
+    anchors.push_back({s.lines, s.at, s.observed ? TimeQuality::Observed : TimeQuality::Estimated});
+  }
+  return anchors;
+}
+
+size_t Workspace::DateGames(GamesModel& model) const {
+  if (!log_) return 0;
+  ::barvik::DateGames(model, log_->events(), TimeAnchors(), clock, Zone::Of(clock));
+  if (since == kNoDate && until == kNoDate) return 0;
+  return KeepGamesBetween(model, since, until);
 }
 
 bool Workspace::RunAnalysis(const std::string& file_name) {

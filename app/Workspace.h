@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -19,6 +20,8 @@
 #include "core/ReportList.h"
 #include "log/LogFile.h"
 #include "report/ReportFolder.h"
+#include "stats/Clock.h"
+#include "stats/GameDates.h"
 #include "stats/Games.h"
 #include "stats/RatingHistory.h"
 
@@ -228,6 +231,23 @@ class Workspace {
   // How the skill ratings of the site and of the games, people and ranking commands are made
   // (--inactive-after GAMES).
   RatingOptions rating_options;
+  // How the server's clock is read (--timezone, --clock-cvar): the games' dates and the
+  // zone the site shows them in.
+  ClockSettings clock;
+  // The span of the history the games model keeps (--since, --until): UTC bounds, since
+  // inclusive, until exclusive; kNoDate for none.
+  int64_t since = kNoDate;
+  int64_t until = kNoDate;
+
+  // The known times of the last run's lines: each log file's last line at its modification
+  // time (a remote log's as its server reported it) and the observed reading times the event
+  // cache kept (docs/dates.md).
+  std::vector<TimeAnchor> TimeAnchors() const;
+  // Dates the games of `model` (built from the last run's log) and keeps those of the span
+  // (since, until); returns the undated games that the span left out.
+  size_t DateGames(GamesModel& model) const;
+  // The undated games the last export's span left out.
+  size_t undated_left_out() const { return undated_left_out_; }
 
   Hooks hooks;
 
@@ -261,6 +281,7 @@ class Workspace {
   std::unique_ptr<LogFile> log_;  // the last run's log
   std::string server_name_;       // HostName of the last run's log
   char decimal_separator_;
+  std::atomic<size_t> undated_left_out_{0};  // by the last export's site
 };
 
 }  // namespace barvik

@@ -71,6 +71,7 @@ std::unique_ptr<SiteWriter> StartSite(const Workspace& ws, const std::string& fo
   site.build_text = ws.build_text;
   const FooterTime now = settings.clock ? settings.clock() : SystemFooterTime();
   site.generated = now.date + " " + now.time;
+  site.timezone = ws.clock.timezone;
   site.decimal_separator = ws.decimal_separator();
   site.turns = ws.log() != nullptr ? ws.log()->TurnCount : 0;
   auto writer = std::make_unique<SiteWriter>(std::move(site), output);
@@ -266,7 +267,9 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   // that finds most files unchanged that thread sets the run's length. Waited for last.
   std::future<GamesModel> games_model = std::async(
       std::launch::async, [this, scratch = GamesScratchSpace(), nobody = DefaultPlayerNames()] {
-        return BuildGames(EventsOf(*this), people_rules, scratch, nobody);
+        GamesModel model = BuildGames(EventsOf(*this), people_rules, scratch, nobody);
+        undated_left_out_ = DateGames(model);
+        return model;
       });
   // Every file is written into the staging folder and moved into place at the end, so a
   // failure leaves the previous report whole. Without a staging folder (the folder cannot be

@@ -19,7 +19,7 @@ constexpr char kMagic[8] = {'B', 'R', 'V', 'K', 'E', 'V', 'T', '\n'};
 constexpr uint32_t kByteOrder = 0x01020304;
 // Bump whenever the records, the texts or this file's layout change (4: compact hit records,
 // the payload's hash; 5: compact pick-up, join and quit records).
-constexpr uint32_t kVersion = 7;
+constexpr uint32_t kVersion = 8;
 
 // Little helpers for the header's fields, in the machine's byte order (the byte-order word
 // rejects a file from another kind of machine).
@@ -88,20 +88,48 @@ std::string EncodeFixed(const Header& h) {
   e.Put(h.base_size);
   e.Put(h.base_crc);
   e.Put(static_cast<uint32_t>(h.path.size()));
+  e.Put(static_cast<uint32_t>(h.stretches.size()));
   return std::move(e.bytes());
 }
 
 const size_t kFixedBytes = EncodeFixed(Header{}).size();
 
+constexpr size_t kStretchBytes = 8 + 8 + 4;
+
+std::string EncodeStretches(const std::vector<ReadStretch>& stretches) {
+  Encoder e;
+  for (const ReadStretch& s : stretches) {
+    e.Put(s.lines);
+    e.Put(static_cast<uint64_t>(s.at));
+    e.Put(static_cast<uint32_t>(s.observed ? 1 : 0));
+  }
+  return std::move(e.bytes());
+}
+
+bool DecodeStretches(const std::string& bytes, std::vector<ReadStretch>& stretches) {
+  Decoder d(bytes.data(), bytes.size());
+  for (ReadStretch& s : stretches) {
+    uint64_t at = 0;
+    uint32_t observed = 0;
+    if (!d.Get(s.lines) || !d.Get(at) || !d.Get(observed) || observed > 1) return false;
+    s.at = static_cast<int64_t>(at);
+    s.observed = observed == 1;
+  }
+  for (size_t i = 1; i < stretches.size(); ++i) {
+    if (stretches[i].lines < stretches[i - 1].lines) return false;
+  }
+  return true;
+}
+
 std::string EncodeHeader(const Header& h) {
-  std::string bytes = EncodeFixed(h) + h.path;
+  std::string bytes = EncodeFixed(h) + h.path + EncodeStretches(h.stretches);
   const uint32_t crc = Crc32(0, bytes.data(), bytes.size());
   bytes.append(reinterpret_cast<const char*>(&crc), sizeof crc);
   return bytes;
 }
 
 // Reads the fixed part; the path's size in `path_size`.
-bool DecodeFixed(const char* data, Header& h, uint32_t& path_size) {
+bool DecodeFixed(const char* data, Header& h, uint32_t& path_size, uint32_t& stretch_count) {
   if (std::memcmp(data, kMagic, sizeof kMagic) != 0) return false;
   Decoder d(data + sizeof kMagic, kFixedBytes - sizeof kMagic);
   uint32_t order = 0;
@@ -112,7 +140,8 @@ bool DecodeFixed(const char* data, Header& h, uint32_t& path_size) {
          d.Get(h.content_crc) && d.Get(h.content_size) && d.Get(h.content_first_hash) &&
          d.Get(h.content_last_hash) && d.Get(h.split_offset) && d.GetMark(h.split) &&
          d.GetMark(h.full) && d.Get(h.text_bytes) && d.Get(h.setting_bytes) && d.Get(h.base_size) &&
-         d.Get(h.base_crc) && d.Get(path_size) && path_size <= kMaxPath;
+         d.Get(h.base_crc) && d.Get(path_size) && path_size <= kMaxPath && d.Get(stretch_count) &&
+         stretch_count <= cache::kMaxStretches;
 }
 
 // Where the bytes of a cache file come from: a file or, for the fuzzer, memory.
@@ -170,13 +199,22 @@ class MemorySource : public Source {
 bool ReadHeader(Source& in, Header& h) {
   std::string bytes(kFixedBytes, '\0');
   uint32_t path_size = 0;
-  if (!in.Read(bytes.data(), bytes.size()) || !DecodeFixed(bytes.data(), h, path_size)) {
+  uint32_t stretch_count = 0;
+  if (!in.Read(bytes.data(), bytes.size()) ||
+      !DecodeFixed(bytes.data(), h, path_size, stretch_count)) {
     return false;
   }
   h.path.resize(path_size);
+  std::string stretches(size_t{stretch_count} * kStretchBytes, '\0');
   uint32_t crc = 0;
-  if (!in.Read(h.path.data(), path_size) || !in.Read(&crc, sizeof crc)) return false;
+  if (!in.Read(h.path.data(), path_size) || !in.Read(stretches.data(), stretches.size()) ||
+      !in.Read(&crc, sizeof crc)) {
+    return false;
+  }
+  h.stretches.resize(stretch_count);
+  if (!DecodeStretches(stretches, h.stretches)) return false;
   bytes += h.path;
+  bytes += stretches;
   if (Crc32(0, bytes.data(), bytes.size()) != crc) return false;
   h.raw = bytes;
   h.raw.append(reinterpret_cast<const char*>(&crc), sizeof crc);
@@ -192,7 +230,7 @@ bool ReadHeader(Source& in, Header& h) {
       h.text_bytes > (uint64_t{1} << 40) || h.setting_bytes > (uint64_t{1} << 40)) {
     return false;
   }
-  return in.Size() == kFixedBytes + path_size + 4 + h.PayloadBytes();
+  return in.Size() == kFixedBytes + path_size + stretches.size() + 4 + h.PayloadBytes();
 }
 
 }  // namespace
@@ -417,11 +455,12 @@ std::string CacheBytesOf(const EventStore& store) {
 void RepairCacheChecksums(std::string& bytes) {
   Header h;
   uint32_t path_size = 0;
-  if (bytes.size() < kFixedBytes || !DecodeFixed(bytes.data(), h, path_size) ||
-      bytes.size() < kFixedBytes + path_size + 12) {
+  uint32_t stretch_count = 0;
+  if (bytes.size() < kFixedBytes || !DecodeFixed(bytes.data(), h, path_size, stretch_count) ||
+      bytes.size() < kFixedBytes + path_size + size_t{stretch_count} * kStretchBytes + 12) {
     return;
   }
-  const size_t header_end = kFixedBytes + path_size;
+  const size_t header_end = kFixedBytes + path_size + size_t{stretch_count} * kStretchBytes;
   const uint32_t header_crc = Crc32(0, bytes.data(), header_end);
   std::memcpy(bytes.data() + header_end, &header_crc, 4);
   const size_t payload = header_end + 4;

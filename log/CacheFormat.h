@@ -12,11 +12,26 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "log/EventStore.h"
 
 namespace barvik {
+
+// When a stretch of a log file's lines was first read: its last line (the line `lines - 1` of
+// the file) was written at `at` or before (seconds since 1970). An observed stretch was read
+// as the file grew, after an earlier reading that did not have it, so its last line was
+// written between the two; the first reading of a file knows only the file's modification
+// time then (not observed).
+struct ReadStretch {
+  uint64_t lines = 0;
+  int64_t at = 0;
+  bool observed = false;
+};
+
 namespace cache {
+
+inline constexpr uint32_t kMaxStretches = 1u << 16;
 
 inline constexpr uint32_t kGzipFlag = 1;
 inline constexpr uint32_t kAfterCrFlag = 2;
@@ -48,7 +63,10 @@ struct Header {
   uint64_t base_size = 0;
   uint32_t base_crc = 0;
   std::string path;  // the log's path when written, for pruning
-  std::string raw;   // the header's bytes as read, to tell whether a file is still the same
+  // When the lines of the file were first read, rising; a delta file's, of the lines after
+  // its base's split point. At most kMaxStretches.
+  std::vector<ReadStretch> stretches;
+  std::string raw;  // the header's bytes as read, to tell whether a file is still the same
 
   bool gzip() const { return (flags & kGzipFlag) != 0; }
   uint64_t PayloadBytes() const {

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -35,6 +36,29 @@ using cache::kMaxPath;
 using cache::KnownEntry;
 using cache::MtimeNs;
 using cache::Way;
+
+// The stretches an entry knows: its base's, then its delta's.
+std::vector<ReadStretch> KnownStretches(const KnownEntry& k) {
+  std::vector<ReadStretch> all = k.base.stretches;
+  if (!k.has_delta) return all;
+  // The delta goes on from the base's split point.
+  std::erase_if(all, [&](const ReadStretch& s) { return s.lines > k.base.split.lines; });
+  all.insert(all.end(), k.delta.stretches.begin(), k.delta.stretches.end());
+  return all;
+}
+
+// Keeps the stretches that end at or before `lines`, and at most kMaxStretches: beyond that,
+// every second one of the older half goes (a later stretch still places those lines).
+void CutStretches(std::vector<ReadStretch>& stretches, uint64_t lines) {
+  std::erase_if(stretches, [lines](const ReadStretch& s) { return s.lines > lines; });
+  if (stretches.size() < cache::kMaxStretches) return;
+  std::vector<ReadStretch> kept;
+  const size_t half = stretches.size() / 2;
+  for (size_t i = 0; i < stretches.size(); ++i) {
+    if (i >= half || i % 2 == 1) kept.push_back(stretches[i]);
+  }
+  stretches = std::move(kept);
+}
 
 // Writes a cache file, atomically: a reader finds the old one or the new one whole.
 bool SaveEntry(const std::string& target, const Header& h, const EventStore& store) {
@@ -85,6 +109,7 @@ struct Taken {
   enum class Save { None, Base, Delta } save = Save::None;
   EventStore delta;  // Save::Delta: the events after the base's split point
   Header header;
+  std::vector<ReadStretch> stretches;  // of the whole file
 };
 
 Taken Take(Input& in, const std::function<void(size_t)>& on_bytes, CacheUse& use) {
@@ -102,6 +127,7 @@ Taken Take(Input& in, const std::function<void(size_t)>& on_bytes, CacheUse& use
     if (std::optional<EventStore> s = LoadKnown(in.entry, false)) {
       ++use.files_reused;
       t.store = std::move(*s);
+      t.stretches = KnownStretches(in.entry);
       if (in.moved) {
         t.save = Taken::Save::Base;
         t.header = in.entry.whole();
@@ -116,6 +142,7 @@ Taken Take(Input& in, const std::function<void(size_t)>& on_bytes, CacheUse& use
         t.header.base_crc = 0;
         EdgeHashes(fd, t.header.file_size, t.header.raw_first_hash, t.header.raw_last_hash);
         t.header.path = in.absolute;
+        t.header.stretches = t.stretches;
         // The split mark of the joined store: lost with a delta, so a later growth of this
         // copy reads it whole once (a rotated member does not grow).
         if (in.entry.has_delta) {
@@ -165,6 +192,12 @@ Taken Take(Input& in, const std::function<void(size_t)>& on_bytes, CacheUse& use
       t.store = EventStore();
     }
   }
+  // The stretches known before this reading: those of the lines kept.
+  std::vector<ReadStretch> before;
+  if (in.way == Way::Grow) {
+    before = KnownStretches(in.entry);
+    CutStretches(before, in.entry.whole().split.lines);
+  }
   EventBuilder builder(*into);
   EventStore::Mark split;
   uint64_t file_bytes = start.offset;
@@ -194,6 +227,25 @@ Taken Take(Input& in, const std::function<void(size_t)>& on_bytes, CacheUse& use
     h.base_size = in.entry.base.file_size;
     h.base_crc = in.entry.base.content_crc;
     t.store.AppendStore(t.delta);
+  }
+  // This reading's stretch: the first of a file is its modification time; a later one was
+  // seen to grow since the last reading, and its last line is no later than now (nor than
+  // the file's time, when that is after the last reading).
+  const int64_t mtime = static_cast<int64_t>(in.st.st_mtim.tv_sec);
+  ReadStretch now{t.store.LineCount(), mtime, false};
+  if (in.way == Way::Grow && !before.empty()) {
+    const int64_t read_at = static_cast<int64_t>(std::time(nullptr));
+    const bool file_time = mtime > before.back().at && mtime <= read_at;
+    now = {t.store.LineCount(), file_time ? mtime : read_at, true};
+  }
+  t.stretches = std::move(before);
+  if (t.stretches.empty() || now.lines > t.stretches.back().lines) t.stretches.push_back(now);
+  CutStretches(t.stretches, UINT64_MAX);
+  h.stretches = t.stretches;
+  if (t.save == Taken::Save::Delta) {
+    // A delta keeps the stretches after its base's.
+    const uint64_t base_lines = in.entry.base.split.lines;
+    std::erase_if(h.stretches, [&](const ReadStretch& s) { return s.lines <= base_lines; });
   }
   const bool hashed = EdgeHashes(fd, file_bytes, h.raw_first_hash, h.raw_last_hash);
   h.content_first_hash = summary.gzip ? summary.content_first_hash : h.raw_first_hash;
@@ -267,6 +319,11 @@ CacheUse ReadThroughCache(const std::vector<std::string>& files, const std::stri
     }
     if (t.save == Taken::Save::Delta && SaveEntry(DeltaPath(base), t.header, t.delta)) {
       ++use.cache_written;
+    }
+    const uint64_t lines_before = store.LineCount();
+    for (ReadStretch s : t.stretches) {
+      s.lines += lines_before;
+      use.stretches.push_back(s);
     }
     if (i == 0) {
       store = std::move(t.store);

@@ -34,6 +34,7 @@
 #include <string>
 #include <vector>
 
+#include "log/CacheFormat.h"
 #include "log/EventStore.h"
 #include "log/LogSource.h"
 
@@ -47,6 +48,9 @@ struct CacheUse {
   size_t files_read = 0;       // read whole
   size_t cache_written = 0;    // cache files written
   uint64_t bytes_checked = 0;  // bytes of the logs read to check the cache against them
+  // When the lines of the files were first read (ReadStretch; lines counted over the files
+  // read, in order): what the cache kept and this reading added. Empty without a cache.
+  std::vector<ReadStretch> stretches;
   // Why the cache folder was not used (its owner, its mode), or empty. The logs are then read
   // whole and nothing is kept.
   std::string refused;

@@ -180,7 +180,8 @@ void EventStore::AddLine(std::string_view line) {
       Append({header, setting(GameInitValue(field1, kMapKey)),
               setting(GameInitValue(field1, kGameTypeKey)),
               setting(GameInitValue(field1, kHostNameKey)),
-              setting(GameInitValue(field1, kGameNameKey))});
+              setting(GameInitValue(field1, kGameNameKey)), setting(ClockCvars(field1)),
+              UnixStamp(line).value_or(0)});
       return;
     }
     case LineKind::Join:

@@ -9,7 +9,8 @@
 // Records, after the header word (kind in the low 8 bits, the time stamp in seconds in the high
 // 24 bits, saturated at kMaxTime, kNoTime when the line has none):
 //   GameInit      map, game type, server name, game name ("gamename": which game of the
-//                 family wrote the log) (setting ids)
+//                 family wrote the log), the date cvars (ClockCvars) (setting ids); the
+//                 line's Unix-seconds stamp (UnixStamp), 0 when it has none
 //   Join, Quit    name, GUID (setting id), slot (signed)
 //   Say, SayTeam, Item            name
 //   Action        name, action word (setting id)
@@ -193,6 +194,10 @@ inline HitFields ReadHitFields(const EventView& e) {
           b & 0xFFFF};
 }
 
+// The date cvars (setting id of a ClockCvars text) and the Unix-seconds stamp (0: none) of a
+// game-initialisation event.
+inline uint32_t GameInitClock(const EventView& e) { return e.ids[4]; }
+inline uint32_t GameInitUnixStamp(const EventView& e) { return e.ids[5]; }
 // The action word (setting id) of an action event.
 inline uint32_t ActionWord(const EventView& e) { return e.ids[1]; }
 // The GUID (setting id) and slot of a join or quit event.
@@ -374,7 +379,7 @@ inline size_t EventStore::RecordWords(const uint32_t* r) {
   if ((r[0] & kCompactFlag) != 0) return IsHit(r[0] & 0x7F) ? kCompactWords : 2;
   switch (static_cast<LineKind>(r[0] & 0xFF)) {
     case LineKind::GameInit:
-      return 5;
+      return 7;
     case LineKind::Join:
     case LineKind::Quit:
       return 4;
@@ -398,7 +403,7 @@ inline size_t EventStore::RecordWords(const uint32_t* r) {
 inline EventStore::IdWords EventStore::IdsOf(const uint32_t* r) {
   switch (static_cast<LineKind>(r[0] & 0xFF)) {
     case LineKind::GameInit:
-      return {0, 0, 1, 5};
+      return {0, 0, 1, 6};
     case LineKind::Join:
     case LineKind::Quit:
       return {1, 2, 2, 3};

@@ -25,6 +25,7 @@ LogFile::LogFile(const std::vector<std::string>& files, const ReadProgress& prog
   for (const std::string& file : files) {
     struct stat st {};
     OpenLogFile(file, st);
+    file_ends_.push_back({file, 0, static_cast<int64_t>(st.st_mtim.tv_sec)});
     sizes.push_back(S_ISREG(st.st_mode) ? static_cast<uint64_t>(st.st_size) : 0);
     total += sizes.back();
   }
@@ -34,6 +35,7 @@ LogFile::LogFile(const std::vector<std::string>& files, const ReadProgress& prog
     for (size_t i = 0; i < files.size(); ++i) {
       EventStore store;
       EventStore& into = i == 0 ? events_ : store;
+      const uint64_t before_lines = events_.LineCount();
       const CacheUse use =
           ReadThroughCache({files[i]}, cache_folder, into, [&](uint64_t done, uint64_t) {
             if (progress) progress(std::min(before + done, total), total);
@@ -44,9 +46,14 @@ LogFile::LogFile(const std::vector<std::string>& files, const ReadProgress& prog
       cache_use_.files_read += use.files_read;
       cache_use_.cache_written += use.cache_written;
       cache_use_.bytes_checked += use.bytes_checked;
+      for (ReadStretch s : use.stretches) {
+        s.lines += before_lines;
+        cache_use_.stretches.push_back(s);
+      }
       if (cache_use_.refused.empty()) cache_use_.refused = use.refused;
       if (!into.HasKnownLines()) unrecognised.push_back(i);
       if (i > 0) events_.AppendStore(store);
+      file_ends_[i].lines = events_.LineCount();
       before += sizes[i];
     }
     if (files.size() > 1) events_.Finish();

@@ -53,6 +53,17 @@ class LogFile {
   // see EventStore::HasKnownLines), in reading order. An empty file counts only when no file of the
   // log has such a line: a live log just rotated is empty for a while.
   const std::vector<std::string>& unrecognised_files() const { return unrecognised_files_; }
+  // Where each file read ends in the log, with its modification time when it was opened (the
+  // time of its last line, as far as the file system tells), in reading order.
+  struct FileEnd {
+    std::string path;
+    uint64_t lines = 0;  // lines of the log up to the end of this file
+    int64_t mtime = 0;   // seconds since 1970
+  };
+  const std::vector<FileEnd>& file_ends() const { return file_ends_; }
+  // When the lines were first read, as the event cache kept it (lines counted over all the
+  // files; empty without a cache).
+  const std::vector<ReadStretch>& stretches() const { return cache_use_.stretches; }
   // The keys of the current IgnoreCase / IgnoreColors state (computed on first use).
   const NameForms& Forms() const;
   // Where each raw name occurs (built on first use).
@@ -72,6 +83,7 @@ class LogFile {
   EventStore events_;
   CacheUse cache_use_;
   std::vector<std::string> unrecognised_files_;
+  std::vector<FileEnd> file_ends_;
   mutable std::array<std::unique_ptr<NameForms>, 4> forms_;  // by option state
   mutable std::unique_ptr<PlayerIndex> index_;
 };

@@ -76,6 +76,25 @@ std::string Spool::LogPath(const std::string& folder, int number) {
   return folder + name;
 }
 
+int64_t SpoolRemoteMtime(const std::string& log_path) {
+  const size_t slash = log_path.rfind('/');
+  if (slash == std::string::npos || !log_path.ends_with(".log")) return -1;
+  const std::string folder = log_path.substr(0, slash);
+  struct stat st {};
+  if (::stat((folder + "/state").c_str(), &st) != 0) return -1;
+  try {
+    Spool spool(folder, std::string());
+    for (const Generation& g : spool.generations()) {
+      if (Spool::LogPath(folder, g.number) != log_path) continue;
+      const bool whole = g.remote_size >= 0 && g.mirrored == static_cast<uint64_t>(g.remote_size);
+      return whole ? g.remote_mtime : -1;
+    }
+  } catch (const std::exception&) {
+    // An unreadable spool says nothing of the time.
+  }
+  return -1;
+}
+
 std::string SpoolFolder(const std::string& root, const std::string& shown_url) {
   char name[24];
   std::snprintf(name, sizeof name, "%016llx",

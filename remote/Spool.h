@@ -84,6 +84,11 @@ class Spool {
   int log_fd_ = -1;
 };
 
+// The remote file's modification time (seconds since 1970) of the spool generation file
+// `log_path` (a spool's NNNNNN.log), when the spool holds every byte the remote file had
+// then: the time of that file's last line. -1 when unknown or `log_path` is no spool file.
+int64_t SpoolRemoteMtime(const std::string& log_path);
+
 // Where the spool of a URL lies under `root` (the cache folder's "spool"): named after a hash
 // of the URL as shown (without secrets).
 std::string SpoolFolder(const std::string& root, const std::string& shown_url);

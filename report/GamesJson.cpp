@@ -1,6 +1,7 @@
 #include "report/GamesJson.h"
 
 #include "report/SiteText.h"
+#include "stats/Clock.h"
 
 namespace barvik {
 
@@ -47,6 +48,9 @@ Json PlayerJson(const GameTexts& texts, const GamesModel& model, const Participa
   return player;
 }
 
+// An ISO 8601 UTC time, or null for none.
+Json DateJson(int64_t at) { return at == kNoDate ? Json(nullptr) : Json(IsoUtc(at)); }
+
 Json PersonFields(const GameTexts& texts, const Person& p) {
   Json spellings = Json::array();
   for (const Spelling& s : p.spellings) {
@@ -60,6 +64,8 @@ Json PersonFields(const GameTexts& texts, const Person& p) {
   AddFigureFields(texts, person, p);
   person["first_game"] = p.first_game;
   person["last_game"] = p.last_game;
+  person["first_seen"] = DateJson(p.first_seen);
+  person["last_seen"] = DateJson(p.last_seen);
   return person;
 }
 
@@ -94,6 +100,8 @@ Json GameJson(const GameTexts& texts, const GamesModel& model, const Game& game)
           {"start", game.start},
           {"end", game.end},
           {"seconds", game.seconds},
+          {"started_at", DateJson(game.started_at)},
+          {"time_quality", TimeQualityName(game.time_quality)},
           {"ended", EndingName(game.ending)},
           {"warmup", game.warmup},
           {"ffa", game.ffa},

@@ -127,6 +127,7 @@ std::string ModelPages::GamePageHtml(const Game& game) const {
       game.warmup ? " <small>warm-up</small>" : "", "</h1>\n");
   page += Cards({{"Map", KeyLink(KeyKind::Map, keys_.Map(game), "../")},
                  {"Game type", KeyLink(KeyKind::GameType, game.game_type, "../")},
+                 {"Started", game.started_at != kNoDate ? StartedHtml(game, zone_) : "unknown"},
                  {"Length", Duration(game.seconds)},
                  {"How it ended", std::string(EndingWords(game.ending))},
                  {"Result", ResultHtml(game, "../")}},

@@ -19,12 +19,12 @@ std::string ModelPages::GamesTable(const std::vector<const Game*>& games,
                                    std::string_view id) const {
   std::string out;
   Add(out, "<div class=\"scroll\"><table class=\"data gl\" id=\"", id,
-      "\">\n<thead><tr><th>Game<th>Map<th>Game type<th>Length<th>Result<th>Best "
+      "\">\n<thead><tr><th>Game<th>Started<th>Map<th>Game type<th>Length<th>Result<th>Best "
       "player</thead>\n<tbody>\n");
   for (const Game* game : games) {
     const PersonIndex best = TopFragger(*game);
     Add(out, "<tr><th>", GameLink(*game, ""), game->warmup ? " <small>warm-up</small>" : "", "<td>",
-        KeyText(KeyKind::Map, keys_.Map(*game)), "<td>",
+        StartedHtml(*game, zone_), "<td>", KeyText(KeyKind::Map, keys_.Map(*game)), "<td>",
         KeyText(KeyKind::GameType, game->game_type), "<td>", Duration(game->seconds), "<td>",
         ResultHtml(*game, ""), "<td>", best != kNoPerson ? PersonLink(best, "") : std::string(),
         "\n");
@@ -47,6 +47,7 @@ std::string ModelPages::Home() const {
                  {"Hours played", Format("%.1f", static_cast<double>(game_seconds) / 3600)},
                  {"People", Num(people)},
                  {"Kills", Num(kills)}});
+  page += RecentHtml(model_, figures_.ratings.changes, zone_, "");
 
   std::vector<const Game*> last;
   for (auto it = model_.games.rbegin(); it != model_.games.rend() && last.size() < kLastGames;
@@ -69,7 +70,7 @@ std::string ModelPages::Home() const {
   page += TopList("Most time played",
                   Ranked([](const Person& p) { return p.played_seconds; }, all, kTopEntries),
                   [](const Person& p) { return Duration(p.played_seconds); });
-  page += "</div>\n" + SitePageFoot(frame_, "", true);
+  page += "</div>\n" + ActivityHtml(model_, zone_) + SitePageFoot(frame_, "", true);
   return page;
 }
 
@@ -94,9 +95,14 @@ void ModelPages::PeoplePages(const SitePageSink& sink) const {
         FigureCells(person.kills, person.deaths, person.team_kills, person.suicides,
                     person.head_shots, person.damage_dealt, person.played_seconds),
         "<td>", Num(person.games), "<td>");
-    if (person.last_game >= 1 && person.last_game <= model_.games.size()) {
-      row += GameLink(model_.games[person.last_game - 1], "");
+    // Game numbers run in the order of the games, which a span (--since) may have cut.
+    const auto last =
+        std::lower_bound(model_.games.begin(), model_.games.end(), person.last_game,
+                         [](const Game& g, uint32_t number) { return g.number < number; });
+    if (last != model_.games.end() && last->number == person.last_game) {
+      row += GameLink(*last, "");
     }
+    Add(row, "<td>", DayHtml(person.last_seen, zone_));
     row += "\n";
     rows.push_back(std::move(row));
   }
@@ -115,7 +121,7 @@ void ModelPages::PeoplePages(const SitePageSink& sink) const {
                           : std::string(),
         "</p>\n", pager,
         "<div class=\"scroll\"><table class=\"data fig\" id=\"people\">\n<thead><tr><th>Name",
-        kFigureHeads, "<th>Games<th>Last game</thead>\n<tbody>\n");
+        kFigureHeads, "<th>Games<th>Last game<th>Last seen</thead>\n<tbody>\n");
     for (size_t i = pages.first(n); i < pages.end(n); ++i) page += rows[i];
     Add(page, "</tbody></table></div>\n", pager, SitePageFoot(frame_, "", true));
     sink(ListPageFile("people", n), page);

@@ -21,6 +21,7 @@
 #include "report/GamesJson.h"
 #include "report/RankingJson.h"
 #include "report/ReportFiles.h"
+#include "report/SiteDates.h"
 #include "report/SiteKeys.h"
 #include "report/SitePager.h"
 #include "report/SitePages.h"
@@ -51,7 +52,7 @@ constexpr size_t kRankingRowsPerPage = 200;
 
 // The game pages and profiles as this code makes them, part of their fingerprints: raise it
 // whenever what they show, or how, changes, so that an incremental export makes them anew.
-constexpr uint64_t kPageFormatVersion = 2;
+constexpr uint64_t kPageFormatVersion = 3;
 
 // Viridis, light to dark: ordered in lightness and readable with every common kind of colour
 // blindness. The first three take dark text, the others white.
@@ -273,14 +274,25 @@ class ModelPages {
         figures_(figures),
         friendly_(friendly),
         frame_(frame),
+        zone_(ZoneOf(frame.timezone)),
         keys_(texts, model, friendly) {
     Gather();
+    months_ = MonthsByPerson(model_, zone_);
   }
 
   void WriteAll(const SitePageSink& sink, const SitePageKeep& keep);
 
  private:
   bool Shown(PersonIndex p) const { return p != kNoPerson && !model_.people[p].hidden; }
+
+  // The zone of a site's setting; UTC for a name the zone data does not know.
+  static Zone ZoneOf(const std::string& name) {
+    try {
+      return Zone::Of({name, ""});
+    } catch (const ClockError&) {
+      return Zone::Utc();
+    }
+  }
 
   void Gather();
 
@@ -463,6 +475,8 @@ class ModelPages {
   const ModelFigures& figures_;
   const FriendlyNames& friendly_;
   const SiteFrame& frame_;
+  Zone zone_;                                              // the dates show in it
+  std::vector<std::vector<MonthTally>> months_;            // by person: his games by month
   std::vector<PersonFacts> facts_;                         // by person
   std::unordered_map<PersonIndex, PersonRating> ratings_;  // over all games, shown people only
   int ranked_count_ = 0;

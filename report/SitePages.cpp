@@ -147,6 +147,8 @@ uint64_t ModelPages::GameFingerprint(const Game& game) const {
   h.Number(kPageFormatVersion).Number(friendly_.fingerprint()).Text(frame_.build_text);
   if (!LogEncoding().is_default()) h.Text(LogEncoding().charset());
   h.Number(game.number).Number(game.warmup).Text(KeyRaw(KeyKind::Map, keys_.Map(game)));
+  h.Number(static_cast<uint64_t>(game.started_at)).Number(static_cast<uint64_t>(game.time_quality));
+  h.Text(zone_.name());
   h.Text(KeyRaw(KeyKind::GameType, game.game_type)).Number(game.seconds);
   h.Number(static_cast<uint64_t>(game.ending)).Number(game.winner_team);
   h.Number(Link(game.winner_person)).Text(texts_.Setting(game.server));
@@ -198,6 +200,16 @@ uint64_t ModelPages::ProfileFingerprint(PersonIndex index) const {
   h.Number(kPageFormatVersion).Number(friendly_.fingerprint()).Text(frame_.build_text);
   if (!LogEncoding().is_default()) h.Text(LogEncoding().charset());
   h.Text(frame_.server_name).Number(Link(index)).Number(p.spellings.size());
+  // His dates: first and last seen, his games by month and each of his games' start.
+  h.Text(zone_.name()).Number(static_cast<uint64_t>(p.first_seen));
+  h.Number(static_cast<uint64_t>(p.last_seen)).Number(months_[index].size());
+  for (const MonthTally& m : months_[index]) {
+    h.Number(static_cast<uint64_t>(m.year)).Number(m.month).Number(m.games).Number(m.kills);
+    h.Number(m.deaths);
+  }
+  for (const Game* g : f.games) {
+    h.Number(static_cast<uint64_t>(g->started_at)).Number(static_cast<uint64_t>(g->time_quality));
+  }
   for (const Spelling& s : p.spellings) h.Text(texts_.Text(s.raw)).Number(s.count);
   for (uint64_t figure :
        {uint64_t{p.games}, uint64_t{p.kills}, uint64_t{p.deaths}, uint64_t{p.team_kills},

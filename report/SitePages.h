@@ -31,6 +31,7 @@ struct SiteFrame {
   std::string server_name;  // HostName, colour codes included
   std::string build_text = "N/A";
   std::string generated;  // date and time of the export
+  std::string timezone;   // the zone dates show in (an IANA name; empty: the machine's)
 };
 
 // What the site shows beside the games model, computed from it: the skill ratings over all

@@ -58,6 +58,11 @@ std::string ModelPages::Profile(PersonIndex index) const {
                  {"Damage dealt", Num(p.damage_dealt)},
                  {"Damage taken", Num(p.damage_taken)},
                  {"Time played", Duration(p.played_seconds)}});
+  if (p.first_seen != kNoDate) {
+    page += Cards(
+        {{"First seen", DayHtml(p.first_seen, zone_)}, {"Last seen", DayHtml(p.last_seen, zone_)}},
+        true);
+  }
   {
     const auto it = ratings_.find(index);
     std::vector<std::pair<std::string, std::string>> cards = {RankCard(index)};
@@ -96,6 +101,7 @@ std::string ModelPages::Profile(PersonIndex index) const {
                        : std::string("Kills per death in each of his games; the dashed line "
                                      "is 1")));
   page += ProfileGamesTable(index, 0);
+  page += MonthsHtml(months_[index]);
 
   std::vector<std::pair<uint32_t, Tally>> weapons(f.weapons.begin(), f.weapons.end());
   std::sort(weapons.begin(), weapons.end(), [&](const auto& a, const auto& b) {
@@ -161,15 +167,16 @@ std::string ModelPages::ProfileGamesTable(PersonIndex index, size_t n) const {
       PagerHtml(model_.people[index].id, n, pages.count(), "Pages of his games");
   std::string out = pager;
   out +=
-      "<div class=\"scroll\"><table class=\"data pg\">\n<thead><tr><th>Game<th>Map<th>Game "
+      "<div class=\"scroll\"><table class=\"data "
+      "pg\">\n<thead><tr><th>Game<th>Started<th>Map<th>Game "
       "type<th>Kills<th>Deaths<th>K/D<th>Time played</thead>\n<tbody>\n";
   for (size_t i = pages.first(n); i < pages.end(n); ++i) {
     const Game& game = *games[games.size() - 1 - i];
     const Participant* part = model_.PlayerIn(game, index);
-    Add(out, "<tr><th>", GameLink(game, "../"), "<td>", KeyText(KeyKind::Map, keys_.Map(game)),
-        "<td>", KeyText(KeyKind::GameType, game.game_type), "<td>", Num(part->kills), "<td>",
-        Num(part->deaths), "<td>", KdText(part->kills, part->deaths), "<td>",
-        Duration(part->played_seconds), "\n");
+    Add(out, "<tr><th>", GameLink(game, "../"), "<td>", StartedHtml(game, zone_), "<td>",
+        KeyText(KeyKind::Map, keys_.Map(game)), "<td>", KeyText(KeyKind::GameType, game.game_type),
+        "<td>", Num(part->kills), "<td>", Num(part->deaths), "<td>",
+        KdText(part->kills, part->deaths), "<td>", Duration(part->played_seconds), "\n");
   }
   out += "</tbody></table></div>\n" + pager;
   return out;

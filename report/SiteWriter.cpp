@@ -29,7 +29,7 @@ uint64_t GameEntryFingerprint(const GameTexts& texts, const GamesModel& model, c
                               const std::vector<RatingChange>* changes, const AwardTable* awards,
                               const AwardTable* runners_up) {
   // Raised whenever an entry's form changes, so that kept entries are made anew.
-  constexpr uint64_t kEntryFormatVersion = 2;
+  constexpr uint64_t kEntryFormatVersion = 3;
   auto person = [&model](StableHash& h, PersonIndex p) {
     if (p == kNoPerson) {
       h.Number(0);
@@ -42,6 +42,7 @@ uint64_t GameEntryFingerprint(const GameTexts& texts, const GamesModel& model, c
   if (!LogEncoding().is_default()) h.Text(LogEncoding().charset());
   h.Text(texts.Setting(game.map)).Text(texts.Setting(game.game_type)).Number(game.start);
   h.Number(game.end).Number(game.seconds).Number(static_cast<uint64_t>(game.ending));
+  h.Number(static_cast<uint64_t>(game.started_at)).Number(static_cast<uint64_t>(game.time_quality));
   h.Number(game.warmup).Number(game.winner_team).Number(game.ffa).Number(game.rounds);
   for (uint32_t wins : game.round_wins) h.Number(wins);
   auto actions = [&](const std::vector<ActionCount>& list) {
@@ -170,7 +171,8 @@ void SiteWriter::WriteGlobal(const GlobalLists& lists) {
 
 void SiteWriter::WriteGames(const GameTexts& texts, const GamesModel& model,
                             const ModelFigures& figures, RenderMemo* memo) {
-  const SiteFrame frame{settings_.server_name, settings_.build_text, settings_.generated};
+  const SiteFrame frame{settings_.server_name, settings_.build_text, settings_.generated,
+                        settings_.timezone};
   model_pages_.emplace();
   SitePageKeep keep;
   if (memo != nullptr) {

@@ -45,6 +45,7 @@ struct SiteSettings {
   std::string server_name;  // HostName, colour codes included
   std::string build_text = "N/A";
   std::string generated;  // date and time of the export, shown in the footers
+  std::string timezone;   // the zone the games' dates show in (empty: the machine's)
   char decimal_separator = '.';
   int turns = 0;  // game-initialisation lines of the log
 };

@@ -3,7 +3,8 @@
 # render its window and report off screen, and to make and check its Debian package
 # (dpkg-shlibdeps from dpkg-dev, and file, for cpack; man-db for `man -l`), and the servers
 # the remote-log tests start on 127.0.0.1 (pyftpdlib with pyOpenSSL for FTP and FTPS, sshd for
-# SFTP, RangeHTTPServer; openssl makes their certificate). Safe to run again: installed
+# SFTP, RangeHTTPServer; openssl makes their certificate), and the time-zone library with the
+# zone data it reads (the games' dates). Safe to run again: installed
 # packages are skipped.
 set -euo pipefail
 
@@ -14,6 +15,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth fonts-dejavu-core fonts-liberation
   nlohmann-json3-dev libtomlplusplus-dev chromium
+  libhowardhinnant-date-dev tzdata
   dpkg-dev file man-db
   libcurl4-openssl-dev libssl-dev ca-certificates
   python3 python3-pyftpdlib python3-openssl python3-rangehttpserver

@@ -18,6 +18,7 @@
 
 #include "log/EventStore.h"
 #include "log/LineFormat.h"
+#include "stats/Clock.h"
 #include "stats/PeopleRules.h"
 
 namespace barvik {
@@ -196,6 +197,10 @@ struct Game {
   std::vector<PersonIndex> won, lost;     // people named by its W and by its L lines, rising
   uint32_t first_position = 0;            // its records in the event store: [first, end)
   uint32_t end_position = 0;
+  // When it began (Unix seconds, kNoDate when not known) and how that was found
+  // (stats/GameDates.h): set by DateGames, not by BuildGames.
+  int64_t started_at = kNoDate;
+  TimeQuality time_quality = TimeQuality::Unknown;
 };
 
 struct Spelling {
@@ -218,6 +223,9 @@ struct Person {
   uint64_t played_seconds = 0;             // in play
   std::vector<ActionCount> actions;        // by word id
   uint32_t first_game = 0, last_game = 0;  // game numbers
+  // His first line and the end of his last stay in his dated games (Unix seconds, kNoDate
+  // when none has a date): set by DateGames.
+  int64_t first_seen = kNoDate, last_seen = kNoDate;
 };
 
 struct GamesModel {

@@ -14,6 +14,7 @@
 
 #include "app/Workspace.h"
 #include "core/Text1252.h"
+#include "log/LineFormat.h"
 #include "report/PageWriter.h"
 #include "report/RenderMemo.h"
 #include "report/ReportFiles.h"
@@ -84,6 +85,22 @@ std::set<std::string> Changed(const std::map<std::string, std::string>& before,
 
 class RenderMemoTest : public testing::TempFolderTest {
  protected:
+  // Writes the log as a server would have: its time is that of its last line, the server
+  // having started at a fixed moment, so the games' dates, estimated from it, stay as they
+  // were whatever second the test runs in.
+  std::string Write(const std::string& name, const std::string& bytes) {
+    const std::string path = TempFolderTest::Write(name, bytes);
+    if (name.ends_with(".log")) {
+      const size_t end = bytes.find_last_not_of('\n');
+      const size_t begin = bytes.rfind('\n', end);
+      const std::string_view last =
+          std::string_view(bytes).substr(begin == std::string::npos ? 0 : begin + 1,
+                                         end - (begin == std::string::npos ? 0 : begin + 1) + 1);
+      const auto stamp = std::chrono::seconds(StampSeconds(last).value_or(0));
+      fs::last_write_time(path, fs::file_time_type(std::chrono::hours(24 * 20000)) + stamp);
+    }
+    return path;
+  }
   void SetUp() override {
     TempFolderTest::SetUp();
     sample_ = ReadBytes(BARVIK_SOURCE_DIR "/samples/sample.log");
@@ -131,11 +148,13 @@ class RenderMemoTest : public testing::TempFolderTest {
     return run;
   }
 
-  // What a fresh export of the log into a new folder holds.
+  // What a fresh export of the log into a new folder holds. Its events come through the same
+  // event cache, which keeps when each stretch of the log was first read: the games' dates
+  // depend on that history.
   std::map<std::string, std::string> Fresh() const {
     const fs::path fresh = dir_ / "fresh";
     fs::remove_all(fresh);
-    Export(fresh, "", false);
+    Export(fresh, cache_, false);
     return MaskedReport(fresh);
   }
 

@@ -353,5 +353,35 @@ TEST_F(SiteExportTest, PeopleGamesAndRankingCommandsCoverTheLeagues) {
   EXPECT_NE(ranking.out.find("[league lan]\n\n[ranking]\n"), std::string::npos);
 }
 
+TEST_F(SiteExportTest, EachServerDatesItsGamesInItsOwnZone) {
+  // One log whose server started at 20:00 local time, read by two servers of the site: one in
+  // Berlin, one in the site's zone (UTC).
+  const std::string log =
+      Write("dated.log",
+            "  0:00 InitGame: \\g_gametype\\dm\\gamestartup\\12/09/26 20:00:00\\mapname\\mp_a\n"
+            "  0:10 K;1;1;;Al;2;2;;Bob;kar98k_mp;50;MOD_RIFLE_BULLET;head\n"
+            "  1:10 K;2;2;;Bob;1;1;;Al;kar98k_mp;50;MOD_RIFLE_BULLET;head\n"
+            "  1:30 ShutdownGame:\n");
+  const std::string site = Write("dated.toml",
+                                 "[site]\ntimezone = \"UTC\"\n"
+                                 "[[server]]\nkey = \"berlin\"\nlogs = [\"" +
+                                     log +
+                                     "\"]\ntimezone = \"Europe/Berlin\"\n"
+                                     "[[server]]\nkey = \"utc\"\nlogs = [\"" +
+                                     log + "\"]\n");
+  const fs::path out = dir_ / "out";
+  ASSERT_EQ(Cli({"export", "--site", site, out.string()}).status, 0);
+  const auto start = [&](const std::string& key) {
+    return JsonOf(out / "servers" / key / "site/games.json").at("games").at(0).at("started_at");
+  };
+  EXPECT_EQ(start("berlin"), "2026-12-09T19:00:00Z");
+  EXPECT_EQ(start("utc"), "2026-12-09T20:00:00Z");
+  // The command line's zone goes before the file's.
+  const fs::path again = dir_ / "again";
+  ASSERT_EQ(Cli({"export", "--timezone", "Asia/Tokyo", "--site", site, again.string()}).status, 0);
+  EXPECT_EQ(JsonOf(again / "servers/utc/site/games.json").at("games").at(0).at("started_at"),
+            "2026-12-09T11:00:00Z");
+}
+
 }  // namespace
 }  // namespace barvik

@@ -108,6 +108,11 @@ TEST(SiteFileTest, FaultsNameTheirLineAndColumn) {
     EXPECT_EQ(ErrorOf("[[server]]\nkey = \"a\"\nlogs = [\"a\"]\nleague = \"\"\n").substr(0, 35),
               "/etc/s.toml:4:10: a league takes lo");
   }
+  {  // a zone the machine does not know
+    EXPECT_EQ(
+        ErrorOf("[site]\ntimezone = \"Mars/Olympus\"\n[[server]]\nkey = \"a\"\nlogs = [\"a\"]\n"),
+        "/etc/s.toml:2:12: unknown time zone 'Mars/Olympus'");
+  }
   {  // no servers, no logs, a syntax error
     EXPECT_EQ(ErrorOf("[site]\ntitle = \"x\"\n"),
               "/etc/s.toml:1:1: no [[server]] in the site file");

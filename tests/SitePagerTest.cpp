@@ -64,7 +64,7 @@ class LongHistoryTest : public ::testing::Test {
     model_ = BuildGames(store_, {});
     const FriendlyNames friendly = FriendlyNames::Load(BARVIK_TEMPLATE_DIR);
     figures_ = FiguresOf(model_, ComputeAwards(store_, model_, friendly.weapon_groups()));
-    WriteModelPages(store_, model_, figures_, friendly, {"Srv", "7", "2026-12-10 19:00"},
+    WriteModelPages(store_, model_, figures_, friendly, {"Srv", "7", "2026-12-10 19:00", "UTC"},
                     [&](const std::string& path, const std::string& bytes) {
                       EXPECT_TRUE(pages_.emplace(path, bytes).second) << path << " twice";
                     });

@@ -154,7 +154,7 @@ class SitePagesTest : public ::testing::Test {
     const FriendlyNames friendly = FriendlyNames::Load(BARVIK_TEMPLATE_DIR);
     model_ = BuildGames(store_, rules, {}, friendly.default_names());
     figures_ = FiguresOf(model_, ComputeAwards(store_, model_, friendly.weapon_groups()));
-    WriteModelPages(store_, model_, figures_, friendly, {"^1Srv", "7", "2026-12-09 03:30"},
+    WriteModelPages(store_, model_, figures_, friendly, {"^1Srv", "7", "2026-12-09 03:30", "UTC"},
                     [&](const std::string& path, const std::string& bytes) {
                       EXPECT_TRUE(pages_.emplace(path, bytes).second) << path << " twice";
                     });
