@@ -123,7 +123,7 @@ async function tableFits(browser, width, file, selector, phone, columns) {
 
 async function siteChecks(browser) {
   for (const width of [1366, 390]) {
-    await tableFits(browser, width, 'people.html', '#people', ['Name', 'Kills', 'Deaths', 'K/D'], 11);
+    await tableFits(browser, width, 'people.html', '#people', ['Name', 'Kills', 'Deaths', 'K/D'], 12);
     await tableFits(browser, width, 'ranking.html', 'table.rk',
       ['Rank', 'Name', 'Skill', '\u00b1', 'Last 20 games'], 7);
   }
