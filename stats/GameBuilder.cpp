@@ -127,8 +127,12 @@ class SlotlessStays {
 class GameBuilder : public GameParts {
  public:
   GameBuilder(const EventStore& store, const NameForms& forms, const GamesScratch& scratch,
-              const std::vector<std::string>& default_names)
-      : GameParts(scratch), store_(store), forms_(forms), slotless_(forms.pool().size()) {
+              const std::vector<std::string>& default_names, const GamesRange& range)
+      : GameParts(scratch),
+        store_(store),
+        forms_(forms),
+        range_(range),
+        slotless_(forms.pool().size()) {
     name_node_.assign(forms.pool().size(), kNoNode);
     slot_of_key_.assign(forms.pool().size(), -1);
     open_slots_of_key_.assign(forms.pool().size(), 0);
@@ -144,8 +148,20 @@ class GameBuilder : public GameParts {
   }
 
   void Run() {
-    store_.ForEach([&](const EventView& e) { Event(e); });
-    if (in_game_) EndGame(GameEnding::EndOfLog, store_.Here().words);
+    const uint32_t end = std::min(range_.to, store_.EndPosition());
+    store_.ForEachIn(range_.from, end, [&](const EventView& e) { Event(e); });
+    if (!in_game_) return;
+    if (end == store_.EndPosition()) {
+      EndGame(GameEnding::EndOfLog, end);
+      return;
+    }
+    // The records after the range begin with a game-initialisation line: it ends the last
+    // game as in a build of all records, unless it goes on with it.
+    if (ContinuesGame(store_.At(end))) {
+      cut_inside_game = true;
+      cut_game_start = game_.first_position;
+    }
+    EndGame(GameEnding::NextGame, end);
   }
 
  private:
@@ -326,7 +342,7 @@ class GameBuilder : public GameParts {
   uint32_t NewNode(KeyId key, int slot) {
     Node n;
     n.key = key;
-    n.game = static_cast<uint32_t>(games.size());
+    n.game = range_.games_before + static_cast<uint32_t>(games.size());
     n.slot = slot;
     nodes.push_back(std::move(n));
     return static_cast<uint32_t>(nodes.size() - 1);
@@ -738,6 +754,8 @@ class GameBuilder : public GameParts {
     const KeyId key = forms_.Name(raw);
     if (const int slot = slot_of_key_[key]; slot >= 0) return slots_[slot].node;
     if (const Stay* stay = slotless_.Find(key)) return stay->node;
+    if (name_node_[key] == kNoNode && !store_.texts().Text(raw).empty())
+      unresolved.emplace_back(forms_.pool().Text(key));
     return name_node_[key];
   }
 
@@ -800,6 +818,7 @@ class GameBuilder : public GameParts {
 
   const EventStore& store_;
   const NameForms& forms_;
+  GamesRange range_;
   bool in_game_ = false;
   bool ended_ = false;
   bool have_time_ = false;
@@ -845,9 +864,9 @@ class GameBuilder : public GameParts {
 }  // namespace
 
 GameParts ReadGameParts(const EventStore& store, const NameForms& forms,
-                        const GamesScratch& scratch,
-                        const std::vector<std::string>& default_names) {
-  GameBuilder b(store, forms, scratch, default_names);
+                        const GamesScratch& scratch, const std::vector<std::string>& default_names,
+                        const GamesRange& range) {
+  GameBuilder b(store, forms, scratch, default_names, range);
   b.Run();
   return GameParts(std::move(b));
 }
