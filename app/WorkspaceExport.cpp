@@ -150,6 +150,9 @@ void WriteSiteModel(const Workspace& ws, const GamesModel& model, const std::str
                     SiteWriter& writer, RenderMemo* memo,
                     const std::function<void()>& people_known) {
   const EventStore& events = EventsOf(ws);
+  if (ws.hooks.notice && ws.games_outcome().use == KeptGamesUse::kRebuilt) {
+    ws.hooks.notice("the games of the whole history were built again: " + ws.games_outcome().why);
+  }
   writer.KnowPeople(GameTexts(events), model);
   people_known();
   // The ratings continue from those the last export of this folder kept, so a run after a new

@@ -226,6 +226,12 @@ class GameBuilder : public GameParts {
           const uint32_t node = NodeOfName(e.ids[i]);
           if (node != kNoNode)
             (e.kind == LineKind::Win ? won_nodes : lost_nodes).back().push_back(node);
+          if (std::string name = Unresolved(e.ids[i], node); !name.empty()) {
+            unresolved.push_back(
+                {game_.first_position,
+                 e.kind == LineKind::Win ? GamesPiece::Named::kWon : GamesPiece::Named::kLost,
+                 std::move(name)});
+          }
         }
         if (e.kind == LineKind::Win && e.count > 0) {
           const uint32_t team = TeamCodeOfField(store_.settings().Text(ResultTeam(e)));
@@ -233,6 +239,8 @@ class GameBuilder : public GameParts {
           round_winner_ = team;
           winner_node.back() = team == kNoTeam ? NodeOfName(e.ids[0]) : kNoNode;
           last_win_node_ = NodeOfName(e.ids[0]);
+          last_win_name_ = Unresolved(e.ids[0], last_win_node_);
+          winner_name_ = team == kNoTeam ? last_win_name_ : std::string();
         }
         break;
       case LineKind::GameEnd:
@@ -275,6 +283,8 @@ class GameBuilder : public GameParts {
     game_.kills.SetHows(hows_);
     winner_node.push_back(kNoNode);
     last_win_node_ = kNoNode;
+    last_win_name_.clear();
+    winner_name_.clear();
     won_nodes.emplace_back();
     lost_nodes.emplace_back();
   }
@@ -308,7 +318,10 @@ class GameBuilder : public GameParts {
     if (game_.ffa) {
       // A free-for-all is won by a person: the first named by its last W line, whatever team
       // that line names.
-      if (game_.winner_team != kNoTeam) winner_node.back() = last_win_node_;
+      if (game_.winner_team != kNoTeam) {
+        winner_node.back() = last_win_node_;
+        winner_name_ = last_win_name_;
+      }
       game_.winner_team = kNoTeam;
       game_.round_wins = {};
       // In a free-for-all the sides the lines name are those of the players' models.
@@ -319,6 +332,8 @@ class GameBuilder : public GameParts {
         part.stats.team_seconds = {};
       }
     }
+    if (winner_node.back() == kNoNode && !winner_name_.empty())
+      unresolved.push_back({game_.first_position, GamesPiece::Named::kWinner, winner_name_});
     // Packed, and held or set aside until the people are known.
     for (size_t i = 0; i < part_count_; ++i) PackPart(parts_[i], pack_);
     packed_parts->Add(pack_.bytes());
@@ -754,9 +769,14 @@ class GameBuilder : public GameParts {
     const KeyId key = forms_.Name(raw);
     if (const int slot = slot_of_key_[key]; slot >= 0) return slots_[slot].node;
     if (const Stay* stay = slotless_.Find(key)) return stay->node;
-    if (name_node_[key] == kNoNode && !store_.texts().Text(raw).empty())
-      unresolved.emplace_back(forms_.pool().Text(key));
     return name_node_[key];
+  }
+
+  // The compared name of `raw` when NodeOfName found no node for it (a player only earlier
+  // records knew, in a build of a range), else empty.
+  std::string Unresolved(uint32_t raw, uint32_t node) const {
+    if (node != kNoNode || store_.texts().Text(raw).empty()) return {};
+    return std::string(forms_.pool().Text(forms_.Name(raw)));
   }
 
   // Ties a node by the GUID of its join; `stay`, the slot's stay the join began, notes it.
@@ -836,7 +856,10 @@ class GameBuilder : public GameParts {
   uint32_t round_kills_ = 0;
   uint32_t round_winner_ = kNoTeam;   // the team of its last W line
   uint32_t last_win_node_ = kNoNode;  // the first name of the game's last W line
-  Damage pending_;                    // a damage line held until the next line
+  // Their compared names when they had no node in the range (see Unresolved).
+  std::string last_win_name_;
+  std::string winner_name_;
+  Damage pending_;  // a damage line held until the next line
   std::array<Stay, kSlots> slots_{};
   std::vector<int> slot_of_key_;             // a slot whose stay has that compared name, or -1
   std::vector<uint16_t> open_slots_of_key_;  // how many slots show that compared name

@@ -276,7 +276,7 @@ struct GameParts {
   // cut_game_start (see GamesPiece).
   bool cut_inside_game = false;
   uint32_t cut_game_start = 0;
-  std::vector<std::string> unresolved;  // compared names result lines named without a node
+  std::vector<GamesPiece::Named> unresolved;  // names result lines named without a node
 };
 
 // Reads the events of `range` of the store into games and nodes; `default_names` name nobody.

@@ -268,11 +268,18 @@ struct GamesPiece {
   // Renames, GUID ties and the people file's "same": pairs of nodes.
   std::vector<std::pair<uint32_t, uint32_t>> joins;
   std::vector<std::pair<uint32_t, uint32_t>> guids;  // GUID setting id, the first node of it
-  std::vector<std::string> base_ids;    // by person: his id before a suffix that tells it apart
-  std::vector<std::string> unresolved;  // compared names result lines named without a node
-  uint32_t games = 0;                   // games begun in the range, empty ones too
-  bool cut_inside_game = false;         // the record at `to` goes on with the game before it,
-  uint32_t cut_game_start = 0;          // which began at this record
+  std::vector<std::string> base_ids;  // by person: his id before a suffix that tells it apart
+  // A name a result line named that had no node in the range: a player of earlier games.
+  struct Named {
+    enum List : uint8_t { kWon, kLost, kWinner };
+    uint32_t game_start = 0;  // the game's first_position
+    List list = kWon;
+    std::string compared;
+  };
+  std::vector<Named> unresolved;
+  uint32_t games = 0;            // games begun in the range, empty ones too
+  bool cut_inside_game = false;  // the record at `to` goes on with the game before it,
+  uint32_t cut_game_start = 0;   // which began at this record
 };
 GamesModel BuildGames(const EventStore& store, const PeopleRules& rules,
                       const GamesScratch& scratch, const std::vector<std::string>& default_names,

@@ -524,9 +524,10 @@ bool Join(Kept& kept, GamesModel&& part, const GamesPiece& piece, std::string& w
       return false;
     }
   }
-  for (const std::string& name : piece.unresolved) {
-    if (kept.names.contains(name)) {
-      why = "a result line names a player of earlier games";
+  for (const GamesPiece::Named& n : piece.unresolved) {
+    // A name whose only stays were shared slots' may still be somebody's through its group.
+    if (auto it = kept.names.find(n.compared); it != kept.names.end() && it->second == kNoPerson) {
+      why = "a result line names a name that was no one's";
       return false;
     }
   }
@@ -571,15 +572,32 @@ bool Join(Kept& kept, GamesModel&& part, const GamesPiece& piece, std::string& w
     kept.guids.emplace(guid,
                        piece.nodes[node].has_parts ? map(piece.nodes[node].person) : kNoPerson);
   }
+  // Result lines' names of players the piece did not see: earlier people, as a build of all
+  // records finds them by their names.
+  std::unordered_map<uint32_t, std::vector<const GamesPiece::Named*>> named;
+  for (const GamesPiece::Named& n : piece.unresolved) named[n.game_start].push_back(&n);
   const auto before = static_cast<uint32_t>(kept.model.games.size());
   HowTable table;
   for (Game& game : part.games) {
     game.number += before;
     for (Participant& p : game.players) p.person = map(p.person);
     game.winner_person = map(game.winner_person);
+    for (PersonIndex& p : game.won) p = map(p);
+    for (PersonIndex& p : game.lost) p = map(p);
+    if (auto it = named.find(game.first_position); it != named.end()) {
+      for (const GamesPiece::Named* n : it->second) {
+        auto earlier = kept.names.find(n->compared);
+        if (earlier == kept.names.end() || earlier->second == kNoPerson) continue;
+        if (n->list == GamesPiece::Named::kWinner) {
+          game.winner_person = earlier->second;
+        } else {
+          (n->list == GamesPiece::Named::kWon ? game.won : game.lost).push_back(earlier->second);
+        }
+      }
+    }
     for (auto* list : {&game.won, &game.lost}) {
-      for (PersonIndex& p : *list) p = map(p);
       std::sort(list->begin(), list->end());
+      list->erase(std::unique(list->begin(), list->end()), list->end());
     }
     const std::vector<GameKill> kills(game.kills.begin(), game.kills.end());
     game.kills = KillsOf(kills, table, map);
