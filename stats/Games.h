@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -258,6 +259,12 @@ struct GamesRange {
 // records before it (see KeptGames.h). Nodes are what names stand for before people are found:
 // one per compared name, one per stay of a shared slot or of a nameless player.
 struct GamesPiece {
+  // Given: the earlier person of a compared name (kNoPerson: none). The piece's names of one
+  // earlier person are joined first, as a build of all records has them joined; when their
+  // stays in the piece's games forbid it, `earlier_refused` is set.
+  std::function<PersonIndex(std::string_view compared)> earlier_person;
+  bool earlier_refused = false;
+
   struct Node {
     std::string compared;    // the compared name of a name's own node; empty for the others
     bool named = false;      // a name's own node

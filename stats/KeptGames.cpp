@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <unordered_map>
 #include <utility>
@@ -511,6 +510,10 @@ bool Join(Kept& kept, GamesModel&& part, const GamesPiece& piece, std::string& w
     }
     earlier[n] = it->second;
   }
+  if (piece.earlier_refused) {
+    why = "new lines show two names of an earlier person at once";
+    return false;
+  }
   for (const auto& [a, b] : piece.joins) {
     if (earlier[a] != earlier[b]) {
       why = "new lines join an earlier person to another name";
@@ -625,6 +628,10 @@ GamesModel ContinueGames(const EventStore& store, const PeopleRules& rules,
   out = {};
   const uint64_t context = ContextHash(build, rules, default_names);
   auto build_piece = [&](const Kept& base, uint32_t to, GamesPiece& piece) {
+    piece.earlier_person = [&base](std::string_view compared) {
+      auto it = base.names.find(std::string(compared));
+      return it != base.names.end() ? it->second : kNoPerson;
+    };
     return BuildGames(store, rules, scratch, default_names,
                       GamesRange{base.position, to, base.games_before}, &piece);
   };

@@ -121,6 +121,16 @@ FoundPeople FindPeople(const EventStore& store, const NameForms& forms, GamePart
     return parts.name_node_[key];
   };
   Groups groups(nodes);
+  if (piece != nullptr && piece->earlier_person) {
+    std::unordered_map<PersonIndex, uint32_t> first_of;
+    for (uint32_t n = 0; n < nodes.size(); ++n) {
+      if (nodes[n].stay || nodes[n].nameless) continue;
+      const PersonIndex p = piece->earlier_person(forms.pool().Text(nodes[n].key));
+      if (p == kNoPerson) continue;
+      auto [it, fresh] = first_of.emplace(p, n);
+      if (!fresh && !groups.Join(it->second, n, true)) piece->earlier_refused = true;
+    }
+  }
   for (const auto& list : rules.different) {
     for (size_t i = 0; i < list.size(); ++i) {
       for (size_t j = i + 1; j < list.size(); ++j) {

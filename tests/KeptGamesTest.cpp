@@ -108,6 +108,18 @@ TEST(KeptGamesTest, NewPlayersAndTheirOwnRenamesAreContinued) {
   EXPECT_EQ(outcome.kept_games, 3u);
 }
 
+TEST(KeptGamesTest, TwoNamesOfAnEarlierPersonInOneNewGameAreOnePlayer) {
+  // Al became Carl in the first game: one person. In a later game Al plays, leaves, and comes
+  // back as Carl: one player of that game, with the seconds of both.
+  std::string kept;
+  std::string log = Game({"1Al>2Bob"}, 1) + Kill("1:30", "1Carl", "2Bob") + Game({"2Bob>1Carl"});
+  Continue(log, kept);
+  log += Game({"1Al>2Bob"}, 2) + "  2:10 Q;1;1;Al\n  2:20 J;1;1;Carl\n" +
+         Kill("2:30", "1Carl", "2Bob") + Game({"2Bob>1Al"});
+  const KeptGamesOutcome outcome = Continue(log, kept);
+  EXPECT_EQ(outcome.use, KeptGamesUse::kContinued) << outcome.why;
+}
+
 TEST(KeptGamesTest, ChangesOfEarlierPeopleRebuildTheWholeHistory) {
   const std::string start =
       Game({"1Al>2Bob", "2Bob>1Al"}) + Game({"3Carl>4Dan", "4Dan>3Carl"}) + Game({"1Al>2Bob"});
