@@ -23,6 +23,7 @@
 #include "stats/Clock.h"
 #include "stats/GameDates.h"
 #include "stats/Games.h"
+#include "stats/KeptGames.h"
 #include "stats/RatingHistory.h"
 
 namespace barvik {
@@ -191,6 +192,9 @@ class Workspace {
   const std::string& server_name() const { return server_name_; }
   // The files the last finished export wrote and left as they were.
   const WriteCounts& export_counts() const { return export_counts_; }
+  // How the last finished export came by its games model: continued from the one the export
+  // before kept in the cache folder, or built from the whole history (and why).
+  const KeptGamesOutcome& games_outcome() const { return games_outcome_; }
   char decimal_separator() const { return decimal_separator_; }
 
   // Where the report templates are read from (the program's folder).
@@ -274,6 +278,7 @@ class Workspace {
   PlayerPage player_page_ = PlayerPage::WeaponUsage;
   std::array<std::string, kPanelCount> status_;
   WriteCounts export_counts_;
+  KeptGamesOutcome games_outcome_;
   std::string loaded_name_;  // LabelLoadedName: whose detail the player page shows
   bool html_enabled_ = false;
   std::array<FigureState, 4> figures_;

@@ -125,6 +125,24 @@ ModelRatings RateAndKeep(const GamesModel& model, const EventStore& events,
   return ratings;
 }
 
+// The games model of `events`, continued from the one kept in `kept_file`, and the one to
+// continue next time kept there: replaced when it changed, else only touched (pruning goes by
+// the time of the last use). A file that cannot be read or written only costs the keeping.
+GamesModel BuildAndKeepGames(const EventStore& events, const PeopleRules& rules,
+                             const GamesScratch& scratch, const std::vector<std::string>& nobody,
+                             const std::string& build, const std::string& kept_file,
+                             KeptGamesOutcome& outcome) {
+  const std::string kept = ReadOwnFile(kept_file).value_or("");
+  std::string next;
+  GamesModel model = ContinueGames(events, rules, scratch, nobody, build, kept, &next, &outcome);
+  if (outcome.changed_kept) {
+    ReplaceFileWhole(kept_file, next);
+  } else {
+    utimensat(AT_FDCWD, kept_file.c_str(), nullptr, 0);
+  }
+  return model;
+}
+
 // The games and people model's ratings and awards, and the site's pages and JSON made from
 // them. Reads only the log's events and the workspace's settings, never the lists the player
 // loop loads, so it runs beside that loop.
@@ -133,6 +151,9 @@ void WriteSiteModel(const Workspace& ws, const GamesModel& model, const std::str
                     SiteWriter& writer, RenderMemo* memo,
                     const std::function<void()>& people_known) {
   const EventStore& events = EventsOf(ws);
+  if (ws.hooks.notice && ws.games_outcome().use == KeptGamesUse::kRebuilt) {
+    ws.hooks.notice("the games of the whole history were built again: " + ws.games_outcome().why);
+  }
   writer.KnowPeople(GameTexts(events), model);
   people_known();
   // The ratings continue from those the last export of this folder kept, so a run after a new
@@ -265,9 +286,18 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   // The games model needs only the events, and the site's thread waits for it before all
   // else: begun here, it is built while this thread writes the global pages. In an export
   // that finds most files unchanged that thread sets the run's length. Waited for last.
+  // With a cache folder the model the last export of this folder kept is continued with the
+  // games of the new lines alone (see KeptGames.h), and the model to continue next time kept.
+  games_outcome_ = {};
   std::future<GamesModel> games_model = std::async(
-      std::launch::async, [this, scratch = GamesScratchSpace(), nobody = DefaultPlayerNames()] {
-        GamesModel model = BuildGames(EventsOf(*this), people_rules, scratch, nobody);
+      std::launch::async,
+      [this, &folder, scratch = GamesScratchSpace(), nobody = DefaultPlayerNames()] {
+        const std::string cache = UsableCacheFolder();
+        GamesModel model =
+            cache.empty() ? BuildGames(EventsOf(*this), people_rules, scratch, nobody)
+                          : BuildAndKeepGames(EventsOf(*this), people_rules, scratch, nobody,
+                                              build_text, KeptGamesPath(cache, folder),
+                                              games_outcome_);
         undated_left_out_ = DateGames(model);
         return model;
       });

@@ -26,6 +26,8 @@ constexpr std::string_view kMemoPrefix = "render-";
 constexpr std::string_view kMemoSuffix = ".memo";
 constexpr std::string_view kRatingsPrefix = "ratings-";
 constexpr std::string_view kRatingsSuffix = ".state";
+constexpr std::string_view kGamesPrefix = "games-";
+constexpr std::string_view kGamesSuffix = ".kept";
 // Earlier versions wrote cache files through temporary files of this prefix.
 constexpr std::string_view kOldTemporaryPrefix = ".tmp-";
 
@@ -39,10 +41,11 @@ bool IsCacheName(std::string_view name) {
   return name.starts_with(kPrefix) && (name.ends_with(kSuffix) || name.ends_with(kDeltaSuffix));
 }
 
-// A file kept per report folder: a render memo or a ratings state.
+// A file kept per report folder: a render memo, a ratings state or a games model.
 bool IsMemoName(std::string_view name) {
   return (name.starts_with(kMemoPrefix) && name.ends_with(kMemoSuffix)) ||
-         (name.starts_with(kRatingsPrefix) && name.ends_with(kRatingsSuffix));
+         (name.starts_with(kRatingsPrefix) && name.ends_with(kRatingsSuffix)) ||
+         (name.starts_with(kGamesPrefix) && name.ends_with(kGamesSuffix));
 }
 
 // A file being written: "<final name>.XXXXXX" as the atomic replace makes it, or the name
@@ -52,6 +55,7 @@ bool IsTemporaryName(std::string_view name) {
   if (name.starts_with(kOldTemporaryPrefix)) return true;
   if (name.starts_with(kMemoPrefix)) return !name.ends_with(kMemoSuffix);
   if (name.starts_with(kRatingsPrefix)) return !name.ends_with(kRatingsSuffix);
+  if (name.starts_with(kGamesPrefix)) return !name.ends_with(kGamesSuffix);
   const size_t dot = name.rfind('.');
   return dot != std::string_view::npos && dot > 0 && IsCacheName(name.substr(0, dot));
 }
@@ -191,6 +195,10 @@ std::string RenderMemoPath(const std::string& folder, const std::string& report_
 
 std::string RatingsStatePath(const std::string& folder, const std::string& report_folder) {
   return ReportFolderFile(folder, report_folder, cache::kRatingsPrefix, cache::kRatingsSuffix);
+}
+
+std::string KeptGamesPath(const std::string& folder, const std::string& report_folder) {
+  return ReportFolderFile(folder, report_folder, cache::kGamesPrefix, cache::kGamesSuffix);
 }
 
 std::string PrepareCacheFolder(const std::string& folder) {

@@ -81,6 +81,9 @@ std::string RenderMemoPath(const std::string& folder, const std::string& report_
 // Where the skill ratings an export of `report_folder` keeps for the next run lie (see
 // RateModel), named the same way. Pruned as render memos are.
 std::string RatingsStatePath(const std::string& folder, const std::string& report_folder);
+// Where the games model an export of `report_folder` keeps for the next run lies (see
+// ContinueGames), named the same way. Pruned as render memos are.
+std::string KeptGamesPath(const std::string& folder, const std::string& report_folder);
 
 // Makes the cache folder when it is missing (mode 0700) and tells whether it may be used:
 // empty when it may, otherwise why not (not a folder, another user's, writable by others).

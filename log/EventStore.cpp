@@ -11,6 +11,7 @@
 
 #include <sys/mman.h>
 
+#include "core/Checksum.h"
 #include "log/FieldCursor.h"
 #include "log/LineFormat.h"
 #include "log/LineLayout.h"
@@ -349,6 +350,25 @@ bool EventStore::HasKnownLines() const {
 EventStore::Mark EventStore::Here() const {
   return {words_.size(), lines_, static_cast<uint32_t>(texts_.size()),
           static_cast<uint32_t>(settings_.size()), skipped_};
+}
+
+std::optional<uint64_t> EventStore::PrefixHash(uint32_t position, uint32_t texts,
+                                               uint32_t settings) const {
+  if (position > words_.size() || texts > texts_.size() || settings > settings_.size()) {
+    return std::nullopt;
+  }
+  StreamHash hash;
+  hash.Update(words_.data(), size_t{position} * sizeof(uint32_t));
+  for (const TextPool* pool : {&texts_, &settings_}) {
+    const uint32_t count = pool == &texts_ ? texts : settings;
+    for (uint32_t id = 0; id < count; ++id) {
+      const std::string_view text = pool->Text(id);
+      const auto size = static_cast<uint32_t>(text.size());
+      hash.Update(&size, sizeof size);
+      hash.Update(text.data(), text.size());
+    }
+  }
+  return hash.Final();
 }
 
 void EventStore::AppendStore(const EventStore& other) {

@@ -39,6 +39,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <unordered_map>
@@ -252,6 +253,16 @@ class EventStore {
   // Calls f(const EventView&) for every event in log order.
   template <typename F>
   void ForEach(F&& f) const;
+  // The same for the records in [begin, end) (word positions that start records, or the end
+  // of the store); their `line` counts from 0 at `begin`.
+  template <typename F>
+  void ForEachIn(uint32_t begin, uint32_t end, F&& f) const;
+  // Where the records end: the position after the last one.
+  uint32_t EndPosition() const { return static_cast<uint32_t>(words_.size()); }
+  // A hash of the records before `position` and of the first `texts` texts and `settings`
+  // settings: the same for the same events read again, different when any of them changed.
+  // Nothing when the store holds fewer words or texts than asked for.
+  std::optional<uint64_t> PrefixHash(uint32_t position, uint32_t texts, uint32_t settings) const;
   // Calls f(raw name id, position) for the player of every pick-up and action event and the
   // victim and attacker (once when the same) of every damage and kill event, in log order:
   // what the player index lists, without decoding whole events.
@@ -477,6 +488,26 @@ void EventStore::ForEach(F&& f) const {
   uint64_t line = 0;
   EventView e;
   for (size_t p = 0; p < n;) {
+    const uint32_t code = w[p] & 0xFF;
+    if (code == kSkipKind) {
+      line += w[p] >> 8;
+      ++p;
+      continue;
+    }
+    Decode(static_cast<uint32_t>(p), e);
+    e.line = line++;
+    f(e);
+    p += RecordWords(w + p);
+  }
+}
+
+template <typename F>
+void EventStore::ForEachIn(uint32_t begin, uint32_t end, F&& f) const {
+  const uint32_t* w = words_.data();
+  const size_t n = std::min<size_t>(end, words_.size());
+  uint64_t line = 0;
+  EventView e;
+  for (size_t p = begin; p < n;) {
     const uint32_t code = w[p] & 0xFF;
     if (code == kSkipKind) {
       line += w[p] >> 8;

@@ -127,8 +127,12 @@ class SlotlessStays {
 class GameBuilder : public GameParts {
  public:
   GameBuilder(const EventStore& store, const NameForms& forms, const GamesScratch& scratch,
-              const std::vector<std::string>& default_names)
-      : GameParts(scratch), store_(store), forms_(forms), slotless_(forms.pool().size()) {
+              const std::vector<std::string>& default_names, const GamesRange& range)
+      : GameParts(scratch),
+        store_(store),
+        forms_(forms),
+        range_(range),
+        slotless_(forms.pool().size()) {
     name_node_.assign(forms.pool().size(), kNoNode);
     slot_of_key_.assign(forms.pool().size(), -1);
     open_slots_of_key_.assign(forms.pool().size(), 0);
@@ -144,8 +148,20 @@ class GameBuilder : public GameParts {
   }
 
   void Run() {
-    store_.ForEach([&](const EventView& e) { Event(e); });
-    if (in_game_) EndGame(GameEnding::EndOfLog, store_.Here().words);
+    const uint32_t end = std::min(range_.to, store_.EndPosition());
+    store_.ForEachIn(range_.from, end, [&](const EventView& e) { Event(e); });
+    if (!in_game_) return;
+    if (end == store_.EndPosition()) {
+      EndGame(GameEnding::EndOfLog, end);
+      return;
+    }
+    // The records after the range begin with a game-initialisation line: it ends the last
+    // game as in a build of all records, unless it goes on with it.
+    if (ContinuesGame(store_.At(end))) {
+      cut_inside_game = true;
+      cut_game_start = game_.first_position;
+    }
+    EndGame(GameEnding::NextGame, end);
   }
 
  private:
@@ -210,6 +226,12 @@ class GameBuilder : public GameParts {
           const uint32_t node = NodeOfName(e.ids[i]);
           if (node != kNoNode)
             (e.kind == LineKind::Win ? won_nodes : lost_nodes).back().push_back(node);
+          if (std::string name = Unresolved(e.ids[i], node); !name.empty()) {
+            unresolved.push_back(
+                {game_.first_position,
+                 e.kind == LineKind::Win ? GamesPiece::Named::kWon : GamesPiece::Named::kLost,
+                 std::move(name)});
+          }
         }
         if (e.kind == LineKind::Win && e.count > 0) {
           const uint32_t team = TeamCodeOfField(store_.settings().Text(ResultTeam(e)));
@@ -217,6 +239,8 @@ class GameBuilder : public GameParts {
           round_winner_ = team;
           winner_node.back() = team == kNoTeam ? NodeOfName(e.ids[0]) : kNoNode;
           last_win_node_ = NodeOfName(e.ids[0]);
+          last_win_name_ = Unresolved(e.ids[0], last_win_node_);
+          winner_name_ = team == kNoTeam ? last_win_name_ : std::string();
         }
         break;
       case LineKind::GameEnd:
@@ -259,6 +283,8 @@ class GameBuilder : public GameParts {
     game_.kills.SetHows(hows_);
     winner_node.push_back(kNoNode);
     last_win_node_ = kNoNode;
+    last_win_name_.clear();
+    winner_name_.clear();
     won_nodes.emplace_back();
     lost_nodes.emplace_back();
   }
@@ -292,7 +318,10 @@ class GameBuilder : public GameParts {
     if (game_.ffa) {
       // A free-for-all is won by a person: the first named by its last W line, whatever team
       // that line names.
-      if (game_.winner_team != kNoTeam) winner_node.back() = last_win_node_;
+      if (game_.winner_team != kNoTeam) {
+        winner_node.back() = last_win_node_;
+        winner_name_ = last_win_name_;
+      }
       game_.winner_team = kNoTeam;
       game_.round_wins = {};
       // In a free-for-all the sides the lines name are those of the players' models.
@@ -303,6 +332,8 @@ class GameBuilder : public GameParts {
         part.stats.team_seconds = {};
       }
     }
+    if (winner_node.back() == kNoNode && !winner_name_.empty())
+      unresolved.push_back({game_.first_position, GamesPiece::Named::kWinner, winner_name_});
     // Packed, and held or set aside until the people are known.
     for (size_t i = 0; i < part_count_; ++i) PackPart(parts_[i], pack_);
     packed_parts->Add(pack_.bytes());
@@ -326,7 +357,7 @@ class GameBuilder : public GameParts {
   uint32_t NewNode(KeyId key, int slot) {
     Node n;
     n.key = key;
-    n.game = static_cast<uint32_t>(games.size());
+    n.game = range_.games_before + static_cast<uint32_t>(games.size());
     n.slot = slot;
     nodes.push_back(std::move(n));
     return static_cast<uint32_t>(nodes.size() - 1);
@@ -741,6 +772,13 @@ class GameBuilder : public GameParts {
     return name_node_[key];
   }
 
+  // The compared name of `raw` when NodeOfName found no node for it (a player only earlier
+  // records knew, in a build of a range), else empty.
+  std::string Unresolved(uint32_t raw, uint32_t node) const {
+    if (node != kNoNode || store_.texts().Text(raw).empty()) return {};
+    return std::string(forms_.pool().Text(forms_.Name(raw)));
+  }
+
   // Ties a node by the GUID of its join; `stay`, the slot's stay the join began, notes it.
   void Guid(uint32_t node, uint32_t guid, Stay* stay) {
     if (nodes[node].nameless || !TiesByGuid(store_.settings().Text(guid))) return;
@@ -800,6 +838,7 @@ class GameBuilder : public GameParts {
 
   const EventStore& store_;
   const NameForms& forms_;
+  GamesRange range_;
   bool in_game_ = false;
   bool ended_ = false;
   bool have_time_ = false;
@@ -817,7 +856,10 @@ class GameBuilder : public GameParts {
   uint32_t round_kills_ = 0;
   uint32_t round_winner_ = kNoTeam;   // the team of its last W line
   uint32_t last_win_node_ = kNoNode;  // the first name of the game's last W line
-  Damage pending_;                    // a damage line held until the next line
+  // Their compared names when they had no node in the range (see Unresolved).
+  std::string last_win_name_;
+  std::string winner_name_;
+  Damage pending_;  // a damage line held until the next line
   std::array<Stay, kSlots> slots_{};
   std::vector<int> slot_of_key_;             // a slot whose stay has that compared name, or -1
   std::vector<uint16_t> open_slots_of_key_;  // how many slots show that compared name
@@ -845,9 +887,9 @@ class GameBuilder : public GameParts {
 }  // namespace
 
 GameParts ReadGameParts(const EventStore& store, const NameForms& forms,
-                        const GamesScratch& scratch,
-                        const std::vector<std::string>& default_names) {
-  GameBuilder b(store, forms, scratch, default_names);
+                        const GamesScratch& scratch, const std::vector<std::string>& default_names,
+                        const GamesRange& range) {
+  GameBuilder b(store, forms, scratch, default_names, range);
   b.Run();
   return GameParts(std::move(b));
 }

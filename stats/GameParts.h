@@ -272,10 +272,16 @@ struct GameParts {
   std::vector<uint64_t> raw_counts;
   std::vector<std::pair<uint64_t, uint64_t>> spelling_counts;  // (node << 32) | raw, lines
   std::vector<uint32_t> name_node_;                            // by compared key
+  // The record at the range's end goes on with the range's last game, which began at
+  // cut_game_start (see GamesPiece).
+  bool cut_inside_game = false;
+  uint32_t cut_game_start = 0;
+  std::vector<GamesPiece::Named> unresolved;  // names result lines named without a node
 };
 
-// Reads the store's events into games and nodes; `default_names` name nobody.
+// Reads the events of `range` of the store into games and nodes; `default_names` name nobody.
 GameParts ReadGameParts(const EventStore& store, const NameForms& forms,
-                        const GamesScratch& scratch, const std::vector<std::string>& default_names);
+                        const GamesScratch& scratch, const std::vector<std::string>& default_names,
+                        const GamesRange& range = {});
 
 }  // namespace barvik::gamebuild

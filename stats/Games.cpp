@@ -132,9 +132,37 @@ void CountSeconds(const std::vector<std::pair<uint32_t, uint64_t>>& stays,
 
 GamesModel BuildGames(const EventStore& store, const PeopleRules& rules,
                       const GamesScratch& scratch, const std::vector<std::string>& default_names) {
+  return BuildGames(store, rules, scratch, default_names, GamesRange{}, nullptr);
+}
+
+void AddGameToPeople(std::vector<Person>& people, const Game& game) {
+  for (const Participant& p : game.players) {
+    Person& person = people[p.person];
+    if (person.games == 0) person.first_game = game.number;
+    person.last_game = game.number;
+    ++person.games;
+    AddFigures(person, p);
+    person.seconds += p.seconds;
+    person.played_seconds += p.played_seconds;
+    for (const ActionCount& a : p.actions) AddAction(person.actions, a.word, a.count);
+  }
+}
+
+GamesModel BuildGames(const EventStore& store, const PeopleRules& rules,
+                      const GamesScratch& scratch, const std::vector<std::string>& default_names,
+                      const GamesRange& range, GamesPiece* piece) {
   const NameForms forms(store, true, true);
-  GameParts b = ReadGameParts(store, forms, scratch, default_names);
-  FoundPeople found = FindPeople(store, forms, b, rules);
+  GameParts b = ReadGameParts(store, forms, scratch, default_names, range);
+  if (piece != nullptr) {
+    piece->games = static_cast<uint32_t>(b.games.size());
+    piece->cut_inside_game = b.cut_inside_game;
+    piece->cut_game_start = b.cut_game_start;
+    piece->unresolved = std::move(b.unresolved);
+    piece->joins = b.renames;
+    piece->joins.insert(piece->joins.end(), b.guid_ties.begin(), b.guid_ties.end());
+    piece->guids.assign(b.guid_node.begin(), b.guid_node.end());
+  }
+  FoundPeople found = FindPeople(store, forms, b, rules, piece);
   const std::vector<PersonIndex>& person_of = found.person_of;
   GamesModel model;
   model.people = std::move(found.people);
@@ -236,18 +264,9 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules,
     if (game.players.empty()) continue;
     game.number = ++kept_games;
     game.warmup = game.seconds < kShortestGame || game.players.size() < 2;
+    AddGameToPeople(model.people, game);
     for (const Participant& p : game.players) {
-      Person& person = model.people[p.person];
-      if (person.games == 0) person.first_game = game.number;
-      person.last_game = game.number;
-      ++person.games;
-      AddFigures(person, p);
-      person.seconds += p.seconds;
-      person.played_seconds += p.played_seconds;
-      for (const ActionCount& a : p.actions) {
-        AddAction(person.actions, a.word, a.count);
-        AddAction(game.actions, a.word, a.count);
-      }
+      for (const ActionCount& a : p.actions) AddAction(game.actions, a.word, a.count);
     }
   }
   std::erase_if(model.games, [](const Game& game) { return game.players.empty(); });

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <optional>
@@ -252,6 +253,58 @@ struct GamesScratch {
 GamesModel BuildGames(const EventStore& store, const PeopleRules& rules = {},
                       const GamesScratch& scratch = {},
                       const std::vector<std::string>& default_names = {});
+
+// The records a build covers: [from, to), positions of records; a game-initialisation record
+// at `to` ends the last game as it would in a build of all records. The games begun before
+// `from` (empty ones too) give the numbers the ids of shared slots' people are made from.
+struct GamesRange {
+  uint32_t from = 0;
+  uint32_t to = UINT32_MAX;  // beyond the last record: to the end of the log
+  uint32_t games_before = 0;
+};
+
+// What a build of a range tells beyond its model, for joining its people to those of the
+// records before it (see KeptGames.h). Nodes are what names stand for before people are found:
+// one per compared name, one per stay of a shared slot or of a nameless player.
+struct GamesPiece {
+  // Given: the earlier person of a compared name (kNoPerson: none). The piece's names of one
+  // earlier person are joined first, as a build of all records has them joined; when their
+  // stays in the piece's games forbid it, `earlier_refused` is set.
+  std::function<PersonIndex(std::string_view compared)> earlier_person;
+  bool earlier_refused = false;
+
+  struct Node {
+    std::string compared;    // the compared name of a name's own node; empty for the others
+    bool named = false;      // a name's own node
+    bool has_parts = false;  // it was in a game under that node
+    PersonIndex person = kNoPerson;
+  };
+  std::vector<Node> nodes;
+  // Renames, GUID ties and the people file's "same": pairs of nodes.
+  std::vector<std::pair<uint32_t, uint32_t>> joins;
+  std::vector<std::pair<uint32_t, uint32_t>> guids;  // GUID setting id, the first node of it
+  std::vector<std::string> base_ids;  // by person: his id before a suffix that tells it apart
+  // A name a result line named that had no node in the range: a player of earlier games.
+  struct Named {
+    enum List : uint8_t { kWon, kLost, kWinner };
+    uint32_t game_start = 0;  // the game's first_position
+    List list = kWon;
+    std::string compared;
+  };
+  std::vector<Named> unresolved;
+  uint32_t games = 0;            // games begun in the range, empty ones too
+  bool cut_inside_game = false;  // the record at `to` goes on with the game before it,
+  uint32_t cut_game_start = 0;   // which began at this record
+};
+GamesModel BuildGames(const EventStore& store, const PeopleRules& rules,
+                      const GamesScratch& scratch, const std::vector<std::string>& default_names,
+                      const GamesRange& range, GamesPiece* piece);
+
+// Adds a game's players' figures to their people (games, first and last game, kills, ...).
+void AddGameToPeople(std::vector<Person>& people, const Game& game);
+// Follows each shown person's display name with " (2)", " (3)", ... when an earlier shown
+// person's looks the same (compared without colour codes and case).
+void TellApartDisplayNames(std::vector<Person>& people);
 
 // The name a person is compared by: colour codes removed, letters folded.
 std::string ComparedName(std::string_view name);

@@ -107,34 +107,10 @@ std::string PersonId(const Node& node, std::string_view compared) {
   return id;
 }
 
-// Follows each shown person's display name with " (2)", " (3)", ... when an earlier shown
-// person's looks the same (compared without colour codes and case).
-void TellApartDisplayNames(std::vector<Person>& people) {
-  std::unordered_map<std::string, uint32_t> seen;
-  std::vector<Person*> later;
-  for (Person& p : people) {
-    if (p.hidden) continue;
-    if (seen[ComparedName(p.display)]++ > 0) later.push_back(&p);
-  }
-  if (later.empty()) return;
-  std::unordered_map<std::string, uint32_t> number;
-  for (Person* p : later) {
-    const std::string compared = ComparedName(p->display);
-    uint32_t& n = number[compared];
-    // A suffixed name may itself be another person's: the next free number is taken.
-    std::string shown;
-    do {
-      shown = p->display + " (" + std::to_string(++n + 1) + ")";
-    } while (seen.count(ComparedName(shown)) > 0);
-    seen[ComparedName(shown)] = 1;
-    p->display = std::move(shown);
-  }
-}
-
 }  // namespace
 
 FoundPeople FindPeople(const EventStore& store, const NameForms& forms, GameParts& parts,
-                       const PeopleRules& rules) {
+                       const PeopleRules& rules, GamesPiece* piece) {
   std::vector<Node>& nodes = parts.nodes;
   for (Node& node : nodes) node.presences = node.presence_log.Take();
 
@@ -145,6 +121,16 @@ FoundPeople FindPeople(const EventStore& store, const NameForms& forms, GamePart
     return parts.name_node_[key];
   };
   Groups groups(nodes);
+  if (piece != nullptr && piece->earlier_person) {
+    std::unordered_map<PersonIndex, uint32_t> first_of;
+    for (uint32_t n = 0; n < nodes.size(); ++n) {
+      if (nodes[n].stay || nodes[n].nameless) continue;
+      const PersonIndex p = piece->earlier_person(forms.pool().Text(nodes[n].key));
+      if (p == kNoPerson) continue;
+      auto [it, fresh] = first_of.emplace(p, n);
+      if (!fresh && !groups.Join(it->second, n, true)) piece->earlier_refused = true;
+    }
+  }
   for (const auto& list : rules.different) {
     for (size_t i = 0; i < list.size(); ++i) {
       for (size_t j = i + 1; j < list.size(); ++j) {
@@ -163,6 +149,7 @@ FoundPeople FindPeople(const EventStore& store, const NameForms& forms, GamePart
         first = n;
       } else {
         groups.Join(first, n, false);
+        if (piece != nullptr) piece->joins.emplace_back(first, n);
       }
     }
   }
@@ -190,6 +177,17 @@ FoundPeople FindPeople(const EventStore& store, const NameForms& forms, GamePart
   }
   for (uint32_t n = 0; n < nodes.size(); ++n) {
     if (!nodes[n].nameless && nodes[n].parts == 0) person_of[n] = person_of_root[groups.Find(n)];
+  }
+  if (piece != nullptr) {
+    for (const Person& p : found.people) piece->base_ids.push_back(p.id);
+    piece->nodes.resize(nodes.size());
+    for (uint32_t n = 0; n < nodes.size(); ++n) {
+      GamesPiece::Node& node = piece->nodes[n];
+      node.named = !nodes[n].stay && !nodes[n].nameless;
+      if (node.named) node.compared = forms.pool().Text(nodes[n].key);
+      node.has_parts = nodes[n].parts > 0;
+      node.person = person_of[n];
+    }
   }
   // Ids that collide get a suffix, in order of first appearance.
   {
@@ -244,3 +242,29 @@ FoundPeople FindPeople(const EventStore& store, const NameForms& forms, GamePart
 }
 
 }  // namespace barvik::gamebuild
+
+namespace barvik {
+
+void TellApartDisplayNames(std::vector<Person>& people) {
+  std::unordered_map<std::string, uint32_t> seen;
+  std::vector<Person*> later;
+  for (Person& p : people) {
+    if (p.hidden) continue;
+    if (seen[ComparedName(p.display)]++ > 0) later.push_back(&p);
+  }
+  if (later.empty()) return;
+  std::unordered_map<std::string, uint32_t> number;
+  for (Person* p : later) {
+    const std::string compared = ComparedName(p->display);
+    uint32_t& n = number[compared];
+    // A suffixed name may itself be another person's: the next free number is taken.
+    std::string shown;
+    do {
+      shown = p->display + " (" + std::to_string(++n + 1) + ")";
+    } while (seen.count(ComparedName(shown)) > 0);
+    seen[ComparedName(shown)] = 1;
+    p->display = std::move(shown);
+  }
+}
+
+}  // namespace barvik

@@ -17,7 +17,9 @@ struct FoundPeople {
 // Joins the nodes into people by the people file's rules, the renames and the GUIDs (never two
 // nodes that were in one game at once in different slots), names them by their most used
 // spelling and applies the file's hidden and shown-as rules. Takes the nodes' presences.
+// With a `piece`, the nodes, what joined them and the people's ids before their suffixes go
+// there too.
 FoundPeople FindPeople(const EventStore& store, const NameForms& forms, GameParts& parts,
-                       const PeopleRules& rules);
+                       const PeopleRules& rules, GamesPiece* piece = nullptr);
 
 }  // namespace barvik::gamebuild

@@ -126,6 +126,65 @@ TEST_F(IncrementalExportTest, LeavesIdenticalFilesAndEqualsAFreshExport) {
   EXPECT_EQ(MaskedReport(report), MaskedReport(fresh));
 }
 
+// The games model kept in the cache folder: continued after an append, rebuilt after an edit of
+// an early game and after a change of the people file; the folder equals a fresh export's
+// every time.
+TEST_F(IncrementalExportTest, KeptGamesModelGivesTheFreshExportsFolder) {
+  const fs::path report = dir_ / "report";
+  const fs::path cache = dir_ / "cache";
+  auto export_kept = [&](const PeopleRules& rules) {
+    Workspace ws('.');
+    ws.template_folder = BARVIK_TEMPLATE_DIR;
+    ws.cache_folder = cache.string();
+    ws.people_rules = rules;
+    EXPECT_TRUE(ws.RunAnalysis({log_}));
+    ws.options().dest_dir = report.string();
+    ws.export_incremental = true;
+    FakeImages images;
+    ws.ButtonHTMLClick(images);
+    return ws.games_outcome();
+  };
+  auto same_as_fresh = [&](const PeopleRules& rules) {
+    const fs::path fresh = dir_ / "fresh";
+    fs::remove_all(fresh);
+    Workspace ws('.');
+    ws.template_folder = BARVIK_TEMPLATE_DIR;
+    // The same event cache, for the times its lines were first read date the games; the
+    // fresh folder has no kept model of its own yet.
+    ws.cache_folder = cache.string();
+    ws.people_rules = rules;
+    EXPECT_TRUE(ws.RunAnalysis({log_}));
+    ws.options().dest_dir = fresh.string();
+    FakeImages images;
+    ws.ButtonHTMLClick(images);
+    return MaskedReport(report) == MaskedReport(fresh);
+  };
+  EXPECT_EQ(export_kept({}).use, KeptGamesUse::kNone);
+  Append();
+  KeptGamesOutcome outcome = export_kept({});
+  EXPECT_EQ(outcome.use, KeptGamesUse::kContinued) << outcome.why;
+  EXPECT_GT(outcome.kept_games, 2u);
+  EXPECT_TRUE(same_as_fresh({}));
+
+  // The first kill of the log is Ghost 8's now.
+  std::string log = ReadBytes(log_);
+  const size_t kill = log.find(";Gunner 1;mk1britishfrag_mp");
+  ASSERT_NE(kill, std::string::npos);
+  log.replace(kill, 10, ";Ghost 8;");
+  std::ofstream(log_, std::ios::binary | std::ios::trunc) << log;
+  outcome = export_kept({});
+  EXPECT_EQ(outcome.use, KeptGamesUse::kRebuilt);
+  EXPECT_EQ(outcome.why, "the earlier records changed");
+  EXPECT_TRUE(same_as_fresh({}));
+
+  PeopleRules rules;
+  rules.hidden = {"Medic0"};
+  outcome = export_kept(rules);
+  EXPECT_EQ(outcome.use, KeptGamesUse::kRebuilt);
+  EXPECT_TRUE(same_as_fresh(rules));
+  EXPECT_EQ(export_kept(rules).use, KeptGamesUse::kContinued);
+}
+
 TEST_F(IncrementalExportTest, APagedListThatShrankLeavesNoPageOfItsOldLength) {
   // 450 short games of two regulars: games.html and two more pages of games, Al's profile and
   // four more pages of his games.
