@@ -28,6 +28,7 @@
 #include "report/SiteServers.h"
 #include "report/SiteText.h"
 #include "stats/Awards.h"
+#include "stats/GameDates.h"
 #include "stats/GameRatings.h"
 
 namespace barvik {
@@ -242,6 +243,36 @@ int AnalyseServers(std::vector<ServerRead>& reads, const SiteSteps& steps) {
   return status;
 }
 
+namespace {
+
+// Dates the games of a league of several servers, each server's games from its own files'
+// times and in its own zone: the league's model is dated once per server, whose anchors move
+// by the lines before its events, and keeps the dates of that server's games. (The league
+// holds every game: --since and --until limit each server's own pages.)
+void DateLeagueGames(LeagueRead& league, const std::vector<ServerRead>& reads,
+                     const std::vector<size_t>& read, const std::vector<uint64_t>& first_lines) {
+  std::vector<std::pair<int64_t, TimeQuality>> dates(league.model.games.size(),
+                                                     {kNoDate, TimeQuality::Unknown});
+  for (size_t k = 0; k < read.size(); ++k) {
+    const Workspace& ws = *reads[read[k]].ws;
+    std::vector<TimeAnchor> anchors = ws.TimeAnchors();
+    for (TimeAnchor& a : anchors) a.lines += first_lines[k];
+    DateGames(league.model, league.own_events, anchors, ws.clock, Zone::Of(ws.clock));
+    for (size_t g = 0; g < dates.size(); ++g) {
+      if (league.game_server[g] == read[k]) {
+        dates[g] = {league.model.games[g].started_at, league.model.games[g].time_quality};
+      }
+    }
+  }
+  for (size_t g = 0; g < dates.size(); ++g) {
+    league.model.games[g].started_at = dates[g].first;
+    league.model.games[g].time_quality = dates[g].second;
+  }
+  SetPeopleSeen(league.model);
+}
+
+}  // namespace
+
 std::vector<LeagueRead> BuildLeagues(const SiteConfig& site, const std::vector<ServerRead>& reads,
                                      const RatingOptions& options,
                                      const std::vector<std::string>& default_names,
@@ -277,14 +308,21 @@ std::vector<LeagueRead> BuildLeagues(const SiteConfig& site, const std::vector<S
       // A league of one server reads that server's events, not a copy.
       league.events = &reads[read[0]].ws->log()->events();
       league.model = BuildGames(*league.events, rules, {}, default_names);
+      // Dated as the server's own games are, --since and --until included.
+      reads[read[0]].ws->DateGames(league.model);
       league.game_server.assign(league.model.games.size(), read[0]);
     } else {
       std::vector<uint64_t> starts;
+      std::vector<uint64_t> first_lines;  // by server read: the line count before its lines
       for (size_t i : read) {
         const ServerRead& r = reads[i];
-        // A server's last game ends with its events, not with the next server's first line.
-        if (league.own_events.Here().words > 0) league.own_events.AddLine("  0:00 ShutdownGame:");
+        // A server's last game ends with its events: neither joined with the next server's
+        // first game nor taking in the lines before it.
+        if (league.own_events.Here().words > 0) {
+          league.own_events.AddLine(kServerBoundaryLine);
+        }
         starts.push_back(league.own_events.Here().words);
+        first_lines.push_back(league.own_events.LineCount());
         league.own_events.AppendStore(r.ws->log()->events());
       }
       league.own_events.Finish();
@@ -297,6 +335,7 @@ std::vector<LeagueRead> BuildLeagues(const SiteConfig& site, const std::vector<S
             after == starts.begin() ? 0 : static_cast<size_t>(after - starts.begin()) - 1;
         league.game_server.push_back(read.empty() ? 0 : read[at]);
       }
+      DateLeagueGames(league, reads, read, first_lines);
     }
     if (league.events == nullptr) league.events = &league.own_events;  // none of it was read
     league.figures =
@@ -354,8 +393,14 @@ void BuildSite(const SiteConfig& site, SiteModels& models, const std::string& fo
   }
   models.views.clear();
   for (const LeagueRead& l : models.leagues) {
-    LeagueView& view = models.views.emplace_back(
-        LeagueView{l.league, GameTexts(*l.events), &l.model, &l.figures, l.game_server, {}, {}});
+    LeagueView& view = models.views.emplace_back(LeagueView{l.league,
+                                                            GameTexts(*l.events),
+                                                            &l.model,
+                                                            &l.figures,
+                                                            l.game_server,
+                                                            {},
+                                                            {},
+                                                            site.timezone});
     ServerFigures(l, models.reads, folder, models.summaries, view);
   }
 }

@@ -294,10 +294,10 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
       [this, &folder, scratch = GamesScratchSpace(), nobody = DefaultPlayerNames()] {
         const std::string cache = UsableCacheFolder();
         GamesModel model =
-            cache.empty() ? BuildGames(EventsOf(*this), people_rules, scratch, nobody)
-                          : BuildAndKeepGames(EventsOf(*this), people_rules, scratch, nobody,
-                                              build_text, KeptGamesPath(cache, folder),
-                                              games_outcome_);
+            cache.empty()
+                ? BuildGames(EventsOf(*this), people_rules, scratch, nobody)
+                : BuildAndKeepGames(EventsOf(*this), people_rules, scratch, nobody, build_text,
+                                    KeptGamesPath(cache, folder), games_outcome_);
         undated_left_out_ = DateGames(model);
         return model;
       });

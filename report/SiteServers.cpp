@@ -8,6 +8,7 @@
 #include "core/NumberFormat.h"
 #include "report/GamesJson.h"
 #include "report/RankingJson.h"
+#include "report/SiteDates.h"
 #include "report/SitePager.h"
 #include "report/SiteText.h"
 
@@ -170,6 +171,7 @@ class LeagueFiles {
 
   // Every game of the league, newest first, naming its server.
   void GamesPage() const {
+    const Zone zone = Zone::Of(ClockSettings{view_.timezone, {}});
     std::vector<std::string> rows;
     for (size_t g = model_.games.size(); g-- > 0;) {
       const Game& game = model_.games[g];
@@ -186,13 +188,13 @@ class LeagueFiles {
       for (const Participant& p : game.players) shown += model_.people[p.person].hidden ? 0 : 1;
       std::string row;
       Add(row, "<tr><td><span class=\"coloured\">", ColouredNameHtml(server.name), "</span><td>",
-          link, "<td>", HtmlText(view_.texts.Setting(game.map)), "<td>",
-          HtmlText(view_.texts.Setting(game.game_type)), "<td>", Num(shown), "<td>",
+          link, "<td>", StartedHtml(game, zone), "<td>", HtmlText(view_.texts.Setting(game.map)),
+          "<td>", HtmlText(view_.texts.Setting(game.game_type)), "<td>", Num(shown), "<td>",
           Num(game.seconds / 60), " min</tr>\n");
       rows.push_back(std::move(row));
     }
-    ListPagesOf("games", "Games", "", "<th>Server<th>Game<th>Map<th>Game type<th>People<th>Length",
-                rows);
+    ListPagesOf("games", "Games", "",
+                "<th>Server<th>Game<th>Started<th>Map<th>Game type<th>People<th>Length", rows);
   }
 
   void Profile(PersonIndex p) const {

@@ -66,6 +66,7 @@ struct LeagueView {
   std::vector<size_t> game_server;                 // by game index: index into summaries
   std::vector<std::vector<PersonServerRow>> rows;  // by person index, in server order
   std::vector<uint32_t> game_number;  // by game index: its number on its server (0: unknown)
+  std::string timezone;               // the site's zone for the dates shown; empty: the machine's
 };
 
 // Receives each file: its path relative to the report folder and its bytes.

@@ -177,10 +177,14 @@ class GameBuilder : public GameParts {
         return;
       }
       if (in_game_) EndGame(GameEnding::NextGame, e.position);
+      if (IsServerBoundary(e)) {
+        in_game_ = false;
+        return;
+      }
       StartGame(e);
       return;
     }
-    if (!in_game_) return;  // before the first game
+    if (!in_game_) return;  // before the first game, or between two servers' events
     Tick(e.time);
     switch (e.kind) {
       case LineKind::Join: {
@@ -704,6 +708,11 @@ class GameBuilder : public GameParts {
   // one ended in a shutdown or restart line, not an exit) or a restart of a piece shorter than
   // a minute, of the same map, game type and server, without the clock running back or
   // standing still for more than a minute between.
+  bool IsServerBoundary(const EventView& e) const {
+    return store_.settings().Text(e.ids[0]).empty() && store_.settings().Text(e.ids[1]).empty() &&
+           store_.settings().Text(e.ids[2]) == kServerBoundaryName;
+  }
+
   bool ContinuesGame(const EventView& e) const {
     if (e.ids[0] != game_.map || e.ids[1] != game_.game_type || e.ids[2] != game_.server)
       return false;

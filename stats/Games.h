@@ -307,6 +307,14 @@ void AddGameToPeople(std::vector<Person>& people, const Game& game);
 void TellApartDisplayNames(std::vector<Person>& people);
 
 // The name a person is compared by: colour codes removed, letters folded.
+// A line that ends the games of one server's events where another server's follow in one
+// store: the game then running ends, and what comes before the next game-initialisation line
+// belongs to no game, as at the start of a log. (An initialisation of no map and no game type
+// on a server of this name, which no server writes.)
+inline constexpr std::string_view kServerBoundaryName = "(between servers)";
+inline constexpr std::string_view kServerBoundaryLine =
+    "  0:00 InitGame: \\sv_hostname\\(between servers)\\g_gametype\\\\mapname\\\\";
+
 std::string ComparedName(std::string_view name);
 
 }  // namespace barvik

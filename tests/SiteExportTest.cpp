@@ -376,6 +376,13 @@ TEST_F(SiteExportTest, EachServerDatesItsGamesInItsOwnZone) {
   };
   EXPECT_EQ(start("berlin"), "2026-12-09T19:00:00Z");
   EXPECT_EQ(start("utc"), "2026-12-09T20:00:00Z");
+  // The league of both holds each server's game with that server's date.
+  const Json league = JsonOf(out / "leagues/all/games.json").at("games");
+  ASSERT_EQ(league.size(), 2u);
+  EXPECT_EQ(league.at(0).at("started_at"), "2026-12-09T19:00:00Z");
+  EXPECT_EQ(league.at(1).at("started_at"), "2026-12-09T20:00:00Z");
+  EXPECT_EQ(league.at(1).at("time_quality"), "exact");
+  EXPECT_NE(ReadBytes(out / "leagues/all/games.html").find("2026-12-09 20:00"), std::string::npos);
   // The command line's zone goes before the file's.
   const fs::path again = dir_ / "again";
   ASSERT_EQ(Cli({"export", "--timezone", "Asia/Tokyo", "--site", site, again.string()}).status, 0);
