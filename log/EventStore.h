@@ -43,6 +43,7 @@
 #include <span>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "log/KeyPool.h"
@@ -483,22 +484,7 @@ inline EventView EventStore::At(uint32_t position) const {
 
 template <typename F>
 void EventStore::ForEach(F&& f) const {
-  const uint32_t* w = words_.data();
-  const size_t n = words_.size();
-  uint64_t line = 0;
-  EventView e;
-  for (size_t p = 0; p < n;) {
-    const uint32_t code = w[p] & 0xFF;
-    if (code == kSkipKind) {
-      line += w[p] >> 8;
-      ++p;
-      continue;
-    }
-    Decode(static_cast<uint32_t>(p), e);
-    e.line = line++;
-    f(e);
-    p += RecordWords(w + p);
-  }
+  ForEachIn(0, static_cast<uint32_t>(words_.size()), std::forward<F>(f));
 }
 
 template <typename F>

@@ -363,8 +363,8 @@ namespace barvik {
 
 using namespace site_pages;  // NOLINT(google-build-using-namespace): the pages' own helpers
 
-std::string SitePageHead(std::string_view title, std::string_view root,
-                         std::string_view server_html) {
+std::string SitePageStart(std::string_view title, std::string_view root,
+                          std::string_view server_html) {
   std::string out;
   Add(out,
       "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
@@ -372,12 +372,19 @@ std::string SitePageHead(std::string_view title, std::string_view root,
       "<meta name=\"color-scheme\" content=\"light dark\">\n<title>",
       title, "</title>\n<link rel=\"stylesheet\" href=\"", root,
       "site.css\">\n</head>\n<body>\n<header class=\"top\"><a class=\"server\" href=\"", root,
-      "index.html\">", server_html, "</a>\n<nav><a href=\"", root,
-      "index.html\">Home</a> <a href=\"", root, "people.html\">People</a> <a href=\"", root,
-      "games.html\">Games</a> <a href=\"", root, "ranking.html\">Ranking</a> <a href=\"", root,
-      "awards.html\">Awards</a> <a href=\"", root, "maps.html\">Maps</a> <a href=\"", root,
-      "weapons.html\">Weapons</a> <a href=\"", root, "gametypes.html\">Game types</a> <a href=\"",
-      root, "../index.html\">Classic pages</a></nav></header>\n<main>\n");
+      "index.html\">", server_html, "</a>\n<nav>");
+  return out;
+}
+
+std::string SitePageHead(std::string_view title, std::string_view root,
+                         std::string_view server_html) {
+  std::string out = SitePageStart(title, root, server_html);
+  Add(out, "<a href=\"", root, "index.html\">Home</a> <a href=\"", root,
+      "people.html\">People</a> <a href=\"", root, "games.html\">Games</a> <a href=\"", root,
+      "ranking.html\">Ranking</a> <a href=\"", root, "awards.html\">Awards</a> <a href=\"", root,
+      "maps.html\">Maps</a> <a href=\"", root, "weapons.html\">Weapons</a> <a href=\"", root,
+      "gametypes.html\">Game types</a> <a href=\"", root,
+      "../index.html\">Classic pages</a></nav></header>\n<main>\n");
   return out;
 }
 

@@ -61,6 +61,10 @@ void WriteModelPages(const GameTexts& texts, const GamesModel& model, const Mode
                      const FriendlyNames& friendly, const SiteFrame& frame,
                      const SitePageSink& sink, const SitePageKeep& keep = {});
 
+// The start of a page up to its navigation's links: `root` leads from the page's folder to
+// the folder of site.css and index.html.
+std::string SitePageStart(std::string_view title, std::string_view root,
+                          std::string_view server_html);
 // The start of a page up to <main>: `root` leads from the page's folder to site/.
 // `server_html` is the server's name as HTML for the header.
 std::string SitePageHead(std::string_view title, std::string_view root,

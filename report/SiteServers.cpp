@@ -33,15 +33,8 @@ std::string RankText(int rank, int ranked) {
 }
 
 std::string Head(std::string_view title, std::string_view root, std::string_view site_html) {
-  std::string out;
-  Add(out,
-      "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-      "<meta name=\"color-scheme\" content=\"light dark\">\n<title>",
-      title, "</title>\n<link rel=\"stylesheet\" href=\"", root,
-      "site.css\">\n</head>\n<body>\n<header class=\"top\"><a class=\"server\" href=\"", root,
-      "index.html\">", site_html, "</a>\n<nav><a href=\"", root,
-      "index.html\">Servers</a></nav></header>\n<main>\n");
+  std::string out = SitePageStart(title, root, site_html);
+  Add(out, "<a href=\"", root, "index.html\">Servers</a></nav></header>\n<main>\n");
   return out;
 }
 
