@@ -527,14 +527,17 @@ int ExportSite(const SiteConfig& site, const std::string& dir, const SiteSteps& 
     });
     std::sort(written.begin(), written.end());
     for (const std::string& league : league_names) {
+      const std::string folder = "leagues/" + league;
       // Profiles of people gone, further pages of a list that shrank.
-      prune("leagues/" + league + "/people", [&](const std::string& name) {
-        return std::binary_search(written.begin(), written.end(),
-                                  "leagues/" + league + "/people/" + name);
+      prune(folder + "/people", [&](const std::string& name) {
+        std::string path = folder;
+        path.append("/people/").append(name);
+        return std::binary_search(written.begin(), written.end(), path);
       });
-      prune("leagues/" + league, [&](const std::string& name) {
-        return name == "people" ||
-               std::binary_search(written.begin(), written.end(), "leagues/" + league + "/" + name);
+      prune(folder, [&](const std::string& name) {
+        std::string path = folder;
+        path.append("/").append(name);
+        return name == "people" || std::binary_search(written.begin(), written.end(), path);
       });
     }
   } catch (const FileError& e) {

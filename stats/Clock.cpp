@@ -59,7 +59,11 @@ int64_t Zone::ToLocal(int64_t utc_seconds) const {
   return utc_seconds + zone_->get_info(utc).offset.count();
 }
 
-std::string_view Zone::name() const { return zone_ == nullptr ? "UTC" : zone_->name(); }
+std::string_view Zone::name() const {
+  // Apart, not in one ?: expression: that would make a temporary string of the zone's name.
+  if (zone_ == nullptr) return "UTC";
+  return zone_->name();
+}
 
 CivilTime CivilOf(int64_t wall) {
   const date::sys_seconds t{Seconds(wall)};

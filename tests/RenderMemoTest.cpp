@@ -89,7 +89,7 @@ class RenderMemoTest : public testing::TempFolderTest {
   // having started at a fixed moment, so the games' dates, estimated from it, stay as they
   // were whatever second the test runs in.
   std::string Write(const std::string& name, const std::string& bytes) {
-    const std::string path = TempFolderTest::Write(name, bytes);
+    std::string path = TempFolderTest::Write(name, bytes);
     if (name.ends_with(".log")) {
       const size_t end = bytes.find_last_not_of('\n');
       const size_t begin = bytes.rfind('\n', end);
