@@ -271,6 +271,90 @@ void DateLeagueGames(LeagueRead& league, const std::vector<ServerRead>& reads,
   SetPeopleSeen(league.model);
 }
 
+// Puts the games of a league of several servers in the order they began. `spans`: each
+// server's records in the league's events, by server read. Each server's games keep their
+// order, and of the servers' next games the one that began first goes first; a game of
+// unknown date keeps to the game before it on its server, and those before a server's first
+// dated game go first, server by server (a server whose games have no date at all keeps the
+// file's order). Each game moves with the lines before it; a boundary line goes wherever the
+// server changes. The league's events and model are built again in that order, each game
+// keeping the date and ending it had.
+void OrderLeagueGames(LeagueRead& league, const std::vector<size_t>& read,
+                      const std::vector<std::pair<uint32_t, uint32_t>>& spans,
+                      const PeopleRules& rules, const std::vector<std::string>& default_names) {
+  constexpr size_t kNone = SIZE_MAX;
+  struct Piece {
+    uint32_t begin = 0, end = 0;
+    int64_t key = INT64_MIN;  // when it began, or when the last dated game before it did
+    size_t game = kNone;      // in the league's model
+  };
+  const GamesModel& model = league.model;
+  std::vector<std::vector<Piece>> pieces(read.size());
+  size_t g = 0;
+  for (size_t k = 0; k < read.size(); ++k) {
+    const auto [from, to] = spans[k];
+    std::vector<Piece>& own = pieces[k];
+    int64_t key = INT64_MIN;
+    uint32_t cut = from;
+    for (; g < model.games.size() && league.game_server[g] == read[k]; ++g) {
+      const Game& game = model.games[g];
+      if (game.started_at != kNoDate) key = game.started_at;
+      const uint32_t end = std::clamp(game.end_position, cut, to);
+      own.push_back({cut, end, key, g});
+      cut = end;
+    }
+    if (own.empty()) own.push_back({from, to, key, kNone});
+    own.back().end = to;
+  }
+  std::vector<size_t> next(read.size(), 0);
+  std::vector<std::pair<size_t, const Piece*>> order;
+  bool moved = false;
+  for (;;) {
+    size_t best = kNone;
+    for (size_t k = 0; k < read.size(); ++k) {
+      if (next[k] == pieces[k].size()) continue;
+      if (best == kNone || pieces[k][next[k]].key < pieces[best][next[best]].key) best = k;
+    }
+    if (best == kNone) break;
+    moved = moved || (!order.empty() && best < order.back().first);
+    order.emplace_back(best, &pieces[best][next[best]++]);
+  }
+  if (!moved) return;
+
+  EventStore events;
+  const EventStore::Renumbering ids = events.Adopt(league.own_events);
+  std::vector<uint32_t> starts;  // where each run of one server's pieces begins
+  std::vector<size_t> start_server;
+  std::vector<size_t> old_game;  // by game of the new order
+  for (const auto& [k, piece] : order) {
+    if (starts.empty() || start_server.back() != read[k]) {
+      if (!starts.empty()) events.AddLine(kServerBoundaryLine);
+      starts.push_back(events.Here().words);
+      start_server.push_back(read[k]);
+    }
+    events.AppendRange(league.own_events, ids, piece->begin, piece->end);
+    if (piece->game != kNone) old_game.push_back(piece->game);
+  }
+  events.Finish();
+  GamesModel ordered = BuildGames(events, rules, {}, default_names);
+  // The same games, only moved: otherwise the league keeps its servers' order.
+  if (ordered.games.size() != old_game.size()) return;
+  std::vector<size_t> game_server;
+  for (size_t i = 0; i < ordered.games.size(); ++i) {
+    Game& game = ordered.games[i];
+    const Game& was = model.games[old_game[i]];
+    game.started_at = was.started_at;
+    game.time_quality = was.time_quality;
+    game.ending = was.ending;  // a game a boundary now follows still ended as it did
+    const auto after = std::upper_bound(starts.begin(), starts.end(), game.first_position);
+    game_server.push_back(start_server[static_cast<size_t>(after - starts.begin()) - 1]);
+  }
+  SetPeopleSeen(ordered);
+  league.own_events = std::move(events);
+  league.model = std::move(ordered);
+  league.game_server = std::move(game_server);
+}
+
 }  // namespace
 
 std::vector<LeagueRead> BuildLeagues(const SiteConfig& site, const std::vector<ServerRead>& reads,
@@ -314,6 +398,7 @@ std::vector<LeagueRead> BuildLeagues(const SiteConfig& site, const std::vector<S
     } else {
       std::vector<uint64_t> starts;
       std::vector<uint64_t> first_lines;  // by server read: the line count before its lines
+      std::vector<std::pair<uint32_t, uint32_t>> spans;  // by server read: its records
       for (size_t i : read) {
         const ServerRead& r = reads[i];
         // A server's last game ends with its events: neither joined with the next server's
@@ -324,6 +409,8 @@ std::vector<LeagueRead> BuildLeagues(const SiteConfig& site, const std::vector<S
         starts.push_back(league.own_events.Here().words);
         first_lines.push_back(league.own_events.LineCount());
         league.own_events.AppendStore(r.ws->log()->events());
+        spans.emplace_back(static_cast<uint32_t>(starts.back()),
+                           league.own_events.EndPosition());
       }
       league.own_events.Finish();
       league.model = BuildGames(league.own_events, rules, {}, default_names);
@@ -336,6 +423,7 @@ std::vector<LeagueRead> BuildLeagues(const SiteConfig& site, const std::vector<S
         league.game_server.push_back(read.empty() ? 0 : read[at]);
       }
       DateLeagueGames(league, reads, read, first_lines);
+      OrderLeagueGames(league, read, spans, rules, default_names);
     }
     if (league.events == nullptr) league.events = &league.own_events;  // none of it was read
     league.figures =

@@ -3,9 +3,9 @@
 // them (report/SiteServers.h) from one games model per league, whose people are joined across
 // its servers by the same rules as within one server.
 //
-// A league's model reads its servers' events one server after the other (the games of
-// different servers are not interleaved); each server's events end its last game, so a game
-// never runs on into the next server's lines.
+// A league's model reads its servers' games in the order they began where their dates are
+// known, else one server after the other; a boundary line between two servers' events ends
+// the game running, so a game never runs on into another server's lines.
 //
 // An export skips a server whose inputs (its logs' names, inodes, sizes and times, its people
 // file) are those of the last export of that folder, and does nothing at all when no server's
@@ -66,8 +66,8 @@ struct LeagueRead {
   std::vector<size_t> servers;      // indexes into the reads, in the file's order
   std::vector<size_t> game_server;  // by game: index into the reads
   ModelFigures figures;
-  // Its events: those of its one server, or its own copy of its servers' events, one server
-  // after the other. Valid while the reads and the league live.
+  // Its events: those of its one server, or its own copy of its servers' events, their games
+  // in the order they began. Valid while the reads and the league live.
   const EventStore* events = nullptr;
   EventStore own_events;
   GamesModel model;

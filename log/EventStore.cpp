@@ -372,36 +372,52 @@ std::optional<uint64_t> EventStore::PrefixHash(uint32_t position, uint32_t texts
 }
 
 void EventStore::AppendStore(const EventStore& other) {
+  const uint64_t lines = lines_ + other.lines_;
+  AppendRange(other, Adopt(other), 0, other.EndPosition());
+  lines_ = lines;
+}
+
+EventStore::Renumbering EventStore::Adopt(const EventStore& other) {
   // Interning the other store's texts in its id order, which is their order of first use in
   // its lines, numbers the new ones as reading those lines here would.
-  std::vector<uint32_t> texts(other.texts_.size());
-  for (uint32_t id = 0; id < texts.size(); ++id) texts[id] = texts_.Intern(other.texts_.Text(id));
-  std::vector<uint32_t> settings(other.settings_.size());
-  for (uint32_t id = 0; id < settings.size(); ++id) {
-    settings[id] = settings_.Intern(other.settings_.Text(id));
+  Renumbering ids;
+  ids.texts.resize(other.texts_.size());
+  for (uint32_t id = 0; id < ids.texts.size(); ++id) {
+    ids.texts[id] = texts_.Intern(other.texts_.Text(id));
   }
+  ids.settings.resize(other.settings_.size());
+  for (uint32_t id = 0; id < ids.settings.size(); ++id) {
+    ids.settings[id] = settings_.Intern(other.settings_.Text(id));
+  }
+  return ids;
+}
+
+void EventStore::AppendRange(const EventStore& other, const Renumbering& ids, uint32_t begin,
+                             uint32_t end) {
   // Records are copied as full words and coded again here: a renumbered id may no longer
   // fit a compact form, or now fit it, and the codes are this store's.
   const uint32_t* w = other.words_.data();
-  const size_t n = other.words_.size();
   std::vector<uint32_t>& record = team_;
   uint32_t scratch[kHitWords];
-  for (size_t p = 0; p < n;) {
+  for (size_t p = begin; p < end;) {
     if ((w[p] & 0xFF) == kSkipKind) {
       AddSkipped(w[p] >> 8);
+      lines_ += w[p] >> 8;
       ++p;
       continue;
     }
     FlushSkips();
     const uint32_t* r = other.FullRecord(w + p, scratch);
-    const IdWords ids = IdsOf(r);
+    const IdWords id_words = IdsOf(r);
     record.assign(r, r + RecordWords(r));
-    for (size_t i = ids.text_first; i < ids.text_last; ++i) record[i] = texts[record[i]];
+    for (size_t i = id_words.text_first; i < id_words.text_last; ++i) {
+      record[i] = ids.texts[record[i]];
+    }
     const bool hit = IsHit(record[0] & 0xFF);
-    for (size_t i = ids.setting_first; i < ids.setting_last; ++i) {
+    for (size_t i = id_words.setting_first; i < id_words.setting_last; ++i) {
       // The means of death shares its word with the team codes.
       const uint32_t mask = hit ? kMeansMask : UINT32_MAX;
-      const uint32_t id = settings[record[i] & mask];
+      const uint32_t id = ids.settings[record[i] & mask];
       if (id > mask) throw std::length_error("the logs hold too many distinct texts");
       record[i] = (record[i] & ~mask) | id;
     }
@@ -409,10 +425,13 @@ void EventStore::AppendStore(const EventStore& other) {
       game_inits_.push_back(static_cast<uint32_t>(words_.size()));
     }
     AppendRecord(record.data(), record.size());
+    ++lines_;
     p += RecordWords(w + p);
   }
-  AddSkipped(other.skipped_);
-  lines_ += other.lines_;
+  if (end == other.EndPosition()) {
+    AddSkipped(other.skipped_);
+    lines_ += other.skipped_;
+  }
 }
 
 bool EventStore::SameAs(const EventStore& other) const {

@@ -235,6 +235,16 @@ class EventStore {
   // Appends the events of `other`, built from the lines that follow this store's, exactly as
   // adding those lines here would have: the same records, text ids and line numbers.
   void AppendStore(const EventStore& other);
+  // How the texts and settings of another store are numbered here once interned: the ids of
+  // `other` give the ids of this store.
+  struct Renumbering {
+    std::vector<uint32_t> texts, settings;
+  };
+  Renumbering Adopt(const EventStore& other);
+  // Appends the records of `other` in [begin, end) (positions that start records, or its end;
+  // at its end, the lines after its last record too), the ids renumbered by `ids` (Adopt of
+  // `other`): pieces of several stores put together in another order.
+  void AppendRange(const EventStore& other, const Renumbering& ids, uint32_t begin, uint32_t end);
   // The same records, texts and line count (tests and the fuzzer).
   bool SameAs(const EventStore& other) const;
 

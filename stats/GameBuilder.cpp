@@ -176,7 +176,10 @@ class GameBuilder : public GameParts {
         NextRound(e);
         return;
       }
-      if (in_game_) EndGame(GameEnding::NextGame, e.position);
+      // Where one server's events end, so does its log.
+      if (in_game_) {
+        EndGame(IsServerBoundary(e) ? GameEnding::EndOfLog : GameEnding::NextGame, e.position);
+      }
       if (IsServerBoundary(e)) {
         in_game_ = false;
         return;

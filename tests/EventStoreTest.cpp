@@ -256,6 +256,19 @@ TEST(EventStoreTest, JoinedStoresCodeTheirRecordsAsOneReadingWould) {
   words.insert(words.end(), nine_joins.begin(), nine_joins.end());
   words.insert(words.end(), {4, 4, 4, 2, 4, 2});
   EXPECT_EQ(RecordsOf(StoreOf(part)).words, words);
+
+  // Pieces of one store put together in another order read as their lines in that order, the
+  // lines of other kinds between them counted with their piece.
+  const std::string late = part + "junk\njunk\n";
+  const EventStore source = StoreOf(head + "junk\n" + late);
+  const uint32_t cut = StoreOf(head + "junk\n").EndPosition();
+  EventStore swapped;
+  const EventStore::Renumbering ids = swapped.Adopt(source);
+  swapped.AppendRange(source, ids, cut, source.EndPosition());
+  swapped.AppendRange(source, ids, 0, cut);
+  const EventStore expected = StoreOf(late + head + "junk\n");
+  EXPECT_EQ(RecordsOf(swapped).lines, RecordsOf(expected).lines);
+  EXPECT_EQ(swapped.LineCount(), expected.LineCount());
 }
 
 // Payloads whose hashes match but whose records no writer makes.

@@ -390,5 +390,58 @@ TEST_F(SiteExportTest, EachServerDatesItsGamesInItsOwnZone) {
             "2026-12-09T11:00:00Z");
 }
 
+TEST_F(SiteExportTest, LeagueGamesOfSeveralServersFollowOneAnotherByTheirStart) {
+  // Server a started games at 20:00 and 22:00, server b at 21:00; b's first game was before
+  // an uptime reset and has no date: it goes first, then each game when it began.
+  const std::string a =
+      Write("a.log",
+            "  0:00 InitGame: \\g_gametype\\dm\\gamestartup\\12/09/26 20:00:00\\mapname\\mp_a\n"
+            "  0:10 K;1;1;;Al;2;2;;Bob;kar98k_mp;50;MOD_RIFLE_BULLET;head\n"
+            "  1:30 ShutdownGame:\n"
+            "  0:00 InitGame: \\g_gametype\\dm\\gamestartup\\12/09/26 22:00:00\\mapname\\mp_a\n"
+            "  0:10 K;1;1;;Al;2;2;;Bob;kar98k_mp;50;MOD_RIFLE_BULLET;head\n"
+            "  0:20 K;1;1;;Al;2;2;;Bob;kar98k_mp;50;MOD_RIFLE_BULLET;head\n");
+  const std::string b =
+      Write("b.log",
+            " 50:00 InitGame: \\g_gametype\\dm\\mapname\\mp_b\n"
+            " 50:10 J;1;1;Cy\n"
+            " 50:20 K;1;1;;Cy;2;2;;Bob;kar98k_mp;50;MOD_RIFLE_BULLET;head\n"
+            " 51:30 ShutdownGame:\n"
+            "  0:00 InitGame: \\g_gametype\\dm\\gamestartup\\12/09/26 21:00:00\\mapname\\mp_b\n"
+            "  0:10 K;2;2;;Bob;1;1;;Cy;kar98k_mp;50;MOD_RIFLE_BULLET;head\n"
+            "  0:20 K;2;2;;Bob;1;1;;Cy;kar98k_mp;50;MOD_RIFLE_BULLET;head\n"
+            "  0:30 K;2;2;;Bob;1;1;;Cy;kar98k_mp;50;MOD_RIFLE_BULLET;head\n"
+            "  1:30 ShutdownGame:\n");
+  const std::string site = Write("ordered.toml", "[[server]]\nkey = \"a\"\nlogs = [\"" + a +
+                                                     "\"]\n[[server]]\nkey = \"b\"\nlogs = [\"" +
+                                                     b + "\"]\n");
+  const fs::path out = dir_ / "out";
+  ASSERT_EQ(Cli({"export", "--site", site, out.string()}).status, 0);
+  const Json games = JsonOf(out / "leagues/all/games.json").at("games");
+  ASSERT_EQ(games.size(), 4u);
+  std::vector<std::string> servers, starts;
+  std::vector<int> kills;
+  for (const Json& g : games) {
+    servers.push_back(g.at("server"));
+    starts.push_back(g.at("started_at").is_null() ? "-" : std::string(g.at("started_at")));
+    int k = 0;
+    for (const Json& p : g.at("players")) k += p.at("kills").get<int>();
+    kills.push_back(k);
+  }
+  EXPECT_EQ(servers, (std::vector<std::string>{"b", "a", "b", "a"}));
+  EXPECT_EQ(starts, (std::vector<std::string>{"-", "2026-12-09T20:00:00Z", "2026-12-09T21:00:00Z",
+                                              "2026-12-09T22:00:00Z"}));
+  // Each game moved whole, with its own lines: the join before b's first kill included.
+  EXPECT_EQ(kills, (std::vector<int>{1, 1, 3, 2}));
+  // The games list leads to each game's page by its number on its own server.
+  const std::string list = ReadBytes(out / "leagues/all/games.html");
+  const size_t a2 = list.find("servers/a/site/games/2.html");
+  const size_t b2 = list.find("servers/b/site/games/2.html");
+  const size_t a1 = list.find("servers/a/site/games/1.html");
+  ASSERT_NE(a2, std::string::npos);
+  EXPECT_LT(a2, b2);  // newest first
+  EXPECT_LT(b2, a1);
+}
+
 }  // namespace
 }  // namespace barvik
