@@ -409,8 +409,7 @@ std::vector<LeagueRead> BuildLeagues(const SiteConfig& site, const std::vector<S
         starts.push_back(league.own_events.Here().words);
         first_lines.push_back(league.own_events.LineCount());
         league.own_events.AppendStore(r.ws->log()->events());
-        spans.emplace_back(static_cast<uint32_t>(starts.back()),
-                           league.own_events.EndPosition());
+        spans.emplace_back(static_cast<uint32_t>(starts.back()), league.own_events.EndPosition());
       }
       league.own_events.Finish();
       league.model = BuildGames(league.own_events, rules, {}, default_names);

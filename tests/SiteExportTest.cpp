@@ -412,9 +412,9 @@ TEST_F(SiteExportTest, LeagueGamesOfSeveralServersFollowOneAnotherByTheirStart) 
             "  0:20 K;2;2;;Bob;1;1;;Cy;kar98k_mp;50;MOD_RIFLE_BULLET;head\n"
             "  0:30 K;2;2;;Bob;1;1;;Cy;kar98k_mp;50;MOD_RIFLE_BULLET;head\n"
             "  1:30 ShutdownGame:\n");
-  const std::string site = Write("ordered.toml", "[[server]]\nkey = \"a\"\nlogs = [\"" + a +
-                                                     "\"]\n[[server]]\nkey = \"b\"\nlogs = [\"" +
-                                                     b + "\"]\n");
+  const std::string site =
+      Write("ordered.toml", "[[server]]\nkey = \"a\"\nlogs = [\"" + a +
+                                "\"]\n[[server]]\nkey = \"b\"\nlogs = [\"" + b + "\"]\n");
   const fs::path out = dir_ / "out";
   ASSERT_EQ(Cli({"export", "--site", site, out.string()}).status, 0);
   const Json games = JsonOf(out / "leagues/all/games.json").at("games");
