@@ -38,6 +38,16 @@ std::string String(const toml::node& value, std::string_view field) {
   return *text;
 }
 
+// A server's key or a league: a text IsKeyText takes. `what`: "a server's key", "a league".
+std::string KeyText(const toml::node& value, std::string_view field, const std::string& what) {
+  std::string text = String(value, field);
+  if (!IsKeyText(text)) {
+    Fail(value.source(),
+         what + " takes lower-case letters, digits, '-' and '_' (at most 64), not '" + text + "'");
+  }
+  return text;
+}
+
 // A time zone's name, known to the machine's zone database.
 std::string TimeZone(const toml::node& value, std::string_view field) {
   std::string name = String(value, field);
@@ -107,25 +117,11 @@ SiteServer ReadServer(const toml::table& table, const std::filesystem::path& bas
   for (auto&& [key, value] : table) {
     const std::string_view k = key.str();
     if (k == "key") {
-      server.key = String(value, k);
-      if (!IsKeyText(server.key)) {
-        Fail(value.source(),
-             "a server's key takes lower-case letters, digits, '-' and '_' "
-             "(at most 64), not '" +
-                 server.key + "'");
-      }
+      server.key = KeyText(value, k, "a server's key");
       has_key = true;
     }
     if (k == "name") server.name = String(value, k);
-    if (k == "league") {
-      server.league = String(value, k);
-      if (!IsKeyText(server.league)) {
-        Fail(value.source(),
-             "a league takes lower-case letters, digits, '-' and '_' "
-             "(at most 64), not '" +
-                 server.league + "'");
-      }
-    }
+    if (k == "league") server.league = KeyText(value, k, "a league");
     if (k == "people") server.people = Path(value, k, base);
     if (k == "timezone") server.timezone = TimeZone(value, k);
     if (k == "clock_cvar") server.clock_cvar = String(value, k);
