@@ -148,11 +148,10 @@ void ServerFigures(const LeagueRead& league, const std::vector<ServerRead>& read
     }
     std::vector<PersonServerRow> rows(model.people.size());
     std::vector<bool> seen(model.people.size(), false);
-    uint32_t number = 0;  // the game's number on its server: a game with nobody has none
     for (size_t g = 0; g < model.games.size(); ++g) {
       if (league.game_server[g] != i) continue;
       const Game& game = model.games[g];
-      ++number;
+      const uint32_t number = league.game_number[g];
       view.game_number[g] = number;
       ++summary.games;
       summary.kills += game.kills.size();
@@ -247,8 +246,7 @@ namespace {
 
 // Dates the games of a league of several servers, each server's games from its own files'
 // times and in its own zone: the league's model is dated once per server, whose anchors move
-// by the lines before its events, and keeps the dates of that server's games. (The league
-// holds every game: --since and --until limit each server's own pages.)
+// by the lines before its events, and keeps the dates of that server's games.
 void DateLeagueGames(LeagueRead& league, const std::vector<ServerRead>& reads,
                      const std::vector<size_t>& read, const std::vector<uint64_t>& first_lines) {
   std::vector<std::pair<int64_t, TimeQuality>> dates(league.model.games.size(),
@@ -392,9 +390,11 @@ std::vector<LeagueRead> BuildLeagues(const SiteConfig& site, const std::vector<S
       // A league of one server reads that server's events, not a copy.
       league.events = &reads[read[0]].ws->log()->events();
       league.model = BuildGames(*league.events, rules, {}, default_names);
-      // Dated as the server's own games are, --since and --until included.
+      // Dated as the server's own games are, --since and --until included: the numbers are
+      // the server's own.
       reads[read[0]].ws->DateGames(league.model);
       league.game_server.assign(league.model.games.size(), read[0]);
+      for (const Game& game : league.model.games) league.game_number.push_back(game.number);
     } else {
       std::vector<uint64_t> starts;
       std::vector<uint64_t> first_lines;  // by server read: the line count before its lines
@@ -425,6 +425,26 @@ std::vector<LeagueRead> BuildLeagues(const SiteConfig& site, const std::vector<S
       OrderLeagueGames(league, read, spans, rules, default_names);
     }
     if (league.events == nullptr) league.events = &league.own_events;  // none of it was read
+    if (read.size() > 1) {
+      // Each game's number on its server: the servers' own pages are named by it.
+      std::vector<uint32_t> counts(reads.size(), 0);
+      for (size_t server : league.game_server) league.game_number.push_back(++counts[server]);
+    }
+    if (read.size() > 1 &&
+        (reads[read[0]].ws->since != kNoDate || reads[read[0]].ws->until != kNoDate)) {
+      // --since and --until keep the games of their span, numbers unchanged, as they do for
+      // each server's own pages.
+      const Workspace& ws = *reads[read[0]].ws;
+      std::vector<size_t> servers = std::move(league.game_server);
+      std::vector<uint32_t> numbers = std::move(league.game_number);
+      KeepGamesBetween(league.model, ws.since, ws.until);
+      league.game_server.clear();
+      league.game_number.clear();
+      for (const Game& game : league.model.games) {
+        league.game_server.push_back(servers[game.number - 1]);
+        league.game_number.push_back(numbers[game.number - 1]);
+      }
+    }
     league.figures =
         FiguresOf(RateModel(league.model, GameTexts(*league.events), "", nullptr, options),
                   ComputeAwards(*league.events, league.model, friendly.weapon_groups()));

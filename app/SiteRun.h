@@ -63,8 +63,9 @@ struct ServerRead {
 // A league's model over the events of its servers.
 struct LeagueRead {
   std::string league;
-  std::vector<size_t> servers;      // indexes into the reads, in the file's order
-  std::vector<size_t> game_server;  // by game: index into the reads
+  std::vector<size_t> servers;        // indexes into the reads, in the file's order
+  std::vector<size_t> game_server;    // by game: index into the reads
+  std::vector<uint32_t> game_number;  // by game: its number on its server
   ModelFigures figures;
   // Its events: those of its one server, or its own copy of its servers' events, their games
   // in the order they began. Valid while the reads and the league live.

@@ -441,6 +441,20 @@ TEST_F(SiteExportTest, LeagueGamesOfSeveralServersFollowOneAnotherByTheirStart) 
   ASSERT_NE(a2, std::string::npos);
   EXPECT_LT(a2, b2);  // newest first
   EXPECT_LT(b2, a1);
+
+  // --since keeps the league's later games, each still leading to its page on its server.
+  const fs::path since = dir_ / "since";
+  ASSERT_EQ(
+      Cli({"export", "--since", "2026-12-09T20:30:00Z", "--site", site, since.string()}).status, 0);
+  const Json kept = JsonOf(since / "leagues/all/games.json").at("games");
+  ASSERT_EQ(kept.size(), 2u);
+  EXPECT_EQ(kept.at(0).at("started_at"), "2026-12-09T21:00:00Z");
+  const std::string kept_list = ReadBytes(since / "leagues/all/games.html");
+  for (const std::string page : {"servers/a/site/games/2.html", "servers/b/site/games/2.html"}) {
+    EXPECT_NE(kept_list.find(page), std::string::npos) << page;
+    EXPECT_TRUE(fs::exists(since / page)) << page;
+  }
+  EXPECT_EQ(kept_list.find("games/1.html"), std::string::npos);
 }
 
 }  // namespace
