@@ -146,13 +146,15 @@ GamesModel BuildAndKeepGames(const EventStore& events, const PeopleRules& rules,
 // The games and people model's ratings and awards, and the site's pages and JSON made from
 // them. Reads only the log's events and the workspace's settings, never the lists the player
 // loop loads, so it runs beside that loop.
-// `people_known` is called once the players' profiles are (SiteWriter::KnowPeople).
+// `people_known` is called once the players' profiles are (SiteWriter::KnowPeople). What it
+// has to tell goes into `notices`: the hooks write to the front end's stream, which the
+// player loop writes to at the same time.
 void WriteSiteModel(const Workspace& ws, const GamesModel& model, const std::string& folder,
-                    SiteWriter& writer, RenderMemo* memo,
-                    const std::function<void()>& people_known) {
+                    SiteWriter& writer, RenderMemo* memo, const std::function<void()>& people_known,
+                    std::vector<std::string>& notices) {
   const EventStore& events = EventsOf(ws);
-  if (ws.hooks.notice && ws.games_outcome().use == KeptGamesUse::kRebuilt) {
-    ws.hooks.notice("the games of the whole history were built again: " + ws.games_outcome().why);
+  if (ws.games_outcome().use == KeptGamesUse::kRebuilt) {
+    notices.push_back("the games of the whole history were built again: " + ws.games_outcome().why);
   }
   writer.KnowPeople(GameTexts(events), model);
   people_known();
@@ -170,12 +172,10 @@ void WriteSiteModel(const Workspace& ws, const GamesModel& model, const std::str
                     FiguresOf(std::move(ratings),
                               ComputeAwards(events, model, writer.friendly().weapon_groups())),
                     memo);
-  if (ws.hooks.notice) {
-    for (const std::string& unnamed :
-         SiteKeys(GameTexts(events), model, writer.friendly()).Unnamed()) {
-      ws.hooks.notice("no friendly name for " + unnamed + "; add it to " +
+  for (const std::string& unnamed :
+       SiteKeys(GameTexts(events), model, writer.friendly()).Unnamed()) {
+    notices.push_back("no friendly name for " + unnamed + "; add it to " +
                       (std::filesystem::path(ws.template_folder) / "friendly-names.dat").string());
-    }
   }
 }
 
@@ -400,21 +400,26 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   // in order. Declared after what it uses: leaving early waits for it.
   std::promise<void> people_promise;
   std::future<void> people = people_promise.get_future();
+  std::vector<std::string> site_notices;  // told here once the site's thread is done
   std::future<void> site_model =
-      std::async(std::launch::async, [this, &games_model, &folder, &site, &memo, &people_promise] {
-        bool known = false;
-        try {
-          const GamesModel model = games_model.get();
-          WriteSiteModel(*this, model, folder, *site, memo ? &*memo : nullptr, [&] {
-            known = true;
-            people_promise.set_value();
-          });
-        } catch (...) {
-          // The entries waiting for the people stop with the model's own failure.
-          if (!known) people_promise.set_exception(std::current_exception());
-          throw;
-        }
-      });
+      std::async(std::launch::async,
+                 [this, &games_model, &folder, &site, &memo, &people_promise, &site_notices] {
+                   bool known = false;
+                   try {
+                     const GamesModel model = games_model.get();
+                     WriteSiteModel(
+                         *this, model, folder, *site, memo ? &*memo : nullptr,
+                         [&] {
+                           known = true;
+                           people_promise.set_value();
+                         },
+                         site_notices);
+                   } catch (...) {
+                     // The entries waiting for the people stop with the model's own failure.
+                     if (!known) people_promise.set_exception(std::current_exception());
+                     throw;
+                   }
+                 });
   std::vector<std::pair<std::string, std::string>> waiting_entries;
   auto write_waiting_entries = [&] {
     people.get();  // the model's failure, if any, stops the export here
@@ -519,6 +524,9 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
     ShowSelectedPlayer(names.back());
   }
   site_model.get();  // its failure, if any, stops the export here
+  if (hooks.notice) {
+    for (const std::string& notice : site_notices) hooks.notice(notice);
+  }
   if (people.valid()) write_waiting_entries();
   encoder.Finish();
   site->Finish();
