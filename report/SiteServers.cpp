@@ -48,6 +48,22 @@ std::string Foot(const SiteFrame& frame, std::string_view root) {
 
 std::string ServerPage(const ServerSummary& s) { return "servers/" + s.key + "/site/index.html"; }
 
+// Each server's name as the site's pages show it: coloured, and followed by its key when
+// another server of the site shows the same name (two servers left with a stock host name).
+std::vector<std::string> ServerNamesHtml(const std::vector<ServerSummary>& servers) {
+  std::vector<std::string> compared;
+  for (const ServerSummary& s : servers) compared.push_back(ComparedName(s.name));
+  std::vector<std::string> names;
+  for (size_t i = 0; i < servers.size(); ++i) {
+    std::string& out = names.emplace_back();
+    Add(out, "<span class=\"coloured\">", ColouredNameHtml(servers[i].name), "</span>");
+    if (std::count(compared.begin(), compared.end(), compared[i]) > 1) {
+      Add(out, " <small>", HtmlUtf8(servers[i].key), "</small>");
+    }
+  }
+  return names;
+}
+
 // The people of a league that are shown, most kills first, then in order of appearance.
 std::vector<PersonIndex> ShownByKills(const GamesModel& model) {
   std::vector<PersonIndex> shown;
@@ -69,6 +85,7 @@ class LeagueFiles {
       : view_(view),
         model_(*view.model),
         servers_(servers),
+        server_names_(ServerNamesHtml(servers)),
         frame_(frame),
         site_html_(std::move(site_html)),
         sink_(sink),
@@ -168,8 +185,8 @@ class LeagueFiles {
     std::vector<std::string> rows;
     for (size_t g = model_.games.size(); g-- > 0;) {
       const Game& game = model_.games[g];
-      const ServerSummary& server =
-          servers_[g < view_.game_server.size() ? view_.game_server[g] : 0];
+      const size_t server_index = g < view_.game_server.size() ? view_.game_server[g] : 0;
+      const ServerSummary& server = servers_[server_index];
       const uint32_t number = g < view_.game_number.size() ? view_.game_number[g] : 0;
       std::string link = Num(number);
       if (number > 0 && HasGamePage(game)) {
@@ -180,9 +197,9 @@ class LeagueFiles {
       size_t shown = 0;
       for (const Participant& p : game.players) shown += model_.people[p.person].hidden ? 0 : 1;
       std::string row;
-      Add(row, "<tr><td><span class=\"coloured\">", ColouredNameHtml(server.name), "</span><td>",
-          link, "<td>", StartedHtml(game, zone), "<td>", HtmlText(view_.texts.Setting(game.map)),
-          "<td>", HtmlText(view_.texts.Setting(game.game_type)), "<td>", Num(shown), "<td>",
+      Add(row, "<tr><td>", server_names_[server_index], "<td>", link, "<td>",
+          StartedHtml(game, zone), "<td>", HtmlText(view_.texts.Setting(game.map)), "<td>",
+          HtmlText(view_.texts.Setting(game.game_type)), "<td>", Num(shown), "<td>",
           Num(game.seconds / 60), " min</tr>\n");
       rows.push_back(std::move(row));
     }
@@ -201,11 +218,9 @@ class LeagueFiles {
         "<div class=\"scroll\"><table class=\"list\"><thead><tr><th>Server<th>Games<th>Kills"
         "<th>Deaths<th title=\"kills per death\">K/D<th>Rank</tr></thead><tbody>\n");
     for (const PersonServerRow& row : view_.rows[p]) {
-      const ServerSummary& s = servers_[row.server];
-      Add(page, "<tr><td><a href=\"", root, row.page, "\"><span class=\"coloured\">",
-          ColouredNameHtml(s.name), "</span></a>", "<td>", Num(row.games), "<td>", Num(row.kills),
-          "<td>", Num(row.deaths), "<td>", KdText(row.kills, row.deaths), "<td>",
-          RankText(row.rank, row.ranked), "</tr>\n");
+      Add(page, "<tr><td><a href=\"", root, row.page, "\">", server_names_[row.server], "</a>",
+          "<td>", Num(row.games), "<td>", Num(row.kills), "<td>", Num(row.deaths), "<td>",
+          KdText(row.kills, row.deaths), "<td>", RankText(row.rank, row.ranked), "</tr>\n");
     }
     Add(page, "<tr class=\"total\"><td>League ", HtmlUtf8(view_.league), "<td>", Num(person.games),
         "<td>", Num(person.kills), "<td>", Num(person.deaths), "<td>",
@@ -223,6 +238,7 @@ class LeagueFiles {
   const LeagueView& view_;
   const GamesModel& model_;
   const std::vector<ServerSummary>& servers_;
+  std::vector<std::string> server_names_;  // by server, as HTML
   const SiteFrame& frame_;
   std::string site_html_;
   const SiteFileSink& sink_;
@@ -309,7 +325,9 @@ void WriteSiteOfServers(const std::string& title, const SiteFrame& frame,
   Add(page, "<h1>", site_html,
       "</h1>\n<div class=\"scroll\"><table class=\"list servers\"><thead><tr><th>Server"
       "<th>League<th>Games<th>People<th>Kills<th>Last game<th>Logs</tr></thead><tbody>\n");
-  for (const ServerSummary& s : servers) {
+  const std::vector<std::string> names = ServerNamesHtml(servers);
+  for (size_t i = 0; i < servers.size(); ++i) {
+    const ServerSummary& s = servers[i];
     std::string last = "-";
     if (s.last_game) {
       last.clear();
@@ -326,11 +344,11 @@ void WriteSiteOfServers(const std::string& title, const SiteFrame& frame,
       Add(state, "read ", HtmlUtf8(s.fetched_at));
     }
     if (!s.error.empty()) Add(state, "; <span class=\"error\">", HtmlText(s.error), "</span>");
-    Add(page, "<tr><td><a href=\"", ServerPage(s), "\"><span class=\"coloured\">",
-        ColouredNameHtml(s.name), "</span></a> <small>(<a href=\"servers/", s.key,
-        "/index.html\">classic</a>)</small><td>", "<a href=\"leagues/", s.league,
-        "/ranking.html\">", HtmlUtf8(s.league), "</a><td>", Num(s.games), "<td>", Num(s.people),
-        "<td>", Num(s.kills), "<td>", last, "<td>", state, "</tr>\n");
+    Add(page, "<tr><td><a href=\"", ServerPage(s), "\">", names[i],
+        "</a> <small>(<a href=\"servers/", s.key, "/index.html\">classic</a>)</small><td>",
+        "<a href=\"leagues/", s.league, "/ranking.html\">", HtmlUtf8(s.league), "</a><td>",
+        Num(s.games), "<td>", Num(s.people), "<td>", Num(s.kills), "<td>", last, "<td>", state,
+        "</tr>\n");
   }
   Add(page, "</tbody></table></div>\n<h2>Leagues</h2>\n<ul>\n");
   for (const LeagueView& league : leagues) {

@@ -120,6 +120,13 @@ TEST_F(SiteExportTest, PeopleAndKillsAddUpAcrossServersWithRanksOnEach) {
     rankings[key] = JsonOf(out / "servers" / key / "site/ranking.json");
   }
   EXPECT_EQ(kills(league), per_server);
+  // The generated logs share their host name: the lists tell the servers apart by their keys.
+  const std::string index = ReadBytes(out / "index.html");
+  for (const char* key : {"s1", "s2", "s3"}) {
+    EXPECT_NE(index.find("</span></span> <small>" + std::string(key) + "</small>"),
+              std::string::npos)
+        << key;
+  }
   // The generated logs share most of their names: one person per name in the league.
   const Json servers = JsonOf(out / "servers.json").at("servers");
   size_t most = 0;
