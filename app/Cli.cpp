@@ -1099,12 +1099,13 @@ SiteSteps MakeSiteSteps(const Call& c, const CliEnvironment& env, bool increment
   };
   // What an export of a server is made from besides its logs: a run with other options or
   // another build exports every server again.
-  steps.options_print = c.env.build_text + '\t' + o.min_kills + '\t' + o.max_ratio + '\t' +
-                        (o.case_sensitive ? "c" : "") + (o.keep_colors ? "k" : "") + '\t' +
-                        o.templates.value_or("") + '\t' +
-                        std::to_string(o.inactive_after.value_or(-1)) + '\t' +
-                        std::string(o.encoding->charset()) + '\t' +
-                        (o.people_file ? PeopleFileFingerprint(*o.people_file) : "");
+  steps.options_print =
+      c.env.build_text + '\t' + o.min_kills + '\t' + o.max_ratio + '\t' +
+      (o.case_sensitive ? "c" : "") + (o.keep_colors ? "k" : "") + '\t' + o.templates.value_or("") +
+      '\t' + std::to_string(o.inactive_after.value_or(-1)) + '\t' +
+      std::string(o.encoding->charset()) + '\t' +
+      (o.people_file ? PeopleFileFingerprint(*o.people_file) : "") + '\t' + o.clock.timezone +
+      '\t' + o.clock.clock_cvar + '\t' + std::to_string(o.since) + '\t' + std::to_string(o.until);
   // Each notice once per run of the site, not once per server.
   auto told = std::make_shared<std::set<std::string>>();
   steps.analyse = [&c, &env, told](Workspace& ws, const std::vector<std::string>& files) {

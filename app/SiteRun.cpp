@@ -48,7 +48,8 @@ std::string UtcNow() {
   return text;
 }
 
-// The state file's lines: "KEY<TAB>HASH" per server exported, "site<TAB>HASH" for the site.
+// The state file's lines: "server/KEY<TAB>HASH" per server exported, "site<TAB>HASH" for the
+// site.
 std::map<std::string, std::string> ReadState(const std::string& path) {
   std::map<std::string, std::string> state;
   std::istringstream in(ReadOwnFile(path).value_or(""));
@@ -59,6 +60,10 @@ std::map<std::string, std::string> ReadState(const std::string& path) {
   }
   return state;
 }
+
+// A server's line in the state file: "server/KEY", never the site's own line "site" (a
+// server may be keyed "site").
+std::string StateKey(const SiteServer& server) { return "server/" + server.key; }
 
 std::string Hashed(std::string_view text) {
   return std::to_string(StableHash().Text(text).value());
@@ -103,6 +108,24 @@ struct OwnPeople {
   bool read = false;
 };
 
+// A text field of a JSON object, "" when missing or not a text (a damaged file).
+std::string TextOf(const Json& object, const char* key) {
+  const auto it = object.find(key);
+  return it != object.end() && it->is_string() ? it->get<std::string>() : std::string();
+}
+
+// A page of a server's report as its people.json names it: a plain relative path within the
+// report, else "" (the file was damaged or written by hand).
+std::string OwnPage(std::string page) {
+  const bool plain = !page.empty() && page.front() != '/' && page.find("..") == std::string::npos &&
+                     std::all_of(page.begin(), page.end(), [](char c) {
+                       return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                              (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.' ||
+                              c == '/';
+                     });
+  return plain ? page : std::string();
+}
+
 OwnPeople ReadOwnPeople(const std::string& file) {
   OwnPeople own;
   const std::optional<std::string> text = ReadOwnFile(file);
@@ -114,14 +137,14 @@ OwnPeople ReadOwnPeople(const std::string& file) {
   for (const Json& person : document["people"]) {
     if (!person.is_object()) continue;
     OwnEntry entry;
-    entry.page = person.value("page", "");
+    entry.page = OwnPage(TextOf(person, "page"));
     const Json rating = person.value("rating", Json());
     if (rating.is_object() && rating.contains("rank") && rating["rank"].is_number_integer()) {
       entry.rank = rating["rank"].get<int>();
       ++own.ranked;
     }
     for (const Json& spelling : person.value("spellings", Json::array())) {
-      if (spelling.is_object()) own.by_spelling.emplace(spelling.value("name", ""), entry);
+      if (spelling.is_object()) own.by_spelling.emplace(TextOf(spelling, "name"), entry);
     }
     ++own.people;
   }
@@ -177,7 +200,8 @@ void ServerFigures(const LeagueRead& league, const std::vector<ServerRead>& read
       for (const Spelling& s : model.people[p].spellings) {
         const auto it = own.by_spelling.find(Utf8FromLog(texts.Text(s.raw)));
         if (it == own.by_spelling.end()) continue;
-        row.page = "servers/" + r.server->key + "/site/" + it->second.page;
+        row.page = "servers/" + r.server->key + "/site/" +
+                   (it->second.page.empty() ? "index.html" : it->second.page);
         row.rank = it->second.rank;
         break;
       }
@@ -551,7 +575,7 @@ int ExportSite(const SiteConfig& site, const std::string& dir, const SiteSteps& 
   const std::string site_print = SiteFingerprint(site);
   bool changed = !state.contains("site") || state.at("site") != site_print;
   for (const ServerRead& r : reads) {
-    const auto it = state.find(r.server->key);
+    const auto it = state.find(StateKey(*r.server));
     std::error_code ec;
     if (it == state.end() || it->second != r.fingerprint || !r.error.empty() ||
         !fs::is_directory(folder + "servers/" + r.server->key, ec)) {
@@ -571,7 +595,7 @@ int ExportSite(const SiteConfig& site, const std::string& dir, const SiteSteps& 
   for (ServerRead& r : reads) {
     if (r.ws == nullptr) continue;
     const std::string server_dir = folder + "servers/" + r.server->key + "/";
-    const auto it = state.find(r.server->key);
+    const auto it = state.find(StateKey(*r.server));
     std::error_code ec;
     const bool same =
         it != state.end() && it->second == r.fingerprint && fs::is_directory(server_dir, ec);
@@ -587,7 +611,7 @@ int ExportSite(const SiteConfig& site, const std::string& dir, const SiteSteps& 
       ++kept;
     }
     // A server whose logs could not all be fetched is exported again next time.
-    if (r.error.empty()) new_state += r.server->key + "\t" + r.fingerprint + "\n";
+    if (r.error.empty()) new_state += StateKey(*r.server) + "\t" + r.fingerprint + "\n";
   }
   SiteModels models;
   models.reads = std::move(reads);

@@ -294,6 +294,45 @@ TEST_F(SiteExportTest, OnlyTheServerWhoseLogsChangedIsExportedAgain) {
   fs::remove_all(out / "servers/s2");
   ASSERT_EQ(Cli({"export", "--site", site, out.string()}).status, 0);
   EXPECT_TRUE(fs::is_regular_file(out / "servers/s2/players.html"));
+  // Other dates to keep change what every server shows.
+  const auto s2_made = time_of("servers/s2/players.html");
+  const CliRun since = Cli({"export", "--since", "2000-01-01", "--site", site, out.string()});
+  EXPECT_EQ(since.status, 0);
+  EXPECT_EQ(since.err.find("no server's logs changed"), std::string::npos) << since.err;
+  EXPECT_NE(time_of("servers/s2/players.html"), s2_made);
+}
+
+TEST_F(SiteExportTest, AServerKeyedSiteIsUnchangedWhenItsLogIs) {
+  const std::string site =
+      Write("keyed.toml", "[[server]]\nkey = \"site\"\nlogs = [\"" + logs_[0] +
+                              "\"]\n[[server]]\nkey = \"b\"\nlogs = [\"" + logs_[1] + "\"]\n");
+  const fs::path out = dir_ / "out";
+  ASSERT_EQ(Cli({"export", "--site", site, out.string()}).status, 0);
+  const CliRun again = Cli({"export", "--site", site, out.string()});
+  EXPECT_NE(again.err.find("no server's logs changed"), std::string::npos) << again.err;
+}
+
+TEST_F(SiteExportTest, DamagedPeopleOfAServerReportNeitherStopNorInjectTheSite) {
+  const fs::path out = dir_ / "out";
+  const std::string site = Site({"s1", "s2"});
+  ASSERT_EQ(Cli({"export", "--site", site, out.string()}).status, 0);
+  // Server 1's report is left as it is by the next run, whose league pages read its people.
+  const fs::path people = out / "servers/s1/site/people.json";
+  Json document = JsonOf(people);
+  Json& list = document.at("people");
+  ASSERT_GE(list.size(), 3u);
+  list.at(0)["page"] = 5;
+  list.at(1)["page"] = "x\"><script>alert(1)</script>";
+  list.at(2)["spellings"] = Json::array({Json{{"name", 7}}});
+  std::ofstream(people, std::ios::binary | std::ios::trunc) << document.dump();
+  std::ofstream(logs_[1], std::ios::app) << ReadBytes(logs_[1]).substr(0, 20000);
+  const CliRun run = Cli({"export", "--site", site, out.string()});
+  EXPECT_EQ(run.status, 0) << run.err;
+  for (const fs::directory_entry& e : fs::recursive_directory_iterator(out / "leagues")) {
+    if (e.is_regular_file()) {
+      EXPECT_EQ(ReadBytes(e.path()).find("<script>"), std::string::npos) << e.path();
+    }
+  }
 }
 
 TEST_F(SiteExportTest, CommandLineFaults) {
