@@ -190,10 +190,13 @@ std::string ActivityHtml(const GamesModel& model, const Zone& zone) {
   if (days.empty()) return "";
   std::string out = "<section class=\"activity\"><h2 id=\"activity\">Activity</h2>\n";
 
-  // Games and people per day over the whole history, the days without a game at 0.
+  // Games and people per day over the history's last year at most (a date read wrong, years
+  // away, must not make a chart of millions of days), the days without a game at 0.
+  constexpr int64_t kChartDays = 366;
   std::vector<LineChartPoint> games_per_day, people_per_day;
-  const int64_t first_day = days.begin()->first;
   const int64_t last_day = days.rbegin()->first;
+  const int64_t first_day = std::max(days.begin()->first, last_day - (kChartDays - 1));
+  const std::string span = first_day > days.begin()->first ? ", the last year" : "";
   for (int64_t d = first_day; d <= last_day; ++d) {
     const auto it = days.find(d);
     const std::string label = LocalText(zone.ToUtc(d * kDay), zone, false).substr(5);
@@ -204,8 +207,11 @@ std::string ActivityHtml(const GamesModel& model, const Zone& zone) {
   }
   // Over one day a line says nothing: the punch card alone.
   if (days.size() > 1) {
-    out += LineChartSvg(games_per_day, "day", "Games begun per day (dated games)", std::nullopt);
-    out += LineChartSvg(people_per_day, "day", "People per day: the server's population",
+    out += LineChartSvg(games_per_day, "day", "Games begun per day (dated games" + span + ")",
+                        std::nullopt);
+    out += LineChartSvg(people_per_day, "day",
+                        "People per day: the server's population" +
+                            (span.empty() ? std::string() : " (the last year)"),
                         std::nullopt);
   }
   out += PunchCardSvg(punch);

@@ -216,6 +216,15 @@ TEST(GameDatesTest, PagesShowTheServersZoneAndCountMonthsInIt) {
   EXPECT_EQ(StartedHtml(undated.model.games[0], berlin), "");
   EXPECT_EQ(RecentHtml(undated.model, {}, berlin, ""), "");
   EXPECT_EQ(ActivityHtml(undated.model, berlin), "");
+
+  // A start read wrong, thousands of years on: the per-day charts cover the last year only.
+  const std::string far = AGame("0", "\\gamestartup\\01/31/26 23:30:00") +
+                          AGame("0", "\\g_mapStartTime\\12/31/9999 20:00:00");
+  Dated wrong = DateOf(far, {});
+  ASSERT_NE(wrong.model.games[1].started_at, kNoDate);
+  const std::string activity = ActivityHtml(wrong.model, berlin);
+  EXPECT_LT(activity.size(), 100'000u);
+  EXPECT_NE(activity.find("the last year"), std::string::npos);
 }
 
 // A log file in a folder of its own, with its cache folder beside it.
