@@ -135,6 +135,16 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules,
   return BuildGames(store, rules, scratch, default_names, GamesRange{}, nullptr);
 }
 
+void AddSpelling(std::vector<Spelling>& spellings, uint32_t raw, uint64_t count) {
+  auto it = std::find_if(spellings.begin(), spellings.end(),
+                         [&](const Spelling& s) { return s.raw == raw; });
+  if (it == spellings.end()) {
+    spellings.push_back({raw, count});
+  } else {
+    it->count += count;
+  }
+}
+
 void AddGameToPeople(std::vector<Person>& people, const Game& game) {
   for (const Participant& p : game.players) {
     Person& person = people[p.person];

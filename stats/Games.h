@@ -278,6 +278,9 @@ struct GamesPiece {
     bool named = false;      // a name's own node
     bool has_parts = false;  // it was in a game under that node
     PersonIndex person = kNoPerson;
+    // The lines of a node of no person in the piece (its stays went to shared slots): an
+    // earlier person's spellings once joined, as a build of all records counts them.
+    std::vector<Spelling> spellings;
   };
   std::vector<Node> nodes;
   // Renames, GUID ties and the people file's "same": pairs of nodes.
@@ -300,6 +303,8 @@ GamesModel BuildGames(const EventStore& store, const PeopleRules& rules,
                       const GamesScratch& scratch, const std::vector<std::string>& default_names,
                       const GamesRange& range, GamesPiece* piece);
 
+// Counts `count` more lines of the spelling `raw` in `spellings`.
+void AddSpelling(std::vector<Spelling>& spellings, uint32_t raw, uint64_t count);
 // Adds a game's players' figures to their people (games, first and last game, kills, ...).
 void AddGameToPeople(std::vector<Person>& people, const Game& game);
 // Follows each shown person's display name with " (2)", " (3)", ... when an earlier shown

@@ -545,15 +545,8 @@ bool Join(Kept& kept, GamesModel&& part, const GamesPiece& piece, std::string& w
   for (size_t p = 0; p < part.people.size(); ++p) {
     if (person_map[p] != kNoPerson) {
       Person& into = kept.model.people[person_map[p]];
-      for (const Spelling& s : part.people[p].spellings) {
-        auto it = std::find_if(into.spellings.begin(), into.spellings.end(),
-                               [&](const Spelling& x) { return x.raw == s.raw; });
-        if (it == into.spellings.end()) {
-          into.spellings.push_back(s);
-        } else {
-          it->count += s.count;
-        }
-      }
+      for (const Spelling& s : part.people[p].spellings)
+        AddSpelling(into.spellings, s.raw, s.count);
       continue;
     }
     person_map[p] = static_cast<PersonIndex>(kept.model.people.size());
@@ -565,6 +558,23 @@ bool Join(Kept& kept, GamesModel&& part, const GamesPiece& piece, std::string& w
     kept.model.people.push_back(std::move(fresh));
     kept.base_ids.push_back(base);
   }
+  // The lines of an earlier person's name that had no person in the piece are still his.
+  for (size_t n = 0; n < piece.nodes.size(); ++n) {
+    if (earlier[n] == kNew || piece.nodes[n].person != kNoPerson) continue;
+    for (const Spelling& s : piece.nodes[n].spellings) {
+      AddSpelling(kept.model.people[earlier[n]].spellings, s.raw, s.count);
+    }
+  }
+  // Result lines' names of players the piece did not see by then: earlier people, as a build
+  // of all records finds them by their names; a name the piece met only later is no one's
+  // there either. Looked up before the piece's own names join the kept ones.
+  std::unordered_map<uint32_t, std::vector<std::pair<GamesPiece::Named::List, PersonIndex>>> named;
+  for (const GamesPiece::Named& n : piece.unresolved) {
+    auto it = kept.names.find(n.compared);
+    if (it != kept.names.end() && it->second != kNoPerson) {
+      named[n.game_start].emplace_back(n.list, it->second);
+    }
+  }
   auto map = [&person_map](PersonIndex p) { return p == kNoPerson ? kNoPerson : person_map[p]; };
   for (size_t n = 0; n < piece.nodes.size(); ++n) {
     const GamesPiece::Node& node = piece.nodes[n];
@@ -575,10 +585,6 @@ bool Join(Kept& kept, GamesModel&& part, const GamesPiece& piece, std::string& w
     kept.guids.emplace(guid,
                        piece.nodes[node].has_parts ? map(piece.nodes[node].person) : kNoPerson);
   }
-  // Result lines' names of players the piece did not see: earlier people, as a build of all
-  // records finds them by their names.
-  std::unordered_map<uint32_t, std::vector<const GamesPiece::Named*>> named;
-  for (const GamesPiece::Named& n : piece.unresolved) named[n.game_start].push_back(&n);
   const auto before = static_cast<uint32_t>(kept.model.games.size());
   HowTable table;
   for (Game& game : part.games) {
@@ -588,13 +594,11 @@ bool Join(Kept& kept, GamesModel&& part, const GamesPiece& piece, std::string& w
     for (PersonIndex& p : game.won) p = map(p);
     for (PersonIndex& p : game.lost) p = map(p);
     if (auto it = named.find(game.first_position); it != named.end()) {
-      for (const GamesPiece::Named* n : it->second) {
-        auto earlier = kept.names.find(n->compared);
-        if (earlier == kept.names.end() || earlier->second == kNoPerson) continue;
-        if (n->list == GamesPiece::Named::kWinner) {
-          game.winner_person = earlier->second;
+      for (const auto& [list, person] : it->second) {
+        if (list == GamesPiece::Named::kWinner) {
+          game.winner_person = person;
         } else {
-          (n->list == GamesPiece::Named::kWon ? game.won : game.lost).push_back(earlier->second);
+          (list == GamesPiece::Named::kWon ? game.won : game.lost).push_back(person);
         }
       }
     }

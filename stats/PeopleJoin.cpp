@@ -204,15 +204,11 @@ FoundPeople FindPeople(const EventStore& store, const NameForms& forms, GamePart
       if (count > most.count || (count == most.count && raw < most.raw)) most = {raw, count};
       return;
     }
-    if (person_of[node] == kNoPerson) return;
-    Person& p = found.people[person_of[node]];
-    auto it = std::find_if(p.spellings.begin(), p.spellings.end(),
-                           [&](const Spelling& s) { return s.raw == raw; });
-    if (it == p.spellings.end()) {
-      p.spellings.push_back({raw, count});
-    } else {
-      it->count += count;
+    if (person_of[node] == kNoPerson) {
+      if (piece != nullptr) AddSpelling(piece->nodes[node].spellings, raw, count);
+      return;
     }
+    AddSpelling(found.people[person_of[node]].spellings, raw, count);
   };
   for (uint32_t raw = 0; raw < parts.raw_counts.size(); ++raw) {
     if (parts.raw_counts[raw] > 0)

@@ -120,6 +120,35 @@ TEST(KeptGamesTest, TwoNamesOfAnEarlierPersonInOneNewGameAreOnePlayer) {
   EXPECT_EQ(outcome.use, KeptGamesUse::kContinued) << outcome.why;
 }
 
+TEST(KeptGamesTest, NewLinesCountAndNameAsInAFreshBuild) {
+  // A result line names Gus before he shows in that game: in a build of all lines he is
+  // nobody there, and a name the new lines meet later must not make him the winner.
+  std::string kept;
+  std::string log = Game({"1Al>2Bob"});
+  Continue(log, kept);
+  log +=
+      "  0:18 InitGame: \\g_gametype\\dm\\mapname\\mp_b\\sv_hostname\\S\n"
+      "  6:10 W;allies;0;Gus\n" +
+      Kill("6:54", "5Di", "3Gus") + Game({"2Bob>1Al"});
+  EXPECT_EQ(Continue(log, kept).use, KeptGamesUse::kContinued);
+
+  // Di, of a kept game, shares slot 0 with Bob in a new game: the line in which he died there
+  // still counts for his spelling.
+  kept.clear();
+  log =
+      " 10:45 InitGame: \\g_gametype\\dm\\mapname\\mp_a\\sv_hostname\\S\n"
+      " 12:25 K;102;0;axis;Di;104;3;axis;al;kar98k_mp;50;MOD_RIFLE_BULLET;head\n" +
+      Game({"3Carl>4Eve"});
+  Continue(log, kept);
+  log +=
+      "  0:18 InitGame: \\g_gametype\\dm\\mapname\\mp_b\\sv_hostname\\S\n"
+      "  4:46 K;101;1;;al;102;0;;Di;kar98k_mp;50;MOD_RIFLE_BULLET;head\n"
+      "  6:00 J;102;0;Bob\n"
+      "  6:26 J;102;2;Di\n"
+      "  6:30 K;103;5;;Di;105;3;;Fox;kar98k_mp;50;MOD_RIFLE_BULLET;head\n";
+  EXPECT_EQ(Continue(log + Game({"2Bob>1Al"}), kept).use, KeptGamesUse::kContinued);
+}
+
 TEST(KeptGamesTest, ChangesOfEarlierPeopleRebuildTheWholeHistory) {
   const std::string start =
       Game({"1Al>2Bob", "2Bob>1Al"}) + Game({"3Carl>4Dan", "4Dan>3Carl"}) + Game({"1Al>2Bob"});
