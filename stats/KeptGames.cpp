@@ -267,7 +267,10 @@ std::optional<Game> ReadGameWith(std::string_view& bytes, const GameBounds& b, H
   for (auto* list : {&game.won, &game.lost}) {
     const uint64_t count = in.Number();
     if (count > bytes.size()) return std::nullopt;
-    for (uint64_t i = 0; i < count && in.ok(); ++i) list->push_back(ReadPerson(in, b.people));
+    for (uint64_t i = 0; i < count && in.ok(); ++i) {
+      list->push_back(ReadPerson(in, b.people));
+      if (list->back() == kNoPerson) return std::nullopt;  // result lines name people only
+    }
   }
   game.first_position = in.Below(b.positions);
   game.end_position = in.Below(uint64_t{b.positions} + 1);
@@ -453,9 +456,15 @@ std::optional<Kept> Deserialise(std::string_view text, uint64_t context, const E
   const GameBounds bounds{k.texts, k.settings, people32, k.position};
   k.model.games.reserve(games);
   HowTable table;
+  // Each game begins at a game-initialisation record of the store, after the one before it:
+  // the pages decode records from there.
+  const std::vector<uint32_t>& inits = store.game_inits();
+  auto init = inits.begin();
   for (uint64_t g = 0; g < games; ++g) {
     std::optional<Game> game = ReadGameWith(text, bounds, table);
     if (!game || game->number != g + 1 || game->end_position > k.position) return std::nullopt;
+    init = std::lower_bound(init, inits.end(), game->first_position);
+    if (init == inits.end() || *init != game->first_position) return std::nullopt;
     k.model.games.push_back(std::move(*game));
   }
   if (!text.empty()) return std::nullopt;
