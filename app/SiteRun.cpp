@@ -269,26 +269,15 @@ int AnalyseServers(std::vector<ServerRead>& reads, const SiteSteps& steps) {
 namespace {
 
 // Dates the games of a league of several servers, each server's games from its own files'
-// times and in its own zone: the league's model is dated once per server, whose anchors move
-// by the lines before its events, and keeps the dates of that server's games.
+// times and in its own zone, over its own records of the league's events (`spans`, by server
+// read) as over its own log.
 void DateLeagueGames(LeagueRead& league, const std::vector<ServerRead>& reads,
-                     const std::vector<size_t>& read, const std::vector<uint64_t>& first_lines) {
-  std::vector<std::pair<int64_t, TimeQuality>> dates(league.model.games.size(),
-                                                     {kNoDate, TimeQuality::Unknown});
+                     const std::vector<size_t>& read,
+                     const std::vector<std::pair<uint32_t, uint32_t>>& spans) {
   for (size_t k = 0; k < read.size(); ++k) {
     const Workspace& ws = *reads[read[k]].ws;
-    std::vector<TimeAnchor> anchors = ws.TimeAnchors();
-    for (TimeAnchor& a : anchors) a.lines += first_lines[k];
-    DateGames(league.model, league.own_events, anchors, ws.clock, Zone::Of(ws.clock));
-    for (size_t g = 0; g < dates.size(); ++g) {
-      if (league.game_server[g] == read[k]) {
-        dates[g] = {league.model.games[g].started_at, league.model.games[g].time_quality};
-      }
-    }
-  }
-  for (size_t g = 0; g < dates.size(); ++g) {
-    league.model.games[g].started_at = dates[g].first;
-    league.model.games[g].time_quality = dates[g].second;
+    DateGamesIn(league.model, league.own_events, spans[k].first, spans[k].second, ws.TimeAnchors(),
+                ws.clock, Zone::Of(ws.clock));
   }
   SetPeopleSeen(league.model);
 }
@@ -421,7 +410,6 @@ std::vector<LeagueRead> BuildLeagues(const SiteConfig& site, const std::vector<S
       for (const Game& game : league.model.games) league.game_number.push_back(game.number);
     } else {
       std::vector<uint64_t> starts;
-      std::vector<uint64_t> first_lines;  // by server read: the line count before its lines
       std::vector<std::pair<uint32_t, uint32_t>> spans;  // by server read: its records
       for (size_t i : read) {
         const ServerRead& r = reads[i];
@@ -431,7 +419,6 @@ std::vector<LeagueRead> BuildLeagues(const SiteConfig& site, const std::vector<S
           league.own_events.AddLine(kServerBoundaryLine);
         }
         starts.push_back(league.own_events.Here().words);
-        first_lines.push_back(league.own_events.LineCount());
         league.own_events.AppendStore(r.ws->log()->events());
         spans.emplace_back(static_cast<uint32_t>(starts.back()), league.own_events.EndPosition());
       }
@@ -445,7 +432,7 @@ std::vector<LeagueRead> BuildLeagues(const SiteConfig& site, const std::vector<S
             after == starts.begin() ? 0 : static_cast<size_t>(after - starts.begin()) - 1;
         league.game_server.push_back(read.empty() ? 0 : read[at]);
       }
-      DateLeagueGames(league, reads, read, first_lines);
+      DateLeagueGames(league, reads, read, spans);
       OrderLeagueGames(league, read, spans, rules, default_names);
     }
     if (league.events == nullptr) league.events = &league.own_events;  // none of it was read

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "log/LineFormat.h"
@@ -44,7 +45,26 @@ std::optional<int64_t> ExactStart(const EventStore& store, const EventView& init
 void DateGames(GamesModel& model, const EventStore& store,
                const std::vector<TimeAnchor>& given_anchors, const ClockSettings& clock,
                const Zone& zone) {
-  const size_t n = model.games.size();
+  DateGamesIn(model, store, 0, store.EndPosition(), given_anchors, clock, zone);
+  SetPeopleSeen(model);
+}
+
+void DateGamesIn(GamesModel& model, const EventStore& store, uint32_t begin, uint32_t end,
+                 const std::vector<TimeAnchor>& given_anchors, const ClockSettings& clock,
+                 const Zone& zone) {
+  // The games of the range: [first, first + n) of the model's.
+  const auto by_start = [](const Game& g, uint32_t position) {
+    return g.first_position < position;
+  };
+  const size_t first = static_cast<size_t>(
+      std::lower_bound(model.games.begin(), model.games.end(), begin, by_start) -
+      model.games.begin());
+  const size_t n =
+      static_cast<size_t>(std::lower_bound(model.games.begin() + static_cast<std::ptrdiff_t>(first),
+                                           model.games.end(), end, by_start) -
+                          model.games.begin()) -
+      first;
+  const std::span<Game> games(model.games.data() + first, n);
   struct GameTime {
     int64_t started_at = kNoDate;
     TimeQuality quality = TimeQuality::Unknown;
@@ -69,15 +89,15 @@ void DateGames(GamesModel& model, const EventStore& store,
       if (stamped) anchored[next_anchor] = here;
     }
   };
-  store.ForEach([&](const EventView& e) {
+  store.ForEachIn(begin, end, [&](const EventView& e) {
     settle_anchors(e.line);
     if (e.time != EventStore::kNoTime) {
       if (stamped && e.time < here.stamp) ++here.run;
       here.stamp = e.time;
       stamped = true;
     }
-    while (next_game < n && model.games[next_game].first_position < e.position) ++next_game;
-    if (next_game < n && model.games[next_game].first_position == e.position) {
+    while (next_game < n && games[next_game].first_position < e.position) ++next_game;
+    if (next_game < n && games[next_game].first_position == e.position) {
       starts[next_game] = here;
       first_lines[next_game] = e.line;
       if (!stamped) starts[next_game].stamp = EventStore::kNoTime;
@@ -133,10 +153,9 @@ void DateGames(GamesModel& model, const EventStore& store,
                          anchors[*best].quality};
   }
   for (size_t g = 0; g < n; ++g) {
-    model.games[g].started_at = times[g].started_at;
-    model.games[g].time_quality = times[g].quality;
+    games[g].started_at = times[g].started_at;
+    games[g].time_quality = times[g].quality;
   }
-  SetPeopleSeen(model);
 }
 
 void SetPeopleSeen(GamesModel& model) {

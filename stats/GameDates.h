@@ -33,6 +33,12 @@ struct TimeAnchor {
 // every person's first_seen and last_seen.
 void DateGames(GamesModel& model, const EventStore& store, const std::vector<TimeAnchor>& anchors,
                const ClockSettings& clock, const Zone& zone);
+// The same for the games that begin in the records [begin, end) of `store` alone, as if those
+// were the whole log (the anchors count lines from `begin`): one server's games in a store of
+// several servers' events. The other games and the people are left as they are.
+void DateGamesIn(GamesModel& model, const EventStore& store, uint32_t begin, uint32_t end,
+                 const std::vector<TimeAnchor>& anchors, const ClockSettings& clock,
+                 const Zone& zone);
 
 // Sets every person's first_seen and last_seen from the dated games he played in: his first
 // line and the end of his last stay (kNoDate when he played in none).
