@@ -95,8 +95,9 @@ constexpr std::string_view kUsageTail =
     "  --clock-cvar NAME  a cvar of the InitGame lines that holds the server's start\n"
     "                     (MM/DD/YY HH:MM:SS) besides gamestartup (same commands)\n"
     "  --since DATE       only the dated games from DATE on (YYYY-MM-DD or YYYY-MM-DD\n"
-    "                     HH:MM in the server's zone, or ending in Z for UTC); undated\n"
-    "                     games are left out and counted on standard error (same commands)\n"
+    "                     HH:MM in the server's zone, a site's for --site, or ending in Z\n"
+    "                     for UTC); undated games are left out and counted on standard\n"
+    "                     error (same commands)\n"
     "  --until DATE       only the dated games before the end of DATE (a day) or up to\n"
     "                     DATE (a time), as --since\n"
     "  --templates DIR    read the report templates from DIR (export and watch; default:\n"
@@ -388,10 +389,12 @@ Options Parse(const std::vector<std::string>& args) {
     if (name == "--since") since_text = *value;
     if (name == "--until") until_text = *value;
   }
-  // The dates are read in the server's zone, known once every option is.
+  // The dates are read in the server's zone, known once every option is: a site's own zone
+  // for a site (its leagues' pages show theirs), unless --timezone names one.
   Zone zone = Zone::Utc();
   try {
-    zone = Zone::Of(o.clock);
+    zone = Zone::Of(o.site && o.clock.timezone.empty() ? ClockSettings{o.site->timezone, {}}
+                                                       : o.clock);
   } catch (const ClockError& e) {
     throw UsageError{std::string("option '--timezone': ") + e.what()};
   }

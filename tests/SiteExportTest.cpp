@@ -434,6 +434,18 @@ TEST_F(SiteExportTest, EachServerDatesItsGamesInItsOwnZone) {
   ASSERT_EQ(Cli({"export", "--timezone", "Asia/Tokyo", "--site", site, again.string()}).status, 0);
   EXPECT_EQ(JsonOf(again / "servers/utc/site/games.json").at("games").at(0).at("started_at"),
             "2026-12-09T11:00:00Z");
+  // --since is read in the site's zone: 03:30 in Tokyo is 18:30 UTC, before the Berlin game
+  // (19:00 UTC) and after the other server's, now in Tokyo too (11:00 UTC).
+  std::string tokyo = ReadBytes(site);
+  tokyo.replace(tokyo.find("\"UTC\""), 5, "\"Asia/Tokyo\"");
+  const fs::path since = dir_ / "since";
+  ASSERT_EQ(Cli({"export", "--since", "2026-12-10 03:30", "--site", Write("tokyo.toml", tokyo),
+                 since.string()})
+                .status,
+            0);
+  const Json kept = JsonOf(since / "leagues/all/games.json").at("games");
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(kept.at(0).at("server"), "berlin");
 }
 
 TEST_F(SiteExportTest, LeagueGamesOfSeveralServersFollowOneAnotherByTheirStart) {
