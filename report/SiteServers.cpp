@@ -52,6 +52,7 @@ std::string ServerPage(const ServerSummary& s) { return "servers/" + s.key + "/s
 // another server of the site shows the same name (two servers left with a stock host name).
 std::vector<std::string> ServerNamesHtml(const std::vector<ServerSummary>& servers) {
   std::vector<std::string> compared;
+  compared.reserve(servers.size());
   for (const ServerSummary& s : servers) compared.push_back(ComparedName(s.name));
   std::vector<std::string> names;
   for (size_t i = 0; i < servers.size(); ++i) {
