@@ -7,8 +7,8 @@
 #      lines in which all of them play,
 #   3. a logrotate-style rotation (live log renamed to .1, gzipped to .1.gz, a new live log
 #      with a few lines), exported again: the bytes the run read from the logs,
-# each report folder compared with that of a fresh run that keeps only the event cache (footer time stamps
-# aside), and the time of each incremental run against the cold one.
+# each report folder compared with that of a fresh run that keeps only the event cache (footer
+# time stamps aside), and the time of each incremental run against the cold one.
 #
 #   bash bench/measure-incremental.sh        # BUILD_DIR=build, WORK=/tmp/barvik-incremental
 set -euo pipefail
