@@ -6,6 +6,7 @@
 #include "core/StableHash.h"
 #include "log/EventScan.h"
 #include "log/LogFile.h"
+#include "stats/KeptBytes.h"
 #include "stats/PlayerScan.h"
 #include "stats/Statistics.h"
 
@@ -127,38 +128,7 @@ class FingerprintScan {
   std::vector<uint64_t> key_hashes_;  // by key id, 0 while not computed
 };
 
-// The state's bytes: numbers are eight bytes, least significant first; texts their length,
-// then their bytes.
 constexpr uint64_t kStateVersion = 1;
-
-void PutNumber(std::string& out, uint64_t n) {
-  for (int i = 0; i < 8; ++i) out.push_back(static_cast<char>((n >> (8 * i)) & 0xFF));
-}
-
-struct StateReader {
-  std::string_view in;
-  bool ok = true;
-  uint64_t Number() {
-    if (in.size() < 8) {
-      ok = false;
-      return 0;
-    }
-    uint64_t n = 0;
-    for (int i = 0; i < 8; ++i) n |= uint64_t{static_cast<uint8_t>(in[i])} << (8 * i);
-    in.remove_prefix(8);
-    return n;
-  }
-  std::string_view Text() {
-    const uint64_t size = Number();
-    if (!ok || size > in.size()) {
-      ok = false;
-      return {};
-    }
-    const std::string_view text = in.substr(0, size);
-    in.remove_prefix(size);
-    return text;
-  }
-};
 
 uint64_t OptionBits(const LogFile& log) {
   return (log.IgnoreCase ? 1u : 0u) | (log.IgnoreColors ? 2u : 0u);
@@ -172,7 +142,6 @@ PlayerFingerprints::PlayerFingerprints(const LogFile& log, std::string_view earl
   const std::optional<uint32_t> from =
       earlier_state.empty() ? std::nullopt : Continue(earlier_state);
   if (!from) {
-    covered_.reset();
     std::fill(slot_of_key_.begin(), slot_of_key_.end(), -1);
     key_of_slot_.clear();
     hashes_.clear();
@@ -185,7 +154,7 @@ PlayerFingerprints::PlayerFingerprints(const LogFile& log, std::string_view earl
 
 std::optional<uint32_t> PlayerFingerprints::Continue(std::string_view state) {
   const EventStore& events = log_.events();
-  StateReader in{state};
+  KeptReader in{state};
   if (in.Number() != kStateVersion || in.Number() != OptionBits(log_)) return std::nullopt;
   const uint64_t position = in.Number();
   const uint64_t texts = in.Number();
@@ -197,8 +166,8 @@ std::optional<uint32_t> PlayerFingerprints::Continue(std::string_view state) {
     return std::nullopt;
   }
   const std::optional<uint64_t> now =
-      events.PrefixHash(static_cast<uint32_t>(position), static_cast<uint32_t>(texts),
-                        static_cast<uint32_t>(settings));
+      log_.PrefixHash(static_cast<uint32_t>(position), static_cast<uint32_t>(texts),
+                      static_cast<uint32_t>(settings));
   if (!now || *now != hash) return std::nullopt;
   const KeyPool& pool = log_.Forms().pool();
   for (uint64_t i = 0; i < count; ++i) {
@@ -214,8 +183,6 @@ std::optional<uint32_t> PlayerFingerprints::Continue(std::string_view state) {
     hashes_.push_back(StableHash::Resume(value));
   }
   if (!in.ok || !in.in.empty()) return std::nullopt;
-  covered_ = Covered{static_cast<uint32_t>(position), static_cast<uint32_t>(texts),
-                     static_cast<uint32_t>(settings), hash};
   return static_cast<uint32_t>(position);
 }
 
@@ -223,23 +190,17 @@ std::string PlayerFingerprints::State() const {
   const EventStore& events = log_.events();
   const EventStore::Mark here = events.Here();
   const uint32_t position = events.EndPosition();
-  // A walk that continued from the end of the store covered what the state given did.
-  const bool same = covered_ && covered_->position == position && covered_->texts == here.texts &&
-                    covered_->settings == here.settings;
-  const std::optional<uint64_t> hash =
-      same ? covered_->hash : events.PrefixHash(position, here.texts, here.settings);
+  const std::optional<uint64_t> hash = log_.PrefixHash(position, here.texts, here.settings);
   if (!hash) return {};
   std::string out;
   for (uint64_t n : {kStateVersion, OptionBits(log_), uint64_t{position}, uint64_t{here.texts},
                      uint64_t{here.settings}, *hash, uint64_t{hashes_.size()}}) {
-    PutNumber(out, n);
+    PutKeptNumber(out, n);
   }
   const KeyPool& pool = log_.Forms().pool();
   for (size_t slot = 0; slot < hashes_.size(); ++slot) {
-    const std::string_view name = pool.Text(key_of_slot_[slot]);
-    PutNumber(out, name.size());
-    out.append(name);
-    PutNumber(out, hashes_[slot].value());
+    PutKeptText(out, pool.Text(key_of_slot_[slot]));
+    PutKeptNumber(out, hashes_[slot].value());
   }
   return out;
 }

@@ -102,14 +102,6 @@ class PlayerFingerprints {
   std::vector<KeyId> key_of_slot_;
   std::vector<StableHash> hashes_;
   bool continued_ = false;
-  // What the state given covered, when the walk continued from it.
-  struct Covered {
-    uint32_t position = 0;
-    uint32_t texts = 0;
-    uint32_t settings = 0;
-    uint64_t hash = 0;
-  };
-  std::optional<Covered> covered_;
 };
 
 // The body locations one player hit with one weapon: Kills, I.Damages and Suicides, each
