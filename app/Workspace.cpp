@@ -1,9 +1,13 @@
 #include "app/Workspace.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <utility>
 
 #include "app/BusyGuard.h"
+#include "core/AtomicReplace.h"
 #include "core/NumberFormat.h"
 #include "core/Text1252.h"
 #include "log/CacheFolder.h"
@@ -217,12 +221,27 @@ bool Workspace::RunAnalysis(const std::vector<std::string>& files) {
   log.IgnoreCase = options_.ignore_case;
   log.IgnoreColors = options_.ignore_colors;
   {
-    NameList names = BuildNameList(log);
-    PlayerCounters counters(names.size());
-    EventLists events;
-
+    // The pass continues from the state the last run over these logs kept in the cache folder,
+    // which it checks against the events: only the records after those it covered are walked.
+    const std::string cache = UsableCacheFolder();
+    const std::string state_file =
+        cache.empty() ? std::string() : StatisticsStatePath(cache, files);
+    const std::string kept =
+        state_file.empty() ? std::string() : ReadOwnFile(state_file).value_or("");
+    std::string next;
     ShowStatus("Reading Players Statistics");
-    CountPlayerStatistics(log, names, counters, events, hooks.line_error);
+    LogStatistics statistics =
+        CountLogStatistics(log, kept, state_file.empty() ? nullptr : &next, hooks.line_error);
+    if (!state_file.empty()) {
+      if (next != kept) {
+        ReplaceFileWhole(state_file, next);
+      } else {
+        utimensat(AT_FDCWD, state_file.c_str(), nullptr, 0);  // used: not to be pruned
+      }
+    }
+    const NameList& names = statistics.names;
+    PlayerCounters& counters = statistics.counters;
+    EventLists& events = statistics.events;
     AddTotals(counters);
     FillPlayersTable(List(ListId::Players), names, counters, decimal_separator_);
 

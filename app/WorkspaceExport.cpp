@@ -382,7 +382,12 @@ void Workspace::ButtonHTMLClick(ImageSource& images) {
   std::optional<PlayerFingerprints> player_fingerprints;
   if (memo && log_) {
     player_context = PlayerFilesContext(*this, images);
-    if (player_context) player_fingerprints.emplace(*log_, names);
+    if (player_context) {
+      // Continued from the last export's state: only the records after those it covered are
+      // hashed (the state is checked against the store, so the fingerprints are the same).
+      player_fingerprints.emplace(*log_, memo->kept_fingerprints());
+      memo->KeepFingerprints(player_fingerprints->State());
+    }
   }
 
   page(ListId::Players, "<br>PLAYERS - Global Statistics", "players.html", true, "", nullptr);

@@ -3,7 +3,11 @@
 # games of 3,000 lines) by PLAYERS players (default 300), made once in WORK and never
 # committed, then one cold export with /usr/bin/time -v. Prints the wall and CPU time, the
 # peak memory against the log's size, the site's size and files, its bytes per game, and the
-# largest pages. Long (the log alone is a few GB): run it niced, by hand, never in CI.
+# largest pages. Then, unless INCREMENTAL=0, the run a watch makes after 10,000 new lines: the
+# year's log taken as the rotated history of a live log that is empty at first, exported once
+# with the event cache (a cold run that fills it), then 10,000 lines by 24 of the players
+# appended to the live log and exported with --incremental. Long (the log alone is a few GB):
+# run it niced, by hand, never in CI.
 #
 #   nice bash bench/measure-year.sh          # BUILD_DIR=build, WORK=/tmp/barvik-year
 #   LINES=1000000 PLAYERS=400 bash bench/measure-year.sh
@@ -39,3 +43,23 @@ echo "largest pages of the site (bytes):"
 find "$out/site" -name '*.html' -printf '%s %P\n' | sort -n | tail -n 8
 echo "largest JSON files (bytes):"
 find "$out/site" -name '*.json' -printf '%s %P\n' | sort -n
+
+[ "${INCREMENTAL:-1}" = 0 ] && exit 0
+# timed LABEL COMMAND...: the figures of one run.
+timed() {
+  local label=$1
+  shift
+  /usr/bin/time -v "$@" >/dev/null 2>"$work/time.txt" || { tail -n 5 "$work/time.txt" >&2; exit 1; }
+  read -r wall cpu peak_kb < <(figures "$work/time.txt")
+  printf "%-36s %6.1f s wall %6.1f s cpu, peak %.0f MB\n" "$label" "$wall" "$cpu" "$(echo "$peak_kb / 1024" | bc -l)"
+}
+live="$work/live.log"
+tail_log="$work/tail-10000-$players.log"
+[ -f "$tail_log" ] || "$build/barvik-genlog" "$tail_log" 10000 "$players" 11 --active=24
+rm -rf "$work/cache"
+: >"$live"
+export XDG_CACHE_HOME="$work/cache"
+timed "cold export filling the event cache" "$build/barvik-cli" export "$log" "$live" "$out"
+cat "$tail_log" >>"$live"
+timed "+10,000 lines, --incremental" "$build/barvik-cli" export --incremental "$log" "$live" "$out"
+rm -rf "$work/cache" "$live"

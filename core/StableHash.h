@@ -16,6 +16,16 @@ namespace barvik {
 
 class StableHash {
  public:
+  StableHash() = default;
+  // A hash fed further from where another stood when it gave `value`: feeding it the calls that
+  // followed gives what that hash would have given after them (a fingerprint continued in a
+  // later run).
+  static StableHash Resume(uint64_t value) {
+    StableHash hash;
+    hash.state_ = value;
+    return hash;
+  }
+
   // Raw bytes, eight at a time; the last few with their count, so "a" and "a\0" differ.
   StableHash& Bytes(std::string_view bytes) {
     const char* p = bytes.data();

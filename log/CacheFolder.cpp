@@ -28,6 +28,8 @@ constexpr std::string_view kRatingsPrefix = "ratings-";
 constexpr std::string_view kRatingsSuffix = ".state";
 constexpr std::string_view kGamesPrefix = "games-";
 constexpr std::string_view kGamesSuffix = ".kept";
+constexpr std::string_view kStatisticsPrefix = "stats-";
+constexpr std::string_view kStatisticsSuffix = ".kept";
 // Earlier versions wrote cache files through temporary files of this prefix.
 constexpr std::string_view kOldTemporaryPrefix = ".tmp-";
 
@@ -41,11 +43,13 @@ bool IsCacheName(std::string_view name) {
   return name.starts_with(kPrefix) && (name.ends_with(kSuffix) || name.ends_with(kDeltaSuffix));
 }
 
-// A file kept per report folder: a render memo, a ratings state or a games model.
+// A file kept per report folder (a render memo, a ratings state or a games model) or per set
+// of logs (the statistics pass's state).
 bool IsMemoName(std::string_view name) {
   return (name.starts_with(kMemoPrefix) && name.ends_with(kMemoSuffix)) ||
          (name.starts_with(kRatingsPrefix) && name.ends_with(kRatingsSuffix)) ||
-         (name.starts_with(kGamesPrefix) && name.ends_with(kGamesSuffix));
+         (name.starts_with(kGamesPrefix) && name.ends_with(kGamesSuffix)) ||
+         (name.starts_with(kStatisticsPrefix) && name.ends_with(kStatisticsSuffix));
 }
 
 // A file being written: "<final name>.XXXXXX" as the atomic replace makes it, or the name
@@ -56,6 +60,7 @@ bool IsTemporaryName(std::string_view name) {
   if (name.starts_with(kMemoPrefix)) return !name.ends_with(kMemoSuffix);
   if (name.starts_with(kRatingsPrefix)) return !name.ends_with(kRatingsSuffix);
   if (name.starts_with(kGamesPrefix)) return !name.ends_with(kGamesSuffix);
+  if (name.starts_with(kStatisticsPrefix)) return !name.ends_with(kStatisticsSuffix);
   const size_t dot = name.rfind('.');
   return dot != std::string_view::npos && dot > 0 && IsCacheName(name.substr(0, dot));
 }
@@ -199,6 +204,20 @@ std::string RatingsStatePath(const std::string& folder, const std::string& repor
 
 std::string KeptGamesPath(const std::string& folder, const std::string& report_folder) {
   return ReportFolderFile(folder, report_folder, cache::kGamesPrefix, cache::kGamesSuffix);
+}
+
+std::string StatisticsStatePath(const std::string& folder, const std::vector<std::string>& logs) {
+  StableHash hash;
+  hash.Number(logs.size());
+  for (const std::string& log : logs) {
+    std::error_code ec;
+    const std::string canonical = std::filesystem::weakly_canonical(log, ec).string();
+    hash.Text(ec ? log : canonical);
+  }
+  std::string name(cache::kStatisticsPrefix);
+  name += cache::Hex(hash.value());
+  name += cache::kStatisticsSuffix;
+  return (std::filesystem::path(folder) / name).string();
 }
 
 std::string PrepareCacheFolder(const std::string& folder) {

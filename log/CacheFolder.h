@@ -8,6 +8,7 @@
 //   f-<hash of device and inode>.delta    the events its log gained since the base was written
 //   render-<hash of a report folder>.memo the render memo of one report folder
 //   ratings-<hash of a report folder>.state the skill ratings kept for one report folder
+//   stats-<hash of the logs' paths>.kept  the statistics pass's state for one set of logs
 //   <any of these>.XXXXXX, .tmp-XXXXXX    being written (the latter by earlier versions)
 #pragma once
 
@@ -84,6 +85,9 @@ std::string RatingsStatePath(const std::string& folder, const std::string& repor
 // Where the games model an export of `report_folder` keeps for the next run lies (see
 // ContinueGames), named the same way. Pruned as render memos are.
 std::string KeptGamesPath(const std::string& folder, const std::string& report_folder);
+// Where the statistics pass keeps its state for the log files `logs` (in reading order) in the
+// cache folder `folder`: named after their paths.
+std::string StatisticsStatePath(const std::string& folder, const std::vector<std::string>& logs);
 
 // Makes the cache folder when it is missing (mode 0700) and tells whether it may be used:
 // empty when it may, otherwise why not (not a folder, another user's, writable by others).

@@ -196,7 +196,12 @@ Taken Take(Input& in, const std::function<void(size_t)>& on_bytes, CacheUse& use
   std::vector<ReadStretch> before;
   if (in.way == Way::Grow) {
     before = KnownStretches(in.entry);
-    CutStretches(before, in.entry.whole().split.lines);
+    // Up to the split point this reading starts from; a delta's marks count its own lines,
+    // which follow its base's split point.
+    const uint64_t split_lines = in.entry.has_delta
+                                     ? in.entry.base.split.lines + in.entry.delta.split.lines
+                                     : in.entry.base.split.lines;
+    CutStretches(before, split_lines);
   }
   EventBuilder builder(*into);
   EventStore::Mark split;

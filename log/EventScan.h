@@ -36,6 +36,29 @@ void ScanEvents(const LogFile& log, Handler& handler, const LineErrorReporter& r
   });
 }
 
+// The same over the records from `begin` (the start of a record) to the end, with the state each
+// would have in a walk from the start. The lines handed over count from 0 at `begin`: a
+// handler that reports failures wants the walk from the start.
+template <typename Handler>
+void ScanEventsFrom(const LogFile& log, uint32_t begin, Handler& handler,
+                    const LineErrorReporter& report) {
+  const NameForms& forms = log.Forms();
+  const EventStore& events = log.events();
+  ScanState state{forms.NotDefined(), forms.NotDefined()};
+  for (uint32_t init : events.game_inits()) {
+    if (init >= begin) break;
+    AdvanceTurn(state, forms, events.At(init));
+  }
+  events.ForEachIn(begin, events.EndPosition(), [&](const EventView& e) {
+    try {
+      if (e.kind == LineKind::GameInit) AdvanceTurn(state, forms, e);
+      handler(e, state);
+    } catch (const std::exception&) {
+      if (report) report(handler.ErrorMessage(e.line));
+    }
+  });
+}
+
 // The same over the records at `positions` (rising), with the state each would have in a
 // walk from the start; game-initialisation records are followed but not handed over.
 template <typename Handler>

@@ -71,6 +71,18 @@ LogFile::LogFile(const std::vector<std::string>& files, const ReadProgress& prog
 
 LogFile::~LogFile() = default;
 
+std::optional<uint64_t> LogFile::PrefixHash(uint32_t position, uint32_t texts,
+                                            uint32_t settings) const {
+  const std::array<uint32_t, 3> key = {position, texts, settings};
+  std::lock_guard lock(prefix_hashes_->mutex);
+  for (const auto& [k, hash] : prefix_hashes_->known) {
+    if (k == key) return hash;
+  }
+  const std::optional<uint64_t> hash = events_.PrefixHash(position, texts, settings);
+  prefix_hashes_->known.emplace_back(key, hash);
+  return hash;
+}
+
 LogFile LogFile::FromText(std::string_view text) { return FromTexts({std::string(text)}); }
 
 LogFile LogFile::FromTexts(const std::vector<std::string>& texts) {

@@ -10,6 +10,8 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -47,6 +49,10 @@ class LogFile {
 
   size_t LineCount() const { return static_cast<size_t>(events_.LineCount()); }
   const EventStore& events() const { return events_; }
+  // EventStore::PrefixHash of the events, remembered: the passes that keep a state for the next
+  // run check it, and mark the one they keep, with the same few hashes. Safe from several
+  // threads.
+  std::optional<uint64_t> PrefixHash(uint32_t position, uint32_t texts, uint32_t settings) const;
   // What the reading took from the cache and read from the logs.
   const CacheUse& cache_use() const { return cache_use_; }
   // The files read of which not one line is of a known kind (a file that is no server log;
@@ -86,6 +92,11 @@ class LogFile {
   std::vector<FileEnd> file_ends_;
   mutable std::array<std::unique_ptr<NameForms>, 4> forms_;  // by option state
   mutable std::unique_ptr<PlayerIndex> index_;
+  struct PrefixHashes {
+    std::mutex mutex;
+    std::vector<std::pair<std::array<uint32_t, 3>, std::optional<uint64_t>>> known;
+  };
+  std::shared_ptr<PrefixHashes> prefix_hashes_ = std::make_shared<PrefixHashes>();
 };
 
 }  // namespace barvik

@@ -29,9 +29,15 @@ std::vector<std::string> NameList::Names() const {
 }
 
 NameList BuildNameList(const LogFile& log) {
+  NameList names(log.Forms().shared_pool());
+  AddNames(log, 0, names);
+  return names;
+}
+
+void AddNames(const LogFile& log, uint32_t from, NameList& names) {
   const NameForms& forms = log.Forms();
-  NameList names(forms.shared_pool());
-  log.events().ForEach([&](const EventView& e) {
+  const EventStore& events = log.events();
+  events.ForEachIn(from, events.EndPosition(), [&](const EventView& e) {
     switch (e.kind) {
       case LineKind::Join:
       case LineKind::Quit:
@@ -46,7 +52,6 @@ NameList BuildNameList(const LogFile& log) {
         break;
     }
   });
-  return names;
 }
 
 }  // namespace barvik

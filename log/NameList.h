@@ -3,6 +3,7 @@
 // whatever the name options say; a lookup returns the first-met form's position.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -43,5 +44,8 @@ class NameList {
 
 // The names of the Join, Quit, Say and Kill lines (victim before attacker), normalised.
 NameList BuildNameList(const LogFile& log);
+// Adds those of the records from `from` (the start of a record) on to `names`, a list of the
+// log's keys.
+void AddNames(const LogFile& log, uint32_t from, NameList& names);
 
 }  // namespace barvik

@@ -25,11 +25,11 @@ namespace fs = std::filesystem;
 // inode, content hash), the player count, the players (name, fingerprint, chart, site lists,
 // image count, images (file, fingerprint), page count, pages (file, size, modification time)),
 // the site page count, the site pages (file, fingerprint, size, modification time), the part
-// count, the parts (name, fingerprint, offset, length), then a StableHash of all bytes before
-// it. Numbers are eight bytes, least significant first; texts are their length, then their
-// bytes.
+// count, the parts (name, fingerprint, offset, length), the players' fingerprint state (a
+// text), then a StableHash of all bytes before it. Numbers are eight bytes, least significant
+// first; texts are their length, then their bytes.
 constexpr std::string_view kMagic = "BRVKMEMO";
-constexpr uint64_t kFormatVersion = 3;
+constexpr uint64_t kFormatVersion = 4;
 constexpr size_t kRecordNumbers = 5;
 
 // Puts numbers and texts into the memo file a piece at a time, hashing the bytes as they go,
@@ -276,10 +276,12 @@ bool RenderMemo::LoadFrom(int fd, size_t size) {
   std::unordered_map<std::string, PageRecord> pages;
   std::unordered_map<std::string, Part> parts;
   std::unordered_map<std::string, Aside> lists;
-  if (!ReadPlayers(in, players, lists) || !ReadPages(in, pages) || !ReadParts(in, parts) ||
-      in.left() != 0) {
+  if (!ReadPlayers(in, players, lists) || !ReadPages(in, pages) || !ReadParts(in, parts)) {
     return false;
   }
+  const std::string_view fingerprints = in.Text();
+  if (!in.ok() || in.left() != 0) return false;
+  earlier_fingerprints_ = fingerprints;
   earlier_ = std::move(records);
   earlier_players_ = std::move(players);
   earlier_pages_ = std::move(pages);
@@ -516,6 +518,7 @@ bool RenderMemo::Serialise(const ByteSink& sink) const {
     out.Text(entry->first);
     for (uint64_t number : {p.fingerprint, p.offset, p.length}) out.Number(number);
   }
+  out.Text(next_fingerprints_);
   return out.Finish();
 }
 

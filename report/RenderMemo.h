@@ -16,7 +16,8 @@
 // later incremental export can leave all of a player's files alone when nothing they are made
 // from changed, and of each site page made from a fingerprint (KeepPage), so that such a page is
 // neither made nor compared again while its inputs and its file stay the same, and of parts of
-// a file (KeptPart), so that a part whose inputs did not change is copied, not made again.
+// a file (KeptPart), so that a part whose inputs did not change is copied, not made again. It
+// also carries the players' fingerprints from one export to the next (KeepFingerprints).
 //
 // The site pages' and file parts' calls (KeepPage, KeptFile, KeptPart, RecordFile, RecordPart)
 // may come from another thread than the images' and players' (the site is made beside the
@@ -123,6 +124,11 @@ class RenderMemo {
   void RecordFile(const std::string& file);
   void RecordPart(const std::string& name, uint64_t fingerprint, uint64_t offset, uint64_t length);
 
+  // The players' fingerprint state the last export kept (see PlayerFingerprints::State), and
+  // the one this export keeps for the next.
+  const std::string& kept_fingerprints() const { return earlier_fingerprints_; }
+  void KeepFingerprints(std::string state) { next_fingerprints_ = std::move(state); }
+
   // Records the written files as they now lie in the folder and replaces the memo file
   // atomically with the records of this export's reused and written files (the others are
   // gone from the report or changed). A failure leaves the old memo file.
@@ -182,6 +188,8 @@ class RenderMemo {
   };
   std::unordered_map<std::string, Part> earlier_parts_;
   std::unordered_map<std::string, Part> next_parts_;
+  std::string earlier_fingerprints_;
+  std::string next_fingerprints_;
 };
 
 }  // namespace barvik

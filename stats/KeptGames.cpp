@@ -127,8 +127,8 @@ bool ReadParticipant(Reader& in, Participant& p, const GameBounds& b) {
 class HowTable {
  public:
   uint32_t Of(const GameKill& k) {
-    auto [it, fresh] =
-        index_.emplace(Key{k.weapon, k.location, k.means}, static_cast<uint32_t>(hows_->size()));
+    auto [it, fresh] = index_.try_emplace(Key{k.weapon, k.location, k.means},
+                                          static_cast<uint32_t>(hows_->size()));
     if (fresh) hows_->push_back({k.weapon, k.location, k.means});
     return it->second;
   }
@@ -155,7 +155,7 @@ GameKills KillsOf(const std::vector<GameKill>& kills, HowTable& table, Map map) 
   std::vector<PersonIndex> people;
   std::unordered_map<PersonIndex, uint32_t> local;
   auto person = [&](PersonIndex p) {
-    auto [it, fresh] = local.emplace(p, static_cast<uint32_t>(people.size()));
+    auto [it, fresh] = local.try_emplace(p, static_cast<uint32_t>(people.size()));
     if (fresh) people.push_back(map(p));
     return it->second;
   };

@@ -6,6 +6,7 @@
 #include "core/StableHash.h"
 #include "log/EventScan.h"
 #include "log/LogFile.h"
+#include "stats/KeptBytes.h"
 #include "stats/PlayerScan.h"
 #include "stats/Statistics.h"
 
@@ -51,14 +52,16 @@ void CollectPlayerEvents(const LogFile& log, std::string_view name, PlayerEvents
 
 namespace {
 
-// Feeds each followed player's records to his StableHash the way the player scan reads them.
-// The walk visits every record in log order, so the store is read front to back once.
+// Feeds each player's records to his StableHash the way the player scan reads them. Every name
+// met as a player gets a slot, so that a state kept for a later run covers every name, listed
+// now or not. The walk visits the records in log order, so the store is read front to back once.
 class FingerprintScan {
  public:
-  FingerprintScan(const NameForms& forms, const std::vector<int32_t>& slot_of_key,
-                  std::vector<StableHash>& hashes)
+  FingerprintScan(const NameForms& forms, std::vector<int32_t>& slot_of_key,
+                  std::vector<KeyId>& key_of_slot, std::vector<StableHash>& hashes)
       : forms_(forms),
         slot_of_key_(slot_of_key),
+        key_of_slot_(key_of_slot),
         hashes_(hashes),
         key_hashes_(slot_of_key.size()) {}
 
@@ -99,7 +102,16 @@ class FingerprintScan {
   }
 
  private:
-  int32_t Slot(KeyId key) const { return key < slot_of_key_.size() ? slot_of_key_[key] : -1; }
+  int32_t Slot(KeyId key) {
+    if (key >= slot_of_key_.size()) return -1;  // not a name of the log's texts
+    int32_t& slot = slot_of_key_[key];
+    if (slot < 0) {
+      slot = static_cast<int32_t>(hashes_.size());
+      hashes_.emplace_back();
+      key_of_slot_.push_back(key);
+    }
+    return slot;
+  }
 
   uint64_t KeyHash(KeyId key) {
     if (key >= key_hashes_.size()) return StableHash().Text(forms_.pool().Text(key)).value();
@@ -110,34 +122,93 @@ class FingerprintScan {
   }
 
   const NameForms& forms_;
-  const std::vector<int32_t>& slot_of_key_;
+  std::vector<int32_t>& slot_of_key_;
+  std::vector<KeyId>& key_of_slot_;
   std::vector<StableHash>& hashes_;
   std::vector<uint64_t> key_hashes_;  // by key id, 0 while not computed
 };
 
+constexpr uint64_t kStateVersion = 1;
+
+uint64_t OptionBits(const LogFile& log) {
+  return (log.IgnoreCase ? 1u : 0u) | (log.IgnoreColors ? 2u : 0u);
+}
+
 }  // namespace
 
-PlayerFingerprints::PlayerFingerprints(const LogFile& log, const std::vector<std::string>& names)
+PlayerFingerprints::PlayerFingerprints(const LogFile& log, std::string_view earlier_state)
     : log_(log), slot_of_key_(log.Forms().pool().size(), -1) {
-  const KeyPool& pool = log.Forms().pool();
-  int32_t players = 0;
-  for (const std::string& name : names) {
-    const KeyId key = pool.Find(name);
-    if (key != KeyPool::kNone && key < slot_of_key_.size() && slot_of_key_[key] < 0) {
-      slot_of_key_[key] = players++;
-    }
+  FingerprintScan scan(log.Forms(), slot_of_key_, key_of_slot_, hashes_);
+  const std::optional<uint32_t> from =
+      earlier_state.empty() ? std::nullopt : Continue(earlier_state);
+  if (!from) {
+    std::fill(slot_of_key_.begin(), slot_of_key_.end(), -1);
+    key_of_slot_.clear();
+    hashes_.clear();
+    ScanEvents(log, scan, {});
+    return;
   }
-  std::vector<StableHash> hashes(static_cast<size_t>(players));
-  FingerprintScan scan(log.Forms(), slot_of_key_, hashes);
-  ScanEvents(log, scan, {});
-  hashes_.reserve(hashes.size());
-  for (const StableHash& hash : hashes) hashes_.push_back(hash.value());
+  continued_ = true;
+  ScanEventsFrom(log, *from, scan, {});
+}
+
+std::optional<uint32_t> PlayerFingerprints::Continue(std::string_view state) {
+  const EventStore& events = log_.events();
+  KeptReader in{state};
+  if (in.Number() != kStateVersion || in.Number() != OptionBits(log_)) return std::nullopt;
+  const uint64_t position = in.Number();
+  const uint64_t texts = in.Number();
+  const uint64_t settings = in.Number();
+  const uint64_t hash = in.Number();
+  const uint64_t count = in.Number();
+  if (!in.ok || position > events.EndPosition() || texts > UINT32_MAX || settings > UINT32_MAX ||
+      count > in.in.size() / 16) {
+    return std::nullopt;
+  }
+  const std::optional<uint64_t> now =
+      log_.PrefixHash(static_cast<uint32_t>(position), static_cast<uint32_t>(texts),
+                      static_cast<uint32_t>(settings));
+  if (!now || *now != hash) return std::nullopt;
+  const KeyPool& pool = log_.Forms().pool();
+  for (uint64_t i = 0; i < count; ++i) {
+    const std::string_view name = in.Text();
+    const uint64_t value = in.Number();
+    const KeyId key = in.ok ? pool.Find(name) : KeyPool::kNone;
+    // The same leading records hold the same names: one not found is a state not of them.
+    if (key == KeyPool::kNone || key >= slot_of_key_.size() || slot_of_key_[key] >= 0) {
+      return std::nullopt;
+    }
+    slot_of_key_[key] = static_cast<int32_t>(hashes_.size());
+    key_of_slot_.push_back(key);
+    hashes_.push_back(StableHash::Resume(value));
+  }
+  if (!in.ok || !in.in.empty()) return std::nullopt;
+  return static_cast<uint32_t>(position);
+}
+
+std::string PlayerFingerprints::State() const {
+  const EventStore& events = log_.events();
+  const EventStore::Mark here = events.Here();
+  const uint32_t position = events.EndPosition();
+  const std::optional<uint64_t> hash = log_.PrefixHash(position, here.texts, here.settings);
+  if (!hash) return {};
+  std::string out;
+  for (uint64_t n : {kStateVersion, OptionBits(log_), uint64_t{position}, uint64_t{here.texts},
+                     uint64_t{here.settings}, *hash, uint64_t{hashes_.size()}}) {
+    PutKeptNumber(out, n);
+  }
+  const KeyPool& pool = log_.Forms().pool();
+  for (size_t slot = 0; slot < hashes_.size(); ++slot) {
+    PutKeptText(out, pool.Text(key_of_slot_[slot]));
+    PutKeptNumber(out, hashes_[slot].value());
+  }
+  return out;
 }
 
 uint64_t PlayerFingerprints::Of(std::string_view name) const {
   const KeyId key = log_.Forms().pool().Find(name);
   const int32_t slot = key != KeyPool::kNone && key < slot_of_key_.size() ? slot_of_key_[key] : -1;
-  return slot >= 0 ? hashes_[static_cast<size_t>(slot)] : StableHash().value();
+  return slot >= 0 ? hashes_[static_cast<size_t>(slot)].value() : StableHash().value();
 }
 
 namespace {

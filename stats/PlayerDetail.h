@@ -12,11 +12,13 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/LineError.h"
+#include "core/StableHash.h"
 #include "log/KeyPool.h"
 
 namespace barvik {
@@ -68,21 +70,38 @@ std::string TurnKey(int64_t turn);
 void CollectPlayerEvents(const LogFile& log, std::string_view name, PlayerEvents& events,
                          const LineErrorReporter& report_error);
 
-// Fingerprints of everything CollectPlayerEvents would read for each of some names: for each of
-// a player's records, its kind, turn, map and game type and the normalised texts of the names,
+// Fingerprints of everything CollectPlayerEvents would read for each name met as a player: for
+// each of his records, its kind, turn, map and game type and the normalised texts of the names,
 // weapon and location it carries. Equal fingerprints (in this run or a later one, whatever the
 // logs' text ids) mean equal event lists, so an export may leave the files made from them
 // alone. Made in one walk over the log for all the names at once, without building any list.
+//
+// The walk may start where an earlier run's stopped: State() gives, as bytes, every name's
+// fingerprint so far with what it covered (the records, texts and settings of the store up to
+// its end, by their hash, and the name options). Given that state, a store whose leading
+// records are those is walked from where it ended only; a state of other records or options,
+// or one that does not read whole, is ignored and the whole store walked. Either way the
+// fingerprints are the same.
 class PlayerFingerprints {
  public:
-  PlayerFingerprints(const LogFile& log, const std::vector<std::string>& names);
-  // The fingerprint of `name` (one of the names given, or that of a player without events).
+  explicit PlayerFingerprints(const LogFile& log, std::string_view earlier_state = {});
+  // The fingerprint of `name` (that of a player without events for a name never met).
   uint64_t Of(std::string_view name) const;
+  // The state to continue from in a later run.
+  std::string State() const;
+  // True when the walk continued from the state given.
+  bool continued() const { return continued_; }
 
  private:
+  // Takes the fingerprints of `state` when it covers the leading records of the store; gives
+  // where the walk goes on, or nothing.
+  std::optional<uint32_t> Continue(std::string_view state);
+
   const LogFile& log_;
   std::vector<int32_t> slot_of_key_;  // by key id: the index in hashes_, or -1
-  std::vector<uint64_t> hashes_;
+  std::vector<KeyId> key_of_slot_;
+  std::vector<StableHash> hashes_;
+  bool continued_ = false;
 };
 
 // The body locations one player hit with one weapon: Kills, I.Damages and Suicides, each

@@ -1,6 +1,7 @@
 #include "stats/Statistics.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "core/NumberFormat.h"
@@ -15,13 +16,17 @@ namespace {
 // The statistics pass as a handler of the event walk.
 class StatisticsPass {
  public:
-  StatisticsPass(LogFile& log, const NameList& names, PlayerCounters& counters, EventLists& events)
+  // `unlisted` (may be null), by key id: set for every name met in a counted record but not
+  // listed.
+  StatisticsPass(LogFile& log, const NameList& names, PlayerCounters& counters, EventLists& events,
+                 std::vector<uint8_t>* unlisted = nullptr)
       : log_(log),
         forms_(log.Forms()),
         pool_(forms_.pool()),
         names_(names),
         counters_(counters),
-        events_(events) {}
+        events_(events),
+        unlisted_(unlisted) {}
 
   void operator()(const EventView& e, const ScanState& state) {
     first_ = second_ = NameForms::kEmpty;
@@ -85,6 +90,7 @@ class StatisticsPass {
   int Lookup(KeyId name) {
     const int r = names_.FindKey(name);
     last_lookup_ = r;
+    if (r < 0 && unlisted_ != nullptr && name < unlisted_->size()) (*unlisted_)[name] = 1;
     return r;
   }
   void Count(KeyId name, Counter c) {
@@ -138,6 +144,7 @@ class StatisticsPass {
   const NameList& names_;
   PlayerCounters& counters_;
   EventLists& events_;
+  std::vector<uint8_t>* unlisted_;
   int64_t last_lookup_ = -1;
   KeyId first_ = NameForms::kEmpty;
   KeyId second_ = NameForms::kEmpty;
@@ -150,6 +157,155 @@ void CountPlayerStatistics(LogFile& log, const NameList& names, PlayerCounters& 
   events.pool = log.Forms().shared_pool();
   StatisticsPass pass(log, names, counters, events);
   ScanEvents(log, pass, report_error);
+}
+
+namespace {
+
+constexpr uint64_t kStatisticsStateVersion = 1;
+
+uint64_t NameOptionBits(const LogFile& log) {
+  return (log.IgnoreCase ? 1u : 0u) | (log.IgnoreColors ? 2u : 0u);
+}
+
+// Takes the kept state into `out` (names, counters, event lists), the log's TurnCount and
+// HostName and `unlisted` when it covers the leading records of the log and no name the
+// records after them list was met unlisted before; gives where the walk goes on, or nothing.
+std::optional<uint32_t> ContinueStatistics(LogFile& log, std::string_view kept, LogStatistics& out,
+                                           std::vector<uint8_t>& unlisted) {
+  KeptReader in{kept};
+  if (in.Number() != kStatisticsStateVersion || in.Number() != NameOptionBits(log)) {
+    return std::nullopt;
+  }
+  const uint64_t position = in.Number();
+  const uint64_t texts = in.Number();
+  const uint64_t settings = in.Number();
+  const uint64_t hash = in.Number();
+  if (!in.ok || position > log.events().EndPosition() || texts > UINT32_MAX ||
+      settings > UINT32_MAX) {
+    return std::nullopt;
+  }
+  const std::optional<uint64_t> now =
+      log.PrefixHash(static_cast<uint32_t>(position), static_cast<uint32_t>(texts),
+                     static_cast<uint32_t>(settings));
+  if (!now || *now != hash) return std::nullopt;
+  const uint64_t turns = in.Number();
+  const std::string_view host = in.Text();
+  const KeyPool& pool = log.Forms().pool();
+  auto key_of = [&](std::string_view text) {
+    const KeyId key = in.ok ? pool.Find(text) : KeyPool::kNone;
+    return key != KeyPool::kNone && key < unlisted.size() ? key : KeyPool::kNone;
+  };
+  const uint64_t names = in.Number();
+  if (!in.Room(names, 8 * (1 + kCounterCount))) return std::nullopt;
+  std::vector<CounterRow> rows(static_cast<size_t>(names));
+  for (uint64_t r = 0; r < names; ++r) {
+    const KeyId key = key_of(in.Text());
+    // The same leading records hold the same names: one missing is a state not of them.
+    if (key == KeyPool::kNone || out.names.AddKey(key) != static_cast<int>(r)) return std::nullopt;
+    for (int64_t& count : rows[static_cast<size_t>(r)]) count = static_cast<int64_t>(in.Number());
+  }
+  const uint64_t unlisted_count = in.Number();
+  if (!in.Room(unlisted_count, 8)) return std::nullopt;
+  for (uint64_t i = 0; i < unlisted_count; ++i) {
+    const KeyId key = key_of(in.Text());
+    if (key == KeyPool::kNone) return std::nullopt;
+    unlisted[key] = 1;
+  }
+  for (CountedGroup* group :
+       {&out.events.maps, &out.events.weapons, &out.events.locations, &out.events.game_types}) {
+    if (!group->Load(in, pool)) return std::nullopt;
+  }
+  if (!in.ok || !in.in.empty()) return std::nullopt;
+
+  // A name the new records list that the earlier ones met unlisted: those earlier records
+  // count now, in the players table and in the event lists, so the whole log is walked.
+  const size_t kept_names = out.names.size();
+  AddNames(log, static_cast<uint32_t>(position), out.names);
+  if (out.names.size() > kept_names) {
+    std::vector<uint8_t> unlisted_folded(pool.FoldedCount(), 0);
+    for (KeyId key = 0; key < unlisted.size(); ++key) {
+      if (unlisted[key] != 0) unlisted_folded[pool.FoldedId(key)] = 1;
+    }
+    for (size_t r = kept_names; r < out.names.size(); ++r) {
+      if (unlisted_folded[pool.FoldedId(pool.Find(out.names[r]))] != 0) return std::nullopt;
+    }
+  }
+  rows.resize(out.names.size() + 1, CounterRow{});
+  out.counters.rows = std::move(rows);
+  log.TurnCount = static_cast<int32_t>(turns);
+  log.HostName = std::string(host);
+  return static_cast<uint32_t>(position);
+}
+
+// The state for the next run after a pass over the whole log; empty when its hash cannot be had.
+std::string StatisticsState(const LogFile& log, const LogStatistics& stats,
+                            const std::vector<uint8_t>& unlisted) {
+  const EventStore& events = log.events();
+  const EventStore::Mark here = events.Here();
+  const uint32_t position = events.EndPosition();
+  const std::optional<uint64_t> hash = log.PrefixHash(position, here.texts, here.settings);
+  if (!hash) return {};
+  std::string out;
+  for (uint64_t n :
+       {kStatisticsStateVersion, NameOptionBits(log), uint64_t{position}, uint64_t{here.texts},
+        uint64_t{here.settings}, *hash, static_cast<uint64_t>(log.TurnCount)}) {
+    PutKeptNumber(out, n);
+  }
+  PutKeptText(out, log.HostName);
+  PutKeptNumber(out, stats.names.size());
+  for (size_t r = 0; r < stats.names.size(); ++r) {
+    PutKeptText(out, stats.names[r]);
+    for (int64_t count : stats.counters.rows[r]) PutKeptNumber(out, static_cast<uint64_t>(count));
+  }
+  const KeyPool& pool = log.Forms().pool();
+  std::vector<KeyId> met;
+  for (KeyId key = 0; key < unlisted.size(); ++key) {
+    if (unlisted[key] != 0 && stats.names.FindKey(key) < 0) met.push_back(key);
+  }
+  PutKeptNumber(out, met.size());
+  for (KeyId key : met) PutKeptText(out, pool.Text(key));
+  for (const CountedGroup* group : {&stats.events.maps, &stats.events.weapons,
+                                    &stats.events.locations, &stats.events.game_types}) {
+    group->Save(out, pool);
+  }
+  return out;
+}
+
+}  // namespace
+
+LogStatistics CountLogStatistics(LogFile& log, std::string_view kept, std::string* next_kept,
+                                 const LineErrorReporter& report_error) {
+  LogStatistics out;
+  std::vector<uint8_t> unlisted(log.Forms().pool().size(), 0);
+  std::optional<uint32_t> from;
+  if (!kept.empty()) {
+    out.names = NameList(log.Forms().shared_pool());
+    from = ContinueStatistics(log, kept, out, unlisted);
+  }
+  if (!from) {
+    out = LogStatistics{};
+    std::fill(unlisted.begin(), unlisted.end(), 0);
+    out.names = BuildNameList(log);
+    out.counters = PlayerCounters(out.names.size());
+    log.TurnCount = 0;
+    log.HostName.clear();
+  }
+  out.continued = from.has_value();
+  out.events.pool = log.Forms().shared_pool();
+  bool failed = false;
+  const LineErrorReporter report = [&](const std::string& message) {
+    failed = true;
+    if (report_error) report_error(message);
+  };
+  StatisticsPass pass(log, out.names, out.counters, out.events, &unlisted);
+  if (from) {
+    ScanEventsFrom(log, *from, pass, report);
+  } else {
+    ScanEvents(log, pass, report);
+  }
+  if (next_kept != nullptr)
+    *next_kept = failed ? std::string() : StatisticsState(log, out, unlisted);
+  return out;
 }
 
 void AddTotals(PlayerCounters& counters) {
@@ -213,6 +369,48 @@ std::vector<CountedGroup::Row> CountedGroup::Rows() const {
     rows.push_back(std::move(row));
   }
   return rows;
+}
+
+void CountedGroup::Save(std::string& out, const KeyPool& pool) const {
+  PutKeptNumber(out, lists_);
+  for (uint64_t seq : next_seq_) PutKeptNumber(out, seq);
+  PutKeptNumber(out, cells_.size() / lists_);
+  for (const Cell& cell : cells_) {
+    PutKeptNumber(out, static_cast<uint64_t>(cell.count));
+    PutKeptNumber(out, cell.first_seq);
+    PutKeptText(out, cell.count > 0 ? pool.Text(cell.form) : std::string_view());
+  }
+}
+
+bool CountedGroup::Load(KeptReader& in, const KeyPool& pool) {
+  if (in.Number() != lists_ || !cells_.empty()) return false;
+  for (uint64_t& seq : next_seq_) seq = in.Number();
+  const uint64_t slots = in.Number();
+  if (!in.Room(slots, 24 * lists_)) return false;
+  for (uint64_t slot = 0; slot < slots; ++slot) {
+    KeyId folded = KeyPool::kNone;
+    for (size_t j = 0; j < lists_; ++j) {
+      Cell cell;
+      cell.count = static_cast<int64_t>(in.Number());
+      cell.first_seq = in.Number();
+      const std::string_view form = in.Text();
+      if (!in.ok || cell.count < 0) return false;
+      if (cell.count > 0) {
+        cell.form = pool.Find(form);
+        if (cell.form == KeyPool::kNone) return false;
+        const KeyId f = pool.FoldedId(cell.form);
+        if (folded != KeyPool::kNone && f != folded) return false;
+        folded = f;
+      }
+      cells_.push_back(cell);
+    }
+    // Every slot has an entry in some list, and one slot per folded key.
+    if (folded == KeyPool::kNone) return false;
+    if (folded >= slot_.size()) slot_.resize(folded + 1, 0);
+    if (slot_[folded] != 0) return false;
+    slot_[folded] = static_cast<uint32_t>(cells_.size() - lists_ + 1);
+  }
+  return in.ok;
 }
 
 void FillGlobalTable(ReportList& list, const CountedGroup& group, const KeyPool& pool,

@@ -6,12 +6,15 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/LineError.h"
 #include "core/ReportList.h"
 #include "log/KeyPool.h"
 #include "log/NameList.h"
+#include "stats/KeptBytes.h"
 
 namespace barvik {
 
@@ -62,6 +65,11 @@ class CountedGroup {
   // The keys in first-met order, list by list.
   std::vector<Row> Rows() const;
 
+  // The group as bytes (keys by their texts), and back for a pool that holds those texts; false
+  // for bytes that do not read whole or name a text the pool lacks.
+  void Save(std::string& out, const KeyPool& pool) const;
+  bool Load(KeptReader& in, const KeyPool& pool);
+
  private:
   struct Cell {
     int64_t count = 0;
@@ -93,6 +101,26 @@ struct EventLists {
 // on with the next line.
 void CountPlayerStatistics(LogFile& log, const NameList& names, PlayerCounters& counters,
                            EventLists& events, const LineErrorReporter& report_error);
+
+// The statistics pass of the whole log: the names (BuildNameList), their counters
+// (CountPlayerStatistics, without the total row) and the event lists; the log's HostName and
+// TurnCount are set.
+struct LogStatistics {
+  NameList names;
+  PlayerCounters counters{0};
+  EventLists events;
+  bool continued = false;  // the pass went on from a kept state
+};
+
+// The statistics of the whole log, kept between runs. With `kept`, the state a former run's pass
+// left (next_kept) over the same leading records (checked by their hash) and name options, only
+// the records after those are walked; otherwise, or when a new line lists a name that the
+// counted records before it met unlisted (its earlier records now count), the whole log. The
+// results are the same either way. `next_kept` (may be null) gets the state for the next run:
+// every listed name's counters, the event lists, the turn count and server name, and the names
+// met unlisted; empty when a line failed, so that the next run walks and reports it again.
+LogStatistics CountLogStatistics(LogFile& log, std::string_view kept, std::string* next_kept,
+                                 const LineErrorReporter& report_error);
 
 // Adds the column sums into the total row.
 void AddTotals(PlayerCounters& counters);

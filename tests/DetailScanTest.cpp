@@ -1,6 +1,6 @@
 // The player scans: which lists a kill, damage, pick-up or action line feeds for the victim
-// and the attacker, the scan state (map, game type, turn), the weapon scan, and the
-// all-players pass against one scan per player.
+// and the attacker, the scan state (map, game type, turn), the weapon scan, the all-players
+// pass against one scan per player, and the players' fingerprints continued from an earlier run.
 #include "stats/PlayerDetail.h"
 
 #include <gtest/gtest.h>
@@ -180,6 +180,50 @@ TEST(AllPlayersPassTest, EqualsOneScanPerPlayer) {
       }
     }
   }
+}
+
+// Fingerprints continued from the state kept over the same leading records equal those of a
+// walk over the whole log, after a new turn and after lines inside the last turn (the turn, map
+// and game type at the seam). A state of other records (an early line edited), of other name
+// options, or a damaged one is not continued from, and the fingerprints are still right.
+TEST(PlayerFingerprintsTest, ContinuedFromAnEarlierStateEqualsAWholeWalk) {
+  LogGeneratorOptions o;
+  o.seed = 5;
+  o.lines = 3000;
+  o.players = 12;
+  o.lines_per_turn = 400;
+  const std::string earlier =
+      GenerateLog(o) + "9:00 K;1;0;axis;Bob;2;1;allies;Al;mp40;1;MOD;head\n";
+  const std::string state = PlayerFingerprints(LogFile::FromText(earlier)).State();
+  ASSERT_FALSE(state.empty());
+  const std::string kill = "9:01 K;2;1;allies;Al;1;0;axis;Bob;kar98k;1;MOD;neck\n";
+  const std::string new_turn = "9:02 InitGame: \\g_gametype\\sd\\mapname\\mp_new\\\n" + kill;
+
+  auto expect_same = [&](const std::string& text, const std::string& given, bool flags,
+                         bool continued, const char* what) {
+    LogFile log = LogFile::FromText(text);
+    log.IgnoreCase = flags;
+    log.IgnoreColors = flags;
+    const PlayerFingerprints whole(log);
+    const PlayerFingerprints next(log, given);
+    EXPECT_EQ(next.continued(), continued) << what;
+    std::vector<std::string> names = BuildNameList(log).Names();
+    ASSERT_GT(names.size(), 3u);
+    names.push_back("nobody");
+    for (const std::string& name : names) EXPECT_EQ(next.Of(name), whole.Of(name)) << what << name;
+    // The state after either walk continues the same way next time.
+    EXPECT_EQ(next.State(), whole.State()) << what;
+  };
+  expect_same(earlier, state, false, true, "nothing new");
+  expect_same(earlier + kill + kill, state, false, true, "inside the last turn");
+  expect_same(earlier + new_turn, state, false, true, "a new turn");
+  expect_same(earlier + new_turn, state, true, false, "other name options");
+  expect_same(earlier + kill, state.substr(0, state.size() - 3), false, false, "damaged");
+  std::string edited = earlier;
+  const size_t at = edited.find(";MOD;");
+  ASSERT_NE(at, std::string::npos);
+  edited.replace(at, 5, ";MOX;");
+  expect_same(edited + kill, state, false, false, "an early line edited");
 }
 
 }  // namespace

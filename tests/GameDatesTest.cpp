@@ -313,5 +313,39 @@ TEST_F(GameDatesFileTest, TheCacheRecordsWhenEachStretchWasFirstReadAndKeepsIt) 
   EXPECT_EQ(reused.stretches[1].at, grew.stretches[1].at);
 }
 
+// Two small growths kept in one delta after the base: the second reading keeps the first
+// growth's stretch, as a later reading of the same lines from the cache gives it (a delta's
+// split point counts the lines after its base's; read as the whole log's, every stretch before
+// was dropped and the games of the first growth lost their dates in that one run).
+TEST_F(GameDatesFileTest, ASecondGrowthIntoTheDeltaKeepsTheStretchesBefore) {
+  const int64_t t = 1765310400;
+  std::string games;
+  for (int i = 0; i < 40; ++i) games += AGame(std::to_string(i * 2));
+  Append(games, t);
+  EventStore first;
+  ASSERT_EQ(ReadThroughCache({Log()}, Cache(), first).stretches.size(), 1u);
+  const int64_t now = static_cast<int64_t>(std::time(nullptr));
+  Append(AGame("100"), now - 20);
+  EventStore once;
+  const CacheUse grew = ReadThroughCache({Log()}, Cache(), once);
+  ASSERT_EQ(grew.files_grown, 1u);
+  ASSERT_EQ(grew.stretches.size(), 2u);
+  Append(AGame("102"), now - 10);
+  EventStore twice;
+  const CacheUse grew_again = ReadThroughCache({Log()}, Cache(), twice);
+  ASSERT_EQ(grew_again.files_grown, 1u);
+  ASSERT_EQ(grew_again.stretches.size(), 3u);
+  EventStore again;
+  const CacheUse reused = ReadThroughCache({Log()}, Cache(), again);
+  EXPECT_EQ(reused.files_reused, 1u);
+  ASSERT_EQ(reused.stretches.size(), 3u);
+  for (size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(grew_again.stretches[i].lines, reused.stretches[i].lines) << i;
+    EXPECT_EQ(grew_again.stretches[i].at, reused.stretches[i].at) << i;
+    EXPECT_EQ(grew_again.stretches[i].observed, reused.stretches[i].observed) << i;
+  }
+  EXPECT_EQ(grew_again.stretches[1].at, grew.stretches[1].at);
+}
+
 }  // namespace
 }  // namespace barvik

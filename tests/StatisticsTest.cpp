@@ -1,7 +1,9 @@
 // The statistics pass and the five global tables, driven through an analysis run on small
-// logs, checked cell by cell.
+// logs, checked cell by cell; the pass continued from the state an earlier run kept.
 #include <gtest/gtest.h>
 
+#include "log/LogFile.h"
+#include "stats/Statistics.h"
 #include "tests/TestLog.h"
 #include "tools/loggen/LogGenerator.h"
 
@@ -210,6 +212,77 @@ TEST(StatisticsEquivalenceTest, CrlfAndLfLogsGiveTheSameTables) {
     if (r.caption != kAll) kills += std::stoll(r.cells[0]);
   }
   EXPECT_EQ(std::to_string(kills), Cell(players, kAll, "Kills"));
+}
+
+// The five tables, the turn count and the server name of a pass, as text.
+std::string Dump(const LogFile& log, LogStatistics s) {
+  AddTotals(s.counters);
+  std::vector<ReportList> lists = {MakePlayersList(), MakeMapsList(), MakeWeaponList(),
+                                   MakeGameTypeList(), MakeAccuracyList()};
+  FillPlayersTable(lists[0], s.names, s.counters, '.');
+  FillGlobalTable(lists[1], s.events.maps, *s.events.pool, kMapsLayout, '.');
+  FillGlobalTable(lists[2], s.events.weapons, *s.events.pool, kWeaponLayout, '.');
+  FillGlobalTable(lists[3], s.events.game_types, *s.events.pool, kGameTypeLayout, '.');
+  FillGlobalTable(lists[4], s.events.locations, *s.events.pool, kAccuracyLayout, '.');
+  std::string out = std::to_string(log.TurnCount) + " " + log.HostName + "\n";
+  for (const ReportList& list : lists) {
+    for (const Row& row : list.rows) {
+      out += row.caption;
+      for (const std::string& cell : row.cells) out += "|" + cell;
+      out += "\n";
+    }
+  }
+  return out;
+}
+
+// The pass continued from the state kept after `earlier` gives the tables of a whole pass:
+// after lines in the last turn, a new turn on another map and server, a new name. A name the
+// new lines list whose earlier lines counted unlisted (a damage's victim, a pick-up), other
+// name options, an early line edited and a damaged state make it walk the whole log.
+TEST(KeptStatisticsTest, ContinuedPassEqualsAWholePass) {
+  LogGeneratorOptions o;
+  o.seed = 9;
+  o.lines = 3000;
+  o.players = 12;
+  o.lines_per_turn = 400;
+  const std::string earlier = GenerateLog(o) +
+                              "9:00 D;1;0;axis;Bob;7;0;allies;Dan;mp40;10;MOD;head\n"
+                              "9:00 Weapon;8;0;Eve;colt\n"
+                              "9:00 K;1;0;axis;Bob;2;1;allies;Al;mp40;100;MOD;head\n";
+  std::string state;
+  {
+    LogFile log = LogFile::FromText(earlier);
+    log.IgnoreCase = log.IgnoreColors = true;
+    CountLogStatistics(log, {}, &state, nullptr);
+  }
+  ASSERT_FALSE(state.empty());
+  auto expect = [&](const std::string& text, std::string_view given, bool flags, bool continued,
+                    const char* what) {
+    LogFile whole_log = LogFile::FromText(text);
+    LogFile next_log = LogFile::FromText(text);
+    for (LogFile* log : {&whole_log, &next_log}) log->IgnoreCase = log->IgnoreColors = flags;
+    std::string whole_state;
+    std::string next_state;
+    const LogStatistics whole = CountLogStatistics(whole_log, {}, &whole_state, nullptr);
+    const LogStatistics next = CountLogStatistics(next_log, given, &next_state, nullptr);
+    EXPECT_EQ(next.continued, continued) << what;
+    EXPECT_EQ(Dump(next_log, next), Dump(whole_log, whole)) << what;
+    EXPECT_EQ(next_state, whole_state) << what;
+  };
+  const std::string kill = "9:01 K;2;1;allies;Al;1;0;axis;BOB;kar98k;100;MOD;neck\n";
+  const std::string turn =
+      "9:02 InitGame: \\g_gametype\\sd\\mapname\\mp_new\\sv_hostname\\Later\\\n" + kill;
+  expect(earlier, state, true, true, "nothing new");
+  expect(earlier + kill + kill, state, true, true, "inside the last turn");
+  expect(earlier + turn + "9:03 J;9;0;Newcomer\n", state, true, true, "a new turn and name");
+  expect(earlier + turn + "9:03 J;7;0;Dan\n", state, true, false, "a victim listed later");
+  expect(earlier + kill + "9:03 say;8;0;Eve;hi\n", state, true, false, "a picker listed later");
+  expect(earlier + kill, state, false, false, "other name options");
+  expect(earlier + kill, std::string_view(state).substr(0, state.size() - 1), true, false,
+         "damaged");
+  std::string edited = earlier;
+  edited.replace(edited.find(";MOD;"), 5, ";MOX;");
+  expect(edited + kill, state, true, false, "an early line edited");
 }
 
 }  // namespace
