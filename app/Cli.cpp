@@ -13,6 +13,8 @@
 #include <set>
 #include <string_view>
 
+#include <sys/stat.h>
+
 #include "app/PeopleFile.h"
 #include "app/ProgressBar.h"
 #include "app/RemoteLogs.h"
@@ -21,6 +23,7 @@
 #include "app/Watch.h"
 #include "app/WatchSettings.h"
 #include "app/Workspace.h"
+#include "core/AtomicReplace.h"
 #include "core/Encoding.h"
 #include "core/FileError.h"
 #include "core/NumberFormat.h"
@@ -33,6 +36,7 @@
 #include "report/ImageSource.h"
 #include "report/JsonWriter.h"
 #include "report/RankingJson.h"
+#include "report/ReportFiles.h"
 #include "report/ReportFolder.h"
 #include "report/SiteText.h"
 
@@ -874,16 +878,85 @@ int RunPlayer(const Call& c) {
   return kExitOk;
 }
 
+// What an export is made from besides its logs and templates: the options that change what
+// it shows, the people file and the build.
+std::string OptionsPrint(const Options& o, const CliEnvironment& env) {
+  return env.build_text + '\t' + o.min_kills + '\t' + o.max_ratio + '\t' +
+         (o.case_sensitive ? "c" : "") + (o.keep_colors ? "k" : "") + '\t' +
+         o.templates.value_or("") + '\t' + std::to_string(o.inactive_after.value_or(-1)) + '\t' +
+         std::string(o.encoding->charset()) + '\t' +
+         (o.people_file ? PeopleFileFingerprint(*o.people_file) : "") + '\t' + o.clock.timezone +
+         '\t' + o.clock.clock_cvar + '\t' + std::to_string(o.since) + '\t' +
+         std::to_string(o.until);
+}
+
+// The names, sizes and times of the files of a template folder: edited templates make every
+// page again.
+std::string TemplatesPrint(const std::string& folder) {
+  namespace fs = std::filesystem;
+  std::vector<std::string> files;
+  std::error_code ec;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    struct stat st {};
+    if (stat(it->path().c_str(), &st) != 0) continue;
+    files.push_back(it->path().filename().string() + '\t' + std::to_string(st.st_size) + ':' +
+                    std::to_string(st.st_mtim.tv_sec) + '.' + std::to_string(st.st_mtim.tv_nsec));
+  }
+  std::sort(files.begin(), files.end());
+  std::string print = folder + '\n';
+  for (const std::string& f : files) print += f + '\n';
+  return print;
+}
+
 int RunExport(const Call& c) {
+  namespace fs = std::filesystem;
   if (c.options.site) return RunSiteExport(c);
   Workspace ws(c.env.decimal_separator);
   ProgressBar bar(c.err);
-  if (const int status = ConfigureAndAnalyse(ws, bar, c); status != kExitOk) return status;
+  Configure(ws, c.options, c.env, c.err);
+  const std::string& dir = c.options.operands.back();
+  // An incremental export whose logs (names, identities, sizes, times), options, people file
+  // and templates are those of the last good export into the folder has nothing to do: a
+  // cron job's run while nobody plays costs a look at the files.
+  const bool remote = std::any_of(c.logs.begin(), c.logs.end(),
+                                  [](const std::string& l) { return remote::IsRemoteName(l); });
+  const std::string cache = c.options.incremental && !remote ? ws.UsableCacheFolder() : "";
+  std::string inputs;
+  if (!cache.empty()) {
+    inputs = InputFingerprint(c.logs) + OptionsPrint(c.options, c.env) + '\n' +
+             TemplatesPrint(ws.template_folder);
+    std::error_code ec;
+    if (fs::is_directory(dir, ec)) {
+      const std::string inputs_file = ExportInputsPath(cache, dir);
+      const std::string folder = OutputFolderPrefix(dir);
+      if (!inputs_file.empty() && ReadOwnFile(inputs_file) == inputs &&
+          fs::is_regular_file(folder + "index.html", ec) &&
+          fs::is_regular_file(folder + "site/index.html", ec)) {
+        c.err << "barvik-cli: no log changed since the last export; the report is as it was\n";
+        return kExitOk;
+      }
+      // Whatever this run ends with, the folder no longer is what the note says.
+      if (!inputs_file.empty()) fs::remove(inputs_file, ec);
+    }
+  }
+  if (c.env.progress_bar) {
+    ws.hooks.reading = [&bar](uint64_t done, uint64_t total) { bar.Reading(done, total); };
+  }
+  const int analysed =
+      Analyse(ws, c.options.remote->Fetch(c.logs, ws.cache_folder, c.err), c.err, bar);
+  if (analysed != kExitOk) return analysed;
   if (c.env.progress_bar) {
     ws.hooks.exporting = [&bar](uint64_t done, uint64_t total) { bar.Exporting(done, total); };
   }
   ws.export_incremental = c.options.incremental;
-  return Export(ws, c.options.operands.back(), c.options.wait_seconds, c.env, c.err);
+  const int status = Export(ws, dir, c.options.wait_seconds, c.env, c.err);
+  if (status == kExitOk && !cache.empty() && ws.log() != nullptr &&
+      ws.log()->unrecognised_files().empty()) {
+    if (const std::string inputs_file = ExportInputsPath(cache, dir); !inputs_file.empty()) {
+      ReplaceFileWhole(inputs_file, inputs);
+    }
+  }
+  return status;
 }
 
 int RunWatch(const Call& c) {
@@ -1102,13 +1175,7 @@ SiteSteps MakeSiteSteps(const Call& c, const CliEnvironment& env, bool increment
   };
   // What an export of a server is made from besides its logs: a run with other options or
   // another build exports every server again.
-  steps.options_print =
-      c.env.build_text + '\t' + o.min_kills + '\t' + o.max_ratio + '\t' +
-      (o.case_sensitive ? "c" : "") + (o.keep_colors ? "k" : "") + '\t' + o.templates.value_or("") +
-      '\t' + std::to_string(o.inactive_after.value_or(-1)) + '\t' +
-      std::string(o.encoding->charset()) + '\t' +
-      (o.people_file ? PeopleFileFingerprint(*o.people_file) : "") + '\t' + o.clock.timezone +
-      '\t' + o.clock.clock_cvar + '\t' + std::to_string(o.since) + '\t' + std::to_string(o.until);
+  steps.options_print = OptionsPrint(o, c.env);
   // Each notice once per run of the site, not once per server.
   auto told = std::make_shared<std::set<std::string>>();
   steps.analyse = [&c, &env, told](Workspace& ws, const std::vector<std::string>& files) {

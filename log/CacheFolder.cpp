@@ -30,6 +30,8 @@ constexpr std::string_view kGamesPrefix = "games-";
 constexpr std::string_view kGamesSuffix = ".kept";
 constexpr std::string_view kStatisticsPrefix = "stats-";
 constexpr std::string_view kStatisticsSuffix = ".kept";
+constexpr std::string_view kInputsPrefix = "inputs-";
+constexpr std::string_view kInputsSuffix = ".txt";
 // Earlier versions wrote cache files through temporary files of this prefix.
 constexpr std::string_view kOldTemporaryPrefix = ".tmp-";
 
@@ -43,13 +45,14 @@ bool IsCacheName(std::string_view name) {
   return name.starts_with(kPrefix) && (name.ends_with(kSuffix) || name.ends_with(kDeltaSuffix));
 }
 
-// A file kept per report folder (a render memo, a ratings state or a games model) or per set
-// of logs (the statistics pass's state).
+// A file kept per report folder (a render memo, a ratings state, a games model or the inputs
+// of the last export) or per set of logs (the statistics pass's state).
 bool IsMemoName(std::string_view name) {
   return (name.starts_with(kMemoPrefix) && name.ends_with(kMemoSuffix)) ||
          (name.starts_with(kRatingsPrefix) && name.ends_with(kRatingsSuffix)) ||
          (name.starts_with(kGamesPrefix) && name.ends_with(kGamesSuffix)) ||
-         (name.starts_with(kStatisticsPrefix) && name.ends_with(kStatisticsSuffix));
+         (name.starts_with(kStatisticsPrefix) && name.ends_with(kStatisticsSuffix)) ||
+         (name.starts_with(kInputsPrefix) && name.ends_with(kInputsSuffix));
 }
 
 // A file being written: "<final name>.XXXXXX" as the atomic replace makes it, or the name
@@ -61,6 +64,7 @@ bool IsTemporaryName(std::string_view name) {
   if (name.starts_with(kRatingsPrefix)) return !name.ends_with(kRatingsSuffix);
   if (name.starts_with(kGamesPrefix)) return !name.ends_with(kGamesSuffix);
   if (name.starts_with(kStatisticsPrefix)) return !name.ends_with(kStatisticsSuffix);
+  if (name.starts_with(kInputsPrefix)) return !name.ends_with(kInputsSuffix);
   const size_t dot = name.rfind('.');
   return dot != std::string_view::npos && dot > 0 && IsCacheName(name.substr(0, dot));
 }
@@ -204,6 +208,10 @@ std::string RatingsStatePath(const std::string& folder, const std::string& repor
 
 std::string KeptGamesPath(const std::string& folder, const std::string& report_folder) {
   return ReportFolderFile(folder, report_folder, cache::kGamesPrefix, cache::kGamesSuffix);
+}
+
+std::string ExportInputsPath(const std::string& folder, const std::string& report_folder) {
+  return ReportFolderFile(folder, report_folder, cache::kInputsPrefix, cache::kInputsSuffix);
 }
 
 std::string StatisticsStatePath(const std::string& folder, const std::vector<std::string>& logs) {

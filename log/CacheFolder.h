@@ -85,6 +85,9 @@ std::string RatingsStatePath(const std::string& folder, const std::string& repor
 // Where the games model an export of `report_folder` keeps for the next run lies (see
 // ContinueGames), named the same way. Pruned as render memos are.
 std::string KeptGamesPath(const std::string& folder, const std::string& report_folder);
+// Where an incremental export of `report_folder` notes what it was made from (its logs' names,
+// identities, sizes and times, its options), named the same way. Pruned as render memos are.
+std::string ExportInputsPath(const std::string& folder, const std::string& report_folder);
 // Where the statistics pass keeps its state for the log files `logs` (in reading order) in the
 // cache folder `folder`: named after their paths.
 std::string StatisticsStatePath(const std::string& folder, const std::vector<std::string>& logs);

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <thread>
 
 #include "app/Cli.h"
@@ -241,6 +242,42 @@ TEST_F(IncrementalExportTest, InputFingerprintSeesGrowthRotationAndReplacement) 
   fs::rename(dir_ / "games_mp.log.new", log_);
   EXPECT_NE(InputFingerprint(folder), rotated);
   EXPECT_NE(InputFingerprint({log_}), InputFingerprint({(dir_ / "gone.log").string()}));
+}
+
+TEST_F(IncrementalExportTest, NothingChangedLeavesTheFolderUntouchedAndAnyChangeExports) {
+  const fs::path report = dir_ / "report";
+  const fs::path templates = dir_ / "templates";
+  fs::copy(BARVIK_TEMPLATE_DIR, templates, fs::copy_options::recursive);
+  auto run = [&](std::vector<std::string> extra = {}) {
+    CliEnvironment env;
+    env.template_folder = templates.string();
+    env.make_image_source = [](Workspace&) { return std::make_unique<FakeImages>(); };
+    std::vector<std::string> args = {"export", "--incremental", "--cache",
+                                     (dir_ / "cache").string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    args.push_back(log_);
+    args.push_back(report.string());
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCli(args, out, err, env), 0) << err.str();
+    return err.str().find("no log changed") != std::string::npos;
+  };
+  EXPECT_FALSE(run());
+  const auto made = fs::last_write_time(report / "index.html");
+  EXPECT_TRUE(run());
+  EXPECT_EQ(fs::last_write_time(report / "index.html"), made);
+  // Each of these makes a run: a grown log, other options, an edited template, a folder
+  // emptied by hand.
+  Append();
+  EXPECT_FALSE(run());
+  EXPECT_TRUE(run());
+  EXPECT_FALSE(run({"--min-kills", "3"}));
+  EXPECT_TRUE(run({"--min-kills", "3"}));
+  EXPECT_FALSE(run());
+  std::ofstream(templates / "style.css", std::ios::app) << "\n";
+  EXPECT_FALSE(run());
+  fs::remove(report / "index.html");
+  EXPECT_FALSE(run());
+  EXPECT_TRUE(fs::is_regular_file(report / "index.html"));
 }
 
 // Waits up to ten seconds for `done`.
