@@ -24,14 +24,7 @@ export XDG_CACHE_HOME="$work/cache"
 # figures FILE: "WALL CPU PEAK_KB" (the output of /usr/bin/time -v).
 . bench/time-figures.sh
 
-# timed LABEL COMMAND...: prints the figures; the CPU seconds in $cpu.
-timed() {
-  local label=$1
-  shift
-  /usr/bin/time -v "$@" >/dev/null 2>"$work/time.txt" || { tail -n 5 "$work/time.txt" >&2; exit 1; }
-  read -r wall cpu kb < <(figures "$work/time.txt")
-  printf "%-28s %7.2f s wall %7.2f s cpu %8.1f MB\n" "$label" "$wall" "$cpu" "$(echo "$kb / 1024" | bc -l)"
-}
+label_width=28
 
 # same DIR: the folder against a fresh export of the same logs. The fresh run reads through a
 # copy of the event cache alone (no kept games, ratings or memo): the cache remembers when each

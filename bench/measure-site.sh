@@ -21,13 +21,6 @@ export XDG_CACHE_HOME="$work/cache"
 
 . bench/time-figures.sh
 
-timed() {
-  local label=$1
-  shift
-  /usr/bin/time -v "$@" >/dev/null 2>"$work/time.txt" || { tail -n 5 "$work/time.txt" >&2; exit 1; }
-  read -r wall cpu kb < <(figures "$work/time.txt")
-  printf "%-34s %7.2f s wall %7.2f s cpu %8.1f MB\n" "$label" "$wall" "$cpu" "$(echo "$kb / 1024" | bc -l)"
-}
 
 for seed in 1 2 3; do
   [ -f "$work/gen-$seed-$lines.log" ] || "$build/barvik-genlog" "$work/gen-$seed-$lines.log" "$lines" 300 "$seed"

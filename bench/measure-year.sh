@@ -45,14 +45,7 @@ echo "largest JSON files (bytes):"
 find "$out/site" -name '*.json' -printf '%s %P\n' | sort -n
 
 [ "${INCREMENTAL:-1}" = 0 ] && exit 0
-# timed LABEL COMMAND...: the figures of one run.
-timed() {
-  local label=$1
-  shift
-  /usr/bin/time -v "$@" >/dev/null 2>"$work/time.txt" || { tail -n 5 "$work/time.txt" >&2; exit 1; }
-  read -r wall cpu peak_kb < <(figures "$work/time.txt")
-  printf "%-36s %6.1f s wall %6.1f s cpu, peak %.0f MB\n" "$label" "$wall" "$cpu" "$(echo "$peak_kb / 1024" | bc -l)"
-}
+label_width=36
 live="$work/live.log"
 tail_log="$work/tail-10000-$players.log"
 [ -f "$tail_log" ] || "$build/barvik-genlog" "$tail_log" 10000 "$players" 11 --active=24
