@@ -908,6 +908,13 @@ std::string TemplatesPrint(const std::string& folder) {
   return print;
 }
 
+// The identity, size and time of the report's two home pages: another program's export into
+// the folder, or a page removed by hand, changes them.
+std::string ReportPrint(const std::string& dir) {
+  const std::string folder = OutputFolderPrefix(dir);
+  return InputFingerprint({folder + "index.html", folder + "site/index.html"});
+}
+
 int RunExport(const Call& c) {
   namespace fs = std::filesystem;
   if (c.options.site) return RunSiteExport(c);
@@ -916,11 +923,12 @@ int RunExport(const Call& c) {
   Configure(ws, c.options, c.env, c.err);
   const std::string& dir = c.options.operands.back();
   // An incremental export whose logs (names, identities, sizes, times), options, people file
-  // and templates are those of the last good export into the folder has nothing to do: a
-  // cron job's run while nobody plays costs a look at the files.
+  // and templates are those of the last good export into the folder, which is as that export
+  // left it, has nothing to do: a cron job's run while nobody plays costs a look at the files.
   const bool remote = std::any_of(c.logs.begin(), c.logs.end(),
                                   [](const std::string& l) { return remote::IsRemoteName(l); });
-  const std::string cache = c.options.incremental && !remote ? ws.UsableCacheFolder() : "";
+  // Every export notes its inputs; an incremental one may then find them unchanged.
+  const std::string cache = !remote ? ws.UsableCacheFolder() : "";
   std::string inputs;
   if (!cache.empty()) {
     inputs = InputFingerprint(c.logs) + OptionsPrint(c.options, c.env) + '\n' +
@@ -928,10 +936,8 @@ int RunExport(const Call& c) {
     std::error_code ec;
     if (fs::is_directory(dir, ec)) {
       const std::string inputs_file = ExportInputsPath(cache, dir);
-      const std::string folder = OutputFolderPrefix(dir);
-      if (!inputs_file.empty() && ReadOwnFile(inputs_file) == inputs &&
-          fs::is_regular_file(folder + "index.html", ec) &&
-          fs::is_regular_file(folder + "site/index.html", ec)) {
+      if (c.options.incremental && !inputs_file.empty() &&
+          ReadOwnFile(inputs_file) == inputs + ReportPrint(dir)) {
         c.err << "barvik-cli: no log changed since the last export; the report is as it was\n";
         return kExitOk;
       }
@@ -953,7 +959,7 @@ int RunExport(const Call& c) {
   if (status == kExitOk && !cache.empty() && ws.log() != nullptr &&
       ws.log()->unrecognised_files().empty()) {
     if (const std::string inputs_file = ExportInputsPath(cache, dir); !inputs_file.empty()) {
-      ReplaceFileWhole(inputs_file, inputs);
+      ReplaceFileWhole(inputs_file, inputs + ReportPrint(dir));
     }
   }
   return status;

@@ -90,6 +90,6 @@ for _ in $(seq 1 600); do
 done
 kill -TERM "$watcher"
 wait "$watcher" || true
-echo "after rotation: $(head -n 1 "$work/watch.txt")"
+echo "after rotation: $(grep -m 1 "lines read" "$work/watch.txt")"
 echo "  (the new live log holds $(stat -c %s "$live") bytes)"
 same "$work/report"

@@ -278,6 +278,10 @@ TEST_F(IncrementalExportTest, NothingChangedLeavesTheFolderUntouchedAndAnyChange
   fs::remove(report / "index.html");
   EXPECT_FALSE(run());
   EXPECT_TRUE(fs::is_regular_file(report / "index.html"));
+  // Another program's export into the folder (the window's) leaves no note behind it.
+  EXPECT_TRUE(run());
+  Export(report);
+  EXPECT_FALSE(run());
 }
 
 // Waits up to ten seconds for `done`.
