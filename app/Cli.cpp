@@ -931,8 +931,8 @@ int RunExport(const Call& c) {
   const std::string cache = !remote ? ws.UsableCacheFolder() : "";
   std::string inputs;
   if (!cache.empty()) {
-    inputs = InputFingerprint(c.logs) + OptionsPrint(c.options, c.env) + '\n' +
-             TemplatesPrint(ws.template_folder);
+    inputs = InputFingerprint(c.logs) + OptionsPrint(c.options, c.env) + '\t' +
+             c.env.decimal_separator + '\n' + TemplatesPrint(ws.template_folder);
     std::error_code ec;
     if (fs::is_directory(dir, ec)) {
       const std::string inputs_file = ExportInputsPath(cache, dir);
