@@ -196,7 +196,7 @@ std::optional<uint32_t> ContinueStatistics(LogFile& log, std::string_view kept, 
     return key != KeyPool::kNone && key < unlisted.size() ? key : KeyPool::kNone;
   };
   const uint64_t names = in.Number();
-  if (!in.Room(names, 8 * (1 + kCounterCount))) return std::nullopt;
+  if (!in.Room(names, uint64_t{8} * (1 + kCounterCount))) return std::nullopt;
   std::vector<CounterRow> rows(static_cast<size_t>(names));
   for (uint64_t r = 0; r < names; ++r) {
     const KeyId key = key_of(in.Text());
